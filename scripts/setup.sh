@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages Plumtide needs to build, run and test, and only the
+# missing ones; prints nothing when everything is already there.
+set -euo pipefail
+
+packages=(
+    # build
+    build-essential cmake ninja-build pkg-config
+    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev zlib1g-dev
+    # tests, benchmarks, sanitizers, fuzzing, formatting
+    libgtest-dev libgmock-dev libbenchmark-dev clang-14 libclang-rt-14-dev clang-format
+    # running the desktop program headless, and looking at it
+    xvfb xauth xdotool x11-utils fonts-dejavu-core
+    # test data: real mp3 files and an independent tag implementation; benchmark reference
+    lame python3 python3-mutagen libtag1-dev
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${db:Status-Status}' "$package" 2>/dev/null || true)
+    [ "$status" = "installed" ] || missing+=("$package")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null || { echo "setup: run as root to install: ${missing[*]}" >&2; exit 1; }
+    sudo=(sudo)
+fi
+echo "setup: installing ${missing[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
