@@ -1,0 +1,163 @@
+#include "settings/settings.h"
+
+#include "platform/errors.h"
+
+#include <QLocale>
+#include <QRegularExpression>
+
+namespace plumtide
+{
+
+namespace
+{
+
+std::optional<int> parseDecimal(const QString& text)
+{
+    // Leading blanks are tolerated, as by the usual integer conversion; nothing else is.
+    QString digits = text;
+    while (!digits.isEmpty() && digits.front() == QLatin1Char(' '))
+        digits.remove(0, 1);
+    static const QRegularExpression decimal(QStringLiteral("^[+-]?[0-9]+$"));
+    if (!decimal.match(digits).hasMatch())
+        return std::nullopt;
+    bool ok = false;
+    const int value = digits.toInt(&ok, 10);
+    if (!ok)
+        return std::nullopt;
+    return value;
+}
+
+} // namespace
+
+QString ReadString(const TSettingsStore& store, const QString& name, const QString& defaultValue)
+{
+    return store.ReadValue(name).value_or(defaultValue);
+}
+
+int ReadInteger(const TSettingsStore& store, const QString& name, int defaultValue)
+{
+    const std::optional<QString> text = store.ReadValue(name);
+    if (!text)
+        return defaultValue;
+    return parseDecimal(*text).value_or(defaultValue);
+}
+
+bool ReadBool(const TSettingsStore& store, const QString& name, bool defaultValue)
+{
+    return ReadInteger(store, name, defaultValue ? 1 : 0) != 0;
+}
+
+QTime ReadTime(const TSettingsStore& store, const QString& name, const QString& defaultText)
+{
+    const QString text = ReadString(store, name, defaultText);
+    const std::optional<QTime> time = ParseTimeText(text);
+    if (!time)
+        throw SettingsError(
+            QStringLiteral("The stored value '%1' is not a time of day: '%2'").arg(name, text));
+    return *time;
+}
+
+void WriteString(TSettingsStore& store, const QString& name, const QString& value)
+{
+    store.WriteValue(name, value);
+}
+
+void WriteInteger(TSettingsStore& store, const QString& name, int value)
+{
+    store.WriteValue(name, QString::number(value));
+}
+
+void WriteBool(TSettingsStore& store, const QString& name, bool value)
+{
+    store.WriteValue(name, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+void WriteTime(TSettingsStore& store, const QString& name, const QTime& value)
+{
+    store.WriteValue(name, FormatTimeText(value));
+}
+
+QString FormatTimeText(const QTime& time)
+{
+    return time.toString(QStringLiteral("HH:mm:ss"));
+}
+
+std::optional<QTime> ParseTimeText(const QString& text)
+{
+    for (const QString& format : { QStringLiteral("HH:mm:ss"), QStringLiteral("H:mm:ss") }) {
+        const QTime time = QTime::fromString(text, format);
+        if (time.isValid())
+            return time;
+    }
+    // The locale's long format may carry a time zone, which a stored interval never has.
+    QString localeFormat = QLocale::system().timeFormat(QLocale::LongFormat);
+    localeFormat.remove(QRegularExpression(QStringLiteral("\\s*t+\\s*"))).squeeze();
+    const QTime time = QLocale::system().toTime(text.trimmed(), localeFormat);
+    if (time.isValid())
+        return time;
+    return std::nullopt;
+}
+
+void LoadWorkingCopy(const TSettingsStore& store, TWorkingCopy& copy, const QString& programFolder)
+{
+    copy.startHidden = ReadBool(store, QStringLiteral("autoStart"), false);
+    copy.comparePercentage
+        = static_cast<quint8>(ReadInteger(store, QStringLiteral("percentage"), 37));
+    copy.moveDoubles = ReadBool(store, QStringLiteral("MoveFile"), true);
+    copy.deleteDoubles = ReadBool(store, QStringLiteral("RemoveFile"), false);
+    copy.autoSortInterval
+        = ReadTime(store, QStringLiteral("AutoTime"), QLatin1String(kDefaultAutoTime));
+    copy.autoSortOn = ReadBool(store, QStringLiteral("chkAutoTime"), false);
+    copy.doublesFolder = ReadString(store, QStringLiteral("DoubleDir"), programFolder);
+    copy.sourceFolder = ReadString(store, QStringLiteral("Source"), programFolder);
+    copy.destinationFolder = ReadString(store, QStringLiteral("Destination"), programFolder);
+    copy.deleteSmallFiles = ReadBool(store, QStringLiteral("DoDelFile"), false);
+    copy.smallFileLimit = ReadInteger(store, QStringLiteral("delFileSize"), 512);
+}
+
+void ReadOptions(const TSettingsStore& store, TOptionsValues& values, QString& sourceFolder,
+    QString& destinationFolder, const QString& programFolder)
+{
+    values.percentage = ReadInteger(store, QStringLiteral("percentage"), 37);
+    values.moveDoubles = ReadBool(store, QStringLiteral("MoveFile"), true);
+    values.removeDoubles = ReadBool(store, QStringLiteral("RemoveFile"), false);
+    values.doublesFolder = ReadString(store, QStringLiteral("DoubleDir"), programFolder);
+    values.autoTime = ReadTime(store, QStringLiteral("AutoTime"), QLatin1String(kDefaultAutoTime));
+    values.autoTimeOn = ReadBool(store, QStringLiteral("chkAutoTime"), false);
+    values.autoStart = ReadBool(store, QStringLiteral("AutoStart"), false);
+    values.deleteSmallFiles = ReadBool(store, QStringLiteral("DoDelFile"), false);
+    values.smallFileLimit = ReadInteger(store, QStringLiteral("delFileSize"), 512);
+    // The root of the file system stands where a drive root stood.
+    sourceFolder = ReadString(store, QStringLiteral("Source"), QStringLiteral("/"));
+    destinationFolder = ReadString(store, QStringLiteral("Destination"), QStringLiteral("/"));
+}
+
+void WriteOptions(
+    TSettingsStore& store, const TOptionsValues& values, const QString& executablePath)
+{
+    WriteInteger(store, QStringLiteral("Percentage"), values.percentage);
+    WriteString(store, QStringLiteral("DoubleDir"), values.doublesFolder);
+    WriteBool(store, QStringLiteral("MoveFile"), values.moveDoubles);
+    WriteBool(store, QStringLiteral("RemoveFile"), values.removeDoubles);
+    WriteTime(store, QStringLiteral("AutoTime"), values.autoTime);
+    WriteBool(store, QStringLiteral("chkAutoTime"), values.autoTimeOn);
+    WriteBool(store, QStringLiteral("autoStart"), values.autoStart);
+    WriteBool(store, QStringLiteral("doDelFile"), values.deleteSmallFiles);
+    WriteInteger(store, QStringLiteral("delFileSize"), values.smallFileLimit);
+    if (values.autoStart)
+        store.WriteAutostart(executablePath);
+    else
+        store.DeleteAutostart();
+}
+
+void WriteSourceFolder(TSettingsStore& store, const QString& folder)
+{
+    WriteString(store, QStringLiteral("Source"), folder);
+}
+
+void WriteDestinationFolder(TSettingsStore& store, const QString& folder)
+{
+    WriteString(store, QStringLiteral("Destination"), folder);
+}
+
+} // namespace plumtide

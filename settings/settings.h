@@ -1,0 +1,84 @@
+#pragma once
+
+#include "settings/settingsstore.h"
+
+#include <QString>
+#include <QTime>
+
+namespace plumtide
+{
+
+// Typed access to the store. Every value is text: integers in decimal, booleans "1"/"0"
+// (read back as an integer that is not zero), times of day as "HH:mm:ss".
+QString ReadString(const TSettingsStore& store, const QString& name, const QString& defaultValue);
+// A missing value, or one that is not a decimal 32-bit integer, gives the default.
+int ReadInteger(const TSettingsStore& store, const QString& name, int defaultValue);
+bool ReadBool(const TSettingsStore& store, const QString& name, bool defaultValue);
+// A missing value gives the default; a text that is not a time of day raises SettingsError.
+QTime ReadTime(const TSettingsStore& store, const QString& name, const QString& defaultText);
+void WriteString(TSettingsStore& store, const QString& name, const QString& value);
+void WriteInteger(TSettingsStore& store, const QString& name, int value);
+void WriteBool(TSettingsStore& store, const QString& name, bool value);
+void WriteTime(TSettingsStore& store, const QString& name, const QTime& value);
+
+// Time-of-day text: written as "HH:mm:ss"; read in that form (hours with or without a
+// leading zero) or in the user's locale's long time format.
+QString FormatTimeText(const QTime& time);
+std::optional<QTime> ParseTimeText(const QString& text);
+
+// The text of the default auto-sort interval: ten minutes.
+inline const char* const kDefaultAutoTime = "00:10:00";
+
+// The main window's in-memory settings, with the widths the sorting relies on. Everything
+// is zero, false or empty until loaded.
+struct TWorkingCopy {
+    bool startHidden = false;
+    quint8 comparePercentage = 0; // the stored integer cut to its low 8 bits
+    bool moveDoubles = false;
+    bool deleteDoubles = false;
+    QTime autoSortInterval = QTime(0, 0); // only the time of day counts
+    bool autoSortOn = false;
+    QString doublesFolder;
+    QString sourceFolder;
+    QString destinationFolder;
+    bool deleteSmallFiles = false;
+    qint32 smallFileLimit = 0; // kilobytes of 1024 bytes
+};
+
+// Loads the working copy as the main window does when it is created, in this order:
+// autoStart, percentage, MoveFile, RemoveFile, AutoTime, chkAutoTime, DoubleDir, Source,
+// Destination, DoDelFile, delFileSize. An unreadable value raises SettingsError there;
+// the fields after it keep what they held.
+void LoadWorkingCopy(const TSettingsStore& store, TWorkingCopy& copy, const QString& programFolder);
+
+// What the settings window's controls hold.
+struct TOptionsValues {
+    int percentage = 37;
+    bool moveDoubles = true;
+    bool removeDoubles = false;
+    QString doublesFolder;
+    QTime autoTime = QTime(0, 10);
+    bool autoTimeOn = false;
+    bool autoStart = false;
+    bool deleteSmallFiles = false;
+    int smallFileLimit = 512;
+};
+
+// Loads the settings window's controls in its order (percentage, MoveFile, RemoveFile,
+// DoubleDir, AutoTime, chkAutoTime, AutoStart, DoDelFile, delFileSize), then the two
+// folder fields of the main window (Source, Destination, default "/"). An unreadable value
+// raises SettingsError there; what comes after keeps its previous state.
+void ReadOptions(const TSettingsStore& store, TOptionsValues& values, QString& sourceFolder,
+    QString& destinationFolder, const QString& programFolder);
+
+// Saves the settings window's controls in its order (Percentage, DoubleDir, MoveFile,
+// RemoveFile, AutoTime, chkAutoTime, autoStart, doDelFile, delFileSize), then writes or
+// removes the log-on entry. A failed write raises SettingsError and stops the save there.
+void WriteOptions(
+    TSettingsStore& store, const TOptionsValues& values, const QString& executablePath);
+
+// The folder fields store their text on every change.
+void WriteSourceFolder(TSettingsStore& store, const QString& folder);
+void WriteDestinationFolder(TSettingsStore& store, const QString& folder);
+
+} // namespace plumtide

@@ -1,0 +1,95 @@
+#pragma once
+
+#include <QString>
+
+#include <map>
+#include <optional>
+
+namespace plumtide
+{
+
+// Where the user's choices live between runs: a set of named text values whose names are
+// matched without regard to case (readers and writers use different capitalisations of
+// some names), plus the entry that starts the program when the user logs on.
+class TSettingsStore
+{
+public:
+    virtual ~TSettingsStore() = default;
+
+    // The stored text, or nothing when the value does not exist.
+    virtual std::optional<QString> ReadValue(const QString& name) const = 0;
+    // Stores the text; an existing value keeps the capitalisation it was first stored
+    // under. Throws SettingsError when it cannot.
+    virtual void WriteValue(const QString& name, const QString& text) = 0;
+
+    // Makes the program start at log-on with this executable. Throws SettingsError.
+    virtual void WriteAutostart(const QString& executablePath) = 0;
+    // Stops that; removing an entry that is not there is no error. Throws SettingsError.
+    virtual void DeleteAutostart() = 0;
+    // The executable the log-on entry starts, or nothing when there is no entry.
+    virtual std::optional<QString> AutostartExecutable() const = 0;
+};
+
+// The per-user settings file and the desktop's autostart entry:
+//   ${XDG_CONFIG_HOME:-$HOME/.config}/Plumtide/settings.ini
+//   ${XDG_CONFIG_HOME:-$HOME/.config}/autostart/Plumtide.desktop
+// Every operation reads the file afresh and every write replaces it atomically, so another
+// running copy's writes are seen and a crash never leaves a half-written file.
+class TFileSettingsStore : public TSettingsStore
+{
+public:
+    // Uses the locations above, resolved now.
+    TFileSettingsStore();
+    TFileSettingsStore(QString settingsFile, QString autostartFile);
+
+    const QString& settingsFile() const { return m_settingsFile; }
+    const QString& autostartFile() const { return m_autostartFile; }
+
+    std::optional<QString> ReadValue(const QString& name) const override;
+    void WriteValue(const QString& name, const QString& text) override;
+    void WriteAutostart(const QString& executablePath) override;
+    void DeleteAutostart() override;
+    std::optional<QString> AutostartExecutable() const override;
+
+private:
+    QString m_settingsFile;
+    QString m_autostartFile;
+};
+
+// An in-memory store for tests and previews. `failWritesOf` makes every write of one name
+// fail, to exercise the failure paths.
+class TMemorySettingsStore : public TSettingsStore
+{
+public:
+    std::optional<QString> ReadValue(const QString& name) const override;
+    void WriteValue(const QString& name, const QString& text) override;
+    void WriteAutostart(const QString& executablePath) override;
+    void DeleteAutostart() override;
+    std::optional<QString> AutostartExecutable() const override;
+
+    // Stored names with their capitalisation, for tests.
+    std::map<QString, QString> values() const;
+    void failWritesOf(const QString& name) { m_failWritesOf = name; }
+
+private:
+    std::map<QString, std::pair<QString, QString>> m_values; // upper-case name -> (name, text)
+    std::optional<QString> m_autostart;
+    QString m_failWritesOf;
+};
+
+// The settings file format: a `[Software\Plumtide]` section of `name=value` lines in
+// UTF-8. Exposed for tests; the store is the only other user.
+namespace settingsfile
+{
+std::optional<QString> Lookup(const QString& fileText, const QString& name);
+QString Store(const QString& fileText, const QString& name, const QString& value);
+QString EscapeValue(const QString& value);
+QString UnescapeValue(const QString& text);
+} // namespace settingsfile
+
+// The Exec= value of a desktop entry that runs `executablePath` with no arguments, quoted
+// and escaped as the Desktop Entry Specification requires, and its inverse.
+QString DesktopExecValue(const QString& executablePath);
+std::optional<QString> ExecutableFromDesktopExec(const QString& execValue);
+
+} // namespace plumtide

@@ -1,0 +1,235 @@
+#include "platform/errors.h"
+#include "settings/settings.h"
+#include "settings/settingsstore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace plumtide;
+
+namespace
+{
+
+const QString kProgramFolder = QStringLiteral("/opt/plumtide");
+
+QString readFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("<missing>");
+    return QString::fromUtf8(file.readAll());
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+}
+
+class FileStoreTest : public ::testing::Test
+{
+protected:
+    QTemporaryDir dir;
+    TFileSettingsStore store { dir.filePath(QStringLiteral("Plumtide/settings.ini")),
+        dir.filePath(QStringLiteral("autostart/Plumtide.desktop")) };
+};
+
+} // namespace
+
+TEST(WorkingCopy, FirstRunGivesDefaults)
+{
+    TMemorySettingsStore store;
+    TWorkingCopy copy;
+    LoadWorkingCopy(store, copy, kProgramFolder);
+    EXPECT_FALSE(copy.startHidden);
+    EXPECT_EQ(copy.comparePercentage, 37);
+    EXPECT_TRUE(copy.moveDoubles);
+    EXPECT_FALSE(copy.deleteDoubles);
+    EXPECT_EQ(copy.autoSortInterval, QTime(0, 10, 0));
+    EXPECT_FALSE(copy.autoSortOn);
+    EXPECT_EQ(copy.doublesFolder, kProgramFolder);
+    EXPECT_EQ(copy.sourceFolder, kProgramFolder);
+    EXPECT_EQ(copy.destinationFolder, kProgramFolder);
+    EXPECT_FALSE(copy.deleteSmallFiles);
+    EXPECT_EQ(copy.smallFileLimit, 512);
+}
+
+TEST(WorkingCopy, ReadsValuesWrittenUnderOtherCapitalisation)
+{
+    TMemorySettingsStore store;
+    TOptionsValues options;
+    options.percentage = 55;
+    options.autoStart = true;
+    options.deleteSmallFiles = true;
+    WriteOptions(store, options, QStringLiteral("/opt/plumtide/plumtide"));
+
+    TWorkingCopy copy;
+    LoadWorkingCopy(store, copy, kProgramFolder);
+    EXPECT_EQ(copy.comparePercentage, 55); // written "Percentage", read "percentage"
+    EXPECT_TRUE(copy.startHidden); // written and read "autoStart"
+    EXPECT_TRUE(copy.deleteSmallFiles); // written "doDelFile", read "DoDelFile"
+
+    TOptionsValues reread;
+    QString source, destination;
+    ReadOptions(store, reread, source, destination, kProgramFolder);
+    EXPECT_TRUE(reread.autoStart); // read back as "AutoStart"
+    EXPECT_EQ(store.values().count(QStringLiteral("Percentage")), 1u);
+}
+
+TEST(WorkingCopy, UnparsableNumbersGiveDefaultsAndPercentageKeepsLowByte)
+{
+    struct Case {
+        const char* name;
+        const char* text;
+        int percentage;
+        bool moveDoubles;
+        bool deleteDoubles;
+    };
+    const Case cases[] = {
+        { "percentage", "abc", 37, true, false },
+        { "percentage", "300", 44, true, false },
+        { "percentage", "-1", 255, true, false },
+        { "MoveFile", "2", 37, true, false },
+        { "MoveFile", "x", 37, true, false },
+        { "MoveFile", "0", 37, false, false },
+        { "RemoveFile", "x", 37, true, false },
+        { "RemoveFile", "7", 37, true, true },
+    };
+    for (const Case& c : cases) {
+        TMemorySettingsStore store;
+        store.WriteValue(QString::fromLatin1(c.name), QString::fromLatin1(c.text));
+        TWorkingCopy copy;
+        LoadWorkingCopy(store, copy, kProgramFolder);
+        EXPECT_EQ(copy.comparePercentage, c.percentage) << c.name << "=" << c.text;
+        EXPECT_EQ(copy.moveDoubles, c.moveDoubles) << c.name << "=" << c.text;
+        EXPECT_EQ(copy.deleteDoubles, c.deleteDoubles) << c.name << "=" << c.text;
+    }
+}
+
+TEST(WorkingCopy, RejectedAutoTimeStopsTheLoadThere)
+{
+    TMemorySettingsStore store;
+    store.WriteValue(QStringLiteral("AutoTime"), QStringLiteral("ten minutes"));
+    store.WriteValue(QStringLiteral("chkAutoTime"), QStringLiteral("1"));
+    store.WriteValue(QStringLiteral("Source"), QStringLiteral("/music/in"));
+    store.WriteValue(QStringLiteral("MoveFile"), QStringLiteral("0"));
+    TWorkingCopy copy;
+    EXPECT_THROW(LoadWorkingCopy(store, copy, kProgramFolder), SettingsError);
+    EXPECT_EQ(copy.comparePercentage, 37); // before the failing value: loaded
+    EXPECT_FALSE(copy.moveDoubles);
+    EXPECT_FALSE(copy.autoSortOn); // after it: untouched
+    EXPECT_TRUE(copy.sourceFolder.isEmpty());
+    EXPECT_EQ(copy.smallFileLimit, 0);
+}
+
+TEST(WorkingCopy, TimeTextsReadInBothForms)
+{
+    EXPECT_EQ(ParseTimeText(QStringLiteral("00:10:00")), QTime(0, 10, 0));
+    EXPECT_EQ(ParseTimeText(QStringLiteral("1:02:03")), QTime(1, 2, 3));
+    EXPECT_EQ(ParseTimeText(QStringLiteral("23:59:59")), QTime(23, 59, 59));
+    EXPECT_FALSE(ParseTimeText(QStringLiteral("24:00:00")).has_value());
+    EXPECT_FALSE(ParseTimeText(QString()).has_value());
+    EXPECT_EQ(FormatTimeText(QTime(1, 2, 3)), QStringLiteral("01:02:03"));
+}
+
+TEST(Options, SettingsWindowDefaultsDifferOnlyForFolders)
+{
+    TMemorySettingsStore store;
+    TOptionsValues values;
+    values.percentage = 0;
+    values.moveDoubles = false;
+    QString source = QStringLiteral("unchanged"), destination;
+    ReadOptions(store, values, source, destination, kProgramFolder);
+    EXPECT_EQ(values.percentage, 37);
+    EXPECT_TRUE(values.moveDoubles);
+    EXPECT_EQ(values.doublesFolder, kProgramFolder);
+    EXPECT_EQ(values.autoTime, QTime(0, 10));
+    EXPECT_EQ(values.smallFileLimit, 512);
+    EXPECT_EQ(source, QStringLiteral("/"));
+    EXPECT_EQ(destination, QStringLiteral("/"));
+}
+
+TEST(Options, FailedWriteStopsTheSaveThere)
+{
+    TMemorySettingsStore store;
+    store.failWritesOf(QStringLiteral("AutoTime"));
+    TOptionsValues values;
+    values.autoStart = true;
+    EXPECT_THROW(WriteOptions(store, values, QStringLiteral("/usr/bin/plumtide")), SettingsError);
+    const auto written = store.values();
+    EXPECT_EQ(written.count(QStringLiteral("RemoveFile")), 1u);
+    EXPECT_EQ(written.count(QStringLiteral("chkAutoTime")), 0u);
+    EXPECT_FALSE(store.AutostartExecutable().has_value());
+}
+
+TEST_F(FileStoreTest, WritesTheDocumentedFormatAndKeepsUnknownLines)
+{
+    writeFile(store.settingsFile(),
+        "; hand-written note\n[Other]\nPercentage=99\n\n[Software\\Plumtide]\nTheme=dark\n");
+    WriteInteger(store, QStringLiteral("Percentage"), 40);
+    WriteString(store, QStringLiteral("Source"), QStringLiteral("/music/in coming/ü"));
+    EXPECT_EQ(readFile(store.settingsFile()),
+        QStringLiteral(
+            "; hand-written note\n[Other]\nPercentage=99\n\n[Software\\Plumtide]\nTheme=dark\n"
+            "Percentage=40\nSource=/music/in coming/ü\n"));
+    EXPECT_EQ(ReadInteger(store, QStringLiteral("percentage"), 37), 40);
+
+    // An existing value keeps its capitalisation and its place.
+    WriteInteger(store, QStringLiteral("PERCENTAGE"), 41);
+    EXPECT_TRUE(
+        readFile(store.settingsFile()).contains(QStringLiteral("\nPercentage=41\nSource=")));
+}
+
+TEST_F(FileStoreTest, ValuesWithLineBreaksAndBackslashesRoundTrip)
+{
+    const QString odd = QStringLiteral("/a\\b\nc\r=d ");
+    WriteString(store, QStringLiteral("DoubleDir"), odd);
+    EXPECT_EQ(ReadString(store, QStringLiteral("doubledir"), QString()), odd);
+    EXPECT_EQ(readFile(store.settingsFile()).count(QLatin1Char('\n')), 2);
+}
+
+TEST_F(FileStoreTest, FirstWriteCreatesFolderAndSection)
+{
+    EXPECT_FALSE(store.ReadValue(QStringLiteral("Source")).has_value());
+    WriteBool(store, QStringLiteral("MoveFile"), false);
+    EXPECT_EQ(readFile(store.settingsFile()), QStringLiteral("[Software\\Plumtide]\nMoveFile=0\n"));
+}
+
+TEST_F(FileStoreTest, AutostartEntryFollowsTheOption)
+{
+    const QString exe = QStringLiteral("/home/me/My Apps/100% \"plumtide\"");
+    TOptionsValues values;
+    values.autoStart = true;
+    WriteOptions(store, values, exe);
+    const QString entry = readFile(store.autostartFile());
+    EXPECT_TRUE(entry.startsWith(QStringLiteral("[Desktop Entry]\n")));
+    EXPECT_TRUE(
+        entry.contains(QStringLiteral("Exec=\"/home/me/My Apps/100%% \\\\\"plumtide\\\\\"\"\n")))
+        << entry.toStdString();
+    EXPECT_EQ(store.AutostartExecutable(), exe);
+
+    // Saving from a moved program updates the path.
+    WriteOptions(store, values, QStringLiteral("/usr/bin/plumtide"));
+    EXPECT_EQ(store.AutostartExecutable(), QStringLiteral("/usr/bin/plumtide"));
+
+    values.autoStart = false;
+    WriteOptions(store, values, exe);
+    EXPECT_FALSE(QFile::exists(store.autostartFile()));
+    EXPECT_NO_THROW(WriteOptions(store, values, exe)); // already absent: silent
+}
+
+TEST_F(FileStoreTest, UnwritableLocationRaisesSettingsError)
+{
+    // A regular file where the settings folder should be: no permission trick needed, so
+    // this holds for root too.
+    writeFile(dir.filePath(QStringLiteral("blocker")), "x");
+    TFileSettingsStore blocked(dir.filePath(QStringLiteral("blocker/settings.ini")),
+        dir.filePath(QStringLiteral("blocker/Plumtide.desktop")));
+    EXPECT_THROW(WriteInteger(blocked, QStringLiteral("Percentage"), 1), SettingsError);
+    EXPECT_THROW(blocked.WriteAutostart(QStringLiteral("/usr/bin/plumtide")), SettingsError);
+}
