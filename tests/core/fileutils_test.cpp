@@ -128,16 +128,6 @@ TEST_F(FileUtils, WhatIsNoRegularFileIsNeitherInUseNorSizedNorCopied)
     EXPECT_FALSE(FolderExists(pipe));
 }
 
-TEST_F(FileUtils, LinkToFileCountsAsTheFile)
-{
-    const QString song = path("song.mp3");
-    const QString link = path("link.mp3");
-    writeFile(song, "abc");
-    ASSERT_TRUE(QFile::link(song, link));
-    EXPECT_TRUE(FileExists(link));
-    EXPECT_EQ(FileSizeOf(link), 3);
-}
-
 TEST_F(FileUtils, PathsUpTo254CodeUnitsAreCopied)
 {
     const QString source = pathOfLength(m_dir, 254);

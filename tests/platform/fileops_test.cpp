@@ -1,4 +1,3 @@
-#include "platform/errors.h"
 #include "platform/fileops.h"
 #include "tests/support/otherprocess.h"
 
@@ -97,45 +96,6 @@ TEST_F(FileOps, OpenElsewhereSeesOtherDescriptorsAndLocks)
     }
 }
 
-TEST_F(FileOps, OpenForReadingRaisesIOErrorWithPath)
-{
-    const QString missing = m_dir.filePath(QStringLiteral("none"));
-    try {
-        OpenForReading(missing);
-        FAIL() << "no error";
-    } catch (const IOError& error) {
-        EXPECT_EQ(error.path(), missing);
-        EXPECT_EQ(error.errnoValue(), ENOENT);
-    }
-}
-
-TEST_F(FileOps, OpenForWritingKeepsContentsAndCreatesMissingFile)
-{
-    const QString existing = write("a.mp3", "keep");
-    {
-        const FileDescriptor out = OpenForWriting(existing);
-        EXPECT_EQ(SizeOf(out), 4);
-        EXPECT_TRUE(IsSameFile(out, OpenForReading(existing)));
-        EXPECT_TRUE(IsRegularFile(out));
-    }
-    const QString created = m_dir.filePath(QStringLiteral("new.mp3"));
-    const FileDescriptor out = OpenForWriting(created);
-    EXPECT_EQ(SizeOf(out), 0);
-    EXPECT_FALSE(IsSameFile(out, OpenForReading(existing)));
-}
-
-TEST_F(FileOps, AddOwnerWritePermissionKeepsOtherBits)
-{
-    const QString path = write("a.mp3", "x");
-    ASSERT_EQ(::chmod(QFile::encodeName(path).constData(), 0454), 0);
-    EXPECT_TRUE(AddOwnerWritePermission(path));
-    struct stat st {
-    };
-    ASSERT_EQ(::stat(QFile::encodeName(path).constData(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0654u);
-    EXPECT_FALSE(AddOwnerWritePermission(m_dir.filePath(QStringLiteral("none"))));
-}
-
 // Both ways of copying, on contents that are not a whole number of buffers, copied from an
 // offset other than 0 as CopyContents promises.
 TEST_F(FileOps, KernelAndBufferCopiesAreByteExact)
@@ -162,15 +122,6 @@ TEST_F(FileOps, KernelAndBufferCopiesAreByteExact)
         ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
         EXPECT_TRUE(copy.readAll() == contents.mid(5)) << "kernel " << byKernel;
     }
-}
-
-TEST_F(FileOps, RemoveFileLeavesFolders)
-{
-    const QString path = write("a.mp3", "x");
-    EXPECT_TRUE(RemoveFile(path));
-    EXPECT_FALSE(QFile::exists(path));
-    EXPECT_FALSE(RemoveFile(path));
-    EXPECT_FALSE(RemoveFile(m_dir.path()));
 }
 
 } // namespace
