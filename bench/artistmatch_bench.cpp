@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 using namespace plumtide;
 
 namespace
@@ -130,6 +132,12 @@ BENCHMARK(BM_PrepareName);
 class RateReporter : public benchmark::ConsoleReporter
 {
 public:
+    // Colours only on a terminal, so that saved output stays readable.
+    RateReporter()
+        : ConsoleReporter(::isatty(STDOUT_FILENO) ? OO_Defaults : OO_Tabular)
+    {
+    }
+
     void ReportRuns(const std::vector<Run>& runs) override
     {
         ConsoleReporter::ReportRuns(runs);
