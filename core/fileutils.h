@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+namespace plumtide
+{
+
+// File operations shared by scanning, moving and the doubles commands. Paths are QStrings
+// handed to the file system as their encoded bytes.
+//
+// A "file" is a regular file, symbolic links followed. Folders are not files, and neither
+// are pipes, devices or sockets: nothing here opens one, so a stray pipe named "x.mp3"
+// cannot stall a move.
+
+// Whether a regular file exists at the path.
+bool FileExists(const QString& path);
+
+// Whether a folder exists at the path.
+bool FolderExists(const QString& path);
+
+// True when the file exists and another process holds it open or locked, or it cannot be
+// opened at all; false when no file exists at the path or nobody else has it open. A
+// descriptor the calling process itself holds on the file counts as well, so callers must
+// test before they open. Never throws.
+bool IsFileInUse(const QString& path) noexcept;
+
+// The file's size in bytes; 0 when it does not exist, is in use, or cannot be read. Taking
+// the size also clears "read-only" (adds the owner's write permission), so the move that
+// follows can delete the source. Files of 2 GiB and more give the largest qint32 rather
+// than a wrapped or zero size, so they never pass for small files. Never throws.
+qint32 FileSizeOf(const QString& path) noexcept;
+
+// Paths longer than this (in UTF-16 code units) are never copied.
+inline constexpr qsizetype MaxCopyPathLength = 254;
+
+// Copies the contents of `source` to `target`, replacing a file that is already there.
+//
+// Returns false, touching nothing, when either path is longer than MaxCopyPathLength, no
+// file exists at `source`, `target` is empty, `source` is in use, or `target` names the
+// source file itself (the same path, a hard link or a symbolic link to it): copying a file
+// onto itself would empty it, and callers delete the source after a successful copy.
+//
+// Returns true only once the copy is on disk: the target's contents and its folder entry
+// are flushed first, because callers delete the source right afterwards.
+//
+// Throws IOError (carrying the path at fault) when the source cannot be opened, the target
+// cannot be created or written, or flushing fails. A target that was created or truncated
+// is removed again on that path, so no partial file is left under the song's name.
+bool CopyFileByStream(const QString& source, const QString& target);
+
+} // namespace plumtide

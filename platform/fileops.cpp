@@ -1,0 +1,229 @@
+#include "platform/fileops.h"
+
+#include "platform/errors.h"
+#include "platform/paths.h"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <utility>
+#include <vector>
+
+namespace plumtide
+{
+
+namespace
+{
+
+QString copyDescription(const QString& sourcePath)
+{
+    return QStringLiteral("Cannot copy '") + sourcePath + QStringLiteral("' to");
+}
+
+} // namespace
+
+PathKind KindOfPath(const QString& path)
+{
+    struct stat st {
+    };
+    if (path.isEmpty() || ::stat(EncodePath(path).constData(), &st) != 0)
+        return PathKind::Missing;
+    if (S_ISREG(st.st_mode))
+        return PathKind::File;
+    if (S_ISDIR(st.st_mode))
+        return PathKind::Folder;
+    return PathKind::Other;
+}
+
+FileDescriptor::~FileDescriptor()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+FileDescriptor::FileDescriptor(FileDescriptor&& other) noexcept
+    : m_fd(std::exchange(other.m_fd, -1))
+{
+}
+
+FileDescriptor& FileDescriptor::operator=(FileDescriptor&& other) noexcept
+{
+    if (this != &other) {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = std::exchange(other.m_fd, -1);
+    }
+    return *this;
+}
+
+int FileDescriptor::close()
+{
+    // Linux releases the descriptor even when close() fails, so it is never closed twice.
+    return ::close(std::exchange(m_fd, -1));
+}
+
+FileDescriptor OpenForReading(const QString& path)
+{
+    const int fd
+        = ::open(EncodePath(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        throw IOError(QStringLiteral("Cannot open"), path, errno);
+    return FileDescriptor(fd);
+}
+
+FileDescriptor OpenForWriting(const QString& path)
+{
+    const int fd = ::open(
+        EncodePath(path).constData(), O_WRONLY | O_CREAT | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd < 0)
+        throw IOError(QStringLiteral("Cannot create"), path, errno);
+    return FileDescriptor(fd);
+}
+
+bool IsOpenElsewhere(const FileDescriptor& file)
+{
+    if (::fcntl(file.get(), F_SETLEASE, F_WRLCK) == 0) {
+        ::fcntl(file.get(), F_SETLEASE, F_UNLCK);
+        return false;
+    }
+    if (errno == EAGAIN || errno == EBUSY)
+        return true;
+    return IsLockedElsewhere(file);
+}
+
+bool IsLockedElsewhere(const FileDescriptor& file)
+{
+    if (::flock(file.get(), LOCK_EX | LOCK_NB) == 0)
+        ::flock(file.get(), LOCK_UN);
+    else if (errno == EWOULDBLOCK)
+        return true;
+
+    struct flock lock {
+    };
+    lock.l_type = F_WRLCK;
+    lock.l_whence = SEEK_SET;
+    return ::fcntl(file.get(), F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+}
+
+bool IsRegularFile(const FileDescriptor& file)
+{
+    struct stat st {
+    };
+    return ::fstat(file.get(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool IsSameFile(const FileDescriptor& a, const FileDescriptor& b)
+{
+    struct stat sa {
+    };
+    struct stat sb {
+    };
+    return ::fstat(a.get(), &sa) == 0 && ::fstat(b.get(), &sb) == 0 && sa.st_dev == sb.st_dev
+        && sa.st_ino == sb.st_ino;
+}
+
+qint64 SizeOf(const FileDescriptor& file)
+{
+    struct stat st {
+    };
+    if (::fstat(file.get(), &st) != 0)
+        return -1;
+    return static_cast<qint64>(st.st_size);
+}
+
+bool AddOwnerWritePermission(const QString& path)
+{
+    const QByteArray encoded = EncodePath(path);
+    struct stat st {
+    };
+    if (::stat(encoded.constData(), &st) != 0)
+        return false;
+    if (st.st_mode & S_IWUSR)
+        return true;
+    return ::chmod(encoded.constData(), (st.st_mode & 07777) | S_IWUSR) == 0;
+}
+
+void Truncate(const FileDescriptor& file, const QString& path)
+{
+    if (::ftruncate(file.get(), 0) != 0)
+        throw IOError(QStringLiteral("Cannot truncate"), path, errno);
+}
+
+bool CopyContentsByKernel(const FileDescriptor& source, const FileDescriptor& target,
+    const QString& sourcePath, const QString& targetPath)
+{
+    // The kernel caps each call near 2 GiB anyway; the loop carries on to the end.
+    constexpr size_t chunk = size_t { 1 } << 30;
+    bool copiedAny = false;
+    for (;;) {
+        const ssize_t copied
+            = ::copy_file_range(source.get(), nullptr, target.get(), nullptr, chunk, 0);
+        if (copied > 0) {
+            copiedAny = true;
+            continue;
+        }
+        if (copied == 0) {
+            // Some file systems report nothing to copy for a file that has contents; let the
+            // buffer copy read to the real end.
+            return copiedAny;
+        }
+        if (errno == EINTR)
+            continue;
+        const bool unsupported = errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP
+            || errno == EINVAL || errno == EBADF;
+        if (unsupported && !copiedAny)
+            return false;
+        throw IOError(copyDescription(sourcePath), targetPath, errno);
+    }
+}
+
+void CopyContentsByBuffer(const FileDescriptor& source, const FileDescriptor& target,
+    const QString& sourcePath, const QString& targetPath)
+{
+    std::vector<char> buffer(size_t { 1 } << 20);
+    for (;;) {
+        const ssize_t got = ::read(source.get(), buffer.data(), buffer.size());
+        if (got == 0)
+            return;
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            throw IOError(QStringLiteral("Cannot read"), sourcePath, errno);
+        }
+        const char* data = buffer.data();
+        size_t left = static_cast<size_t>(got);
+        while (left > 0) {
+            const ssize_t written = ::write(target.get(), data, left);
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0)
+                throw IOError(
+                    QStringLiteral("Cannot write"), targetPath, written < 0 ? errno : ENOSPC);
+            data += written;
+            left -= static_cast<size_t>(written);
+        }
+    }
+}
+
+void CopyContents(const FileDescriptor& source, const FileDescriptor& target,
+    const QString& sourcePath, const QString& targetPath)
+{
+    if (!CopyContentsByKernel(source, target, sourcePath, targetPath))
+        CopyContentsByBuffer(source, target, sourcePath, targetPath);
+}
+
+void SyncFile(const FileDescriptor& file, const QString& path)
+{
+    if (::fsync(file.get()) != 0)
+        throw IOError(QStringLiteral("Cannot flush"), path, errno);
+}
+
+bool RemoveFile(const QString& path)
+{
+    return ::unlink(EncodePath(path).constData()) == 0;
+}
+
+} // namespace plumtide

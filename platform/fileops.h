@@ -1,0 +1,108 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+namespace plumtide
+{
+
+// File-system calls for the sorting core's file utilities. Functions that throw raise
+// IOError carrying the path and errno; the others report failure by their result.
+
+// What a path names, symbolic links followed. Only regular files are File; pipes, devices
+// and sockets are Other, because reading one may block or never end.
+enum class PathKind {
+    Missing,
+    File,
+    Folder,
+    Other,
+};
+PathKind KindOfPath(const QString& path);
+
+// Owns one open descriptor and closes it when destroyed.
+class FileDescriptor
+{
+public:
+    FileDescriptor() = default;
+    explicit FileDescriptor(int fd) noexcept
+        : m_fd(fd)
+    {
+    }
+    ~FileDescriptor();
+    FileDescriptor(FileDescriptor&& other) noexcept;
+    FileDescriptor& operator=(FileDescriptor&& other) noexcept;
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+
+    int get() const { return m_fd; }
+    bool isOpen() const { return m_fd >= 0; }
+    // Closes now; returns 0 or -1 with errno set (some file systems report write errors
+    // only here).
+    int close();
+
+private:
+    int m_fd = -1;
+};
+
+// Opens a file for reading without waiting: when another process holds a lease on it the
+// open fails with EWOULDBLOCK at once instead of stalling until the lease is broken.
+// Throws IOError.
+FileDescriptor OpenForReading(const QString& path);
+
+// Opens a file for writing, creating it (mode 0666 less the umask) when missing. An
+// existing file keeps its contents, so the caller can check what it opened before
+// truncating. Opening does not wait for a reader when the path names a pipe (it fails).
+// Throws IOError.
+FileDescriptor OpenForWriting(const QString& path);
+
+// Whether any descriptor other than `file` is open on the same file, in any process, or
+// another process holds a lock on it. `file` must be the caller's only descriptor for the
+// file. On local file systems this takes and drops a write lease, which the kernel grants
+// only when no other descriptor is open; where leases are not available (network and FUSE
+// file systems, a file of another owner without CAP_LEASE) only locks can be seen.
+bool IsOpenElsewhere(const FileDescriptor& file);
+
+// Whether another open file description holds a flock() or POSIX record lock on the file.
+bool IsLockedElsewhere(const FileDescriptor& file);
+
+// Whether an open descriptor is on a regular file.
+bool IsRegularFile(const FileDescriptor& file);
+
+// Whether two descriptors are open on the same file (device and inode equal).
+bool IsSameFile(const FileDescriptor& a, const FileDescriptor& b);
+
+// Size of an open file in bytes, or -1 with errno set.
+qint64 SizeOf(const FileDescriptor& file);
+
+// Adds the owner's write permission, the counterpart of clearing "read-only". Returns false
+// when the permissions cannot be read or changed.
+bool AddOwnerWritePermission(const QString& path);
+
+// Discards a file's contents.
+void Truncate(const FileDescriptor& file, const QString& path);
+
+// Copies everything from the current offset of `source` to its end into `target` at the
+// target's offset: through the kernel (copy_file_range, which lets file systems share or
+// copy extents without a trip through user space) where it is offered, else by
+// CopyContentsByBuffer. A failure the kernel cannot pin on one side raises an error naming
+// `targetPath` (where a full disk or a size limit shows) with the source in its message.
+void CopyContents(const FileDescriptor& source, const FileDescriptor& target,
+    const QString& sourcePath, const QString& targetPath);
+
+// The kernel copy alone. Returns false, having copied nothing, when the kernel offers no
+// copy between these two files (different file system types, an old kernel); then the
+// caller copies through a buffer instead.
+bool CopyContentsByKernel(const FileDescriptor& source, const FileDescriptor& target,
+    const QString& sourcePath, const QString& targetPath);
+
+// The copy through a large buffer with read() and write().
+void CopyContentsByBuffer(const FileDescriptor& source, const FileDescriptor& target,
+    const QString& sourcePath, const QString& targetPath);
+
+// Flushes a file's contents and metadata to disk.
+void SyncFile(const FileDescriptor& file, const QString& path);
+
+// Deletes a file (not a folder). Returns false when it cannot.
+bool RemoveFile(const QString& path);
+
+} // namespace plumtide

@@ -1,0 +1,127 @@
+#include "platform/fileops.h"
+#include "tests/support/otherprocess.h"
+
+#include <QFile>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace plumtide;
+using plumtide::test::OtherProcess;
+
+namespace
+{
+
+class FileOps : public testing::Test
+{
+protected:
+    QString write(const char* name, const QByteArray& contents)
+    {
+        const QString path = m_dir.filePath(QString::fromUtf8(name));
+        QFile file(path);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(contents) == contents.size());
+        return path;
+    }
+
+    QTemporaryDir m_dir;
+};
+
+// Holds the file open in another process, and optionally a lock on it.
+enum class Hold {
+    Open,
+    Flock,
+    RecordLock,
+};
+
+bool holdInChild(const QString& path, Hold hold)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDWR);
+    if (fd < 0)
+        return false;
+    if (hold == Hold::Flock)
+        return ::flock(fd, LOCK_SH) == 0;
+    if (hold == Hold::RecordLock) {
+        struct flock lock {
+        };
+        lock.l_type = F_RDLCK;
+        lock.l_whence = SEEK_SET;
+        lock.l_start = 10;
+        lock.l_len = 1;
+        return ::fcntl(fd, F_SETLK, &lock) == 0;
+    }
+    return true;
+}
+
+TEST_F(FileOps, KindOfPathFollowsLinksAndSetsApartWhatIsNotAFile)
+{
+    const QString file = write("a.mp3", "x");
+    const QString pipe = m_dir.filePath(QStringLiteral("pipe"));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const QString folderLink = m_dir.filePath(QStringLiteral("folder-link"));
+    ASSERT_TRUE(QFile::link(m_dir.path(), folderLink));
+
+    EXPECT_EQ(KindOfPath(file), PathKind::File);
+    EXPECT_EQ(KindOfPath(m_dir.path()), PathKind::Folder);
+    EXPECT_EQ(KindOfPath(folderLink), PathKind::Folder);
+    EXPECT_EQ(KindOfPath(pipe), PathKind::Other);
+    EXPECT_EQ(KindOfPath(m_dir.filePath(QStringLiteral("none"))), PathKind::Missing);
+    EXPECT_EQ(KindOfPath(file + QStringLiteral("/below")), PathKind::Missing);
+    EXPECT_EQ(KindOfPath(QString()), PathKind::Missing);
+}
+
+TEST_F(FileOps, OpenElsewhereSeesOtherDescriptorsAndLocks)
+{
+    const QString path = write("a.mp3", QByteArray(100, 'a'));
+    {
+        const FileDescriptor mine = OpenForReading(path);
+        EXPECT_FALSE(IsOpenElsewhere(mine));
+        EXPECT_FALSE(IsLockedElsewhere(mine));
+        // The caller's own second descriptor counts too.
+        const FileDescriptor second = OpenForReading(path);
+        EXPECT_TRUE(IsOpenElsewhere(mine));
+    }
+    for (const Hold hold : { Hold::Open, Hold::Flock, Hold::RecordLock }) {
+        OtherProcess holder([&] { return holdInChild(path, hold); });
+        ASSERT_TRUE(holder.ready());
+        const FileDescriptor mine = OpenForReading(path);
+        EXPECT_TRUE(IsOpenElsewhere(mine)) << static_cast<int>(hold);
+        // Where leases are not available only locks show.
+        EXPECT_EQ(IsLockedElsewhere(mine), hold != Hold::Open) << static_cast<int>(hold);
+    }
+}
+
+// Both ways of copying, on contents that are not a whole number of buffers, copied from an
+// offset other than 0 as CopyContents promises.
+TEST_F(FileOps, KernelAndBufferCopiesAreByteExact)
+{
+    QByteArray contents((3 << 20) + 4321, Qt::Uninitialized);
+    QRandomGenerator random(11);
+    for (char& byte : contents)
+        byte = static_cast<char>(random.bounded(256));
+    const QString source = write("source.mp3", contents);
+
+    for (const bool byKernel : { true, false }) {
+        const QString target
+            = m_dir.filePath(byKernel ? QStringLiteral("k.mp3") : QStringLiteral("b.mp3"));
+        const FileDescriptor in = OpenForReading(source);
+        ASSERT_EQ(::lseek(in.get(), 5, SEEK_SET), 5);
+        FileDescriptor out = OpenForWriting(target);
+        if (byKernel)
+            EXPECT_TRUE(CopyContentsByKernel(in, out, source, target));
+        else
+            CopyContentsByBuffer(in, out, source, target);
+        SyncFile(out, target);
+        EXPECT_EQ(out.close(), 0);
+        QFile copy(target);
+        ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(copy.readAll() == contents.mid(5)) << "kernel " << byKernel;
+    }
+}
+
+} // namespace
