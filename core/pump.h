@@ -1,0 +1,94 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace plumtide
+{
+
+// What a long operation (scanning, planning, moving) is given so that it can run on the one
+// thread of the program without freezing it: before each folder, entry or row it lets
+// pending events run (the window repaints, the Abort click is seen) and then asks whether
+// the user wants it to stop. The desktop program runs its event loop and reports its abort
+// flag; the command-line program advances a progress bar.
+class Pump
+{
+public:
+    virtual ~Pump() = default;
+
+    // Runs pending events. Called tens of thousands of times in a large scan, so an
+    // expensive implementation should throttle itself.
+    virtual void processEvents() = 0;
+    // True once the user asked the running operation to stop.
+    virtual bool abortRequested() const = 0;
+
+    // The step taken before each unit of work: events, then the question. False = stop.
+    bool keepGoing()
+    {
+        processEvents();
+        return !abortRequested();
+    }
+};
+
+// Where progress and per-file lines go (the `Details` box under the lists).
+class DetailsSink
+{
+public:
+    virtual ~DetailsSink() = default;
+    virtual void clear() = 0;
+    virtual void addLine(const QString& line) = 0;
+};
+
+// Never aborts, runs nothing: for callers that have no event loop.
+class NullPump : public Pump
+{
+public:
+    void processEvents() override { }
+    bool abortRequested() const override { return false; }
+};
+
+// Requests abort once `processEvents` has been called `calls` times (0: from the start),
+// so tests can stop an operation at a chosen point.
+class AbortAfterPump : public Pump
+{
+public:
+    explicit AbortAfterPump(long long calls)
+        : m_limit(calls)
+    {
+    }
+    void processEvents() override { ++m_calls; }
+    bool abortRequested() const override { return m_calls >= m_limit; }
+    long long calls() const { return m_calls; }
+
+private:
+    long long m_limit;
+    long long m_calls = 0;
+};
+
+// Drops every line.
+class NullDetails : public DetailsSink
+{
+public:
+    void clear() override { }
+    void addLine(const QString&) override { }
+};
+
+// Keeps the lines since the last clear, as the `Details` box would show them.
+class CollectingDetails : public DetailsSink
+{
+public:
+    void clear() override
+    {
+        m_lines.clear();
+        ++m_clears;
+    }
+    void addLine(const QString& line) override { m_lines.append(line); }
+    const QStringList& lines() const { return m_lines; }
+    int clears() const { return m_clears; }
+
+private:
+    QStringList m_lines;
+    int m_clears = 0;
+};
+
+} // namespace plumtide
