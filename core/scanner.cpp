@@ -1,5 +1,7 @@
 #include "core/scanner.h"
 
+#include "core/fileutils.h"
+
 #include "platform/folderreader.h"
 #include "platform/paths.h"
 
@@ -145,6 +147,13 @@ QStringList GetFileList(const QString& folder, const QString& extension, Pump& p
         });
     SortPaths(result);
     return result;
+}
+
+QStringList GetFileList(
+    const QString& folder, const QString& extension, Pump& pump, DetailsSink& details)
+{
+    return GetFileList(
+        folder, extension, pump, details, [](const QString& path) { return IsFileInUse(path); });
 }
 
 QStringList GetDirList(const QString& folder, Pump& pump, DetailsSink& details)

@@ -40,6 +40,9 @@ QString JoinPath(const QString& folder, const QString& name);
 // so far are returned. The result is sorted with SortPaths.
 QStringList GetFileList(const QString& folder, const QString& extension, Pump& pump,
     DetailsSink& details, const FileInUseTest& isFileInUse);
+// The same with the real in-use test, IsFileInUse.
+QStringList GetFileList(
+    const QString& folder, const QString& extension, Pump& pump, DetailsSink& details);
 
 // `folder` itself, first, then the full paths of every folder below it at any depth,
 // hidden folders (name starting with '.') and everything below them left out. Links, the

@@ -1,5 +1,6 @@
 #include "core/pump.h"
 #include "core/scanner.h"
+#include "tests/support/otherprocess.h"
 
 #include <QDir>
 #include <QFile>
@@ -242,6 +243,25 @@ TEST(GetFileList, FileInUseIsReportedAndLeftOut)
         (QStringList { tree.at(QStringLiteral("a.mp3")), busy + QStringLiteral(" File in use") }));
     // The test can be costly: only candidates are asked about.
     EXPECT_EQ(asked.size(), 2);
+}
+
+TEST(GetFileList, FileHeldOpenByAnotherProcessIsLeftOut)
+{
+    Tree tree;
+    tree.file(QStringLiteral("free.mp3"));
+    tree.file(QStringLiteral("held.mp3"));
+    const QString held = tree.at(QStringLiteral("held.mp3"));
+    test::OtherProcess holder(
+        [&] { return ::open(QFile::encodeName(held).constData(), O_RDONLY) >= 0; });
+    ASSERT_TRUE(holder.ready());
+
+    CollectingDetails details;
+    NullPump pump;
+    EXPECT_EQ(GetFileList(tree.root(), QStringLiteral(".mp3"), pump, details),
+        QStringList { tree.at(QStringLiteral("free.mp3")) });
+    EXPECT_TRUE(details.lines().contains(held + QStringLiteral(" File in use")));
+    holder.end();
+    EXPECT_EQ(GetFileList(tree.root(), QStringLiteral(".mp3"), pump, details).size(), 2);
 }
 
 TEST(Scanners, AbortStopsAtOnceAndKeepsWhatWasFound)
