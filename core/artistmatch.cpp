@@ -218,6 +218,12 @@ double ArtistSimilarity(const PreparedName& first, const PreparedName& second) n
     return percentage(twentieths, shorter, std::max(lengthA, lengthB) - shorter);
 }
 
+double SimilarityUpperBound(qsizetype lengthA, qsizetype lengthB) noexcept
+{
+    const qsizetype shorter = std::min(lengthA, lengthB);
+    return percentage(equalCredit * shorter, shorter, std::max(lengthA, lengthB) - shorter);
+}
+
 QString FormatScore(double score)
 {
     // std::to_chars ignores the C locale, which a Qt program sets from the environment.

@@ -68,6 +68,11 @@ private:
 // ArtistSimilarity(first, second) of the names the two were prepared from.
 double ArtistSimilarity(const PreparedName& first, const PreparedName& second) noexcept;
 
+// The highest score two prepared names of these lengths can reach (every position equal):
+// ArtistSimilarity(a, b) <= SimilarityUpperBound(a.units().size(), b.units().size()) holds
+// exactly, so a planner may skip pairs whose bound is below its threshold.
+double SimilarityUpperBound(qsizetype lengthA, qsizetype lengthB) noexcept;
+
 // Writes a score as the plan's "%" column shows it: general format with up to 15
 // significant digits and no trailing zeros ("100", "66.6666666666667", "61.25"), with the
 // locale's decimal separator. For output that programs read, use the overload without a

@@ -1,0 +1,51 @@
+#pragma once
+
+// Sort planning written as the plain nested loops, scoring every pair with the plain
+// ArtistSimilarity: the reference the fast planner is compared with, in tests and in the
+// planning benchmark.
+
+#include "core/artistmatch.h"
+#include "core/planner.h"
+
+namespace plumtide::test
+{
+
+inline TSortPlan PlainPlanSort(const std::vector<TSourceRow>& files,
+    const std::vector<TFolderRow>& folders, const QString& destination, int percentage)
+{
+    TSortPlan plan;
+    const auto listed = [&](const QString& candidate) {
+        return plan.newArtists.contains(candidate, Qt::CaseInsensitive);
+    };
+    for (const TSourceRow& file : files) {
+        if (file.key.size() < MinimumPlannedKeyLength)
+            continue;
+        if (folders.empty()) {
+            const QString candidate = NormaliseArtist(file.key);
+            if (!listed(candidate))
+                plan.newArtists.append(candidate);
+            continue;
+        }
+        bool tested = false;
+        for (const TFolderRow& folder : folders) {
+            const double score = ArtistSimilarity(file.key, PlanningName(destination, folder.path));
+            if (score >= percentage) {
+                plan.rows.push_back(TPlanRow { file.path, score, folder.path });
+                continue;
+            }
+            if (tested) // the test's outcome depends only on the file
+                continue;
+            tested = true;
+            const QString candidate = NormaliseArtist(file.key);
+            bool folderExists = false;
+            for (const TFolderRow& other : folders)
+                folderExists
+                    = folderExists || ArtistSimilarity(candidate, other.relativeName) > percentage;
+            if (!folderExists && !listed(candidate) && !candidate.contains(QStringLiteral(".MP3")))
+                plan.newArtists.append(candidate);
+        }
+    }
+    return plan;
+}
+
+} // namespace plumtide::test
