@@ -4,12 +4,19 @@
 #include "platform/errors.h"
 #include "platform/fileops.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cstring>
 #include <limits>
+#include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace plumtide
 {
@@ -109,6 +116,122 @@ bool CopyFileByStream(const QString& source, const QString& target)
         throw IOError(QStringLiteral("Cannot flush the folder of"), target, errno);
     partial.commit();
     return true;
+}
+
+namespace
+{
+
+QString folderOf(const QString& path)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0)
+        return QStringLiteral(".");
+    return slash == 0 ? QStringLiteral("/") : path.left(slash);
+}
+
+const QRegularExpression& partialName()
+{
+    static const QRegularExpression pattern(QStringLiteral("^\\.plumtide-(\\d+)-\\d+\\.part$"));
+    return pattern;
+}
+
+} // namespace
+
+bool IsPartialFileName(const QString& name)
+{
+    return partialName().match(name).hasMatch();
+}
+
+int RemoveStalePartialFiles(const QString& folder)
+{
+    int removed = 0;
+    const QStringList names
+        = QDir(folder).entryList(QStringList { QStringLiteral(".plumtide-*.part") },
+            QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : names) {
+        const QRegularExpressionMatch match = partialName().match(name);
+        if (match.hasMatch() && !ProcessExists(match.captured(1).toLongLong())
+            && RemoveFile(folder + QLatin1Char('/') + name))
+            ++removed;
+    }
+    return removed;
+}
+
+TPlaceResult PlaceFileCopy(const QString& source, const QString& target)
+{
+    if (source.size() > MaxCopyPathLength || target.size() > MaxCopyPathLength)
+        return TPlaceResult::NotCopied;
+    if (!FileExists(source) || target.isEmpty() || IsFileInUse(source))
+        return TPlaceResult::NotCopied;
+    if (KindOfPath(target) != PathKind::Missing)
+        return TPlaceResult::TargetExists;
+
+    const QString folder = folderOf(target);
+    // Leftovers of a killed run are cleaned up the first time this process writes there.
+    static QSet<QString> cleanedFolders;
+    if (!cleanedFolders.contains(folder)) {
+        RemoveStalePartialFiles(folder);
+        cleanedFolders.insert(folder);
+    }
+
+    const FileDescriptor in = OpenForReading(source);
+    static std::atomic<quint64> counter { 0 };
+    QString temporary;
+    FileDescriptor out;
+    for (int attempt = 0; !out.isOpen(); ++attempt) {
+        temporary = folder + QStringLiteral("/.plumtide-%1-%2.part").arg(::getpid()).arg(counter++);
+        try {
+            out = CreateNewFile(temporary);
+        } catch (const IOError& error) {
+            if (error.errnoValue() != EEXIST || attempt > 100)
+                throw IOError(QStringLiteral("Cannot create a file in the folder of"), target,
+                    error.errnoValue());
+        }
+    }
+    PartialTarget partial(temporary);
+    CopyContents(in, out, source, target);
+    SyncFile(out, target);
+    if (out.close() != 0)
+        throw IOError(QStringLiteral("Cannot write"), target, errno);
+    if (!RenameNoReplace(temporary, target)) {
+        if (errno == EEXIST)
+            return TPlaceResult::TargetExists;
+        throw IOError(QStringLiteral("Cannot create"), target, errno);
+    }
+    partial.commit();
+    if (!SyncFolder(folder))
+        throw IOError(QStringLiteral("Cannot flush the folder of"), target, errno);
+    return TPlaceResult::Placed;
+}
+
+bool SameContents(const QString& a, const QString& b)
+{
+    try {
+        const FileDescriptor first = OpenForReading(a);
+        const FileDescriptor second = OpenForReading(b);
+        if (SizeOf(first) != SizeOf(second) || SizeOf(first) < 0)
+            return false;
+        std::vector<char> bufferA(1 << 20), bufferB(1 << 20);
+        for (;;) {
+            const ssize_t readA = ::read(first.get(), bufferA.data(), bufferA.size());
+            if (readA < 0)
+                return false;
+            if (readA == 0)
+                return true;
+            ssize_t readB = 0;
+            while (readB < readA) {
+                const ssize_t n = ::read(
+                    second.get(), bufferB.data() + readB, static_cast<size_t>(readA - readB));
+                if (n <= 0)
+                    return false;
+                readB += n;
+            }
+            if (std::memcmp(bufferA.data(), bufferB.data(), static_cast<size_t>(readA)) != 0)
+                return false;
+        }
+    } catch (...) {
+        return false;
+    }
 }
 
 } // namespace plumtide

@@ -49,4 +49,31 @@ inline constexpr qsizetype MaxCopyPathLength = 254;
 // is removed again on that path, so no partial file is left under the song's name.
 bool CopyFileByStream(const QString& source, const QString& target);
 
+// What PlaceFileCopy did.
+enum class TPlaceResult {
+    Placed, // the copy is on disk under the target name
+    TargetExists, // something already has the target name; nothing was written
+    NotCopied, // a precondition of CopyFileByStream failed; nothing was written
+};
+
+// Copies `source` to `target` the way a move needs it: the bytes go to a hidden temporary
+// file in the target's folder (see IsPartialFileName), are flushed to disk, and only a
+// complete copy is renamed to the target name, never over an existing file. So at any
+// moment the target name holds the whole file or nothing, and a run killed half-way leaves
+// at most a temporary file that RemoveStalePartialFiles recognises.
+//
+// Preconditions and errors as for CopyFileByStream (paths too long, missing or busy source,
+// the target being the source); an error removes the temporary file.
+TPlaceResult PlaceFileCopy(const QString& source, const QString& target);
+
+// Whether a file name is that of a copy in progress: ".plumtide-<process id>-<n>.part".
+bool IsPartialFileName(const QString& name);
+
+// Removes the temporary files in `folder` that copies of processes no longer running left
+// behind. Returns how many it removed.
+int RemoveStalePartialFiles(const QString& folder);
+
+// Whether two files have the same contents. False when either cannot be read.
+bool SameContents(const QString& a, const QString& b);
+
 } // namespace plumtide

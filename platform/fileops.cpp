@@ -4,6 +4,8 @@
 #include "platform/paths.h"
 
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -224,6 +226,38 @@ void SyncFile(const FileDescriptor& file, const QString& path)
 bool RemoveFile(const QString& path)
 {
     return ::unlink(EncodePath(path).constData()) == 0;
+}
+
+FileDescriptor CreateNewFile(const QString& path)
+{
+    const int fd = ::open(EncodePath(path).constData(),
+        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666);
+    if (fd < 0)
+        throw IOError(QStringLiteral("Cannot create"), path, errno);
+    return FileDescriptor(fd);
+}
+
+bool RenameNoReplace(const QString& from, const QString& to)
+{
+    const QByteArray source = EncodePath(from);
+    const QByteArray target = EncodePath(to);
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE)
+        == 0)
+        return true;
+    if (errno != EINVAL && errno != ENOSYS)
+        return false;
+    // File systems without the flag: a hard link is never made over an existing name.
+    if (::link(source.constData(), target.constData()) != 0)
+        return false;
+    ::unlink(source.constData());
+    return true;
+}
+
+bool ProcessExists(qint64 pid)
+{
+    if (pid <= 0)
+        return false;
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
 
 } // namespace plumtide

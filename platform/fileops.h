@@ -105,4 +105,15 @@ void SyncFile(const FileDescriptor& file, const QString& path);
 // Deletes a file (not a folder). Returns false when it cannot.
 bool RemoveFile(const QString& path);
 
+// Creates a new file for writing (mode 0666 less the umask); fails with EEXIST, never
+// opening what is there, when anything exists at the path. Throws IOError.
+FileDescriptor CreateNewFile(const QString& path);
+
+// Renames `from` to `to` unless something exists at `to`: then false with errno EEXIST and
+// nothing changed. Other failures: false with errno set.
+bool RenameNoReplace(const QString& from, const QString& to);
+
+// Whether a process with this id exists.
+bool ProcessExists(qint64 pid);
+
 } // namespace plumtide

@@ -1,0 +1,357 @@
+#include "core/fileutils.h"
+#include "core/mover.h"
+#include "platform/errors.h"
+#include "tests/support/otherprocess.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <fcntl.h>
+#include <map>
+#include <random>
+#include <sys/stat.h>
+
+using namespace plumtide;
+
+namespace
+{
+
+// A source folder, three artist folders and a doubles folder, made for one test.
+class Library
+{
+public:
+    Library()
+    {
+        for (const char* folder : { "in", "music/ABBA", "music/Queen", "doubles" })
+            QDir().mkpath(path(QString::fromLatin1(folder)));
+    }
+
+    QString path(const QString& relative) const
+    {
+        return m_dir.path() + QLatin1Char('/') + relative;
+    }
+
+    QString write(const QString& relative, qint64 size, char fill = 'x') const
+    {
+        const QString full = path(relative);
+        QFile file(full);
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(QByteArray(size, fill));
+        return full;
+    }
+
+    QByteArray read(const QString& relative) const
+    {
+        QFile file(path(relative));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+    }
+
+    bool exists(const QString& relative) const { return QFile::exists(path(relative)); }
+
+    QStringList files(const QString& relative) const
+    {
+        return QDir(path(relative)).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    }
+
+    TPlanRow row(const QString& file, const char* folder) const
+    {
+        return TPlanRow { path(file), 50.0, path(QString::fromLatin1(folder)) };
+    }
+
+    TMoveSettings settings() const
+    {
+        TMoveSettings s;
+        s.doublesFolder = path(QStringLiteral("doubles"));
+        return s;
+    }
+
+private:
+    QTemporaryDir m_dir;
+};
+
+struct Outcome {
+    TMoveOutcome outcome;
+    QString reason;
+    bool operator==(const Outcome&) const = default;
+};
+
+std::vector<Outcome> move(const std::vector<TPlanRow>& rows, const TMoveSettings& settings)
+{
+    std::vector<Outcome> outcomes;
+    NullPump pump;
+    MovePlannedFiles(rows, settings, pump, [&](const TMoveEvent& e) {
+        outcomes.push_back({ e.outcome, e.reason });
+    });
+    return outcomes;
+}
+
+} // namespace
+
+TEST(MovePlannedFiles, FirstRowWinsAndLaterRowsOfTheFileAreSkipped)
+{
+    Library lib;
+    lib.write(QStringLiteral("in/a.mp3"), 1000, 'a');
+    const auto outcomes
+        = move({ lib.row(QStringLiteral("in/a.mp3"), "music/ABBA"),
+                   lib.row(QStringLiteral("in/a.mp3"), "music/Queen"),
+                   lib.row(QStringLiteral("No corresponding artists found"), "music/ABBA") },
+            lib.settings());
+    EXPECT_EQ(outcomes,
+        (std::vector<Outcome> { { TMoveOutcome::Moved, {} },
+            { TMoveOutcome::Skipped, skip::AlreadyMoved },
+            { TMoveOutcome::Skipped, skip::Missing } }));
+    EXPECT_EQ(lib.read(QStringLiteral("music/ABBA/a.mp3")), QByteArray(1000, 'a'));
+    EXPECT_FALSE(lib.exists(QStringLiteral("in/a.mp3")));
+    EXPECT_FALSE(lib.exists(QStringLiteral("music/Queen/a.mp3")));
+    // Nothing but the song itself is left in the folder: no temporary file.
+    EXPECT_EQ(lib.files(QStringLiteral("music/ABBA")), QStringList { QStringLiteral("a.mp3") });
+}
+
+TEST(MovePlannedFiles, SmallFilesBelowTheLimitAreDeletedWhenAsked)
+{
+    for (const bool deleteSmall : { true, false }) {
+        Library lib;
+        lib.write(QStringLiteral("in/small.mp3"), 524287);
+        lib.write(QStringLiteral("in/large.mp3"), 524288);
+        TMoveSettings settings = lib.settings();
+        settings.deleteSmallFiles = deleteSmall;
+        settings.smallFileLimit = 512;
+        const auto outcomes = move({ lib.row(QStringLiteral("in/small.mp3"), "music/ABBA"),
+                                       lib.row(QStringLiteral("in/large.mp3"), "music/ABBA") },
+            settings);
+        EXPECT_EQ(
+            outcomes[0].outcome, deleteSmall ? TMoveOutcome::SmallDeleted : TMoveOutcome::Moved);
+        EXPECT_EQ(outcomes[1].outcome, TMoveOutcome::Moved);
+        EXPECT_EQ(lib.exists(QStringLiteral("music/ABBA/small.mp3")), !deleteSmall);
+        EXPECT_FALSE(lib.exists(QStringLiteral("in/small.mp3")));
+        EXPECT_TRUE(lib.exists(QStringLiteral("music/ABBA/large.mp3")));
+    }
+}
+
+TEST(MovePlannedFiles, DoublesFollowTheSettingsAndTheDoublesFolderNeverLosesAFile)
+{
+    struct Case {
+        bool moveDoubles;
+        bool deleteDoubles;
+        TMoveOutcome outcome;
+        bool sourceStays;
+    };
+    for (const Case& c : { Case { true, true, TMoveOutcome::DoubleMoved, false },
+             Case { false, true, TMoveOutcome::DoubleDeleted, false },
+             Case { false, false, TMoveOutcome::DoubleKept, true } }) {
+        Library lib;
+        lib.write(QStringLiteral("music/ABBA/Intro.mp3"), 10, 'o'); // makes it a double
+        lib.write(QStringLiteral("doubles/Intro.mp3"), 20, 'd'); // a different earlier double
+        lib.write(QStringLiteral("in/Intro.mp3"), 30, 'n');
+        TMoveSettings settings = lib.settings();
+        settings.moveDoubles = c.moveDoubles;
+        settings.deleteDoubles = c.deleteDoubles;
+        std::vector<TMoveEvent> events;
+        NullPump pump;
+        MovePlannedFiles({ lib.row(QStringLiteral("in/Intro.mp3"), "music/ABBA") }, settings, pump,
+            [&](const TMoveEvent& e) { events.push_back(e); });
+        ASSERT_EQ(events.size(), 1u);
+        EXPECT_EQ(events[0].outcome, c.outcome);
+        EXPECT_EQ(lib.exists(QStringLiteral("in/Intro.mp3")), c.sourceStays);
+        EXPECT_EQ(lib.read(QStringLiteral("music/ABBA/Intro.mp3")), QByteArray(10, 'o'));
+        EXPECT_EQ(lib.read(QStringLiteral("doubles/Intro.mp3")), QByteArray(20, 'd'));
+        if (c.moveDoubles) {
+            EXPECT_EQ(events[0].target, lib.path(QStringLiteral("doubles/Intro (2).mp3")));
+            EXPECT_EQ(lib.read(QStringLiteral("doubles/Intro (2).mp3")), QByteArray(30, 'n'));
+        }
+    }
+}
+
+TEST(MovePlannedFiles, DoubleWithTheSameContentsAsTheStoredOneIsOnlyDeleted)
+{
+    Library lib;
+    lib.write(QStringLiteral("music/ABBA/Intro.mp3"), 10, 'o');
+    lib.write(QStringLiteral("doubles/Intro.mp3"), 20, 'd');
+    lib.write(QStringLiteral("doubles/Intro (2).mp3"), 30, 'n');
+    lib.write(QStringLiteral("in/Intro.mp3"), 30, 'n');
+    const auto outcomes
+        = move({ lib.row(QStringLiteral("in/Intro.mp3"), "music/ABBA") }, lib.settings());
+    EXPECT_EQ(outcomes[0].outcome, TMoveOutcome::DoubleMoved);
+    EXPECT_FALSE(lib.exists(QStringLiteral("in/Intro.mp3")));
+    EXPECT_EQ(lib.files(QStringLiteral("doubles")),
+        (QStringList { QStringLiteral("Intro (2).mp3"), QStringLiteral("Intro.mp3") }));
+}
+
+TEST(MovePlannedFiles, ReadOnlySourceIsMovedAndBusyOrHomelessFilesStay)
+{
+    Library lib;
+    const QString readOnly = lib.write(QStringLiteral("in/ro.mp3"), 100);
+    ::chmod(QFile::encodeName(readOnly).constData(), 0444);
+    const QString held = lib.write(QStringLiteral("in/held.mp3"), 100);
+    lib.write(QStringLiteral("in/homeless.mp3"), 100);
+    test::OtherProcess holder(
+        [&] { return ::open(QFile::encodeName(held).constData(), O_RDONLY) >= 0; });
+    ASSERT_TRUE(holder.ready());
+    for (const bool deleteSmall : { false, true }) {
+        TMoveSettings settings = lib.settings();
+        settings.deleteSmallFiles = deleteSmall;
+        settings.smallFileLimit = 0;
+        const auto outcomes = move({ lib.row(QStringLiteral("in/held.mp3"), "music/ABBA"),
+                                       lib.row(QStringLiteral("in/homeless.mp3"), "music/Gone") },
+            settings);
+        EXPECT_EQ(outcomes,
+            (std::vector<Outcome> { { TMoveOutcome::Skipped, skip::InUse },
+                { TMoveOutcome::Skipped, skip::FolderMissing } }));
+    }
+    EXPECT_EQ(
+        move({ lib.row(QStringLiteral("in/ro.mp3"), "music/ABBA") }, lib.settings())[0].outcome,
+        TMoveOutcome::Moved);
+    EXPECT_FALSE(lib.exists(QStringLiteral("in/ro.mp3")));
+    EXPECT_TRUE(lib.exists(QStringLiteral("in/held.mp3")));
+    EXPECT_TRUE(lib.exists(QStringLiteral("in/homeless.mp3")));
+}
+
+TEST(MovePlannedFiles, AbortBeforeTheFirstRowPlacesNothing)
+{
+    Library lib;
+    lib.write(QStringLiteral("in/a.mp3"), 10);
+    AbortAfterPump pump(0);
+    int events = 0;
+    EXPECT_FALSE(MovePlannedFiles({ lib.row(QStringLiteral("in/a.mp3"), "music/ABBA") },
+        lib.settings(), pump, [&](const TMoveEvent&) { ++events; }));
+    EXPECT_EQ(events, 0);
+    EXPECT_TRUE(lib.exists(QStringLiteral("in/a.mp3")));
+}
+
+TEST(MovePlannedFiles, MissingDoublesFolderEndsTheMoveWithAnErrorAndKeepsTheFile)
+{
+    Library lib;
+    lib.write(QStringLiteral("music/ABBA/a.mp3"), 10);
+    lib.write(QStringLiteral("in/a.mp3"), 20);
+    lib.write(QStringLiteral("in/b.mp3"), 20);
+    TMoveSettings settings = lib.settings();
+    settings.doublesFolder = lib.path(QStringLiteral("no such folder"));
+    EXPECT_THROW(move({ lib.row(QStringLiteral("in/a.mp3"), "music/ABBA"),
+                          lib.row(QStringLiteral("in/b.mp3"), "music/ABBA") },
+                     settings),
+        IOError);
+    EXPECT_TRUE(lib.exists(QStringLiteral("in/a.mp3")));
+    EXPECT_TRUE(lib.exists(QStringLiteral("in/b.mp3"))); // rows after the error are not processed
+}
+
+TEST(MovePlannedFiles, DryRunReportsTheSameOutcomesAndChangesNothing)
+{
+    const auto build = [](Library& lib) {
+        lib.write(QStringLiteral("music/ABBA/dup.mp3"), 10);
+        lib.write(QStringLiteral("in/dup.mp3"), 10, 'n');
+        lib.write(QStringLiteral("in/tiny.mp3"), 10);
+        lib.write(QStringLiteral("in/song.mp3"), 5000);
+        return std::vector<TPlanRow> { lib.row(QStringLiteral("in/dup.mp3"), "music/ABBA"),
+            lib.row(QStringLiteral("in/tiny.mp3"), "music/ABBA"),
+            lib.row(QStringLiteral("in/song.mp3"), "music/ABBA"),
+            lib.row(QStringLiteral("in/song.mp3"), "music/Queen") };
+    };
+    Library dry, real;
+    const auto dryRows = build(dry);
+    const auto realRows = build(real);
+    TMoveSettings dryRun = dry.settings();
+    dryRun.dryRun = dryRun.deleteSmallFiles = true;
+    dryRun.smallFileLimit = 1;
+    TMoveSettings forReal = real.settings();
+    forReal.deleteSmallFiles = true;
+    forReal.smallFileLimit = 1;
+    EXPECT_EQ(move(dryRows, dryRun), move(realRows, forReal));
+    EXPECT_EQ(dry.files(QStringLiteral("in")).size(), 3);
+    EXPECT_EQ(dry.files(QStringLiteral("music/ABBA")).size(), 1);
+    EXPECT_TRUE(dry.files(QStringLiteral("doubles")).isEmpty());
+}
+
+TEST(PlaceFileCopy, NeverReplacesAndCleansUpWhatKilledRunsLeft)
+{
+    Library lib;
+    const QString source = lib.write(QStringLiteral("in/a.mp3"), 10, 'a');
+    const QString taken = lib.write(QStringLiteral("music/ABBA/a.mp3"), 5, 'b');
+    EXPECT_EQ(PlaceFileCopy(source, taken), TPlaceResult::TargetExists);
+    EXPECT_EQ(lib.read(QStringLiteral("music/ABBA/a.mp3")), QByteArray(5, 'b'));
+
+    // A partial file of a process that is gone is removed; one of a live process is not.
+    lib.write(QStringLiteral("music/Queen/.plumtide-999999999-3.part"), 7);
+    const QString live = QStringLiteral("music/Queen/.plumtide-%1-3.part").arg(::getpid());
+    lib.write(live, 7);
+    EXPECT_EQ(
+        PlaceFileCopy(source, lib.path(QStringLiteral("music/Queen/a.mp3"))), TPlaceResult::Placed);
+    EXPECT_EQ(lib.files(QStringLiteral("music/Queen")),
+        (QStringList { QFileInfo(live).fileName(), QStringLiteral("a.mp3") }));
+}
+
+TEST(NumberedFileName, NumberGoesBeforeTheExtension)
+{
+    EXPECT_EQ(NumberedFileName(QStringLiteral("01 - Intro.mp3"), 2),
+        QStringLiteral("01 - Intro (2).mp3"));
+    EXPECT_EQ(NumberedFileName(QStringLiteral("a.b.mp3"), 3), QStringLiteral("a.b (3).mp3"));
+    EXPECT_EQ(NumberedFileName(QStringLiteral("noext"), 2), QStringLiteral("noext (2)"));
+    EXPECT_EQ(NumberedFileName(QStringLiteral(".hidden"), 2), QStringLiteral(".hidden (2)"));
+}
+
+// A move killed at random moments never loses or damages a file, and the next run finishes
+// the job.
+TEST(MovePlannedFiles, KilledMidMoveEveryFileIsWholeSomewhereAndTheNextRunCompletes)
+{
+    Library lib;
+    std::map<QString, QByteArray> checksums; // file name -> checksum
+    std::vector<TPlanRow> rows;
+    std::mt19937 random(7);
+    for (int i = 0; i < 200; ++i) {
+        const QString name = QStringLiteral("%1.mp3").arg(i, 3, 10, QLatin1Char('0'));
+        const QString path
+            = lib.write(QStringLiteral("in/") + name, 20000 + i * 97, char('a' + i % 26));
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        checksums[name] = QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1);
+        rows.push_back(lib.row(QStringLiteral("in/") + name, i % 2 ? "music/ABBA" : "music/Queen"));
+    }
+    const auto checksumOf = [&](const QString& relative) {
+        QFile file(lib.path(relative));
+        return file.open(QIODevice::ReadOnly)
+            ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha1)
+            : QByteArray();
+    };
+    const auto runMove = [&] {
+        NullPump pump;
+        MovePlannedFiles(rows, lib.settings(), pump, [](const TMoveEvent&) {});
+    };
+
+    for (int kill = 0; kill < 25; ++kill) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            runMove();
+            ::_exit(0);
+        }
+        ::usleep(std::uniform_int_distribution<useconds_t>(0, 4000)(random));
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        for (const auto& [name, sum] : checksums) {
+            const QString folder = name.mid(0, 3).toInt() % 2 ? QStringLiteral("music/ABBA/")
+                                                              : QStringLiteral("music/Queen/");
+            const bool atSource = checksumOf(QStringLiteral("in/") + name) == sum;
+            const bool atTarget = checksumOf(folder + name) == sum;
+            ASSERT_TRUE(atSource || atTarget)
+                << "after kill " << kill << ": " << name.toStdString();
+            // A name in the target folder is always a whole file.
+            ASSERT_TRUE(!lib.exists(folder + name) || atTarget) << name.toStdString();
+        }
+    }
+    runMove();
+    EXPECT_TRUE(lib.files(QStringLiteral("in")).isEmpty());
+    for (const auto& [name, sum] : checksums) {
+        const QString folder = name.mid(0, 3).toInt() % 2 ? QStringLiteral("music/ABBA/")
+                                                          : QStringLiteral("music/Queen/");
+        EXPECT_EQ(checksumOf(folder + name), sum) << name.toStdString();
+    }
+    for (const char* folder : { "music/ABBA", "music/Queen" }) {
+        RemoveStalePartialFiles(lib.path(QString::fromLatin1(folder)));
+        for (const QString& name : lib.files(QString::fromLatin1(folder)))
+            EXPECT_FALSE(IsPartialFileName(name)) << name.toStdString();
+    }
+}
