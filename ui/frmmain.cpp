@@ -122,7 +122,14 @@ TfrmMain::TfrmMain(TSettingsStore& store, QWidget* parent)
     FormCreate();
 }
 
-TfrmMain::~TfrmMain() = default;
+TfrmMain::~TfrmMain()
+{
+    // The image list is a member and dies before the QWidget base, which still closes the
+    // window and lays out the views: they must not reach for it then.
+    hide();
+    for (TListView* view : { ListDestination, ListSource, Status })
+        view->items().setImageList(nullptr);
+}
 
 void TfrmMain::createControls()
 {
