@@ -82,35 +82,26 @@ const BoardColours kBlueBoard { palette::kNavyDeep, palette::kNavy, palette::kNa
 // ---------------------------------------------------------------------------------------
 // Glyphs, drawn in a 16 x 16 unit box at the painter's origin.
 
+QPainterPath polygon(std::initializer_list<QPointF> corners)
+{
+    QPainterPath path;
+    path.addPolygon(QPolygonF(corners));
+    path.closeSubpath();
+    return path;
+}
+
 void drawFolder(QPainter& p, bool open)
 {
     p.save();
     const QPen line(rgb(palette::kFolderLine), 0.9, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-    QPainterPath back;
-    back.moveTo(1.5, 3.0);
-    back.lineTo(6.0, 3.0);
-    back.lineTo(7.5, 4.5);
-    back.lineTo(14.5, 4.5);
-    back.lineTo(14.5, 13.5);
-    back.lineTo(1.5, 13.5);
-    back.closeSubpath();
     p.setPen(line);
     p.setBrush(rgb(palette::kFolderDeep));
-    p.drawPath(back);
+    p.drawPath(polygon({ { 1.5, 3.0 }, { 6.0, 3.0 }, { 7.5, 4.5 }, { 14.5, 4.5 }, { 14.5, 13.5 },
+        { 1.5, 13.5 } }));
 
-    QPainterPath front;
-    if (open) {
-        front.moveTo(4.0, 7.0);
-        front.lineTo(15.5, 7.0);
-        front.lineTo(13.0, 13.5);
-        front.lineTo(1.5, 13.5);
-    } else {
-        front.moveTo(1.5, 6.0);
-        front.lineTo(14.5, 6.0);
-        front.lineTo(14.5, 13.5);
-        front.lineTo(1.5, 13.5);
-    }
-    front.closeSubpath();
+    const QPainterPath front = open
+        ? polygon({ { 4.0, 7.0 }, { 15.5, 7.0 }, { 13.0, 13.5 }, { 1.5, 13.5 } })
+        : polygon({ { 1.5, 6.0 }, { 14.5, 6.0 }, { 14.5, 13.5 }, { 1.5, 13.5 } });
     QLinearGradient fill(0, 6, 0, 13.5);
     fill.setColorAt(0, rgb(0xffe59a));
     fill.setColorAt(1, rgb(palette::kFolder));
@@ -119,40 +110,43 @@ void drawFolder(QPainter& p, bool open)
     p.restore();
 }
 
-// A pair of beamed eighth notes with a light halo so they read on light and dark rows.
-void drawNotes(QPainter& p, QRgb colour, QRgb halo)
+// A tilted oval note head.
+QPainterPath noteHead(QPointF centre, double rx, double ry, double tilt)
 {
-    QPainterPath notes;
-    auto head = [&](double cx, double cy) {
-        QPainterPath ellipse;
-        ellipse.addEllipse(QPointF(0, 0), 2.5, 1.8);
-        QTransform turn;
-        turn.translate(cx, cy);
-        turn.rotate(-22);
-        notes.addPath(turn.map(ellipse));
-    };
-    head(4.6, 12.6);
-    head(11.9, 11.0);
-    notes.addRect(QRectF(6.55, 3.6, 1.25, 9.0));
-    notes.addRect(QRectF(13.85, 2.0, 1.25, 9.0));
-    QPainterPath beam;
-    beam.moveTo(6.55, 3.6);
-    beam.lineTo(15.1, 2.0);
-    beam.lineTo(15.1, 4.6);
-    beam.lineTo(6.55, 6.2);
-    beam.closeSubpath();
-    notes.addPath(beam);
-    notes.setFillRule(Qt::WindingFill);
-    const QPainterPath solid = notes.simplified();
+    QPainterPath ellipse;
+    ellipse.addEllipse(QPointF(0, 0), rx, ry);
+    QTransform turn;
+    turn.translate(centre.x(), centre.y());
+    turn.rotate(tilt);
+    return turn.map(ellipse);
+}
 
+// Fills the outline of the parts in `colour` over a light halo, so that a dark glyph reads
+// on light and dark rows alike.
+void fillWithHalo(QPainter& p, QPainterPath parts, QRgb colour, QRgb halo, double haloWidth)
+{
+    parts.setFillRule(Qt::WindingFill);
+    const QPainterPath solid = parts.simplified();
     p.save();
-    p.setPen(QPen(rgb(halo), 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setPen(QPen(rgb(halo), haloWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     p.setBrush(Qt::NoBrush);
     p.drawPath(solid);
     p.setPen(Qt::NoPen);
     p.setBrush(rgb(colour));
     p.drawPath(solid);
     p.restore();
+}
+
+// A pair of beamed eighth notes.
+void drawNotes(QPainter& p, QRgb colour, QRgb halo)
+{
+    QPainterPath notes;
+    notes.addPath(noteHead(QPointF(4.6, 12.6), 2.5, 1.8, -22));
+    notes.addPath(noteHead(QPointF(11.9, 11.0), 2.5, 1.8, -22));
+    notes.addRect(QRectF(6.55, 3.6, 1.25, 9.0));
+    notes.addRect(QRectF(13.85, 2.0, 1.25, 9.0));
+    notes.addPath(polygon({ { 6.55, 3.6 }, { 15.1, 2.0 }, { 15.1, 4.6 }, { 6.55, 6.2 } }));
+    fillWithHalo(p, notes, colour, halo, 1.6);
 }
 
 void drawCross(QPainter& p, QPointF centre, double arm, double width, const QColor& colour)
@@ -253,13 +247,7 @@ void drawMicrophone(QPainter& p)
 // One bold eighth note: it has to read at 16 pixels in front of a folder.
 void drawNote(QPainter& p, QRgb colour, QRgb halo)
 {
-    QPainterPath note;
-    QPainterPath head;
-    head.addEllipse(QPointF(0, 0), 3.0, 2.2);
-    QTransform turn;
-    turn.translate(5.4, 12.4);
-    turn.rotate(-24);
-    note.addPath(turn.map(head));
+    QPainterPath note = noteHead(QPointF(5.4, 12.4), 3.0, 2.2, -24);
     note.addRect(QRectF(7.3, 2.2, 1.6, 10.0));
     QPainterPath flag;
     flag.moveTo(7.3, 2.2);
@@ -268,17 +256,7 @@ void drawNote(QPainter& p, QRgb colour, QRgb halo)
     flag.lineTo(8.9, 2.2);
     flag.closeSubpath();
     note.addPath(flag);
-    note.setFillRule(Qt::WindingFill);
-    const QPainterPath solid = note.simplified();
-
-    p.save();
-    p.setPen(QPen(rgb(halo), 1.7, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.setBrush(Qt::NoBrush);
-    p.drawPath(solid);
-    p.setPen(Qt::NoPen);
-    p.setBrush(rgb(colour));
-    p.drawPath(solid);
-    p.restore();
+    fillWithHalo(p, note, colour, halo, 1.7);
 }
 
 void drawProgramIcon(QPainter& p)

@@ -28,7 +28,6 @@ namespace
 {
 
 const QSize kClientSize(729, 471);
-const QPoint kScreenPosition(159, 106);
 
 QLabel* label(QWidget* parent, const QString& name, const QString& text, QPoint at, bool bold)
 {
@@ -104,13 +103,8 @@ TfrmMain::TfrmMain(TSettingsStore& store, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
     , m_store(store)
 {
-    setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(QStringLiteral("Plumtide"));
-    setWindowIcon(ProgramIcon());
-    setFont(WindowFont());
-    setStyleSheet(WindowStyleSheet());
-    setFixedSize(kClientSize);
-    move(kScreenPosition);
+    SkinWindow(*this, QStringLiteral("frmMain"), QStringLiteral("Plumtide"), kClientSize,
+        QPoint(159, 106));
 
     createControls();
     createBrowsePanel();

@@ -12,13 +12,8 @@ TfrmOpties::TfrmOpties(TfrmMain& main, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
     , m_main(main)
 {
-    setObjectName(QStringLiteral("frmOpties"));
-    setWindowTitle(QStringLiteral("Settings"));
-    setWindowIcon(ProgramIcon());
-    setFont(WindowFont());
-    setStyleSheet(WindowStyleSheet());
-    setFixedSize(418, 259);
-    move(259, 179);
+    SkinWindow(*this, QStringLiteral("frmOpties"), QStringLiteral("Settings"), QSize(418, 259),
+        QPoint(259, 179));
 
     imgBackground = new TImage(this);
     imgBackground->setObjectName(QStringLiteral("imgBackground"));

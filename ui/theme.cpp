@@ -1,8 +1,10 @@
 #include "ui/theme.h"
 
 #include "resources/palette.h"
+#include "ui/artwork.h"
 
 #include <QColor>
+#include <QWidget>
 
 namespace plumtide
 {
@@ -121,6 +123,18 @@ QToolTip {
     for (const auto& [name, colour] : colours)
         sheet.replace(QLatin1String(name), css(colour));
     return sheet;
+}
+
+void SkinWindow(QWidget& window, const QString& name, const QString& caption, QSize clientSize,
+    QPoint screenPosition)
+{
+    window.setObjectName(name);
+    window.setWindowTitle(caption);
+    window.setWindowIcon(ProgramIcon());
+    window.setFont(WindowFont());
+    window.setStyleSheet(WindowStyleSheet());
+    window.setFixedSize(clientSize);
+    window.move(screenPosition);
 }
 
 } // namespace plumtide

@@ -1,7 +1,11 @@
 #pragma once
 
 #include <QFont>
+#include <QPoint>
+#include <QSize>
 #include <QString>
+
+class QWidget;
 
 namespace plumtide
 {
@@ -12,5 +16,10 @@ QFont WindowFont();
 
 // Style sheet of the skinned windows: controls in the artwork's palette, readable on it.
 QString WindowStyleSheet();
+
+// Makes `window` one of the program's skinned windows: its name and caption, the program
+// icon, font and style sheet, a fixed client size at a fixed place on the screen.
+void SkinWindow(QWidget& window, const QString& name, const QString& caption, QSize clientSize,
+    QPoint screenPosition);
 
 } // namespace plumtide
