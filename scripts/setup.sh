@@ -10,7 +10,7 @@ packages=(
     # tests, benchmarks, sanitizers, fuzzing, formatting
     libgtest-dev libgmock-dev libbenchmark-dev clang-14 libclang-rt-14-dev clang-format
     # running the desktop program headless, and looking at it
-    xvfb xauth xdotool x11-utils fonts-dejavu-core
+    xvfb xauth xdotool x11-utils fonts-dejavu-core fonts-dejavu-extra
     # test data: real mp3 files and an independent tag implementation; benchmark reference
     lame python3 python3-mutagen libtag1-dev
 )

@@ -1,13 +1,25 @@
-#include <QApplication>
-#include <QMainWindow>
+#include "settings/settingsstore.h"
+#include "ui/application.h"
+#include "ui/frmmain.h"
+#include "ui/frmopties.h"
+
+using namespace plumtide;
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Plumtide"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Plumtide"));
-    QMainWindow window;
-    window.setWindowTitle(QStringLiteral("Plumtide"));
-    window.show();
+    TPlumtideApplication app(argc, argv);
+    // The program ends when the main window closes, even with the settings window open.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    TFileSettingsStore store;
+    TfrmMain frmMain(store);
+    app.setExceptionHandler(
+        [&frmMain](const std::exception* error) { frmMain.ApplicationEventsException(error); });
+    QObject::connect(&frmMain, &TfrmMain::closed, &app, &QCoreApplication::quit);
+    frmMain.show();
+
+    TfrmOpties frmOpties(frmMain);
+    frmMain.setOptionsWindow(&frmOpties);
+
     return app.exec();
 }

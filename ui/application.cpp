@@ -1,0 +1,46 @@
+#include "ui/application.h"
+
+#include "ui/artwork.h"
+
+#include <QtGlobal>
+
+namespace plumtide
+{
+
+TPlumtideApplication::TPlumtideApplication(int& argc, char** argv)
+    : QApplication(argc, argv)
+{
+    setApplicationName(QStringLiteral("Plumtide"));
+    setApplicationDisplayName(QStringLiteral("Plumtide"));
+    setWindowIcon(ProgramIcon());
+}
+
+bool TPlumtideApplication::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& error) {
+        handle(&error);
+    } catch (...) {
+        handle(nullptr);
+    }
+    return false;
+}
+
+void TPlumtideApplication::handle(const std::exception* error) noexcept
+{
+    if (!m_handler) {
+        qWarning("Plumtide: unhandled error: %s", error ? error->what() : "unknown exception");
+        return;
+    }
+    // The handler runs inside notify(): what it throws must not reach Qt's event loop.
+    try {
+        m_handler(error);
+    } catch (const std::exception& nested) {
+        qWarning("Plumtide: error while handling an error: %s", nested.what());
+    } catch (...) {
+        qWarning("Plumtide: error while handling an error");
+    }
+}
+
+} // namespace plumtide

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QApplication>
+
+#include <exception>
+#include <functional>
+
+namespace plumtide
+{
+
+// The application object. Whatever a handler throws ends here instead of taking the
+// program down: it is handed to the exception handler (the main window's error handler)
+// and the event counts as not handled.
+class TPlumtideApplication : public QApplication
+{
+    Q_OBJECT
+public:
+    // The exception, or nullptr when what was thrown is not a std::exception.
+    using ExceptionHandler = std::function<void(const std::exception*)>;
+
+    TPlumtideApplication(int& argc, char** argv);
+
+    void setExceptionHandler(ExceptionHandler handler) { m_handler = std::move(handler); }
+
+    bool notify(QObject* receiver, QEvent* event) override;
+
+private:
+    void handle(const std::exception* error) noexcept;
+
+    ExceptionHandler m_handler;
+};
+
+} // namespace plumtide

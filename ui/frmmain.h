@@ -1,0 +1,195 @@
+#pragma once
+
+#include "settings/settings.h"
+#include "settings/settingsstore.h"
+#include "ui/artwork.h"
+#include "ui/image.h"
+#include "ui/listview.h"
+
+#include <QDateTime>
+#include <QWidget>
+
+#include <exception>
+
+class QAction;
+class QFrame;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QMenu;
+class QPlainTextEdit;
+class QPushButton;
+class QTimer;
+
+namespace plumtide
+{
+
+class TfrmOpties;
+
+// Which folder field the folder browser fills.
+enum class TBrowseTarget { None, Source, Destination };
+
+// The drag state of the painted title strip.
+struct TTitleDrag {
+    bool Dragging = false;
+    qint32 GrabX = 0;
+    qint32 GrabY = 0;
+};
+
+// The main window: a frameless, skinned window of fixed size with the two folder fields,
+// three stacked list views (source files, destination folders, sort plan), the command
+// buttons and the explanation memo. It owns every control, the lists, the timers and the
+// state the long operations share: the abort and refresh-busy flags and the last automatic
+// run. The controls keep their historical names and are public, as on a designed form;
+// they live and die with the window.
+class TfrmMain : public QWidget
+{
+    Q_OBJECT
+public:
+    // Loads the working copy from `store`, which must outlive the window and is also where
+    // the folder fields write.
+    explicit TfrmMain(TSettingsStore& store, QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    // --- State shared with the long operations -----------------------------------------
+
+    // A request to stop the running long operation; set by Abort and by closing the window.
+    bool abortFlag() const { return m_abort; }
+    void setAbortFlag(bool on) { m_abort = on; }
+    // True while a refresh runs, so that a refresh entered again through the event pump
+    // does nothing.
+    bool refreshBusy() const { return m_refreshBusy; }
+    void setRefreshBusy(bool on) { m_refreshBusy = on; }
+    // The moment from which the next automatic sort is timed.
+    QDateTime lastAutoRun() const { return m_lastAutoRun; }
+    void setLastAutoRun(const QDateTime& moment) { m_lastAutoRun = moment; }
+
+    // Lets pending events run (repaints, the Abort image, timers) and reports whether the
+    // abort flag is set. Long loops call it once per item.
+    bool PumpEvents();
+
+    TWorkingCopy& workingCopy() { return m_workingCopy; }
+    const TWorkingCopy& workingCopy() const { return m_workingCopy; }
+    TSettingsStore& store() const { return m_store; }
+
+    TBrowseTarget browseTarget() const { return m_browseTarget; }
+    void setBrowseTarget(TBrowseTarget target) { m_browseTarget = target; }
+    TTitleDrag& titleDrag() { return m_titleDrag; }
+
+    // The settings window, created after this one; null until the program sets it.
+    TfrmOpties* optionsWindow() const { return m_optionsWindow; }
+    void setOptionsWindow(TfrmOpties* window) { m_optionsWindow = window; }
+
+    // The rows of the three list views.
+    TListModel& sourceItems() const { return ListSource->items(); }
+    TListModel& destinationItems() const { return ListDestination->items(); }
+    TListModel& statusItems() const { return Status->items(); }
+
+    // The explanation memo, line by line.
+    void DetailsClear();
+    void DetailsAdd(const QString& line);
+    QStringList DetailsLines() const;
+
+    // --- Handlers -----------------------------------------------------------------------
+
+    // Busy: everything that starts work is disabled; Abort, Settings, the title strip, the
+    // menus and the open panels stay usable.
+    void disableButtons();
+    // Idle: the commands come back; "Move files" only when the plan names a file.
+    void enableButtons();
+    void FormShow();
+    void FormClose();
+    void imgannulerenClick();
+    void imgExitClick();
+    void StatusPopUpPopup();
+    void Verwijderen1Click();
+    void DestPopupPopup();
+    // Removes the folder of the selected destination row; throws IOError when it cannot
+    // (only an empty folder can be removed), and the row stays.
+    void Delete1Click();
+    // Where every error that escapes a handler ends: no message to the user.
+    void ApplicationEventsException(const std::exception* error);
+
+    // --- Controls, bottom to top ----------------------------------------------------------
+
+    const TImageList ImageList;
+
+    TImage* imgBackground;
+    QLabel* lblZoekMap;
+    TImage* imgbrowseSource;
+    QLabel* lblDoelMap;
+    TImage* imgBrowseDestination;
+    TImage* imgOpties;
+    QLabel* Label4;
+    QLabel* lblActive;
+    TImage* imgannuleren;
+    QLabel* Label6;
+    TImage* Title;
+    TImage* imgExit;
+    TImage* Image4;
+    TImage* imgMinimize;
+    TListView* ListDestination;
+    TListView* ListSource;
+    TListView* Status;
+    QPushButton* btnVerplaats;
+    QPlainTextEdit* Details;
+    QLineEdit* edtSource;
+    QLineEdit* edtDestination;
+    QPushButton* btnViewSource;
+    QPushButton* btnViewDestination;
+    QPushButton* btnSorteren;
+
+    // Folder browser (its tree comes with the browser itself).
+    QFrame* pnlBrowse;
+    TImage* imgBrowseFile;
+    TImage* imgbrowseDir;
+    TImage* imgBrowser;
+
+    // Artists without a folder.
+    QFrame* pnlNieuwe;
+    TImage* Image1;
+    TImage* imgCloseNieuwe;
+    QListWidget* ListNieuwe;
+    QPushButton* btnNieuweWissen;
+    QPushButton* Ok;
+
+    QMenu* SourcePopupMenu;
+    QAction* Verplaatsennaardubbelebestanden;
+    QAction* Verwijderen;
+    QMenu* StatusPopUp;
+    QAction* Verwijderen1;
+    QMenu* DestPopup; // attached to no view
+    QAction* Delete1;
+
+    QTimer* AutoTimer;
+    QTimer* startupTimer;
+    QTimer* mouseTimer;
+
+signals:
+    // The window was closed; the program ends.
+    void closed();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void FormCreate();
+    void createControls();
+    void createBrowsePanel();
+    void createNewArtistsPanel();
+    void createMenus();
+    void createTimers();
+    void setFocusOrder();
+
+    TSettingsStore& m_store;
+    TWorkingCopy m_workingCopy;
+    TfrmOpties* m_optionsWindow = nullptr;
+    bool m_abort = false;
+    bool m_refreshBusy = false;
+    QDateTime m_lastAutoRun;
+    TBrowseTarget m_browseTarget = TBrowseTarget::None;
+    TTitleDrag m_titleDrag;
+};
+
+} // namespace plumtide

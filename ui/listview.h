@@ -1,0 +1,36 @@
+#pragma once
+
+#include "ui/listmodel.h"
+
+#include <QTreeView>
+
+#include <initializer_list>
+#include <utility>
+
+namespace plumtide
+{
+
+// A report view over a TListModel: one row per item, column headers, whole-row single
+// selection, no editing, uniform row heights so that 100,000 rows scroll without lag.
+class TListView : public QTreeView
+{
+    Q_OBJECT
+public:
+    // `columns` are (caption, width in pixels). The view owns its model.
+    TListView(std::initializer_list<std::pair<const char*, int>> columns, const TImageList* images,
+        QWidget* parent);
+
+    TListModel& items() const { return *m_items; }
+    // The selected row, or -1 when none is.
+    int itemIndex() const;
+    void setItemIndex(int index);
+
+protected:
+    // The view's hint over the whole view, rows included, as for every other control.
+    bool viewportEvent(QEvent* event) override;
+
+private:
+    TListModel* m_items;
+};
+
+} // namespace plumtide

@@ -1,0 +1,140 @@
+#include "ui/theme.h"
+
+#include "resources/palette.h"
+#include "ui/artwork.h"
+
+#include <QColor>
+#include <QWidget>
+
+namespace plumtide
+{
+
+namespace
+{
+
+QString css(QRgb colour)
+{
+    return QColor::fromRgb(colour).name();
+}
+
+} // namespace
+
+QFont WindowFont()
+{
+    // Condensed, so captions sized for the narrow fonts of the original layout fit their
+    // buttons; the plain face stands in where the condensed one is not installed.
+    QFont font;
+    font.setFamilies({ QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("DejaVu Sans") });
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(11);
+    return font;
+}
+
+QString WindowStyleSheet()
+{
+    using namespace palette;
+    QString sheet = QStringLiteral(R"(
+QLabel { color: %text; background: transparent; }
+#pnlBrowse, #pnlNieuwe { background: %navyDeep; }
+QLabel[bold="true"] { font-weight: bold; }
+
+QPushButton {
+    color: %text;
+    border: 1px solid %buttonBorder; border-radius: 4px;
+    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 %buttonTop, stop:1 %buttonBottom);
+    padding: 1px 2px;
+}
+QPushButton:hover { border-color: %gold; }
+QPushButton:pressed { background: %buttonBottom; }
+QPushButton:focus { border-color: %gold; }
+QPushButton:disabled {
+    color: %mutedText; border-color: %trace;
+    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 %board, stop:1 %boardDeep);
+}
+
+QLineEdit {
+    color: %ink; background: %field; selection-background-color: %selection;
+    border: 1px solid %fieldBorder; border-radius: 2px; padding: 0 3px;
+}
+QLineEdit:focus { border-color: %gold; }
+QLineEdit:disabled { color: %disabledText; background: %fieldDisabled; }
+
+QTreeView, QListView, QPlainTextEdit {
+    color: %ink; background: %field; alternate-background-color: %alternate;
+    border: 1px solid %fieldBorder;
+    selection-background-color: %selection; selection-color: %text;
+}
+QTreeView:focus, QListView:focus { border-color: %gold; }
+QTreeView:disabled, QListView:disabled, QPlainTextEdit:disabled { color: %disabledText; }
+QHeaderView {
+    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 %buttonTop, stop:1 %buttonBottom);
+    border-bottom: 1px solid %gold;
+}
+QHeaderView::section {
+    color: %text; font-weight: bold; padding: 2px 5px;
+    border: none; border-right: 1px solid %trace; border-bottom: 1px solid %gold;
+    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 %buttonTop, stop:1 %buttonBottom);
+}
+
+QScrollBar:vertical { background: %alternate; width: 14px; margin: 0; }
+QScrollBar:horizontal { background: %alternate; height: 14px; margin: 0; }
+QScrollBar::handle { background: %buttonBorder; border-radius: 4px; margin: 2px; }
+QScrollBar::handle:hover { background: %traceLit; }
+QScrollBar::handle:vertical { min-height: 24px; }
+QScrollBar::handle:horizontal { min-width: 24px; }
+QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; }
+QScrollBar::add-page, QScrollBar::sub-page { background: none; }
+
+QMenu {
+    color: %text; background: %board; border: 1px solid %traceLit; padding: 3px;
+}
+QMenu::item { padding: 4px 18px 4px 26px; }
+QMenu::item:selected { background: %selection; }
+QMenu::item:disabled { color: %mutedDisabled; }
+QMenu::icon { padding-left: 6px; }
+
+QToolTip {
+    color: %ink; background: #fffbe8; border: 1px solid %goldDeep; padding: 2px 4px;
+}
+)");
+    const std::pair<const char*, QRgb> colours[] = {
+        { "%text", kText },
+        { "%navyDeep", kNavyDeep },
+        { "%mutedText", kTextMuted },
+        { "%mutedDisabled", kTraceLit },
+        { "%buttonBorder", kButtonBorder },
+        { "%buttonTop", kButtonTop },
+        { "%buttonBottom", kButtonBottom },
+        { "%goldDeep", kGoldDeep },
+        { "%gold", kGold },
+        { "%traceLit", kTraceLit },
+        { "%trace", kTrace },
+        { "%boardDeep", kBoardDeep },
+        { "%board", kBoard },
+        { "%ink", kInk },
+        { "%fieldDisabled", kFieldDisabled },
+        { "%fieldBorder", kFieldBorder },
+        { "%field", kField },
+        { "%selection", kSelection },
+        { "%alternate", kListAlternate },
+        { "%disabledText", kDisabledText },
+    };
+    // Longer names first where one is a prefix of another (the table is ordered so).
+    for (const auto& [name, colour] : colours)
+        sheet.replace(QLatin1String(name), css(colour));
+    return sheet;
+}
+
+void SkinWindow(QWidget& window, const QString& name, const QString& caption, QSize clientSize,
+    QPoint screenPosition)
+{
+    window.setObjectName(name);
+    window.setWindowTitle(caption);
+    window.setWindowIcon(ProgramIcon());
+    window.setFont(WindowFont());
+    window.setStyleSheet(WindowStyleSheet());
+    window.setFixedSize(clientSize);
+    window.move(screenPosition);
+}
+
+} // namespace plumtide

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace plumtide
+{
+
+// The one row sort planning leaves in the plan when no file has a matching folder.
+inline constexpr const char* kNoArtistsFound = "No corresponding artists found";
+
+// Whether "Move files" may be used: the plan has a first row and it names a file, not the
+// placeholder (compared exactly, case and all). `firstCaption` is empty for an empty plan.
+bool PlanHasFilesToMove(const std::optional<QString>& firstCaption);
+
+// Whether the row at `index` of a plan (or of the destination list) may be removed by hand:
+// never with nothing selected (-1), and never the first row.
+bool CanRemoveRowByHand(int index);
+
+} // namespace plumtide
