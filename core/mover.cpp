@@ -2,13 +2,17 @@
 
 #include "core/fileutils.h"
 #include "core/scanner.h"
+#include "platform/errors.h"
 #include "platform/fileops.h"
+#include "platform/paths.h"
 
 #include <QFileInfo>
 #include <QSet>
 
 #include <algorithm>
+#include <cerrno>
 #include <limits>
+#include <sys/stat.h>
 
 namespace plumtide
 {
@@ -135,6 +139,20 @@ QString NumberedFileName(const QString& fileName, int number)
     if (dot <= 0)
         return fileName + suffix;
     return fileName.left(dot) + suffix + fileName.mid(dot);
+}
+
+void CreateArtistFolders(const QString& destination, const QStringList& keys,
+    const std::function<void(const QString& folder)>& onCreated)
+{
+    for (const QString& key : keys) {
+        const QString folder = JoinPath(destination, key);
+        if (FolderExists(folder))
+            continue;
+        if (::mkdir(EncodePath(folder).constData(), 0777) != 0)
+            throw IOError(QStringLiteral("Cannot create the folder"), folder, errno);
+        if (onCreated)
+            onCreated(folder);
+    }
 }
 
 QString MoveToDoublesFolder(const QString& file, const QString& doublesFolder)

@@ -4,6 +4,7 @@
 #include "core/rows.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <vector>
@@ -74,6 +75,12 @@ bool MovePlannedFiles(const std::vector<TPlanRow>& rows, const TMoveSettings& se
 // was not copied (a precondition of the copy failed) and so stays where it is. Throws
 // IOError like CopyFileByStream.
 QString MoveToDoublesFolder(const QString& file, const QString& doublesFolder);
+
+// Creates one folder per artist key directly below `destination`, skipping those that
+// exist, in order; `onCreated` sees each folder made. A folder that cannot be created
+// raises IOError there; the folders made before it stay.
+void CreateArtistFolders(const QString& destination, const QStringList& keys,
+    const std::function<void(const QString& folder)>& onCreated = {});
 
 // "name (n).ext" for a file name: the number before the last dot, or at the end.
 QString NumberedFileName(const QString& fileName, int number);

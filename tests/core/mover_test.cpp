@@ -355,3 +355,19 @@ TEST(MovePlannedFiles, KilledMidMoveEveryFileIsWholeSomewhereAndTheNextRunComple
             EXPECT_FALSE(IsPartialFileName(name)) << name.toStdString();
     }
 }
+
+TEST(CreateArtistFolders, CreatesSkipsExistingAndStopsAtAnImpossibleName)
+{
+    Library lib;
+    const QString music = lib.path(QStringLiteral("music"));
+    QStringList made;
+    const QStringList keys { QStringLiteral("MADONNA"), QStringLiteral("ABBA"),
+        QString(300, QLatin1Char('X')), QStringLiteral("QUEEN") };
+    QDir().mkpath(music + QStringLiteral("/ABBA"));
+    EXPECT_THROW(
+        CreateArtistFolders(music, keys, [&](const QString& folder) { made << folder; }), IOError);
+    EXPECT_EQ(made, QStringList { music + QStringLiteral("/MADONNA") });
+    EXPECT_TRUE(QFileInfo(music + QStringLiteral("/MADONNA")).isDir());
+    EXPECT_FALSE(
+        QFileInfo::exists(music + QStringLiteral("/QUEEN"))); // after the failure: not reached
+}
