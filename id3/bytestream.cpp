@@ -13,6 +13,22 @@
 namespace plumtide
 {
 
+qint64 TByteStream::Read(void* buffer, qint64 count)
+{
+    if (count <= 0)
+        return 0;
+    const qint64 n = ReadAt(m_position, buffer, count);
+    m_position += n;
+    return n;
+}
+
+QByteArray TByteStream::ReadAt(qint64 offset, qint64 count) const
+{
+    QByteArray bytes(std::max<qint64>(count, 0), Qt::Uninitialized);
+    bytes.truncate(ReadAt(offset, bytes.data(), bytes.size()));
+    return bytes;
+}
+
 TMemoryStream::TMemoryStream(QByteArray bytes)
     : m_bytes(std::move(bytes))
 {
@@ -29,13 +45,12 @@ void TMemoryStream::SetSize(qint64 size)
     m_bytes.resize(std::max<qint64>(size, 0));
 }
 
-qint64 TMemoryStream::Read(void* buffer, qint64 count)
+qint64 TMemoryStream::ReadAt(qint64 offset, void* buffer, qint64 count) const
 {
-    const qint64 available = std::max<qint64>(m_bytes.size() - m_position, 0);
+    const qint64 available = std::max<qint64>(m_bytes.size() - std::max<qint64>(offset, 0), 0);
     const qint64 n = std::clamp<qint64>(count, 0, available);
     if (n > 0)
-        std::memcpy(buffer, m_bytes.constData() + m_position, static_cast<size_t>(n));
-    m_position += n;
+        std::memcpy(buffer, m_bytes.constData() + offset, static_cast<size_t>(n));
     return n;
 }
 
@@ -99,6 +114,8 @@ void TFileStream::SetSize(qint64 size)
 
 qint64 TFileStream::ReadAt(qint64 offset, void* buffer, qint64 count) const
 {
+    if (offset < 0)
+        return 0;
     qint64 done = 0;
     auto* bytes = static_cast<char*>(buffer);
     while (done < count) {
@@ -116,21 +133,6 @@ qint64 TFileStream::ReadAt(qint64 offset, void* buffer, qint64 count) const
     return done;
 }
 
-QByteArray TFileStream::ReadAt(qint64 offset, qint64 count) const
-{
-    QByteArray bytes(std::max<qint64>(count, 0), Qt::Uninitialized);
-    bytes.truncate(ReadAt(offset, bytes.data(), bytes.size()));
-    return bytes;
-}
-
-qint64 TFileStream::Read(void* buffer, qint64 count)
-{
-    if (count <= 0)
-        return 0;
-    const qint64 n = ReadAt(m_position, buffer, count);
-    m_position += n;
-    return n;
-}
 
 void TFileStream::Write(const void* buffer, qint64 count)
 {

@@ -24,7 +24,11 @@ public:
     void SetPosition(qint64 position) { m_position = position < 0 ? 0 : position; }
 
     // Reads up to `count` bytes at the position and moves past them. Returns the number read.
-    virtual qint64 Read(void* buffer, qint64 count) = 0;
+    qint64 Read(void* buffer, qint64 count);
+    // Read up to `count` bytes at `offset` without moving the position. The second form
+    // allocates `count` bytes first: callers bound it by Size().
+    virtual qint64 ReadAt(qint64 offset, void* buffer, qint64 count) const = 0;
+    QByteArray ReadAt(qint64 offset, qint64 count) const;
     // Writes `count` bytes at the position (growing the stream) and moves past them.
     virtual void Write(const void* buffer, qint64 count) = 0;
 
@@ -48,7 +52,8 @@ public:
 
     qint64 Size() const override { return m_bytes.size(); }
     void SetSize(qint64 size) override;
-    qint64 Read(void* buffer, qint64 count) override;
+    qint64 ReadAt(qint64 offset, void* buffer, qint64 count) const override;
+    using TByteStream::ReadAt;
     void Write(const void* buffer, qint64 count) override;
     using TByteStream::Write;
 
@@ -82,14 +87,11 @@ public:
 
     qint64 Size() const override;
     void SetSize(qint64 size) override;
-    qint64 Read(void* buffer, qint64 count) override;
+    // One system call for a regular file.
+    qint64 ReadAt(qint64 offset, void* buffer, qint64 count) const override;
+    using TByteStream::ReadAt;
     void Write(const void* buffer, qint64 count) override;
     using TByteStream::Write;
-
-    // Read up to `count` bytes at `offset` without moving the position, in as few system
-    // calls as the kernel allows (one for a regular file).
-    QByteArray ReadAt(qint64 offset, qint64 count) const;
-    qint64 ReadAt(qint64 offset, void* buffer, qint64 count) const;
 
     // Flushes the file's data to disk.
     void Sync();

@@ -89,20 +89,25 @@ void TID3Engine::SetActive(bool value)
     if (value == Active())
         return;
     if (value) {
-        m_file = TFileStream::OpenExisting(m_fileName, TFileStream::Access::ReadOnly);
-        m_writable = false;
-        if (!m_file)
-            return;
-        LoadTag();
-        if (OnFileOpen)
-            OnFileOpen(*this);
+        OpenStream(TFileStream::OpenExisting(m_fileName, TFileStream::Access::ReadOnly));
         return;
     }
-    m_file.reset();
-    m_writable = false;
+    m_stream.reset();
+    m_writableFile = nullptr;
     Clear();
     if (OnFileClose)
         OnFileClose(*this);
+}
+
+void TID3Engine::OpenStream(std::unique_ptr<TByteStream> stream)
+{
+    if (Active() || !stream)
+        return;
+    m_stream = std::move(stream);
+    m_writableFile = nullptr;
+    LoadTag();
+    if (OnFileOpen)
+        OnFileOpen(*this);
 }
 
 void TID3Engine::Clear()
@@ -112,6 +117,13 @@ void TID3Engine::Clear()
     m_padding = 0;
     m_tagLength = 0;
     m_tagStart = 0;
+}
+
+// Version 4 replaced TYER by TDRC (recording time); a tag that has only TDRC keeps its year
+// there.
+const char* TID3Engine::YearFrame() const
+{
+    return (!m_frames.Find("TYER") && m_frames.Find("TDRC")) ? "TDRC" : "TYER";
 }
 
 QString TID3Engine::FrameText(const char* id) const
@@ -137,7 +149,7 @@ void TID3Engine::SetFrameText(const char* id, const QString& text)
 bool TID3Engine::LocateTag()
 {
     char head[4];
-    if (m_file->ReadAt(0, head, 4) == 4 && IsTagStart(head)) {
+    if (m_stream->ReadAt(0, head, 4) == 4 && IsTagStart(head)) {
         m_tagStart = 0;
         return true;
     }
@@ -148,7 +160,7 @@ bool TID3Engine::LocateTag()
     bool found = false;
     QByteArray block(kSeekBlock + 3, Qt::Uninitialized);
     for (qint64 offset = 0;; offset += kSeekBlock) {
-        const qint64 read = m_file->ReadAt(offset, block.data(), block.size());
+        const qint64 read = m_stream->ReadAt(offset, block.data(), block.size());
         const qint64 candidates = std::min(read, kSeekBlock);
         for (qint64 i = 0; i + 3 < read && i < candidates; ++i) {
             if (IsTagStart(block.constData() + i)) {
@@ -167,8 +179,8 @@ void TID3Engine::LoadTag()
 {
     Clear();
     LocateTag();
-    const qint64 fileSize = m_file->Size();
-    QByteArray bytes = m_file->ReadAt(m_tagStart, 10);
+    const qint64 fileSize = m_stream->Size();
+    QByteArray bytes = m_stream->ReadAt(m_tagStart, 10);
     TMemoryStream probe(bytes);
     if (!m_header.ReadHeader(probe)) {
         LoadID3V1();
@@ -179,7 +191,7 @@ void TID3Engine::LoadTag()
     // Only the bytes the file holds are read, whatever the size field claims.
     const qint64 body = std::clamp<qint64>(fileSize - m_tagStart - 10, 0, m_header.Size());
     bytes.resize(10 + body);
-    bytes.truncate(10 + m_file->ReadAt(m_tagStart + 10, bytes.data() + 10, body));
+    bytes.truncate(10 + m_stream->ReadAt(m_tagStart + 10, bytes.data() + 10, body));
     const qint64 footer = m_header.FooterPresent()
         ? std::clamp<qint64>(fileSize - m_tagStart - 10 - body, 0, 10)
         : 0;
@@ -198,10 +210,10 @@ void TID3Engine::LoadTag()
 
 void TID3Engine::LoadID3V1()
 {
-    const qint64 size = m_file->Size();
+    const qint64 size = m_stream->Size();
     if (size < kID3V1Size)
         return;
-    const QByteArray block = m_file->ReadAt(size - kID3V1Size, kID3V1Size);
+    const QByteArray block = m_stream->ReadAt(size - kID3V1Size, kID3V1Size);
     if (block.size() < kID3V1Size || !block.startsWith("TAG"))
         return;
     SetAlbum(ID3V1Field(block, 63, 30));
@@ -244,15 +256,16 @@ void TID3Engine::ReadTag()
         LoadTag();
 }
 
-void TID3Engine::EnsureWritable()
+TFileStream& TID3Engine::WritableFile()
 {
-    if (m_writable)
-        return;
+    if (m_writableFile)
+        return *m_writableFile;
     auto file = TFileStream::OpenExisting(m_fileName, TFileStream::Access::ReadWrite);
     if (!file)
         throw IOError(QStringLiteral("Cannot write"), m_fileName, ENOENT);
-    m_file = std::move(file);
-    m_writable = true;
+    m_writableFile = file.get();
+    m_stream = std::move(file);
+    return *m_writableFile;
 }
 
 void TID3Engine::WriteTag()
@@ -266,7 +279,7 @@ void TID3Engine::WriteTag()
 
 void TID3Engine::WriteTagWithoutEvent()
 {
-    EnsureWritable();
+    TFileStream& file = WritableFile();
     // Version 2 has no place for the frames written here (four-character IDs): upgrade.
     if (m_header.VersionNumber() == 2) {
         m_header.SetVersionNumber(4);
@@ -304,8 +317,8 @@ void TID3Engine::WriteTagWithoutEvent()
     }
 
     if (fits) {
-        m_file->SetPosition(m_tagStart);
-        m_file->Write(tag.Bytes());
+        file.SetPosition(m_tagStart);
+        file.Write(tag.Bytes());
     } else {
         ReplaceFile(tag.Bytes());
         m_tagStart = 0;
@@ -320,7 +333,6 @@ void TID3Engine::EraseTag()
     if (!Active())
         return;
     if (m_tagLength > 0) {
-        EnsureWritable();
         ReplaceFile(QByteArray());
         m_tagStart = 0;
         m_tagLength = 0;
@@ -337,9 +349,10 @@ void TID3Engine::ReplaceFile(const QByteArray& tag)
     const QString target = canonical.isEmpty() ? m_fileName : canonical;
     const QString folder = QFileInfo(target).absolutePath();
 
+    TFileStream& file = WritableFile();
     struct stat st {
     };
-    if (::fstat(m_file->Handle(), &st) != 0)
+    if (::fstat(file.Handle(), &st) != 0)
         throw IOError(QStringLiteral("Cannot examine"), m_fileName, errno);
     TTempFile temp(folder);
     TFileStream& out = temp.Stream();
@@ -349,16 +362,16 @@ void TID3Engine::ReplaceFile(const QByteArray& tag)
     [[maybe_unused]] const int ignored = ::fchown(out.Handle(), st.st_uid, st.st_gid);
 
     out.Write(tag);
-    const qint64 size = m_file->Size();
+    const qint64 size = file.Size();
     const qint64 tagEnd = std::min(m_tagStart + m_tagLength, size);
     qint64 copied = 0;
     if (m_tagStart > 0) {
-        m_file->SetPosition(0);
-        copied += CopyStreamData(*m_file, out, std::min(m_tagStart, size));
+        file.SetPosition(0);
+        copied += CopyStreamData(file, out, std::min(m_tagStart, size));
     }
     if (tagEnd < size) {
-        m_file->SetPosition(tagEnd);
-        copied += CopyStreamData(*m_file, out, size - tagEnd);
+        file.SetPosition(tagEnd);
+        copied += CopyStreamData(file, out, size - tagEnd);
     }
     if (copied != std::min(m_tagStart, size) + (size - tagEnd))
         throw IOError(QStringLiteral("Changed while being rewritten:"), m_fileName, EAGAIN);
@@ -370,18 +383,18 @@ void TID3Engine::ReplaceFile(const QByteArray& tag)
     SyncFolder(folder);
 
     // Stay active on the new content.
-    m_file.reset();
-    m_writable = false;
-    EnsureWritable();
+    m_writableFile = nullptr;
+    m_stream.reset();
+    WritableFile();
 }
 
 void TID3Engine::SaveID3V1()
 {
     if (!Active())
         return;
-    EnsureWritable();
-    const qint64 size = m_file->Size();
-    const QByteArray last = m_file->ReadAt(std::max<qint64>(size - kID3V1Size, 0), kID3V1Size);
+    TFileStream& file = WritableFile();
+    const qint64 size = file.Size();
+    const QByteArray last = file.ReadAt(std::max<qint64>(size - kID3V1Size, 0), kID3V1Size);
     const bool present = last.size() == kID3V1Size && last.startsWith("TAG");
 
     QByteArray block(kID3V1Size, '\0');
@@ -399,8 +412,8 @@ void TID3Engine::SaveID3V1()
         : QStringLiteral("0");
     block[127] = LowByteOfNumber(number);
 
-    m_file->SetPosition(present ? size - kID3V1Size : size);
-    m_file->Write(block);
+    file.SetPosition(present ? size - kID3V1Size : size);
+    file.Write(block);
 }
 
 TID3ArtistTitle ReadArtistAndTitle(const QString& path, bool fullID3TagSeek)

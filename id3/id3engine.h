@@ -46,8 +46,11 @@ public:
 
     // True while the file is open. Setting it true opens FileName and loads its tag (nothing
     // happens when no such file exists); setting it false closes the file and clears the tag.
-    bool Active() const { return m_file != nullptr; }
+    bool Active() const { return m_stream != nullptr; }
     void SetActive(bool value);
+    // Activates the engine on bytes that are not a file (tests, fuzzing), as SetActive(true)
+    // does on FileName. Writing then throws IOError: there is no file to write.
+    void OpenStream(std::unique_ptr<TByteStream> stream);
 
     // Texts of the frames TALB, TPE1, TENC, TCON, TIT3, TIT2, TRCK and TYER: empty while
     // inactive or without such a frame. Setting them while active replaces the first such
@@ -67,8 +70,9 @@ public:
     void SetTitle(const QString& value) { SetFrameText("TIT2", value); }
     QString Track() const { return FrameText("TRCK"); }
     void SetTrack(const QString& value) { SetFrameText("TRCK", value); }
-    QString Year() const { return FrameText("TYER"); }
-    void SetYear(const QString& value) { SetFrameText("TYER", value); }
+    // TYER, or TDRC in a tag that has that frame but no TYER (as version 4 tags do).
+    QString Year() const { return FrameText(YearFrame()); }
+    void SetYear(const QString& value) { SetFrameText(YearFrame(), value); }
 
     const QString& FileName() const { return m_fileName; }
     // Ignored while active.
@@ -140,10 +144,12 @@ public:
     int AddComment(const QString& description, const QString& text, const QString& language);
 
 private:
+    const char* YearFrame() const;
     QString FrameText(const char* id) const;
     void SetFrameText(const char* id, const QString& text);
     void Clear();
-    void EnsureWritable();
+    // Reopens the file for writing unless it is open for writing already; returns it.
+    TFileStream& WritableFile();
     // Replaces the file by `tag` followed by the file's bytes outside the loaded tag, through
     // a new file in the same folder renamed over the original.
     void ReplaceFile(const QByteArray& tag);
@@ -154,8 +160,9 @@ private:
     qint64 m_tagLength = 0;
     std::int32_t m_padding = 0;
     QString m_fileName;
-    std::unique_ptr<TFileStream> m_file;
-    bool m_writable = false;
+    std::unique_ptr<TByteStream> m_stream;
+    // m_stream when it is a file opened for writing.
+    TFileStream* m_writableFile = nullptr;
     TID3Frames m_frames;
     TID3Header m_header;
     bool m_fullID3TagSeek = false;

@@ -56,7 +56,7 @@ bool IsValidFrameID(const std::uint8_t* id, int length)
 
 QByteArray UndoUnsynchronisation(const QByteArray& bytes)
 {
-    const qsizetype first = bytes.indexOf("\xFF\x00", 0);
+    const qsizetype first = bytes.indexOf(QByteArrayView("\xFF\x00", 2));
     if (first < 0)
         return bytes;
     QByteArray result(bytes.size(), Qt::Uninitialized);
@@ -137,6 +137,7 @@ void TID3Frames_Item::Assign(const TID3Frames_Item& source)
     m_encryptionId = source.m_encryptionId;
     m_groupId = source.m_groupId;
     std::memcpy(m_frameId, source.m_frameId, sizeof m_frameId);
+    m_storedLength = source.m_storedLength;
     m_data.SetBytes(source.m_data.Bytes());
 }
 
@@ -214,6 +215,13 @@ void TID3Frames::ReadFrames(TByteStream& stream, qint64 tagStart)
             const std::uint8_t status = frameHeader[8];
             const std::uint8_t format = frameHeader[9];
             std::uint8_t extra[6] = {};
+            const auto readLength = [&](bool syncsafe) {
+                if (ReadBounded(stream, extra + 2, 4, end) != 4)
+                    return;
+                extras += 4;
+                frame.m_storedLength = static_cast<qint64>(
+                    syncsafe ? DecodeSyncsafe(extra + 2, 4) : DecodeBigEndian(extra + 2, 4));
+            };
             if (version == 3) {
                 // ID3v2.3 standard, section 3.3.1; the additions come in flag order:
                 // decompressed size, encryption method, group.
@@ -225,7 +233,7 @@ void TID3Frames::ReadFrames(TByteStream& stream, qint64 tagStart)
                 frame.m_encrypted = format & 0x40;
                 frame.m_grouping = format & 0x20;
                 if (frame.m_compress)
-                    extras += ReadBounded(stream, extra, 4, end);
+                    readLength(false);
                 if (frame.m_encrypted && ReadBounded(stream, extra, 1, end) == 1) {
                     frame.m_encryptionId = extra[0];
                     ++extras;
@@ -253,7 +261,7 @@ void TID3Frames::ReadFrames(TByteStream& stream, qint64 tagStart)
                     ++extras;
                 }
                 if (frame.m_dataLengthIndicator)
-                    extras += ReadBounded(stream, extra, 4, end);
+                    readLength(true);
             }
         }
 
@@ -269,6 +277,8 @@ void TID3Frames::ReadFrames(TByteStream& stream, qint64 tagStart)
         // Without a decryption handler the data stays as stored, and stored encrypted data is
         // no zlib stream.
         const bool decrypted = !frame.m_encrypted || m_owner->OnFrameDecrypt;
+        if (decrypted)
+            frame.m_storedLength = -1;
         if (frame.m_encrypted && m_owner->OnFrameDecrypt)
             m_owner->OnFrameDecrypt(frame, frame.m_data);
         if (frame.m_compress && decrypted)
@@ -292,6 +302,8 @@ void TID3Frames::WriteFrames(TByteStream& stream)
         // Encrypted data read without a decryption handler is still as stored: compressed
         // already, and written back unchanged.
         const bool plain = !frame.m_encrypted || m_owner->OnFrameEncrypt;
+        const qint64 dataLength
+            = (!plain && frame.m_storedLength >= 0) ? frame.m_storedLength : frame.DataSize();
         if (frame.m_compress && plain)
             CompressFrameData(work, clMax);
         if (frame.m_encrypted && m_owner->OnFrameEncrypt) {
@@ -309,7 +321,7 @@ void TID3Frames::WriteFrames(TByteStream& stream)
             bytes[9] = static_cast<std::uint8_t>((frame.m_compress ? 0x80 : 0)
                 | (frame.m_encrypted ? 0x40 : 0) | (frame.m_grouping ? 0x20 : 0));
             if (frame.m_compress) {
-                EncodeBigEndian(static_cast<std::uint64_t>(frame.DataSize()), extra, 4);
+                EncodeBigEndian(static_cast<std::uint64_t>(dataLength), extra, 4);
                 extras += 4;
             }
             if (frame.m_encrypted)
@@ -328,7 +340,7 @@ void TID3Frames::WriteFrames(TByteStream& stream)
             if (frame.m_encrypted)
                 extra[extras++] = frame.m_encryptionId;
             if (frame.m_dataLengthIndicator) {
-                EncodeSyncsafe(static_cast<std::uint64_t>(frame.DataSize()), extra + extras, 4);
+                EncodeSyncsafe(static_cast<std::uint64_t>(dataLength), extra + extras, 4);
                 extras += 4;
             }
         }

@@ -106,6 +106,9 @@ private:
     std::uint8_t m_encryptionId = 0;
     std::uint8_t m_groupId = 0;
     char m_frameId[5] = {};
+    // The data length field of encrypted data kept as stored (no decryption handler), to be
+    // written back as it was; -1 otherwise.
+    qint64 m_storedLength = -1;
     TID3Frames* m_collection;
     int m_id;
     TMemoryStream m_data;
