@@ -42,7 +42,8 @@ void TMemoryStream::SetBytes(QByteArray bytes)
 
 void TMemoryStream::SetSize(qint64 size)
 {
-    m_bytes.resize(std::max<qint64>(size, 0));
+    // Growth is zeroed, as a file's is: padding must never carry stale memory.
+    m_bytes.resize(std::max<qint64>(size, 0), '\0');
 }
 
 qint64 TMemoryStream::ReadAt(qint64 offset, void* buffer, qint64 count) const
@@ -60,7 +61,7 @@ void TMemoryStream::Write(const void* buffer, qint64 count)
         return;
     const qint64 end = m_position + count;
     if (end > m_bytes.size())
-        m_bytes.resize(end);
+        m_bytes.resize(end, '\0');
     std::memcpy(m_bytes.data() + m_position, buffer, static_cast<size_t>(count));
     m_position = end;
 }
@@ -132,7 +133,6 @@ qint64 TFileStream::ReadAt(qint64 offset, void* buffer, qint64 count) const
     }
     return done;
 }
-
 
 void TFileStream::Write(const void* buffer, qint64 count)
 {

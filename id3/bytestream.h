@@ -18,6 +18,7 @@ public:
     virtual ~TByteStream() = default;
 
     virtual qint64 Size() const = 0;
+    // Cuts the stream or extends it with zero bytes.
     virtual void SetSize(qint64 size) = 0;
 
     qint64 Position() const { return m_position; }

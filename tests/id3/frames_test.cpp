@@ -28,8 +28,7 @@ QStringList Names(const TID3Engine& engine)
     return names;
 }
 
-struct FramesCase
-{
+struct FramesCase {
     const char* name;
     QByteArray tag;
     QStringList frames;
@@ -56,38 +55,40 @@ const QByteArray kArtist3 = Frame3("TPE1", Text("Abba"));
 const QByteArray kComment200 = QByteArray(1, '\0') + "eng" + QByteArray(196, 'c');
 
 INSTANTIATE_TEST_SUITE_P(Table, ReadFramesTable,
-    testing::Values(
-        FramesCase {"zero_bytes_after_header_are_padding", Tag(4, 0, QByteArray(), 64), {}, "", 64},
-        FramesCase {"zero_size_frame_then_next", Tag(4, 0, Frame4("TIT2", "") + kArtist4, 5),
-            {"TIT2", "TPE1"}, "Abba", 5},
-        FramesCase {"v2_ids_mapped_others_kept",
-            Tag(2, 0, Frame2("TT2", Text("Song")) + Frame2("PIC", "xyz") + Frame2("TP1", Text("Abba"))),
-            {"TIT2", "PIC", "TPE1"}, "Abba", 0},
-        FramesCase {"v2_compressed_tag_is_skipped", Tag(2, 0x40, Frame2("TP1", Text("Abba"))), {},
-            "", 11},
+    testing::Values(FramesCase { "zero_bytes_after_header_are_padding", Tag(4, 0, QByteArray(), 64),
+                        {}, "", 64 },
+        FramesCase { "zero_size_frame_then_next", Tag(4, 0, Frame4("TIT2", "") + kArtist4, 5),
+            { "TIT2", "TPE1" }, "Abba", 5 },
+        FramesCase { "v2_ids_mapped_others_kept",
+            Tag(2, 0,
+                Frame2("TT2", Text("Song")) + Frame2("PIC", "xyz") + Frame2("TP1", Text("Abba"))),
+            { "TIT2", "PIC", "TPE1" }, "Abba", 0 },
+        FramesCase {
+            "v2_compressed_tag_is_skipped", Tag(2, 0x40, Frame2("TP1", Text("Abba"))), {}, "", 11 },
         // Version-3 sizes are plain integers: 200 is 0x000000C8, which as syncsafe would be 72.
-        FramesCase {"v3_frame_of_200_bytes_before_artist",
-            Tag(3, 0, Frame3("COMM", kComment200) + kArtist3), {"COMM", "TPE1"}, "Abba", 0},
+        FramesCase { "v3_frame_of_200_bytes_before_artist",
+            Tag(3, 0, Frame3("COMM", kComment200) + kArtist3), { "COMM", "TPE1" }, "Abba", 0 },
         // The four group/length bytes count in the frame size.
-        FramesCase {"v4_group_and_length_counted",
+        FramesCase { "v4_group_and_length_counted",
             Tag(4, 0, Frame4("TIT2", "\x07" + Syncsafe(5) + Text("Song"), 0, 0x41) + kArtist4),
-            {"TIT2", "TPE1"}, "Abba", 0},
-        FramesCase {"v4_compressed_frame_before_artist",
+            { "TIT2", "TPE1" }, "Abba", 0 },
+        FramesCase { "v4_compressed_frame_before_artist",
             Tag(4, 0, Frame4("TIT2", Syncsafe(5) + Zlib(Text("Song")), 0, 0x09) + kArtist4),
-            {"TIT2", "TPE1"}, "Abba", 0},
-        FramesCase {"v3_compressed_frame_before_artist",
+            { "TIT2", "TPE1" }, "Abba", 0 },
+        FramesCase { "v3_compressed_frame_before_artist",
             Tag(3, 0, Frame3("TIT2", BigEndian(5, 4) + Zlib(Text("Song")), 0, 0x80) + kArtist3),
-            {"TIT2", "TPE1"}, "Abba", 0},
-        FramesCase {"v4_frame_unsynchronised",
-            Tag(4, 0, Frame4("TPE1", QByteArray("\0Ab\xFF\0\0ba", 8), 0, 0x02)), {"TPE1"},
-            QString::fromLatin1("Ab\xFF"), 0},
+            { "TIT2", "TPE1" }, "Abba", 0 },
+        FramesCase { "v4_frame_unsynchronised",
+            Tag(4, 0, Frame4("TPE1", QByteArray("\0Ab\xFF\0\0ba", 8), 0, 0x02)), { "TPE1" },
+            QString::fromLatin1("Ab\xFF"), 0 },
         // The whole tag after the header is unsynchronised in version 3, sizes included.
-        FramesCase {"v3_tag_unsynchronised",
-            Tag(3, 0x80, QByteArray("TPE1\x00\x00\x00\xFF\x00\x00\x00", 11) + Text(QByteArray(254, 'a'))),
-            {"TPE1"}, QString(254, 'a'), 0},
-        FramesCase {"frame_count_is_capped",
+        FramesCase { "v3_tag_unsynchronised",
+            Tag(3, 0x80,
+                QByteArray("TPE1\x00\x00\x00\xFF\x00\x00\x00", 11) + Text(QByteArray(254, 'a'))),
+            { "TPE1" }, QString(254, 'a'), 0 },
+        FramesCase { "frame_count_is_capped",
             Tag(4, 0, Frame4("TXXX", "").repeated(TID3Frames::kMaxFrames + 5)),
-            QStringList(TID3Frames::kMaxFrames, "TXXX"), "", 50}),
+            QStringList(TID3Frames::kMaxFrames, "TXXX"), "", 50 }),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(FrameText, DecodesEachEncodingToItsTerminator)
@@ -96,15 +97,27 @@ TEST(FrameText, DecodesEachEncodingToItsTerminator)
         QByteArray data;
         QString text;
     } cases[] = {
-        {QByteArray("\x00 Abc  \x00xyz", 11), "Abc"},
-        {QByteArray("\x01\xFF\xFE" "A\0b\0b\0a\0\0\0x\0", 15), "Abba"},
-        {QByteArray("\x01\xFE\xFF\0A\0b\0b\0a", 11), "Abba"},
-        {QByteArray("\x01" "A\0b\0", 5), "Ab"}, // no byte-order mark: little-endian
-        {QByteArray("\x02\0A\0\xE9\0\0\0x", 9), QString::fromUtf8("Aé")},
-        {QByteArray("\x03" "Bj\xC3\xB6rk\0Sugarcubes", 18), QString::fromUtf8("Björk")},
-        {QByteArray("\x01\xFF\xFE" "A\0b", 6), "A"}, // odd length: the last byte is dropped
-        {QByteArray("\x01\x00\x41\x00\x00\x42", 6), QString(QChar(0x4100))}, // pairs, not bytes
-        {QByteArray(), ""},
+        { QByteArray("\x00 Abc  \x00xyz", 11), "Abc" },
+        { QByteArray("\x01\xFF\xFE"
+                     "A\0b\0b\0a\0\0\0x\0",
+              15),
+            "Abba" },
+        { QByteArray("\x01\xFE\xFF\0A\0b\0b\0a", 11), "Abba" },
+        { QByteArray("\x01"
+                     "A\0b\0",
+              5),
+            "Ab" }, // no byte-order mark: little-endian
+        { QByteArray("\x02\0A\0\xE9\0\0\0x", 9), QString::fromUtf8("Aé") },
+        { QByteArray("\x03"
+                     "Bj\xC3\xB6rk\0Sugarcubes",
+              18),
+            QString::fromUtf8("Björk") },
+        { QByteArray("\x01\xFF\xFE"
+                     "A\0b",
+              6),
+            "A" }, // odd length: the last byte is dropped
+        { QByteArray("\x01\x00\x41\x00\x00\x42", 6), QString(QChar(0x4100)) }, // pairs, not bytes
+        { QByteArray(), "" },
     };
     for (const auto& c : cases) {
         EXPECT_EQ(ReadFrameText(TMemoryStream(c.data)).Text, c.text) << c.data.toHex().constData();
@@ -118,11 +131,8 @@ TEST(FrameText, WriteKeepsLatin1AndChoosesUnicodeByVersion)
         int version;
         int encoding;
     } cases[] = {
-        {"Abba", 4, 0},
-        {"Björk", 3, 0},
-        {"日本", 4, 3},
-        {"日本", 3, 1},
-        {"日本", 2, 3}, // a version-2 tag is written back as version 4
+        { "Abba", 4, 0 }, { "Björk", 3, 0 }, { "日本", 4, 3 }, { "日本", 3, 1 },
+        { "日本", 2, 3 }, // a version-2 tag is written back as version 4
     };
     for (const auto& c : cases) {
         TMemoryStream data;
@@ -158,7 +168,7 @@ TEST(FrameItem, PropertySideEffects)
 // Frames written in one version's layout read back with the same data and flags.
 TEST(WriteFrames, RoundTripInVersions3And4)
 {
-    for (int version : {3, 4}) {
+    for (int version : { 3, 4 }) {
         TID3Engine writer;
         writer.Header().Reset();
         writer.Header().SetVersionNumber(static_cast<std::uint8_t>(version));
@@ -187,7 +197,7 @@ TEST(WriteFrames, RoundTripInVersions3And4)
 
         TID3Engine reader;
         Load(reader, bytes);
-        ASSERT_EQ(Names(reader), QStringList({"COMM", "TIT2", "TPE1"})) << version;
+        ASSERT_EQ(Names(reader), QStringList({ "COMM", "TIT2", "TPE1" })) << version;
         EXPECT_EQ(reader.Frames().Items(0).Data().Bytes(), QByteArray(300, 'x'));
         EXPECT_TRUE(reader.Frames().Items(0).Compress());
         EXPECT_EQ(reader.Title(), "Song");
@@ -196,8 +206,9 @@ TEST(WriteFrames, RoundTripInVersions3And4)
         EXPECT_TRUE(reader.Frames().Items(2).ReadOnly());
         // The compressed frame's size is its stored length, header fields in that version.
         const QByteArray sizeField = bytes.mid(14, 4);
-        EXPECT_EQ(sizeField, version == 3 ? BigEndian(static_cast<quint64>(Zlib(QByteArray(300, 'x')).size() + 4), 4)
-                                          : Syncsafe(static_cast<quint32>(Zlib(QByteArray(300, 'x')).size() + 4)));
+        EXPECT_EQ(sizeField,
+            version == 3 ? BigEndian(static_cast<quint64>(Zlib(QByteArray(300, 'x')).size() + 4), 4)
+                         : Syncsafe(static_cast<quint32>(Zlib(QByteArray(300, 'x')).size() + 4)));
     }
 }
 

@@ -11,8 +11,7 @@ using namespace tagbytes;
 namespace
 {
 
-struct HeaderCase
-{
+struct HeaderCase {
     const char* name;
     QByteArray bytes;
     bool isTag;
@@ -42,19 +41,18 @@ TEST_P(HeaderRead, DecodesVersionFlagsAndSize)
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, HeaderRead,
-    testing::Values(
-        HeaderCase {"v3_size_257", QByteArray("ID3\x03\x00\x00\x00\x00\x02\x01", 10), true, 3,
-            257, false, false, false, false},
-        HeaderCase {"version_5_is_no_tag", QByteArray("ID3\x05\x00\x00\x00\x00\x02\x01", 10),
-            false, 0, -1, false, false, false, false},
-        HeaderCase {"flags_F0_set_all", QByteArray("ID3\x04\x00\xF0\x00\x00\x00\x00", 10), true,
-            4, 0, true, true, true, true},
-        HeaderCase {"flags_0F_set_none", QByteArray("ID3\x04\x00\x0F\x00\x00\x00\x00", 10), true,
-            4, 0, false, false, false, false},
-        HeaderCase {"five_bytes_is_no_tag", QByteArray("ID3\x04\x00", 5), false, 0, -1, false,
-            false, false, false},
-        HeaderCase {"not_id3", QByteArray("TAG\x04\x00\x00\x00\x00\x00\x00", 10), false, 0, -1,
-            false, false, false, false}),
+    testing::Values(HeaderCase { "v3_size_257", QByteArray("ID3\x03\x00\x00\x00\x00\x02\x01", 10),
+                        true, 3, 257, false, false, false, false },
+        HeaderCase { "version_5_is_no_tag", QByteArray("ID3\x05\x00\x00\x00\x00\x02\x01", 10),
+            false, 0, -1, false, false, false, false },
+        HeaderCase { "flags_F0_set_all", QByteArray("ID3\x04\x00\xF0\x00\x00\x00\x00", 10), true, 4,
+            0, true, true, true, true },
+        HeaderCase { "flags_0F_set_none", QByteArray("ID3\x04\x00\x0F\x00\x00\x00\x00", 10), true,
+            4, 0, false, false, false, false },
+        HeaderCase { "five_bytes_is_no_tag", QByteArray("ID3\x04\x00", 5), false, 0, -1, false,
+            false, false, false },
+        HeaderCase { "not_id3", QByteArray("TAG\x04\x00\x00\x00\x00\x00\x00", 10), false, 0, -1,
+            false, false, false, false }),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Syncsafe, EncodesAndCutsToSevenBitsPerByte)
@@ -63,11 +61,10 @@ TEST(Syncsafe, EncodesAndCutsToSevenBitsPerByte)
         std::uint64_t value;
         QByteArray bytes;
     } cases[] = {
-        {16384, QByteArray("\x00\x01\x00\x00", 4)},
-        {127, QByteArray("\x00\x00\x00\x7F", 4)},
-        {128, QByteArray("\x00\x00\x01\x00", 4)},
-        {0x0FFFFFFF, QByteArray("\x7F\x7F\x7F\x7F", 4)},
-        {0x10000001, QByteArray("\x00\x00\x00\x01", 4)}, // bit 28 does not fit
+        { 16384, QByteArray("\x00\x01\x00\x00", 4) }, { 127, QByteArray("\x00\x00\x00\x7F", 4) },
+        { 128, QByteArray("\x00\x00\x01\x00", 4) },
+        { 0x0FFFFFFF, QByteArray("\x7F\x7F\x7F\x7F", 4) },
+        { 0x10000001, QByteArray("\x00\x00\x00\x01", 4) }, // bit 28 does not fit
     };
     for (const auto& c : cases) {
         std::uint8_t bytes[4];
@@ -78,7 +75,7 @@ TEST(Syncsafe, EncodesAndCutsToSevenBitsPerByte)
     std::uint8_t five[5];
     EncodeSyncsafe(0x7FFFFFFFFULL, five, 5);
     EXPECT_EQ(DecodeSyncsafe(five, 5), 0x7FFFFFFFFULL);
-    std::uint8_t word[4] = {1, 2, 3, 4};
+    std::uint8_t word[4] = { 1, 2, 3, 4 };
     ReverseBytes(word, 4);
     EXPECT_EQ(DecodeBigEndian(word, 4), 0x04030201u);
 }
@@ -93,11 +90,11 @@ TEST(TagRestrictions, DecodeByteTable)
         bool imageEncoding;
         TID3ImageSizeRestrictions imageSize;
     } cases[] = {
-        {0x80, sr32Frames_40KB, false, trNone, false, irNone},
-        {0x40, sr64Frames_128KB, false, trNone, false, irNone},
-        {0xC0, sr32Frames_4KB, false, trNone, false, irNone},
-        {0x0B, sr128Frames_1MB, false, tr1024max, false, ir64x64fixed},
-        {0x24, sr128Frames_1MB, true, trNone, true, irNone},
+        { 0x80, sr32Frames_40KB, false, trNone, false, irNone },
+        { 0x40, sr64Frames_128KB, false, trNone, false, irNone },
+        { 0xC0, sr32Frames_4KB, false, trNone, false, irNone },
+        { 0x0B, sr128Frames_1MB, false, tr1024max, false, ir64x64fixed },
+        { 0x24, sr128Frames_1MB, true, trNone, true, irNone },
     };
     for (const auto& c : cases) {
         TID3TagRestrictions r;
@@ -119,7 +116,8 @@ TEST(HeaderWrite, ExtendedHeaderLengthsAndSizePosition)
     header.ExtendedHeader().SetTagIsAnUpdate(true);
     TMemoryStream stream;
     EXPECT_EQ(header.WriteHeader(stream, false), 6);
-    EXPECT_EQ(stream.Bytes(), QByteArray("ID3\x04\x00\x40\x00\x00\x00\x00\x00\x00\x00\x06\x01\x40", 16));
+    EXPECT_EQ(
+        stream.Bytes(), QByteArray("ID3\x04\x00\x40\x00\x00\x00\x00\x00\x00\x00\x06\x01\x40", 16));
 
     header.ExtendedHeader().SetCRCData(0x123456789LL);
     header.ExtendedHeader().SetTagRestricted(true);
@@ -146,17 +144,20 @@ TEST(ExtendedHeader, FirstFrameFoundBySizeField)
         QByteArray tag;
         bool update, crc;
     } cases[] = {
-        {"v4_standard_update", Tag(4, 0x40, Syncsafe(7) + "\x01\x40" + '\0' + artist), true, false},
-        {"v4_standard_crc", Tag(4, 0x40, Syncsafe(12) + "\x01\x20\x05" + crc5 + artist), false,
-            true},
-        {"v4_older_layout_crc", Tag(4, 0x40, Syncsafe(11) + "\x01\x20" + crc5 + artist), false,
-            true},
-        {"v4_older_layout_update", Tag(4, 0x40, Syncsafe(6) + "\x01\x40" + artist), true, false},
-        {"v3_crc", Tag(3, 0x40, BigEndian(10, 4) + QByteArray("\x80\x00", 2) + BigEndian(0, 4)
-                           + BigEndian(0x01020304, 4) + Frame3("TPE1", Text("Abba"))),
-            false, true},
-        {"v3_flag_without_extended_header", Tag(3, 0x40, Frame3("TPE1", Text("Abba"))), false,
-            false},
+        { "v4_standard_update", Tag(4, 0x40, Syncsafe(7) + "\x01\x40" + '\0' + artist), true,
+            false },
+        { "v4_standard_crc", Tag(4, 0x40, Syncsafe(12) + "\x01\x20\x05" + crc5 + artist), false,
+            true },
+        { "v4_older_layout_crc", Tag(4, 0x40, Syncsafe(11) + "\x01\x20" + crc5 + artist), false,
+            true },
+        { "v4_older_layout_update", Tag(4, 0x40, Syncsafe(6) + "\x01\x40" + artist), true, false },
+        { "v3_crc",
+            Tag(3, 0x40,
+                BigEndian(10, 4) + QByteArray("\x80\x00", 2) + BigEndian(0, 4)
+                    + BigEndian(0x01020304, 4) + Frame3("TPE1", Text("Abba"))),
+            false, true },
+        { "v3_flag_without_extended_header", Tag(3, 0x40, Frame3("TPE1", Text("Abba"))), false,
+            false },
     };
     for (const auto& c : cases) {
         TID3Engine engine;

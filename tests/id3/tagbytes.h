@@ -37,12 +37,14 @@ inline QByteArray Text(const QByteArray& latin1)
 }
 
 // Frames in the layouts of versions 4 (syncsafe size), 3 (plain size) and 2.
-inline QByteArray Frame4(const char* id, const QByteArray& data, quint8 status = 0, quint8 format = 0)
+inline QByteArray Frame4(
+    const char* id, const QByteArray& data, quint8 status = 0, quint8 format = 0)
 {
     return QByteArray(id, 4) + Syncsafe(static_cast<quint32>(data.size()))
         + static_cast<char>(status) + static_cast<char>(format) + data;
 }
-inline QByteArray Frame3(const char* id, const QByteArray& data, quint8 status = 0, quint8 format = 0)
+inline QByteArray Frame3(
+    const char* id, const QByteArray& data, quint8 status = 0, quint8 format = 0)
 {
     return QByteArray(id, 4) + BigEndian(static_cast<quint64>(data.size()), 4)
         + static_cast<char>(status) + static_cast<char>(format) + data;
@@ -76,7 +78,8 @@ inline QByteArray Audio(int size = 3000)
 }
 
 // An ID3v1 block.
-inline QByteArray ID3V1(const QByteArray& title, const QByteArray& artist, quint8 track, quint8 genre)
+inline QByteArray ID3V1(
+    const QByteArray& title, const QByteArray& artist, quint8 track, quint8 genre)
 {
     QByteArray block(128, '\0');
     block.replace(0, 3, "TAG");
