@@ -281,8 +281,16 @@ void TID3Frames::ReadFrames(TByteStream& stream, qint64 tagStart)
             frame.m_storedLength = -1;
         if (frame.m_encrypted && m_owner->OnFrameDecrypt)
             m_owner->OnFrameDecrypt(frame, frame.m_data);
-        if (frame.m_compress && decrypted)
-            DecompressFrameData(frame.m_data);
+        if (frame.m_compress && decrypted) {
+            try {
+                DecompressFrameData(frame.m_data);
+            } catch (const TagError&) {
+                // Its stored bytes would read as garbage text and be compressed again on
+                // writing: the frame goes, the frames before it stay.
+                m_items.pop_back();
+                throw;
+            }
+        }
         frame.m_data.SetPosition(0);
     }
     m_owner->SetPadding(static_cast<std::int32_t>(std::max<qint64>(end - stream.Position(), 0)));

@@ -142,7 +142,7 @@ public:
     // tag whose header is at `tagStart` (the engine's Header describes it). Reading ends at
     // the tag's end or the stream's, whichever is first, or at a frame ID that is not one
     // (padding). Sets the engine's Padding to what is left of the tag. Throws TagError for
-    // compressed frame data that cannot be decompressed; the frames read so far stay.
+    // compressed frame data that cannot be decompressed; the frames before that one stay.
     void ReadFrames(TByteStream& stream, qint64 tagStart = 0);
     // Writes all frames at the stream's position in the layout of the header's version
     // (version 3, else version 4) and sets the header's Size to the number of bytes written.

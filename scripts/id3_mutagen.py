@@ -8,8 +8,9 @@ interoperability tests and benchmark, and mutagen's reading of files the engine 
       Prints a JSON object: file name -> the values written (artist, title, album, year,
       track, genre).
   id3_mutagen.py read FILE...
-      Prints a JSON object: file -> what mutagen reads (the same fields, plus version,
-      comments and the MD5 of the audio bytes outside the ID3v2 tag and ID3v1 block).
+      Prints a JSON object: file -> what mutagen reads from the ID3v2 tag alone, frames as
+      stored (the same fields, plus version, comments and the MD5 of the audio bytes outside
+      the ID3v2 tag and ID3v1 block).
 
 Must run under /usr/bin/python3 (Debian's python3-mutagen).
 """
@@ -115,7 +116,7 @@ def read(paths):
     for path in paths:
         entry = {"audio_md5": audio_md5(path)}
         try:
-            tags = ID3(path)
+            tags = ID3(path, load_v1=False, translate=False)
         except ID3NoHeaderError:
             tags = None
         if tags is not None:
