@@ -189,14 +189,16 @@ void TID3Engine::LoadTag()
         return;
     }
     // Only the bytes the file holds are read, whatever the size field claims.
+    const qint64 headerBytes = bytes.size();
     const qint64 body = std::clamp<qint64>(fileSize - m_tagStart - 10, 0, m_header.Size());
-    bytes.resize(10 + body);
-    bytes.truncate(10 + m_stream->ReadAt(m_tagStart + 10, bytes.data() + 10, body));
+    bytes.resize(10 + body, '\0'); // a header cut short by the file's end reads as zeros
+    const qint64 read = m_stream->ReadAt(m_tagStart + 10, bytes.data() + 10, body);
+    bytes.truncate(10 + read);
     const qint64 footer = m_header.FooterPresent()
-        ? std::clamp<qint64>(fileSize - m_tagStart - 10 - body, 0, 10)
+        ? std::clamp<qint64>(fileSize - m_tagStart - 10 - read, 0, 10)
         : 0;
     // The tag occupies its declared bytes whatever its frames make of them.
-    m_tagLength = bytes.size() + footer;
+    m_tagLength = headerBytes + read + footer;
 
     // Versions 2 and 3 unsynchronise the whole tag after the header, extended header included.
     if (m_header.Unsynchronisation() && m_header.VersionNumber() <= 3)

@@ -72,6 +72,7 @@ SEEDS = {
     "tag_after_audio": AUDIO * 70 + tag(4, 0, PEOPLE) + AUDIO,
     "size_past_end": b"ID3\x04\x00\x00\x7f\x7f\x7f\x7f" + PEOPLE,
     "truncated_frame": tag(4, 0, b"TPE1" + syncsafe(100) + b"\x00\x00\x00Ab"),
+    "header_cut_short": b"ID3\x03\x40\x62\x62\x61",
 }
 
 
