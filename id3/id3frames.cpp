@@ -42,6 +42,45 @@ qint64 ReadBounded(TByteStream& stream, void* buffer, qint64 count, qint64 end)
     return stream.Read(buffer, std::clamp<qint64>(end - stream.Position(), 0, count));
 }
 
+// How a walk over the frame headers with one reading of the size fields ends: the number
+// of frame IDs it meets, and whether it stops cleanly (at the end or at zero padding).
+struct Walk {
+    int frames = 0;
+    bool clean = false;
+};
+
+Walk WalkFrames(const TByteStream& stream, qint64 position, qint64 end, bool plain)
+{
+    Walk walk;
+    std::uint8_t header[10];
+    while (position + 10 <= end && stream.ReadAt(position, header, 10) == 10) {
+        if (!IsValidFrameID(header, 4)) {
+            walk.clean = header[0] == 0;
+            return walk;
+        }
+        ++walk.frames;
+        position += 10
+            + static_cast<qint64>(
+                plain ? DecodeBigEndian(header + 4, 4) : DecodeSyncsafe(header + 4, 4));
+    }
+    walk.clean = position == end
+        || (position < end && stream.ReadAt(position, header, 1) == 1 && header[0] == 0);
+    return walk;
+}
+
+// Some writers put plain 32-bit sizes into version-4 frames, against the ID3v2.4 standard
+// (section 4). Both readings agree below 128 bytes. The plain one is taken only when the
+// syncsafe one runs into garbage and the plain one walks the tag better: over more frames,
+// or as far but ending cleanly.
+bool PlainSizesInVersion4(const TByteStream& stream, qint64 position, qint64 end)
+{
+    const Walk syncsafe = WalkFrames(stream, position, end, false);
+    if (syncsafe.clean)
+        return false;
+    const Walk plain = WalkFrames(stream, position, end, true);
+    return plain.frames > syncsafe.frames || (plain.frames == syncsafe.frames && plain.clean);
+}
+
 } // namespace
 
 bool IsValidFrameID(const std::uint8_t* id, int length)
@@ -175,12 +214,16 @@ void TID3Frames::Assign(const TID3Frames& source)
 void TID3Frames::ReadFrames(TByteStream& stream, qint64 tagStart)
 {
     Clear();
+    if (!m_owner)
+        return;
     const TID3Header& header = m_owner->Header();
     const std::uint8_t version = header.VersionNumber();
     const qint64 end = std::min(tagStart + 10 + std::max<qint64>(header.Size(), 0), stream.Size());
     // A compressed version-2 tag uses a scheme that was never defined: nothing to read.
     const bool unreadable = version == 2 && header.ExtendedHeaderPresent();
 
+    const bool plainSizes
+        = version != 2 && version != 3 && PlainSizesInVersion4(stream, stream.Position(), end);
     const int idLength = version == 2 ? 3 : 4;
     const int headerLength = version == 2 ? 6 : 10;
     bool first = true;
@@ -210,8 +253,9 @@ void TID3Frames::ReadFrames(TByteStream& stream, qint64 tagStart)
         } else {
             frame.SetFrameID(reinterpret_cast<const char*>(frameHeader), 4);
             // Frame sizes are syncsafe from version 4 on, plain 32-bit integers in version 3.
-            size = static_cast<qint64>(version == 3 ? DecodeBigEndian(frameHeader + 4, 4)
-                                                    : DecodeSyncsafe(frameHeader + 4, 4));
+            size = static_cast<qint64>(version == 3 || plainSizes
+                    ? DecodeBigEndian(frameHeader + 4, 4)
+                    : DecodeSyncsafe(frameHeader + 4, 4));
             const std::uint8_t status = frameHeader[8];
             const std::uint8_t format = frameHeader[9];
             std::uint8_t extra[6] = {};
@@ -298,6 +342,8 @@ void TID3Frames::ReadFrames(TByteStream& stream, qint64 tagStart)
 
 void TID3Frames::WriteFrames(TByteStream& stream)
 {
+    if (!m_owner)
+        return;
     TID3Header& header = m_owner->Header();
     const bool v3 = header.VersionNumber() == 3;
     const qint64 start = stream.Position();

@@ -138,6 +138,9 @@ public:
 
     TID3Engine* Owner() const { return m_owner; }
 
+    // Reading and writing need the owning engine (its header, padding and events); a
+    // collection without one reads and writes nothing.
+
     // Replaces the frames by those read from `stream`, which stands at the first frame of a
     // tag whose header is at `tagStart` (the engine's Header describes it). Reading ends at
     // the tag's end or the stream's, whichever is first, or at a frame ID that is not one
