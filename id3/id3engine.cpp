@@ -148,8 +148,9 @@ void TID3Engine::SetFrameText(const char* id, const QString& text)
 
 bool TID3Engine::LocateTag()
 {
-    char head[4];
-    if (m_stream->ReadAt(0, head, 4) == 4 && IsTagStart(head)) {
+    // Ten bytes, not four: a tag header found here is then at hand for LoadTag.
+    m_head = m_stream->ReadAt(0, 10);
+    if (m_head.size() >= 4 && IsTagStart(m_head.constData())) {
         m_tagStart = 0;
         return true;
     }
@@ -180,10 +181,10 @@ void TID3Engine::LoadTag()
     Clear();
     LocateTag();
     const qint64 fileSize = m_stream->Size();
-    QByteArray bytes = m_stream->ReadAt(m_tagStart, 10);
+    QByteArray bytes = m_tagStart == 0 ? m_head : m_stream->ReadAt(m_tagStart, 10);
     TMemoryStream probe(bytes);
     if (!m_header.ReadHeader(probe)) {
-        LoadID3V1();
+        LoadID3V1(fileSize);
         if (OnReadTag)
             OnReadTag(*this);
         return;
@@ -212,7 +213,12 @@ void TID3Engine::LoadTag()
 
 void TID3Engine::LoadID3V1()
 {
-    const qint64 size = m_stream->Size();
+    if (Active())
+        LoadID3V1(m_stream->Size());
+}
+
+void TID3Engine::LoadID3V1(qint64 size)
+{
     if (size < kID3V1Size)
         return;
     const QByteArray block = m_stream->ReadAt(size - kID3V1Size, kID3V1Size);
