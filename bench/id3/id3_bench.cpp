@@ -95,6 +95,11 @@ void TagLibReference(benchmark::State& state)
 class RateReporter : public benchmark::ConsoleReporter
 {
 public:
+    RateReporter()
+        : ConsoleReporter(OO_Tabular)
+    {
+    }
+
     void ReportRuns(const std::vector<Run>& runs) override
     {
         ConsoleReporter::ReportRuns(runs);

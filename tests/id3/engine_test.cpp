@@ -451,7 +451,7 @@ TEST_F(EngineFile, ReadingArtistAndTitleReadsOnlyTheTag)
         qint64 needed;
     } cases[] = {
         { "tag", tag + Audio(2000000), tag.size() },
-        { "id3v1", Audio(2000000) + ID3V1("Song", "Band", 1, 1), 128 + 4 + 10 },
+        { "id3v1", Audio(2000000) + ID3V1("Song", "Band", 1, 1), 10 + 128 },
     };
     for (const auto& c : cases) {
         const QString path = Write(c.name, c.bytes);
