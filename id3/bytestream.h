@@ -1,0 +1,115 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <cstdint>
+#include <memory>
+
+namespace plumtide
+{
+
+// A positionable sequence of bytes with a size, in memory or on a file; the tag engine reads
+// and writes tags through it. Reads clamp: a read past the end yields the bytes that are
+// there (possibly none), never more. Failed writes and size changes throw IOError.
+class TByteStream
+{
+public:
+    virtual ~TByteStream() = default;
+
+    virtual qint64 Size() const = 0;
+    // Cuts the stream or extends it with zero bytes.
+    virtual void SetSize(qint64 size) = 0;
+
+    qint64 Position() const { return m_position; }
+    void SetPosition(qint64 position) { m_position = position < 0 ? 0 : position; }
+
+    // Reads up to `count` bytes at the position and moves past them. Returns the number read.
+    qint64 Read(void* buffer, qint64 count);
+    // Read up to `count` bytes at `offset` without moving the position. The second form
+    // allocates `count` bytes first: callers bound it by Size().
+    virtual qint64 ReadAt(qint64 offset, void* buffer, qint64 count) const = 0;
+    QByteArray ReadAt(qint64 offset, qint64 count) const;
+    // Writes `count` bytes at the position (growing the stream) and moves past them.
+    virtual void Write(const void* buffer, qint64 count) = 0;
+
+    void Write(const QByteArray& bytes) { Write(bytes.constData(), bytes.size()); }
+    void WriteByte(std::uint8_t byte) { Write(&byte, 1); }
+
+protected:
+    TByteStream() = default;
+    TByteStream(const TByteStream&) = default;
+    TByteStream& operator=(const TByteStream&) = default;
+
+    qint64 m_position = 0;
+};
+
+// A stream over a byte array it owns.
+class TMemoryStream final : public TByteStream
+{
+public:
+    TMemoryStream() = default;
+    explicit TMemoryStream(QByteArray bytes);
+
+    qint64 Size() const override { return m_bytes.size(); }
+    void SetSize(qint64 size) override;
+    qint64 ReadAt(qint64 offset, void* buffer, qint64 count) const override;
+    using TByteStream::ReadAt;
+    void Write(const void* buffer, qint64 count) override;
+    using TByteStream::Write;
+
+    const QByteArray& Bytes() const { return m_bytes; }
+    // Replaces the content; the position goes to 0.
+    void SetBytes(QByteArray bytes);
+    // Empties the stream; the position goes to 0.
+    void Clear() { SetBytes(QByteArray()); }
+
+private:
+    QByteArray m_bytes;
+};
+
+// A stream on an open file, reading and writing at its position without buffering (pread and
+// pwrite), so that each Read or Write is exactly one system call and several streams or
+// processes on the same file never see stale bytes.
+class TFileStream final : public TByteStream
+{
+public:
+    enum class Access { ReadOnly, ReadWrite };
+
+    // Opens an existing regular file. Returns null when no regular file of that name exists
+    // (nothing there, a folder, a device); throws IOError when one exists but cannot be opened.
+    static std::unique_ptr<TFileStream> OpenExisting(const QString& path, Access access);
+
+    // Takes over an open descriptor; `path` is only used in error messages.
+    TFileStream(int fd, QString path);
+    ~TFileStream() override;
+    TFileStream(const TFileStream&) = delete;
+    TFileStream& operator=(const TFileStream&) = delete;
+
+    qint64 Size() const override;
+    void SetSize(qint64 size) override;
+    // One system call for a regular file.
+    qint64 ReadAt(qint64 offset, void* buffer, qint64 count) const override;
+    using TByteStream::ReadAt;
+    void Write(const void* buffer, qint64 count) override;
+    using TByteStream::Write;
+
+    // Flushes the file's data to disk.
+    void Sync();
+    // Closes the file, reporting a failed close (which can mean lost writes) as IOError.
+    void Close();
+
+    int Handle() const { return m_fd; }
+    const QString& Path() const { return m_path; }
+
+private:
+    int m_fd;
+    QString m_path;
+};
+
+// Copies `count` bytes from the source's position to the destination's position, through one
+// 4096-byte buffer. A count of 0 copies the whole source from its start; a count larger than
+// what is left of the source copies what is left. Returns the number of bytes copied.
+qint64 CopyStreamData(TByteStream& source, TByteStream& destination, qint64 count);
+
+} // namespace plumtide
