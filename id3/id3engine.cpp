@@ -202,7 +202,8 @@ void TID3Engine::LoadTag()
     m_tagLength = headerBytes + read + footer;
 
     // Versions 2 and 3 unsynchronise the whole tag after the header, extended header included.
-    if (m_header.Unsynchronisation() && m_header.VersionNumber() <= 3)
+    const std::uint8_t version = m_header.VersionNumber();
+    if (m_header.Unsynchronisation() && (version == 2 || version == 3))
         bytes = bytes.left(10) + UndoUnsynchronisation(bytes.mid(10));
     TMemoryStream tag(std::move(bytes));
     m_header.ReadHeader(tag);

@@ -222,8 +222,9 @@ void TID3Frames::ReadFrames(TByteStream& stream, qint64 tagStart)
     // A compressed version-2 tag uses a scheme that was never defined: nothing to read.
     const bool unreadable = version == 2 && header.ExtendedHeaderPresent();
 
-    const bool plainSizes
-        = version != 2 && version != 3 && PlainSizesInVersion4(stream, stream.Position(), end);
+    // Versions 0 and 1, which no standard defines, are read like version 4.
+    const bool v4Layout = version != 2 && version != 3;
+    const bool plainSizes = v4Layout && PlainSizesInVersion4(stream, stream.Position(), end);
     const int idLength = version == 2 ? 3 : 4;
     const int headerLength = version == 2 ? 6 : 10;
     bool first = true;
@@ -314,7 +315,7 @@ void TID3Frames::ReadFrames(TByteStream& stream, qint64 tagStart)
         QByteArray bytes(
             std::clamp<qint64>(end - stream.Position(), 0, dataLength), Qt::Uninitialized);
         stream.Read(bytes.data(), bytes.size());
-        if (version >= 4 && (frame.m_unsynchronisation || header.Unsynchronisation()))
+        if (v4Layout && (frame.m_unsynchronisation || header.Unsynchronisation()))
             bytes = UndoUnsynchronisation(bytes);
         frame.m_data.SetBytes(std::move(bytes));
 
