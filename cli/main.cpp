@@ -1,15 +1,87 @@
+// plumtide-cli: the sorting core without a window, for servers, scripts and cron.
+
+#include "cli/commands.h"
+#include "cli/terminal.h"
+#include "platform/errors.h"
+
 #include <QCoreApplication>
 
 #include <cstdio>
-#include <cstring>
+
+using namespace plumtide;
+using namespace plumtide::cli;
+
+namespace
+{
+
+void print(std::FILE* out, const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), out);
+}
+
+QString toolHelp()
+{
+    QString text = QStringLiteral(
+        "usage: plumtide-cli COMMAND [OPTIONS] [ARGUMENTS]\n\n"
+        "Files mp3 files into folders named after their artists, without a window.\n"
+        "Settings not given as options come from the settings of the desktop program.\n\n"
+        "Commands:\n");
+    for (const CommandInfo& info : Commands())
+        text += QStringLiteral("  %1%2\n")
+                    .arg(QString::fromLatin1(info.name).leftJustified(10),
+                        QString::fromUtf8(info.summary));
+    text += QStringLiteral(
+        "\nplumtide-cli COMMAND --help shows the options of a command.\n"
+        "Exit status: 0 done, 1 an I/O error ended the run, 2 bad input, 130 interrupted.\n");
+    return text;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    if (argc > 1 && std::strcmp(argv[1], "--version") == 0) {
-        std::printf("plumtide-cli %s\n", PLUMTIDE_VERSION);
-        return 0;
+    QCoreApplication::setApplicationName(QStringLiteral("plumtide-cli"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(PLUMTIDE_VERSION));
+    QStringList words = QCoreApplication::arguments();
+    words.removeFirst();
+
+    if (words.isEmpty() || words.first() == QStringLiteral("--help")
+        || words.first() == QStringLiteral("-h")) {
+        print(words.isEmpty() ? stderr : stdout, toolHelp());
+        return words.isEmpty() ? kExitUsage : kExitOk;
     }
-    std::fprintf(stderr, "usage: plumtide-cli --version\n");
-    return argc > 1 && std::strcmp(argv[1], "--help") == 0 ? 0 : 2;
+    if (words.first() == QStringLiteral("--version")) {
+        print(stdout, QStringLiteral("plumtide-cli %1\n").arg(QStringLiteral(PLUMTIDE_VERSION)));
+        return kExitOk;
+    }
+
+    const QString name = words.takeFirst();
+    const CommandInfo* command = nullptr;
+    for (const CommandInfo& info : Commands()) {
+        if (name == QString::fromLatin1(info.name))
+            command = &info;
+    }
+    try {
+        if (!command)
+            throw UsageError(
+                QStringLiteral("unknown command '%1' (see plumtide-cli --help)").arg(name));
+        const ParsedCommand parsed = ParseCommand(name, words, command->syntax);
+        if (parsed.help) {
+            print(stdout, QString::fromUtf8(command->usage));
+            return kExitOk;
+        }
+        InstallInterruptHandlers();
+        const int status = command->run(parsed);
+        std::fflush(stdout);
+        return Interrupted() ? kExitInterrupted : status;
+    } catch (const UsageError& error) {
+        print(stderr, QStringLiteral("plumtide-cli: %1\n").arg(QString::fromUtf8(error.what())));
+        return kExitUsage;
+    } catch (const PlumtideError& error) {
+        std::fflush(stdout);
+        print(stderr, QStringLiteral("plumtide-cli: %1\n").arg(error.message()));
+        return kExitError;
+    }
 }

@@ -30,9 +30,15 @@ enum class TStoreResult { Stored, AlreadyThere, NotCopied };
 class MoveActions
 {
 public:
-    explicit MoveActions(bool dryRun)
+    explicit MoveActions(bool dryRun, const QStringList& dryRunFolders = {})
         : m_dryRun(dryRun)
+        , m_dryRunFolders(dryRunFolders.begin(), dryRunFolders.end())
     {
+    }
+
+    bool folderExists(const QString& path) const
+    {
+        return FolderExists(path) || (m_dryRun && m_dryRunFolders.contains(path));
     }
 
     bool fileExists(const QString& path) const
@@ -111,6 +117,7 @@ public:
 
 private:
     bool m_dryRun;
+    QSet<QString> m_dryRunFolders;
     QSet<QString> m_created;
     QSet<QString> m_removed;
 };
@@ -168,7 +175,7 @@ QString MoveToDoublesFolder(const QString& file, const QString& doublesFolder)
 bool MovePlannedFiles(const std::vector<TPlanRow>& rows, const TMoveSettings& settings, Pump& pump,
     const MoveReporter& report)
 {
-    MoveActions actions(settings.dryRun);
+    MoveActions actions(settings.dryRun, settings.dryRunFolders);
     QSet<QString> handled; // files an earlier row moved or deleted
     const qint64 limit = qint64(settings.smallFileLimit) * 1024;
     const auto skipped = [&](const QString& file, const QString& reason) {
@@ -201,7 +208,7 @@ bool MovePlannedFiles(const std::vector<TPlanRow>& rows, const TMoveSettings& se
             skipped(file, skip::InUse);
             continue;
         }
-        if (!FolderExists(row.folder)) {
+        if (!actions.folderExists(row.folder)) {
             skipped(file, skip::FolderMissing);
             continue;
         }

@@ -20,6 +20,7 @@ struct TMoveSettings {
     bool deleteDoubles = false;
     QString doublesFolder;
     bool dryRun = false; // decide everything, change nothing
+    QStringList dryRunFolders; // folders a dry run treats as made (the new artists' folders)
 };
 
 enum class TMoveOutcome {

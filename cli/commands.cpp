@@ -1,0 +1,482 @@
+#include "cli/commands.h"
+
+#include "cli/records.h"
+#include "cli/terminal.h"
+#include "core/artistmatch.h"
+#include "core/listing.h"
+#include "core/mover.h"
+#include "core/planner.h"
+#include "core/scanner.h"
+#include "id3/id3engine.h"
+#include "platform/errors.h"
+#include "platform/paths.h"
+#include "settings/settings.h"
+#include "settings/settingsstore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTextStream>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace plumtide::cli
+{
+
+namespace
+{
+
+void printErr(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+}
+
+// Lines of standard input, without their line ends.
+QStringList stdinLines()
+{
+    QTextStream in(stdin);
+    in.setEncoding(QStringConverter::Utf8);
+    QStringList lines;
+    QString line;
+    while (in.readLineInto(&line))
+        lines.append(line);
+    return lines;
+}
+
+void requireOperands(const ParsedCommand& command, qsizetype count, const char* what)
+{
+    if (command.operands.size() != count)
+        throw UsageError(QStringLiteral("%1 needs %2 (see plumtide-cli %1 --help)")
+                             .arg(command.name, QString::fromUtf8(what)));
+}
+
+// A folder operand that must exist, as its user typed it.
+QString existingFolder(const QString& path, const char* role)
+{
+    if (!QFileInfo(path).isDir())
+        throw UsageError(
+            QStringLiteral("%1 folder '%2' does not exist").arg(QString::fromLatin1(role), path));
+    return path;
+}
+
+// The settings the desktop program stored, first-run defaults where none are stored. A
+// stored value that cannot be used is reported; the ones after it keep their defaults.
+TWorkingCopy storedSettings()
+{
+    TWorkingCopy copy;
+    TMemorySettingsStore empty;
+    LoadWorkingCopy(empty, copy, ProgramFolder());
+    TFileSettingsStore store;
+    try {
+        LoadWorkingCopy(store, copy, ProgramFolder());
+    } catch (const PlumtideError& error) {
+        printErr(QStringLiteral("plumtide-cli: warning: %1 (in %2); using defaults from there on\n")
+                     .arg(error.message(), store.settingsFile()));
+    }
+    return copy;
+}
+
+// What plan and sort work with: the stored settings with the command's options over them.
+struct SortSettings {
+    int percentage = 37;
+    TMoveSettings move;
+};
+
+SortSettings sortSettings(const ParsedCommand& command)
+{
+    const TWorkingCopy stored = storedSettings();
+    SortSettings settings;
+    settings.percentage = stored.comparePercentage;
+    settings.move.deleteSmallFiles = stored.deleteSmallFiles;
+    settings.move.smallFileLimit = stored.smallFileLimit;
+    settings.move.moveDoubles = stored.moveDoubles;
+    settings.move.deleteDoubles = stored.deleteDoubles;
+    settings.move.doublesFolder = stored.doublesFolder;
+
+    if (command.has(QStringLiteral("--percentage")))
+        settings.percentage = ParseNumber(
+            QStringLiteral("--percentage"), command.value(QStringLiteral("--percentage")), 0, 100);
+    if (command.has(QStringLiteral("--doubles"))) {
+        const QString value = command.value(QStringLiteral("--doubles"));
+        settings.move.moveDoubles = settings.move.deleteDoubles = false;
+        if (value.startsWith(QStringLiteral("move:")) && value.size() > 5) {
+            settings.move.moveDoubles = true;
+            settings.move.doublesFolder = value.mid(5);
+        } else if (value == QStringLiteral("delete")) {
+            settings.move.deleteDoubles = true;
+        } else if (value != QStringLiteral("keep")) {
+            throw UsageError(
+                QStringLiteral("--doubles takes move:FOLDER, delete or keep, not '%1'").arg(value));
+        }
+    }
+    if (command.has(QStringLiteral("--delete-small"))
+        && command.has(QStringLiteral("--keep-small")))
+        throw UsageError(QStringLiteral("--delete-small and --keep-small exclude each other"));
+    if (command.has(QStringLiteral("--delete-small"))) {
+        settings.move.deleteSmallFiles = true;
+        settings.move.smallFileLimit = ParseNumber(QStringLiteral("--delete-small"),
+            command.value(QStringLiteral("--delete-small")), 0, 2000000);
+    }
+    if (command.has(QStringLiteral("--keep-small")))
+        settings.move.deleteSmallFiles = false;
+    if (settings.move.moveDoubles && !command.has(QStringLiteral("--dry-run"))
+        && !QFileInfo(settings.move.doublesFolder).isDir())
+        throw UsageError(QStringLiteral("doubles folder '%1' does not exist (give --doubles)")
+                             .arg(settings.move.doublesFolder));
+    return settings;
+}
+
+std::vector<TSourceRow> listSource(const QString& source, TerminalProgress& progress)
+{
+    progress.setPhase(QStringLiteral("reading"));
+    return ListSourceFiles(source, progress, progress);
+}
+
+std::vector<TFolderRow> listDestination(const QString& destination, TerminalProgress& progress)
+{
+    progress.setPhase(QStringLiteral("scanning"));
+    return ListDestinationFolders(destination, progress, progress);
+}
+
+// Plans with a progress count per file.
+TSortPlan plan(const std::vector<TSourceRow>& files, const std::vector<TFolderRow>& folders,
+    const QString& destination, int percentage, TerminalProgress& progress)
+{
+    // Counts files for the display; the planner pumps once per planned file.
+    class CountingPump : public Pump
+    {
+    public:
+        CountingPump(TerminalProgress& progress, long long total)
+            : m_progress(progress)
+            , m_total(total)
+        {
+        }
+        void processEvents() override { m_progress.setProgress(++m_done, m_total); }
+        bool abortRequested() const override { return m_progress.abortRequested(); }
+
+    private:
+        TerminalProgress& m_progress;
+        long long m_total;
+        long long m_done = 0;
+    };
+    const long long planned = std::count_if(files.begin(), files.end(),
+        [](const TSourceRow& row) { return row.key.size() >= MinimumPlannedKeyLength; });
+    progress.setPhase(QStringLiteral("planning"));
+    CountingPump pump(progress, planned);
+    return PlanSort(files, folders, destination, percentage, pump);
+}
+
+void writePlan(RecordWriter& out, const TSortPlan& result)
+{
+    for (const TPlanRow& row : result.rows)
+        out.writeWithScore({ { "type", QStringLiteral("plan") }, { "file", row.file },
+            { "score", FormatScore(row.score) }, { "folder", row.folder } });
+    for (const QString& key : result.newArtists)
+        out.write({ { "type", QStringLiteral("new") }, { "key", key } });
+}
+
+const char* outcomeName(TMoveOutcome outcome)
+{
+    switch (outcome) {
+    case TMoveOutcome::Moved:
+        return "moved";
+    case TMoveOutcome::DoubleMoved:
+        return "double-moved";
+    case TMoveOutcome::DoubleDeleted:
+        return "double-deleted";
+    case TMoveOutcome::DoubleKept:
+        return "double-kept";
+    case TMoveOutcome::SmallDeleted:
+        return "small-deleted";
+    case TMoveOutcome::Skipped:
+        return "skipped";
+    }
+    return "?";
+}
+
+} // namespace
+
+int RunKey(const ParsedCommand& command)
+{
+    const QStringList names = command.operands.isEmpty() ? stdinLines() : command.operands;
+    RecordWriter out(stdout, false);
+    for (const QString& name : names)
+        out.write({ { "key", NormaliseArtist(name) } });
+    return kExitOk;
+}
+
+int RunScore(const ParsedCommand& command)
+{
+    RecordWriter out(stdout, false);
+    if (!command.operands.isEmpty()) {
+        requireOperands(command, 2, "FIRST and SECOND, or no arguments");
+        out.write({ { "score",
+            FormatScore(ArtistSimilarity(command.operands.at(0), command.operands.at(1))) } });
+        return kExitOk;
+    }
+    const QStringList lines = stdinLines();
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const qsizetype tab = lines.at(i).indexOf(QLatin1Char('\t'));
+        if (tab < 0)
+            throw UsageError(
+                QStringLiteral("line %1 of the input has no TAB between FIRST and SECOND")
+                    .arg(i + 1));
+        out.write({ { "score",
+            FormatScore(ArtistSimilarity(lines.at(i).left(tab), lines.at(i).mid(tab + 1))) } });
+    }
+    return kExitOk;
+}
+
+// Whether the file ends in an ID3v1 block ("TAG" 128 bytes before the end).
+bool hasID3V1Block(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly) || file.size() < 128 || !file.seek(file.size() - 128))
+        return false;
+    return file.read(3) == "TAG";
+}
+
+// Tag texts on one line: control characters (a TAB, a line break) become spaces.
+QString oneLine(QString text)
+{
+    for (QChar& c : text) {
+        if (c.unicode() < 0x20)
+            c = QLatin1Char(' ');
+    }
+    return text;
+}
+
+int RunTags(const ParsedCommand& command)
+{
+    if (command.operands.isEmpty())
+        throw UsageError(QStringLiteral("tags needs at least one FILE"));
+    for (const QString& path : command.operands) {
+        if (!QFileInfo(path).isFile())
+            throw UsageError(QStringLiteral("file '%1' does not exist").arg(path));
+    }
+    RecordWriter out(stdout, false);
+    int status = kExitOk;
+    for (const QString& path : command.operands) {
+        TID3Engine engine;
+        engine.SetFileName(path);
+        try {
+            engine.SetActive(true);
+        } catch (const PlumtideError& error) {
+            // Report it and go on with the other files; what was read is still printed.
+            printErr(QStringLiteral("plumtide-cli: %1: %2\n").arg(path, error.message()));
+            status = kExitError;
+        }
+        out.write({ { "", QStringLiteral("file") }, { "", path } });
+        const TID3Header& header = engine.Header();
+        out.write({ { "", QStringLiteral("version") },
+            { "",
+                engine.TagLength() > 0 ? QStringLiteral("%1.%2")
+                                             .arg(header.VersionNumber())
+                                             .arg(header.VersionRevision())
+                                       : QStringLiteral("none") } });
+        out.write({ { "", QStringLiteral("v1") },
+            { "", hasID3V1Block(path) ? QStringLiteral("yes") : QStringLiteral("no") } });
+        const TID3Frames& frames = engine.Frames();
+        for (int i = 0; i < frames.Count(); ++i) {
+            const TID3Frames_Item& frame = frames.Items(i);
+            const QString id = QString::fromLatin1(frame.FrameID(), qstrnlen(frame.FrameID(), 4));
+            const bool text = id.startsWith(QLatin1Char('T'));
+            out.write({ { "", QStringLiteral("frame") }, { "", id },
+                { "", QString::number(frame.DataSize()) },
+                { "", text ? oneLine(frame.AsText()) : QString() } });
+        }
+    }
+    return status;
+}
+
+int RunList(const ParsedCommand& command)
+{
+    requireOperands(command, 1, "SOURCE");
+    const QString source = existingFolder(command.operands.at(0), "source");
+    RecordWriter out(stdout, command.has(QStringLiteral("--json")));
+    TerminalProgress progress;
+    progress.setPhase(QStringLiteral("reading"));
+    ListSourceFiles(source, progress, progress, [&](const TSourceRow& row) {
+        out.write({ { "path", row.path }, { "key", row.key }, { "title", row.title } });
+    });
+    return kExitOk;
+}
+
+int RunFolders(const ParsedCommand& command)
+{
+    requireOperands(command, 1, "DEST");
+    const QString destination = existingFolder(command.operands.at(0), "destination");
+    RecordWriter out(stdout, command.has(QStringLiteral("--json")));
+    TerminalProgress progress;
+    progress.setPhase(QStringLiteral("scanning"));
+    ListDestinationFolders(destination, progress, progress, [&](const TFolderRow& row) {
+        out.write({ { "path", row.path }, { "folder", row.relativeName } });
+    });
+    return kExitOk;
+}
+
+int RunPlan(const ParsedCommand& command)
+{
+    requireOperands(command, 2, "SOURCE and DEST");
+    const QString source = existingFolder(command.operands.at(0), "source");
+    const QString destination = existingFolder(command.operands.at(1), "destination");
+    const SortSettings settings = sortSettings(command);
+    RecordWriter out(stdout, command.has(QStringLiteral("--json")));
+    TerminalProgress progress;
+    const std::vector<TFolderRow> folders = listDestination(destination, progress);
+    const std::vector<TSourceRow> files = listSource(source, progress);
+    const TSortPlan result = plan(files, folders, destination, settings.percentage, progress);
+    progress.finish();
+    writePlan(out, result);
+    return kExitOk;
+}
+
+int RunSort(const ParsedCommand& command)
+{
+    requireOperands(command, 2, "SOURCE and DEST");
+    const QString source = existingFolder(command.operands.at(0), "source");
+    const QString destination = existingFolder(command.operands.at(1), "destination");
+    SortSettings settings = sortSettings(command);
+    settings.move.dryRun = command.has(QStringLiteral("--dry-run"));
+    RecordWriter out(stdout, command.has(QStringLiteral("--json")));
+    TerminalProgress progress;
+
+    std::vector<TFolderRow> folders = listDestination(destination, progress);
+    const std::vector<TSourceRow> files = listSource(source, progress);
+    TSortPlan result = plan(files, folders, destination, settings.percentage, progress);
+
+    if (command.has(QStringLiteral("--create-artist-folders")) && !result.newArtists.isEmpty()
+        && !Interrupted()) {
+        QStringList created;
+        if (settings.move.dryRun) {
+            for (const QString& key : result.newArtists) {
+                const QString folder = JoinPath(destination, key);
+                if (!QFileInfo(folder).isDir())
+                    created.append(folder);
+            }
+        } else {
+            CreateArtistFolders(destination, result.newArtists,
+                [&](const QString& folder) { created.append(folder); });
+        }
+        progress.finish();
+        for (const QString& folder : created)
+            out.write({ { "outcome", QStringLiteral("created") }, { "folder", folder } });
+        if (settings.move.dryRun) {
+            // Plan as if they were there.
+            QStringList paths;
+            for (const TFolderRow& row : folders)
+                paths.append(row.path);
+            paths.append(created);
+            SortPaths(paths);
+            settings.move.dryRunFolders = created;
+            folders.clear();
+            for (const QString& path : paths)
+                folders.push_back({ path, RelativeFolderName(destination, path) });
+        } else {
+            folders = listDestination(destination, progress);
+        }
+        result = plan(files, folders, destination, settings.percentage, progress);
+    }
+
+    progress.setPhase(settings.move.dryRun ? QStringLiteral("checking") : QStringLiteral("moving"));
+    const long long total = static_cast<long long>(result.rows.size());
+    long long done = 0;
+    class MovePump : public Pump
+    {
+    public:
+        explicit MovePump(TerminalProgress& progress)
+            : m_progress(progress)
+        {
+        }
+        void processEvents() override { m_progress.processEvents(); }
+        bool abortRequested() const override { return m_progress.abortRequested(); }
+
+    private:
+        TerminalProgress& m_progress;
+    } pump(progress);
+    MovePlannedFiles(result.rows, settings.move, pump, [&](const TMoveEvent& event) {
+        progress.setProgress(++done, total);
+        std::vector<RecordWriter::Field> fields {
+            { "outcome", QString::fromLatin1(outcomeName(event.outcome)) }, { "file", event.file }
+        };
+        if (!event.target.isEmpty())
+            fields.push_back({ "target", event.target });
+        if (event.outcome == TMoveOutcome::Skipped)
+            fields.push_back({ "reason", event.reason });
+        out.write(fields);
+        std::fflush(stdout);
+    });
+    progress.finish();
+    return kExitOk;
+}
+
+const std::vector<CommandInfo>& Commands()
+{
+    static const QStringList planOptions { QStringLiteral("--percentage"),
+        QStringLiteral("--doubles"), QStringLiteral("--delete-small") };
+    static const std::vector<CommandInfo> commands {
+        { "key", "the artist key of each NAME (or of each line of standard input)",
+            "usage: plumtide-cli key [NAME...]\n\n"
+            "Prints the artist key of each NAME, one per line; with no NAME, the key of each line\n"
+            "of standard input.\n",
+            {}, RunKey },
+        { "score", "the similarity of FIRST and SECOND (or of each FIRST<TAB>SECOND line)",
+            "usage: plumtide-cli score [FIRST SECOND]\n\n"
+            "Prints the similarity of FIRST and SECOND, in that order, as the plan's % column\n"
+            "writes it (with \".\"); with no arguments, one score per FIRST<TAB>SECOND line of\n"
+            "standard input.\n",
+            {}, RunScore },
+        { "tags", "the tag of each FILE: version, ID3v1 block, frames",
+            "usage: plumtide-cli tags FILE...\n\n"
+            "For each FILE prints file<TAB>path, version<TAB>major.revision (or none),\n"
+            "v1<TAB>yes|no, then frame<TAB>ID<TAB>size<TAB>text per frame in tag order (text only\n"
+            "for text frames).\n",
+            {}, RunTags },
+        { "list", "the mp3 files of SOURCE with artist key and title",
+            "usage: plumtide-cli list [--json] SOURCE\n\n"
+            "Prints path<TAB>artist key<TAB>title for every mp3 file below SOURCE, in list order.\n"
+            "Files in use are reported on standard error.\n\n"
+            "  --json   JSON Lines: {\"path\",\"key\",\"title\"}\n",
+            { { QStringLiteral("--json") }, {} }, RunList },
+        { "folders", "the folders below DEST with their relative names",
+            "usage: plumtide-cli folders [--json] DEST\n\n"
+            "Prints path<TAB>relative folder name for every folder below DEST, in list order.\n\n"
+            "  --json   JSON Lines: {\"path\",\"folder\"}\n",
+            { { QStringLiteral("--json") }, {} }, RunFolders },
+        { "plan", "the sort plan of SOURCE into DEST, and the new artists",
+            "usage: plumtide-cli plan [OPTIONS] SOURCE DEST\n\n"
+            "Prints plan<TAB>file<TAB>score<TAB>folder per plan row, then new<TAB>key per artist\n"
+            "that has no folder yet. Nothing is changed.\n\n"
+            "  --percentage N           compare percentage, 0 to 100\n"
+            "  --doubles move:DIR|delete|keep, --delete-small KB, --keep-small   as for sort\n"
+            "  --json                   JSON Lines: "
+            "{\"type\":\"plan\",\"file\",\"score\",\"folder\"}\n"
+            "                           and {\"type\":\"new\",\"key\"}\n",
+            { { QStringLiteral("--json"), QStringLiteral("--keep-small") }, planOptions },
+            RunPlan },
+        { "sort", "plans and moves SOURCE into DEST",
+            "usage: plumtide-cli sort [OPTIONS] SOURCE DEST\n\n"
+            "Plans, then moves each planned file into its folder, one line per plan row:\n"
+            "moved, double-moved, double-deleted, double-kept, small-deleted, or\n"
+            "skipped<TAB>file<TAB>reason. Settings not given come from the desktop program.\n\n"
+            "  --percentage N           compare percentage, 0 to 100\n"
+            "  --doubles move:DIR       set doubles aside in DIR (never overwriting a file there)\n"
+            "  --doubles delete|keep    delete doubles, or leave them in SOURCE\n"
+            "  --delete-small KB        delete mp3 files smaller than KB kilobytes (1024 bytes)\n"
+            "  --keep-small             sort small files like any other\n"
+            "  --create-artist-folders  first create a folder for each new artist "
+            "(created<TAB>folder)\n"
+            "  --dry-run                print what would happen; change nothing\n"
+            "  --json                   JSON Lines: "
+            "{\"outcome\",\"file\",\"target\",\"reason\"}\n\n"
+            "Ctrl-C finishes the file being moved, then stops (exit status 130).\n",
+            { { QStringLiteral("--json"), QStringLiteral("--keep-small"),
+                  QStringLiteral("--dry-run"), QStringLiteral("--create-artist-folders") },
+                planOptions },
+            RunSort },
+    };
+    return commands;
+}
+
+} // namespace plumtide::cli

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "cli/options.h"
+
+#include <vector>
+
+namespace plumtide::cli
+{
+
+// Each command prints its records on standard output and returns the exit status:
+// 0 done (even when some files stayed), 1 ended by an I/O error, 2 bad input, 130
+// interrupted. Usage errors are thrown as UsageError; other errors escape as
+// PlumtideError and are reported by main().
+int RunKey(const ParsedCommand& command);
+int RunScore(const ParsedCommand& command);
+int RunTags(const ParsedCommand& command);
+int RunList(const ParsedCommand& command);
+int RunFolders(const ParsedCommand& command);
+int RunPlan(const ParsedCommand& command);
+int RunSort(const ParsedCommand& command);
+
+// The syntax of each command and its help text.
+struct CommandInfo {
+    const char* name;
+    const char* summary;
+    const char* usage;
+    CommandSyntax syntax;
+    int (*run)(const ParsedCommand&);
+};
+const std::vector<CommandInfo>& Commands();
+
+inline constexpr int kExitOk = 0;
+inline constexpr int kExitError = 1;
+inline constexpr int kExitUsage = 2;
+inline constexpr int kExitInterrupted = 130;
+
+} // namespace plumtide::cli

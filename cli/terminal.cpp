@@ -1,0 +1,144 @@
+#include "cli/terminal.h"
+
+#include <QRegularExpression>
+
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
+
+namespace plumtide::cli
+{
+
+namespace
+{
+
+volatile std::sig_atomic_t g_interrupted = 0;
+
+extern "C" void onInterrupt(int)
+{
+    g_interrupted = 1;
+}
+
+void printErr(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+}
+
+} // namespace
+
+void InstallInterruptHandlers()
+{
+    struct sigaction action {
+    };
+    action.sa_handler = onInterrupt;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGINT, &action, nullptr);
+    ::sigaction(SIGTERM, &action, nullptr);
+}
+
+bool Interrupted()
+{
+    return g_interrupted != 0;
+}
+
+TerminalProgress::TerminalProgress()
+    : m_terminal(::isatty(STDERR_FILENO) == 1)
+{
+    m_sinceRender.start();
+}
+
+TerminalProgress::~TerminalProgress()
+{
+    finish();
+}
+
+void TerminalProgress::processEvents()
+{
+    render(false);
+}
+
+bool TerminalProgress::abortRequested() const
+{
+    return Interrupted();
+}
+
+void TerminalProgress::clear()
+{
+    m_lines = 0;
+}
+
+void TerminalProgress::addLine(const QString& line)
+{
+    ++m_lines;
+    // Lines that say something went wrong with one file are for the user, progress or not.
+    if (line.endsWith(QStringLiteral(" File in use"))
+        || line.endsWith(QStringLiteral(" Name is not valid UTF-8"))) {
+        finish();
+        printErr(line + QLatin1Char('\n'));
+        return;
+    }
+    // "Folders: 12/40" and "Files: 3/900" carry the counts of a refresh.
+    static const QRegularExpression counts(QStringLiteral("^(\\w+): (\\d+)/(\\d+)$"));
+    const QRegularExpressionMatch match = counts.match(line);
+    if (match.hasMatch()) {
+        m_status = match.captured(1).toLower();
+        m_done = match.captured(2).toLongLong();
+        m_total = match.captured(3).toLongLong();
+    }
+    render(false);
+}
+
+void TerminalProgress::setPhase(const QString& phase)
+{
+    m_phase = phase;
+    m_status.clear();
+    m_done = m_total = m_lines = 0;
+    render(true);
+}
+
+void TerminalProgress::setProgress(long long done, long long total)
+{
+    m_done = done;
+    m_total = total;
+    m_status.clear();
+    render(false);
+}
+
+void TerminalProgress::render(bool force)
+{
+    if (!m_terminal || m_phase.isEmpty())
+        return;
+    // A few updates a second are plenty and keep a fast scan fast.
+    if (!force && m_shown && m_sinceRender.elapsed() < 100)
+        return;
+    m_sinceRender.restart();
+    QString text = m_phase;
+    if (!m_status.isEmpty())
+        text += QLatin1Char(' ') + m_status;
+    if (m_total > 0) {
+        const int width = 30;
+        const int filled = static_cast<int>(width * std::min(m_done, m_total) / m_total);
+        text += QStringLiteral(" [%1%2] %3/%4")
+                    .arg(QString(filled, QLatin1Char('#')),
+                        QString(width - filled, QLatin1Char('.')))
+                    .arg(m_done)
+                    .arg(m_total);
+    } else if (m_done > 0 || m_lines > 0) {
+        text += QStringLiteral(" %1").arg(m_done > 0 ? m_done : m_lines);
+    }
+    printErr(QStringLiteral("\r\033[K") + text);
+    std::fflush(stderr);
+    m_shown = true;
+}
+
+void TerminalProgress::finish()
+{
+    if (m_shown) {
+        printErr(QStringLiteral("\r\033[K"));
+        std::fflush(stderr);
+        m_shown = false;
+    }
+}
+
+} // namespace plumtide::cli

@@ -1,0 +1,51 @@
+#pragma once
+
+#include "core/pump.h"
+
+#include <QElapsedTimer>
+#include <QString>
+
+namespace plumtide::cli
+{
+
+// Ctrl-C and SIGTERM set a flag instead of killing the program, so a file being moved is
+// finished safely before the run stops.
+void InstallInterruptHandlers();
+bool Interrupted();
+
+// The CLI's pump and Details sink: abort follows the interrupt flag; Details lines that
+// report a problem (a file in use, an unreadable name) go to standard error; when standard
+// error is a terminal, a one-line progress display with counts is kept up to date there.
+// Nothing of it goes to standard output.
+class TerminalProgress : public Pump, public DetailsSink
+{
+public:
+    TerminalProgress();
+    ~TerminalProgress() override;
+
+    void processEvents() override;
+    bool abortRequested() const override;
+    void clear() override;
+    void addLine(const QString& line) override;
+
+    // The name of the phase shown before the counts ("scanning", "planning", "moving").
+    void setPhase(const QString& phase);
+    // Counts for the display; total 0 = unknown.
+    void setProgress(long long done, long long total);
+    // Removes the progress line (before the program prints its last words).
+    void finish();
+
+private:
+    void render(bool force);
+
+    bool m_terminal = false;
+    bool m_shown = false;
+    QString m_phase;
+    QString m_status;
+    long long m_done = 0;
+    long long m_total = 0;
+    long long m_lines = 0;
+    QElapsedTimer m_sinceRender;
+};
+
+} // namespace plumtide::cli
