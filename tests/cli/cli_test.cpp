@@ -1,0 +1,282 @@
+// End-to-end tests of plumtide-cli: the built program run on folders made here.
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <map>
+
+namespace
+{
+
+struct Result {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+QByteArray syncsafe(quint32 value)
+{
+    QByteArray bytes(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = static_cast<char>((value >> (7 * (3 - i))) & 0x7F);
+    return bytes;
+}
+
+QByteArray textFrame(const char* id, const QString& text)
+{
+    const QByteArray data = QByteArray(1, '\3') + text.toUtf8(); // UTF-8 text
+    return QByteArray(id, 4) + syncsafe(quint32(data.size())) + QByteArray(2, '\0') + data;
+}
+
+// An mp3 file's bytes: a version 4 tag with artist and title (none when both are empty),
+// then `audioSize` bytes standing in for the audio.
+QByteArray mp3(const QString& artist, const QString& title, int audioSize = 2000)
+{
+    QByteArray frames;
+    if (!artist.isEmpty())
+        frames += textFrame("TPE1", artist);
+    if (!title.isEmpty())
+        frames += textFrame("TIT2", title);
+    QByteArray bytes;
+    if (!frames.isEmpty())
+        bytes = QByteArray("ID3\4\0\0", 6) + syncsafe(quint32(frames.size())) + frames;
+    QByteArray audio(audioSize, '\x55');
+    audio[0] = '\xFF';
+    audio[1] = '\xFB';
+    return bytes + audio;
+}
+
+class Cli : public ::testing::Test
+{
+protected:
+    QTemporaryDir dir;
+
+    QString path(const QString& relative) const { return dir.path() + QLatin1Char('/') + relative; }
+
+    void write(const QString& relative, const QByteArray& bytes) const
+    {
+        QDir().mkpath(QFileInfo(path(relative)).absolutePath());
+        QFile file(path(relative));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+    void folder(const QString& relative) const { QDir().mkpath(path(relative)); }
+
+    QProcess* start(const QStringList& arguments, const QByteArray& input = {})
+    {
+        auto* process = new QProcess();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
+        process->setProcessEnvironment(environment);
+        process->setWorkingDirectory(dir.path());
+        process->start(QStringLiteral(PLUMTIDE_CLI), arguments);
+        process->write(input);
+        process->closeWriteChannel();
+        return process;
+    }
+
+    Result run(const QStringList& arguments, const QByteArray& input = {})
+    {
+        std::unique_ptr<QProcess> process(start(arguments, input));
+        process->waitForFinished(60000);
+        return { process->exitCode(), QString::fromUtf8(process->readAllStandardOutput()),
+            QString::fromUtf8(process->readAllStandardError()) };
+    }
+
+    // Every file below the folder with a checksum of its contents.
+    std::map<QString, QByteArray> tree() const
+    {
+        std::map<QString, QByteArray> files;
+        QDirIterator it(dir.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString file = it.next();
+            QFile f(file);
+            f.open(QIODevice::ReadOnly);
+            files[file.mid(dir.path().size() + 1)]
+                = QCryptographicHash::hash(f.readAll(), QCryptographicHash::Md5);
+        }
+        return files;
+    }
+
+    // A small library: three tagged files and one untagged, three artist folders.
+    void library()
+    {
+        write(QStringLiteral("in/a.mp3"), mp3(QStringLiteral("Madonna"), QStringLiteral("Vogue")));
+        write(QStringLiteral("in/sub/b.mp3"),
+            mp3(QStringLiteral("ABBA feat. Someone"), QStringLiteral("Waterloo")));
+        write(QStringLiteral("in/c.MP3"), mp3(QStringLiteral("Metallica"), QStringLiteral("One")));
+        write(QStringLiteral("in/001-Queen - Bohemian.mp3"), mp3(QString(), QString()));
+        write(QStringLiteral("in/notes.txt"), "not music");
+        folder(QStringLiteral("music/Pop/Madonna"));
+        folder(QStringLiteral("music/Metalica"));
+        folder(QStringLiteral("music/.hidden"));
+        folder(QStringLiteral("doubles"));
+    }
+};
+
+} // namespace
+
+TEST_F(Cli, KeyAndScoreFromArgumentsAndStandardInput)
+{
+    EXPECT_EQ(run({ QStringLiteral("key"), QStringLiteral("001-Abba - Waterloo.mp3"),
+                      QStringLiteral("Waterloo.mp3") })
+                  .out,
+        QStringLiteral("ABBA\nWATERLOO.MP3\n"));
+    EXPECT_EQ(run({ QStringLiteral("key") }, "Madonna feat. X\n  queen  \n").out,
+        QStringLiteral("MADONNA\nQUEEN\n"));
+    EXPECT_EQ(
+        run({ QStringLiteral("score"), QStringLiteral("METALLICA"), QStringLiteral("Metalica") })
+            .out,
+        QStringLiteral("61.25\n"));
+    EXPECT_EQ(run({ QStringLiteral("score") }, "MADONNA\tMadona\nMADONNA\tMadonna\n").out,
+        QStringLiteral("66.6666666666667\n100\n"));
+    const Result noTab = run({ QStringLiteral("score") }, "MADONNA Madona\n");
+    EXPECT_EQ(noTab.status, 2);
+    EXPECT_TRUE(noTab.err.contains(QStringLiteral("line 1"))) << noTab.err.toStdString();
+}
+
+TEST_F(Cli, ListFoldersAndTagsDescribeTheLibrary)
+{
+    library();
+    EXPECT_EQ(run({ QStringLiteral("list"), QStringLiteral("in") }).out,
+        QStringLiteral("in/001-Queen - Bohemian.mp3\tQUEEN\t\n"
+                       "in/a.mp3\tMADONNA\tVogue\n"
+                       "in/c.MP3\tMETALLICA\tOne\n"
+                       "in/sub/b.mp3\tABBA\tWaterloo\n"));
+    EXPECT_EQ(
+        run({ QStringLiteral("list"), QStringLiteral("--json"), path(QStringLiteral("in/sub")) })
+            .out,
+        QStringLiteral("{\"path\":\"%1\",\"key\":\"ABBA\",\"title\":\"Waterloo\"}\n")
+            .arg(path(QStringLiteral("in/sub/b.mp3"))));
+    EXPECT_EQ(run({ QStringLiteral("folders"), QStringLiteral("music/") }).out,
+        QStringLiteral(
+            "music/Metalica\tMetalica\nmusic/Pop\tPop\nmusic/Pop/Madonna\tPop/Madonna\n"));
+    EXPECT_EQ(run({ QStringLiteral("tags"), QStringLiteral("in/a.mp3"),
+                      QStringLiteral("in/001-Queen - Bohemian.mp3") })
+                  .out,
+        QStringLiteral("file\tin/a.mp3\nversion\t4.0\nv1\tno\n"
+                       "frame\tTPE1\t8\tMadonna\nframe\tTIT2\t6\tVogue\n"
+                       "file\tin/001-Queen - Bohemian.mp3\nversion\tnone\nv1\tno\n"));
+}
+
+TEST_F(Cli, PlanListsRowsThenNewArtists)
+{
+    library();
+    const Result plan = run({ QStringLiteral("plan"), QStringLiteral("--percentage"),
+        QStringLiteral("37"), QStringLiteral("in"), QStringLiteral("music") });
+    EXPECT_EQ(plan.status, 0) << plan.err.toStdString();
+    EXPECT_EQ(plan.out,
+        QStringLiteral("plan\tin/c.MP3\t61.25\tmusic/Metalica\n"
+
+                       "new\tQUEEN\nnew\tMADONNA\nnew\tABBA\n"));
+    const Result json = run({ QStringLiteral("plan"), QStringLiteral("--json"),
+        QStringLiteral("--percentage=60"), QStringLiteral("in"), QStringLiteral("music") });
+    EXPECT_TRUE(json.out.startsWith(
+        QStringLiteral("{\"type\":\"plan\",\"file\":\"in/"
+                       "c.MP3\",\"score\":61.25,\"folder\":\"music/Metalica\"}\n")))
+        << json.out.toStdString();
+}
+
+TEST_F(Cli, DryRunTouchesNothingAndSaysWhatSortDoes)
+{
+    library();
+    write(QStringLiteral("music/Metalica/c.MP3"),
+        mp3(QStringLiteral("Metallica"), QStringLiteral("Other")));
+    const QStringList options { QStringLiteral("--doubles"), QStringLiteral("move:doubles"),
+        QStringLiteral("--create-artist-folders"), QStringLiteral("--keep-small"),
+        QStringLiteral("in"), QStringLiteral("music") };
+    const auto before = tree();
+    const Result dry
+        = run(QStringList { QStringLiteral("sort"), QStringLiteral("--dry-run") } + options);
+    EXPECT_EQ(dry.status, 0) << dry.err.toStdString();
+    EXPECT_EQ(tree(), before);
+    EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("music/QUEEN"))));
+
+    const Result real = run(QStringList { QStringLiteral("sort") } + options);
+    EXPECT_EQ(real.status, 0) << real.err.toStdString();
+    EXPECT_EQ(real.out, dry.out);
+    EXPECT_TRUE(real.out.contains(QStringLiteral("created\tmusic/QUEEN\n")));
+    EXPECT_TRUE(real.out.contains(QStringLiteral("double-moved\tin/c.MP3\tdoubles/c.MP3\n")))
+        << real.out.toStdString();
+    EXPECT_TRUE(real.out.contains(QStringLiteral("moved\tin/sub/b.mp3\tmusic/ABBA/b.mp3\n")));
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("music/QUEEN/001-Queen - Bohemian.mp3"))));
+    EXPECT_TRUE(QDir(path(QStringLiteral("in")))
+                    .entryList(QStringList { QStringLiteral("*.mp3"), QStringLiteral("*.MP3") },
+                        QDir::Files)
+                    .isEmpty());
+}
+
+TEST_F(Cli, BadInputExitsWithTwoAndIOErrorsWithOne)
+{
+    library();
+    const Result missing = run({ QStringLiteral("list"), QStringLiteral("/no/such/folder") });
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.err,
+        QStringLiteral("plumtide-cli: source folder '/no/such/folder' does not exist\n"));
+    EXPECT_EQ(run({ QStringLiteral("plan"), QStringLiteral("--percentage"), QStringLiteral("101"),
+                      QStringLiteral("in"), QStringLiteral("music") })
+                  .status,
+        2);
+    EXPECT_EQ(run({ QStringLiteral("sort"), QStringLiteral("--frobnicate"), QStringLiteral("in"),
+                      QStringLiteral("music") })
+                  .status,
+        2);
+    EXPECT_EQ(run({ QStringLiteral("nonsense") }).status, 2);
+    EXPECT_EQ(
+        run({ QStringLiteral("sort"), QStringLiteral("--doubles"), QStringLiteral("move:nowhere"),
+                QStringLiteral("in"), QStringLiteral("music") })
+            .status,
+        2);
+    EXPECT_EQ(run({ QStringLiteral("--version") }).status, 0);
+    EXPECT_EQ(run({ QStringLiteral("sort"), QStringLiteral("--help") }).status, 0);
+
+    // A new artist whose folder name is too long for the file system ends the run.
+    write(QStringLiteral("in/long.mp3"), mp3(QString(300, QLatin1Char('Z')), QStringLiteral("x")));
+    const Result io = run({ QStringLiteral("sort"), QStringLiteral("--doubles"),
+        QStringLiteral("keep"), QStringLiteral("--create-artist-folders"), QStringLiteral("in"),
+        QStringLiteral("music") });
+    EXPECT_EQ(io.status, 1);
+    EXPECT_TRUE(io.err.startsWith(QStringLiteral("plumtide-cli: Cannot create the folder")))
+        << io.err.toStdString();
+}
+
+TEST_F(Cli, InterruptedSortLosesNothing)
+{
+    folder(QStringLiteral("music/ABBA"));
+    std::map<QString, QByteArray> sums;
+    for (int i = 0; i < 150; ++i) {
+        const QString name = QStringLiteral("%1.mp3").arg(i, 3, 10, QLatin1Char('0'));
+        const QByteArray bytes = mp3(QStringLiteral("Abba"), name, 300000 + i);
+        write(QStringLiteral("in/") + name, bytes);
+        sums[name] = QCryptographicHash::hash(bytes, QCryptographicHash::Md5);
+    }
+    std::unique_ptr<QProcess> process(start({ QStringLiteral("sort"), QStringLiteral("--doubles"),
+        QStringLiteral("keep"), QStringLiteral("in"), QStringLiteral("music") }));
+    ASSERT_TRUE(process->waitForReadyRead(30000));
+    ::kill(static_cast<pid_t>(process->processId()), SIGINT);
+    ASSERT_TRUE(process->waitForFinished(30000));
+    const QString out = QString::fromUtf8(process->readAllStandardOutput());
+    EXPECT_EQ(process->exitCode(), 130) << out.toStdString();
+    const int moved = int(out.count(QStringLiteral("\n")));
+    EXPECT_GT(moved, 0);
+    EXPECT_LT(moved, 150) << "finished before the interrupt arrived";
+
+    const auto files = tree();
+    for (const auto& [name, sum] : sums) {
+        const auto atSource = files.find(QStringLiteral("in/") + name);
+        const auto atTarget = files.find(QStringLiteral("music/ABBA/") + name);
+        const bool whole = (atSource != files.end() && atSource->second == sum)
+            || (atTarget != files.end() && atTarget->second == sum);
+        EXPECT_TRUE(whole) << name.toStdString();
+    }
+    for (const auto& [file, sum] : files)
+        EXPECT_FALSE(file.endsWith(QStringLiteral(".part"))) << file.toStdString();
+}
