@@ -284,6 +284,7 @@ void TfrmMain::createControls()
     Status = listView(this, QStringLiteral("Status"),
         { { "Source file", 249 }, { "%", 50 }, { "Destination", 200 }, { "Artist", 182 } },
         ImageList, QStringLiteral("List of files to be sorted"));
+    Status->setColumnElidesAtEnd(1); // the % column: "42.857..." rather than "42...29"
     Status->hide();
 
     btnVerplaats = button(this, QStringLiteral("btnVerplaats"), QStringLiteral("Move files"),
