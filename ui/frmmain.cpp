@@ -8,6 +8,7 @@
 #include "platform/errors.h"
 #include "platform/fileops.h"
 #include "platform/paths.h"
+#include "ui/application.h"
 #include "ui/theme.h"
 #include "ui/viewrules.h"
 
@@ -101,6 +102,12 @@ QAction* menuEntry(QMenu* menu, const QString& name, const QString& caption,
     action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     action->setIconVisibleInMenu(!picture.isNull());
     return action;
+}
+
+void setAllEnabled(std::initializer_list<QWidget*> controls, bool enabled)
+{
+    for (QWidget* control : controls)
+        control->setEnabled(enabled);
 }
 
 // Rows reach the views in batches, one model signal per few hundred rows (or per repaint,
@@ -312,10 +319,9 @@ void TfrmMain::createControls()
         QRect(624, 88, 97, 25), QStringLiteral("Start sorting files using settings"));
 
     // Usable only once the first refresh has filled the lists.
-    for (QWidget* control :
-        std::initializer_list<QWidget*> { imgbrowseSource, imgBrowseDestination, edtSource,
-            edtDestination, btnVerplaats, btnViewSource, btnViewDestination, btnSorteren })
-        control->setEnabled(false);
+    setAllEnabled({ imgbrowseSource, imgBrowseDestination, edtSource, edtDestination, btnVerplaats,
+                      btnViewSource, btnViewDestination, btnSorteren },
+        false);
 
     connect(imgannuleren, &TImage::clicked, this, &TfrmMain::imgannulerenClick);
     connect(imgExit, &TImage::clicked, this, &TfrmMain::imgExitClick);
@@ -464,21 +470,18 @@ void TfrmMain::runHandler(void (TfrmMain::*handler)())
     // Qt's widget library is built without exception support, so what a handler throws
     // must not unwind through its frames (their clean-up would be skipped). It stops here
     // and goes where the application's notify() sends errors of event handlers.
-    const auto handle = [this](const std::exception* error) {
-        try {
-            ApplicationEventsException(error);
-        } catch (const std::exception& nested) {
-            qWarning("Plumtide: error while handling an error: %s", nested.what());
-        } catch (...) {
-            qWarning("Plumtide: error while handling an error");
-        }
+    const auto report = [](const std::exception* error) {
+        if (auto* application = qobject_cast<TPlumtideApplication*>(QCoreApplication::instance()))
+            application->handleException(error);
+        else
+            qWarning("Plumtide: unhandled error: %s", error ? error->what() : "unknown exception");
     };
     try {
         (this->*handler)();
     } catch (const std::exception& error) {
-        handle(&error);
+        report(&error);
     } catch (...) {
-        handle(nullptr);
+        report(nullptr);
     }
 }
 
@@ -552,6 +555,12 @@ void TfrmMain::DetailsAdd(const QString& line)
     m_details->flush();
 }
 
+void TfrmMain::DetailsShow(const QString& line)
+{
+    m_details->clear();
+    DetailsAdd(line);
+}
+
 QStringList TfrmMain::DetailsLines() const
 {
     return m_details->lines();
@@ -559,20 +568,19 @@ QStringList TfrmMain::DetailsLines() const
 
 void TfrmMain::disableButtons()
 {
-    for (QWidget* control : std::initializer_list<QWidget*> { imgbrowseSource, imgBrowseDestination,
-             edtSource, edtDestination, btnNieuweWissen, btnSorteren, btnViewDestination,
-             btnViewSource, btnVerplaats, Details })
-        control->setEnabled(false);
+    setAllEnabled(
+        { imgbrowseSource, imgBrowseDestination, edtSource, edtDestination, btnNieuweWissen,
+            btnSorteren, btnViewDestination, btnViewSource, btnVerplaats, Details },
+        false);
     Status->setCursor(Qt::WaitCursor);
     setCursor(Qt::WaitCursor);
 }
 
 void TfrmMain::enableButtons()
 {
-    for (QWidget* control :
-        std::initializer_list<QWidget*> { imgbrowseSource, imgBrowseDestination, edtSource,
-            edtDestination, btnNieuweWissen, btnSorteren, btnViewDestination, btnViewSource })
-        control->setEnabled(true);
+    setAllEnabled({ imgbrowseSource, imgBrowseDestination, edtSource, edtDestination,
+                      btnNieuweWissen, btnSorteren, btnViewDestination, btnViewSource },
+        true);
     const TListModel& plan = statusItems();
     btnVerplaats->setEnabled(
         PlanHasFilesToMove(plan.count() > 0 ? std::optional(plan.caption(0)) : std::nullopt));
@@ -641,9 +649,7 @@ void TfrmMain::Refresh()
 
 void TfrmMain::refreshLists()
 {
-    for (QWidget* control : std::initializer_list<QWidget*> {
-             btnViewSource, btnViewDestination, btnSorteren, btnVerplaats })
-        control->setEnabled(false);
+    setAllEnabled({ btnViewSource, btnViewDestination, btnSorteren, btnVerplaats }, false);
     ListDestination->setCursor(Qt::WaitCursor);
     ListSource->setCursor(Qt::WaitCursor);
     destinationItems().clear();
@@ -664,9 +670,7 @@ void TfrmMain::refreshLists()
 
     ListDestination->unsetCursor();
     ListSource->unsetCursor();
-    for (QWidget* control :
-        std::initializer_list<QWidget*> { btnViewSource, btnViewDestination, btnSorteren })
-        control->setEnabled(true);
+    setAllEnabled({ btnViewSource, btnViewDestination, btnSorteren }, true);
     DetailsClear();
     btnVerplaats->setEnabled(false);
 }
@@ -684,24 +688,13 @@ void TfrmMain::btnViewSourceClick()
     sourceItems().clear();
     ListSource->show();
     ListDestination->hide();
-    for (QWidget* control :
-        std::initializer_list<QWidget*> { btnVerplaats, Status, ListSource, ListDestination })
-        control->setEnabled(false);
-    {
-        // The lists come back even when the refresh ends in an error: the error handler
-        // only refreshes and returns to idle.
-        const auto listsBack = qScopeGuard([this] {
-            for (QWidget* view :
-                std::initializer_list<QWidget*> { Status, ListSource, ListDestination })
-                view->setEnabled(true);
-        });
-        Refresh();
+    setAllEnabled({ btnVerplaats, Status, ListSource, ListDestination }, false);
+    refreshForViewSwitch([this] {
         Status->hide();
         ListSource->show();
         ListDestination->hide();
-    }
-    DetailsClear();
-    DetailsAdd(kSourceViewText);
+    });
+    DetailsShow(kSourceViewText);
     enableButtons();
 }
 
@@ -713,22 +706,24 @@ void TfrmMain::btnViewDestinationClick()
     ListSource->setEnabled(true);
     ListDestination->show();
     Status->hide();
-    for (QWidget* control :
-        std::initializer_list<QWidget*> { btnVerplaats, Status, ListDestination })
-        control->setEnabled(false);
-    {
-        const auto listsBack = qScopeGuard([this] {
-            for (QWidget* view :
-                std::initializer_list<QWidget*> { Status, ListSource, ListDestination })
-                view->setEnabled(true);
-        });
-        Refresh();
+    setAllEnabled({ btnVerplaats, Status, ListDestination }, false);
+    refreshForViewSwitch([this] {
         ListSource->hide();
         ListDestination->show();
-    }
-    DetailsClear();
-    DetailsAdd(kDestinationViewText);
+    });
+    DetailsShow(kDestinationViewText);
     enableButtons();
+}
+
+void TfrmMain::refreshForViewSwitch(const std::function<void()>& showView)
+{
+    // The views come back even when the refresh ends in an error: the error handler only
+    // refreshes and returns to idle.
+    const auto viewsBack = qScopeGuard([this] {
+        setAllEnabled({ Status, ListSource, ListDestination }, true);
+    });
+    Refresh();
+    showView();
 }
 
 void TfrmMain::startupTimerTimer()
@@ -762,8 +757,7 @@ void TfrmMain::btnSorterenClick()
     btnViewDestination->setEnabled(false);
     statusItems().clear();
     ListNieuwe->clear();
-    DetailsClear();
-    DetailsAdd(QStringLiteral(
+    DetailsShow(QStringLiteral(
         "Now searching for folders matching the the artist. This may take a while..."));
 
     const TSortPlan plan = PlanSort(sourceRowsOf(sourceItems()), folderRowsOf(destinationItems()),
@@ -771,18 +765,15 @@ void TfrmMain::btnSorterenClick()
     statusItems().append(planListRows(plan.rows));
     ListNieuwe->addItems(plan.newArtists);
 
-    DetailsClear();
-    DetailsAdd(QStringLiteral(
+    DetailsShow(QStringLiteral(
         "You can now press \"move files\" to actualy move the files to these folders..."));
     if (statusItems().count() == 0) {
         statusItems().add(QLatin1String(kNoArtistsFound), {}, TImageList::NothingFound);
-        DetailsClear();
-        DetailsAdd(QStringLiteral(
+        DetailsShow(QStringLiteral(
             "There are no mp3 files found or there are no folders matching the artists..."));
     }
     if (ListNieuwe->count() > 0) {
-        DetailsClear();
-        DetailsAdd(QStringLiteral(
+        DetailsShow(QStringLiteral(
             "The list shown above are the artists found that do not yet have a folder..."));
         pnlNieuwe->show();
     }
@@ -799,11 +790,8 @@ void TfrmMain::btnSorterenClick()
 void TfrmMain::btnVerplaatsClick()
 {
     disableButtons();
-    DetailsClear();
-    DetailsAdd(QStringLiteral("The files are now being placed in their matching folder"));
-    for (QWidget* control : std::initializer_list<QWidget*> {
-             btnSorteren, btnViewSource, btnViewDestination, btnVerplaats })
-        control->setEnabled(false);
+    DetailsShow(QStringLiteral("The files are now being placed in their matching folder"));
+    setAllEnabled({ btnSorteren, btnViewSource, btnViewDestination, btnVerplaats }, false);
     Status->setCursor(Qt::WaitCursor);
     setCursor(Qt::WaitCursor);
 
@@ -815,9 +803,7 @@ void TfrmMain::btnVerplaatsClick()
     btnVerplaats->setEnabled(false);
     Status->unsetCursor();
     unsetCursor();
-    for (QWidget* control :
-        std::initializer_list<QWidget*> { btnSorteren, btnViewSource, btnViewDestination })
-        control->setEnabled(true);
+    setAllEnabled({ btnSorteren, btnViewSource, btnViewDestination }, true);
     btnSorterenClick();
     DetailsClear();
     enableButtons();

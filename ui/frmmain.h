@@ -11,6 +11,7 @@
 #include <QWidget>
 
 #include <exception>
+#include <functional>
 #include <optional>
 
 class QAction;
@@ -95,6 +96,8 @@ public:
     // The explanation memo, line by line.
     void DetailsClear();
     void DetailsAdd(const QString& line);
+    // Replaces the memo's text by one line.
+    void DetailsShow(const QString& line);
     QStringList DetailsLines() const;
 
     // --- Handlers -----------------------------------------------------------------------
@@ -215,6 +218,8 @@ private:
     void connectHandlers();
     void refreshLists();
     void setActiveView(const QString& caption);
+    // The refresh of the view switches; `showView` then shows the switch's view.
+    void refreshForViewSwitch(const std::function<void()>& showView);
     // Runs a handler started by Qt (a click, a menu entry, a timer) and hands what it throws
     // to ApplicationEventsException.
     void runHandler(void (TfrmMain::*handler)());
