@@ -20,14 +20,14 @@ bool TPlumtideApplication::notify(QObject* receiver, QEvent* event)
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& error) {
-        handle(&error);
+        handleException(&error);
     } catch (...) {
-        handle(nullptr);
+        handleException(nullptr);
     }
     return false;
 }
 
-void TPlumtideApplication::handle(const std::exception* error) noexcept
+void TPlumtideApplication::handleException(const std::exception* error) noexcept
 {
     if (!m_handler) {
         qWarning("Plumtide: unhandled error: %s", error ? error->what() : "unknown exception");

@@ -24,9 +24,11 @@ public:
 
     bool notify(QObject* receiver, QEvent* event) override;
 
-private:
-    void handle(const std::exception* error) noexcept;
+    // Hands an error to the exception handler, as notify() does with what escapes an event
+    // handler; for the places that catch before Qt's own frames would have to unwind it.
+    void handleException(const std::exception* error) noexcept;
 
+private:
     ExceptionHandler m_handler;
 };
 

@@ -1,7 +1,14 @@
 #include "ui/frmmain.h"
 
+#include "core/artistmatch.h"
+#include "core/fileutils.h"
+#include "core/listing.h"
+#include "core/mover.h"
+#include "core/planner.h"
 #include "platform/errors.h"
+#include "platform/fileops.h"
 #include "platform/paths.h"
+#include "ui/application.h"
 #include "ui/theme.h"
 #include "ui/viewrules.h"
 
@@ -10,15 +17,15 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QScrollBar>
+#include <QScopeGuard>
 #include <QShowEvent>
-#include <QTextBlock>
 #include <QTimer>
 
 namespace plumtide
@@ -97,21 +104,133 @@ QAction* menuEntry(QMenu* menu, const QString& name, const QString& caption,
     return action;
 }
 
+void setAllEnabled(std::initializer_list<QWidget*> controls, bool enabled)
+{
+    for (QWidget* control : controls)
+        control->setEnabled(enabled);
+}
+
+// Rows reach the views in batches, one model signal per few hundred rows (or per repaint,
+// whichever comes first), not one per row. The model's update ends however the scan does.
+class RowBatch
+{
+public:
+    explicit RowBatch(TListModel& model)
+        : m_model(model)
+    {
+        m_model.beginUpdate();
+    }
+    ~RowBatch()
+    {
+        if (!m_finished)
+            m_model.endUpdate();
+    }
+    RowBatch(const RowBatch&) = delete;
+    RowBatch& operator=(const RowBatch&) = delete;
+
+    void add(TListRow row)
+    {
+        m_model.add(std::move(row));
+        if (++m_count % kRows == 0)
+            m_model.announcePending();
+    }
+
+    // Announces the last rows. Outside the destructor, because the views' signals may throw.
+    void finish()
+    {
+        m_finished = true;
+        m_model.endUpdate();
+    }
+
+private:
+    static constexpr int kRows = 256;
+    TListModel& m_model;
+    int m_count = 0;
+    bool m_finished = false;
+};
+
+std::vector<TSourceRow> sourceRowsOf(const TListModel& list)
+{
+    std::vector<TSourceRow> rows;
+    rows.reserve(static_cast<size_t>(list.count()));
+    for (int i = 0; i < list.count(); ++i)
+        rows.push_back({ list.caption(i), list.text(i, 1), list.text(i, 2) });
+    return rows;
+}
+
+std::vector<TFolderRow> folderRowsOf(const TListModel& list)
+{
+    std::vector<TFolderRow> rows;
+    rows.reserve(static_cast<size_t>(list.count()));
+    for (int i = 0; i < list.count(); ++i)
+        rows.push_back({ list.caption(i), list.text(i, 1) });
+    return rows;
+}
+
+// The plan as the move takes it: file and folder of every row that names a file.
+std::vector<TPlanRow> planRowsOf(const TListModel& plan)
+{
+    std::vector<TPlanRow> rows;
+    rows.reserve(static_cast<size_t>(plan.count()));
+    for (int i = 0; i < plan.count(); ++i) {
+        // The placeholder is no file, even if the working folder held one of that name.
+        if (plan.caption(i) == QLatin1String(kNoArtistsFound))
+            continue;
+        rows.push_back({ plan.caption(i), 0.0, plan.text(i, 2) });
+    }
+    return rows;
+}
+
+std::vector<TListRow> planListRows(const std::vector<TPlanRow>& plan)
+{
+    const QLocale locale;
+    std::vector<TListRow> rows;
+    rows.reserve(plan.size());
+    for (const TPlanRow& row : plan)
+        rows.push_back({ row.file, { FormatScore(row.score, locale), row.folder, QString() },
+            TImageList::MusicNotes });
+    return rows;
+}
+
+TMoveSettings moveSettingsOf(const TWorkingCopy& settings)
+{
+    TMoveSettings move;
+    move.deleteSmallFiles = settings.deleteSmallFiles;
+    move.smallFileLimit = settings.smallFileLimit;
+    move.moveDoubles = settings.moveDoubles;
+    move.deleteDoubles = settings.deleteDoubles;
+    move.doublesFolder = settings.doublesFolder;
+    return move;
+}
+
+const QString kSourceViewText
+    = QStringLiteral("In the view above you can see the source mp3 files");
+const QString kDestinationViewText
+    = QStringLiteral("In the view above you can see the destination folders named after a artist");
+
 } // namespace
 
 TfrmMain::TfrmMain(TSettingsStore& store, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
     , m_store(store)
+    , m_pump(m_abort, [this] {
+        // What the loops wrote so far shows at the coming repaint.
+        m_details->flush();
+        sourceItems().announcePending();
+        destinationItems().announcePending();
+    })
 {
     SkinWindow(*this, QStringLiteral("frmMain"), QStringLiteral("Plumtide"), kClientSize,
         QPoint(159, 106));
 
     createControls();
+    m_details.emplace(*Details);
     createBrowsePanel();
     createNewArtistsPanel();
     createMenus();
     createTimers();
     setFocusOrder();
+    connectHandlers();
 
     FormCreate();
 }
@@ -172,6 +291,7 @@ void TfrmMain::createControls()
     Status = listView(this, QStringLiteral("Status"),
         { { "Source file", 249 }, { "%", 50 }, { "Destination", 200 }, { "Artist", 182 } },
         ImageList, QStringLiteral("List of files to be sorted"));
+    Status->setColumnElidesAtEnd(1); // the % column: "42.857..." rather than "42...29"
     Status->hide();
 
     btnVerplaats = button(this, QStringLiteral("btnVerplaats"), QStringLiteral("Move files"),
@@ -184,7 +304,7 @@ void TfrmMain::createControls()
     Details->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     Details->setCursor(Qt::ArrowCursor);
     Details->viewport()->setCursor(Qt::ArrowCursor);
-    Details->setPlainText(QStringLiteral("In the view above you can see the source mp3 files"));
+    Details->setPlainText(kSourceViewText);
 
     edtSource = field(this, QStringLiteral("edtSource"), QRect(136, 32, 281, 21),
         QStringLiteral("Source folder"));
@@ -199,10 +319,9 @@ void TfrmMain::createControls()
         QRect(624, 88, 97, 25), QStringLiteral("Start sorting files using settings"));
 
     // Usable only once the first refresh has filled the lists.
-    for (QWidget* control :
-        std::initializer_list<QWidget*> { imgbrowseSource, imgBrowseDestination, edtSource,
-            edtDestination, btnVerplaats, btnViewSource, btnViewDestination, btnSorteren })
-        control->setEnabled(false);
+    setAllEnabled({ imgbrowseSource, imgBrowseDestination, edtSource, edtDestination, btnVerplaats,
+                      btnViewSource, btnViewDestination, btnSorteren },
+        false);
 
     connect(imgannuleren, &TImage::clicked, this, &TfrmMain::imgannulerenClick);
     connect(imgExit, &TImage::clicked, this, &TfrmMain::imgExitClick);
@@ -266,7 +385,14 @@ void TfrmMain::createMenus()
     ListSource->addActions(SourcePopupMenu->actions());
     ListSource->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(ListSource, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        SourcePopupMenuPopup();
         SourcePopupMenu->popup(ListSource->viewport()->mapToGlobal(at));
+    });
+    // As for the plan's menu: the shortcuts always reach the handlers, which apply the
+    // enabling rule to the selection and the disk as they are at that moment.
+    connect(SourcePopupMenu, &QMenu::aboutToHide, this, [this] {
+        Verplaatsennaardubbelebestanden->setEnabled(true);
+        Verwijderen->setEnabled(true);
     });
 
     StatusPopUp = new QMenu(this);
@@ -289,7 +415,6 @@ void TfrmMain::createMenus()
     Delete1 = menuEntry(DestPopup, QStringLiteral("Delete1"), QStringLiteral("&Delete"),
         QKeySequence(Qt::Key_Delete), QIcon());
     connect(DestPopup, &QMenu::aboutToShow, this, &TfrmMain::DestPopupPopup);
-    connect(Delete1, &QAction::triggered, this, &TfrmMain::Delete1Click);
 }
 
 void TfrmMain::createTimers()
@@ -321,6 +446,45 @@ void TfrmMain::setFocusOrder()
         setTabOrder(const_cast<QWidget*>(chain[i - 1]), const_cast<QWidget*>(chain[i]));
 }
 
+void TfrmMain::connectHandlers()
+{
+    const auto onClick = [this](auto* sender, auto signal, void (TfrmMain::*handler)()) {
+        connect(sender, signal, this, [this, handler] { runHandler(handler); });
+    };
+    onClick(btnViewSource, &QPushButton::clicked, &TfrmMain::btnViewSourceClick);
+    onClick(btnViewDestination, &QPushButton::clicked, &TfrmMain::btnViewDestinationClick);
+    onClick(btnSorteren, &QPushButton::clicked, &TfrmMain::btnSorterenClick);
+    onClick(btnVerplaats, &QPushButton::clicked, &TfrmMain::btnVerplaatsClick);
+    onClick(Ok, &QPushButton::clicked, &TfrmMain::OkClick);
+    onClick(btnNieuweWissen, &QPushButton::clicked, &TfrmMain::btnNieuweWissenClick);
+    onClick(imgCloseNieuwe, &TImage::clicked, &TfrmMain::imgCloseNieuweClick);
+    onClick(startupTimer, &QTimer::timeout, &TfrmMain::startupTimerTimer);
+    onClick(Verplaatsennaardubbelebestanden, &QAction::triggered,
+        &TfrmMain::VerplaatsennaardubbelebestandenClick);
+    onClick(Verwijderen, &QAction::triggered, &TfrmMain::VerwijderenClick);
+    onClick(Delete1, &QAction::triggered, &TfrmMain::Delete1Click);
+}
+
+void TfrmMain::runHandler(void (TfrmMain::*handler)())
+{
+    // Qt's widget library is built without exception support, so what a handler throws
+    // must not unwind through its frames (their clean-up would be skipped). It stops here
+    // and goes where the application's notify() sends errors of event handlers.
+    const auto report = [](const std::exception* error) {
+        if (auto* application = qobject_cast<TPlumtideApplication*>(QCoreApplication::instance()))
+            application->handleException(error);
+        else
+            qWarning("Plumtide: unhandled error: %s", error ? error->what() : "unknown exception");
+    };
+    try {
+        (this->*handler)();
+    } catch (const std::exception& error) {
+        report(&error);
+    } catch (...) {
+        report(nullptr);
+    }
+}
+
 void TfrmMain::FormCreate()
 {
     // Files opened for reading are opened read-only by the core's own calls, so there is no
@@ -330,7 +494,8 @@ void TfrmMain::FormCreate()
         LoadWorkingCopy(m_store, m_workingCopy, ProgramFolder());
     } catch (const std::exception& error) {
         // A value that cannot be used stops the load there; the rest keeps its defaults.
-        ApplicationEventsException(&error);
+        // No refresh here: the window is not up yet, and the start-up step refreshes.
+        qWarning("Plumtide: %s", error.what());
     }
 }
 
@@ -380,42 +545,42 @@ bool TfrmMain::PumpEvents()
 
 void TfrmMain::DetailsClear()
 {
-    Details->clear();
+    m_details->clear();
+    m_details->flush();
 }
 
 void TfrmMain::DetailsAdd(const QString& line)
 {
-    Details->appendPlainText(line);
-    Details->verticalScrollBar()->setValue(Details->verticalScrollBar()->maximum());
+    m_details->addLine(line);
+    m_details->flush();
+}
+
+void TfrmMain::DetailsShow(const QString& line)
+{
+    m_details->clear();
+    DetailsAdd(line);
 }
 
 QStringList TfrmMain::DetailsLines() const
 {
-    QStringList lines;
-    for (QTextBlock block = Details->document()->begin(); block.isValid(); block = block.next())
-        lines.append(block.text());
-    // An empty memo has one empty block, but no lines.
-    if (lines.size() == 1 && lines.front().isEmpty())
-        lines.clear();
-    return lines;
+    return m_details->lines();
 }
 
 void TfrmMain::disableButtons()
 {
-    for (QWidget* control : std::initializer_list<QWidget*> { imgbrowseSource, imgBrowseDestination,
-             edtSource, edtDestination, btnNieuweWissen, btnSorteren, btnViewDestination,
-             btnViewSource, btnVerplaats, Details })
-        control->setEnabled(false);
+    setAllEnabled(
+        { imgbrowseSource, imgBrowseDestination, edtSource, edtDestination, btnNieuweWissen,
+            btnSorteren, btnViewDestination, btnViewSource, btnVerplaats, Details },
+        false);
     Status->setCursor(Qt::WaitCursor);
     setCursor(Qt::WaitCursor);
 }
 
 void TfrmMain::enableButtons()
 {
-    for (QWidget* control :
-        std::initializer_list<QWidget*> { imgbrowseSource, imgBrowseDestination, edtSource,
-            edtDestination, btnNieuweWissen, btnSorteren, btnViewDestination, btnViewSource })
-        control->setEnabled(true);
+    setAllEnabled({ imgbrowseSource, imgBrowseDestination, edtSource, edtDestination,
+                      btnNieuweWissen, btnSorteren, btnViewDestination, btnViewSource },
+        true);
     const TListModel& plan = statusItems();
     btnVerplaats->setEnabled(
         PlanHasFilesToMove(plan.count() > 0 ? std::optional(plan.caption(0)) : std::nullopt));
@@ -464,6 +629,252 @@ void TfrmMain::ApplicationEventsException(const std::exception* error)
 {
     // Never a message box; the trace helps whoever reads the terminal.
     qWarning("Plumtide: %s", error ? error->what() : "unknown error");
+    Refresh();
+    enableButtons();
+}
+
+void TfrmMain::Refresh()
+{
+    disableButtons();
+    if (!m_refreshBusy) {
+        m_refreshBusy = true;
+        // However the refresh ends (done, aborted, or by an error), later refreshes must
+        // find it over: a flag left set would make every one of them do nothing.
+        const auto over = qScopeGuard([this] { m_refreshBusy = false; });
+        m_abort = false;
+        refreshLists();
+    }
+    enableButtons();
+}
+
+void TfrmMain::refreshLists()
+{
+    setAllEnabled({ btnViewSource, btnViewDestination, btnSorteren, btnVerplaats }, false);
+    ListDestination->setCursor(Qt::WaitCursor);
+    ListSource->setCursor(Qt::WaitCursor);
+    destinationItems().clear();
+    sourceItems().clear();
+
+    RowBatch folders(destinationItems());
+    ListDestinationFolders(
+        edtDestination->text(), m_pump, *m_details, [&folders](const TFolderRow& folder) {
+            folders.add({ folder.path, { folder.relativeName }, TImageList::Folder });
+        });
+    folders.finish();
+    // After an abort this scan stops at once and lists nothing.
+    RowBatch files(sourceItems());
+    ListSourceFiles(edtSource->text(), m_pump, *m_details, [&files](const TSourceRow& file) {
+        files.add({ file.path, { file.key, file.title }, TImageList::MusicNotes });
+    });
+    files.finish();
+
+    ListDestination->unsetCursor();
+    ListSource->unsetCursor();
+    setAllEnabled({ btnViewSource, btnViewDestination, btnSorteren }, true);
+    DetailsClear();
+    btnVerplaats->setEnabled(false);
+}
+
+void TfrmMain::setActiveView(const QString& caption)
+{
+    lblActive->setText(caption);
+    lblActive->adjustSize();
+}
+
+void TfrmMain::btnViewSourceClick()
+{
+    disableButtons();
+    setActiveView(QStringLiteral("Source files"));
+    sourceItems().clear();
+    ListSource->show();
+    ListDestination->hide();
+    setAllEnabled({ btnVerplaats, Status, ListSource, ListDestination }, false);
+    refreshForViewSwitch([this] {
+        Status->hide();
+        ListSource->show();
+        ListDestination->hide();
+    });
+    DetailsShow(kSourceViewText);
+    enableButtons();
+}
+
+void TfrmMain::btnViewDestinationClick()
+{
+    disableButtons();
+    setActiveView(QStringLiteral("Destination folders"));
+    sourceItems().clear();
+    ListSource->setEnabled(true);
+    ListDestination->show();
+    Status->hide();
+    setAllEnabled({ btnVerplaats, Status, ListDestination }, false);
+    refreshForViewSwitch([this] {
+        ListSource->hide();
+        ListDestination->show();
+    });
+    DetailsShow(kDestinationViewText);
+    enableButtons();
+}
+
+void TfrmMain::refreshForViewSwitch(const std::function<void()>& showView)
+{
+    // The views come back even when the refresh ends in an error: the error handler only
+    // refreshes and returns to idle.
+    const auto viewsBack = qScopeGuard([this] {
+        setAllEnabled({ Status, ListSource, ListDestination }, true);
+    });
+    Refresh();
+    showView();
+}
+
+void TfrmMain::startupTimerTimer()
+{
+    startupTimer->stop();
+    // Until the program has its notification-area icon, hidden means minimised: the window
+    // must stay reachable.
+    if (m_workingCopy.startHidden)
+        showMinimized();
+    btnViewSource->setEnabled(false);
+    Refresh();
+}
+
+void TfrmMain::btnSorterenClick()
+{
+    disableButtons();
+    m_abort = false;
+
+    Status->show();
+    Status->setCursor(Qt::WaitCursor);
+    setCursor(Qt::WaitCursor);
+    setActiveView(QStringLiteral("Status"));
+    ListSource->hide();
+    ListDestination->hide();
+    statusItems().clear();
+
+    Refresh();
+
+    Status->show();
+    btnViewSource->setEnabled(false);
+    btnViewDestination->setEnabled(false);
+    statusItems().clear();
+    ListNieuwe->clear();
+    DetailsShow(QStringLiteral(
+        "Now searching for folders matching the the artist. This may take a while..."));
+
+    const TSortPlan plan = PlanSort(sourceRowsOf(sourceItems()), folderRowsOf(destinationItems()),
+        edtDestination->text(), m_workingCopy.comparePercentage, m_pump);
+    statusItems().append(planListRows(plan.rows));
+    ListNieuwe->addItems(plan.newArtists);
+
+    DetailsShow(QStringLiteral(
+        "You can now press \"move files\" to actualy move the files to these folders..."));
+    if (statusItems().count() == 0) {
+        statusItems().add(QLatin1String(kNoArtistsFound), {}, TImageList::NothingFound);
+        DetailsShow(QStringLiteral(
+            "There are no mp3 files found or there are no folders matching the artists..."));
+    }
+    if (ListNieuwe->count() > 0) {
+        DetailsShow(QStringLiteral(
+            "The list shown above are the artists found that do not yet have a folder..."));
+        pnlNieuwe->show();
+    }
+    if (PlanHasFilesToMove(statusItems().caption(0)))
+        btnVerplaats->setEnabled(true);
+
+    btnViewSource->setEnabled(true);
+    btnViewDestination->setEnabled(true);
+    Status->unsetCursor();
+    unsetCursor();
+    enableButtons();
+}
+
+void TfrmMain::btnVerplaatsClick()
+{
+    disableButtons();
+    DetailsShow(QStringLiteral("The files are now being placed in their matching folder"));
+    setAllEnabled({ btnSorteren, btnViewSource, btnViewDestination, btnVerplaats }, false);
+    Status->setCursor(Qt::WaitCursor);
+    setCursor(Qt::WaitCursor);
+
+    // An abort left set by the planning stops this before the first row.
+    MovePlannedFiles(
+        planRowsOf(statusItems()), moveSettingsOf(m_workingCopy), m_pump, [](const TMoveEvent&) {});
+
+    Refresh();
+    btnVerplaats->setEnabled(false);
+    Status->unsetCursor();
+    unsetCursor();
+    setAllEnabled({ btnSorteren, btnViewSource, btnViewDestination }, true);
+    btnSorterenClick();
+    DetailsClear();
+    enableButtons();
+}
+
+void TfrmMain::OkClick()
+{
+    QStringList keys;
+    for (int i = 0; i < ListNieuwe->count(); ++i)
+        keys.append(ListNieuwe->item(i)->text());
+    CreateArtistFolders(edtDestination->text(), keys);
+    pnlNieuwe->hide();
+}
+
+void TfrmMain::btnNieuweWissenClick()
+{
+    const QList<QListWidgetItem*> selected = ListNieuwe->selectedItems();
+    if (!selected.isEmpty())
+        delete ListNieuwe->takeItem(ListNieuwe->row(selected.first()));
+}
+
+void TfrmMain::imgCloseNieuweClick()
+{
+    pnlNieuwe->hide();
+}
+
+void TfrmMain::keyPressEvent(QKeyEvent* event)
+{
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier
+        && pnlNieuwe->isVisible() && Ok->isEnabled()) {
+        Ok->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void TfrmMain::SourcePopupMenuPopup()
+{
+    const TSourceMenuEnabling enabling
+        = SourceMenuEnabling(selectedSourceFile(), m_workingCopy.doublesFolder);
+    Verplaatsennaardubbelebestanden->setEnabled(enabling.moveToDoubles);
+    Verwijderen->setEnabled(enabling.remove);
+}
+
+void TfrmMain::VerplaatsennaardubbelebestandenClick()
+{
+    const std::optional<QString> file = selectedSourceFile();
+    if (!SourceMenuEnabling(file, m_workingCopy.doublesFolder).moveToDoubles)
+        return;
+    // Stays where it is when it cannot be copied; the lists show it again.
+    MoveToDoublesFolder(*file, m_workingCopy.doublesFolder);
+    Refresh();
+}
+
+void TfrmMain::VerwijderenClick()
+{
+    const std::optional<QString> file = selectedSourceFile();
+    if (!SourceMenuEnabling(file, m_workingCopy.doublesFolder).remove)
+        return;
+    // Gone for good, without asking; a file that cannot be deleted stays listed.
+    RemoveFile(*file);
+    Refresh();
+}
+
+std::optional<QString> TfrmMain::selectedSourceFile() const
+{
+    const int index = ListSource->itemIndex();
+    if (index < 0)
+        return std::nullopt;
+    return sourceItems().caption(index);
 }
 
 } // namespace plumtide

@@ -5,14 +5,18 @@
 #include "ui/artwork.h"
 #include "ui/image.h"
 #include "ui/listview.h"
+#include "ui/windowpump.h"
 
 #include <QDateTime>
 #include <QWidget>
 
 #include <exception>
+#include <functional>
+#include <optional>
 
 class QAction;
 class QFrame;
+class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -65,8 +69,12 @@ public:
     void setLastAutoRun(const QDateTime& moment) { m_lastAutoRun = moment; }
 
     // Lets pending events run (repaints, the Abort image, timers) and reports whether the
-    // abort flag is set. Long loops call it once per item.
+    // abort flag is set.
     bool PumpEvents();
+    // What the core's long loops are given: the pump (events now and then, the abort flag)
+    // and the `Details` memo.
+    Pump& pump() { return m_pump; }
+    DetailsSink& details() { return *m_details; }
 
     TWorkingCopy& workingCopy() { return m_workingCopy; }
     const TWorkingCopy& workingCopy() const { return m_workingCopy; }
@@ -88,6 +96,8 @@ public:
     // The explanation memo, line by line.
     void DetailsClear();
     void DetailsAdd(const QString& line);
+    // Replaces the memo's text by one line.
+    void DetailsShow(const QString& line);
     QStringList DetailsLines() const;
 
     // --- Handlers -----------------------------------------------------------------------
@@ -107,8 +117,29 @@ public:
     // Removes the folder of the selected destination row; throws IOError when it cannot
     // (only an empty folder can be removed), and the row stays.
     void Delete1Click();
-    // Where every error that escapes a handler ends: no message to the user.
+    // Where every error that escapes a handler ends: no message to the user, fresh lists
+    // and the window idle again.
     void ApplicationEventsException(const std::exception* error);
+
+    // Rebuilds the source and destination lists from the folders named in the two fields.
+    void Refresh();
+    void btnViewSourceClick();
+    void btnViewDestinationClick();
+    // The one step after start: the first refresh, hidden when the settings say so.
+    void startupTimerTimer();
+    // Plans the sort of every listed file into the listed folders ("Start sort").
+    void btnSorterenClick();
+    // Carries out the plan, then lists and plans again ("Move files").
+    void btnVerplaatsClick();
+    // Makes a folder below the destination for every listed new artist ("Create").
+    void OkClick();
+    void btnNieuweWissenClick();
+    void imgCloseNieuweClick();
+    void SourcePopupMenuPopup();
+    // Sets the selected source file aside in the doubles folder.
+    void VerplaatsennaardubbelebestandenClick();
+    // Deletes the selected source file.
+    void VerwijderenClick();
 
     // --- Controls, bottom to top ----------------------------------------------------------
 
@@ -172,6 +203,9 @@ signals:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // Enter presses "Create" while the new-artists panel is shown, when the control with
+    // the focus has no use for it.
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void FormCreate();
@@ -181,12 +215,24 @@ private:
     void createMenus();
     void createTimers();
     void setFocusOrder();
+    void connectHandlers();
+    void refreshLists();
+    void setActiveView(const QString& caption);
+    // The refresh of the view switches; `showView` then shows the switch's view.
+    void refreshForViewSwitch(const std::function<void()>& showView);
+    // Runs a handler started by Qt (a click, a menu entry, a timer) and hands what it throws
+    // to ApplicationEventsException.
+    void runHandler(void (TfrmMain::*handler)());
+    // The path of the selected source row, if a row is selected.
+    std::optional<QString> selectedSourceFile() const;
 
     TSettingsStore& m_store;
     TWorkingCopy m_workingCopy;
     TfrmOpties* m_optionsWindow = nullptr;
     bool m_abort = false;
     bool m_refreshBusy = false;
+    std::optional<TDetailsMemo> m_details; // from the creation of `Details` on
+    TWindowPump m_pump;
     QDateTime m_lastAutoRun;
     TBrowseTarget m_browseTarget = TBrowseTarget::None;
     TTitleDrag m_titleDrag;

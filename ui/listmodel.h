@@ -46,6 +46,9 @@ public:
     // Nested pairs are allowed; the views learn of the new rows at the outermost end.
     void beginUpdate();
     void endUpdate();
+    // Tells the views of the rows added so far, also inside an update, so that a long
+    // update shows its progress when the window repaints.
+    void announcePending() { flushPending(); }
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;

@@ -2,6 +2,7 @@
 
 #include <QHeaderView>
 #include <QHelpEvent>
+#include <QStyledItemDelegate>
 #include <QToolTip>
 
 namespace plumtide
@@ -9,6 +10,19 @@ namespace plumtide
 
 namespace
 {
+
+class ElideAtEndDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override
+    {
+        QStyledItemDelegate::initStyleOption(option, index);
+        option->textElideMode = Qt::ElideRight;
+    }
+};
 
 QStringList captionsOf(std::initializer_list<std::pair<const char*, int>> columns)
 {
@@ -59,6 +73,11 @@ void TListView::setItemIndex(int index)
         return;
     }
     setCurrentIndex(m_items->index(index, 0));
+}
+
+void TListView::setColumnElidesAtEnd(int column)
+{
+    setItemDelegateForColumn(column, new ElideAtEndDelegate(this));
 }
 
 bool TListView::viewportEvent(QEvent* event)

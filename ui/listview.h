@@ -25,6 +25,10 @@ public:
     int itemIndex() const;
     void setItemIndex(int index);
 
+    // Texts too wide for their column lose their middle (paths keep both ends); a column
+    // set here loses its end instead, so that a number keeps its leading digits.
+    void setColumnElidesAtEnd(int column);
+
 protected:
     // The view's hint over the whole view, rows included, as for every other control.
     bool viewportEvent(QEvent* event) override;

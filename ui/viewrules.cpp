@@ -1,5 +1,7 @@
 #include "ui/viewrules.h"
 
+#include "core/fileutils.h"
+
 namespace plumtide
 {
 
@@ -11,6 +13,14 @@ bool PlanHasFilesToMove(const std::optional<QString>& firstCaption)
 bool CanRemoveRowByHand(int index)
 {
     return index > 0;
+}
+
+TSourceMenuEnabling SourceMenuEnabling(
+    const std::optional<QString>& selectedFile, const QString& doublesFolder)
+{
+    if (!selectedFile)
+        return {};
+    return { FolderExists(doublesFolder), FileExists(*selectedFile) };
 }
 
 } // namespace plumtide

@@ -18,4 +18,14 @@ bool PlanHasFilesToMove(const std::optional<QString>& firstCaption);
 // never with nothing selected (-1), and never the first row.
 bool CanRemoveRowByHand(int index);
 
+// Which entries of the source list's menu may act, for the selected file (none when no row
+// is selected): setting it aside needs an existing doubles folder, deleting it needs the
+// file to exist. The two are independent; the disk is looked at now.
+struct TSourceMenuEnabling {
+    bool moveToDoubles = false;
+    bool remove = false;
+};
+TSourceMenuEnabling SourceMenuEnabling(
+    const std::optional<QString>& selectedFile, const QString& doublesFolder);
+
 } // namespace plumtide

@@ -19,6 +19,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 using namespace plumtide;
 
 namespace
@@ -357,6 +360,30 @@ TEST_F(MainWindowTest, PumpRunsPendingEventsAndReportsAbort)
     QMetaObject::invokeMethod(
         &w, [&w] { w.imgannulerenClick(); }, Qt::QueuedConnection);
     EXPECT_TRUE(w.PumpEvents());
+}
+
+TEST(WindowPump, LetsEventsRunNowAndThenAndAlwaysSeesAbort)
+{
+    bool abort = false;
+    int flushes = 0;
+    TWindowPump pump(
+        abort, [&flushes] { ++flushes; }, 50);
+    int ran = 0;
+    const auto post = [&ran] { QTimer::singleShot(0, [&ran] { ++ran; }); };
+
+    post();
+    EXPECT_TRUE(pump.keepGoing());
+    EXPECT_EQ(ran, 1) << "the first call runs events";
+    EXPECT_EQ(flushes, 1);
+    post();
+    pump.processEvents();
+    EXPECT_EQ(ran, 1) << "too soon after the last pass";
+    abort = true;
+    EXPECT_TRUE(pump.abortRequested()) << "the flag is read on every question";
+    std::this_thread::sleep_for(std::chrono::milliseconds(60)); // runs no events itself
+    pump.processEvents();
+    EXPECT_EQ(ran, 2);
+    EXPECT_EQ(flushes, 2);
 }
 
 TEST_F(MainWindowTest, ClosingSetsAbortAndAnnouncesTheEnd)

@@ -1,0 +1,287 @@
+// "Start sort", "Move files", the new-artists panel and the source list's menu, on real
+// folders and mp3 files.
+
+#include "libraryfixture.h"
+
+#include <QAction>
+#include <QFrame>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QScopeGuard>
+
+using namespace plumtide;
+using plumtide::test::LibraryTest;
+
+namespace
+{
+
+class SortTest : public LibraryTest
+{
+protected:
+    // Two artists with a folder (one spelt differently), one without, one key too short.
+    void fillLibrary()
+    {
+        folder(QStringLiteral("library/Metalica"));
+        folder(QStringLiteral("library/ABBA"));
+        sandman = song(QStringLiteral("Enter Sandman.mp3"), QStringLiteral("Metallica"),
+            QStringLiteral("Enter Sandman"));
+        smells = song(QStringLiteral("Smells.mp3"), QStringLiteral("Nirvana"));
+        one = song(QStringLiteral("U2 - One.mp3"), QString());
+        waterloo = song(QStringLiteral("Waterloo.mp3"), QStringLiteral("Abba"));
+    }
+
+    QStringList newArtists(const TfrmMain& w) const
+    {
+        QStringList keys;
+        for (int i = 0; i < w.ListNieuwe->count(); ++i)
+            keys.append(w.ListNieuwe->item(i)->text());
+        return keys;
+    }
+
+    static QByteArray contents(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    QString sandman, smells, one, waterloo;
+};
+
+} // namespace
+
+TEST_F(SortTest, StartSortShowsThePlanWithScoresAndTheNewArtists)
+{
+    fillLibrary();
+    TfrmMain& w = window();
+    w.Refresh();
+    // The % column is written in the user's notation.
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale::c()); });
+
+    click(w.btnSorteren);
+
+    EXPECT_TRUE(w.Status->isVisible());
+    EXPECT_FALSE(w.ListSource->isVisible());
+    EXPECT_FALSE(w.ListDestination->isVisible());
+    EXPECT_EQ(w.lblActive->text(), QStringLiteral("Status"));
+    const TListModel& plan = w.statusItems();
+    EXPECT_EQ(column(plan, 0), (QStringList { sandman, waterloo }));
+    EXPECT_EQ(column(plan, 1), (QStringList { QStringLiteral("61,25"), QStringLiteral("100") }));
+    EXPECT_EQ(column(plan, 2),
+        (QStringList {
+            destination + QStringLiteral("/Metalica"), destination + QStringLiteral("/ABBA") }));
+    EXPECT_EQ(column(plan, 3), (QStringList { QString(), QString() }));
+    EXPECT_EQ(plan.row(0).imageIndex, TImageList::MusicNotes);
+
+    EXPECT_EQ(newArtists(w), QStringList { QStringLiteral("NIRVANA") });
+    EXPECT_TRUE(w.pnlNieuwe->isVisible());
+    EXPECT_EQ(w.DetailsLines(),
+        QStringList { QStringLiteral(
+            "The list shown above are the artists found that do not yet have a folder...") });
+    EXPECT_TRUE(w.btnVerplaats->isEnabled());
+    expectIdle(w);
+    EXPECT_FALSE(w.Status->testAttribute(Qt::WA_SetCursor));
+}
+
+TEST_F(SortTest, PlanWithoutMatchesShowsThePlaceholder)
+{
+    folder(QStringLiteral("library/ABBA"));
+    song(QStringLiteral("U2 - One.mp3"), QString());
+    TfrmMain& w = window();
+    w.Refresh();
+
+    click(w.btnSorteren);
+
+    ASSERT_EQ(w.statusItems().count(), 1);
+    EXPECT_EQ(w.statusItems().caption(0), QStringLiteral("No corresponding artists found"));
+    EXPECT_EQ(w.statusItems().row(0).imageIndex, TImageList::NothingFound);
+    EXPECT_FALSE(w.btnVerplaats->isEnabled());
+    EXPECT_FALSE(w.pnlNieuwe->isVisible());
+    EXPECT_EQ(w.DetailsLines(),
+        QStringList { QStringLiteral(
+            "There are no mp3 files found or there are no folders matching the artists...") });
+}
+
+TEST_F(SortTest, MoveFilesPlacesThePlanAndPlansWhatStayed)
+{
+    fillLibrary();
+    // Waterloo is a double: its name is taken in its artist's folder.
+    const QString taken = destination + QStringLiteral("/ABBA/Waterloo.mp3");
+    ASSERT_TRUE(QFile::copy(one, taken));
+    const QByteArray waterlooBytes = contents(waterloo);
+    const QByteArray sandmanBytes = contents(sandman);
+    TfrmMain& w = window();
+    w.Refresh();
+    click(w.btnSorteren);
+    ASSERT_TRUE(w.btnVerplaats->isEnabled());
+
+    click(w.btnVerplaats);
+
+    EXPECT_EQ(contents(destination + QStringLiteral("/Metalica/Enter Sandman.mp3")), sandmanBytes);
+    EXPECT_FALSE(QFile::exists(sandman));
+    EXPECT_EQ(contents(doubles + QStringLiteral("/Waterloo.mp3")), waterlooBytes);
+    EXPECT_FALSE(QFile::exists(waterloo));
+    EXPECT_EQ(contents(taken), contents(one)) << "the file already filed is untouched";
+
+    // Listed and planned again: only what has nowhere to go is left.
+    EXPECT_EQ(column(w.sourceItems(), 0), (QStringList { smells, one }));
+    ASSERT_EQ(w.statusItems().count(), 1);
+    EXPECT_EQ(w.statusItems().caption(0), QStringLiteral("No corresponding artists found"));
+    EXPECT_TRUE(w.Status->isVisible());
+    EXPECT_TRUE(w.pnlNieuwe->isVisible());
+    EXPECT_TRUE(w.DetailsLines().isEmpty());
+    EXPECT_FALSE(w.btnVerplaats->isEnabled());
+    expectIdle(w);
+}
+
+TEST_F(SortTest, MoveErrorStopsAtItsRowAndEndsInTheErrorHandler)
+{
+    fillLibrary();
+    ASSERT_TRUE(QFile::copy(one, destination + QStringLiteral("/ABBA/Waterloo.mp3")));
+    TfrmMain& w = window();
+    w.Refresh();
+    click(w.btnSorteren);
+    // The doubles folder is gone by the time the double comes up.
+    ASSERT_TRUE(QDir(doubles).removeRecursively());
+
+    click(w.btnVerplaats);
+
+    EXPECT_FALSE(anyDialogShown());
+    EXPECT_FALSE(QFile::exists(sandman)) << "the row before the error was carried out";
+    EXPECT_TRUE(QFile::exists(waterloo));
+    EXPECT_EQ(column(w.sourceItems(), 0), (QStringList { smells, one, waterloo }));
+    EXPECT_EQ(w.statusItems().count(), 2) << "no new plan after an error";
+    expectIdle(w);
+}
+
+TEST_F(SortTest, CreateMakesTheListedFoldersAndClosesThePanel)
+{
+    fillLibrary();
+    TfrmMain& w = window();
+    w.Refresh();
+    click(w.btnSorteren);
+    ASSERT_TRUE(w.pnlNieuwe->isVisible());
+    w.ListNieuwe->addItems({ QStringLiteral("ABBA"), QStringLiteral("QUEEN") });
+
+    // "Delete" takes out the selected entry only.
+    click(w.btnNieuweWissen);
+    EXPECT_EQ(w.ListNieuwe->count(), 3);
+    w.ListNieuwe->setCurrentRow(2);
+    click(w.btnNieuweWissen);
+    EXPECT_EQ(newArtists(w), (QStringList { QStringLiteral("NIRVANA"), QStringLiteral("ABBA") }));
+
+    // Enter presses "Create", the window's default button.
+    QTest::keyClick(w.ListNieuwe, Qt::Key_Return);
+    EXPECT_TRUE(QFileInfo(destination + QStringLiteral("/NIRVANA")).isDir());
+    EXPECT_FALSE(QFileInfo(destination + QStringLiteral("/QUEEN")).exists());
+    EXPECT_FALSE(w.pnlNieuwe->isVisible());
+    EXPECT_EQ(w.destinationItems().count(), 2) << "the lists wait for the next refresh";
+
+    // Once the panel is closed Enter does nothing more.
+    QDir(destination + QStringLiteral("/NIRVANA")).removeRecursively();
+    QTest::keyClick(w.edtSource, Qt::Key_Return);
+    EXPECT_FALSE(QFileInfo(destination + QStringLiteral("/NIRVANA")).exists());
+}
+
+TEST_F(SortTest, CreateStopsAtAFolderThatCannotBeMade)
+{
+    TfrmMain& w = window();
+    w.Refresh();
+    w.ListNieuwe->addItems(
+        { QStringLiteral("GOOD"), QStringLiteral("NO/SUCH"), QStringLiteral("LATER") });
+    w.pnlNieuwe->show();
+
+    click(w.Ok);
+
+    EXPECT_FALSE(anyDialogShown());
+    EXPECT_TRUE(QFileInfo(destination + QStringLiteral("/GOOD")).isDir());
+    EXPECT_FALSE(QFileInfo(destination + QStringLiteral("/LATER")).exists());
+    EXPECT_TRUE(w.pnlNieuwe->isVisible());
+    EXPECT_EQ(column(w.destinationItems(), 1), QStringList { QStringLiteral("GOOD") })
+        << "the error handler refreshed";
+    expectIdle(w);
+
+    // The close image hides the panel and keeps its entries.
+    QTest::mouseClick(w.imgCloseNieuwe, Qt::LeftButton, {}, QPoint(16, 14));
+    EXPECT_FALSE(w.pnlNieuwe->isVisible());
+    EXPECT_EQ(w.ListNieuwe->count(), 3);
+}
+
+TEST_F(SortTest, SourceMenuOffersWhatTheDiskAllows)
+{
+    const QString a = song(QStringLiteral("a.mp3"), QStringLiteral("Abba"));
+    TfrmMain& w = window();
+    w.Refresh();
+    const auto offered = [&w] {
+        w.SourcePopupMenuPopup();
+        return std::pair(
+            w.Verplaatsennaardubbelebestanden->isEnabled(), w.Verwijderen->isEnabled());
+    };
+
+    EXPECT_EQ(offered(), std::pair(false, false)) << "nothing selected";
+    w.ListSource->setItemIndex(0);
+    EXPECT_EQ(offered(), std::pair(true, true));
+    ASSERT_TRUE(QDir(doubles).removeRecursively());
+    EXPECT_EQ(offered(), std::pair(false, true)) << "no doubles folder";
+    folder(QStringLiteral("doubles"));
+    ASSERT_TRUE(QFile::remove(a));
+    EXPECT_EQ(offered(), std::pair(true, false)) << "file gone from disk";
+}
+
+TEST_F(SortTest, SourceMenuSetsAsideOrDeletesTheSelectedFile)
+{
+    const QString a = song(QStringLiteral("a.mp3"), QStringLiteral("Abba"));
+    const QString b = song(QStringLiteral("b.mp3"), QStringLiteral("Queen"));
+    // A different song of that name is already set aside: it must survive.
+    const QString earlier = doubles + QStringLiteral("/b.mp3");
+    ASSERT_TRUE(QFile::copy(a, earlier));
+    const QByteArray bBytes = contents(b);
+    TfrmMain& w = window();
+    w.Refresh();
+
+    w.ListSource->setItemIndex(1);
+    w.SourcePopupMenuPopup();
+    w.Verplaatsennaardubbelebestanden->trigger();
+    EXPECT_FALSE(QFile::exists(b));
+    EXPECT_EQ(contents(earlier), contents(a));
+    EXPECT_EQ(contents(doubles + QStringLiteral("/b (2).mp3")), bBytes);
+    EXPECT_EQ(column(w.sourceItems(), 0), QStringList { a });
+
+    w.ListSource->setItemIndex(0);
+    w.SourcePopupMenuPopup();
+    w.Verwijderen->trigger();
+    EXPECT_FALSE(QFile::exists(a));
+    EXPECT_EQ(w.sourceItems().count(), 0);
+    expectIdle(w);
+}
+
+TEST_F(SortTest, SourceShortcutsApplyTheRuleAtTheMomentOfThePress)
+{
+    const QString a = song(QStringLiteral("a.mp3"), QStringLiteral("Abba"));
+    TfrmMain& w = window();
+    w.Refresh();
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    w.ListSource->setFocus();
+
+    // The menu last opened with nothing selected; the key still sees the selection made since.
+    w.SourcePopupMenuPopup();
+    emit w.SourcePopupMenu->aboutToHide();
+    w.ListSource->setItemIndex(0);
+    ASSERT_TRUE(QDir(doubles).removeRecursively());
+    QTest::keyClick(w.ListSource, Qt::Key_Delete, Qt::ShiftModifier);
+    EXPECT_TRUE(QFile::exists(a)) << "no doubles folder: nothing to set aside into";
+    EXPECT_FALSE(anyDialogShown());
+
+    QTest::keyClick(w.ListSource, Qt::Key_Delete);
+    EXPECT_FALSE(QFile::exists(a));
+    EXPECT_EQ(w.sourceItems().count(), 0);
+
+    // Nothing selected any more: the key does nothing.
+    const QString b = song(QStringLiteral("b.mp3"), QStringLiteral("Queen"));
+    w.Refresh();
+    w.ListSource->setItemIndex(-1);
+    QTest::keyClick(w.ListSource, Qt::Key_Delete);
+    EXPECT_TRUE(QFile::exists(b));
+}
