@@ -18,10 +18,20 @@ if [ "${2:-}" != "--inside" ]; then
     mkdir -p "$work/config/Plumtide" "$work/incoming" "$work/library"
     printf '[Software\\Plumtide]\nSource=%s\nDestination=%s\n' \
         "$work/incoming" "$work/library" >"$work/config/Plumtide/settings.ini"
-    XDG_CONFIG_HOME="$work/config" xvfb-run -a -s "-screen 0 1280x800x24" \
-        "$0" "$program" --inside
-    exit
+    # xvfb-run -a can lose the race for a display number to another X server starting at the
+    # same moment; then the script inside never runs, and starting again is the cure.
+    for attempt in 1 2 3; do
+        status=0
+        XDG_CONFIG_HOME="$work/config" SMOKE_STARTED="$work/started" \
+            xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$program" --inside || status=$?
+        [ "$status" -eq 0 ] || [ -e "$work/started" ] && exit "$status"
+        echo "smoke test: the virtual display did not start (attempt $attempt)" >&2
+        sleep "$attempt"
+    done
+    exit 1
 fi
+
+: >"$SMOKE_STARTED"
 
 "$program" &
 pid=$!
