@@ -8,16 +8,6 @@
 namespace plumtide
 {
 
-namespace
-{
-
-QString fileNameOf(const QString& path)
-{
-    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-}
-
-} // namespace
-
 TSourceRow ReadSourceRow(const QString& path)
 {
     const TID3ArtistTitle tag = ReadArtistAndTitle(path);
@@ -31,7 +21,7 @@ TSourceRow ReadSourceRow(const QString& path)
             return row;
         }
     }
-    row.key = NormaliseArtist(fileNameOf(path));
+    row.key = NormaliseArtist(FileNameOf(path));
     return row;
 }
 

@@ -133,11 +133,6 @@ QString whyNotCopied(const QString& source, const QString& target)
 
 } // namespace
 
-QString FileNameOf(const QString& path)
-{
-    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-}
-
 QString NumberedFileName(const QString& fileName, int number)
 {
     const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));

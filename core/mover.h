@@ -86,7 +86,4 @@ void CreateArtistFolders(const QString& destination, const QStringList& keys,
 // "name (n).ext" for a file name: the number before the last dot, or at the end.
 QString NumberedFileName(const QString& fileName, int number);
 
-// The last component of a path.
-QString FileNameOf(const QString& path);
-
 } // namespace plumtide

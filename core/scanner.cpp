@@ -149,6 +149,11 @@ QStringList GetFileList(const QString& folder, const QString& extension, Pump& p
     return result;
 }
 
+QString FileNameOf(const QString& path)
+{
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
 QStringList GetFileList(
     const QString& folder, const QString& extension, Pump& pump, DetailsSink& details)
 {

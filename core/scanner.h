@@ -26,6 +26,9 @@ inline constexpr QLatin1String UndecodableNameSuffix(" Name is not valid UTF-8")
 // (the root, or a path typed that way) gets none added.
 QString JoinPath(const QString& folder, const QString& name);
 
+// The last component of a path: a file's name.
+QString FileNameOf(const QString& path);
+
 // Full paths of every file below `folder`, at any depth, whose extension (from the last dot
 // of its name, the dot included) equals `extension` without regard to case. Hidden files
 // and hidden folders are included. Files that `isFileInUse` reports (it must be set) are
