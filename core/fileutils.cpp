@@ -157,14 +157,44 @@ int RemoveStalePartialFiles(const QString& folder)
     return removed;
 }
 
-TPlaceResult PlaceFileCopy(const QString& source, const QString& target)
+TPreparedCopy::TPreparedCopy(TPreparedCopy&& other) noexcept
+    : m_result(other.m_result)
+    , m_temporary(std::exchange(other.m_temporary, QString()))
+    , m_target(std::move(other.m_target))
+    , m_size(other.m_size)
+    , m_fd(std::exchange(other.m_fd, -1))
+{
+}
+
+TPreparedCopy& TPreparedCopy::operator=(TPreparedCopy&& other) noexcept
+{
+    if (this != &other) {
+        TPreparedCopy old(std::move(*this));
+        m_result = other.m_result;
+        m_temporary = std::exchange(other.m_temporary, QString());
+        m_target = std::move(other.m_target);
+        m_size = other.m_size;
+        m_fd = std::exchange(other.m_fd, -1);
+    }
+    return *this;
+}
+
+TPreparedCopy::~TPreparedCopy()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    if (!m_temporary.isEmpty())
+        RemoveFile(m_temporary);
+}
+
+TPreparedCopy PrepareFileCopy(const QString& source, const QString& target)
 {
     if (source.size() > MaxCopyPathLength || target.size() > MaxCopyPathLength)
-        return TPlaceResult::NotCopied;
+        return TPreparedCopy(TPlaceResult::NotCopied);
     if (!FileExists(source) || target.isEmpty() || IsFileInUse(source))
-        return TPlaceResult::NotCopied;
+        return TPreparedCopy(TPlaceResult::NotCopied);
     if (KindOfPath(target) != PathKind::Missing)
-        return TPlaceResult::TargetExists;
+        return TPreparedCopy(TPlaceResult::TargetExists);
 
     const QString folder = folderOf(target);
     // Leftovers of a killed run are cleaned up the first time this process writes there.
@@ -176,30 +206,55 @@ TPlaceResult PlaceFileCopy(const QString& source, const QString& target)
 
     const FileDescriptor in = OpenForReading(source);
     static std::atomic<quint64> counter { 0 };
-    QString temporary;
+    TPreparedCopy copy(TPlaceResult::Placed);
+    copy.m_target = target;
     FileDescriptor out;
     for (int attempt = 0; !out.isOpen(); ++attempt) {
-        temporary = folder + QStringLiteral("/.plumtide-%1-%2.part").arg(::getpid()).arg(counter++);
+        const QString temporary
+            = folder + QStringLiteral("/.plumtide-%1-%2.part").arg(::getpid()).arg(counter++);
         try {
             out = CreateNewFile(temporary);
+            copy.m_temporary = temporary;
         } catch (const IOError& error) {
             if (error.errnoValue() != EEXIST || attempt > 100)
                 throw IOError(QStringLiteral("Cannot create a file in the folder of"), target,
                     error.errnoValue());
         }
     }
-    PartialTarget partial(temporary);
     CopyContents(in, out, source, target);
-    SyncFile(out, target);
+    StartWriteback(out);
+    copy.m_size = SizeOf(out);
+    copy.m_fd = out.release();
+    return copy;
+}
+
+TPlaceResult CommitFileCopy(TPreparedCopy& copy)
+{
+    if (copy.m_result != TPlaceResult::Placed || copy.m_fd < 0)
+        return copy.m_result;
+    // Not placed until it has its name: an error on the way must not read as success.
+    copy.m_result = TPlaceResult::NotCopied;
+    FileDescriptor out(std::exchange(copy.m_fd, -1));
+    SyncFile(out, copy.m_target);
     if (out.close() != 0)
-        throw IOError(QStringLiteral("Cannot write"), target, errno);
-    if (!RenameNoReplace(temporary, target)) {
-        if (errno == EEXIST)
-            return TPlaceResult::TargetExists;
-        throw IOError(QStringLiteral("Cannot create"), target, errno);
+        throw IOError(QStringLiteral("Cannot write"), copy.m_target, errno);
+    if (!RenameNoReplace(copy.m_temporary, copy.m_target)) {
+        if (errno != EEXIST)
+            throw IOError(QStringLiteral("Cannot create"), copy.m_target, errno);
+        copy.m_result = TPlaceResult::TargetExists;
+        return copy.m_result;
     }
-    partial.commit();
-    if (!SyncFolder(folder))
+    copy.m_temporary.clear();
+    copy.m_result = TPlaceResult::Placed;
+    return copy.m_result;
+}
+
+TPlaceResult PlaceFileCopy(const QString& source, const QString& target)
+{
+    TPreparedCopy copy = PrepareFileCopy(source, target);
+    if (copy.result() != TPlaceResult::Placed || CommitFileCopy(copy) != TPlaceResult::Placed)
+        return copy.result();
+    if (!SyncFolder(folderOf(target)))
         throw IOError(QStringLiteral("Cannot flush the folder of"), target, errno);
     return TPlaceResult::Placed;
 }

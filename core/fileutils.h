@@ -56,6 +56,46 @@ enum class TPlaceResult {
     NotCopied, // a precondition of CopyFileByStream failed; nothing was written
 };
 
+// A copy written to its temporary file but not yet under its name (see PrepareFileCopy).
+// Destroying it before CommitFileCopy removes the temporary file.
+class TPreparedCopy
+{
+public:
+    TPreparedCopy() = default;
+    explicit TPreparedCopy(TPlaceResult result)
+        : m_result(result)
+    {
+    }
+    TPreparedCopy(TPreparedCopy&&) noexcept;
+    TPreparedCopy& operator=(TPreparedCopy&&) noexcept;
+    ~TPreparedCopy();
+
+    // Placed: ready to commit; otherwise why nothing was written.
+    TPlaceResult result() const { return m_result; }
+    const QString& target() const { return m_target; }
+    qint64 size() const { return m_size; }
+
+private:
+    friend TPreparedCopy PrepareFileCopy(const QString& source, const QString& target);
+    friend TPlaceResult CommitFileCopy(TPreparedCopy& copy);
+
+    TPlaceResult m_result = TPlaceResult::NotCopied;
+    QString m_temporary;
+    QString m_target;
+    qint64 m_size = 0;
+    int m_fd = -1;
+};
+
+// The first half of PlaceFileCopy: checks, copies into the temporary file and starts
+// writing it to disk, without waiting. Several copies can be prepared and then committed,
+// so that the disk writes them all at once instead of one after the other.
+TPreparedCopy PrepareFileCopy(const QString& source, const QString& target);
+
+// The second half: waits until the copy is on disk, then gives it the target name unless
+// something took that name meanwhile (TargetExists; the copy is removed). The target's
+// folder entry is not flushed yet: call SyncFolder before relying on the name.
+TPlaceResult CommitFileCopy(TPreparedCopy& copy);
+
 // Copies `source` to `target` the way a move needs it: the bytes go to a hidden temporary
 // file in the target's folder (see IsPartialFileName), are flushed to disk, and only a
 // complete copy is renamed to the target name, never over an existing file. So at any

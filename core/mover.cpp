@@ -2,6 +2,7 @@
 
 #include "core/fileutils.h"
 #include "core/scanner.h"
+#include "platform/atomicfile.h"
 #include "platform/errors.h"
 #include "platform/fileops.h"
 #include "platform/paths.h"
@@ -25,13 +26,26 @@ constexpr int kMaxDoubleNumber = 10000;
 
 enum class TStoreResult { Stored, AlreadyThere, NotCopied };
 
-// Carries out, or in a dry run only imagines, the file operations of a move. A dry run
-// remembers what it would have created and removed so that later rows see that state.
+// Copies waiting for their commit are committed together once this many are waiting or
+// they hold this many bytes: the disk then writes them side by side, which a flush after
+// every single file would prevent, and a move still never holds much uncommitted work.
+constexpr size_t kMaxPendingCopies = 16;
+constexpr qint64 kMaxPendingBytes = 64 << 20;
+
+// Carries out, or in a dry run only imagines, the file operations of a move.
+//
+// A file is moved in two steps: its copy is prepared under a temporary name (and the disk
+// starts writing it), and later, together with the other waiting copies, committed: flushed,
+// renamed into place, its folder flushed, and only then is the source deleted. Until then
+// the sets below make later rows see the move as done. Events are held back while copies
+// wait, so that they reach the reporter in row order and only once they are true. A dry
+// run records what it would create and remove in the same sets and never commits anything.
 class MoveActions
 {
 public:
-    explicit MoveActions(bool dryRun, const QStringList& dryRunFolders = {})
+    explicit MoveActions(bool dryRun, MoveReporter reporter, const QStringList& dryRunFolders = {})
         : m_dryRun(dryRun)
+        , m_reporter(std::move(reporter))
         , m_dryRunFolders(dryRunFolders.begin(), dryRunFolders.end())
     {
     }
@@ -75,16 +89,27 @@ public:
         return RemoveFile(path);
     }
 
-    TPlaceResult place(const QString& source, const QString& target)
+    // Moves `source` to `target` (which must be free): Placed when the move is under way;
+    // the event reported next belongs to it.
+    TPlaceResult move(const QString& source, const QString& target)
     {
-        if (!m_dryRun)
-            return PlaceFileCopy(source, target);
-        if (source.size() > MaxCopyPathLength || target.size() > MaxCopyPathLength
-            || IsFileInUse(source))
-            return TPlaceResult::NotCopied;
-        if (nameTaken(target))
-            return TPlaceResult::TargetExists;
+        if (m_dryRun) {
+            if (source.size() > MaxCopyPathLength || target.size() > MaxCopyPathLength
+                || IsFileInUse(source))
+                return TPlaceResult::NotCopied;
+            if (nameTaken(target))
+                return TPlaceResult::TargetExists;
+            m_created.insert(target);
+            m_removed.insert(source);
+            return TPlaceResult::Placed;
+        }
+        TPreparedCopy copy = PrepareFileCopy(source, target);
+        if (copy.result() != TPlaceResult::Placed)
+            return copy.result();
+        m_pendingBytes += copy.size();
         m_created.insert(target);
+        m_removed.insert(source);
+        m_pending.push_back(Pending { std::move(copy), source, m_held.size() });
         return TPlaceResult::Placed;
     }
 
@@ -103,7 +128,7 @@ public:
                     return TStoreResult::AlreadyThere;
                 continue;
             }
-            switch (place(file, candidate)) {
+            switch (move(file, candidate)) {
             case TPlaceResult::Placed:
                 return TStoreResult::Stored;
             case TPlaceResult::NotCopied:
@@ -115,11 +140,80 @@ public:
         return TStoreResult::NotCopied;
     }
 
+    void report(const TMoveEvent& event)
+    {
+        if (m_pending.empty()) {
+            m_reporter(event);
+            return;
+        }
+        m_held.push_back(event);
+        if (m_pending.size() >= kMaxPendingCopies || m_pendingBytes >= kMaxPendingBytes)
+            commit();
+    }
+
+    // Commits the waiting copies, deletes their sources, and reports what was held back.
+    void commit()
+    {
+        QSet<QString> folders;
+        for (Pending& pending : m_pending) {
+            if (CommitFileCopy(pending.copy) == TPlaceResult::Placed)
+                folders.insert(QFileInfo(pending.copy.target()).path());
+        }
+        for (const QString& folder : folders) {
+            if (!SyncFolder(folder))
+                throw IOError(QStringLiteral("Cannot flush the folder"), folder, errno);
+        }
+        for (Pending& pending : m_pending) {
+            m_created.remove(pending.copy.target());
+            m_removed.remove(pending.source);
+            if (pending.copy.result() == TPlaceResult::Placed) {
+                RemoveFile(pending.source);
+            } else {
+                // Something took the name while the copy was written: the file stays.
+                m_held[pending.event] = TMoveEvent { TMoveOutcome::Skipped, pending.source,
+                    QString(), skip::CopyFailed };
+            }
+        }
+        m_pending.clear();
+        m_pendingBytes = 0;
+        std::vector<TMoveEvent> held;
+        held.swap(m_held);
+        for (const TMoveEvent& event : held)
+            m_reporter(event);
+    }
+
+    // After an error: the waiting copies are dropped (their sources stay where they are) and
+    // the events that did happen are reported.
+    void abandon()
+    {
+        std::vector<TMoveEvent> happened;
+        for (size_t i = 0; i < m_held.size(); ++i) {
+            const bool waiting = std::any_of(m_pending.begin(), m_pending.end(),
+                [i](const Pending& pending) { return pending.event == i; });
+            if (!waiting)
+                happened.push_back(m_held[i]);
+        }
+        m_pending.clear();
+        m_held.clear();
+        for (const TMoveEvent& event : happened)
+            m_reporter(event);
+    }
+
 private:
+    struct Pending {
+        TPreparedCopy copy;
+        QString source;
+        size_t event; // index in m_held
+    };
+
     bool m_dryRun;
+    MoveReporter m_reporter;
     QSet<QString> m_dryRunFolders;
     QSet<QString> m_created;
     QSet<QString> m_removed;
+    std::vector<Pending> m_pending;
+    qint64 m_pendingBytes = 0;
+    std::vector<TMoveEvent> m_held;
 };
 
 QString whyNotCopied(const QString& source, const QString& target)
@@ -159,22 +253,35 @@ void CreateArtistFolders(const QString& destination, const QStringList& keys,
 
 QString MoveToDoublesFolder(const QString& file, const QString& doublesFolder)
 {
-    MoveActions actions(false);
+    bool stored = false;
+    MoveActions actions(false,
+        [&](const TMoveEvent& event) { stored = event.outcome == TMoveOutcome::DoubleMoved; });
     QString storedAs;
-    if (actions.storeDouble(file, doublesFolder, &storedAs) == TStoreResult::NotCopied)
+    switch (actions.storeDouble(file, doublesFolder, &storedAs)) {
+    case TStoreResult::NotCopied:
         return QString();
-    actions.remove(file);
-    return storedAs;
+    case TStoreResult::AlreadyThere:
+        actions.remove(file);
+        return storedAs;
+    case TStoreResult::Stored:
+        actions.report(TMoveEvent { TMoveOutcome::DoubleMoved, file, storedAs, QString() });
+        actions.commit();
+        return stored ? storedAs : QString();
+    }
+    return QString();
 }
 
-bool MovePlannedFiles(const std::vector<TPlanRow>& rows, const TMoveSettings& settings, Pump& pump,
-    const MoveReporter& report)
+namespace
 {
-    MoveActions actions(settings.dryRun, settings.dryRunFolders);
+
+// The rows in order; false when the pump stopped them.
+bool moveRows(const std::vector<TPlanRow>& rows, const TMoveSettings& settings, Pump& pump,
+    MoveActions& actions)
+{
     QSet<QString> handled; // files an earlier row moved or deleted
     const qint64 limit = qint64(settings.smallFileLimit) * 1024;
     const auto skipped = [&](const QString& file, const QString& reason) {
-        report(TMoveEvent { TMoveOutcome::Skipped, file, QString(), reason });
+        actions.report(TMoveEvent { TMoveOutcome::Skipped, file, QString(), reason });
     };
 
     for (const TPlanRow& row : rows) {
@@ -189,7 +296,8 @@ bool MovePlannedFiles(const std::vector<TPlanRow>& rows, const TMoveSettings& se
         if (settings.deleteSmallFiles && actions.sizeOf(file) < limit && !IsFileInUse(file)) {
             if (actions.remove(file)) {
                 handled.insert(file);
-                report(TMoveEvent { TMoveOutcome::SmallDeleted, file, QString(), QString() });
+                actions.report(
+                    TMoveEvent { TMoveOutcome::SmallDeleted, file, QString(), QString() });
                 continue;
             }
         }
@@ -210,11 +318,10 @@ bool MovePlannedFiles(const std::vector<TPlanRow>& rows, const TMoveSettings& se
 
         const QString target = JoinPath(row.folder, FileNameOf(file));
         if (!actions.fileExists(target)) {
-            const TPlaceResult placed = actions.place(file, target);
+            const TPlaceResult placed = actions.move(file, target);
             if (placed == TPlaceResult::Placed) {
-                actions.remove(file);
                 handled.insert(file);
-                report(TMoveEvent { TMoveOutcome::Moved, file, target, QString() });
+                actions.report(TMoveEvent { TMoveOutcome::Moved, file, target, QString() });
                 continue;
             }
             if (placed == TPlaceResult::NotCopied) {
@@ -233,18 +340,40 @@ bool MovePlannedFiles(const std::vector<TPlanRow>& rows, const TMoveSettings& se
                 skipped(file, whyNotCopied(file, storedAs));
                 continue;
             }
-            actions.remove(file);
+            if (stored == TStoreResult::AlreadyThere)
+                actions.remove(file);
             handled.insert(file);
-            report(TMoveEvent { TMoveOutcome::DoubleMoved, file, storedAs, QString() });
+            actions.report(TMoveEvent { TMoveOutcome::DoubleMoved, file, storedAs, QString() });
         } else if (settings.deleteDoubles) {
             actions.remove(file);
             handled.insert(file);
-            report(TMoveEvent { TMoveOutcome::DoubleDeleted, file, QString(), QString() });
+            actions.report(TMoveEvent { TMoveOutcome::DoubleDeleted, file, QString(), QString() });
         } else {
-            report(TMoveEvent { TMoveOutcome::DoubleKept, file, QString(), QString() });
+            actions.report(TMoveEvent { TMoveOutcome::DoubleKept, file, QString(), QString() });
         }
     }
     return true;
+}
+
+} // namespace
+
+bool MovePlannedFiles(const std::vector<TPlanRow>& rows, const TMoveSettings& settings, Pump& pump,
+    const MoveReporter& report)
+{
+    MoveActions actions(settings.dryRun, report, settings.dryRunFolders);
+    try {
+        const bool completed = moveRows(rows, settings, pump, actions);
+        actions.commit();
+        return completed;
+    } catch (...) {
+        // The rows before the error are carried out: their copies are complete.
+        try {
+            actions.commit();
+        } catch (...) {
+            actions.abandon();
+        }
+        throw;
+    }
 }
 
 } // namespace plumtide

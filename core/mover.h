@@ -65,6 +65,8 @@ inline const QString NotDeleted = QStringLiteral("small file could not be delete
 //   deleted, or kept, as the settings say. The doubles folder never loses a file: when its
 //   file of that name has the same contents the source is just deleted, otherwise the
 //   double gets the first free name "name (2).mp3", "name (3).mp3", ...
+// Copies are written a few at a time and committed together, so the disk can write them
+// side by side; each event is reported once what it says is done on disk, in row order.
 // The pump runs before each row; once it asks to stop, the remaining rows are not reported.
 // An I/O error while copying (the doubles folder missing, a folder refusing writes) ends
 // the move there and escapes as IOError. Returns false when the pump stopped it.

@@ -223,6 +223,11 @@ void SyncFile(const FileDescriptor& file, const QString& path)
         throw IOError(QStringLiteral("Cannot flush"), path, errno);
 }
 
+void StartWriteback(const FileDescriptor& file)
+{
+    ::sync_file_range(file.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
 bool RemoveFile(const QString& path)
 {
     return ::unlink(EncodePath(path).constData()) == 0;

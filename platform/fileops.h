@@ -3,6 +3,8 @@
 #include <QString>
 #include <QtGlobal>
 
+#include <utility>
+
 namespace plumtide
 {
 
@@ -39,6 +41,8 @@ public:
     // Closes now; returns 0 or -1 with errno set (some file systems report write errors
     // only here).
     int close();
+    // Gives up ownership: the caller closes the descriptor.
+    int release() noexcept { return std::exchange(m_fd, -1); }
 
 private:
     int m_fd = -1;
@@ -101,6 +105,10 @@ void CopyContentsByBuffer(const FileDescriptor& source, const FileDescriptor& ta
 
 // Flushes a file's contents and metadata to disk.
 void SyncFile(const FileDescriptor& file, const QString& path);
+
+// Asks the kernel to start writing a file's dirty pages to disk now, without waiting, so
+// that a later SyncFile finds less to do. Only a hint: failures are ignored.
+void StartWriteback(const FileDescriptor& file);
 
 // Deletes a file (not a folder). Returns false when it cannot.
 bool RemoveFile(const QString& path);

@@ -371,3 +371,32 @@ TEST(CreateArtistFolders, CreatesSkipsExistingAndStopsAtAnImpossibleName)
     EXPECT_FALSE(
         QFileInfo::exists(music + QStringLiteral("/QUEEN"))); // after the failure: not reached
 }
+
+// Copies are committed in groups; what the reporter hears stays in row order and true.
+TEST(MovePlannedFiles, EventsArriveInRowOrderAcrossCommittedGroups)
+{
+    Library lib;
+    std::vector<TPlanRow> rows;
+    for (int i = 0; i < 40; ++i) {
+        const QString name = QStringLiteral("in/%1.mp3").arg(i, 2, 10, QLatin1Char('0'));
+        lib.write(name, 3000 + i);
+        rows.push_back(lib.row(name, i % 5 == 0 ? "music/Gone" : "music/ABBA"));
+    }
+    std::vector<TMoveEvent> events;
+    NullPump pump;
+    MovePlannedFiles(rows, lib.settings(), pump, [&](const TMoveEvent& event) {
+        // Each event is reported once its move is done: the source is gone by then.
+        if (event.outcome == TMoveOutcome::Moved) {
+            EXPECT_FALSE(QFile::exists(event.file)) << event.file.toStdString();
+            EXPECT_TRUE(QFile::exists(event.target)) << event.target.toStdString();
+        }
+        events.push_back(event);
+    });
+    ASSERT_EQ(events.size(), rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(events[i].file, rows[i].file);
+        EXPECT_EQ(events[i].outcome, i % 5 == 0 ? TMoveOutcome::Skipped : TMoveOutcome::Moved) << i;
+    }
+    EXPECT_EQ(lib.files(QStringLiteral("music/ABBA")).size(), 32);
+    EXPECT_EQ(lib.files(QStringLiteral("in")).size(), 8);
+}
