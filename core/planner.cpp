@@ -52,9 +52,7 @@ class Planner
 {
 public:
     Planner(const std::vector<TFolderRow>& folders, const QString& destination, int percentage)
-        : m_percentage(percentage)
-        , m_planNames(planNames(folders, destination))
-        , m_testNames(testNames(folders, destination))
+        : Planner(folders, planNames(folders, destination), percentage)
     {
     }
 
@@ -77,20 +75,24 @@ private:
         return names;
     }
 
+    Planner(
+        const std::vector<TFolderRow>& folders, const std::vector<QString>& names, int percentage)
+        : m_percentage(percentage)
+        , m_planNames(names)
+        , m_testNames(testNames(folders, names))
+    {
+    }
+
     // The new-artist test compares with the relative names as listed; they are the planning
     // names unless the list was made for another destination.
     static std::optional<NameIndex> testNames(
-        const std::vector<TFolderRow>& folders, const QString& destination)
+        const std::vector<TFolderRow>& folders, const std::vector<QString>& planNames)
     {
-        bool same = true;
         std::vector<QString> names;
         names.reserve(folders.size());
-        for (const TFolderRow& folder : folders) {
+        for (const TFolderRow& folder : folders)
             names.push_back(folder.relativeName);
-            if (folder.relativeName != PlanningName(destination, folder.path))
-                same = false;
-        }
-        if (same)
+        if (names == planNames)
             return std::nullopt;
         return NameIndex(names);
     }
