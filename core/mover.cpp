@@ -293,15 +293,13 @@ bool moveRows(const std::vector<TPlanRow>& rows, const TMoveSettings& settings, 
             continue;
         }
 
-        if (settings.deleteSmallFiles && actions.sizeOf(file) < limit && !IsFileInUse(file)) {
-            if (actions.remove(file)) {
+        if (settings.deleteSmallFiles && actions.sizeOf(file) < limit) {
+            if (!IsFileInUse(file) && actions.remove(file)) {
                 handled.insert(file);
                 actions.report(
                     TMoveEvent { TMoveOutcome::SmallDeleted, file, QString(), QString() });
                 continue;
             }
-        }
-        if (settings.deleteSmallFiles && actions.sizeOf(file) < limit) {
             // In use (its size reads as 0), or a delete that failed.
             skipped(file, IsFileInUse(file) ? skip::InUse : skip::NotDeleted);
             continue;
