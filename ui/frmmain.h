@@ -5,6 +5,7 @@
 #include "ui/artwork.h"
 #include "ui/image.h"
 #include "ui/listview.h"
+#include "ui/titledrag.h"
 #include "ui/windowpump.h"
 
 #include <QDateTime>
@@ -32,13 +33,6 @@ class TfrmOpties;
 
 // Which folder field the folder browser fills.
 enum class TBrowseTarget { None, Source, Destination };
-
-// The drag state of the painted title strip.
-struct TTitleDrag {
-    bool Dragging = false;
-    qint32 GrabX = 0;
-    qint32 GrabY = 0;
-};
 
 // The main window: a frameless, skinned window of fixed size with the two folder fields,
 // three stacked list views (source files, destination folders, sort plan), the command
