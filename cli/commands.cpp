@@ -191,6 +191,8 @@ const char* outcomeName(TMoveOutcome outcome)
         return "small-deleted";
     case TMoveOutcome::Skipped:
         return "skipped";
+    case TMoveOutcome::InPlace:
+        return "in-place";
     }
     return "?";
 }

@@ -30,6 +30,7 @@ enum class TMoveOutcome {
     DoubleKept, // its name was taken in its folder: left where it is
     SmallDeleted, // smaller than the limit: deleted
     Skipped, // left where it is, for the reason given
+    InPlace, // already in the folder planned for it: nothing to do
 };
 
 // What happened to one plan row's file.
@@ -46,6 +47,7 @@ using MoveReporter = std::function<void(const TMoveEvent&)>;
 namespace skip
 {
 inline const QString AlreadyMoved = QStringLiteral("already moved by an earlier row");
+inline const QString AlreadyHandled = QStringLiteral("already handled by an earlier row");
 inline const QString Missing = QStringLiteral("no longer exists");
 inline const QString InUse = QStringLiteral("in use");
 inline const QString FolderMissing = QStringLiteral("folder missing");

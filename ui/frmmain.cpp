@@ -796,8 +796,12 @@ void TfrmMain::btnVerplaatsClick()
     setCursor(Qt::WaitCursor);
 
     // An abort left set by the planning stops this before the first row.
-    MovePlannedFiles(
-        planRowsOf(statusItems()), moveSettingsOf(m_workingCopy), m_pump, [](const TMoveEvent&) {});
+    m_lastMoveSummary = TMoveSummary();
+    m_lastMoveSummary.end
+        = MovePlannedFiles(planRowsOf(statusItems()), moveSettingsOf(m_workingCopy), m_pump,
+              [this](const TMoveEvent& event) { m_lastMoveSummary.count(event); })
+        ? TRunEnd::Completed
+        : TRunEnd::Aborted;
 
     Refresh();
     btnVerplaats->setEnabled(false);

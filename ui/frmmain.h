@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/summary.h"
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
 #include "ui/artwork.h"
@@ -61,6 +62,8 @@ public:
     // The moment from which the next automatic sort is timed.
     QDateTime lastAutoRun() const { return m_lastAutoRun; }
     void setLastAutoRun(const QDateTime& moment) { m_lastAutoRun = moment; }
+    // What the last "Move files" did (by hand or automatic).
+    const TMoveSummary& lastMoveSummary() const { return m_lastMoveSummary; }
 
     // Lets pending events run (repaints, the Abort image, timers) and reports whether the
     // abort flag is set.
@@ -228,6 +231,7 @@ private:
     std::optional<TDetailsMemo> m_details; // from the creation of `Details` on
     TWindowPump m_pump;
     QDateTime m_lastAutoRun;
+    TMoveSummary m_lastMoveSummary;
     TBrowseTarget m_browseTarget = TBrowseTarget::None;
     TTitleDrag m_titleDrag;
 };

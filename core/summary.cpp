@@ -1,0 +1,106 @@
+#include "core/summary.h"
+
+#include <QStringList>
+
+#include <algorithm>
+
+namespace plumtide
+{
+
+namespace
+{
+
+QString counted(int count, const char* one, const char* many)
+{
+    return QStringLiteral("%1 %2").arg(count).arg(QString::fromLatin1(count == 1 ? one : many));
+}
+
+} // namespace
+
+void TMoveSummary::count(const TMoveEvent& event)
+{
+    switch (event.outcome) {
+    case TMoveOutcome::Moved:
+        ++moved;
+        return;
+    case TMoveOutcome::DoubleMoved:
+        ++doublesMoved;
+        return;
+    case TMoveOutcome::DoubleDeleted:
+        ++doublesDeleted;
+        return;
+    case TMoveOutcome::DoubleKept:
+        ++doublesKept;
+        return;
+    case TMoveOutcome::SmallDeleted:
+        ++smallDeleted;
+        return;
+    case TMoveOutcome::InPlace:
+        ++inPlace;
+        return;
+    case TMoveOutcome::Skipped:
+        break;
+    }
+    if (event.reason == skip::AlreadyMoved || event.reason == skip::AlreadyHandled)
+        return;
+    const auto found = std::find_if(skipped.begin(), skipped.end(),
+        [&](const auto& entry) { return entry.first == event.reason; });
+    if (found == skipped.end())
+        skipped.emplace_back(event.reason, 1);
+    else
+        ++found->second;
+}
+
+int TMoveSummary::skippedFiles() const
+{
+    int total = 0;
+    for (const auto& entry : skipped)
+        total += entry.second;
+    return total;
+}
+
+bool TMoveSummary::anythingHappened() const
+{
+    return moved + doublesMoved + doublesDeleted + smallDeleted + skippedFiles() > 0;
+}
+
+QString TMoveSummary::text() const
+{
+    QStringList parts;
+    if (moved > 0)
+        parts.append(counted(moved, "file moved", "files moved"));
+    if (doublesMoved > 0)
+        parts.append(counted(doublesMoved, "double set aside", "doubles set aside"));
+    if (doublesDeleted > 0)
+        parts.append(counted(doublesDeleted, "double deleted", "doubles deleted"));
+    if (doublesKept > 0)
+        parts.append(counted(doublesKept, "double kept", "doubles kept"));
+    if (smallDeleted > 0)
+        parts.append(counted(smallDeleted, "small file deleted", "small files deleted"));
+    if (inPlace > 0)
+        parts.append(counted(inPlace, "file already in place", "files already in place"));
+    if (!skipped.empty()) {
+        QStringList reasons;
+        for (const auto& [reason, count] : skipped)
+            reasons.append(QStringLiteral("%1 %2").arg(count).arg(reason));
+        parts.append(QStringLiteral("%1 skipped (%2)")
+                         .arg(skippedFiles())
+                         .arg(reasons.join(QStringLiteral(", "))));
+    }
+    QString done
+        = parts.isEmpty() ? QStringLiteral("nothing moved") : parts.join(QStringLiteral(", "));
+    switch (end) {
+    case TRunEnd::Completed:
+        if (parts.isEmpty())
+            return QStringLiteral("Nothing to move");
+        done[0] = done[0].toUpper();
+        return done;
+    case TRunEnd::Aborted:
+        return QStringLiteral("Move aborted; before that: %1").arg(done);
+    case TRunEnd::Failed:
+        return QStringLiteral("Move stopped: %1; before that: %2").arg(failure, done);
+    }
+    return done;
+}
+
+} // namespace plumtide

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "core/mover.h"
+
+#include <QString>
+
+#include <utility>
+#include <vector>
+
+namespace plumtide
+{
+
+// How a move ended.
+enum class TRunEnd {
+    Completed,
+    Aborted, // the user (or a signal) stopped it; what was done before stays done
+    Failed, // an error that concerns the whole run stopped it
+};
+
+// What one move did, counted per file: the line a user reads after every move.
+struct TMoveSummary {
+    int moved = 0;
+    int doublesMoved = 0;
+    int doublesDeleted = 0;
+    int doublesKept = 0;
+    int smallDeleted = 0;
+    int inPlace = 0;
+    // Files left where they were, by reason, in the order the reasons first came up.
+    std::vector<std::pair<QString, int>> skipped;
+    TRunEnd end = TRunEnd::Completed;
+    QString failure; // why a failed run stopped
+
+    // Counts one outcome. Rows that only repeat a file an earlier row dealt with are not
+    // files of their own and are not counted.
+    void count(const TMoveEvent& event);
+    int skippedFiles() const;
+    // Whether the move changed anything on disk or left files behind that it was asked to
+    // move: what is worth telling a user who was not watching.
+    bool anythingHappened() const;
+
+    // One line: "3 files moved, 1 double set aside, 2 skipped (1 in use, 1 folder
+    // missing)", "Nothing to move" when the plan named no file, and how an aborted or
+    // failed run ended before what it did.
+    QString text() const;
+};
+
+} // namespace plumtide
