@@ -7,6 +7,7 @@
 #include "core/mover.h"
 #include "core/planner.h"
 #include "core/scanner.h"
+#include "core/sortjob.h"
 #include "id3/id3engine.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
@@ -88,11 +89,7 @@ SortSettings sortSettings(const ParsedCommand& command)
     const TWorkingCopy stored = storedSettings();
     SortSettings settings;
     settings.percentage = stored.comparePercentage;
-    settings.move.deleteSmallFiles = stored.deleteSmallFiles;
-    settings.move.smallFileLimit = stored.smallFileLimit;
-    settings.move.moveDoubles = stored.moveDoubles;
-    settings.move.deleteDoubles = stored.deleteDoubles;
-    settings.move.doublesFolder = stored.doublesFolder;
+    settings.move = MoveSettingsOf(stored);
 
     if (command.has(QStringLiteral("--percentage")))
         settings.percentage = ParseNumber(
@@ -334,71 +331,48 @@ int RunPlan(const ParsedCommand& command)
     return kExitOk;
 }
 
-int RunSort(const ParsedCommand& command)
+namespace
 {
-    requireOperands(command, 2, "SOURCE and DEST");
-    const QString source = existingFolder(command.operands.at(0), "source");
-    const QString destination = existingFolder(command.operands.at(1), "destination");
-    SortSettings settings = sortSettings(command);
-    settings.move.dryRun = command.has(QStringLiteral("--dry-run"));
-    RecordWriter out(stdout, command.has(QStringLiteral("--json")));
-    TerminalProgress progress;
 
-    std::vector<TFolderRow> folders = listDestination(destination, progress);
-    const std::vector<TSourceRow> files = listSource(source, progress);
-    TSortPlan result = plan(files, folders, destination, settings.percentage, progress);
-
-    if (command.has(QStringLiteral("--create-artist-folders")) && !result.newArtists.isEmpty()
-        && !Interrupted()) {
-        QStringList created;
-        if (settings.move.dryRun) {
-            for (const QString& key : result.newArtists) {
-                const QString folder = JoinPath(destination, key);
-                if (!QFileInfo(folder).isDir())
-                    created.append(folder);
-            }
-        } else {
-            CreateArtistFolders(destination, result.newArtists,
-                [&](const QString& folder) { created.append(folder); });
-        }
-        progress.finish();
-        for (const QString& folder : created)
-            out.write({ { "outcome", QStringLiteral("created") }, { "folder", folder } });
-        if (settings.move.dryRun) {
-            // Plan as if they were there.
-            QStringList paths;
-            for (const TFolderRow& row : folders)
-                paths.append(row.path);
-            paths.append(created);
-            SortPaths(paths);
-            settings.move.dryRunFolders = created;
-            folders.clear();
-            for (const QString& path : paths)
-                folders.push_back({ path, RelativeFolderName(destination, path) });
-        } else {
-            folders = listDestination(destination, progress);
-        }
-        result = plan(files, folders, destination, settings.percentage, progress);
+// The sort's records on standard output, its progress on standard error, and the summary
+// line there at the end.
+class SortOutput : public Pump, public TSortJobObserver
+{
+public:
+    SortOutput(RecordWriter& out, TerminalProgress& progress)
+        : m_out(out)
+        , m_progress(progress)
+    {
     }
 
-    progress.setPhase(settings.move.dryRun ? QStringLiteral("checking") : QStringLiteral("moving"));
-    const long long total = static_cast<long long>(result.rows.size());
-    long long done = 0;
-    class MovePump : public Pump
+    void processEvents() override
     {
-    public:
-        explicit MovePump(TerminalProgress& progress)
-            : m_progress(progress)
-        {
-        }
-        void processEvents() override { m_progress.processEvents(); }
-        bool abortRequested() const override { return m_progress.abortRequested(); }
+        if (m_countPumps)
+            m_progress.setProgress(++m_done, m_total);
+        else
+            m_progress.processEvents();
+    }
+    bool abortRequested() const override { return m_progress.abortRequested(); }
 
-    private:
-        TerminalProgress& m_progress;
-    } pump(progress);
-    MovePlannedFiles(result.rows, settings.move, pump, [&](const TMoveEvent& event) {
-        progress.setProgress(++done, total);
+    void phase(Phase phase, long long total) override
+    {
+        static const char* const names[]
+            = { "scanning", "reading", "planning", "creating", "moving" };
+        m_progress.setPhase(QString::fromLatin1(names[static_cast<int>(phase)]));
+        m_countPumps = phase == Phase::Planning;
+        m_done = 0;
+        m_total = total;
+    }
+
+    void created(const QString& folder) override
+    {
+        m_progress.finish();
+        m_out.write({ { "outcome", QStringLiteral("created") }, { "folder", folder } });
+    }
+
+    void outcome(const TMoveEvent& event) override
+    {
+        m_progress.setProgress(++m_done, m_total);
         std::vector<RecordWriter::Field> fields {
             { "outcome", QString::fromLatin1(outcomeName(event.outcome)) }, { "file", event.file }
         };
@@ -406,10 +380,60 @@ int RunSort(const ParsedCommand& command)
             fields.push_back({ "target", event.target });
         if (event.outcome == TMoveOutcome::Skipped)
             fields.push_back({ "reason", event.reason });
-        out.write(fields);
+        m_out.write(fields);
         std::fflush(stdout);
-    });
-    progress.finish();
+    }
+
+    void finished(const TMoveSummary& summary) override
+    {
+        m_progress.finish();
+        if (m_out.json()) {
+            static const char* const ends[] = { "completed", "aborted", "failed" };
+            m_out.writeWithNumbers(
+                { { "outcome", QStringLiteral("summary") },
+                    { "moved", QString::number(summary.moved) },
+                    { "double-moved", QString::number(summary.doublesMoved) },
+                    { "double-deleted", QString::number(summary.doublesDeleted) },
+                    { "double-kept", QString::number(summary.doublesKept) },
+                    { "small-deleted", QString::number(summary.smallDeleted) },
+                    { "in-place", QString::number(summary.inPlace) },
+                    { "skipped", QString::number(summary.skippedFiles()) },
+                    { "end", QString::fromLatin1(ends[static_cast<int>(summary.end)]) } },
+                { "moved", "double-moved", "double-deleted", "double-kept", "small-deleted",
+                    "in-place", "skipped" });
+        }
+        std::fflush(stdout);
+        // The error itself follows on its own line.
+        TMoveSummary said = summary;
+        said.failure.clear();
+        printErr(QStringLiteral("sorted: %1\n").arg(said.text()));
+    }
+
+private:
+    RecordWriter& m_out;
+    TerminalProgress& m_progress;
+    bool m_countPumps = false;
+    long long m_done = 0;
+    long long m_total = 0;
+};
+
+} // namespace
+
+int RunSort(const ParsedCommand& command)
+{
+    requireOperands(command, 2, "SOURCE and DEST");
+    TSortJob job;
+    job.source = existingFolder(command.operands.at(0), "source");
+    job.destination = existingFolder(command.operands.at(1), "destination");
+    const SortSettings settings = sortSettings(command);
+    job.percentage = settings.percentage;
+    job.move = settings.move;
+    job.dryRun = command.has(QStringLiteral("--dry-run"));
+    job.createArtistFolders = command.has(QStringLiteral("--create-artist-folders"));
+    RecordWriter out(stdout, command.has(QStringLiteral("--json")));
+    TerminalProgress progress;
+    SortOutput output(out, progress);
+    RunSortJob(job, output, progress, output);
     return kExitOk;
 }
 

@@ -1,5 +1,6 @@
 #include "cli/records.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace plumtide::cli
@@ -40,15 +41,22 @@ QString JsonString(const QString& text)
 
 void RecordWriter::write(const std::vector<Field>& fields)
 {
-    writeLine(fields, false);
+    writeLine(fields, {});
 }
 
 void RecordWriter::writeWithScore(const std::vector<Field>& fields)
 {
-    writeLine(fields, true);
+    writeLine(fields, { "score" });
 }
 
-void RecordWriter::writeLine(const std::vector<Field>& fields, bool scoreAsNumber)
+void RecordWriter::writeWithNumbers(
+    const std::vector<Field>& fields, std::initializer_list<const char*> numbers)
+{
+    writeLine(fields, numbers);
+}
+
+void RecordWriter::writeLine(
+    const std::vector<Field>& fields, std::initializer_list<const char*> numbers)
 {
     QString line;
     if (m_json) {
@@ -59,7 +67,9 @@ void RecordWriter::writeLine(const std::vector<Field>& fields, bool scoreAsNumbe
                 line += QLatin1Char(',');
             first = false;
             line += JsonString(QString::fromLatin1(name)) + QLatin1Char(':');
-            if (scoreAsNumber && std::strcmp(name, "score") == 0)
+            const bool number = std::any_of(numbers.begin(), numbers.end(),
+                [name = name](const char* numeric) { return std::strcmp(name, numeric) == 0; });
+            if (number)
                 line += text;
             else
                 line += JsonString(text);

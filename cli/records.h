@@ -4,6 +4,7 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <initializer_list>
 #include <utility>
 #include <vector>
 
@@ -28,11 +29,14 @@ public:
     void write(const std::vector<Field>& fields);
     // Like write(), but a field named "score" is written as a JSON number.
     void writeWithScore(const std::vector<Field>& fields);
+    // Like write(), but the fields named in `numbers` are written as JSON numbers.
+    void writeWithNumbers(
+        const std::vector<Field>& fields, std::initializer_list<const char*> numbers);
 
     bool json() const { return m_json; }
 
 private:
-    void writeLine(const std::vector<Field>& fields, bool scoreAsNumber);
+    void writeLine(const std::vector<Field>& fields, std::initializer_list<const char*> numbers);
 
     std::FILE* m_out;
     bool m_json;

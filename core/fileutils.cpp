@@ -3,18 +3,16 @@
 #include "platform/atomicfile.h"
 #include "platform/errors.h"
 #include "platform/fileops.h"
+#include "platform/paths.h"
 
-#include <QDir>
-#include <QFileInfo>
+#include <QCoreApplication>
 #include <QRegularExpression>
 #include <QSet>
 
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstring>
 #include <limits>
-#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -112,7 +110,7 @@ bool CopyFileByStream(const QString& source, const QString& target)
     SyncFile(out, target);
     if (out.close() != 0)
         throw IOError(QStringLiteral("Cannot write"), target, errno);
-    if (!SyncFolder(QFileInfo(target).absolutePath()))
+    if (!SyncFolder(FolderOf(target)))
         throw IOError(QStringLiteral("Cannot flush the folder of"), target, errno);
     partial.commit();
     return true;
@@ -120,14 +118,6 @@ bool CopyFileByStream(const QString& source, const QString& target)
 
 namespace
 {
-
-QString folderOf(const QString& path)
-{
-    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
-    if (slash < 0)
-        return QStringLiteral(".");
-    return slash == 0 ? QStringLiteral("/") : path.left(slash);
-}
 
 const QRegularExpression& partialName()
 {
@@ -145,10 +135,7 @@ bool IsPartialFileName(const QString& name)
 int RemoveStalePartialFiles(const QString& folder)
 {
     int removed = 0;
-    const QStringList names
-        = QDir(folder).entryList(QStringList { QStringLiteral(".plumtide-*.part") },
-            QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString& name : names) {
+    for (const QString& name : EntryNames(folder)) {
         const QRegularExpressionMatch match = partialName().match(name);
         if (match.hasMatch() && !ProcessExists(match.captured(1).toLongLong())
             && RemoveFile(folder + QLatin1Char('/') + name))
@@ -162,7 +149,7 @@ TPreparedCopy::TPreparedCopy(TPreparedCopy&& other) noexcept
     , m_temporary(std::exchange(other.m_temporary, QString()))
     , m_target(std::move(other.m_target))
     , m_size(other.m_size)
-    , m_fd(std::exchange(other.m_fd, -1))
+    , m_file(std::move(other.m_file))
 {
 }
 
@@ -174,15 +161,14 @@ TPreparedCopy& TPreparedCopy::operator=(TPreparedCopy&& other) noexcept
         m_temporary = std::exchange(other.m_temporary, QString());
         m_target = std::move(other.m_target);
         m_size = other.m_size;
-        m_fd = std::exchange(other.m_fd, -1);
+        m_file = std::move(other.m_file);
     }
     return *this;
 }
 
 TPreparedCopy::~TPreparedCopy()
 {
-    if (m_fd >= 0)
-        ::close(m_fd);
+    m_file = FileDescriptor();
     if (!m_temporary.isEmpty())
         RemoveFile(m_temporary);
 }
@@ -196,7 +182,7 @@ TPreparedCopy PrepareFileCopy(const QString& source, const QString& target)
     if (KindOfPath(target) != PathKind::Missing)
         return TPreparedCopy(TPlaceResult::TargetExists);
 
-    const QString folder = folderOf(target);
+    const QString folder = FolderOf(target);
     // Leftovers of a killed run are cleaned up the first time this process writes there.
     static QSet<QString> cleanedFolders;
     if (!cleanedFolders.contains(folder)) {
@@ -210,8 +196,10 @@ TPreparedCopy PrepareFileCopy(const QString& source, const QString& target)
     copy.m_target = target;
     FileDescriptor out;
     for (int attempt = 0; !out.isOpen(); ++attempt) {
-        const QString temporary
-            = folder + QStringLiteral("/.plumtide-%1-%2.part").arg(::getpid()).arg(counter++);
+        const QString temporary = folder
+            + QStringLiteral("/.plumtide-%1-%2.part")
+                  .arg(QCoreApplication::applicationPid())
+                  .arg(counter++);
         try {
             out = CreateNewFile(temporary);
             copy.m_temporary = temporary;
@@ -224,17 +212,17 @@ TPreparedCopy PrepareFileCopy(const QString& source, const QString& target)
     CopyContents(in, out, source, target);
     StartWriteback(out);
     copy.m_size = SizeOf(out);
-    copy.m_fd = out.release();
+    copy.m_file = std::move(out);
     return copy;
 }
 
 TPlaceResult CommitFileCopy(TPreparedCopy& copy)
 {
-    if (copy.m_result != TPlaceResult::Placed || copy.m_fd < 0)
+    if (copy.m_result != TPlaceResult::Placed || !copy.m_file.isOpen())
         return copy.m_result;
     // Not placed until it has its name: an error on the way must not read as success.
     copy.m_result = TPlaceResult::NotCopied;
-    FileDescriptor out(std::exchange(copy.m_fd, -1));
+    FileDescriptor out(std::move(copy.m_file));
     SyncFile(out, copy.m_target);
     if (out.close() != 0)
         throw IOError(QStringLiteral("Cannot write"), copy.m_target, errno);
@@ -254,7 +242,7 @@ TPlaceResult PlaceFileCopy(const QString& source, const QString& target)
     TPreparedCopy copy = PrepareFileCopy(source, target);
     if (copy.result() != TPlaceResult::Placed || CommitFileCopy(copy) != TPlaceResult::Placed)
         return copy.result();
-    if (!SyncFolder(folderOf(target)))
+    if (!SyncFolder(FolderOf(target)))
         throw IOError(QStringLiteral("Cannot flush the folder of"), target, errno);
     return TPlaceResult::Placed;
 }
@@ -264,26 +252,8 @@ bool SameContents(const QString& a, const QString& b)
     try {
         const FileDescriptor first = OpenForReading(a);
         const FileDescriptor second = OpenForReading(b);
-        if (SizeOf(first) != SizeOf(second) || SizeOf(first) < 0)
-            return false;
-        std::vector<char> bufferA(1 << 20), bufferB(1 << 20);
-        for (;;) {
-            const ssize_t readA = ::read(first.get(), bufferA.data(), bufferA.size());
-            if (readA < 0)
-                return false;
-            if (readA == 0)
-                return true;
-            ssize_t readB = 0;
-            while (readB < readA) {
-                const ssize_t n = ::read(
-                    second.get(), bufferB.data() + readB, static_cast<size_t>(readA - readB));
-                if (n <= 0)
-                    return false;
-                readB += n;
-            }
-            if (std::memcmp(bufferA.data(), bufferB.data(), static_cast<size_t>(readA)) != 0)
-                return false;
-        }
+        const qint64 size = SizeOf(first);
+        return size >= 0 && size == SizeOf(second) && SameBytes(first, second);
     } catch (...) {
         return false;
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/fileops.h"
+
 #include <QString>
 #include <QtGlobal>
 
@@ -68,6 +70,8 @@ public:
     }
     TPreparedCopy(TPreparedCopy&&) noexcept;
     TPreparedCopy& operator=(TPreparedCopy&&) noexcept;
+    TPreparedCopy(const TPreparedCopy&) = delete;
+    TPreparedCopy& operator=(const TPreparedCopy&) = delete;
     ~TPreparedCopy();
 
     // Placed: ready to commit; otherwise why nothing was written.
@@ -83,7 +87,7 @@ private:
     QString m_temporary;
     QString m_target;
     qint64 m_size = 0;
-    int m_fd = -1;
+    FileDescriptor m_file;
 };
 
 // The first half of PlaceFileCopy: checks, copies into the temporary file and starts

@@ -1,19 +1,15 @@
 #include "core/mover.h"
 
 #include "core/fileutils.h"
-#include "core/scanner.h"
 #include "platform/atomicfile.h"
 #include "platform/errors.h"
 #include "platform/fileops.h"
 #include "platform/paths.h"
 
-#include <QFileInfo>
 #include <QSet>
 
 #include <algorithm>
 #include <cerrno>
-#include <limits>
-#include <sys/stat.h>
 
 namespace plumtide
 {
@@ -21,129 +17,221 @@ namespace plumtide
 namespace
 {
 
-// Names that are tried in the doubles folder before giving up on a file.
-constexpr int kMaxDoubleNumber = 10000;
-
-enum class TStoreResult { Stored, AlreadyThere, NotCopied };
-
 // Copies waiting for their commit are committed together once this many are waiting or
 // they hold this many bytes: the disk then writes them side by side, which a flush after
 // every single file would prevent, and a move still never holds much uncommitted work.
 constexpr size_t kMaxPendingCopies = 16;
 constexpr qint64 kMaxPendingBytes = 64 << 20;
 
-// Carries out, or in a dry run only imagines, the file operations of a move.
-//
-// A file is moved in two steps: its copy is prepared under a temporary name (and the disk
-// starts writing it), and later, together with the other waiting copies, committed: flushed,
-// renamed into place, its folder flushed, and only then is the source deleted. Until then
-// the sets below make later rows see the move as done. Events are held back while copies
-// wait, so that they reach the reporter in row order and only once they are true. A dry
-// run records what it would create and remove in the same sets and never commits anything.
-class MoveActions
+// How often a row is decided again when the disk changed between deciding and acting (a
+// name taken meanwhile) before the file is left where it is.
+constexpr int kMaxAttempts = 3;
+
+// Why one file could not be placed, from the system's error.
+QString reasonOf(int errnoValue)
+{
+    switch (errnoValue) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return skip::PermissionDenied;
+    case ENAMETOOLONG:
+        return skip::PathTooLong;
+    case EINVAL:
+    case EILSEQ:
+        return skip::NameRefused;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        return skip::NoSpace;
+    case ENOENT:
+        return skip::FolderMissing;
+    default:
+        return skip::CopyFailed;
+    }
+}
+
+TMoveEvent skipped(const QString& file, const QString& reason)
+{
+    return TMoveEvent { TMoveOutcome::Skipped, file, QString(), reason };
+}
+
+} // namespace
+
+// The executor. A file is placed in two steps: its copy is prepared under a temporary name
+// (and the disk starts writing it), and later, together with the other waiting copies,
+// committed: flushed, renamed into place, its folder flushed, and only then is the source
+// deleted. Until then the overlay makes later rows see the move as done. Events are held
+// back while copies wait, so that they reach the reporter in row order and only once they
+// are true.
+class TMoveRun::Executor
 {
 public:
-    explicit MoveActions(bool dryRun, MoveReporter reporter, const QStringList& dryRunFolders = {})
-        : m_dryRun(dryRun)
+    Executor(const TMoveSettings& settings, MoveReporter reporter)
+        : m_settings(settings)
         , m_reporter(std::move(reporter))
-        , m_dryRunFolders(dryRunFolders.begin(), dryRunFolders.end())
+        , m_world(m_disk)
+        , m_decider(m_settings)
     {
     }
 
-    bool folderExists(const QString& path) const
+    bool run(const std::vector<TPlanRow>& rows, Pump& pump)
     {
-        return FolderExists(path) || (m_dryRun && m_dryRunFolders.contains(path));
+        return guarded([&] {
+            for (const TPlanRow& row : rows) {
+                if (!pump.keepGoing()) {
+                    commit();
+                    m_summary.end = TRunEnd::Aborted;
+                    return false;
+                }
+                carryOut([&] { return m_decider.decide(row, m_world); });
+            }
+            commit();
+            m_summary.end = TRunEnd::Completed;
+            return true;
+        });
     }
 
-    bool fileExists(const QString& path) const
+    TMoveEvent setAside(const QString& file)
     {
-        if (m_removed.contains(path))
-            return false;
-        return m_created.contains(path) || FileExists(path);
+        guarded([&] {
+            carryOut([&] {
+                const TFileStatus status = m_world.status(file);
+                if (status.kind != PathKind::File)
+                    return TMoveAction { TActionKind::Skip, file, QString(), skip::Missing };
+                if (m_world.inUse(file))
+                    return TMoveAction { TActionKind::Skip, file, QString(), skip::InUse };
+                return m_decider.setAside(file, m_world);
+            });
+            commit();
+            m_summary.end = TRunEnd::Completed;
+            return true;
+        });
+        return m_lastEvent;
     }
 
-    bool nameTaken(const QString& path) const
+    const TMoveSummary& summary() const { return m_summary; }
+
+private:
+    struct Pending {
+        TPreparedCopy copy;
+        TMoveAction action;
+        size_t event; // index in m_held
+        QString failure; // why its commit failed
+    };
+
+    template <typename Work> bool guarded(Work work)
     {
-        if (m_removed.contains(path))
-            return false;
-        return m_created.contains(path) || KindOfPath(path) != PathKind::Missing;
+        try {
+            return work();
+        } catch (const std::exception& error) {
+            // The rows before the error are carried out: their copies are complete.
+            try {
+                commit();
+            } catch (...) {
+                abandon();
+            }
+            m_summary.end = TRunEnd::Failed;
+            m_summary.failure = QString::fromUtf8(error.what());
+            throw;
+        }
     }
 
-    qint32 sizeOf(const QString& path) const
+    // Decides and acts; decides again when the disk changed under the action.
+    template <typename Decide> void carryOut(Decide decide)
     {
-        if (!m_dryRun)
-            return FileSizeOf(path);
-        // Without clearing read-only, which would be a change.
-        if (!FileExists(path) || IsFileInUse(path))
-            return 0;
-        return static_cast<qint32>(
-            std::min<qint64>(QFileInfo(path).size(), std::numeric_limits<qint32>::max()));
+        for (int attempt = 1;; ++attempt) {
+            const TMoveAction action = decide();
+            if (act(action))
+                return;
+            if (attempt == kMaxAttempts) {
+                report(skipped(action.file, skip::CopyFailed));
+                return;
+            }
+        }
     }
 
-    bool remove(const QString& path)
+    // Carries out one action; false when it could not because the disk changed since it
+    // was decided.
+    bool act(const TMoveAction& action)
     {
-        if (m_dryRun) {
-            m_removed.insert(path);
+        switch (action.kind) {
+        case TActionKind::Stop:
+            throw IOError(action.reason, action.target, ENOENT);
+        case TActionKind::Move:
+        case TActionKind::SetDoubleAside:
+            return place(action);
+        case TActionKind::DropDouble:
+        case TActionKind::DeleteDouble:
+        case TActionKind::DeleteSmall:
+            if (!RemoveFile(action.file)) {
+                report(skipped(action.file,
+                    action.kind == TActionKind::DeleteSmall ? skip::NotDeleted
+                                                            : skip::DoubleNotDeleted));
+                return true;
+            }
+            break;
+        case TActionKind::Skip:
+            if (action.reason == skip::Missing || action.reason == skip::FolderMissing)
+                checkRunFolders(action);
+            break;
+        case TActionKind::KeepDouble:
+        case TActionKind::KeepOwnDouble:
+        case TActionKind::InPlace:
+            break;
+        }
+        m_decider.done(action);
+        report(EventOf(action));
+        return true;
+    }
+
+    bool place(const TMoveAction& action)
+    {
+        TPreparedCopy copy;
+        try {
+            copy = PrepareFileCopy(action.file, action.target);
+        } catch (const IOError& error) {
+            checkRunFolders(action);
+            report(skipped(action.file, reasonOf(error.errnoValue())));
             return true;
         }
-        return RemoveFile(path);
-    }
-
-    // Moves `source` to `target` (which must be free): Placed when the move is under way;
-    // the event reported next belongs to it.
-    TPlaceResult move(const QString& source, const QString& target)
-    {
-        if (m_dryRun) {
-            if (source.size() > MaxCopyPathLength || target.size() > MaxCopyPathLength
-                || IsFileInUse(source))
-                return TPlaceResult::NotCopied;
-            if (nameTaken(target))
-                return TPlaceResult::TargetExists;
-            m_created.insert(target);
-            m_removed.insert(source);
-            return TPlaceResult::Placed;
+        switch (copy.result()) {
+        case TPlaceResult::TargetExists:
+            return false;
+        case TPlaceResult::NotCopied:
+            report(skipped(action.file,
+                !FileExists(action.file)       ? skip::Missing
+                    : IsFileInUse(action.file) ? skip::InUse
+                                               : skip::CopyFailed));
+            return true;
+        case TPlaceResult::Placed:
+            break;
         }
-        TPreparedCopy copy = PrepareFileCopy(source, target);
-        if (copy.result() != TPlaceResult::Placed)
-            return copy.result();
         m_pendingBytes += copy.size();
-        m_created.insert(target);
-        m_removed.insert(source);
-        m_pending.push_back(Pending { std::move(copy), source, m_held.size() });
-        return TPlaceResult::Placed;
+        m_world.apply(action);
+        m_decider.done(action);
+        m_pending.push_back(Pending { std::move(copy), action, m_held.size(), QString() });
+        report(EventOf(action));
+        return true;
     }
 
-    // Sets `file` aside in `folder` under its own name or the first free numbered one,
-    // unless a file there already has its contents.
-    TStoreResult storeDouble(const QString& file, const QString& folder, QString* storedAs)
+    // A folder of the run that is gone ends the run rather than skipping every file left.
+    void checkRunFolders(const TMoveAction& action) const
     {
-        const QString name = FileNameOf(file);
-        for (int number = 1; number <= kMaxDoubleNumber; ++number) {
-            const QString candidate
-                = JoinPath(folder, number == 1 ? name : NumberedFileName(name, number));
-            *storedAs = candidate;
-            if (nameTaken(candidate)) {
-                if (!m_created.contains(candidate) && FileExists(candidate)
-                    && SameContents(file, candidate))
-                    return TStoreResult::AlreadyThere;
-                continue;
-            }
-            switch (move(file, candidate)) {
-            case TPlaceResult::Placed:
-                return TStoreResult::Stored;
-            case TPlaceResult::NotCopied:
-                return TStoreResult::NotCopied;
-            case TPlaceResult::TargetExists: // taken meanwhile: try the next name
-                break;
-            }
+        for (const QString* folder : { &m_settings.sourceFolder, &m_settings.destinationFolder }) {
+            if (!folder->isEmpty() && KindOfPath(*folder) != PathKind::Folder)
+                throw IOError(QStringLiteral("The folder is gone:"), *folder, ENOENT);
         }
-        return TStoreResult::NotCopied;
+        const bool toDoubles = action.kind == TActionKind::SetDoubleAside;
+        if (toDoubles && KindOfPath(m_settings.doublesFolder) != PathKind::Folder)
+            throw IOError(
+                QStringLiteral("The doubles folder is missing:"), m_settings.doublesFolder, ENOENT);
     }
 
     void report(const TMoveEvent& event)
     {
         if (m_pending.empty()) {
-            m_reporter(event);
+            deliver(event);
             return;
         }
         m_held.push_back(event);
@@ -151,35 +239,49 @@ public:
             commit();
     }
 
+    void deliver(const TMoveEvent& event)
+    {
+        m_summary.count(event);
+        m_lastEvent = event;
+        m_reporter(event);
+    }
+
     // Commits the waiting copies, deletes their sources, and reports what was held back.
     void commit()
     {
         QSet<QString> folders;
         for (Pending& pending : m_pending) {
-            if (CommitFileCopy(pending.copy) == TPlaceResult::Placed)
-                folders.insert(QFileInfo(pending.copy.target()).path());
+            try {
+                if (CommitFileCopy(pending.copy) == TPlaceResult::Placed)
+                    folders.insert(FolderOf(pending.copy.target()));
+            } catch (const IOError& error) {
+                // This copy is dropped; its file stays where it is.
+                pending.failure = reasonOf(error.errnoValue());
+            }
         }
         for (const QString& folder : folders) {
             if (!SyncFolder(folder))
                 throw IOError(QStringLiteral("Cannot flush the folder"), folder, errno);
         }
         for (Pending& pending : m_pending) {
-            m_created.remove(pending.copy.target());
-            m_removed.remove(pending.source);
+            const QString& file = pending.action.file;
+            m_world.forget(pending.copy.target());
+            m_world.forget(file);
             if (pending.copy.result() == TPlaceResult::Placed) {
-                RemoveFile(pending.source);
-            } else {
-                // Something took the name while the copy was written: the file stays.
-                m_held[pending.event] = TMoveEvent { TMoveOutcome::Skipped, pending.source,
-                    QString(), skip::CopyFailed };
+                RemoveFile(file);
+                continue;
             }
+            // Something took the name while the copy was written, or the commit failed.
+            m_decider.forget(file);
+            m_held[pending.event]
+                = skipped(file, pending.failure.isEmpty() ? skip::CopyFailed : pending.failure);
         }
         m_pending.clear();
         m_pendingBytes = 0;
         std::vector<TMoveEvent> held;
         held.swap(m_held);
         for (const TMoveEvent& event : held)
-            m_reporter(event);
+            deliver(event);
     }
 
     // After an error: the waiting copies are dropped (their sources stay where they are) and
@@ -196,36 +298,57 @@ public:
         m_pending.clear();
         m_held.clear();
         for (const TMoveEvent& event : happened)
-            m_reporter(event);
+            deliver(event);
     }
 
-private:
-    struct Pending {
-        TPreparedCopy copy;
-        QString source;
-        size_t event; // index in m_held
-    };
-
-    bool m_dryRun;
+    const TMoveSettings m_settings;
     MoveReporter m_reporter;
-    QSet<QString> m_dryRunFolders;
-    QSet<QString> m_created;
-    QSet<QString> m_removed;
+    TDiskView m_disk;
+    TOverlayView m_world; // the disk with the waiting copies laid over it
+    TMoveDecider m_decider;
     std::vector<Pending> m_pending;
     qint64 m_pendingBytes = 0;
     std::vector<TMoveEvent> m_held;
+    TMoveSummary m_summary;
+    TMoveEvent m_lastEvent { TMoveOutcome::Skipped, QString(), QString(), skip::CopyFailed };
 };
 
-QString whyNotCopied(const QString& source, const QString& target)
+TMoveRun::TMoveRun(const TMoveSettings& settings, MoveReporter report)
+    : m_executor(std::make_unique<Executor>(settings, std::move(report)))
 {
-    if (source.size() > MaxCopyPathLength || target.size() > MaxCopyPathLength)
-        return skip::PathTooLong;
-    if (IsFileInUse(source))
-        return skip::InUse;
-    return skip::CopyFailed;
 }
 
-} // namespace
+TMoveRun::~TMoveRun() = default;
+
+bool TMoveRun::run(const std::vector<TPlanRow>& rows, Pump& pump)
+{
+    return m_executor->run(rows, pump);
+}
+
+TMoveEvent TMoveRun::setAside(const QString& file)
+{
+    return m_executor->setAside(file);
+}
+
+const TMoveSummary& TMoveRun::summary() const
+{
+    return m_executor->summary();
+}
+
+bool MovePlannedFiles(const std::vector<TPlanRow>& rows, const TMoveSettings& settings, Pump& pump,
+    const MoveReporter& report)
+{
+    TMoveRun run(settings, report);
+    return run.run(rows, pump);
+}
+
+TMoveEvent MoveToDoublesFolder(const QString& file, const QString& doublesFolder)
+{
+    TMoveSettings settings;
+    settings.doublesFolder = doublesFolder;
+    TMoveRun run(settings, [](const TMoveEvent&) {});
+    return run.setAside(file);
+}
 
 QString NumberedFileName(const QString& fileName, int number)
 {
@@ -244,133 +367,9 @@ void CreateArtistFolders(const QString& destination, const QStringList& keys,
         const QString folder = JoinPath(destination, key);
         if (FolderExists(folder))
             continue;
-        if (::mkdir(EncodePath(folder).constData(), 0777) != 0)
-            throw IOError(QStringLiteral("Cannot create the folder"), folder, errno);
+        CreateFolder(folder);
         if (onCreated)
             onCreated(folder);
-    }
-}
-
-QString MoveToDoublesFolder(const QString& file, const QString& doublesFolder)
-{
-    bool stored = false;
-    MoveActions actions(false,
-        [&](const TMoveEvent& event) { stored = event.outcome == TMoveOutcome::DoubleMoved; });
-    QString storedAs;
-    switch (actions.storeDouble(file, doublesFolder, &storedAs)) {
-    case TStoreResult::NotCopied:
-        return QString();
-    case TStoreResult::AlreadyThere:
-        actions.remove(file);
-        return storedAs;
-    case TStoreResult::Stored:
-        actions.report(TMoveEvent { TMoveOutcome::DoubleMoved, file, storedAs, QString() });
-        actions.commit();
-        return stored ? storedAs : QString();
-    }
-    return QString();
-}
-
-namespace
-{
-
-// The rows in order; false when the pump stopped them.
-bool moveRows(const std::vector<TPlanRow>& rows, const TMoveSettings& settings, Pump& pump,
-    MoveActions& actions)
-{
-    QSet<QString> handled; // files an earlier row moved or deleted
-    const qint64 limit = qint64(settings.smallFileLimit) * 1024;
-    const auto skipped = [&](const QString& file, const QString& reason) {
-        actions.report(TMoveEvent { TMoveOutcome::Skipped, file, QString(), reason });
-    };
-
-    for (const TPlanRow& row : rows) {
-        if (!pump.keepGoing())
-            return false;
-        const QString& file = row.file;
-        if (!actions.fileExists(file)) {
-            skipped(file, handled.contains(file) ? skip::AlreadyMoved : skip::Missing);
-            continue;
-        }
-
-        if (settings.deleteSmallFiles && actions.sizeOf(file) < limit) {
-            if (!IsFileInUse(file) && actions.remove(file)) {
-                handled.insert(file);
-                actions.report(
-                    TMoveEvent { TMoveOutcome::SmallDeleted, file, QString(), QString() });
-                continue;
-            }
-            // In use (its size reads as 0), or a delete that failed.
-            skipped(file, IsFileInUse(file) ? skip::InUse : skip::NotDeleted);
-            continue;
-        }
-
-        if (IsFileInUse(file)) {
-            skipped(file, skip::InUse);
-            continue;
-        }
-        if (!actions.folderExists(row.folder)) {
-            skipped(file, skip::FolderMissing);
-            continue;
-        }
-
-        const QString target = JoinPath(row.folder, FileNameOf(file));
-        if (!actions.fileExists(target)) {
-            const TPlaceResult placed = actions.move(file, target);
-            if (placed == TPlaceResult::Placed) {
-                handled.insert(file);
-                actions.report(TMoveEvent { TMoveOutcome::Moved, file, target, QString() });
-                continue;
-            }
-            if (placed == TPlaceResult::NotCopied) {
-                skipped(file, whyNotCopied(file, target));
-                continue;
-            }
-            // Something that is not a file has the name: treat it as taken, like a file.
-        }
-
-        // A double.
-        if (settings.moveDoubles) {
-            QString storedAs;
-            const TStoreResult stored
-                = actions.storeDouble(file, settings.doublesFolder, &storedAs);
-            if (stored == TStoreResult::NotCopied) {
-                skipped(file, whyNotCopied(file, storedAs));
-                continue;
-            }
-            if (stored == TStoreResult::AlreadyThere)
-                actions.remove(file);
-            handled.insert(file);
-            actions.report(TMoveEvent { TMoveOutcome::DoubleMoved, file, storedAs, QString() });
-        } else if (settings.deleteDoubles) {
-            actions.remove(file);
-            handled.insert(file);
-            actions.report(TMoveEvent { TMoveOutcome::DoubleDeleted, file, QString(), QString() });
-        } else {
-            actions.report(TMoveEvent { TMoveOutcome::DoubleKept, file, QString(), QString() });
-        }
-    }
-    return true;
-}
-
-} // namespace
-
-bool MovePlannedFiles(const std::vector<TPlanRow>& rows, const TMoveSettings& settings, Pump& pump,
-    const MoveReporter& report)
-{
-    MoveActions actions(settings.dryRun, report, settings.dryRunFolders);
-    try {
-        const bool completed = moveRows(rows, settings, pump, actions);
-        actions.commit();
-        return completed;
-    } catch (...) {
-        // The rows before the error are carried out: their copies are complete.
-        try {
-            actions.commit();
-        } catch (...) {
-            actions.abandon();
-        }
-        throw;
     }
 }
 

@@ -42,7 +42,7 @@ private:
 
 // Everything planning decides about one artist key; files with equal keys share it.
 struct KeyOutcome {
-    std::vector<std::pair<int, double>> rows; // folder index and score, in folder order
+    std::vector<std::pair<int, double>> rows; // folder index and score, best first
     bool anyBelow = false; // some folder scored below the percentage
     QString candidate; // the key normalised once more
     bool folderExists = false; // some listed name scores above the percentage
@@ -115,8 +115,11 @@ private:
                     outcome.anyBelow = true;
             }
         }
-        std::sort(outcome.rows.begin(), outcome.rows.end(),
-            [](const auto& a, const auto& b) { return a.first < b.first; });
+        // The move takes a file's first row: the best folder comes first, and among equal
+        // scores the one listed first.
+        std::sort(outcome.rows.begin(), outcome.rows.end(), [](const auto& a, const auto& b) {
+            return a.second != b.second ? a.second > b.second : a.first < b.first;
+        });
         if (!outcome.anyBelow)
             return outcome; // the new-artist test is never reached for this key
 

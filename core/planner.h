@@ -11,7 +11,8 @@ namespace plumtide
 {
 
 // What sort planning decides: every (file, folder) pair that reaches the compare
-// percentage, files in list order and, per file, folders in list order; and the artists
+// percentage, files in list order and, per file, the best-scoring folder first (equal scores
+// in list order), since the move takes a file's first row; and the artists
 // that have no folder yet, in the order found, without duplicates (ignoring case).
 struct TSortPlan {
     std::vector<TPlanRow> rows;

@@ -117,13 +117,6 @@ void walk(const QString& start, bool skipHiddenFolders, bool filesToo, Pump& pum
 
 } // namespace
 
-QString JoinPath(const QString& folder, const QString& name)
-{
-    if (folder.endsWith(QLatin1Char('/')))
-        return folder + name;
-    return folder + QLatin1Char('/') + name;
-}
-
 QStringList GetFileList(const QString& folder, const QString& extension, Pump& pump,
     DetailsSink& details, const FileInUseTest& isFileInUse)
 {
@@ -149,11 +142,6 @@ QStringList GetFileList(const QString& folder, const QString& extension, Pump& p
     return result;
 }
 
-QString FileNameOf(const QString& path)
-{
-    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
-}
-
 QStringList GetFileList(
     const QString& folder, const QString& extension, Pump& pump, DetailsSink& details)
 {
@@ -176,18 +164,6 @@ QStringList GetDirList(const QString& folder, Pump& pump, DetailsSink& details)
     list.resize(1);
     list.append(below);
     return list;
-}
-
-QString RelativeFolderName(const QString& destination, const QString& folder)
-{
-    if (folder.size() <= destination.size() || !folder.startsWith(destination))
-        return QString();
-    if (destination.endsWith(QLatin1Char('/')))
-        return folder.mid(destination.size());
-    // "/music2/Abba" is not below "/music".
-    if (folder.at(destination.size()) != QLatin1Char('/'))
-        return QString();
-    return folder.mid(destination.size() + 1);
 }
 
 void SortPaths(QStringList& paths)

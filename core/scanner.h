@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/pump.h"
+#include "platform/paths.h"
 
 #include <QLatin1String>
 #include <QString>
@@ -21,13 +22,6 @@ inline constexpr QLatin1String FileInUseSuffix(" File in use");
 // moving it) would fail on it. The file is left where it is and reported instead, with its
 // undecodable bytes shown as U+FFFD. A folder so named is neither listed nor walked.
 inline constexpr QLatin1String UndecodableNameSuffix(" Name is not valid UTF-8");
-
-// `folder` and `name` with exactly one '/' between them; a folder that already ends in '/'
-// (the root, or a path typed that way) gets none added.
-QString JoinPath(const QString& folder, const QString& name);
-
-// The last component of a path: a file's name.
-QString FileNameOf(const QString& path);
 
 // Full paths of every file below `folder`, at any depth, whose extension (from the last dot
 // of its name, the dot included) equals `extension` without regard to case. Hidden files
@@ -53,11 +47,6 @@ QStringList GetFileList(
 // once, under the path it is walked by. `details` is cleared and only gets lines for
 // names that cannot be decoded. The folders after the first are sorted with SortPaths.
 QStringList GetDirList(const QString& folder, Pump& pump, DetailsSink& details);
-
-// The part of `folder`'s path below `destination`: "/music/Pop/Madonna" below "/music"
-// (or "/music/") is "Pop/Madonna", and below "/" it is "music/Pop/Madonna". Empty when
-// `folder` is not below `destination`.
-QString RelativeFolderName(const QString& destination, const QString& folder);
 
 // Sorts without regard to case in the collation of the user's locale. Names that differ
 // only in case (two files on Linux) are ordered by their exact text, so the order is

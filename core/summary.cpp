@@ -98,6 +98,8 @@ QString TMoveSummary::text() const
     case TRunEnd::Aborted:
         return QStringLiteral("Move aborted; before that: %1").arg(done);
     case TRunEnd::Failed:
+        if (failure.isEmpty())
+            return QStringLiteral("Move stopped by an error; before that: %1").arg(done);
         return QStringLiteral("Move stopped: %1; before that: %2").arg(failure, done);
     }
     return done;

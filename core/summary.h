@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/mover.h"
+#include "core/moveevents.h"
 
 #include <QString>
 

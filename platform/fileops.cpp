@@ -1,11 +1,15 @@
 #include "platform/fileops.h"
 
 #include "platform/errors.h"
+#include "platform/folderreader.h"
 #include "platform/paths.h"
+
+#include <QFile>
 
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -38,6 +42,22 @@ PathKind KindOfPath(const QString& path)
     if (S_ISDIR(st.st_mode))
         return PathKind::Folder;
     return PathKind::Other;
+}
+
+TFileStatus StatusOf(const QString& path)
+{
+    struct stat st {
+    };
+    TFileStatus status;
+    if (path.isEmpty() || ::stat(EncodePath(path).constData(), &st) != 0)
+        return status;
+    status.kind = S_ISREG(st.st_mode) ? PathKind::File
+        : S_ISDIR(st.st_mode)         ? PathKind::Folder
+                                      : PathKind::Other;
+    status.size = static_cast<qint64>(st.st_size);
+    status.device = static_cast<quint64>(st.st_dev);
+    status.inode = static_cast<quint64>(st.st_ino);
+    return status;
 }
 
 FileDescriptor::~FileDescriptor()
@@ -256,6 +276,48 @@ bool RenameNoReplace(const QString& from, const QString& to)
         return false;
     ::unlink(source.constData());
     return true;
+}
+
+void CreateFolder(const QString& path)
+{
+    if (::mkdir(EncodePath(path).constData(), 0777) != 0)
+        throw IOError(QStringLiteral("Cannot create the folder"), path, errno);
+}
+
+bool SameBytes(const FileDescriptor& a, const FileDescriptor& b)
+{
+    std::vector<char> bufferA(size_t { 1 } << 20);
+    std::vector<char> bufferB(bufferA.size());
+    for (;;) {
+        const ssize_t readA = ::read(a.get(), bufferA.data(), bufferA.size());
+        if (readA < 0)
+            return false;
+        ssize_t readB = 0;
+        while (readB < readA) {
+            const ssize_t n
+                = ::read(b.get(), bufferB.data() + readB, static_cast<size_t>(readA - readB));
+            if (n <= 0)
+                return false;
+            readB += n;
+        }
+        if (readA == 0) {
+            // Both must end here.
+            char extra = 0;
+            return ::read(b.get(), &extra, 1) == 0;
+        }
+        if (std::memcmp(bufferA.data(), bufferB.data(), static_cast<size_t>(readA)) != 0)
+            return false;
+    }
+}
+
+QStringList EntryNames(const QString& folder)
+{
+    QStringList names;
+    FolderReader reader(EncodePath(folder));
+    FolderEntry entry;
+    while (reader.next(entry))
+        names.append(QFile::decodeName(entry.name));
+    return names;
 }
 
 bool ProcessExists(qint64 pid)

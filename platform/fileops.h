@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 #include <utility>
@@ -20,6 +21,22 @@ enum class PathKind {
     Other,
 };
 PathKind KindOfPath(const QString& path);
+
+// What one stat() of a path tells, symbolic links followed.
+struct TFileStatus {
+    PathKind kind = PathKind::Missing;
+    qint64 size = 0;
+    quint64 device = 0;
+    quint64 inode = 0;
+
+    // Whether both name the same existing file or folder, however the paths were spelt.
+    bool sameAs(const TFileStatus& other) const
+    {
+        return kind != PathKind::Missing && other.kind != PathKind::Missing
+            && device == other.device && inode == other.inode;
+    }
+};
+TFileStatus StatusOf(const QString& path);
 
 // Owns one open descriptor and closes it when destroyed.
 class FileDescriptor
@@ -120,6 +137,17 @@ FileDescriptor CreateNewFile(const QString& path);
 // Renames `from` to `to` unless something exists at `to`: then false with errno EEXIST and
 // nothing changed. Other failures: false with errno set.
 bool RenameNoReplace(const QString& from, const QString& to);
+
+// Creates one folder (its parent must exist). Throws IOError, EEXIST included.
+void CreateFolder(const QString& path);
+
+// Whether two open files have the same bytes from their current offsets to their ends.
+// False when either cannot be read.
+bool SameBytes(const FileDescriptor& a, const FileDescriptor& b);
+
+// The names of the entries of a folder (not "." and ".."), as decoded file names; empty when
+// the folder cannot be read.
+QStringList EntryNames(const QString& folder);
 
 // Whether a process with this id exists.
 bool ProcessExists(qint64 pid);

@@ -40,6 +40,38 @@ QString ConfigHome()
     return QDir::homePath() + QStringLiteral("/.config");
 }
 
+QString JoinPath(const QString& folder, const QString& name)
+{
+    if (folder.endsWith(QLatin1Char('/')))
+        return folder + name;
+    return folder + QLatin1Char('/') + name;
+}
+
+QString FileNameOf(const QString& path)
+{
+    return path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+QString FolderOf(const QString& path)
+{
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    if (slash < 0)
+        return QStringLiteral(".");
+    return slash == 0 ? QStringLiteral("/") : path.left(slash);
+}
+
+QString RelativeFolderName(const QString& destination, const QString& folder)
+{
+    if (folder.size() <= destination.size() || !folder.startsWith(destination))
+        return QString();
+    if (destination.endsWith(QLatin1Char('/')))
+        return folder.mid(destination.size());
+    // "/music2/Abba" is not below "/music".
+    if (folder.at(destination.size()) != QLatin1Char('/'))
+        return QString();
+    return folder.mid(destination.size() + 1);
+}
+
 QByteArray EncodePath(const QString& path)
 {
     return QFile::encodeName(path);

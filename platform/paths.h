@@ -18,6 +18,22 @@ QString ProgramFolder();
 // ${XDG_CONFIG_HOME:-$HOME/.config}, read at each call so tests can point it elsewhere.
 QString ConfigHome();
 
+// `folder` and `name` with exactly one '/' between them; a folder that already ends in '/'
+// (the root, or a path typed that way) gets none added.
+QString JoinPath(const QString& folder, const QString& name);
+
+// The last component of a path: a file's name.
+QString FileNameOf(const QString& path);
+
+// The folder part of a path: everything before its last '/', "/" for an entry of the root,
+// "." for a bare name.
+QString FolderOf(const QString& path);
+
+// The part of `folder`'s path below `destination`: "/music/Pop/Madonna" below "/music"
+// (or "/music/") is "Pop/Madonna", and below "/" it is "music/Pop/Madonna". Empty when
+// `folder` is not below `destination`.
+QString RelativeFolderName(const QString& destination, const QString& folder);
+
 // Encodes a path for the file-system calls (the bytes the name has on disk).
 QByteArray EncodePath(const QString& path);
 

@@ -160,4 +160,15 @@ void WriteDestinationFolder(TSettingsStore& store, const QString& folder)
     WriteString(store, QStringLiteral("Destination"), folder);
 }
 
+TMoveSettings MoveSettingsOf(const TWorkingCopy& copy)
+{
+    TMoveSettings move;
+    move.deleteSmallFiles = copy.deleteSmallFiles;
+    move.smallFileLimit = copy.smallFileLimit;
+    move.moveDoubles = copy.moveDoubles;
+    move.deleteDoubles = copy.deleteDoubles;
+    move.doublesFolder = copy.doublesFolder;
+    return move;
+}
+
 } // namespace plumtide

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/movesettings.h"
 #include "settings/settingsstore.h"
 
 #include <QString>
@@ -50,6 +51,9 @@ struct TWorkingCopy {
 // Destination, DoDelFile, delFileSize. An unreadable value raises SettingsError there;
 // the fields after it keep what they held.
 void LoadWorkingCopy(const TSettingsStore& store, TWorkingCopy& copy, const QString& programFolder);
+
+// What a move takes from the working copy: small files, doubles and the doubles folder.
+TMoveSettings MoveSettingsOf(const TWorkingCopy& copy);
 
 // What the settings window's controls hold.
 struct TOptionsValues {

@@ -167,16 +167,15 @@ std::vector<TFolderRow> folderRowsOf(const TListModel& list)
     return rows;
 }
 
-// The plan as the move takes it: file and folder of every row that names a file.
+// The plan as the move takes it: every row that names a file.
 std::vector<TPlanRow> planRowsOf(const TListModel& plan)
 {
     std::vector<TPlanRow> rows;
     rows.reserve(static_cast<size_t>(plan.count()));
     for (int i = 0; i < plan.count(); ++i) {
-        // The placeholder is no file, even if the working folder held one of that name.
-        if (plan.caption(i) == QLatin1String(kNoArtistsFound))
-            continue;
-        rows.push_back({ plan.caption(i), 0.0, plan.text(i, 2) });
+        const TListRow& row = plan.row(i);
+        if (row.kind == TListRow::Kind::Item)
+            rows.push_back({ row.caption, row.score, row.subItems.value(1) });
     }
     return rows;
 }
@@ -188,19 +187,8 @@ std::vector<TListRow> planListRows(const std::vector<TPlanRow>& plan)
     rows.reserve(plan.size());
     for (const TPlanRow& row : plan)
         rows.push_back({ row.file, { FormatScore(row.score, locale), row.folder, QString() },
-            TImageList::MusicNotes });
+            TImageList::MusicNotes, TListRow::Kind::Item, row.score });
     return rows;
-}
-
-TMoveSettings moveSettingsOf(const TWorkingCopy& settings)
-{
-    TMoveSettings move;
-    move.deleteSmallFiles = settings.deleteSmallFiles;
-    move.smallFileLimit = settings.smallFileLimit;
-    move.moveDoubles = settings.moveDoubles;
-    move.deleteDoubles = settings.deleteDoubles;
-    move.doublesFolder = settings.doublesFolder;
-    return move;
 }
 
 const QString kSourceViewText
@@ -581,9 +569,7 @@ void TfrmMain::enableButtons()
     setAllEnabled({ imgbrowseSource, imgBrowseDestination, edtSource, edtDestination,
                       btnNieuweWissen, btnSorteren, btnViewDestination, btnViewSource },
         true);
-    const TListModel& plan = statusItems();
-    btnVerplaats->setEnabled(
-        PlanHasFilesToMove(plan.count() > 0 ? std::optional(plan.caption(0)) : std::nullopt));
+    btnVerplaats->setEnabled(PlanHasFilesToMove(statusItems()));
     Details->setEnabled(true);
     Status->unsetCursor();
     unsetCursor();
@@ -631,6 +617,9 @@ void TfrmMain::ApplicationEventsException(const std::exception* error)
     qWarning("Plumtide: %s", error ? error->what() : "unknown error");
     Refresh();
     enableButtons();
+    // A move that an error ended says so, and what it did before.
+    if (std::exchange(m_moveFailed, false))
+        DetailsShow(m_lastMoveSummary.text());
 }
 
 void TfrmMain::Refresh()
@@ -760,15 +749,19 @@ void TfrmMain::btnSorterenClick()
     DetailsShow(QStringLiteral(
         "Now searching for folders matching the the artist. This may take a while..."));
 
+    // The move and "Create" work with the folders this plan was made for, whatever the
+    // fields hold by the time they run.
+    m_plannedSource = edtSource->text();
+    m_plannedDestination = edtDestination->text();
     const TSortPlan plan = PlanSort(sourceRowsOf(sourceItems()), folderRowsOf(destinationItems()),
-        edtDestination->text(), m_workingCopy.comparePercentage, m_pump);
+        m_plannedDestination, m_workingCopy.comparePercentage, m_pump);
     statusItems().append(planListRows(plan.rows));
     ListNieuwe->addItems(plan.newArtists);
 
     DetailsShow(QStringLiteral(
         "You can now press \"move files\" to actualy move the files to these folders..."));
     if (statusItems().count() == 0) {
-        statusItems().add(QLatin1String(kNoArtistsFound), {}, TImageList::NothingFound);
+        statusItems().add(PlanPlaceholderRow());
         DetailsShow(QStringLiteral(
             "There are no mp3 files found or there are no folders matching the artists..."));
     }
@@ -777,7 +770,7 @@ void TfrmMain::btnSorterenClick()
             "The list shown above are the artists found that do not yet have a folder..."));
         pnlNieuwe->show();
     }
-    if (PlanHasFilesToMove(statusItems().caption(0)))
+    if (PlanHasFilesToMove(statusItems()))
         btnVerplaats->setEnabled(true);
 
     btnViewSource->setEnabled(true);
@@ -796,12 +789,18 @@ void TfrmMain::btnVerplaatsClick()
     setCursor(Qt::WaitCursor);
 
     // An abort left set by the planning stops this before the first row.
-    m_lastMoveSummary = TMoveSummary();
-    m_lastMoveSummary.end
-        = MovePlannedFiles(planRowsOf(statusItems()), moveSettingsOf(m_workingCopy), m_pump,
-              [this](const TMoveEvent& event) { m_lastMoveSummary.count(event); })
-        ? TRunEnd::Completed
-        : TRunEnd::Aborted;
+    TMoveSettings settings = MoveSettingsOf(m_workingCopy);
+    settings.sourceFolder = m_plannedSource;
+    settings.destinationFolder = m_plannedDestination;
+    TMoveRun move(settings, [](const TMoveEvent&) {});
+    {
+        // Kept however the run ends: an error goes on to the error handler, which reports it.
+        const auto keep = qScopeGuard([&] {
+            m_lastMoveSummary = move.summary();
+            m_moveFailed = m_lastMoveSummary.end == TRunEnd::Failed;
+        });
+        move.run(planRowsOf(statusItems()), m_pump);
+    }
 
     Refresh();
     btnVerplaats->setEnabled(false);
@@ -809,7 +808,7 @@ void TfrmMain::btnVerplaatsClick()
     unsetCursor();
     setAllEnabled({ btnSorteren, btnViewSource, btnViewDestination }, true);
     btnSorterenClick();
-    DetailsClear();
+    DetailsShow(m_lastMoveSummary.text());
     enableButtons();
 }
 
@@ -818,7 +817,8 @@ void TfrmMain::OkClick()
     QStringList keys;
     for (int i = 0; i < ListNieuwe->count(); ++i)
         keys.append(ListNieuwe->item(i)->text());
-    CreateArtistFolders(edtDestination->text(), keys);
+    CreateArtistFolders(
+        m_plannedDestination.isEmpty() ? edtDestination->text() : m_plannedDestination, keys);
     pnlNieuwe->hide();
 }
 

@@ -232,6 +232,10 @@ private:
     TWindowPump m_pump;
     QDateTime m_lastAutoRun;
     TMoveSummary m_lastMoveSummary;
+    bool m_moveFailed = false; // the last move ended in an error not yet reported
+    // The folders the plan shown was made for.
+    QString m_plannedSource;
+    QString m_plannedDestination;
     TBrowseTarget m_browseTarget = TBrowseTarget::None;
     TTitleDrag m_titleDrag;
 };

@@ -11,11 +11,17 @@ namespace plumtide
 class TImageList;
 
 // One row of a report view: its caption (the first column), the texts of the further
-// columns, and the index of its picture in the image list (-1 for none).
+// columns, and the index of its picture in the image list (-1 for none). A plan row also
+// keeps its score as a number; the plan's placeholder row is a kind of its own, so that a
+// file that happens to have the placeholder's text as its path is still a file.
 struct TListRow {
+    enum class Kind : quint8 { Item, Placeholder };
+
     QString caption;
     QStringList subItems;
     int imageIndex = -1;
+    Kind kind = Kind::Item;
+    double score = 0;
 };
 
 // The rows behind the three list views of the main window. A plain vector of rows, so a

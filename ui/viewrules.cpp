@@ -1,13 +1,20 @@
 #include "ui/viewrules.h"
 
 #include "core/fileutils.h"
+#include "ui/artwork.h"
 
 namespace plumtide
 {
 
-bool PlanHasFilesToMove(const std::optional<QString>& firstCaption)
+TListRow PlanPlaceholderRow()
 {
-    return firstCaption && *firstCaption != QLatin1String(kNoArtistsFound);
+    return TListRow { QLatin1String(kNoArtistsFound), {}, TImageList::NothingFound,
+        TListRow::Kind::Placeholder };
+}
+
+bool PlanHasFilesToMove(const TListModel& plan)
+{
+    return plan.count() > 0 && plan.row(0).kind == TListRow::Kind::Item;
 }
 
 bool CanRemoveRowByHand(int index)

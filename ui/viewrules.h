@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ui/listmodel.h"
+
 #include <QString>
 
 #include <optional>
@@ -10,9 +12,12 @@ namespace plumtide
 // The one row sort planning leaves in the plan when no file has a matching folder.
 inline constexpr const char* kNoArtistsFound = "No corresponding artists found";
 
+// The one row a plan shows when it has no file to move.
+TListRow PlanPlaceholderRow();
+
 // Whether "Move files" may be used: the plan has a first row and it names a file, not the
-// placeholder (compared exactly, case and all). `firstCaption` is empty for an empty plan.
-bool PlanHasFilesToMove(const std::optional<QString>& firstCaption);
+// placeholder.
+bool PlanHasFilesToMove(const TListModel& plan);
 
 // Whether the row at `index` of a plan (or of the destination list) may be removed by hand:
 // never with nothing selected (-1), and never the first row.

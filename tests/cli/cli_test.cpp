@@ -214,6 +214,41 @@ TEST_F(Cli, DryRunTouchesNothingAndSaysWhatSortDoes)
                     .isEmpty());
 }
 
+// A filed library sorted into itself stays as it is, and a double whose doubles folder is its
+// own folder is kept: neither is moved onto itself or compared with itself and deleted.
+TEST_F(Cli, NothingIsMovedOntoItselfAndTheSummaryCountsWhatHappened)
+{
+    write(QStringLiteral("music/Madonna/Vogue.mp3"),
+        mp3(QStringLiteral("Madonna"), QStringLiteral("Vogue")));
+    write(QStringLiteral("music/ABBA/Waterloo.mp3"),
+        mp3(QStringLiteral("ABBA"), QStringLiteral("Waterloo")));
+    folder(QStringLiteral("doubles"));
+    const auto filed = tree();
+    const Result itself
+        = run({ QStringLiteral("sort"), QStringLiteral("--json"), QStringLiteral("--doubles"),
+            QStringLiteral("move:doubles"), QStringLiteral("music"), QStringLiteral("music") });
+    EXPECT_EQ(itself.status, 0) << itself.err.toStdString();
+    EXPECT_EQ(tree(), filed);
+    EXPECT_EQ(itself.out,
+        QStringLiteral("{\"outcome\":\"in-place\",\"file\":\"music/ABBA/Waterloo.mp3\"}\n"
+                       "{\"outcome\":\"in-place\",\"file\":\"music/Madonna/Vogue.mp3\"}\n"
+                       "{\"outcome\":\"summary\",\"moved\":0,\"double-moved\":0,"
+                       "\"double-deleted\":0,\"double-kept\":0,\"small-deleted\":0,"
+                       "\"in-place\":2,\"skipped\":0,\"end\":\"completed\"}\n"));
+    EXPECT_EQ(itself.err, QStringLiteral("sorted: 2 files already in place\n"));
+
+    write(QStringLiteral("in/Vogue.mp3"), mp3(QStringLiteral("Madonna"), QStringLiteral("Live")));
+    write(QStringLiteral("in/Holiday.mp3"), mp3(QStringLiteral("Madonna"), QStringLiteral("H")));
+    const Result own = run({ QStringLiteral("sort"), QStringLiteral("--doubles"),
+        QStringLiteral("move:in"), QStringLiteral("in"), QStringLiteral("music") });
+    EXPECT_EQ(own.status, 0) << own.err.toStdString();
+    EXPECT_EQ(own.out,
+        QStringLiteral("moved\tin/Holiday.mp3\tmusic/Madonna/Holiday.mp3\n"
+                       "double-kept\tin/Vogue.mp3\n"));
+    EXPECT_EQ(own.err, QStringLiteral("sorted: 1 file moved, 1 double kept\n"));
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("in/Vogue.mp3"))));
+}
+
 TEST_F(Cli, BadInputExitsWithTwoAndIOErrorsWithOne)
 {
     library();
@@ -244,7 +279,9 @@ TEST_F(Cli, BadInputExitsWithTwoAndIOErrorsWithOne)
         QStringLiteral("keep"), QStringLiteral("--create-artist-folders"), QStringLiteral("in"),
         QStringLiteral("music") });
     EXPECT_EQ(io.status, 1);
-    EXPECT_TRUE(io.err.startsWith(QStringLiteral("plumtide-cli: Cannot create the folder")))
+    EXPECT_TRUE(io.err.startsWith(
+        QStringLiteral("sorted: Move stopped by an error; before that: nothing moved\n"
+                       "plumtide-cli: Cannot create the folder")))
         << io.err.toStdString();
 }
 

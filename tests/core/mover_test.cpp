@@ -2,6 +2,7 @@
 #include "core/mover.h"
 #include "platform/errors.h"
 #include "tests/support/otherprocess.h"
+#include "tests/support/unprivileged.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -182,6 +183,81 @@ TEST(MovePlannedFiles, DoubleWithTheSameContentsAsTheStoredOneIsOnlyDeleted)
         (QStringList { QStringLiteral("Intro (2).mp3"), QStringLiteral("Intro.mp3") }));
 }
 
+// On a first run the doubles folder is the program folder, which may be the very folder the
+// file sits in: the file is then its own double and must stay, however the folder is spelt.
+TEST(MovePlannedFiles, DoubleWhoseDoublesFolderIsItsOwnFolderStays)
+{
+    for (const char* spelling : { "in", "in/", "in/." }) {
+        Library lib;
+        lib.write(QStringLiteral("music/ABBA/Vogue.mp3"), 10, 'o');
+        lib.write(QStringLiteral("in/Vogue.mp3"), 30, 'n');
+        TMoveSettings settings = lib.settings();
+        settings.doublesFolder = lib.path(QString::fromLatin1(spelling));
+        EXPECT_EQ(move({ lib.row(QStringLiteral("in/Vogue.mp3"), "music/ABBA"),
+                           lib.row(QStringLiteral("in/Vogue.mp3"), "music/Queen") },
+                      settings),
+            (std::vector<Outcome> { { TMoveOutcome::DoubleKept, {} },
+                { TMoveOutcome::Skipped, skip::AlreadyHandled } }))
+            << spelling;
+        EXPECT_EQ(
+            MoveToDoublesFolder(lib.path(QStringLiteral("in/Vogue.mp3")), settings.doublesFolder)
+                .outcome,
+            TMoveOutcome::DoubleKept);
+        EXPECT_EQ(lib.read(QStringLiteral("in/Vogue.mp3")), QByteArray(30, 'n')) << spelling;
+        EXPECT_EQ(lib.files(QStringLiteral("in")), QStringList { QStringLiteral("Vogue.mp3") });
+    }
+}
+
+// One folder that refuses writes must not hold up the rest of the library, run after run.
+TEST(MovePlannedFiles, UnwritableFolderSkipsItsFilesAndTheOthersMove)
+{
+    Library lib;
+    const QStringList names { QStringLiteral("a.mp3"), QStringLiteral("b.mp3"),
+        QStringLiteral("c.mp3") };
+    for (const QString& name : names)
+        ::chmod(QFile::encodeName(lib.write(QStringLiteral("in/") + name, 100)).constData(), 0666);
+    for (const char* folder : { "", "in", "music", "music/Queen", "doubles" })
+        ::chmod(QFile::encodeName(lib.path(QString::fromLatin1(folder))).constData(), 0777);
+    ::chmod(QFile::encodeName(lib.path(QStringLiteral("music/ABBA"))).constData(), 0555);
+    const std::vector<TPlanRow> rows { lib.row(QStringLiteral("in/a.mp3"), "music/ABBA"),
+        lib.row(QStringLiteral("in/b.mp3"), "music/Queen"),
+        lib.row(QStringLiteral("in/c.mp3"), "music/ABBA") };
+
+    const std::optional<QByteArray> outcomes = test::RunUnprivileged([&] {
+        QStringList lines;
+        NullPump pump;
+        TMoveRun run(lib.settings(), [&](const TMoveEvent& event) {
+            lines.append(event.reason.isEmpty() ? QStringLiteral("done") : event.reason);
+        });
+        run.run(rows, pump);
+        lines.append(run.summary().text());
+        return lines.join(QLatin1Char('\n')).toUtf8();
+    });
+    ASSERT_TRUE(outcomes);
+    EXPECT_EQ(QString::fromUtf8(*outcomes),
+        QStringLiteral("permission denied\ndone\npermission denied\n"
+                       "1 file moved, 2 skipped (2 permission denied)"));
+    EXPECT_TRUE(lib.exists(QStringLiteral("music/Queen/b.mp3")));
+    EXPECT_TRUE(lib.exists(QStringLiteral("in/a.mp3")));
+    EXPECT_TRUE(lib.exists(QStringLiteral("in/c.mp3")));
+    EXPECT_TRUE(lib.files(QStringLiteral("music/ABBA")).isEmpty());
+}
+
+// A destination that disappears (an unplugged disk) ends the run instead of skipping every
+// file that is left.
+TEST(MovePlannedFiles, VanishedDestinationEndsTheRun)
+{
+    Library lib;
+    lib.write(QStringLiteral("in/a.mp3"), 100);
+    TMoveSettings settings = lib.settings();
+    settings.destinationFolder = lib.path(QStringLiteral("gone"));
+    TMoveRun run(settings, [](const TMoveEvent&) {});
+    NullPump pump;
+    EXPECT_THROW(run.run({ lib.row(QStringLiteral("in/a.mp3"), "gone/ABBA") }, pump), IOError);
+    EXPECT_EQ(run.summary().end, TRunEnd::Failed);
+    EXPECT_TRUE(lib.exists(QStringLiteral("in/a.mp3")));
+}
+
 TEST(MovePlannedFiles, ReadOnlySourceIsMovedAndBusyOrHomelessFilesStay)
 {
     Library lib;
@@ -254,13 +330,19 @@ TEST(MovePlannedFiles, DryRunReportsTheSameOutcomesAndChangesNothing)
     Library dry, real;
     const auto dryRows = build(dry);
     const auto realRows = build(real);
-    TMoveSettings dryRun = dry.settings();
-    dryRun.dryRun = dryRun.deleteSmallFiles = true;
-    dryRun.smallFileLimit = 1;
+    TMoveSettings settings = dry.settings();
+    settings.deleteSmallFiles = true;
+    settings.smallFileLimit = 1;
+    std::vector<Outcome> decided;
+    NullPump pump;
+    DecideMoves(dryRows, settings, TDiskView(), pump, [&](const TMoveAction& action) {
+        const TMoveEvent event = EventOf(action);
+        decided.push_back({ event.outcome, event.reason });
+    });
     TMoveSettings forReal = real.settings();
     forReal.deleteSmallFiles = true;
     forReal.smallFileLimit = 1;
-    EXPECT_EQ(move(dryRows, dryRun), move(realRows, forReal));
+    EXPECT_EQ(decided, move(realRows, forReal));
     EXPECT_EQ(dry.files(QStringLiteral("in")).size(), 3);
     EXPECT_EQ(dry.files(QStringLiteral("music/ABBA")).size(), 1);
     EXPECT_TRUE(dry.files(QStringLiteral("doubles")).isEmpty());

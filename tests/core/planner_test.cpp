@@ -73,13 +73,32 @@ TEST(PlanSort, ShortKeysAreNeitherPlannedNorNew)
     }
 }
 
-TEST(PlanSort, EveryQualifyingFolderInFolderOrder)
+// The move takes a file's first row, so the best folder must come first, not the first one
+// that happens to qualify.
+TEST(PlanSort, EveryQualifyingFolderBestFirstEqualScoresInFolderOrder)
 {
-    const TSortPlan result = plan(files({ "ABBA" }), folders({ "70s/ABBA", "ABBA", "Abbas" }), 30);
-    std::vector<QString> planned;
-    for (const TPlanRow& row : result.rows)
-        planned.push_back(row.folder.mid(kDestination.size() + 1));
-    EXPECT_EQ(planned, (std::vector<QString> { QStringLiteral("ABBA"), QStringLiteral("Abbas") }));
+    const struct {
+        const char* key;
+        std::vector<TFolderRow> folders;
+        int percentage;
+        std::vector<QString> expected;
+    } cases[] = {
+        { "RADIOHEAD", folders({ "Motörhead", "Radiohead" }), 37,
+            { QStringLiteral("Radiohead"), QStringLiteral("Motörhead") } },
+        { "RIHANNA", folders({ "Madonna", "Rihanna" }), 37,
+            { QStringLiteral("Rihanna"), QStringLiteral("Madonna") } },
+        { "ABBA", folders({ "70s/ABBA", "Abbax", "ABBA", "Abbas" }), 30,
+            { QStringLiteral("ABBA"), QStringLiteral("Abbax"), QStringLiteral("Abbas") } },
+    };
+    for (const auto& c : cases) {
+        const TSortPlan result = plan(files({ c.key }), c.folders, c.percentage);
+        std::vector<QString> planned;
+        for (const TPlanRow& row : result.rows)
+            planned.push_back(row.folder.mid(kDestination.size() + 1));
+        EXPECT_EQ(planned, c.expected) << c.key;
+        expectSamePlan(result,
+            test::PlainPlanSort(files({ c.key }), c.folders, kDestination, c.percentage), c.key);
+    }
 }
 
 TEST(PlanSort, PercentageZeroPlansEveryLongKeyEverywhere)

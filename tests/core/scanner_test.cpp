@@ -1,6 +1,7 @@
 #include "core/pump.h"
 #include "core/scanner.h"
 #include "tests/support/otherprocess.h"
+#include "tests/support/unprivileged.h"
 
 #include <QDir>
 #include <QFile>
@@ -328,34 +329,17 @@ TEST(Scanners, UnreadableFolderContributesNothing)
     ::chmod(QFile::encodeName(tree.at(QStringLiteral("Open/a.mp3"))).constData(), 0644);
     ::chmod(QFile::encodeName(tree.at(QStringLiteral("Locked"))).constData(), 0);
 
-    int fds[2];
-    ASSERT_EQ(::pipe(fds), 0);
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        ::close(fds[0]);
-        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0))
-            ::_exit(2);
+    const std::optional<QByteArray> out = test::RunUnprivileged([&] {
         NullPump pump;
         NullDetails details;
         QStringList found = GetDirList(tree.root(), pump, details).mid(1);
         found += GetFileList(tree.root(), QStringLiteral(".mp3"), pump, details, notInUse);
-        const QByteArray out = found.join(QLatin1Char('\n')).toUtf8();
-        const bool written = ::write(fds[1], out.constData(), out.size()) == out.size();
-        ::_exit(written ? 0 : 3);
-    }
-    ::close(fds[1]);
-    QByteArray out;
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
-        out.append(buffer, n);
-    ::close(fds[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
+        return found.join(QLatin1Char('\n')).toUtf8();
+    });
     ::chmod(QFile::encodeName(tree.at(QStringLiteral("Locked"))).constData(), 0755);
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    ASSERT_TRUE(out);
 
-    const QStringList found = QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    const QStringList found = QString::fromUtf8(*out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     EXPECT_EQ(
         below(found, tree.root(), true), (Names { "Locked", "Open", "Open/Sub", "Open/a.mp3" }));
 }

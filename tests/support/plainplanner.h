@@ -7,6 +7,8 @@
 #include "core/artistmatch.h"
 #include "core/planner.h"
 
+#include <algorithm>
+
 namespace plumtide::test
 {
 
@@ -27,6 +29,7 @@ inline TSortPlan PlainPlanSort(const std::vector<TSourceRow>& files,
             continue;
         }
         bool tested = false;
+        const size_t firstRow = plan.rows.size();
         for (const TFolderRow& folder : folders) {
             const double score = ArtistSimilarity(file.key, PlanningName(destination, folder.path));
             if (score >= percentage) {
@@ -44,6 +47,9 @@ inline TSortPlan PlainPlanSort(const std::vector<TSourceRow>& files,
             if (!folderExists && !listed(candidate) && !candidate.contains(QStringLiteral(".MP3")))
                 plan.newArtists.append(candidate);
         }
+        // Best folder first; equal scores keep the folder order.
+        std::stable_sort(plan.rows.begin() + static_cast<std::ptrdiff_t>(firstRow), plan.rows.end(),
+            [](const TPlanRow& a, const TPlanRow& b) { return a.score > b.score; });
     }
     return plan;
 }

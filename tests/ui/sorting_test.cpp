@@ -130,7 +130,8 @@ TEST_F(SortTest, MoveFilesPlacesThePlanAndPlansWhatStayed)
     EXPECT_EQ(w.statusItems().caption(0), QStringLiteral("No corresponding artists found"));
     EXPECT_TRUE(w.Status->isVisible());
     EXPECT_TRUE(w.pnlNieuwe->isVisible());
-    EXPECT_TRUE(w.DetailsLines().isEmpty());
+    // The move ends with what it did.
+    EXPECT_EQ(w.DetailsLines(), QStringList { QStringLiteral("1 file moved, 1 double set aside") });
     EXPECT_FALSE(w.btnVerplaats->isEnabled());
     expectIdle(w);
 }
@@ -152,6 +153,11 @@ TEST_F(SortTest, MoveErrorStopsAtItsRowAndEndsInTheErrorHandler)
     EXPECT_TRUE(QFile::exists(waterloo));
     EXPECT_EQ(column(w.sourceItems(), 0), (QStringList { smells, one, waterloo }));
     EXPECT_EQ(w.statusItems().count(), 2) << "no new plan after an error";
+    ASSERT_EQ(w.DetailsLines().size(), 1);
+    EXPECT_TRUE(w.DetailsLines()[0].startsWith(
+        QStringLiteral("Move stopped: The doubles folder is missing: '%1'").arg(doubles)))
+        << w.DetailsLines()[0].toStdString();
+    EXPECT_TRUE(w.DetailsLines()[0].endsWith(QStringLiteral("; before that: 1 file moved")));
     expectIdle(w);
 }
 
@@ -171,9 +177,12 @@ TEST_F(SortTest, CreateMakesTheListedFoldersAndClosesThePanel)
     click(w.btnNieuweWissen);
     EXPECT_EQ(newArtists(w), (QStringList { QStringLiteral("NIRVANA"), QStringLiteral("ABBA") }));
 
-    // Enter presses "Create", the window's default button.
+    // Enter presses "Create", the window's default button. The folders go where the plan
+    // was made for, whatever the field holds by now.
+    w.edtDestination->setText(destination + QStringLiteral("/Metalica"));
     QTest::keyClick(w.ListNieuwe, Qt::Key_Return);
     EXPECT_TRUE(QFileInfo(destination + QStringLiteral("/NIRVANA")).isDir());
+    EXPECT_FALSE(QFileInfo::exists(destination + QStringLiteral("/Metalica/NIRVANA")));
     EXPECT_FALSE(QFileInfo(destination + QStringLiteral("/QUEEN")).exists());
     EXPECT_FALSE(w.pnlNieuwe->isVisible());
     EXPECT_EQ(w.destinationItems().count(), 2) << "the lists wait for the next refresh";

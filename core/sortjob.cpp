@@ -1,0 +1,122 @@
+#include "core/sortjob.h"
+
+#include "core/listing.h"
+#include "core/scanner.h"
+#include "platform/errors.h"
+#include "platform/fileops.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <memory>
+
+namespace plumtide
+{
+
+namespace
+{
+
+using Phase = TSortJobObserver::Phase;
+
+// The folders below the destination as a run that created `extra` would list them.
+std::vector<TFolderRow> withFolders(
+    const std::vector<TFolderRow>& folders, const QStringList& extra, const QString& destination)
+{
+    QStringList paths;
+    for (const TFolderRow& row : folders)
+        paths.append(row.path);
+    paths.append(extra);
+    SortPaths(paths);
+    std::vector<TFolderRow> result;
+    result.reserve(static_cast<size_t>(paths.size()));
+    for (const QString& path : std::as_const(paths))
+        result.push_back({ path, RelativeFolderName(destination, path) });
+    return result;
+}
+
+TSortPlan plan(const TSortJob& job, const std::vector<TSourceRow>& files,
+    const std::vector<TFolderRow>& folders, Pump& pump, TSortJobObserver& observer)
+{
+    observer.phase(Phase::Planning,
+        std::count_if(files.begin(), files.end(),
+            [](const TSourceRow& row) { return row.key.size() >= MinimumPlannedKeyLength; }));
+    return PlanSort(files, folders, job.destination, job.percentage, pump);
+}
+
+// A dry run: what the executor would do, row by row, against the disk as it is.
+bool decideOnly(const std::vector<TPlanRow>& rows, const TSortJob& job, const QStringList& assumed,
+    Pump& pump, TSortJobObserver& observer, TMoveSummary& summary)
+{
+    const TDiskView disk;
+    return DecideMoves(
+        rows, job.move, disk, pump,
+        [&](const TMoveAction& action) {
+            if (action.kind == TActionKind::Stop)
+                throw IOError(action.reason, action.target, ENOENT);
+            const TMoveEvent event = EventOf(action);
+            summary.count(event);
+            observer.outcome(event);
+        },
+        assumed);
+}
+
+} // namespace
+
+TMoveSummary RunSortJob(
+    const TSortJob& job, Pump& pump, DetailsSink& details, TSortJobObserver& observer)
+{
+    TMoveSummary summary;
+    TSortJob run = job;
+    run.move.sourceFolder = job.source;
+    run.move.destinationFolder = job.destination;
+    std::unique_ptr<TMoveRun> move;
+    try {
+        observer.phase(Phase::Scanning, 0);
+        std::vector<TFolderRow> folders = ListDestinationFolders(job.destination, pump, details);
+        observer.phase(Phase::Reading, 0);
+        const std::vector<TSourceRow> files = ListSourceFiles(job.source, pump, details);
+        TSortPlan result = plan(job, files, folders, pump, observer);
+
+        QStringList created;
+        if (job.createArtistFolders && !result.newArtists.isEmpty() && !pump.abortRequested()) {
+            observer.phase(Phase::Creating, result.newArtists.size());
+            if (job.dryRun) {
+                for (const QString& key : std::as_const(result.newArtists)) {
+                    const QString folder = JoinPath(job.destination, key);
+                    if (KindOfPath(folder) != PathKind::Folder) {
+                        created.append(folder);
+                        observer.created(folder);
+                    }
+                }
+                folders = withFolders(folders, created, job.destination);
+            } else {
+                CreateArtistFolders(job.destination, result.newArtists,
+                    [&](const QString& folder) { observer.created(folder); });
+                folders = ListDestinationFolders(job.destination, pump, details);
+            }
+            result = plan(job, files, folders, pump, observer);
+        }
+
+        observer.phase(Phase::Moving, static_cast<long long>(result.rows.size()));
+        bool completed = false;
+        if (job.dryRun) {
+            completed = decideOnly(result.rows, run, created, pump, observer, summary);
+        } else {
+            move = std::make_unique<TMoveRun>(
+                run.move, [&](const TMoveEvent& event) { observer.outcome(event); });
+            completed = move->run(result.rows, pump);
+            summary = move->summary();
+        }
+        summary.end = completed && !pump.abortRequested() ? TRunEnd::Completed : TRunEnd::Aborted;
+    } catch (const std::exception& error) {
+        if (move)
+            summary = move->summary();
+        summary.end = TRunEnd::Failed;
+        summary.failure = QString::fromUtf8(error.what());
+        observer.finished(summary);
+        throw;
+    }
+    observer.finished(summary);
+    return summary;
+}
+
+} // namespace plumtide

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "core/mover.h"
+#include "core/planner.h"
+#include "core/pump.h"
+
+#include <QString>
+
+namespace plumtide
+{
+
+// One sort from start to end, as a command starts it: both folders listed, the plan made,
+// folders created for new artists (when asked; then planned again), the plan carried out,
+// and what happened counted.
+struct TSortJob {
+    QString source;
+    QString destination;
+    int percentage = 37;
+    TMoveSettings move;
+    bool createArtistFolders = false;
+    // Decide everything and report it, change nothing.
+    bool dryRun = false;
+};
+
+// What a sort job tells its caller as it goes. Every hook has a default that does nothing.
+class TSortJobObserver
+{
+public:
+    enum class Phase { Scanning, Reading, Planning, Creating, Moving };
+
+    virtual ~TSortJobObserver() = default;
+    // A phase begins; `total` is the number of steps it will count (0: unknown). Planning
+    // counts one pump call per planned file, moving one outcome per plan row.
+    virtual void phase(Phase, long long total) { Q_UNUSED(total) }
+    // A folder was created for a new artist (in a dry run: would be).
+    virtual void created(const QString& folder) { Q_UNUSED(folder) }
+    virtual void outcome(const TMoveEvent& event) { Q_UNUSED(event) }
+    // The job ended: completed, aborted by the pump, or failed (the error then escapes
+    // after this call).
+    virtual void finished(const TMoveSummary& summary) { Q_UNUSED(summary) }
+};
+
+// Runs the job: plan, then decide and act (or, in a dry run, decide only), then summary.
+// An error that ends the run escapes as IOError once `finished` has seen the summary.
+TMoveSummary RunSortJob(
+    const TSortJob& job, Pump& pump, DetailsSink& details, TSortJobObserver& observer);
+
+} // namespace plumtide
