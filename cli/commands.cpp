@@ -484,8 +484,9 @@ const std::vector<CommandInfo>& Commands()
         { "sort", "plans and moves SOURCE into DEST",
             "usage: plumtide-cli sort [OPTIONS] SOURCE DEST\n\n"
             "Plans, then moves each planned file into its folder, one line per plan row:\n"
-            "moved, double-moved, double-deleted, double-kept, small-deleted, or\n"
-            "skipped<TAB>file<TAB>reason. Settings not given come from the desktop program.\n\n"
+            "moved, double-moved, double-deleted, double-kept, small-deleted, in-place, or\n"
+            "skipped<TAB>file<TAB>reason; then a summary line (sorted: ...) on standard error.\n"
+            "Settings not given come from the desktop program.\n\n"
             "  --percentage N           compare percentage, 0 to 100\n"
             "  --doubles move:DIR       set doubles aside in DIR (never overwriting a file there)\n"
             "  --doubles delete|keep    delete doubles, or leave them in SOURCE\n"
@@ -495,7 +496,8 @@ const std::vector<CommandInfo>& Commands()
             "(created<TAB>folder)\n"
             "  --dry-run                print what would happen; change nothing\n"
             "  --json                   JSON Lines: "
-            "{\"outcome\",\"file\",\"target\",\"reason\"}\n\n"
+            "{\"outcome\",\"file\",\"target\",\"reason\"},\n"
+            "                           last {\"outcome\":\"summary\",...} with the counts\n\n"
             "Ctrl-C finishes the file being moved, then stops (exit status 130).\n",
             { { QStringLiteral("--json"), QStringLiteral("--keep-small"),
                   QStringLiteral("--dry-run"), QStringLiteral("--create-artist-folders") },
