@@ -6,9 +6,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace plumtide
 {
@@ -68,100 +65,49 @@ void TMemoryStream::Write(const void* buffer, qint64 count)
 
 std::unique_ptr<TFileStream> TFileStream::OpenExisting(const QString& path, Access access)
 {
-    // O_NONBLOCK: opening a FIFO that happens to carry an mp3 name must not wait for a writer.
-    const int flags = (access == Access::ReadOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC | O_NONBLOCK;
-    const int fd = ::open(EncodePath(path).constData(), flags);
-    if (fd < 0) {
-        if (errno == ENOENT || errno == ENOTDIR || errno == EISDIR)
-            return nullptr;
-        throw IOError(QStringLiteral("Cannot open"), path, errno);
-    }
-    auto stream = std::make_unique<TFileStream>(fd, path);
-    struct stat st {
-    };
-    if (::fstat(fd, &st) != 0)
-        throw IOError(QStringLiteral("Cannot examine"), path, errno);
-    if (!S_ISREG(st.st_mode))
+    FileDescriptor file = OpenRegularFile(path, access == Access::ReadWrite);
+    if (!file.isOpen())
         return nullptr;
-    return stream;
+    return std::make_unique<TFileStream>(std::move(file), path);
 }
 
-TFileStream::TFileStream(int fd, QString path)
-    : m_fd(fd)
+TFileStream::TFileStream(FileDescriptor file, QString path)
+    : m_file(std::move(file))
     , m_path(std::move(path))
 {
 }
 
-TFileStream::~TFileStream()
-{
-    if (m_fd >= 0)
-        ::close(m_fd);
-}
+TFileStream::~TFileStream() = default;
 
 qint64 TFileStream::Size() const
 {
-    struct stat st {
-    };
-    if (::fstat(m_fd, &st) != 0)
-        throw IOError(QStringLiteral("Cannot examine"), m_path, errno);
-    return st.st_size;
+    return FileSize(m_file, m_path);
 }
 
 void TFileStream::SetSize(qint64 size)
 {
-    if (::ftruncate(m_fd, std::max<qint64>(size, 0)) != 0)
-        throw IOError(QStringLiteral("Cannot change the size of"), m_path, errno);
+    SetFileSize(m_file, size, m_path);
 }
 
 qint64 TFileStream::ReadAt(qint64 offset, void* buffer, qint64 count) const
 {
-    if (offset < 0)
-        return 0;
-    qint64 done = 0;
-    auto* bytes = static_cast<char*>(buffer);
-    while (done < count) {
-        const ssize_t n = ::pread(m_fd, bytes + done, static_cast<size_t>(count - done),
-            static_cast<off_t>(offset + done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            throw IOError(QStringLiteral("Cannot read"), m_path, errno);
-        }
-        if (n == 0)
-            break;
-        done += n;
-    }
-    return done;
+    return plumtide::ReadAt(m_file, offset, buffer, count, m_path);
 }
 
 void TFileStream::Write(const void* buffer, qint64 count)
 {
-    const auto* bytes = static_cast<const char*>(buffer);
-    qint64 done = 0;
-    while (done < count) {
-        const ssize_t n = ::pwrite(m_fd, bytes + done, static_cast<size_t>(count - done),
-            static_cast<off_t>(m_position + done));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            throw IOError(QStringLiteral("Cannot write"), m_path, errno);
-        }
-        done += n;
-    }
-    m_position += done;
+    WriteAt(m_file, m_position, buffer, count, m_path);
+    m_position += count;
 }
 
 void TFileStream::Sync()
 {
-    if (::fsync(m_fd) != 0)
-        throw IOError(QStringLiteral("Cannot flush"), m_path, errno);
+    SyncFile(m_file, m_path);
 }
 
 void TFileStream::Close()
 {
-    const int fd = m_fd;
-    m_fd = -1;
-    if (fd >= 0 && ::close(fd) != 0)
+    if (m_file.isOpen() && m_file.close() != 0)
         throw IOError(QStringLiteral("Cannot close"), m_path, errno);
 }
 

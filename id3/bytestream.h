@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/fileops.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -80,8 +82,8 @@ public:
     // (nothing there, a folder, a device); throws IOError when one exists but cannot be opened.
     static std::unique_ptr<TFileStream> OpenExisting(const QString& path, Access access);
 
-    // Takes over an open descriptor; `path` is only used in error messages.
-    TFileStream(int fd, QString path);
+    // Takes over an open file; `path` is only used in error messages.
+    TFileStream(FileDescriptor file, QString path);
     ~TFileStream() override;
     TFileStream(const TFileStream&) = delete;
     TFileStream& operator=(const TFileStream&) = delete;
@@ -99,11 +101,11 @@ public:
     // Closes the file, reporting a failed close (which can mean lost writes) as IOError.
     void Close();
 
-    int Handle() const { return m_fd; }
+    const FileDescriptor& File() const { return m_file; }
     const QString& Path() const { return m_path; }
 
 private:
-    int m_fd;
+    FileDescriptor m_file;
     QString m_path;
 };
 

@@ -14,8 +14,6 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace plumtide
 {
@@ -359,16 +357,9 @@ void TID3Engine::ReplaceFile(const QByteArray& tag)
     const QString folder = QFileInfo(target).absolutePath();
 
     TFileStream& file = WritableFile();
-    struct stat st {
-    };
-    if (::fstat(file.Handle(), &st) != 0)
-        throw IOError(QStringLiteral("Cannot examine"), m_fileName, errno);
     TTempFile temp(folder);
     TFileStream& out = temp.Stream();
-    if (::fchmod(out.Handle(), st.st_mode & 07777) != 0)
-        throw IOError(QStringLiteral("Cannot set permissions of"), temp.Path(), errno);
-    // Keeps the group (and, for root, the owner); refused otherwise, which is harmless.
-    [[maybe_unused]] const int ignored = ::fchown(out.Handle(), st.st_uid, st.st_gid);
+    CopyModeAndOwner(file.File(), out.File(), temp.Path());
 
     out.Write(tag);
     const qint64 size = file.Size();
@@ -386,8 +377,7 @@ void TID3Engine::ReplaceFile(const QByteArray& tag)
         throw IOError(QStringLiteral("Changed while being rewritten:"), m_fileName, EAGAIN);
     out.Sync();
     out.Close();
-    if (::rename(EncodePath(temp.Path()).constData(), EncodePath(target).constData()) != 0)
-        throw IOError(QStringLiteral("Cannot replace"), target, errno);
+    RenameReplacing(temp.Path(), target);
     temp.Keep();
     SyncFolder(folder);
 

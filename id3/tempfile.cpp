@@ -1,19 +1,18 @@
 #include "id3/tempfile.h"
 
 #include "platform/errors.h"
+#include "platform/fileops.h"
 #include "platform/paths.h"
 
 #include <QDir>
 #include <QRandomGenerator>
 
 #include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace plumtide
 {
 
-QString MakeTempFileName(int& fd, const QString& folder)
+QString MakeTempFileName(FileDescriptor& file, const QString& folder)
 {
     QString base = folder.isEmpty() ? QDir::tempPath() : folder;
     if (!base.endsWith(QLatin1Char('/')))
@@ -23,27 +22,30 @@ QString MakeTempFileName(int& fd, const QString& folder)
         const QString candidate = base + QStringLiteral("ID3TMP")
             + QStringLiteral("%1").arg(number, 2, 16, QLatin1Char('0')).toUpper()
             + QStringLiteral(".tmp");
-        fd = ::open(EncodePath(candidate).constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-        if (fd >= 0)
+        try {
+            file = CreateNewFile(candidate, 0600, true);
             return candidate;
-        if (errno != EEXIST)
-            throw IOError(QStringLiteral("Cannot create a temporary file in"), base, errno);
+        } catch (const IOError& error) {
+            if (error.errnoValue() != EEXIST)
+                throw IOError(
+                    QStringLiteral("Cannot create a temporary file in"), base, error.errnoValue());
+        }
     }
     throw IOError(QStringLiteral("Cannot create a temporary file in"), base, EEXIST);
 }
 
 TTempFile::TTempFile(const QString& folder)
 {
-    int fd = -1;
-    m_path = MakeTempFileName(fd, folder);
-    m_stream = std::make_unique<TFileStream>(fd, m_path);
+    FileDescriptor file;
+    m_path = MakeTempFileName(file, folder);
+    m_stream = std::make_unique<TFileStream>(std::move(file), m_path);
 }
 
 TTempFile::~TTempFile()
 {
     m_stream.reset();
     if (!m_keep)
-        ::unlink(EncodePath(m_path).constData());
+        RemoveFile(m_path);
 }
 
 } // namespace plumtide

@@ -15,6 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -253,13 +254,102 @@ bool RemoveFile(const QString& path)
     return ::unlink(EncodePath(path).constData()) == 0;
 }
 
-FileDescriptor CreateNewFile(const QString& path)
+FileDescriptor CreateNewFile(const QString& path, unsigned mode, bool readable)
 {
     const int fd = ::open(EncodePath(path).constData(),
-        O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0666);
+        (readable ? O_RDWR : O_WRONLY) | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC,
+        static_cast<mode_t>(mode));
     if (fd < 0)
         throw IOError(QStringLiteral("Cannot create"), path, errno);
     return FileDescriptor(fd);
+}
+
+FileDescriptor OpenRegularFile(const QString& path, bool writable)
+{
+    const int flags = (writable ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+    FileDescriptor file(::open(EncodePath(path).constData(), flags));
+    if (!file.isOpen()) {
+        if (errno == ENOENT || errno == ENOTDIR || errno == EISDIR)
+            return FileDescriptor();
+        throw IOError(QStringLiteral("Cannot open"), path, errno);
+    }
+    struct stat st {
+    };
+    if (::fstat(file.get(), &st) != 0)
+        throw IOError(QStringLiteral("Cannot examine"), path, errno);
+    if (!S_ISREG(st.st_mode))
+        return FileDescriptor();
+    return file;
+}
+
+qint64 FileSize(const FileDescriptor& file, const QString& path)
+{
+    const qint64 size = SizeOf(file);
+    if (size < 0)
+        throw IOError(QStringLiteral("Cannot examine"), path, errno);
+    return size;
+}
+
+qint64 ReadAt(
+    const FileDescriptor& file, qint64 offset, void* buffer, qint64 count, const QString& path)
+{
+    if (offset < 0)
+        return 0;
+    qint64 done = 0;
+    auto* bytes = static_cast<char*>(buffer);
+    while (done < count) {
+        const ssize_t n = ::pread(file.get(), bytes + done, static_cast<size_t>(count - done),
+            static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw IOError(QStringLiteral("Cannot read"), path, errno);
+        }
+        if (n == 0)
+            break;
+        done += n;
+    }
+    return done;
+}
+
+void WriteAt(const FileDescriptor& file, qint64 offset, const void* buffer, qint64 count,
+    const QString& path)
+{
+    const auto* bytes = static_cast<const char*>(buffer);
+    qint64 done = 0;
+    while (done < count) {
+        const ssize_t n = ::pwrite(file.get(), bytes + done, static_cast<size_t>(count - done),
+            static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw IOError(QStringLiteral("Cannot write"), path, errno);
+        }
+        done += n;
+    }
+}
+
+void SetFileSize(const FileDescriptor& file, qint64 size, const QString& path)
+{
+    if (::ftruncate(file.get(), std::max<qint64>(size, 0)) != 0)
+        throw IOError(QStringLiteral("Cannot change the size of"), path, errno);
+}
+
+void CopyModeAndOwner(
+    const FileDescriptor& source, const FileDescriptor& target, const QString& targetPath)
+{
+    struct stat st {
+    };
+    if (::fstat(source.get(), &st) != 0 || ::fchmod(target.get(), st.st_mode & 07777) != 0)
+        throw IOError(QStringLiteral("Cannot set permissions of"), targetPath, errno);
+    // Refused for another owner unless privileged, which is harmless.
+    [[maybe_unused]] const int ignored = ::fchown(target.get(), st.st_uid, st.st_gid);
+}
+
+void RenameReplacing(const QString& from, const QString& to)
+{
+    if (::rename(EncodePath(from).constData(), EncodePath(to).constData()) != 0)
+        throw IOError(QStringLiteral("Cannot replace"), to, errno);
 }
 
 bool RenameNoReplace(const QString& from, const QString& to)

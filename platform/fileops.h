@@ -130,9 +130,34 @@ void StartWriteback(const FileDescriptor& file);
 // Deletes a file (not a folder). Returns false when it cannot.
 bool RemoveFile(const QString& path);
 
-// Creates a new file for writing (mode 0666 less the umask); fails with EEXIST, never
-// opening what is there, when anything exists at the path. Throws IOError.
-FileDescriptor CreateNewFile(const QString& path);
+// Creates a new file (`mode` less the umask), open for writing, or for reading and writing;
+// fails with EEXIST, never opening what is there (not even through a link), when anything
+// exists at the path. Throws IOError.
+FileDescriptor CreateNewFile(const QString& path, unsigned mode = 0666, bool readable = false);
+
+// Opens an existing regular file for reading, or for reading and writing, without waiting
+// (a pipe that carries an mp3 name must not block). Returns a closed descriptor when nothing,
+// or something other than a regular file, is at the path; throws IOError when a file is
+// there but cannot be opened.
+FileDescriptor OpenRegularFile(const QString& path, bool writable);
+
+// Size of an open file; throws IOError naming `path`.
+qint64 FileSize(const FileDescriptor& file, const QString& path);
+// Reads up to `count` bytes at `offset` (fewer only at the end of the file); throws IOError.
+qint64 ReadAt(
+    const FileDescriptor& file, qint64 offset, void* buffer, qint64 count, const QString& path);
+// Writes all `count` bytes at `offset`; throws IOError.
+void WriteAt(const FileDescriptor& file, qint64 offset, const void* buffer, qint64 count,
+    const QString& path);
+// Cuts or extends a file to `size` bytes; throws IOError.
+void SetFileSize(const FileDescriptor& file, qint64 size, const QString& path);
+// Gives `target` the permission bits of `source`, and its owner and group where allowed
+// (the group for its owner, the owner too for root); throws IOError when the permissions
+// cannot be set.
+void CopyModeAndOwner(
+    const FileDescriptor& source, const FileDescriptor& target, const QString& targetPath);
+// Renames `from` to `to`, replacing what is at `to`; throws IOError.
+void RenameReplacing(const QString& from, const QString& to);
 
 // Renames `from` to `to` unless something exists at `to`: then false with errno EEXIST and
 // nothing changed. Other failures: false with errno set.

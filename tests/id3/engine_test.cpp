@@ -385,12 +385,10 @@ TEST_F(EngineFile, FullDiskLeavesOriginalAndNoTemporaryFile)
 
 TEST_F(EngineFile, TemporaryFilesAreNewPrivateAndNamedID3TMP)
 {
-    int first = -1;
-    int second = -1;
+    FileDescriptor first;
+    FileDescriptor second;
     const QString a = MakeTempFileName(first, m_dir.path());
     const QString b = MakeTempFileName(second, m_dir.path());
-    ::close(first);
-    ::close(second);
     EXPECT_NE(a, b);
     EXPECT_TRUE(QFileInfo(a).fileName().contains(QRegularExpression("^ID3TMP[0-9A-F]{2,}\\.tmp$")));
     EXPECT_EQ(Mode(a) & 0777, 0600u);
