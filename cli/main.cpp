@@ -3,6 +3,7 @@
 #include "cli/commands.h"
 #include "cli/terminal.h"
 #include "platform/errors.h"
+#include "platform/lease.h"
 
 #include <QCoreApplication>
 
@@ -73,6 +74,7 @@ int main(int argc, char** argv)
             return kExitOk;
         }
         InstallInterruptHandlers();
+        PrepareProcessForSharedFiles();
         const int status = command->run(parsed);
         std::fflush(stdout);
         return Interrupted() ? kExitInterrupted : status;

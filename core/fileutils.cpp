@@ -146,10 +146,12 @@ int RemoveStalePartialFiles(const QString& folder)
 
 TPreparedCopy::TPreparedCopy(TPreparedCopy&& other) noexcept
     : m_result(other.m_result)
+    , m_source(std::move(other.m_source))
     , m_temporary(std::exchange(other.m_temporary, QString()))
     , m_target(std::move(other.m_target))
     , m_size(other.m_size)
     , m_file(std::move(other.m_file))
+    , m_copy(other.m_copy)
 {
 }
 
@@ -158,10 +160,12 @@ TPreparedCopy& TPreparedCopy::operator=(TPreparedCopy&& other) noexcept
     if (this != &other) {
         TPreparedCopy old(std::move(*this));
         m_result = other.m_result;
+        m_source = std::move(other.m_source);
         m_temporary = std::exchange(other.m_temporary, QString());
         m_target = std::move(other.m_target);
         m_size = other.m_size;
         m_file = std::move(other.m_file);
+        m_copy = other.m_copy;
     }
     return *this;
 }
@@ -177,10 +181,16 @@ TPreparedCopy PrepareFileCopy(const QString& source, const QString& target)
 {
     if (source.size() > MaxCopyPathLength || target.size() > MaxCopyPathLength)
         return TPreparedCopy(TPlaceResult::NotCopied);
-    if (!FileExists(source) || target.isEmpty() || IsFileInUse(source))
+    if (target.isEmpty() || !FileExists(source))
         return TPreparedCopy(TPlaceResult::NotCopied);
     if (KindOfPath(target) != PathKind::Missing)
         return TPreparedCopy(TPlaceResult::TargetExists);
+
+    TWatchedFile in = TWatchedFile::Open(source);
+    if (!in.isRegular())
+        return TPreparedCopy(TPlaceResult::NotCopied);
+    if (in.inUse())
+        return TPreparedCopy(TPlaceResult::SourceInUse);
 
     const QString folder = FolderOf(target);
     // Leftovers of a killed run are cleaned up the first time this process writes there.
@@ -190,7 +200,6 @@ TPreparedCopy PrepareFileCopy(const QString& source, const QString& target)
         cleanedFolders.insert(folder);
     }
 
-    const FileDescriptor in = OpenForReading(source);
     static std::atomic<quint64> counter { 0 };
     TPreparedCopy copy(TPlaceResult::Placed);
     copy.m_target = target;
@@ -201,7 +210,8 @@ TPreparedCopy PrepareFileCopy(const QString& source, const QString& target)
                   .arg(QCoreApplication::applicationPid())
                   .arg(counter++);
         try {
-            out = CreateNewFile(temporary);
+            // Private until it is whole: a private song is never readable by others on the way.
+            out = CreateNewFile(temporary, 0600);
             copy.m_temporary = temporary;
         } catch (const IOError& error) {
             if (error.errnoValue() != EEXIST || attempt > 100)
@@ -209,10 +219,15 @@ TPreparedCopy PrepareFileCopy(const QString& source, const QString& target)
                     error.errnoValue());
         }
     }
-    CopyContents(in, out, source, target);
+    CopyContents(in.descriptor(), out, source, target);
+    // What a move keeps, as mv does: permissions, times, and the owner where allowed.
+    CopyModeAndOwner(in.descriptor(), out, target);
+    CopyTimes(in.descriptor(), out, target);
     StartWriteback(out);
     copy.m_size = SizeOf(out);
+    copy.m_copy = StatusOf(copy.m_temporary);
     copy.m_file = std::move(out);
+    copy.m_source = std::move(in);
     return copy;
 }
 
@@ -237,6 +252,22 @@ TPlaceResult CommitFileCopy(TPreparedCopy& copy)
     return copy.m_result;
 }
 
+int FinishMove(TPreparedCopy& copy)
+{
+    int error = 0;
+    if (!copy.m_source.unchanged())
+        error = EBUSY;
+    else if (!RemoveFile(copy.m_source.path()))
+        error = errno;
+    if (error == 0)
+        return 0;
+    // The source stays, so the copy goes: exactly the file placed, nothing that took its
+    // name since.
+    if (StatusOf(copy.m_target).sameAs(copy.m_copy) && RemoveFile(copy.m_target))
+        SyncFolder(FolderOf(copy.m_target));
+    return error;
+}
+
 TPlaceResult PlaceFileCopy(const QString& source, const QString& target)
 {
     TPreparedCopy copy = PrepareFileCopy(source, target);
@@ -245,6 +276,27 @@ TPlaceResult PlaceFileCopy(const QString& source, const QString& target)
     if (!SyncFolder(FolderOf(target)))
         throw IOError(QStringLiteral("Cannot flush the folder of"), target, errno);
     return TPlaceResult::Placed;
+}
+
+TRemoveResult RemoveUnusedFile(
+    const QString& path, const std::function<bool(const TFileStatus&)>& accept)
+{
+    TWatchedFile file;
+    try {
+        file = TWatchedFile::Open(path);
+    } catch (const IOError& error) {
+        errno = error.errnoValue();
+        return error.errnoValue() == ENOENT ? TRemoveResult::Missing : TRemoveResult::Failed;
+    }
+    if (!file.isRegular())
+        return TRemoveResult::Missing;
+    if (file.inUse())
+        return TRemoveResult::InUse;
+    if (accept && !accept(file.status()))
+        return TRemoveResult::Refused;
+    if (!file.unchanged())
+        return TRemoveResult::InUse;
+    return RemoveFile(path) ? TRemoveResult::Removed : TRemoveResult::Failed;
 }
 
 bool SameContents(const QString& a, const QString& b)

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "platform/fileops.h"
+#include "platform/lease.h"
 
 #include <QString>
 #include <QtGlobal>
+
+#include <functional>
 
 namespace plumtide
 {
@@ -51,15 +54,19 @@ inline constexpr qsizetype MaxCopyPathLength = 254;
 // is removed again on that path, so no partial file is left under the song's name.
 bool CopyFileByStream(const QString& source, const QString& target);
 
-// What PlaceFileCopy did.
+// What PrepareFileCopy and CommitFileCopy did.
 enum class TPlaceResult {
     Placed, // the copy is on disk under the target name
     TargetExists, // something already has the target name; nothing was written
-    NotCopied, // a precondition of CopyFileByStream failed; nothing was written
+    NotCopied, // a path too long, or no regular file at the source; nothing was written
+    SourceInUse, // another process has the source open or locked; nothing was written
 };
 
-// A copy written to its temporary file but not yet under its name (see PrepareFileCopy).
-// Destroying it before CommitFileCopy removes the temporary file.
+// A move's copy from its preparation to its end: written to a temporary file, then given
+// its name, then the source deleted (see PrepareFileCopy, CommitFileCopy, FinishMove). The
+// source stays open and watched the whole time, so that a program that opens or changes it
+// meanwhile is noticed before it is deleted. Destroying it before it is committed removes
+// the temporary file.
 class TPreparedCopy
 {
 public:
@@ -74,41 +81,61 @@ public:
     TPreparedCopy& operator=(const TPreparedCopy&) = delete;
     ~TPreparedCopy();
 
-    // Placed: ready to commit; otherwise why nothing was written.
+    // Placed: ready to commit (or committed); otherwise why nothing was written.
     TPlaceResult result() const { return m_result; }
+    const QString& source() const { return m_source.path(); }
     const QString& target() const { return m_target; }
     qint64 size() const { return m_size; }
 
 private:
     friend TPreparedCopy PrepareFileCopy(const QString& source, const QString& target);
     friend TPlaceResult CommitFileCopy(TPreparedCopy& copy);
+    friend int FinishMove(TPreparedCopy& copy);
 
     TPlaceResult m_result = TPlaceResult::NotCopied;
+    TWatchedFile m_source;
     QString m_temporary;
     QString m_target;
     qint64 m_size = 0;
     FileDescriptor m_file;
+    TFileStatus m_copy; // the copy's identity, to take back exactly it
 };
 
-// The first half of PlaceFileCopy: checks, copies into the temporary file and starts
-// writing it to disk, without waiting. Several copies can be prepared and then committed,
-// so that the disk writes them all at once instead of one after the other.
+// The first step of a move: checks, opens the source (never through a symbolic link: that
+// raises IOError with ELOOP) and copies it into a new hidden temporary file in the target's
+// folder, created readable by its owner only and given the source's permission bits, times
+// and (where allowed) owner once written, then starts writing it to disk without waiting.
+// Several copies can be prepared and then committed, so that the disk writes them side by
+// side instead of one after the other. Throws IOError when a file cannot be read, created
+// or written.
 TPreparedCopy PrepareFileCopy(const QString& source, const QString& target);
 
-// The second half: waits until the copy is on disk, then gives it the target name unless
+// The second step: waits until the copy is on disk, then gives it the target name unless
 // something took that name meanwhile (TargetExists; the copy is removed). The target's
-// folder entry is not flushed yet: call SyncFolder before relying on the name.
+// folder entry is not flushed yet: call SyncFolder before FinishMove.
 TPlaceResult CommitFileCopy(TPreparedCopy& copy);
 
-// Copies `source` to `target` the way a move needs it: the bytes go to a hidden temporary
-// file in the target's folder (see IsPartialFileName), are flushed to disk, and only a
-// complete copy is renamed to the target name, never over an existing file. So at any
-// moment the target name holds the whole file or nothing, and a run killed half-way leaves
-// at most a temporary file that RemoveStalePartialFiles recognises.
-//
-// Preconditions and errors as for CopyFileByStream (paths too long, missing or busy source,
-// the target being the source); an error removes the temporary file.
+// The last step, once the target's folder is flushed: deletes the source if it is still
+// exactly what was copied (nobody opened it meanwhile, its size and times unchanged, its
+// name still its own). Returns 0 then. Otherwise the copy is taken back out of the target
+// folder (which is flushed again) and the source stays where it is: EBUSY when the source
+// was opened or changed, or the errno of the failed delete (a read-only source folder).
+int FinishMove(TPreparedCopy& copy);
+
+// A whole move's copy: prepared, committed and its folder flushed, so that at any moment
+// the target name holds the whole file or nothing, and a run killed half-way leaves at most
+// a temporary file that RemoveStalePartialFiles recognises. The source is left in place.
 TPlaceResult PlaceFileCopy(const QString& source, const QString& target);
+
+// What RemoveUnusedFile did.
+enum class TRemoveResult { Removed, Missing, InUse, Refused, Failed };
+
+// Deletes the file at `path` (never what a symbolic link there leads to) unless another
+// process has it open or locked, or it changes while it is looked at. `accept` sees the file
+// as it is open (its real size, whatever else holds it) and may refuse the delete. Failed
+// leaves errno set.
+TRemoveResult RemoveUnusedFile(
+    const QString& path, const std::function<bool(const TFileStatus&)>& accept = {});
 
 // Whether a file name is that of a copy in progress: ".plumtide-<process id>-<n>.part".
 bool IsPartialFileName(const QString& name);

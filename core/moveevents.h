@@ -43,6 +43,7 @@ inline const QString NoFreeName = QStringLiteral("no free name in the doubles fo
 inline const QString PermissionDenied = QStringLiteral("permission denied");
 inline const QString NameRefused = QStringLiteral("name refused by the file system");
 inline const QString NoSpace = QStringLiteral("no space");
+inline const QString SymbolicLink = QStringLiteral("symbolic link");
 } // namespace skip
 
 } // namespace plumtide

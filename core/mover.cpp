@@ -46,6 +46,8 @@ QString reasonOf(int errnoValue)
         return skip::NoSpace;
     case ENOENT:
         return skip::FolderMissing;
+    case ELOOP:
+        return skip::SymbolicLink;
     default:
         return skip::CopyFailed;
     }
@@ -164,13 +166,9 @@ private:
         case TActionKind::DropDouble:
         case TActionKind::DeleteDouble:
         case TActionKind::DeleteSmall:
-            if (!RemoveFile(action.file)) {
-                report(skipped(action.file,
-                    action.kind == TActionKind::DeleteSmall ? skip::NotDeleted
-                                                            : skip::DoubleNotDeleted));
-                return true;
-            }
-            break;
+            if (!remove(action))
+                return false;
+            return true;
         case TActionKind::Skip:
             if (action.reason == skip::Missing || action.reason == skip::FolderMissing)
                 checkRunFolders(action);
@@ -182,6 +180,34 @@ private:
         }
         m_decider.done(action);
         report(EventOf(action));
+        return true;
+    }
+
+    // Deletes the action's file unless someone uses it; the size that makes a small file is
+    // taken from the very file that is deleted. False when it is no longer small.
+    bool remove(const TMoveAction& action)
+    {
+        const bool small = action.kind == TActionKind::DeleteSmall;
+        const qint64 limit = qint64(m_settings.smallFileLimit) * 1024;
+        const TRemoveResult result = RemoveUnusedFile(
+            action.file, [&](const TFileStatus& status) { return !small || status.size < limit; });
+        switch (result) {
+        case TRemoveResult::Removed:
+            m_decider.done(action);
+            report(EventOf(action));
+            return true;
+        case TRemoveResult::Refused:
+            return false;
+        case TRemoveResult::Missing:
+            report(skipped(action.file, skip::Missing));
+            return true;
+        case TRemoveResult::InUse:
+            report(skipped(action.file, skip::InUse));
+            return true;
+        case TRemoveResult::Failed:
+            break;
+        }
+        report(skipped(action.file, small ? skip::NotDeleted : skip::DoubleNotDeleted));
         return true;
     }
 
@@ -198,11 +224,12 @@ private:
         switch (copy.result()) {
         case TPlaceResult::TargetExists:
             return false;
+        case TPlaceResult::SourceInUse:
+            report(skipped(action.file, skip::InUse));
+            return true;
         case TPlaceResult::NotCopied:
-            report(skipped(action.file,
-                !FileExists(action.file)       ? skip::Missing
-                    : IsFileInUse(action.file) ? skip::InUse
-                                               : skip::CopyFailed));
+            report(
+                skipped(action.file, FileExists(action.file) ? skip::CopyFailed : skip::Missing));
             return true;
         case TPlaceResult::Placed:
             break;

@@ -61,7 +61,7 @@ bool hasExtension(const QString& name, const QString& extension)
 // path of its own has been walked, so a folder inside the tree keeps its real path
 // however many links lead to it. Stops as soon as the pump asks.
 template <typename OnFolder, typename OnFile>
-void walk(const QString& start, bool skipHiddenFolders, bool filesToo, Pump& pump,
+void walk(const QString& start, bool skipHiddenFolders, bool filesToo, bool followLinks, Pump& pump,
     DetailsSink& details, OnFolder&& onFolder, OnFile&& onFile)
 {
     std::deque<QString> queue { start };
@@ -92,6 +92,8 @@ void walk(const QString& start, bool skipHiddenFolders, bool filesToo, Pump& pum
         for (const FolderEntry& entry : readSorted(reader, !filesToo)) {
             if (!pump.keepGoing())
                 return;
+            if (entry.link && !followLinks)
+                continue;
             if (entry.kind == FolderEntry::Kind::File) {
                 onFile(current, entry);
                 continue;
@@ -122,8 +124,10 @@ QStringList GetFileList(const QString& folder, const QString& extension, Pump& p
 {
     QStringList result;
     details.clear();
+    // Symbolic links are left out: what they lead to lies outside the source, and moving
+    // it (or deleting it as small) would change a folder the user never named.
     walk(
-        folder, false, true, pump, details, [](const QString&) {},
+        folder, false, true, false, pump, details, [](const QString&) {},
         [&](const QString& current, const FolderEntry& entry) {
             const DecodedName name = decode(entry.name);
             if (!hasExtension(name.text, extension))
@@ -154,7 +158,7 @@ QStringList GetDirList(const QString& folder, Pump& pump, DetailsSink& details)
     QStringList list { folder };
     details.clear();
     walk(
-        folder, true, false, pump, details, [&](const QString& path) { list.append(path); },
+        folder, true, false, true, pump, details, [&](const QString& path) { list.append(path); },
         [](const QString&, const FolderEntry&) {});
 
     // The caller skips the first element as the folder itself, so it stays first whatever

@@ -29,10 +29,9 @@ inline constexpr QLatin1String UndecodableNameSuffix(" Name is not valid UTF-8")
 // left out and reported in `details` as the path followed by FileInUseSuffix; every listed
 // file is added to `details` as it is found, which is cleared first.
 //
-// The walk is breadth-first. A symbolic link to a folder is followed, but each real folder
-// is walked once, so link loops end: a folder that has a path inside the tree without links
-// is walked under that path, one reached only through links under the first link met
-// (shallowest, then by name). Folders that cannot be read contribute nothing.
+// The walk is breadth-first; each real folder is walked once. Symbolic links below `folder`
+// (to files or to folders) are left out: what they lead to lies outside the folder, and
+// must not be moved out of wherever it is. Folders that cannot be read contribute nothing.
 // Before each folder and each entry the pump runs; once it asks to stop, the files found
 // so far are returned. The result is sorted with SortPaths.
 QStringList GetFileList(const QString& folder, const QString& extension, Pump& pump,
@@ -42,8 +41,12 @@ QStringList GetFileList(
     const QString& folder, const QString& extension, Pump& pump, DetailsSink& details);
 
 // `folder` itself, first, then the full paths of every folder below it at any depth,
-// hidden folders (name starting with '.') and everything below them left out. Links, the
-// walk, unreadable folders and the pump as for GetFileList; each real folder is listed
+// hidden folders (name starting with '.') and everything below them left out. A symbolic
+// link to a folder is followed (an artist folder linked in from another disk keeps
+// receiving files), but each real folder is walked once, so link loops end: a folder that
+// has a path inside the tree without links is walked under that path, one reached only
+// through links under the first link met (shallowest, then by name). The walk, unreadable
+// folders and the pump as for GetFileList; each real folder is listed
 // once, under the path it is walked by. `details` is cleared and only gets lines for
 // names that cannot be decoded. The folders after the first are sorted with SortPaths.
 QStringList GetDirList(const QString& folder, Pump& pump, DetailsSink& details);

@@ -26,12 +26,13 @@ void CompressFrameData(TMemoryStream& data, TCompressionLevel level)
     data.SetBytes(std::move(output));
 }
 
-void DecompressFrameData(TMemoryStream& data)
+void DecompressFrameData(TMemoryStream& data, qint64 maxOutput)
 {
     const QByteArray input = data.Bytes();
     // Deflate turns a byte into at most 1032 (a 258-byte match costs at least two bits), so
     // more output than this comes from no valid stream and is not worth memory.
-    const qint64 limit = input.size() * qint64(1032) + 1024;
+    const qint64 possible = input.size() * qint64(1032) + 1024;
+    const qint64 limit = std::min(possible, maxOutput);
 
     z_stream zs {};
     if (inflateInit(&zs) != Z_OK)
@@ -58,6 +59,8 @@ void DecompressFrameData(TMemoryStream& data)
             break;
     }
     inflateEnd(&zs);
+    if (result == Z_OK && output.size() >= limit && limit < possible)
+        throw TagError(QStringLiteral("Compressed frame data inflates beyond %1 bytes").arg(limit));
     if (result != Z_OK && result != Z_STREAM_END && result != Z_BUF_ERROR)
         throw TagError(QStringLiteral("Corrupt compressed frame data (zlib error %1)").arg(result));
     data.SetBytes(std::move(output));

@@ -421,6 +421,7 @@ TID3ArtistTitle ReadArtistAndTitle(const QString& path, bool fullID3TagSeek)
     TID3Engine engine;
     engine.SetFileName(path);
     engine.SetFullID3TagSeek(fullID3TagSeek);
+    engine.SetTextFramesOnly(true);
     try {
         engine.SetActive(true);
         if (!engine.Active())

@@ -84,6 +84,10 @@ public:
     // Search the whole file for a tag when none starts at offset 0.
     bool FullID3TagSeek() const { return m_fullID3TagSeek; }
     void SetFullID3TagSeek(bool value) { m_fullID3TagSeek = value; }
+    // Inflate only compressed text frames when reading; others (covers) stay as stored. For
+    // engines that only read texts.
+    bool TextFramesOnly() const { return m_textFramesOnly; }
+    void SetTextFramesOnly(bool value) { m_textFramesOnly = value; }
     TID3Header& Header() { return m_header; }
     const TID3Header& Header() const { return m_header; }
     // Padding bytes after the frames; 0 when the tag has a footer or the value is negative.
@@ -167,6 +171,7 @@ private:
     TID3Frames m_frames;
     TID3Header m_header;
     bool m_fullID3TagSeek = false;
+    bool m_textFramesOnly = false;
     qintptr m_tag = 0;
     // The file's first ten bytes, as LocateTag read them.
     QByteArray m_head;

@@ -227,6 +227,7 @@ void TID3Frames::ReadFrames(TByteStream& stream, qint64 tagStart)
     const bool plainSizes = v4Layout && PlainSizesInVersion4(stream, stream.Position(), end);
     const int idLength = version == 2 ? 3 : 4;
     const int headerLength = version == 2 ? 6 : 10;
+    qint64 inflated = 0; // bytes that compressed frames took once inflated
     bool first = true;
     while (!unreadable && (first || stream.Position() < end) && Count() < kMaxFrames) {
         first = false;
@@ -320,15 +321,20 @@ void TID3Frames::ReadFrames(TByteStream& stream, qint64 tagStart)
         frame.m_data.SetBytes(std::move(bytes));
 
         // Without a decryption handler the data stays as stored, and stored encrypted data is
-        // no zlib stream.
+        // no zlib stream. An engine that only reads texts leaves other compressed frames as
+        // stored too.
         const bool decrypted = !frame.m_encrypted || m_owner->OnFrameDecrypt;
-        if (decrypted)
+        const bool wanted
+            = !frame.m_compress || !m_owner->TextFramesOnly() || frame.m_frameId[0] == 'T';
+        if (decrypted && wanted)
             frame.m_storedLength = -1;
         if (frame.m_encrypted && m_owner->OnFrameDecrypt)
             m_owner->OnFrameDecrypt(frame, frame.m_data);
-        if (frame.m_compress && decrypted) {
+        if (frame.m_compress && decrypted && wanted) {
             try {
-                DecompressFrameData(frame.m_data);
+                DecompressFrameData(frame.m_data,
+                    std::min(kMaxInflatedFrame, std::max<qint64>(kMaxInflatedTag - inflated, 0)));
+                inflated += frame.m_data.Size();
             } catch (const TagError&) {
                 // Its stored bytes would read as garbage text and be compressed again on
                 // writing: the frame goes, the frames before it stay.
@@ -355,8 +361,10 @@ void TID3Frames::WriteFrames(TByteStream& stream)
             continue;
         work.SetBytes(frame.m_data.Bytes());
         // Encrypted data read without a decryption handler is still as stored: compressed
-        // already, and written back unchanged.
-        const bool plain = !frame.m_encrypted || m_owner->OnFrameEncrypt;
+        // already, and written back unchanged; so is compressed data that an engine reading
+        // texts only left as it was.
+        const bool plain = frame.m_encrypted ? bool(m_owner->OnFrameEncrypt)
+                                             : !(frame.m_compress && frame.m_storedLength >= 0);
         const qint64 dataLength
             = (!plain && frame.m_storedLength >= 0) ? frame.m_storedLength : frame.DataSize();
         if (frame.m_compress && plain)

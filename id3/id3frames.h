@@ -106,8 +106,9 @@ private:
     std::uint8_t m_encryptionId = 0;
     std::uint8_t m_groupId = 0;
     char m_frameId[5] = {};
-    // The data length field of encrypted data kept as stored (no decryption handler), to be
-    // written back as it was; -1 otherwise.
+    // The data length field of data kept as stored (encrypted without a decryption handler,
+    // or compressed and not inflated by an engine that reads texts only), to be written back
+    // as it was; -1 otherwise.
     qint64 m_storedLength = -1;
     TID3Frames* m_collection;
     int m_id;
@@ -181,12 +182,18 @@ std::uint8_t TextEncodingFor(std::uint8_t requested, const QString& text, std::u
 QByteArray EncodeFrameString(std::uint8_t encoding, const QString& text, bool terminate);
 
 enum TCompressionLevel { clNone, clFastest, clDefault, clMax };
+
+// What compressed frames may inflate to: far more than any text or cover a real tag holds,
+// far less than a crafted one would take (a 1 MB frame can claim a gigabyte).
+inline constexpr qint64 kMaxInflatedFrame = 16 << 20;
+inline constexpr qint64 kMaxInflatedTag = 64 << 20;
 // Replaces the stream's content by its zlib stream (header and checksum) at the given level.
 void CompressFrameData(TMemoryStream& data, TCompressionLevel level);
 // Replaces the stream's content by its inflated form. Data that ends early yields what it
-// holds; corrupt data throws TagError. Output stops where no zlib stream of this length
-// could reach (deflate expands at most 1032 times), so no input is a zip bomb.
-void DecompressFrameData(TMemoryStream& data);
+// holds; corrupt data throws TagError, and so does data that would inflate to more than
+// `maxOutput` bytes. Output also stops where no zlib stream of this length could reach
+// (deflate expands at most 1032 times).
+void DecompressFrameData(TMemoryStream& data, qint64 maxOutput = kMaxInflatedFrame);
 
 // True when each of the `length` bytes is '0'-'9' or 'A'-'Z'.
 bool IsValidFrameID(const std::uint8_t* id, int length = 4);

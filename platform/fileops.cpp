@@ -106,17 +106,6 @@ FileDescriptor OpenForWriting(const QString& path)
     return FileDescriptor(fd);
 }
 
-bool IsOpenElsewhere(const FileDescriptor& file)
-{
-    if (::fcntl(file.get(), F_SETLEASE, F_WRLCK) == 0) {
-        ::fcntl(file.get(), F_SETLEASE, F_UNLCK);
-        return false;
-    }
-    if (errno == EAGAIN || errno == EBUSY)
-        return true;
-    return IsLockedElsewhere(file);
-}
-
 bool IsLockedElsewhere(const FileDescriptor& file)
 {
     if (::flock(file.get(), LOCK_EX | LOCK_NB) == 0)
@@ -340,10 +329,25 @@ void CopyModeAndOwner(
 {
     struct stat st {
     };
-    if (::fstat(source.get(), &st) != 0 || ::fchmod(target.get(), st.st_mode & 07777) != 0)
-        throw IOError(QStringLiteral("Cannot set permissions of"), targetPath, errno);
-    // Refused for another owner unless privileged, which is harmless.
+    if (::fstat(source.get(), &st) != 0)
+        throw IOError(QStringLiteral("Cannot examine the source of"), targetPath, errno);
+    // Refused for another owner unless privileged, which is harmless. Before the mode, which
+    // a change of owner may clear bits of.
     [[maybe_unused]] const int ignored = ::fchown(target.get(), st.st_uid, st.st_gid);
+    if (::fchmod(target.get(), st.st_mode & 07777) != 0)
+        throw IOError(QStringLiteral("Cannot set permissions of"), targetPath, errno);
+}
+
+void CopyTimes(
+    const FileDescriptor& source, const FileDescriptor& target, const QString& targetPath)
+{
+    struct stat st {
+    };
+    if (::fstat(source.get(), &st) != 0)
+        throw IOError(QStringLiteral("Cannot examine the source of"), targetPath, errno);
+    const struct timespec times[2] = { st.st_atim, st.st_mtim };
+    if (::futimens(target.get(), times) != 0)
+        throw IOError(QStringLiteral("Cannot set the times of"), targetPath, errno);
 }
 
 void RenameReplacing(const QString& from, const QString& to)

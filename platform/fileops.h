@@ -80,7 +80,9 @@ FileDescriptor OpenForWriting(const QString& path);
 // another process holds a lock on it. `file` must be the caller's only descriptor for the
 // file. On local file systems this takes and drops a write lease, which the kernel grants
 // only when no other descriptor is open; where leases are not available (network and FUSE
-// file systems, a file of another owner without CAP_LEASE) only locks can be seen.
+// file systems, a file of another owner without CAP_LEASE) only locks can be seen. Another
+// program that opens the file in that instant is never kept waiting, nor is this process
+// ended by the lease-break signal (see lease.h, which implements it).
 bool IsOpenElsewhere(const FileDescriptor& file);
 
 // Whether another open file description holds a flock() or POSIX record lock on the file.
@@ -155,6 +157,10 @@ void SetFileSize(const FileDescriptor& file, qint64 size, const QString& path);
 // (the group for its owner, the owner too for root); throws IOError when the permissions
 // cannot be set.
 void CopyModeAndOwner(
+    const FileDescriptor& source, const FileDescriptor& target, const QString& targetPath);
+// Gives `target` the access and modification times of `source` (after the last write to
+// it, which would set them anew); throws IOError.
+void CopyTimes(
     const FileDescriptor& source, const FileDescriptor& target, const QString& targetPath);
 // Renames `from` to `to`, replacing what is at `to`; throws IOError.
 void RenameReplacing(const QString& from, const QString& to);

@@ -1,3 +1,4 @@
+#include "platform/lease.h"
 #include "settings/settingsstore.h"
 #include "ui/application.h"
 #include "ui/frmmain.h"
@@ -7,6 +8,7 @@ using namespace plumtide;
 
 int main(int argc, char** argv)
 {
+    PrepareProcessForSharedFiles();
     TPlumtideApplication app(argc, argv);
     // The program ends when the main window closes, even with the settings window open.
     QApplication::setQuitOnLastWindowClosed(false);

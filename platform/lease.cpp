@@ -1,0 +1,193 @@
+#include "platform/lease.h"
+
+#include "platform/errors.h"
+#include "platform/paths.h"
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace plumtide
+{
+
+namespace
+{
+
+// Descriptors whose lease broke. Only descriptors below this number take leases; a process
+// that holds more open files falls back to the lock test.
+constexpr int kTrackedDescriptors = 4096;
+std::atomic<bool> g_broken[kTrackedDescriptors];
+
+int leaseSignal()
+{
+    // A real-time signal of its own, so that a break names the descriptor (si_fd) and nothing
+    // else in the process (Qt included) is disturbed.
+    return SIGRTMIN + 4;
+}
+
+extern "C" void onLeaseBroken(int, siginfo_t* info, void*)
+{
+    const int saved = errno;
+    const int fd = info ? info->si_fd : -1;
+    if (fd >= 0 && fd < kTrackedDescriptors) {
+        // The other program waits until the lease is gone: give it up now.
+        ::fcntl(fd, F_SETLEASE, F_UNLCK);
+        g_broken[fd].store(true);
+    }
+    errno = saved;
+}
+
+qint64 nanoseconds(const struct timespec& time)
+{
+    return qint64(time.tv_sec) * 1000000000 + time.tv_nsec;
+}
+
+} // namespace
+
+void PrepareProcessForSharedFiles()
+{
+    static std::once_flag once;
+    std::call_once(once, [] {
+        struct sigaction action {
+        };
+        action.sa_sigaction = onLeaseBroken;
+        action.sa_flags = SA_SIGINFO | SA_RESTART;
+        sigemptyset(&action.sa_mask);
+        ::sigaction(leaseSignal(), &action, nullptr);
+        // The default lease-break signal, should a lease ever be taken without ours.
+        struct sigaction ignore {
+        };
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        ::sigaction(SIGIO, &ignore, nullptr);
+        ::sigaction(SIGXFSZ, &ignore, nullptr);
+    });
+}
+
+TWatchedFile TWatchedFile::Open(const QString& path)
+{
+    PrepareProcessForSharedFiles();
+    TWatchedFile result;
+    result.m_path = path;
+    result.m_file = FileDescriptor(::open(
+        EncodePath(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!result.m_file.isOpen())
+        throw IOError(QStringLiteral("Cannot open"), path, errno);
+    struct stat st {
+    };
+    if (::fstat(result.m_file.get(), &st) != 0)
+        throw IOError(QStringLiteral("Cannot examine"), path, errno);
+    result.m_regular = S_ISREG(st.st_mode);
+    result.m_status = { result.m_regular ? PathKind::File
+            : S_ISDIR(st.st_mode)        ? PathKind::Folder
+                                         : PathKind::Other,
+        static_cast<qint64>(st.st_size), static_cast<quint64>(st.st_dev),
+        static_cast<quint64>(st.st_ino) };
+    result.m_modified = nanoseconds(st.st_mtim);
+    result.m_changed = nanoseconds(st.st_ctim);
+    if (!result.m_regular)
+        return result;
+
+    const int fd = result.m_file.get();
+    if (fd < kTrackedDescriptors) {
+        g_broken[fd].store(false);
+        if (::fcntl(fd, F_SETSIG, leaseSignal()) == 0 && ::fcntl(fd, F_SETLEASE, F_WRLCK) == 0) {
+            result.m_leased = true;
+            return result;
+        }
+        if (errno == EAGAIN || errno == EBUSY) {
+            result.m_inUseAtOpen = true;
+            return result;
+        }
+    }
+    result.m_inUseAtOpen = IsLockedElsewhere(result.m_file);
+    return result;
+}
+
+TWatchedFile::TWatchedFile(TWatchedFile&& other) noexcept
+    : m_file(std::move(other.m_file))
+    , m_path(std::move(other.m_path))
+    , m_status(other.m_status)
+    , m_regular(other.m_regular)
+    , m_leased(std::exchange(other.m_leased, false))
+    , m_inUseAtOpen(other.m_inUseAtOpen)
+    , m_modified(other.m_modified)
+    , m_changed(other.m_changed)
+{
+}
+
+TWatchedFile& TWatchedFile::operator=(TWatchedFile&& other) noexcept
+{
+    if (this != &other) {
+        release();
+        m_file = std::move(other.m_file);
+        m_path = std::move(other.m_path);
+        m_status = other.m_status;
+        m_regular = other.m_regular;
+        m_leased = std::exchange(other.m_leased, false);
+        m_inUseAtOpen = other.m_inUseAtOpen;
+        m_modified = other.m_modified;
+        m_changed = other.m_changed;
+    }
+    return *this;
+}
+
+TWatchedFile::~TWatchedFile()
+{
+    release();
+}
+
+void TWatchedFile::release() noexcept
+{
+    if (m_leased && m_file.isOpen())
+        ::fcntl(m_file.get(), F_SETLEASE, F_UNLCK);
+    m_leased = false;
+}
+
+bool TWatchedFile::inUse() const
+{
+    if (m_inUseAtOpen)
+        return true;
+    return m_leased && g_broken[m_file.get()].load();
+}
+
+bool TWatchedFile::unchanged() const
+{
+    if (!m_file.isOpen() || inUse())
+        return false;
+    struct stat st {
+    };
+    if (::fstat(m_file.get(), &st) != 0 || static_cast<qint64>(st.st_size) != m_status.size
+        || nanoseconds(st.st_mtim) != m_modified || nanoseconds(st.st_ctim) != m_changed)
+        return false;
+    // The name, not what a link there might lead to: it is the name that gets deleted.
+    struct stat named {
+    };
+    if (::lstat(EncodePath(m_path).constData(), &named) != 0
+        || static_cast<quint64>(named.st_dev) != m_status.device
+        || static_cast<quint64>(named.st_ino) != m_status.inode)
+        return false;
+    return !inUse();
+}
+
+bool IsOpenElsewhere(const FileDescriptor& file)
+{
+    PrepareProcessForSharedFiles();
+    const int fd = file.get();
+    // With our signal set first, an open by another program in the instant the lease is held
+    // breaks it harmlessly instead of ending this process.
+    if (::fcntl(fd, F_SETSIG, leaseSignal()) == 0 && ::fcntl(fd, F_SETLEASE, F_WRLCK) == 0) {
+        ::fcntl(fd, F_SETLEASE, F_UNLCK);
+        return false;
+    }
+    if (errno == EAGAIN || errno == EBUSY)
+        return true;
+    return IsLockedElsewhere(file);
+}
+
+} // namespace plumtide

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "platform/fileops.h"
+
+#include <QString>
+#include <QtGlobal>
+
+namespace plumtide
+{
+
+// Sets the process up for working on files that other programs use at the same time:
+// - a lease that another program breaks by opening the file is released at once, in a
+//   signal handler, instead of the kernel's default lease-break signal ending the process;
+// - a write beyond a file-size limit (ulimit -f) fails with EFBIG instead of the kernel
+//   ending the process with SIGXFSZ.
+// Both programs call it at start; the first lease taken calls it too. Safe to call again.
+void PrepareProcessForSharedFiles();
+
+// A file opened to be moved or deleted, with what tells whether anyone else uses it.
+//
+// At open it takes a write lease, which the kernel grants only while no other descriptor is
+// open on the file, in any process. While the lease is held, another program that opens the
+// file breaks it: the lease is given up at once (that program's open goes on without
+// waiting for Plumtide) and the file counts as in use from then on. Where leases are not
+// available (network and FUSE file systems, a file of another owner), another process's
+// lock on the file is all that can be seen at open, and a change of the file's size or times
+// afterwards.
+class TWatchedFile
+{
+public:
+    // Opens `path` for reading, never through a symbolic link at its last component (that
+    // fails with ELOOP). Throws IOError when it cannot be opened; a missing file gives ENOENT.
+    static TWatchedFile Open(const QString& path);
+
+    TWatchedFile() = default;
+    TWatchedFile(TWatchedFile&& other) noexcept;
+    TWatchedFile& operator=(TWatchedFile&& other) noexcept;
+    ~TWatchedFile();
+
+    const FileDescriptor& descriptor() const { return m_file; }
+    const QString& path() const { return m_path; }
+    // The file as it was at open (size, identity).
+    const TFileStatus& status() const { return m_status; }
+    bool isRegular() const { return m_regular; }
+
+    // Whether another process had the file open or locked at open, or opened it since.
+    bool inUse() const;
+    // Whether the file is still exactly what it was at open: nobody opened it since (where
+    // that can be seen), its size and its modification and change times are the same, and
+    // its path still names it. Deleting it is safe only then.
+    bool unchanged() const;
+
+private:
+    void release() noexcept;
+
+    FileDescriptor m_file;
+    QString m_path;
+    TFileStatus m_status;
+    bool m_regular = false;
+    bool m_leased = false;
+    bool m_inUseAtOpen = false;
+    qint64 m_modified = 0; // nanoseconds
+    qint64 m_changed = 0;
+};
+
+} // namespace plumtide
