@@ -72,29 +72,11 @@ struct FakeWindow {
 
 } // namespace
 
-TEST(AutoSort, DueOnceTheIntervalHasPassedSinceTheLastRun)
-{
-    struct Case {
-        const char *lastRun, *interval, *now;
-        bool due;
-    };
-    const Case cases[] = {
-        { "10:55:30.000", "01:00:00", "11:55:29.999", false },
-        { "10:55:30.000", "01:00:00", "11:55:30.000", true },
-        { "10:00:00.000", "00:10:00", "12:00:00.000", true },
-        { "10:00:00.000", "00:00:00", "10:00:00.000", true }, // every tick
-    };
-    for (const Case& c : cases) {
-        TAutoSort sort { {} };
-        sort.restart(at(c.lastRun));
-        EXPECT_EQ(sort.isDue(at(c.now), interval(c.interval)), c.due) << c.now;
-    }
-}
-
-TEST(AutoSort, AnEmptyListIsListedFirstAndRunsAreTimedFromTheirEnd)
+TEST(AutoSort, DueAnIntervalAfterTheLastRunEndedAndAnEmptyListIsListedFirst)
 {
     FakeWindow w;
     w.sort.restart(w.clock); // shown at 10:55:30
+    EXPECT_EQ(w.tickAt("11:55:29.999", "01:00:00").first, TAutoTick::NotDue);
     // Nothing there: listed afresh, nothing planned, and still a run.
     EXPECT_EQ(w.tickAt("11:55:30.000", "01:00:00"),
         std::pair(TAutoTick::Ran, QStringList({ "refresh" })));
@@ -106,6 +88,7 @@ TEST(AutoSort, AnEmptyListIsListedFirstAndRunsAreTimedFromTheirEnd)
     EXPECT_EQ(w.tickAt("12:55:30.000", "01:00:00"),
         std::pair(TAutoTick::Moved, QStringList({ "refresh", "plan", "move" })));
     EXPECT_EQ(w.sort.lastRun(), at("12:56:10.000"));
+    EXPECT_TRUE(w.sort.isDue(w.clock, interval("00:00:00"))) << "every tick";
     // A listed file is planned without a refresh of its own (planning lists afresh).
     EXPECT_EQ(w.tickAt("13:56:10.000", "01:00:00").second, QStringList({ "plan", "move" }));
 }
