@@ -16,8 +16,12 @@ int main(int argc, char** argv)
     // Started again (from the menu, or at log-on while it already runs): the copy that
     // runs shows its window, and this one ends.
     TSingleInstance instance;
-    if (!instance.claim())
-        return instance.activateRunning() ? 0 : 1;
+    if (!instance.claim()) {
+        if (instance.activateRunning())
+            return 0;
+        qWarning("Plumtide runs already but does not answer; this copy ends.");
+        return 1;
+    }
 
     TFileSettingsStore store;
     TfrmMain frmMain(store);
