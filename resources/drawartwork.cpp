@@ -474,15 +474,11 @@ void drawMainBackground(QPainter& p, QSizeF size)
     p.setBrush(rgb(palette::kTraceLit, 45));
     p.drawRoundedRect(QRectF(673.5, 2.5, 23, 20), 4, 4);
 
-    // Footer line with the maker's contact details.
+    // Footer line. Its text (the program's name and version, and the link to its home
+    // page) is live text of the window, so that it follows the build.
     const double footer = size.height() - 16;
     p.fillRect(QRectF(0, footer, size.width(), 16), rgb(palette::kStripBottom, 220));
     p.fillRect(QRectF(0, footer, size.width(), 1), rgb(palette::kGold, 120));
-    p.setFont(font(11));
-    p.setPen(rgb(palette::kTextMuted));
-    p.drawText(QRectF(10, footer + 1, 520, 15), Qt::AlignLeft | Qt::AlignVCenter,
-        QStringLiteral("Plumtide 0.1  \u00b7  \u00a9 The Plumtide makers  \u00b7  "
-                       "support@plumtide.example  \u00b7  +31 20 555 0142"));
 }
 
 void drawSettingsBackground(QPainter& p, QSizeF size)

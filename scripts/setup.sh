@@ -11,6 +11,8 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev clang-14 libclang-rt-14-dev clang-format
     # running the desktop program headless, and looking at it
     xvfb xauth xdotool x11-utils fonts-dejavu-core fonts-dejavu-extra
+    # a window manager and a notification area for the end-to-end tests
+    openbox trayer
     # test data: real mp3 files and an independent tag implementation; benchmark reference
     lame python3 python3-mutagen libtag1-dev
 )

@@ -12,6 +12,7 @@ TPlumtideApplication::TPlumtideApplication(int& argc, char** argv)
 {
     setApplicationName(QStringLiteral("Plumtide"));
     setApplicationDisplayName(QStringLiteral("Plumtide"));
+    setApplicationVersion(QStringLiteral(PLUMTIDE_VERSION));
     setWindowIcon(ProgramIcon());
 }
 

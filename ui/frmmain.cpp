@@ -191,6 +191,16 @@ std::vector<TListRow> planListRows(const std::vector<TPlanRow>& plan)
     return rows;
 }
 
+// Where errors of handlers go: the application's error funnel, the same place notify()
+// sends errors of event handlers.
+void reportToErrorFunnel(const std::exception* error)
+{
+    if (auto* application = qobject_cast<TPlumtideApplication*>(QCoreApplication::instance()))
+        application->handleException(error);
+    else
+        qWarning("Plumtide: unhandled error: %s", error ? error->what() : "unknown exception");
+}
+
 const QString kSourceViewText
     = QStringLiteral("In the view above you can see the source mp3 files");
 const QString kDestinationViewText
@@ -232,6 +242,19 @@ TfrmMain::~TfrmMain()
         view->items().setImageList(nullptr);
 }
 
+TAutoRunSteps TfrmMain::autoRunSteps()
+{
+    return {
+        .busy = [this] { return m_handlersRunning > 0 || m_refreshBusy; },
+        .sourceRows = [this] { return sourceItems().count(); },
+        .refresh = [this] { Refresh(); },
+        .plan = [this] { btnSorterenClick(); },
+        .moveEnabled = [this] { return btnVerplaats->isEnabled(); },
+        .move = [this] { btnVerplaatsClick(); },
+        .reportError = &reportToErrorFunnel,
+    };
+}
+
 void TfrmMain::createControls()
 {
     const qreal density = devicePixelRatioF();
@@ -242,6 +265,10 @@ void TfrmMain::createControls()
     imgBackground = image(this, QStringLiteral("imgBackground"), QRect(QPoint(0, 0), kClientSize),
         LoadPicture(QLatin1String(artwork::kMainBackground), density), QString(), Qt::ArrowCursor);
     imgBackground->unsetCursor();
+    lblVersion = label(this, QStringLiteral("lblVersion"),
+        QStringLiteral("%1 %2").arg(
+            QCoreApplication::applicationName(), QCoreApplication::applicationVersion()),
+        QPoint(10, 457), false);
     lblZoekMap = label(
         this, QStringLiteral("lblZoekMap"), QStringLiteral("Source folder:"), QPoint(16, 32), true);
     imgbrowseSource = image(this, QStringLiteral("imgbrowseSource"), QRect(424, 34, 16, 16),
@@ -265,6 +292,15 @@ void TfrmMain::createControls()
     Image4 = image(this, QStringLiteral("Image4"), QRect(677, 5, 16, 16),
         ProgramIcon().pixmap(QSize(16, 16), density), QString(), Qt::ArrowCursor);
     Image4->unsetCursor();
+    // The maker's address is the program's home page.
+    WebLabel1 = new TWebLabel(this);
+    WebLabel1->setObjectName(QStringLiteral("WebLabel1"));
+    WebLabel1->move(544, 456);
+    const auto [linkTyp, link] = SplitAddress(HomePage());
+    WebLabel1->SetLinkTyp(linkTyp);
+    WebLabel1->SetLink(link);
+    WebLabel1->setText(link);
+    WebLabel1->adjustSize();
     imgMinimize = image(this, QStringLiteral("imgMinimize"), QRect(672, -3, 25, 36), QPixmap(),
         QStringLiteral("Minimize"), hand);
 
@@ -403,6 +439,17 @@ void TfrmMain::createMenus()
     Delete1 = menuEntry(DestPopup, QStringLiteral("Delete1"), QStringLiteral("&Delete"),
         QKeySequence(Qt::Key_Delete), QIcon());
     connect(DestPopup, &QMenu::aboutToShow, this, &TfrmMain::DestPopupPopup);
+
+    // The notification-area icon, where minimising sends the program, and its menu.
+    trayMenu = new QMenu(this);
+    trayMenu->setObjectName(QStringLiteral("trayMenu"));
+    Afsluiten1 = menuEntry(trayMenu, QStringLiteral("Afsluiten1"), QStringLiteral("&Exit"),
+        QKeySequence(), ImageList.icon(TImageList::Cross));
+    Systray = new TSystray(*this, this);
+    Systray->setObjectName(QStringLiteral("Systray"));
+    Systray->SetHint(QStringLiteral("Plumtide"));
+    Systray->SetIcon(ProgramIcon());
+    Systray->SetPopupMenu(trayMenu);
 }
 
 void TfrmMain::createTimers()
@@ -418,11 +465,10 @@ void TfrmMain::createTimers()
     startupTimer->setSingleShot(true);
     startupTimer->start();
 
-    // Ticks only matter while the title strip is dragged, so it runs only then.
+    // Ticks only matter while the title strip is dragged, so it runs only then (the
+    // title-strip dragger starts and stops it).
     mouseTimer = new QTimer(this);
     mouseTimer->setObjectName(QStringLiteral("mouseTimer"));
-    mouseTimer->setInterval(1);
-    mouseTimer->setTimerType(Qt::PreciseTimer);
 }
 
 void TfrmMain::setFocusOrder()
@@ -451,25 +497,32 @@ void TfrmMain::connectHandlers()
         &TfrmMain::VerplaatsennaardubbelebestandenClick);
     onClick(Verwijderen, &QAction::triggered, &TfrmMain::VerwijderenClick);
     onClick(Delete1, &QAction::triggered, &TfrmMain::Delete1Click);
+
+    // Window chrome: usable while busy, and none of it lets events through.
+    connect(imgMinimize, &TImage::clicked, this, &TfrmMain::imgMinimizeClick);
+    connect(Afsluiten1, &QAction::triggered, this, &TfrmMain::Afsluiten1Click);
+    connect(Title, &TImage::mouseDown, this, &TfrmMain::TitleMouseDown);
+    connect(Title, &TImage::mouseUp, this, &TfrmMain::TitleMouseUp);
+    connect(mouseTimer, &QTimer::timeout, this, &TfrmMain::mouseTimerTimer);
+    // Not a handler that counts as work: an automatic run hands its errors on by itself.
+    connect(AutoTimer, &QTimer::timeout, this, &TfrmMain::AutoTimerTimer);
 }
 
 void TfrmMain::runHandler(void (TfrmMain::*handler)())
 {
+    // Handlers let events through while they work, the automatic sort's ticks among them;
+    // no automatic run may start inside one (or inside the error handler's refresh).
+    ++m_handlersRunning;
+    const auto done = qScopeGuard([this] { --m_handlersRunning; });
     // Qt's widget library is built without exception support, so what a handler throws
     // must not unwind through its frames (their clean-up would be skipped). It stops here
     // and goes where the application's notify() sends errors of event handlers.
-    const auto report = [](const std::exception* error) {
-        if (auto* application = qobject_cast<TPlumtideApplication*>(QCoreApplication::instance()))
-            application->handleException(error);
-        else
-            qWarning("Plumtide: unhandled error: %s", error ? error->what() : "unknown exception");
-    };
     try {
         (this->*handler)();
     } catch (const std::exception& error) {
-        report(&error);
+        reportToErrorFunnel(&error);
     } catch (...) {
-        report(nullptr);
+        reportToErrorFunnel(nullptr);
     }
 }
 
@@ -477,7 +530,7 @@ void TfrmMain::FormCreate()
 {
     // Files opened for reading are opened read-only by the core's own calls, so there is no
     // process-wide file mode to set here.
-    m_titleDrag.Dragging = false;
+    m_titleDragger.emplace(*this, *mouseTimer); // not dragging
     try {
         LoadWorkingCopy(m_store, m_workingCopy, ProgramFolder());
     } catch (const std::exception& error) {
@@ -490,8 +543,9 @@ void TfrmMain::FormCreate()
 void TfrmMain::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    // Spontaneous show events come from the window system (a restore), not from showing.
-    if (!event->spontaneous())
+    // Spontaneous show events come from the window system (a restore), not from showing;
+    // neither is coming back from the notification area a new showing.
+    if (!event->spontaneous() && !Systray->Restoring())
         FormShow();
 }
 
@@ -505,7 +559,7 @@ void TfrmMain::FormShow()
     btnVerplaats->setEnabled(false);
     btnViewSource->setEnabled(false);
     btnViewDestination->setEnabled(false);
-    m_lastAutoRun = QDateTime::currentDateTime();
+    m_autoSort.restart(QDateTime::currentDateTime());
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event)
@@ -523,6 +577,32 @@ void TfrmMain::FormClose()
 void TfrmMain::imgExitClick()
 {
     close();
+}
+
+void TfrmMain::Afsluiten1Click()
+{
+    close();
+}
+
+void TfrmMain::imgMinimizeClick()
+{
+    // The notification-area icon takes over from here (TSystray), where there is one.
+    showMinimized();
+}
+
+void TfrmMain::TitleMouseDown(Qt::MouseButton, Qt::KeyboardModifiers, QPoint position)
+{
+    m_titleDragger->mouseDown(position);
+}
+
+void TfrmMain::TitleMouseUp(Qt::MouseButton, Qt::KeyboardModifiers, QPoint)
+{
+    m_titleDragger->mouseUp();
+}
+
+void TfrmMain::mouseTimerTimer()
+{
+    m_titleDragger->tick();
 }
 
 bool TfrmMain::PumpEvents()
@@ -718,12 +798,40 @@ void TfrmMain::refreshForViewSwitch(const std::function<void()>& showView)
 void TfrmMain::startupTimerTimer()
 {
     startupTimer->stop();
-    // Until the program has its notification-area icon, hidden means minimised: the window
-    // must stay reachable.
+    // Minimised, the window goes into the notification area (TSystray); where the desktop
+    // has none, it stays minimised on the taskbar, never hidden beyond reach.
     if (m_workingCopy.startHidden)
         showMinimized();
+    if (m_workingCopy.autoSortOn)
+        AutoTimer->start();
+    else
+        AutoTimer->stop();
     btnViewSource->setEnabled(false);
     Refresh();
+}
+
+void TfrmMain::AutoTimerTimer()
+{
+    const QString title = QStringLiteral("Plumtide");
+    switch (m_autoSort.tick(m_workingCopy.autoSortInterval)) {
+    case TAutoTick::Moved:
+        // The icon's notification tells whoever keeps the program in the notification area
+        // what it did there (only while the icon is shown).
+        if (m_lastMoveSummary.anythingHappened())
+            Systray->ShowMessage(title, m_lastMoveSummary.text());
+        break;
+    case TAutoTick::Failed:
+        // After the error handler, whose refresh clears the memo; one line however often
+        // it fails, and one notification per run of failures.
+        DetailsShow(m_autoSort.failureText());
+        if (m_autoSort.failures() == 1)
+            Systray->ShowMessage(title, m_autoSort.failureText());
+        break;
+    case TAutoTick::NotDue:
+    case TAutoTick::Busy:
+    case TAutoTick::Ran:
+        break;
+    }
 }
 
 void TfrmMain::btnSorterenClick()

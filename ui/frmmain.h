@@ -1,12 +1,15 @@
 #pragma once
 
 #include "core/summary.h"
+#include "settings/autosort.h"
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
 #include "ui/artwork.h"
 #include "ui/image.h"
 #include "ui/listview.h"
+#include "ui/systray.h"
 #include "ui/titledrag.h"
+#include "ui/weblabel.h"
 #include "ui/windowpump.h"
 
 #include <QDateTime>
@@ -60,8 +63,8 @@ public:
     bool refreshBusy() const { return m_refreshBusy; }
     void setRefreshBusy(bool on) { m_refreshBusy = on; }
     // The moment from which the next automatic sort is timed.
-    QDateTime lastAutoRun() const { return m_lastAutoRun; }
-    void setLastAutoRun(const QDateTime& moment) { m_lastAutoRun = moment; }
+    QDateTime lastAutoRun() const { return m_autoSort.lastRun(); }
+    void setLastAutoRun(const QDateTime& moment) { m_autoSort.restart(moment); }
     // What the last "Move files" did (by hand or automatic).
     const TMoveSummary& lastMoveSummary() const { return m_lastMoveSummary; }
 
@@ -79,7 +82,7 @@ public:
 
     TBrowseTarget browseTarget() const { return m_browseTarget; }
     void setBrowseTarget(TBrowseTarget target) { m_browseTarget = target; }
-    TTitleDrag& titleDrag() { return m_titleDrag; }
+    const TTitleDrag& titleDrag() const { return m_titleDragger->state(); }
 
     // The settings window, created after this one; null until the program sets it.
     TfrmOpties* optionsWindow() const { return m_optionsWindow; }
@@ -108,6 +111,12 @@ public:
     void FormClose();
     void imgannulerenClick();
     void imgExitClick();
+    void imgMinimizeClick();
+    // "&Exit" in the notification area's menu.
+    void Afsluiten1Click();
+    void TitleMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint position);
+    void TitleMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint position);
+    void mouseTimerTimer();
     void StatusPopUpPopup();
     void Verwijderen1Click();
     void DestPopupPopup();
@@ -122,8 +131,11 @@ public:
     void Refresh();
     void btnViewSourceClick();
     void btnViewDestinationClick();
-    // The one step after start: the first refresh, hidden when the settings say so.
+    // The one step after start: the first refresh, hidden when the settings say so, and
+    // automatic sorting started when it is on.
     void startupTimerTimer();
+    // Once a second while automatic sorting is on: plans and moves when a run is due.
+    void AutoTimerTimer();
     // Plans the sort of every listed file into the listed folders ("Start sort").
     void btnSorterenClick();
     // Carries out the plan, then lists and plans again ("Move files").
@@ -143,6 +155,7 @@ public:
     const TImageList ImageList;
 
     TImage* imgBackground;
+    QLabel* lblVersion; // the program's name and version in the footer
     QLabel* lblZoekMap;
     TImage* imgbrowseSource;
     QLabel* lblDoelMap;
@@ -155,6 +168,7 @@ public:
     TImage* Title;
     TImage* imgExit;
     TImage* Image4;
+    TWebLabel* WebLabel1;
     TImage* imgMinimize;
     TListView* ListDestination;
     TListView* ListSource;
@@ -188,10 +202,13 @@ public:
     QAction* Verwijderen1;
     QMenu* DestPopup; // attached to no view
     QAction* Delete1;
+    QMenu* trayMenu;
+    QAction* Afsluiten1;
 
     QTimer* AutoTimer;
     QTimer* startupTimer;
     QTimer* mouseTimer;
+    TSystray* Systray;
 
 signals:
     // The window was closed; the program ends.
@@ -206,6 +223,8 @@ protected:
 
 private:
     void FormCreate();
+    // What an automatic run does here.
+    TAutoRunSteps autoRunSteps();
     void createControls();
     void createBrowsePanel();
     void createNewArtistsPanel();
@@ -230,14 +249,15 @@ private:
     bool m_refreshBusy = false;
     std::optional<TDetailsMemo> m_details; // from the creation of `Details` on
     TWindowPump m_pump;
-    QDateTime m_lastAutoRun;
+    TAutoSort m_autoSort { autoRunSteps() };
+    int m_handlersRunning = 0; // handlers of clicks, menu entries and timers under way
     TMoveSummary m_lastMoveSummary;
     bool m_moveFailed = false; // the last move ended in an error not yet reported
     // The folders the plan shown was made for.
     QString m_plannedSource;
     QString m_plannedDestination;
     TBrowseTarget m_browseTarget = TBrowseTarget::None;
-    TTitleDrag m_titleDrag;
+    std::optional<TTitleDragger> m_titleDragger; // from FormCreate on
 };
 
 } // namespace plumtide

@@ -3,6 +3,7 @@
 #include "ui/application.h"
 #include "ui/frmmain.h"
 #include "ui/frmopties.h"
+#include "ui/singleinstance.h"
 
 using namespace plumtide;
 
@@ -10,14 +11,27 @@ int main(int argc, char** argv)
 {
     PrepareProcessForSharedFiles();
     TPlumtideApplication app(argc, argv);
-    // The program ends when the main window closes, even with the settings window open.
+    // The program ends when the main window closes, even with the settings window open,
+    // and lives on while its window is hidden in the notification area.
     QApplication::setQuitOnLastWindowClosed(false);
+
+    // Started again (from the menu, or at log-on while it already runs): the copy that
+    // runs shows its window, and this one ends.
+    TSingleInstance instance;
+    if (!instance.claim()) {
+        if (instance.activateRunning())
+            return 0;
+        qWarning("Plumtide runs already but does not answer; this copy ends.");
+        return 1;
+    }
 
     TFileSettingsStore store;
     TfrmMain frmMain(store);
     app.setExceptionHandler(
         [&frmMain](const std::exception* error) { frmMain.ApplicationEventsException(error); });
     QObject::connect(&frmMain, &TfrmMain::closed, &app, &QCoreApplication::quit);
+    QObject::connect(&instance, &TSingleInstance::activationRequested, &frmMain,
+        [&frmMain] { frmMain.Systray->RestoreApp(); });
     frmMain.show();
 
     TfrmOpties frmOpties(frmMain);

@@ -37,6 +37,8 @@ QString WindowStyleSheet()
 QLabel { color: %text; background: transparent; }
 #pnlBrowse, #pnlNieuwe { background: %navyDeep; }
 QLabel[bold="true"] { font-weight: bold; }
+#lblVersion { color: %mutedText; }
+#WebLabel1 { background: %silver; padding: 0 3px; }
 
 QPushButton {
     color: %text;
@@ -117,6 +119,7 @@ QToolTip {
         { "%field", kField },
         { "%selection", kSelection },
         { "%alternate", kListAlternate },
+        { "%silver", kSilver },
         { "%disabledText", kDisabledText },
     };
     // Longer names first where one is a prefix of another (the table is ordered so).

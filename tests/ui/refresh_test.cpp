@@ -175,13 +175,17 @@ TEST_F(LibraryTest, AbortStopsARefreshKeepingTheRowsSoFar)
 TEST_F(LibraryTest, StartUpStepRefreshesOnceAfterOneAndAHalfSeconds)
 {
     store.WriteValue(QStringLiteral("autoStart"), QStringLiteral("1"));
+    store.WriteValue(QStringLiteral("chkAutoTime"), QStringLiteral("1"));
     song(QStringLiteral("a.mp3"), QStringLiteral("Abba"));
     TfrmMain& w = window();
     w.startupTimer->start();
     EXPECT_FALSE(w.btnSorteren->isEnabled());
+    EXPECT_FALSE(w.AutoTimer->isActive());
 
     EXPECT_TRUE(QTest::qWaitFor([&w] { return w.sourceItems().count() == 1; }, 5000));
     EXPECT_FALSE(w.startupTimer->isActive());
-    EXPECT_TRUE(w.isMinimized()) << "start hidden, and no notification area yet";
+    EXPECT_TRUE(w.isMinimized()) << "start hidden, without a notification area";
+    EXPECT_TRUE(w.isVisible());
+    EXPECT_TRUE(w.AutoTimer->isActive()) << "automatic sorting is on";
     expectIdle(w);
 }

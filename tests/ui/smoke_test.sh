@@ -8,6 +8,8 @@ set -euo pipefail
 
 program=$1
 fail() { echo "smoke test: $*" >&2; exit 1; }
+# shellcheck source=display.sh
+source "$(dirname "$0")/display.sh"
 
 if [ "${2:-}" != "--inside" ]; then
     for tool in xvfb-run xdotool xwininfo; do
@@ -18,20 +20,15 @@ if [ "${2:-}" != "--inside" ]; then
     mkdir -p "$work/config/Plumtide" "$work/incoming" "$work/library"
     printf '[Software\\Plumtide]\nSource=%s\nDestination=%s\n' \
         "$work/incoming" "$work/library" >"$work/config/Plumtide/settings.ini"
-    # xvfb-run -a can lose the race for a display number to another X server starting at the
-    # same moment; then the script inside never runs, and starting again is the cure.
-    for attempt in 1 2 3; do
-        status=0
-        XDG_CONFIG_HOME="$work/config" SMOKE_STARTED="$work/started" \
-            xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$program" --inside || status=$?
-        [ "$status" -eq 0 ] || [ -e "$work/started" ] && exit "$status"
-        echo "smoke test: the virtual display did not start (attempt $attempt)" >&2
-        sleep "$attempt"
-    done
-    exit 1
+    # A runtime folder of its own: one copy of the program runs per user, and other tests
+    # may run theirs at the same time.
+    mkdir -m 700 "$work/runtime"
+    XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" \
+        on_virtual_display "$0" "$program" --inside
+    exit
 fi
 
-: >"$SMOKE_STARTED"
+display_started
 
 "$program" &
 pid=$!
