@@ -9,6 +9,10 @@
 #include "platform/fileops.h"
 #include "platform/paths.h"
 #include "ui/application.h"
+#include "ui/controls.h"
+#include "ui/folderpanel.h"
+#include "ui/foldertree.h"
+#include "ui/frmopties.h"
 #include "ui/theme.h"
 #include "ui/viewrules.h"
 
@@ -36,31 +40,8 @@ namespace
 
 const QSize kClientSize(729, 471);
 
-QLabel* label(QWidget* parent, const QString& name, const QString& text, QPoint at, bool bold)
-{
-    auto* result = new QLabel(text, parent);
-    result->setObjectName(name);
-    result->setProperty("bold", bold);
-    result->move(at);
-    result->adjustSize();
-    return result;
-}
-
-// A picture scaled into its rectangle, or an invisible zone when `picture` is empty.
-TImage* image(QWidget* parent, const QString& name, const QRect& rect, const QPixmap& picture,
-    const QString& hint, Qt::CursorShape cursor)
-{
-    auto* result = new TImage(parent);
-    result->setObjectName(name);
-    result->setGeometry(rect);
-    if (!picture.isNull()) {
-        result->setPixmap(picture);
-        result->setScaledContents(true);
-    }
-    result->setToolTip(hint);
-    result->setCursor(cursor);
-    return result;
-}
+using controls::image;
+using controls::label;
 
 QPushButton* button(QWidget* parent, const QString& name, const QString& caption, const QRect& rect,
     const QString& hint)
@@ -329,22 +310,17 @@ void TfrmMain::createControls()
 
 void TfrmMain::createBrowsePanel()
 {
-    const qreal density = devicePixelRatioF();
-    pnlBrowse = new QFrame(this);
-    pnlBrowse->setObjectName(QStringLiteral("pnlBrowse"));
-    pnlBrowse->setGeometry(348, 120, 266, 295);
-    imgBrowseFile = image(pnlBrowse, QStringLiteral("imgBrowseFile"), QRect(1, 1, 264, 293),
-        LoadPicture(QLatin1String(artwork::kBrowseFromBackdrop), density), QString(),
-        Qt::ArrowCursor);
-    imgBrowseFile->unsetCursor();
-    imgbrowseDir = image(pnlBrowse, QStringLiteral("imgbrowseDir"), QRect(1, 1, 264, 293),
-        LoadPicture(QLatin1String(artwork::kBrowseToBackdrop), density), QString(),
-        Qt::ArrowCursor);
-    imgbrowseDir->unsetCursor();
+    pnlBrowse = new TFolderPanel(this, QStringLiteral("pnlBrowse"),
+        { QSize(266, 295), QRect(1, 1, 264, 293), QRect(240, -3, 29, 28), QRect(4, 40, 258, 252) },
+        QStringLiteral("imgBrowser"));
+    pnlBrowse->move(348, 120);
+    imgBrowseFile = pnlBrowse->addBackdrop(
+        QStringLiteral("imgBrowseFile"), QLatin1String(artwork::kBrowseFromBackdrop));
+    imgbrowseDir = pnlBrowse->addBackdrop(
+        QStringLiteral("imgbrowseDir"), QLatin1String(artwork::kBrowseToBackdrop));
     imgbrowseDir->hide();
-    imgBrowser = image(pnlBrowse, QStringLiteral("imgBrowser"), QRect(240, -3, 29, 28), QPixmap(),
-        QStringLiteral("Close"), Qt::PointingHandCursor);
-    pnlBrowse->hide();
+    imgBrowser = pnlBrowse->closeZone;
+    ShellTreeView = pnlBrowse->tree;
 }
 
 void TfrmMain::createNewArtistsPanel()
@@ -463,6 +439,16 @@ void TfrmMain::connectHandlers()
         &TfrmMain::VerplaatsennaardubbelebestandenClick);
     onClick(Verwijderen, &QAction::triggered, &TfrmMain::VerwijderenClick);
     onClick(Delete1, &QAction::triggered, &TfrmMain::Delete1Click);
+
+    onClick(edtSource, &QLineEdit::textChanged, &TfrmMain::edtSourceChange);
+    onClick(edtDestination, &QLineEdit::textChanged, &TfrmMain::edtDestinationChange);
+    controls::onFocusOut(edtSource, [this] { runHandler(&TfrmMain::edtSourceExit); });
+    controls::onFocusOut(edtDestination, [this] { runHandler(&TfrmMain::edtDestinationExit); });
+    onClick(imgbrowseSource, &TImage::clicked, &TfrmMain::imgbrowseSourceClick);
+    onClick(imgBrowseDestination, &TImage::clicked, &TfrmMain::imgBrowseDestinationClick);
+    onClick(imgBrowser, &TImage::clicked, &TfrmMain::imgBrowserClick);
+    onClick(ShellTreeView, &TShellTreeView::Click, &TfrmMain::ShellTreeViewClick);
+    onClick(imgOpties, &TImage::clicked, &TfrmMain::imgOptiesClick);
 }
 
 void TfrmMain::runHandler(void (TfrmMain::*handler)())
@@ -871,6 +857,80 @@ void TfrmMain::VerwijderenClick()
     // Gone for good, without asking; a file that cannot be deleted stays listed.
     RemoveFile(*file);
     Refresh();
+}
+
+void TfrmMain::edtSourceChange()
+{
+    WriteSourceFolder(m_store, edtSource->text());
+}
+
+void TfrmMain::edtSourceExit()
+{
+    WriteSourceFolder(m_store, edtSource->text());
+}
+
+void TfrmMain::edtDestinationChange()
+{
+    WriteDestinationFolder(m_store, edtDestination->text());
+}
+
+void TfrmMain::edtDestinationExit()
+{
+    WriteDestinationFolder(m_store, edtDestination->text());
+}
+
+void TfrmMain::openBrowser(TBrowseTarget target)
+{
+    // A browse image clicked while the panel is open switches it to that field.
+    imgBrowseFile->setVisible(target == TBrowseTarget::Source);
+    imgbrowseDir->setVisible(target == TBrowseTarget::Destination);
+    pnlBrowse->move(328, 40);
+    pnlBrowse->show();
+    pnlBrowse->raise();
+    m_browseTarget = target;
+}
+
+void TfrmMain::imgbrowseSourceClick()
+{
+    openBrowser(TBrowseTarget::Source);
+}
+
+void TfrmMain::imgBrowseDestinationClick()
+{
+    openBrowser(TBrowseTarget::Destination);
+}
+
+void TfrmMain::imgBrowserClick()
+{
+    // The target stays: the next opening sets it anyway.
+    imgbrowseDir->hide();
+    imgBrowseFile->show();
+    pnlBrowse->move(328, 40);
+    pnlBrowse->hide();
+}
+
+void TfrmMain::ShellTreeViewClick()
+{
+    const QString folder = ShellTreeView->SelectedFolder();
+    if (folder.isEmpty())
+        return;
+    // Setting a field to the text it holds is no change: its change handler stays quiet.
+    if (m_browseTarget == TBrowseTarget::Source)
+        edtSource->setText(folder);
+    else if (m_browseTarget == TBrowseTarget::Destination)
+        edtDestination->setText(folder);
+    WriteSourceFolder(m_store, edtSource->text());
+    WriteDestinationFolder(m_store, edtDestination->text());
+    Refresh();
+}
+
+void TfrmMain::imgOptiesClick()
+{
+    if (!m_optionsWindow)
+        return;
+    m_optionsWindow->show();
+    m_optionsWindow->raise();
+    m_optionsWindow->activateWindow();
 }
 
 std::optional<QString> TfrmMain::selectedSourceFile() const

@@ -137,7 +137,7 @@ TEST(WorkingCopy, TimeTextsReadInBothForms)
     EXPECT_EQ(FormatTimeText(QTime(1, 2, 3)), QStringLiteral("01:02:03"));
 }
 
-TEST(Options, SettingsWindowDefaultsDifferOnlyForFolders)
+TEST(Options, FirstRunDefaultsNeverNameTheRoot)
 {
     TMemorySettingsStore store;
     TOptionsValues values;
@@ -150,8 +150,8 @@ TEST(Options, SettingsWindowDefaultsDifferOnlyForFolders)
     EXPECT_EQ(values.doublesFolder, kProgramFolder);
     EXPECT_EQ(values.autoTime, QTime(0, 10));
     EXPECT_EQ(values.smallFileLimit, 512);
-    EXPECT_EQ(source, QStringLiteral("/"));
-    EXPECT_EQ(destination, QStringLiteral("/"));
+    EXPECT_EQ(source, kProgramFolder);
+    EXPECT_EQ(destination, kProgramFolder);
 }
 
 TEST(Options, FailedWriteStopsTheSaveThere)
