@@ -309,6 +309,7 @@ void TMemorySettingsStore::WriteValue(const QString& name, const QString& text)
     if (slot.first.isEmpty())
         slot.first = name;
     slot.second = text;
+    m_writes.append(name + QLatin1Char('=') + text);
 }
 
 void TMemorySettingsStore::WriteAutostart(const QString& executablePath)

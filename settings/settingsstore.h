@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <map>
 #include <optional>
@@ -69,12 +70,16 @@ public:
 
     // Stored names with their capitalisation, for tests.
     std::map<QString, QString> values() const;
+    // Every write that succeeded, in order, as "name=text".
+    const QStringList& writes() const { return m_writes; }
+    void clearWrites() { m_writes.clear(); }
     void failWritesOf(const QString& name) { m_failWritesOf = name; }
 
 private:
     std::map<QString, std::pair<QString, QString>> m_values; // upper-case name -> (name, text)
     std::optional<QString> m_autostart;
     QString m_failWritesOf;
+    QStringList m_writes;
 };
 
 // The settings file format: a `[Software\Plumtide]` section of `name=value` lines in

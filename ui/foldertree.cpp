@@ -4,7 +4,6 @@
 #include "platform/folderreader.h"
 #include "platform/paths.h"
 
-#include <QCollator>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -76,24 +75,43 @@ QStringList readSubfolders(const QString& path)
         if (entry.kind == FolderEntry::Kind::Folder && !entry.name.startsWith('.'))
             names.append(QFile::decodeName(entry.name));
     }
-    QCollator collator;
-    collator.setNumericMode(true);
-    collator.setCaseSensitivity(Qt::CaseInsensitive);
-    std::vector<std::pair<QCollatorSortKey, QString>> keyed;
-    keyed.reserve(static_cast<size_t>(names.size()));
-    for (const QString& name : names)
-        keyed.emplace_back(collator.sortKey(name), name);
-    // Names the collator holds equal ("a" and "A") still get one fixed order.
-    std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
-        const int order = a.first.compare(b.first);
-        return order != 0 ? order < 0 : a.second < b.second;
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        const int order = CompareFolderNames(a, b);
+        return order != 0 ? order < 0 : a < b;
     });
-    for (qsizetype i = 0; i < names.size(); ++i)
-        names[i] = keyed[static_cast<size_t>(i)].second;
     return names;
 }
 
 } // namespace
+
+int CompareFolderNames(const QString& a, const QString& b)
+{
+    qsizetype i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a.at(i).isDigit() && b.at(j).isDigit()) {
+            // Runs of digits compare by value: without leading zeros, longer is larger.
+            const auto run = [](const QString& text, qsizetype& at) {
+                while (at < text.size() && text.at(at) == QLatin1Char('0'))
+                    ++at;
+                const qsizetype start = at;
+                while (at < text.size() && text.at(at).isDigit())
+                    ++at;
+                return QStringView(text).mid(start, at - start);
+            };
+            const QStringView x = run(a, i), y = run(b, j);
+            if (x.size() != y.size())
+                return x.size() < y.size() ? -1 : 1;
+            if (const int order = x.compare(y); order != 0)
+                return order;
+            continue;
+        }
+        const char32_t x = a.at(i++).toCaseFolded().unicode();
+        const char32_t y = b.at(j++).toCaseFolded().unicode();
+        if (x != y)
+            return x < y ? -1 : 1;
+    }
+    return (a.size() - i > 0) - (b.size() - j > 0);
+}
 
 std::vector<TMountedVolume> MountedVolumes()
 {

@@ -23,6 +23,10 @@ struct TMountedVolume {
 // The mounted file systems now.
 std::vector<TMountedVolume> MountedVolumes();
 
+// The order of folder names in the tree, as people sort names: case aside, runs of digits
+// by their value ("b9" before "b10"). Negative, zero or positive, as a comparison goes.
+int CompareFolderNames(const QString& a, const QString& b);
+
 // One child of the tree's "Computer" node.
 struct TComputerPlace {
     enum class Kind { Root, Home, Removable, Network };
