@@ -158,14 +158,20 @@ void WriteOptions(
         store.DeleteAutostart();
 }
 
-void WriteSourceFolder(TSettingsStore& store, const QString& folder)
+void WriteSourceFolder(TSettingsStore& store, const QString& folder, TDurable when)
 {
-    WriteString(store, QStringLiteral("Source"), folder);
+    if (when == TDurable::Soon)
+        store.WriteValueSoon(QStringLiteral("Source"), folder);
+    else
+        WriteString(store, QStringLiteral("Source"), folder);
 }
 
-void WriteDestinationFolder(TSettingsStore& store, const QString& folder)
+void WriteDestinationFolder(TSettingsStore& store, const QString& folder, TDurable when)
 {
-    WriteString(store, QStringLiteral("Destination"), folder);
+    if (when == TDurable::Soon)
+        store.WriteValueSoon(QStringLiteral("Destination"), folder);
+    else
+        WriteString(store, QStringLiteral("Destination"), folder);
 }
 
 } // namespace plumtide

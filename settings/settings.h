@@ -83,8 +83,12 @@ void WriteOptions(
 // automatic sorting. The folders and the small-file rule stay as loaded at start.
 void ApplyOptions(const TOptionsValues& values, TWorkingCopy& copy);
 
-// The folder fields store their text on every change.
-void WriteSourceFolder(TSettingsStore& store, const QString& folder);
-void WriteDestinationFolder(TSettingsStore& store, const QString& folder);
+// The folder fields store their text on every change. `Soon` writes are seen by every
+// reader at once but made durable by the store's next write or flush (see
+// TSettingsStore::WriteValueSoon), so typing never waits for the disk.
+enum class TDurable { Now, Soon };
+void WriteSourceFolder(TSettingsStore& store, const QString& folder, TDurable when = TDurable::Now);
+void WriteDestinationFolder(
+    TSettingsStore& store, const QString& folder, TDurable when = TDurable::Now);
 
 } // namespace plumtide

@@ -409,6 +409,19 @@ void TFolderTreeModel::mergeChildren(Node* parent, const std::vector<Wanted>& wa
         endRemoveRows();
     };
 
+    if (children.empty()) {
+        // The usual case, a first reading: one insertion, no comparing.
+        if (wanted.empty())
+            return;
+        beginInsertRows(parentIndex, 0, static_cast<int>(wanted.size()) - 1);
+        children.reserve(wanted.size());
+        for (const Wanted& w : wanted)
+            children.push_back(makeNode(parent, w));
+        renumber(0);
+        endInsertRows();
+        return;
+    }
+
     QSet<QString> wantedPaths;
     wantedPaths.reserve(static_cast<qsizetype>(wanted.size()));
     for (const Wanted& w : wanted)

@@ -411,6 +411,19 @@ void TfrmMain::createTimers()
     mouseTimer->setObjectName(QStringLiteral("mouseTimer"));
     mouseTimer->setInterval(1);
     mouseTimer->setTimerType(Qt::PreciseTimer);
+
+    storeFlushTimer = new QTimer(this);
+    storeFlushTimer->setObjectName(QStringLiteral("storeFlushTimer"));
+    storeFlushTimer->setInterval(250);
+    storeFlushTimer->setSingleShot(true);
+    connect(storeFlushTimer, &QTimer::timeout, this, [this] {
+        try {
+            m_store.Flush();
+        } catch (const std::exception& error) {
+            // Still pending: the next write or flush tries again.
+            qWarning("Plumtide: %s", error.what());
+        }
+    });
 }
 
 void TfrmMain::setFocusOrder()
@@ -861,7 +874,11 @@ void TfrmMain::VerwijderenClick()
 
 void TfrmMain::edtSourceChange()
 {
-    WriteSourceFolder(m_store, edtSource->text());
+    // Every keystroke reaches the store at once; the disk gets the latest text a moment
+    // later, or when the field is left, so typing never waits for it.
+    WriteSourceFolder(m_store, edtSource->text(), TDurable::Soon);
+    if (!storeFlushTimer->isActive())
+        storeFlushTimer->start();
 }
 
 void TfrmMain::edtSourceExit()
@@ -871,7 +888,9 @@ void TfrmMain::edtSourceExit()
 
 void TfrmMain::edtDestinationChange()
 {
-    WriteDestinationFolder(m_store, edtDestination->text());
+    WriteDestinationFolder(m_store, edtDestination->text(), TDurable::Soon);
+    if (!storeFlushTimer->isActive())
+        storeFlushTimer->start();
 }
 
 void TfrmMain::edtDestinationExit()

@@ -209,6 +209,8 @@ public:
     QTimer* AutoTimer;
     QTimer* startupTimer;
     QTimer* mouseTimer;
+    // Makes the folder fields' latest text durable shortly after typing.
+    QTimer* storeFlushTimer;
 
 signals:
     // The window was closed; the program ends.

@@ -193,6 +193,24 @@ TEST_F(FileStoreTest, ValuesWithLineBreaksAndBackslashesRoundTrip)
     EXPECT_EQ(readFile(store.settingsFile()).count(QLatin1Char('\n')), 2);
 }
 
+TEST_F(FileStoreTest, PutOffWritesAreReadAtOnceAndReachTheFileInOrder)
+{
+    store.WriteValue(QStringLiteral("Source"), QStringLiteral("/a"));
+    store.WriteValueSoon(QStringLiteral("source"), QStringLiteral("/ab"));
+    store.WriteValueSoon(QStringLiteral("Source"), QStringLiteral("/abc"));
+    EXPECT_EQ(store.ReadValue(QStringLiteral("SOURCE")), QStringLiteral("/abc"));
+    const TFileSettingsStore other(store.settingsFile(), store.autostartFile());
+    EXPECT_EQ(other.ReadValue(QStringLiteral("Source")), QStringLiteral("/a"));
+
+    // The next durable write takes what was put off along; so does a flush.
+    store.WriteValue(QStringLiteral("Destination"), QStringLiteral("/d"));
+    EXPECT_EQ(other.ReadValue(QStringLiteral("Source")), QStringLiteral("/abc"));
+    store.WriteValueSoon(QStringLiteral("Destination"), QStringLiteral("/e"));
+    store.Flush();
+    EXPECT_EQ(readFile(store.settingsFile()),
+        QStringLiteral("[Software\\Plumtide]\nSource=/abc\nDestination=/e\n"));
+}
+
 TEST_F(FileStoreTest, FirstWriteCreatesFolderAndSection)
 {
     EXPECT_FALSE(store.ReadValue(QStringLiteral("Source")).has_value());
