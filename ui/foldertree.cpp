@@ -364,17 +364,35 @@ void TFolderTreeModel::startReading(Node* node)
     });
 }
 
-void TFolderTreeModel::applyReading(quint64 id, const QStringList& names)
+void TFolderTreeModel::applyReading(quint64 id, const QStringList& names, qsizetype from)
 {
     Node* node = m_nodes.value(id);
     if (!node)
         return; // gone meanwhile
+    // A first reading of a large folder arrives in slices, one per turn of the event loop,
+    // so that the window keeps painting and taking input while the rows come in.
+    constexpr qsizetype kSlice = 2000;
+    if (!node->read && names.size() > kSlice) {
+        const qsizetype end = std::min(names.size(), from + kSlice);
+        std::vector<Wanted> slice;
+        slice.reserve(static_cast<size_t>(end - from));
+        for (qsizetype i = from; i < end; ++i)
+            slice.push_back({ Node::Kind::Folder, names[i], joinPath(node->path, names[i]) });
+        appendChildren(node, slice);
+        if (end < names.size()) {
+            QMetaObject::invokeMethod(
+                this, [this, id, names, end] { applyReading(id, names, end); },
+                Qt::QueuedConnection);
+            return;
+        }
+    } else {
+        std::vector<Wanted> wanted;
+        wanted.reserve(static_cast<size_t>(names.size()));
+        for (const QString& name : names)
+            wanted.push_back({ Node::Kind::Folder, name, joinPath(node->path, name) });
+        mergeChildren(node, wanted);
+    }
     node->reading = false;
-    std::vector<Wanted> wanted;
-    wanted.reserve(static_cast<size_t>(names.size()));
-    for (const QString& name : names)
-        wanted.push_back({ Node::Kind::Folder, name, joinPath(node->path, name) });
-    mergeChildren(node, wanted);
     if (!node->read) {
         node->read = true;
         watch(node);
@@ -387,6 +405,20 @@ void TFolderTreeModel::applyReading(quint64 id, const QStringList& names)
     if (std::exchange(node->readAgain, false))
         startReading(node);
     emit folderRead(indexOf(node));
+}
+
+void TFolderTreeModel::appendChildren(Node* parent, const std::vector<Wanted>& wanted)
+{
+    if (wanted.empty())
+        return;
+    auto& children = parent->children;
+    const int first = static_cast<int>(children.size());
+    beginInsertRows(indexOf(parent), first, first + static_cast<int>(wanted.size()) - 1);
+    for (const Wanted& w : wanted) {
+        children.push_back(makeNode(parent, w));
+        children.back()->row = static_cast<int>(children.size()) - 1;
+    }
+    endInsertRows();
 }
 
 void TFolderTreeModel::mergeChildren(Node* parent, const std::vector<Wanted>& wanted)
@@ -410,15 +442,7 @@ void TFolderTreeModel::mergeChildren(Node* parent, const std::vector<Wanted>& wa
     };
 
     if (children.empty()) {
-        // The usual case, a first reading: one insertion, no comparing.
-        if (wanted.empty())
-            return;
-        beginInsertRows(parentIndex, 0, static_cast<int>(wanted.size()) - 1);
-        children.reserve(wanted.size());
-        for (const Wanted& w : wanted)
-            children.push_back(makeNode(parent, w));
-        renumber(0);
-        endInsertRows();
+        appendChildren(parent, wanted); // a first reading: nothing to compare
         return;
     }
 

@@ -49,7 +49,7 @@ std::vector<TComputerPlace> ComputerPlaces(
 // sort names (case aside, numbers by value).
 //
 // A folder's sub-folders are read when the tree first asks for them (expanding it), on a
-// worker thread, and arrive as one insertion, so that a folder with tens of thousands of
+// worker thread, and arrive in a few large insertions, so that a folder with tens of thousands of
 // sub-folders never stalls the window. A folder that has been read is watched: folders that
 // appear or disappear there appear and disappear in the tree. The volumes are read again
 // when something is mounted below the usual mount folders, and on refreshPlaces().
@@ -86,8 +86,9 @@ private:
     Node* nodeOf(const QModelIndex& index) const;
     QModelIndex indexOf(const Node* node) const;
     void startReading(Node* node);
-    void applyReading(quint64 id, const QStringList& names);
+    void applyReading(quint64 id, const QStringList& names, qsizetype from = 0);
     void mergeChildren(Node* parent, const std::vector<Wanted>& wanted);
+    void appendChildren(Node* parent, const std::vector<Wanted>& wanted);
     void forget(Node* node);
     void watch(Node* node);
     void folderChanged(const QString& path);
