@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# The real program on a virtual X display, driven with the mouse as a user would: sets the
+# compare percentage and automatic sorting in the settings window, picks the source and the
+# destination folder in the folder browser, and checks what reached the settings file.
+#   settings_e2e.sh <path of plumtide>
+# Exits 77 (skipped) when the virtual display or the X tools are not installed.
+set -euo pipefail
+
+program=$1
+fail() { echo "settings e2e: $*" >&2; [ -f "${settings:-}" ] && cat "$settings" >&2; exit 1; }
+
+if [ "${2:-}" != "--inside" ]; then
+    for tool in xvfb-run xdotool; do
+        command -v "$tool" >/dev/null || { echo "settings e2e: no $tool, skipped"; exit 77; }
+    done
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+    mkdir -p "$work/.config/Plumtide" "$work/in" "$work/lib/Madonna" "$work/none"
+    printf '[Software\\Plumtide]\nSource=%s\nDestination=%s\n' \
+        "$work/none" "$work/none" >"$work/.config/Plumtide/settings.ini"
+    for attempt in 1 2 3; do
+        status=0
+        HOME="$work" XDG_CONFIG_HOME="$work/.config" E2E_STARTED="$work/started" \
+            xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$program" --inside || status=$?
+        [ "$status" -eq 0 ] || [ -e "$work/started" ] && exit "$status"
+        echo "settings e2e: the virtual display did not start (attempt $attempt)" >&2
+        sleep "$attempt"
+    done
+    exit 1
+fi
+
+: >"$E2E_STARTED"
+settings="$XDG_CONFIG_HOME/Plumtide/settings.ini"
+
+"$program" &
+pid=$!
+trap 'kill "$pid" 2>/dev/null || true' EXIT
+
+# Polls until the settings file holds the line, or fails.
+expect_line() {
+    for _ in $(seq 100); do
+        grep -qxF "$1" "$settings" && return 0
+        sleep 0.1
+    done
+    fail "the settings file lacks '$1'"
+}
+click() { xdotool mousemove "$1" "$2" click 1; sleep 0.3; }
+# Clicks at x y until the settings file holds the line (the tree reads folders in the
+# background, so a row may not be there at the first click), or fails.
+click_until() {
+    for _ in $(seq 50); do
+        click "$1" "$2"
+        grep -qxF "$3" "$settings" && return 0
+    done
+    fail "clicking at $1,$2 did not store '$3'"
+}
+
+for _ in $(seq 150); do
+    xdotool search --onlyvisible --name '^Plumtide$' >/dev/null 2>&1 && break
+    sleep 0.2
+done
+sleep 3 # the first refresh enables the folder fields and the browse images
+
+# Screen positions: the main window lies at 159,106 and the settings window at 259,179.
+click 841 158 # Settings
+for _ in $(seq 50); do
+    xdotool search --onlyvisible --name '^Settings$' >/dev/null 2>&1 && break
+    sleep 0.2
+done
+for _ in 1 2 3; do click 468 235; done # the percentage's right arrow: 37 -> 40
+click 273 353 # "Automaticly sort every:"
+click 664 189 # the close mark
+expect_line "Percentage=40"
+expect_line "chkAutoTime=1"
+expect_line "MoveFile=1"
+
+# The folder tree lies at 491,186; its rows are 18 pixels high: Computer, /, Home, and
+# once Home is open its folders in, lib.
+click 591 148 # browse for the source folder
+click 501 231 # Home's expand mark
+click_until 560 249 "Source=$HOME/in"
+click 741 156 # the panel's close mark
+click 591 173 # browse for the destination folder
+click_until 560 267 "Destination=$HOME/lib"
+expect_line "Source=$HOME/in"
+
+click 871 118 # the main window's close cross
+for _ in $(seq 100); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+done
+kill -0 "$pid" 2>/dev/null && fail "the program did not end"
+trap - EXIT
+wait "$pid" || fail "the program exited with an error"
+[ -e "$XDG_CONFIG_HOME/autostart/Plumtide.desktop" ] && fail "an autostart entry appeared"
+echo "settings e2e: options, both folders and their file lines as chosen"
