@@ -43,4 +43,12 @@ void TPlumtideApplication::handleException(const std::exception* error) noexcept
     }
 }
 
+void ReportHandlerError(const std::exception* error) noexcept
+{
+    if (auto* application = qobject_cast<TPlumtideApplication*>(QCoreApplication::instance()))
+        application->handleException(error);
+    else
+        qWarning("Plumtide: unhandled error: %s", error ? error->what() : "unknown exception");
+}
+
 } // namespace plumtide

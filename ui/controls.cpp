@@ -4,6 +4,7 @@
 
 #include <QEvent>
 #include <QLabel>
+#include <QWidget>
 
 namespace plumtide::controls
 {
@@ -57,6 +58,16 @@ TImage* image(QWidget* parent, const QString& name, const QRect& rect, const QPi
     result->setToolTip(hint);
     result->setCursor(cursor);
     return result;
+}
+
+void tabOrder(std::initializer_list<QWidget*> chain)
+{
+    QWidget* previous = nullptr;
+    for (QWidget* control : chain) {
+        if (previous)
+            QWidget::setTabOrder(previous, control);
+        previous = control;
+    }
 }
 
 void onFocusOut(QWidget* control, std::function<void()> handler)

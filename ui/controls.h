@@ -6,6 +6,7 @@
 #include <QString>
 
 #include <functional>
+#include <initializer_list>
 
 class QLabel;
 class QWidget;
@@ -25,6 +26,9 @@ QLabel* label(QWidget* parent, const QString& name, const QString& text, QPoint 
 // A picture scaled into its rectangle, or an invisible zone when `picture` is empty.
 TImage* image(QWidget* parent, const QString& name, const QRect& rect, const QPixmap& picture,
     const QString& hint, Qt::CursorShape cursor);
+
+// Sets the keyboard focus order: each control after the one before it.
+void tabOrder(std::initializer_list<QWidget*> chain);
 
 // Runs `handler` each time `control` loses the keyboard focus.
 void onFocusOut(QWidget* control, std::function<void()> handler);

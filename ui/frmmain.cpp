@@ -428,11 +428,9 @@ void TfrmMain::createTimers()
 
 void TfrmMain::setFocusOrder()
 {
-    const QWidget* chain[] = { edtSource, edtDestination, ListSource, ListDestination,
-        btnViewSource, btnViewDestination, btnSorteren, pnlBrowse, Status, btnVerplaats, ListNieuwe,
-        btnNieuweWissen, Ok, Details };
-    for (size_t i = 1; i < std::size(chain); ++i)
-        setTabOrder(const_cast<QWidget*>(chain[i - 1]), const_cast<QWidget*>(chain[i]));
+    controls::tabOrder({ edtSource, edtDestination, ListSource, ListDestination, btnViewSource,
+        btnViewDestination, btnSorteren, pnlBrowse, Status, btnVerplaats, ListNieuwe,
+        btnNieuweWissen, Ok, Details });
 }
 
 void TfrmMain::connectHandlers()
@@ -469,18 +467,12 @@ void TfrmMain::runHandler(void (TfrmMain::*handler)())
     // Qt's widget library is built without exception support, so what a handler throws
     // must not unwind through its frames (their clean-up would be skipped). It stops here
     // and goes where the application's notify() sends errors of event handlers.
-    const auto report = [](const std::exception* error) {
-        if (auto* application = qobject_cast<TPlumtideApplication*>(QCoreApplication::instance()))
-            application->handleException(error);
-        else
-            qWarning("Plumtide: unhandled error: %s", error ? error->what() : "unknown exception");
-    };
     try {
         (this->*handler)();
     } catch (const std::exception& error) {
-        report(&error);
+        ReportHandlerError(&error);
     } catch (...) {
-        report(nullptr);
+        ReportHandlerError(nullptr);
     }
 }
 

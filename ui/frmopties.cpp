@@ -14,7 +14,6 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -153,11 +152,8 @@ void TfrmOpties::createBrowsePanel()
     imgCloseBrowser = pnlBrowse->closeZone;
     ShellTreeView = pnlBrowse->tree;
 
-    const QWidget* chain[]
-        = { PercEqual, UpDownPerqEqual, edtDoubleDir, chkMoveDoubles, chkRemoveDoubles, chkAutoTime,
-              AutoTime, ShellTreeView, chkAutoStart, chkDelFile, edtFilesize, UDFileSize };
-    for (size_t i = 1; i < std::size(chain); ++i)
-        setTabOrder(const_cast<QWidget*>(chain[i - 1]), const_cast<QWidget*>(chain[i]));
+    controls::tabOrder({ PercEqual, UpDownPerqEqual, edtDoubleDir, chkMoveDoubles, chkRemoveDoubles,
+        chkAutoTime, AutoTime, ShellTreeView, chkAutoStart, chkDelFile, edtFilesize, UDFileSize });
 }
 
 void TfrmOpties::connectHandlers()
@@ -267,10 +263,7 @@ bool TfrmOpties::FormClose()
         SaveOptions(m_main.store(), values, ExecutablePath(), m_main.workingCopy());
     } catch (const std::exception& error) {
         // Stays open; what failed goes where every handler's error goes.
-        if (auto* application = qobject_cast<TPlumtideApplication*>(QCoreApplication::instance()))
-            application->handleException(&error);
-        else
-            qWarning("Plumtide: %s", error.what());
+        ReportHandlerError(&error);
         return false;
     }
     setAutoSorting(values.autoTimeOn);
