@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real program on a virtual X display, driven with the mouse as a user would: sets the
-# compare percentage and automatic sorting in the settings window, picks the source and the
-# destination folder in the folder browser, and checks what reached the settings file.
+# compare percentage and automatic sorting in the settings window, drags that window by its
+# title strip, picks the source and the destination folder in the folder browser, and
+# checks what reached the settings file.
 #   settings_e2e.sh <path of plumtide>
 # Exits 77 (skipped) when the virtual display or the X tools are not installed.
 set -euo pipefail
@@ -10,7 +11,7 @@ program=$1
 fail() { echo "settings e2e: $*" >&2; [ -f "${settings:-}" ] && cat "$settings" >&2; exit 1; }
 
 if [ "${2:-}" != "--inside" ]; then
-    for tool in xvfb-run xdotool; do
+    for tool in xvfb-run xdotool xwininfo; do
         command -v "$tool" >/dev/null || { echo "settings e2e: no $tool, skipped"; exit 77; }
     done
     work=$(mktemp -d)
@@ -69,7 +70,15 @@ for _ in $(seq 50); do
 done
 for _ in 1 2 3; do click 468 235; done # the percentage's right arrow: 37 -> 40
 click 273 353 # "Automaticly sort every:"
-click 664 189 # the close mark
+# Dragged by its title strip from (100, 10) inside it to (600, 400) on the screen.
+window=$(xdotool search --onlyvisible --name '^Settings$' | head -n 1)
+xdotool mousemove 359 189 mousedown 1 sleep 0.3 mousemove 500 300 sleep 0.3 \
+    mousemove 600 400 sleep 0.3 mouseup 1
+sleep 0.5
+info=$(xwininfo -id "$window")
+at="$(sed -n 's/^ *Absolute upper-left X: *//p' <<<"$info"),$(sed -n 's/^ *Absolute upper-left Y: *//p' <<<"$info")"
+[ "$at" = "500,390" ] || fail "the dragged settings window is at $at, expected 500,390"
+click 905 400 # the close mark, where the window now is
 expect_line "Percentage=40"
 expect_line "chkAutoTime=1"
 expect_line "MoveFile=1"
