@@ -127,9 +127,17 @@ void ReadOptions(const TSettingsStore& store, TOptionsValues& values, QString& s
     values.autoStart = ReadBool(store, QStringLiteral("AutoStart"), false);
     values.deleteSmallFiles = ReadBool(store, QStringLiteral("DoDelFile"), false);
     values.smallFileLimit = ReadInteger(store, QStringLiteral("delFileSize"), 512);
-    // The root of the file system stands where a drive root stood.
-    sourceFolder = ReadString(store, QStringLiteral("Source"), QStringLiteral("/"));
-    destinationFolder = ReadString(store, QStringLiteral("Destination"), QStringLiteral("/"));
+    sourceFolder = ReadString(store, QStringLiteral("Source"), programFolder);
+    destinationFolder = ReadString(store, QStringLiteral("Destination"), programFolder);
+}
+
+void ApplyOptions(const TOptionsValues& values, TWorkingCopy& copy)
+{
+    copy.comparePercentage = static_cast<quint8>(values.percentage);
+    copy.moveDoubles = values.moveDoubles;
+    copy.deleteDoubles = values.removeDoubles;
+    copy.autoSortInterval = values.autoTime;
+    copy.autoSortOn = values.autoTimeOn;
 }
 
 void WriteOptions(
@@ -150,14 +158,20 @@ void WriteOptions(
         store.DeleteAutostart();
 }
 
-void WriteSourceFolder(TSettingsStore& store, const QString& folder)
+void WriteSourceFolder(TSettingsStore& store, const QString& folder, TDurable when)
 {
-    WriteString(store, QStringLiteral("Source"), folder);
+    if (when == TDurable::Soon)
+        store.WriteValueSoon(QStringLiteral("Source"), folder);
+    else
+        WriteString(store, QStringLiteral("Source"), folder);
 }
 
-void WriteDestinationFolder(TSettingsStore& store, const QString& folder)
+void WriteDestinationFolder(TSettingsStore& store, const QString& folder, TDurable when)
 {
-    WriteString(store, QStringLiteral("Destination"), folder);
+    if (when == TDurable::Soon)
+        store.WriteValueSoon(QStringLiteral("Destination"), folder);
+    else
+        WriteString(store, QStringLiteral("Destination"), folder);
 }
 
 TMoveSettings MoveSettingsOf(const TWorkingCopy& copy)

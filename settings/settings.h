@@ -70,8 +70,9 @@ struct TOptionsValues {
 
 // Loads the settings window's controls in its order (percentage, MoveFile, RemoveFile,
 // DoubleDir, AutoTime, chkAutoTime, AutoStart, DoDelFile, delFileSize), then the two
-// folder fields of the main window (Source, Destination, default "/"). An unreadable value
-// raises SettingsError there; what comes after keeps its previous state.
+// folder fields of the main window (Source, Destination). Every folder defaults to the
+// program folder, never to the root, whose refresh would walk the whole machine. An
+// unreadable value raises SettingsError there; what comes after keeps its previous state.
 void ReadOptions(const TSettingsStore& store, TOptionsValues& values, QString& sourceFolder,
     QString& destinationFolder, const QString& programFolder);
 
@@ -81,8 +82,17 @@ void ReadOptions(const TSettingsStore& store, TOptionsValues& values, QString& s
 void WriteOptions(
     TSettingsStore& store, const TOptionsValues& values, const QString& executablePath);
 
-// The folder fields store their text on every change.
-void WriteSourceFolder(TSettingsStore& store, const QString& folder);
-void WriteDestinationFolder(TSettingsStore& store, const QString& folder);
+// What the main window's working copy takes from the settings window, at each load and
+// after each successful save: the compare percentage, what happens to doubles and the
+// automatic sorting. The folders and the small-file rule stay as loaded at start.
+void ApplyOptions(const TOptionsValues& values, TWorkingCopy& copy);
+
+// The folder fields store their text on every change. `Soon` writes are seen by every
+// reader at once but made durable by the store's next write or flush (see
+// TSettingsStore::WriteValueSoon), so typing never waits for the disk.
+enum class TDurable { Now, Soon };
+void WriteSourceFolder(TSettingsStore& store, const QString& folder, TDurable when = TDurable::Now);
+void WriteDestinationFolder(
+    TSettingsStore& store, const QString& folder, TDurable when = TDurable::Now);
 
 } // namespace plumtide

@@ -256,12 +256,44 @@ TFileSettingsStore::TFileSettingsStore(QString settingsFile, QString autostartFi
 
 std::optional<QString> TFileSettingsStore::ReadValue(const QString& name) const
 {
+    for (const auto& [pendingName, text] : m_pending) {
+        if (pendingName.compare(name, Qt::CaseInsensitive) == 0)
+            return text;
+    }
     return settingsfile::Lookup(readTextFile(m_settingsFile), name);
 }
 
 void TFileSettingsStore::WriteValue(const QString& name, const QString& text)
 {
-    writeTextFile(m_settingsFile, settingsfile::Store(readTextFile(m_settingsFile), name, text));
+    writeWithPending(std::make_pair(name, text));
+}
+
+void TFileSettingsStore::WriteValueSoon(const QString& name, const QString& text)
+{
+    for (auto& [pendingName, pendingText] : m_pending) {
+        if (pendingName.compare(name, Qt::CaseInsensitive) == 0) {
+            pendingText = text;
+            return;
+        }
+    }
+    m_pending.append({ name, text });
+}
+
+void TFileSettingsStore::Flush()
+{
+    if (!m_pending.isEmpty())
+        writeWithPending(std::nullopt);
+}
+
+void TFileSettingsStore::writeWithPending(const std::optional<std::pair<QString, QString>>& value)
+{
+    QString contents = readTextFile(m_settingsFile);
+    for (const auto& [name, text] : m_pending)
+        contents = settingsfile::Store(contents, name, text);
+    if (value)
+        contents = settingsfile::Store(contents, value->first, value->second);
+    writeTextFile(m_settingsFile, contents);
+    m_pending.clear();
 }
 
 void TFileSettingsStore::WriteAutostart(const QString& executablePath)
@@ -309,6 +341,7 @@ void TMemorySettingsStore::WriteValue(const QString& name, const QString& text)
     if (slot.first.isEmpty())
         slot.first = name;
     slot.second = text;
+    m_writes.append(name + QLatin1Char('=') + text);
 }
 
 void TMemorySettingsStore::WriteAutostart(const QString& executablePath)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <map>
 #include <optional>
@@ -21,6 +22,16 @@ public:
     // Stores the text; an existing value keeps the capitalisation it was first stored
     // under. Throws SettingsError when it cannot.
     virtual void WriteValue(const QString& name, const QString& text) = 0;
+    // Stores the text for every reader of this store at once, but may put off making it
+    // durable, so that a run of writes of one value (typing) costs one file write. The next
+    // WriteValue or Flush() makes it durable, in order with the other writes.
+    virtual void WriteValueSoon(const QString& name, const QString& text)
+    {
+        WriteValue(name, text);
+    }
+    // Makes what WriteValueSoon put off durable. Throws SettingsError; what failed stays
+    // pending for the next try.
+    virtual void Flush() { }
 
     // Makes the program start at log-on with this executable. Throws SettingsError.
     virtual void WriteAutostart(const QString& executablePath) = 0;
@@ -34,7 +45,9 @@ public:
 //   ${XDG_CONFIG_HOME:-$HOME/.config}/Plumtide/settings.ini
 //   ${XDG_CONFIG_HOME:-$HOME/.config}/autostart/Plumtide.desktop
 // Every operation reads the file afresh and every write replaces it atomically, so another
-// running copy's writes are seen and a crash never leaves a half-written file.
+// running copy's writes are seen and a crash never leaves a half-written file. Writes put
+// off by WriteValueSoon are held in memory (and read from there) until the next write or
+// Flush().
 class TFileSettingsStore : public TSettingsStore
 {
 public:
@@ -47,13 +60,18 @@ public:
 
     std::optional<QString> ReadValue(const QString& name) const override;
     void WriteValue(const QString& name, const QString& text) override;
+    void WriteValueSoon(const QString& name, const QString& text) override;
+    void Flush() override;
     void WriteAutostart(const QString& executablePath) override;
     void DeleteAutostart() override;
     std::optional<QString> AutostartExecutable() const override;
 
 private:
+    void writeWithPending(const std::optional<std::pair<QString, QString>>& value);
+
     QString m_settingsFile;
     QString m_autostartFile;
+    QList<std::pair<QString, QString>> m_pending; // name, text; one entry per name
 };
 
 // An in-memory store for tests and previews. `failWritesOf` makes every write of one name
@@ -69,12 +87,16 @@ public:
 
     // Stored names with their capitalisation, for tests.
     std::map<QString, QString> values() const;
+    // Every write that succeeded, in order, as "name=text".
+    const QStringList& writes() const { return m_writes; }
+    void clearWrites() { m_writes.clear(); }
     void failWritesOf(const QString& name) { m_failWritesOf = name; }
 
 private:
     std::map<QString, std::pair<QString, QString>> m_values; // upper-case name -> (name, text)
     std::optional<QString> m_autostart;
     QString m_failWritesOf;
+    QStringList m_writes;
 };
 
 // The settings file format: a `[Software\Plumtide]` section of `name=value` lines in

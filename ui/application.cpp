@@ -44,4 +44,12 @@ void TPlumtideApplication::handleException(const std::exception* error) noexcept
     }
 }
 
+void ReportHandlerError(const std::exception* error) noexcept
+{
+    if (auto* application = qobject_cast<TPlumtideApplication*>(QCoreApplication::instance()))
+        application->handleException(error);
+    else
+        qWarning("Plumtide: unhandled error: %s", error ? error->what() : "unknown exception");
+}
+
 } // namespace plumtide

@@ -32,4 +32,8 @@ private:
     ExceptionHandler m_handler;
 };
 
+// Hands an error caught in a handler to the running application's exception handler, or
+// logs it where the application is not ours.
+void ReportHandlerError(const std::exception* error) noexcept;
+
 } // namespace plumtide

@@ -9,6 +9,10 @@
 #include "platform/fileops.h"
 #include "platform/paths.h"
 #include "ui/application.h"
+#include "ui/controls.h"
+#include "ui/folderpanel.h"
+#include "ui/foldertree.h"
+#include "ui/frmopties.h"
 #include "ui/theme.h"
 #include "ui/viewrules.h"
 
@@ -36,31 +40,8 @@ namespace
 
 const QSize kClientSize(729, 471);
 
-QLabel* label(QWidget* parent, const QString& name, const QString& text, QPoint at, bool bold)
-{
-    auto* result = new QLabel(text, parent);
-    result->setObjectName(name);
-    result->setProperty("bold", bold);
-    result->move(at);
-    result->adjustSize();
-    return result;
-}
-
-// A picture scaled into its rectangle, or an invisible zone when `picture` is empty.
-TImage* image(QWidget* parent, const QString& name, const QRect& rect, const QPixmap& picture,
-    const QString& hint, Qt::CursorShape cursor)
-{
-    auto* result = new TImage(parent);
-    result->setObjectName(name);
-    result->setGeometry(rect);
-    if (!picture.isNull()) {
-        result->setPixmap(picture);
-        result->setScaledContents(true);
-    }
-    result->setToolTip(hint);
-    result->setCursor(cursor);
-    return result;
-}
+using controls::image;
+using controls::label;
 
 QPushButton* button(QWidget* parent, const QString& name, const QString& caption, const QRect& rect,
     const QString& hint)
@@ -191,16 +172,6 @@ std::vector<TListRow> planListRows(const std::vector<TPlanRow>& plan)
     return rows;
 }
 
-// Where errors of handlers go: the application's error funnel, the same place notify()
-// sends errors of event handlers.
-void reportToErrorFunnel(const std::exception* error)
-{
-    if (auto* application = qobject_cast<TPlumtideApplication*>(QCoreApplication::instance()))
-        application->handleException(error);
-    else
-        qWarning("Plumtide: unhandled error: %s", error ? error->what() : "unknown exception");
-}
-
 const QString kSourceViewText
     = QStringLiteral("In the view above you can see the source mp3 files");
 const QString kDestinationViewText
@@ -251,7 +222,7 @@ TAutoRunSteps TfrmMain::autoRunSteps()
         .plan = [this] { btnSorterenClick(); },
         .moveEnabled = [this] { return btnVerplaats->isEnabled(); },
         .move = [this] { btnVerplaatsClick(); },
-        .reportError = &reportToErrorFunnel,
+        .reportError = [](const std::exception* error) { ReportHandlerError(error); },
     };
 }
 
@@ -353,22 +324,17 @@ void TfrmMain::createControls()
 
 void TfrmMain::createBrowsePanel()
 {
-    const qreal density = devicePixelRatioF();
-    pnlBrowse = new QFrame(this);
-    pnlBrowse->setObjectName(QStringLiteral("pnlBrowse"));
-    pnlBrowse->setGeometry(348, 120, 266, 295);
-    imgBrowseFile = image(pnlBrowse, QStringLiteral("imgBrowseFile"), QRect(1, 1, 264, 293),
-        LoadPicture(QLatin1String(artwork::kBrowseFromBackdrop), density), QString(),
-        Qt::ArrowCursor);
-    imgBrowseFile->unsetCursor();
-    imgbrowseDir = image(pnlBrowse, QStringLiteral("imgbrowseDir"), QRect(1, 1, 264, 293),
-        LoadPicture(QLatin1String(artwork::kBrowseToBackdrop), density), QString(),
-        Qt::ArrowCursor);
-    imgbrowseDir->unsetCursor();
+    pnlBrowse = new TFolderPanel(this, QStringLiteral("pnlBrowse"),
+        { QSize(266, 295), QRect(1, 1, 264, 293), QRect(240, -3, 29, 28), QRect(4, 40, 258, 252) },
+        QStringLiteral("imgBrowser"));
+    pnlBrowse->move(348, 120);
+    imgBrowseFile = pnlBrowse->addBackdrop(
+        QStringLiteral("imgBrowseFile"), QLatin1String(artwork::kBrowseFromBackdrop));
+    imgbrowseDir = pnlBrowse->addBackdrop(
+        QStringLiteral("imgbrowseDir"), QLatin1String(artwork::kBrowseToBackdrop));
     imgbrowseDir->hide();
-    imgBrowser = image(pnlBrowse, QStringLiteral("imgBrowser"), QRect(240, -3, 29, 28), QPixmap(),
-        QStringLiteral("Close"), Qt::PointingHandCursor);
-    pnlBrowse->hide();
+    imgBrowser = pnlBrowse->closeZone;
+    ShellTreeView = pnlBrowse->tree;
 }
 
 void TfrmMain::createNewArtistsPanel()
@@ -469,15 +435,25 @@ void TfrmMain::createTimers()
     // title-strip dragger starts and stops it).
     mouseTimer = new QTimer(this);
     mouseTimer->setObjectName(QStringLiteral("mouseTimer"));
+    storeFlushTimer = new QTimer(this);
+    storeFlushTimer->setObjectName(QStringLiteral("storeFlushTimer"));
+    storeFlushTimer->setInterval(250);
+    storeFlushTimer->setSingleShot(true);
+    connect(storeFlushTimer, &QTimer::timeout, this, [this] {
+        try {
+            m_store.Flush();
+        } catch (const std::exception& error) {
+            // Still pending: the next write or flush tries again.
+            qWarning("Plumtide: %s", error.what());
+        }
+    });
 }
 
 void TfrmMain::setFocusOrder()
 {
-    const QWidget* chain[] = { edtSource, edtDestination, ListSource, ListDestination,
-        btnViewSource, btnViewDestination, btnSorteren, pnlBrowse, Status, btnVerplaats, ListNieuwe,
-        btnNieuweWissen, Ok, Details };
-    for (size_t i = 1; i < std::size(chain); ++i)
-        setTabOrder(const_cast<QWidget*>(chain[i - 1]), const_cast<QWidget*>(chain[i]));
+    controls::tabOrder({ edtSource, edtDestination, ListSource, ListDestination, btnViewSource,
+        btnViewDestination, btnSorteren, pnlBrowse, Status, btnVerplaats, ListNieuwe,
+        btnNieuweWissen, Ok, Details });
 }
 
 void TfrmMain::connectHandlers()
@@ -506,6 +482,15 @@ void TfrmMain::connectHandlers()
     connect(mouseTimer, &QTimer::timeout, this, &TfrmMain::mouseTimerTimer);
     // Not a handler that counts as work: an automatic run hands its errors on by itself.
     connect(AutoTimer, &QTimer::timeout, this, &TfrmMain::AutoTimerTimer);
+    onClick(edtSource, &QLineEdit::textChanged, &TfrmMain::edtSourceChange);
+    onClick(edtDestination, &QLineEdit::textChanged, &TfrmMain::edtDestinationChange);
+    controls::onFocusOut(edtSource, [this] { runHandler(&TfrmMain::edtSourceExit); });
+    controls::onFocusOut(edtDestination, [this] { runHandler(&TfrmMain::edtDestinationExit); });
+    onClick(imgbrowseSource, &TImage::clicked, &TfrmMain::imgbrowseSourceClick);
+    onClick(imgBrowseDestination, &TImage::clicked, &TfrmMain::imgBrowseDestinationClick);
+    onClick(imgBrowser, &TImage::clicked, &TfrmMain::imgBrowserClick);
+    onClick(ShellTreeView, &TShellTreeView::Click, &TfrmMain::ShellTreeViewClick);
+    onClick(imgOpties, &TImage::clicked, &TfrmMain::imgOptiesClick);
 }
 
 void TfrmMain::runHandler(void (TfrmMain::*handler)())
@@ -520,9 +505,9 @@ void TfrmMain::runHandler(void (TfrmMain::*handler)())
     try {
         (this->*handler)();
     } catch (const std::exception& error) {
-        reportToErrorFunnel(&error);
+        ReportHandlerError(&error);
     } catch (...) {
-        reportToErrorFunnel(nullptr);
+        ReportHandlerError(nullptr);
     }
 }
 
@@ -979,6 +964,86 @@ void TfrmMain::VerwijderenClick()
     // Gone for good, without asking; a file that cannot be deleted stays listed.
     RemoveFile(*file);
     Refresh();
+}
+
+void TfrmMain::edtSourceChange()
+{
+    // Every keystroke reaches the store at once; the disk gets the latest text a moment
+    // later, or when the field is left, so typing never waits for it.
+    WriteSourceFolder(m_store, edtSource->text(), TDurable::Soon);
+    if (!storeFlushTimer->isActive())
+        storeFlushTimer->start();
+}
+
+void TfrmMain::edtSourceExit()
+{
+    WriteSourceFolder(m_store, edtSource->text());
+}
+
+void TfrmMain::edtDestinationChange()
+{
+    WriteDestinationFolder(m_store, edtDestination->text(), TDurable::Soon);
+    if (!storeFlushTimer->isActive())
+        storeFlushTimer->start();
+}
+
+void TfrmMain::edtDestinationExit()
+{
+    WriteDestinationFolder(m_store, edtDestination->text());
+}
+
+void TfrmMain::openBrowser(TBrowseTarget target)
+{
+    // A browse image clicked while the panel is open switches it to that field.
+    imgBrowseFile->setVisible(target == TBrowseTarget::Source);
+    imgbrowseDir->setVisible(target == TBrowseTarget::Destination);
+    pnlBrowse->move(328, 40);
+    pnlBrowse->show();
+    pnlBrowse->raise();
+    m_browseTarget = target;
+}
+
+void TfrmMain::imgbrowseSourceClick()
+{
+    openBrowser(TBrowseTarget::Source);
+}
+
+void TfrmMain::imgBrowseDestinationClick()
+{
+    openBrowser(TBrowseTarget::Destination);
+}
+
+void TfrmMain::imgBrowserClick()
+{
+    // The target stays: the next opening sets it anyway.
+    imgbrowseDir->hide();
+    imgBrowseFile->show();
+    pnlBrowse->move(328, 40);
+    pnlBrowse->hide();
+}
+
+void TfrmMain::ShellTreeViewClick()
+{
+    const QString folder = ShellTreeView->SelectedFolder();
+    if (folder.isEmpty())
+        return;
+    // Setting a field to the text it holds is no change: its change handler stays quiet.
+    if (m_browseTarget == TBrowseTarget::Source)
+        edtSource->setText(folder);
+    else if (m_browseTarget == TBrowseTarget::Destination)
+        edtDestination->setText(folder);
+    WriteSourceFolder(m_store, edtSource->text());
+    WriteDestinationFolder(m_store, edtDestination->text());
+    Refresh();
+}
+
+void TfrmMain::imgOptiesClick()
+{
+    if (!m_optionsWindow)
+        return;
+    m_optionsWindow->show();
+    m_optionsWindow->raise();
+    m_optionsWindow->activateWindow();
 }
 
 std::optional<QString> TfrmMain::selectedSourceFile() const

@@ -5,6 +5,7 @@
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
 #include "ui/artwork.h"
+#include "ui/folderpanel.h"
 #include "ui/image.h"
 #include "ui/listview.h"
 #include "ui/systray.h"
@@ -34,6 +35,7 @@ namespace plumtide
 {
 
 class TfrmOpties;
+class TShellTreeView;
 
 // Which folder field the folder browser fills.
 enum class TBrowseTarget { None, Source, Destination };
@@ -150,6 +152,20 @@ public:
     // Deletes the selected source file.
     void VerwijderenClick();
 
+    // The folder fields store their text at every change and when they are left.
+    void edtSourceChange();
+    void edtSourceExit();
+    void edtDestinationChange();
+    void edtDestinationExit();
+    // The folder browser: opened for one field, closed, and a folder chosen in its tree
+    // (which fills the field, stores both fields and refreshes).
+    void imgbrowseSourceClick();
+    void imgBrowseDestinationClick();
+    void imgBrowserClick();
+    void ShellTreeViewClick();
+    // Shows the settings window, which leaves this window usable.
+    void imgOptiesClick();
+
     // --- Controls, bottom to top ----------------------------------------------------------
 
     const TImageList ImageList;
@@ -181,11 +197,12 @@ public:
     QPushButton* btnViewDestination;
     QPushButton* btnSorteren;
 
-    // Folder browser (its tree comes with the browser itself).
-    QFrame* pnlBrowse;
+    // Folder browser.
+    TFolderPanel* pnlBrowse;
     TImage* imgBrowseFile;
     TImage* imgbrowseDir;
     TImage* imgBrowser;
+    TShellTreeView* ShellTreeView;
 
     // Artists without a folder.
     QFrame* pnlNieuwe;
@@ -209,6 +226,8 @@ public:
     QTimer* startupTimer;
     QTimer* mouseTimer;
     TSystray* Systray;
+    // Makes the folder fields' latest text durable shortly after typing.
+    QTimer* storeFlushTimer;
 
 signals:
     // The window was closed; the program ends.
@@ -227,6 +246,7 @@ private:
     TAutoRunSteps autoRunSteps();
     void createControls();
     void createBrowsePanel();
+    void openBrowser(TBrowseTarget target);
     void createNewArtistsPanel();
     void createMenus();
     void createTimers();

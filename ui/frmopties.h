@@ -1,16 +1,31 @@
 #pragma once
 
+#include "settings/settings.h"
+#include "ui/titledrag.h"
+
 #include <QWidget>
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QProgressBar;
+class QTimeEdit;
+class QTimer;
 
 namespace plumtide
 {
 
+class TFolderPanel;
 class TfrmMain;
 class TImage;
+class TShellTreeView;
+class TUpDown;
 
 // The settings window: frameless, always on top, 418 x 259, created hidden when the
-// program starts and afterwards only shown and hidden. For now it carries its artwork and
-// its title-strip zones; its controls come with the settings themselves.
+// program starts and afterwards only shown and hidden, never modal. Each showing loads
+// its controls from the store (and sets the main window's folders, working copy and
+// automatic sorting from it); each close saves them and applies them to the main window.
+// A save that fails keeps the window open, and the next close tries the whole save again.
 class TfrmOpties : public QWidget
 {
     Q_OBJECT
@@ -18,13 +33,81 @@ public:
     explicit TfrmOpties(TfrmMain& main, QWidget* parent = nullptr);
 
     TfrmMain& mainWindow() const { return m_main; }
+    const TTitleDrag& titleDrag() const { return m_dragger.state(); }
+
+    // What the controls hold, and setting them (with their enabling rules) from code.
+    TOptionsValues controlValues() const;
+    void setControlValues(const TOptionsValues& values);
+
+    // --- Handlers -----------------------------------------------------------------------
+
+    void FormShow();
+    // The save; false when a write failed.
+    bool FormClose();
+    void UpDownPerqEqualClick();
+    void chkMoveDoublesClick();
+    void chkRemoveDoublesClick();
+    // For "Automaticly sort every:", "Load Plumtide on startup" and "Delete mp3 files
+    // smaller then:" alike.
+    void chkAutoTimeClick();
+    void imgBrowseClick();
+    void ShellTreeViewClick();
+    void imgCloseBrowserClick();
+    void imgCloseNieuweClick();
+    void imgTitleMouseDown(
+        Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint position);
+    void imgTitleMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint position);
+    void Timer1Timer();
+
+    // --- Controls, top to bottom ------------------------------------------------------------
 
     TImage* imgBackground;
     TImage* imgTitle;
     TImage* imgCloseNieuwe;
+    QLabel* Label1;
+    QLabel* lblPercentage;
+    QProgressBar* PercEqual;
+    TUpDown* UpDownPerqEqual;
+    QCheckBox* chkAutoStart;
+    TImage* lblAutoStart;
+    QCheckBox* chkRemoveDoubles;
+    TImage* lblRemoveDoubles;
+    QCheckBox* chkMoveDoubles;
+    TImage* lblMoveDoubles;
+    QLineEdit* edtDoubleDir;
+    TImage* imgBrowse;
+    QCheckBox* chkAutoTime;
+    TImage* lblAutoTime;
+    QTimeEdit* AutoTime;
+    QCheckBox* chkDelFile;
+    TImage* lblDelFile;
+    QLineEdit* edtFilesize;
+    TUpDown* UDFileSize;
+    QLabel* lblKb;
+
+    // The folder panel for the doubles folder.
+    TFolderPanel* pnlBrowse;
+    TImage* imgDoublesFolder;
+    TImage* imgCloseBrowser;
+    TShellTreeView* ShellTreeView;
+
+    QTimer* Timer1;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
+    void createControls();
+    void createBrowsePanel();
+    void connectHandlers();
+    void applyEnabling();
+    void showPercentage(int percentage);
+    // The main window's automatic sorting runs exactly when `on`.
+    void setAutoSorting(bool on);
+
     TfrmMain& m_main;
+    TTitleDragger m_dragger;
 };
 
 } // namespace plumtide

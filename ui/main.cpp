@@ -37,5 +37,11 @@ int main(int argc, char** argv)
     TfrmOpties frmOpties(frmMain);
     frmMain.setOptionsWindow(&frmOpties);
 
-    return app.exec();
+    const int status = app.exec();
+    try {
+        store.Flush(); // what was typed last
+    } catch (const std::exception& error) {
+        qWarning("Plumtide: %s", error.what());
+    }
+    return status;
 }

@@ -54,6 +54,18 @@ QPushButton:disabled {
     background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 %board, stop:1 %boardDeep);
 }
 
+QToolButton {
+    color: %text; border: 1px solid %buttonBorder; border-radius: 2px;
+    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 %buttonTop, stop:1 %buttonBottom);
+}
+QToolButton:hover { border-color: %gold; }
+QToolButton:pressed { background: %buttonBottom; }
+
+QProgressBar { background: %field; border: 1px solid %fieldBorder; border-radius: 2px; }
+QProgressBar::chunk {
+    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 %gold, stop:1 %goldDeep);
+}
+
 QLineEdit {
     color: %ink; background: %field; selection-background-color: %selection;
     border: 1px solid %fieldBorder; border-radius: 2px; padding: 0 3px;

@@ -137,7 +137,7 @@ TEST(WorkingCopy, TimeTextsReadInBothForms)
     EXPECT_EQ(FormatTimeText(QTime(1, 2, 3)), QStringLiteral("01:02:03"));
 }
 
-TEST(Options, SettingsWindowDefaultsDifferOnlyForFolders)
+TEST(Options, FirstRunDefaultsNeverNameTheRoot)
 {
     TMemorySettingsStore store;
     TOptionsValues values;
@@ -150,8 +150,8 @@ TEST(Options, SettingsWindowDefaultsDifferOnlyForFolders)
     EXPECT_EQ(values.doublesFolder, kProgramFolder);
     EXPECT_EQ(values.autoTime, QTime(0, 10));
     EXPECT_EQ(values.smallFileLimit, 512);
-    EXPECT_EQ(source, QStringLiteral("/"));
-    EXPECT_EQ(destination, QStringLiteral("/"));
+    EXPECT_EQ(source, kProgramFolder);
+    EXPECT_EQ(destination, kProgramFolder);
 }
 
 TEST(Options, FailedWriteStopsTheSaveThere)
@@ -191,6 +191,24 @@ TEST_F(FileStoreTest, ValuesWithLineBreaksAndBackslashesRoundTrip)
     WriteString(store, QStringLiteral("DoubleDir"), odd);
     EXPECT_EQ(ReadString(store, QStringLiteral("doubledir"), QString()), odd);
     EXPECT_EQ(readFile(store.settingsFile()).count(QLatin1Char('\n')), 2);
+}
+
+TEST_F(FileStoreTest, PutOffWritesAreReadAtOnceAndReachTheFileInOrder)
+{
+    store.WriteValue(QStringLiteral("Source"), QStringLiteral("/a"));
+    store.WriteValueSoon(QStringLiteral("source"), QStringLiteral("/ab"));
+    store.WriteValueSoon(QStringLiteral("Source"), QStringLiteral("/abc"));
+    EXPECT_EQ(store.ReadValue(QStringLiteral("SOURCE")), QStringLiteral("/abc"));
+    const TFileSettingsStore other(store.settingsFile(), store.autostartFile());
+    EXPECT_EQ(other.ReadValue(QStringLiteral("Source")), QStringLiteral("/a"));
+
+    // The next durable write takes what was put off along; so does a flush.
+    store.WriteValue(QStringLiteral("Destination"), QStringLiteral("/d"));
+    EXPECT_EQ(other.ReadValue(QStringLiteral("Source")), QStringLiteral("/abc"));
+    store.WriteValueSoon(QStringLiteral("Destination"), QStringLiteral("/e"));
+    store.Flush();
+    EXPECT_EQ(readFile(store.settingsFile()),
+        QStringLiteral("[Software\\Plumtide]\nSource=/abc\nDestination=/e\n"));
 }
 
 TEST_F(FileStoreTest, FirstWriteCreatesFolderAndSection)

@@ -1,0 +1,163 @@
+#include "libraryfixture.h"
+#include "platform/paths.h"
+#include "ui/folderpanel.h"
+#include "ui/foldertree.h"
+#include "ui/frmopties.h"
+#include "ui/updown.h"
+
+#include <QCheckBox>
+#include <QProgressBar>
+#include <QTimeEdit>
+#include <QToolButton>
+
+using namespace plumtide;
+using namespace plumtide::test;
+
+namespace
+{
+
+class SettingsWindowTest : public LibraryTest
+{
+protected:
+    TfrmOpties& options()
+    {
+        if (!m_options) {
+            m_options = std::make_unique<TfrmOpties>(window());
+            window().setOptionsWindow(m_options.get());
+        }
+        return *m_options;
+    }
+
+    // Opens the window as the main window's Settings image does.
+    TfrmOpties& open()
+    {
+        TfrmOpties& o = options();
+        click(window().imgOpties);
+        EXPECT_TRUE(o.isVisible());
+        return o;
+    }
+
+private:
+    std::unique_ptr<TfrmOpties> m_options;
+};
+
+} // namespace
+
+TEST_F(SettingsWindowTest, FirstShowingLoadsDefaultsAndNeverStoresTheRoot)
+{
+    TMemorySettingsStore empty;
+    TfrmMain main(empty);
+    main.startupTimer->stop();
+    TfrmOpties o(main);
+    main.setOptionsWindow(&o);
+    main.show();
+    click(main.imgOpties);
+
+    ASSERT_TRUE(o.isVisible());
+    EXPECT_FALSE(o.isModal());
+    EXPECT_TRUE(o.windowFlags() & Qt::WindowStaysOnTopHint);
+    EXPECT_EQ(o.lblPercentage->text(), QStringLiteral("37 %"));
+    EXPECT_EQ(o.PercEqual->value(), 37);
+    EXPECT_TRUE(o.chkMoveDoubles->isChecked());
+    EXPECT_TRUE(o.edtDoubleDir->isEnabled());
+    EXPECT_EQ(o.edtDoubleDir->text(), ProgramFolder());
+    EXPECT_FALSE(o.AutoTime->isEnabled());
+    EXPECT_EQ(o.edtFilesize->text(), QStringLiteral("512"));
+    // The main window's fields, and through them the store, take the program folder.
+    EXPECT_EQ(main.edtSource->text(), ProgramFolder());
+    EXPECT_EQ(empty.values().at(QStringLiteral("Source")), ProgramFolder());
+    EXPECT_EQ(empty.values().at(QStringLiteral("Destination")), ProgramFolder());
+    o.hide();
+}
+
+TEST_F(SettingsWindowTest, ClosingSavesAndAppliesAtOnce)
+{
+    TfrmOpties& o = open();
+    for (int i = 0; i < 23; ++i)
+        o.UpDownPerqEqual->upButton()->click();
+    EXPECT_EQ(o.lblPercentage->text(), QStringLiteral("60 %"));
+    click(o.chkAutoTime);
+    EXPECT_TRUE(o.AutoTime->isEnabled());
+    click(o.chkDelFile); // follows "Automaticly sort every:" only
+    EXPECT_TRUE(o.AutoTime->isEnabled());
+    o.UDFileSize->upButton()->click();
+    EXPECT_EQ(o.edtFilesize->text(), QStringLiteral("640"));
+    click(o.chkAutoStart);
+    EXPECT_FALSE(window().AutoTimer->isActive());
+
+    click(o.imgCloseNieuwe);
+    EXPECT_FALSE(o.isVisible());
+    const auto stored = store.values();
+    EXPECT_EQ(stored.at(QStringLiteral("Percentage")), QStringLiteral("60"));
+    EXPECT_EQ(stored.at(QStringLiteral("delFileSize")), QStringLiteral("640"));
+    EXPECT_EQ(store.AutostartExecutable(), ExecutablePath());
+    // The next sort plans at 60 % and automatic sorting runs, without opening the window.
+    EXPECT_EQ(window().workingCopy().comparePercentage, 60);
+    EXPECT_TRUE(window().AutoTimer->isActive());
+
+    open();
+    click(o.chkAutoTime);
+    o.close();
+    EXPECT_FALSE(window().AutoTimer->isActive());
+}
+
+TEST_F(SettingsWindowTest, DoublesBoxesKeepTheClickAndTheTreeFillsADisabledField)
+{
+    TfrmOpties& o = open();
+    click(o.chkRemoveDoubles);
+    EXPECT_TRUE(o.chkRemoveDoubles->isChecked());
+    EXPECT_FALSE(o.chkMoveDoubles->isChecked());
+    EXPECT_FALSE(o.edtDoubleDir->isEnabled());
+
+    click(o.imgBrowse);
+    EXPECT_TRUE(o.pnlBrowse->isVisible());
+    EXPECT_EQ(o.pnlBrowse->pos(), QPoint(77, 20));
+    TShellTreeView& tree = *o.ShellTreeView;
+    QModelIndex home;
+    for (int row = 0; row < tree.folders().rowCount(tree.folders().computerIndex()); ++row) {
+        const QModelIndex place = tree.folders().index(row, 0, tree.folders().computerIndex());
+        if (tree.folders().path(place) == QDir::homePath())
+            home = place;
+    }
+    QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, tree.visualRect(home).center());
+    EXPECT_EQ(o.edtDoubleDir->text(), QDir::homePath());
+    click(o.imgCloseBrowser);
+    EXPECT_FALSE(o.pnlBrowse->isVisible());
+
+    click(o.chkMoveDoubles);
+    EXPECT_TRUE(o.chkMoveDoubles->isChecked());
+    EXPECT_FALSE(o.chkRemoveDoubles->isChecked());
+    EXPECT_TRUE(o.edtDoubleDir->isEnabled());
+    o.close();
+    EXPECT_EQ(store.values().at(QStringLiteral("DoubleDir")), QDir::homePath());
+}
+
+TEST_F(SettingsWindowTest, FailedSaveKeepsTheWindowOpenUntilASaveSucceeds)
+{
+    TfrmOpties& o = open();
+    click(o.chkAutoTime);
+    store.failWritesOf(QStringLiteral("AutoTime"));
+    o.close();
+    EXPECT_TRUE(o.isVisible());
+    EXPECT_FALSE(window().AutoTimer->isActive());
+    EXPECT_EQ(store.values().count(QStringLiteral("chkAutoTime")), 0u);
+
+    store.failWritesOf(QString());
+    o.close();
+    EXPECT_FALSE(o.isVisible());
+    EXPECT_EQ(store.values().at(QStringLiteral("chkAutoTime")), QStringLiteral("1"));
+    EXPECT_TRUE(window().AutoTimer->isActive());
+}
+
+TEST_F(SettingsWindowTest, TitleDragTimerRunsOnlyWhileDragging)
+{
+    TfrmOpties& o = open();
+    EXPECT_FALSE(o.Timer1->isActive());
+    QTest::mousePress(o.imgTitle, Qt::LeftButton, {}, QPoint(100, 10));
+    EXPECT_TRUE(o.titleDrag().Dragging);
+    EXPECT_EQ(QPoint(o.titleDrag().GrabX, o.titleDrag().GrabY), QPoint(100, 10));
+    EXPECT_TRUE(o.Timer1->isActive());
+    QTest::mouseRelease(o.imgTitle, Qt::LeftButton, {}, QPoint(100, 10));
+    EXPECT_FALSE(o.Timer1->isActive());
+    o.hide();
+}

@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# The real program on a virtual X display, driven with the mouse as a user would: sets the
+# compare percentage and automatic sorting in the settings window, drags that window by its
+# title strip, picks the source and the destination folder in the folder browser, and
+# checks what reached the settings file.
+#   settings_e2e.sh <path of plumtide>
+# Exits 77 (skipped) when the virtual display or the X tools are not installed.
+set -euo pipefail
+
+program=$1
+# shellcheck source=display.sh
+source "$(dirname "$0")/display.sh"
+fail() { echo "settings e2e: $*" >&2; [ -f "${settings:-}" ] && cat "$settings" >&2; exit 1; }
+
+if [ "${2:-}" != "--inside" ]; then
+    for tool in xvfb-run xdotool xwininfo; do
+        command -v "$tool" >/dev/null || { echo "settings e2e: no $tool, skipped"; exit 77; }
+    done
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+    mkdir -p "$work/.config/Plumtide" "$work/in" "$work/lib/Madonna" "$work/none"
+    printf '[Software\\Plumtide]\nSource=%s\nDestination=%s\n' \
+        "$work/none" "$work/none" >"$work/.config/Plumtide/settings.ini"
+    # A runtime folder of its own: the program allows one copy per user and session.
+    mkdir -m 700 "$work/run"
+    HOME="$work" XDG_CONFIG_HOME="$work/.config" XDG_RUNTIME_DIR="$work/run" \
+        on_virtual_display "$0" "$program" --inside
+    exit
+fi
+
+display_started
+settings="$XDG_CONFIG_HOME/Plumtide/settings.ini"
+
+"$program" &
+pid=$!
+trap 'kill "$pid" 2>/dev/null || true' EXIT
+
+# Polls until the settings file holds the line, or fails.
+expect_line() {
+    for _ in $(seq 100); do
+        grep -qxF "$1" "$settings" && return 0
+        sleep 0.1
+    done
+    fail "the settings file lacks '$1'"
+}
+click() { xdotool mousemove "$1" "$2" click 1; sleep 0.3; }
+# Clicks at x y until the settings file holds the line (the tree reads folders in the
+# background, so a row may not be there at the first click), or fails.
+click_until() {
+    for _ in $(seq 50); do
+        click "$1" "$2"
+        grep -qxF "$3" "$settings" && return 0
+    done
+    fail "clicking at $1,$2 did not store '$3'"
+}
+
+for _ in $(seq 150); do
+    xdotool search --onlyvisible --name '^Plumtide$' >/dev/null 2>&1 && break
+    sleep 0.2
+done
+sleep 3 # the first refresh enables the folder fields and the browse images
+
+# Screen positions: the main window lies at 159,106 and the settings window at 259,179.
+click 841 158 # Settings
+for _ in $(seq 50); do
+    xdotool search --onlyvisible --name '^Settings$' >/dev/null 2>&1 && break
+    sleep 0.2
+done
+for _ in 1 2 3; do click 468 235; done # the percentage's right arrow: 37 -> 40
+click 273 353 # "Automaticly sort every:"
+# Dragged by its title strip from (100, 10) inside it to (600, 400) on the screen.
+window=$(xdotool search --onlyvisible --name '^Settings$' | head -n 1)
+xdotool mousemove 359 189 mousedown 1 sleep 0.3 mousemove 500 300 sleep 0.3 \
+    mousemove 600 400 sleep 0.3 mouseup 1
+sleep 0.5
+info=$(xwininfo -id "$window")
+at="$(sed -n 's/^ *Absolute upper-left X: *//p' <<<"$info"),$(sed -n 's/^ *Absolute upper-left Y: *//p' <<<"$info")"
+[ "$at" = "500,390" ] || fail "the dragged settings window is at $at, expected 500,390"
+click 905 400 # the close mark, where the window now is
+expect_line "Percentage=40"
+expect_line "chkAutoTime=1"
+expect_line "MoveFile=1"
+
+# The folder tree lies at 491,186; its rows are 18 pixels high: Computer, /, Home, and
+# once Home is open its folders in, lib.
+click 591 148 # browse for the source folder
+click 501 231 # Home's expand mark
+click_until 560 249 "Source=$HOME/in"
+click 741 156 # the panel's close mark
+click 591 173 # browse for the destination folder
+click_until 560 267 "Destination=$HOME/lib"
+expect_line "Source=$HOME/in"
+
+click 871 118 # the main window's close cross
+for _ in $(seq 100); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+done
+kill -0 "$pid" 2>/dev/null && fail "the program did not end"
+trap - EXIT
+wait "$pid" || fail "the program exited with an error"
+[ -e "$XDG_CONFIG_HOME/autostart/Plumtide.desktop" ] && fail "an autostart entry appeared"
+echo "settings e2e: options, both folders and their file lines as chosen"

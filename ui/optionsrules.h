@@ -1,0 +1,69 @@
+#pragma once
+
+#include "settings/settings.h"
+
+#include <QString>
+
+#include <optional>
+#include <utility>
+
+namespace plumtide
+{
+
+// The range and step of a pair of up-down arrows.
+struct TUpDownRange {
+    int min = 0;
+    int max = 100;
+    int increment = 1;
+};
+inline constexpr TUpDownRange kPercentageRange { 0, 100, 1 };
+inline constexpr TUpDownRange kFileSizeRange { 0, 32000, 128 };
+
+int ClampToRange(const TUpDownRange& range, int value);
+// The position after `steps` presses (negative: the decreasing arrow); it stops at the ends.
+int StepUpDown(const TUpDownRange& range, int position, int steps);
+// The position the number in an attached field stands for, kept inside the range; a text
+// that is no number leaves `position` as it was.
+int PositionFromText(const TUpDownRange& range, const QString& text, int position);
+
+// The percentage label: "37 %".
+QString PercentageText(int percentage);
+
+// The two doubles boxes exclude each other. A click leaves the clicked box as the user set
+// it and clears the other one.
+enum class TDoublesBox { Move, Remove };
+struct TDoublesBoxes {
+    bool move = false;
+    bool remove = false;
+    friend bool operator==(const TDoublesBoxes&, const TDoublesBoxes&) = default;
+};
+TDoublesBoxes ClickDoublesBox(TDoublesBox clicked, bool clickedNowChecked);
+
+// Which controls of the settings window take input: the doubles folder only while doubles
+// are moved, the interval only while automatic sorting is on.
+struct TOptionsEnabling {
+    bool doublesFolder = false;
+    bool autoTime = false;
+};
+TOptionsEnabling OptionsEnabling(const TOptionsValues& values);
+
+// What one showing of the settings window loads. `values` starts as what the controls
+// held, so a value that cannot be read leaves it and everything after it as it was; the
+// arrows' positions are kept inside their ranges. Only a complete load names the main
+// window's folders and lets the working copy and the automatic sorting follow.
+struct TOptionsLoad {
+    TOptionsValues values;
+    std::optional<std::pair<QString, QString>> folders; // source, destination
+    QString error; // why the load stopped early; empty when complete
+
+    bool complete() const { return folders.has_value(); }
+};
+TOptionsLoad LoadOptions(
+    const TSettingsStore& store, const TOptionsValues& current, const QString& programFolder);
+
+// Saves the controls in their order with the log-on entry, then applies what was saved to
+// the working copy. A failed write raises SettingsError there and applies nothing.
+void SaveOptions(TSettingsStore& store, const TOptionsValues& values, const QString& executablePath,
+    TWorkingCopy& copy);
+
+} // namespace plumtide
