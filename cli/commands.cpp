@@ -236,16 +236,6 @@ bool hasID3V1Block(const QString& path)
     return file.read(3) == "TAG";
 }
 
-// Tag texts on one line: control characters (a TAB, a line break) become spaces.
-QString oneLine(QString text)
-{
-    for (QChar& c : text) {
-        if (c.unicode() < 0x20)
-            c = QLatin1Char(' ');
-    }
-    return text;
-}
-
 int RunTags(const ParsedCommand& command)
 {
     if (command.operands.isEmpty())
@@ -283,7 +273,7 @@ int RunTags(const ParsedCommand& command)
             const bool text = id.startsWith(QLatin1Char('T'));
             out.write({ { "", QStringLiteral("frame") }, { "", id },
                 { "", QString::number(frame.DataSize()) },
-                { "", text ? oneLine(frame.AsText()) : QString() } });
+                { "", text ? frame.AsText() : QString() } });
         }
     }
     return status;
@@ -368,6 +358,13 @@ public:
     {
         m_progress.finish();
         m_out.write({ { "outcome", QStringLiteral("created") }, { "folder", folder } });
+    }
+
+    void notCreated(const QString& folder, const QString& reason) override
+    {
+        m_progress.finish();
+        m_out.write({ { "outcome", QStringLiteral("not-created") }, { "folder", folder },
+            { "reason", reason } });
     }
 
     void outcome(const TMoveEvent& event) override

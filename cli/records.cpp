@@ -39,6 +39,16 @@ QString JsonString(const QString& text)
     return out;
 }
 
+QString OneLine(QString text)
+{
+    for (QChar& c : text) {
+        const char16_t u = c.unicode();
+        if (u < 0x20 || (u >= 0x7F && u <= 0x9F))
+            c = QLatin1Char(' ');
+    }
+    return text;
+}
+
 void RecordWriter::write(const std::vector<Field>& fields)
 {
     writeLine(fields, {});
@@ -78,7 +88,7 @@ void RecordWriter::writeLine(
     } else {
         QStringList texts;
         for (const auto& field : fields)
-            texts.append(field.second);
+            texts.append(OneLine(field.second));
         line = texts.join(QLatin1Char('\t'));
     }
     line += QLatin1Char('\n');

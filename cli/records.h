@@ -12,8 +12,10 @@ namespace plumtide::cli
 {
 
 // Writes the records a command prints: one per line, as TAB-separated fields, or as JSON
-// Lines with named fields. Strings are written as UTF-8 exactly as they are (paths as on
-// disk); in JSON they are escaped, so a name holding a TAB or a line break stays one record.
+// Lines with named fields, in UTF-8. In JSON strings are written exactly as they are (paths
+// as on disk), escaped; in TAB form control characters become spaces (OneLine), so a TAB or
+// a line break in a tag or a name never adds a field or a record, and an escape sequence
+// never reaches the terminal.
 class RecordWriter
 {
 public:
@@ -43,5 +45,8 @@ private:
 };
 
 QString JsonString(const QString& text);
+
+// `text` with each control character (C0, DEL, C1) replaced by a space.
+QString OneLine(QString text);
 
 } // namespace plumtide::cli

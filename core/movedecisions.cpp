@@ -14,6 +14,9 @@ namespace
 // Names tried in the doubles folder before giving up on a file.
 constexpr int kMaxDoubleNumber = 10000;
 
+// The longest file name Linux file systems take, in bytes.
+constexpr qsizetype kMaxNameBytes = 255;
+
 bool tooLong(const QString& a, const QString& b)
 {
     return a.size() > MaxCopyPathLength || b.size() > MaxCopyPathLength;
@@ -169,7 +172,8 @@ TMoveAction TMoveDecider::setAside(const QString& file, const TFileSystemView& v
         if (there.sameAs(self))
             return { TActionKind::KeepOwnDouble, file, candidate, QString() };
         if (there.kind == PathKind::Missing) {
-            if (tooLong(file, candidate))
+            if (tooLong(file, candidate)
+                || EncodePath(FileNameOf(candidate)).size() > kMaxNameBytes)
                 return { TActionKind::Skip, file, QString(), skip::PathTooLong };
             return { TActionKind::SetDoubleAside, file, candidate, QString() };
         }

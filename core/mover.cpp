@@ -27,8 +27,9 @@ constexpr qint64 kMaxPendingBytes = 64 << 20;
 // name taken meanwhile) before the file is left where it is.
 constexpr int kMaxAttempts = 3;
 
-// Why one file could not be placed, from the system's error.
-QString reasonOf(int errnoValue)
+} // namespace
+
+QString ReasonOfError(int errnoValue)
 {
     switch (errnoValue) {
     case EACCES:
@@ -52,6 +53,9 @@ QString reasonOf(int errnoValue)
         return skip::CopyFailed;
     }
 }
+
+namespace
+{
 
 TMoveEvent skipped(const QString& file, const QString& reason)
 {
@@ -218,7 +222,7 @@ private:
             copy = PrepareFileCopy(action.file, action.target);
         } catch (const IOError& error) {
             checkRunFolders(action);
-            report(skipped(action.file, reasonOf(error.errnoValue())));
+            report(skipped(action.file, ReasonOfError(error.errnoValue())));
             return true;
         }
         switch (copy.result()) {
@@ -283,7 +287,7 @@ private:
                     folders.insert(FolderOf(pending.copy.target()));
             } catch (const IOError& error) {
                 // This copy is dropped; its file stays where it is.
-                pending.failure = reasonOf(error.errnoValue());
+                pending.failure = ReasonOfError(error.errnoValue());
             }
         }
         for (const QString& folder : folders) {
@@ -388,13 +392,23 @@ QString NumberedFileName(const QString& fileName, int number)
 }
 
 void CreateArtistFolders(const QString& destination, const QStringList& keys,
-    const std::function<void(const QString& folder)>& onCreated)
+    const std::function<void(const QString& folder)>& onCreated,
+    const std::function<void(const QString& folder, const QString& reason)>& onFailed)
 {
     for (const QString& key : keys) {
         const QString folder = JoinPath(destination, key);
         if (FolderExists(folder))
             continue;
-        CreateFolder(folder);
+        try {
+            CreateFolder(folder);
+        } catch (const IOError& error) {
+            // Made meanwhile (another sort creating the same artist's folder) is made.
+            if (!(error.errnoValue() == EEXIST && FolderExists(folder))) {
+                if (onFailed)
+                    onFailed(folder, ReasonOfError(error.errnoValue()));
+                continue;
+            }
+        }
         if (onCreated)
             onCreated(folder);
     }

@@ -75,10 +75,16 @@ bool MovePlannedFiles(const std::vector<TPlanRow>& rows, const TMoveSettings& se
 TMoveEvent MoveToDoublesFolder(const QString& file, const QString& doublesFolder);
 
 // Creates one folder per artist key directly below `destination`, skipping those that
-// exist, in order; `onCreated` sees each folder made. A folder that cannot be created
-// raises IOError there; the folders made before it stay.
+// exist, in order; `onCreated` sees each folder made (also one that another program made
+// at the same moment). A folder that cannot be made (a name too long, a character the file
+// system refuses, no permission) is left out with its reason (`onFailed`), and the others
+// are still made: one odd artist name must not block every later one.
 void CreateArtistFolders(const QString& destination, const QStringList& keys,
-    const std::function<void(const QString& folder)>& onCreated = {});
+    const std::function<void(const QString& folder)>& onCreated = {},
+    const std::function<void(const QString& folder, const QString& reason)>& onFailed = {});
+
+// Why a file or folder could not be placed, from the system's error (a skip reason).
+QString ReasonOfError(int errnoValue);
 
 // "name (n).ext" for a file name: the number before the last dot, or at the end.
 QString NumberedFileName(const QString& fileName, int number);

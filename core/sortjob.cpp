@@ -89,8 +89,12 @@ TMoveSummary RunSortJob(
                 }
                 folders = withFolders(folders, created, job.destination);
             } else {
-                CreateArtistFolders(job.destination, result.newArtists,
-                    [&](const QString& folder) { observer.created(folder); });
+                CreateArtistFolders(
+                    job.destination, result.newArtists,
+                    [&](const QString& folder) { observer.created(folder); },
+                    [&](const QString& folder, const QString& reason) {
+                        observer.notCreated(folder, reason);
+                    });
                 folders = ListDestinationFolders(job.destination, pump, details);
             }
             result = plan(job, files, folders, pump, observer);

@@ -34,6 +34,12 @@ public:
     virtual void phase(Phase, long long total) { Q_UNUSED(total) }
     // A folder was created for a new artist (in a dry run: would be).
     virtual void created(const QString& folder) { Q_UNUSED(folder) }
+    // A new artist's folder could not be made; the job goes on without it.
+    virtual void notCreated(const QString& folder, const QString& reason)
+    {
+        Q_UNUSED(folder)
+        Q_UNUSED(reason)
+    }
     virtual void outcome(const TMoveEvent& event) { Q_UNUSED(event) }
     // The job ended: completed, aborted by the pump, or failed (the error then escapes
     // after this call).

@@ -414,6 +414,40 @@ QStringList EntryNames(const QString& folder)
     return names;
 }
 
+std::optional<QByteArray> ReadSmallFile(const QString& path, qint64 maxBytes)
+{
+    FileDescriptor file(
+        ::open(EncodePath(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    if (!file.isOpen()) {
+        if (errno == ENOENT)
+            return std::nullopt;
+        throw IOError(QStringLiteral("Cannot open"), path, errno);
+    }
+    if (!IsRegularFile(file))
+        throw IOError(QStringLiteral("Not a regular file:"), path, EINVAL);
+    const qint64 size = FileSize(file, path);
+    if (size > maxBytes)
+        throw IOError(QStringLiteral("Larger than %1 bytes:").arg(maxBytes), path, EFBIG);
+    // Read to the end, but never past the cap, however the file grows meanwhile.
+    QByteArray bytes(size + 1, Qt::Uninitialized);
+    const qint64 got = ReadAt(file, 0, bytes.data(), bytes.size(), path);
+    if (got > maxBytes)
+        throw IOError(QStringLiteral("Larger than %1 bytes:").arg(maxBytes), path, EFBIG);
+    bytes.truncate(got);
+    return bytes;
+}
+
+void CreateFolders(const QString& path)
+{
+    if (path.isEmpty() || KindOfPath(path) == PathKind::Folder)
+        return;
+    const QString parent = FolderOf(path);
+    if (parent != path)
+        CreateFolders(parent);
+    if (::mkdir(EncodePath(path).constData(), 0777) != 0 && errno != EEXIST)
+        throw IOError(QStringLiteral("Cannot create the folder"), path, errno);
+}
+
 bool ProcessExists(qint64 pid)
 {
     if (pid <= 0)

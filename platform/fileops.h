@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <QtGlobal>
 
+#include <optional>
 #include <utility>
 
 namespace plumtide
@@ -179,6 +180,15 @@ bool SameBytes(const FileDescriptor& a, const FileDescriptor& b);
 // The names of the entries of a folder (not "." and ".."), as decoded file names; empty when
 // the folder cannot be read.
 QStringList EntryNames(const QString& folder);
+
+// The contents of a small regular file, read without waiting: nothing when no file is at
+// the path. Anything else there (a pipe, which would block, a device, which may never end,
+// a folder) and a file larger than `maxBytes` raise IOError, as a file that cannot be read
+// does.
+std::optional<QByteArray> ReadSmallFile(const QString& path, qint64 maxBytes);
+
+// Creates a folder and the folders above it that are missing. Throws IOError.
+void CreateFolders(const QString& path);
 
 // Whether a process with this id exists.
 bool ProcessExists(qint64 pid);

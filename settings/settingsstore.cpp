@@ -2,15 +2,12 @@
 
 #include "platform/atomicfile.h"
 #include "platform/errors.h"
+#include "platform/fileops.h"
 #include "platform/paths.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QStringList>
 
 #include <cerrno>
-#include <unistd.h>
 
 namespace plumtide
 {
@@ -58,24 +55,26 @@ QStringList splitLines(const QString& text)
     return lines;
 }
 
-// Reads a whole file as UTF-8; a missing file reads as empty.
+// What a settings file can hold at most; a bigger one was not written by Plumtide.
+constexpr qint64 kMaxSettingsFile = 1 << 20;
+
+// Reads a whole file as UTF-8; a missing file reads as empty. Only a regular file of a
+// sensible size is read: a pipe in its place would hang the program, a link to a device
+// would never end.
 QString readTextFile(const QString& path)
 {
-    QFile file(path);
-    if (!file.exists())
-        return QString();
-    if (!file.open(QIODevice::ReadOnly))
+    try {
+        return QString::fromUtf8(ReadSmallFile(path, kMaxSettingsFile).value_or(QByteArray()));
+    } catch (const IOError& error) {
         throw SettingsError(
-            QStringLiteral("Cannot read the settings file '%1': %2").arg(path, file.errorString()));
-    return QString::fromUtf8(file.readAll());
+            QStringLiteral("Cannot read the settings file: %1").arg(error.message()));
+    }
 }
 
 void writeTextFile(const QString& path, const QString& text)
 {
-    const QString folder = QFileInfo(path).absolutePath();
-    if (!QDir().mkpath(folder))
-        throw SettingsError(QStringLiteral("Cannot create the folder '%1'").arg(folder));
     try {
+        CreateFolders(FolderOf(path));
         WriteFileAtomically(path, text.toUtf8(), 0600);
     } catch (const IOError& error) {
         throw SettingsError(error.message());
@@ -311,7 +310,7 @@ void TFileSettingsStore::WriteAutostart(const QString& executablePath)
 
 void TFileSettingsStore::DeleteAutostart()
 {
-    if (::unlink(EncodePath(m_autostartFile).constData()) != 0 && errno != ENOENT)
+    if (!RemoveFile(m_autostartFile) && errno != ENOENT)
         throw SettingsError(
             IOError(QStringLiteral("Cannot remove"), m_autostartFile, errno).message());
 }

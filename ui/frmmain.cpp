@@ -910,9 +910,24 @@ void TfrmMain::OkClick()
     QStringList keys;
     for (int i = 0; i < ListNieuwe->count(); ++i)
         keys.append(ListNieuwe->item(i)->text());
-    CreateArtistFolders(
-        m_plannedDestination.isEmpty() ? edtDestination->text() : m_plannedDestination, keys);
-    pnlNieuwe->hide();
+    const QString destination
+        = m_plannedDestination.isEmpty() ? edtDestination->text() : m_plannedDestination;
+    QStringList failed;
+    QStringList made = keys;
+    CreateArtistFolders(destination, keys, {}, [&](const QString& folder, const QString& reason) {
+        failed.append(QStringLiteral("The folder %1 could not be made: %2").arg(folder, reason));
+        // The artist stays listed, so that the user sees which one is left.
+        made.removeOne(folder.mid(JoinPath(destination, QString()).size()));
+    });
+    if (failed.isEmpty()) {
+        pnlNieuwe->hide();
+        return;
+    }
+    for (const QString& key : std::as_const(made))
+        delete ListNieuwe->findItems(key, Qt::MatchExactly).value(0);
+    DetailsClear();
+    for (const QString& line : std::as_const(failed))
+        DetailsAdd(line);
 }
 
 void TfrmMain::btnNieuweWissenClick()

@@ -193,7 +193,8 @@ TEST_F(SortTest, CreateMakesTheListedFoldersAndClosesThePanel)
     EXPECT_FALSE(QFileInfo(destination + QStringLiteral("/NIRVANA")).exists());
 }
 
-TEST_F(SortTest, CreateStopsAtAFolderThatCannotBeMade)
+// One artist whose folder cannot be made must not keep the others from getting theirs.
+TEST_F(SortTest, CreateSkipsAFolderThatCannotBeMadeAndKeepsItListed)
 {
     TfrmMain& w = window();
     w.Refresh();
@@ -205,16 +206,18 @@ TEST_F(SortTest, CreateStopsAtAFolderThatCannotBeMade)
 
     EXPECT_FALSE(anyDialogShown());
     EXPECT_TRUE(QFileInfo(destination + QStringLiteral("/GOOD")).isDir());
-    EXPECT_FALSE(QFileInfo(destination + QStringLiteral("/LATER")).exists());
+    EXPECT_TRUE(QFileInfo(destination + QStringLiteral("/LATER")).isDir());
     EXPECT_TRUE(w.pnlNieuwe->isVisible());
-    EXPECT_EQ(column(w.destinationItems(), 1), QStringList { QStringLiteral("GOOD") })
-        << "the error handler refreshed";
+    EXPECT_EQ(newArtists(w), QStringList { QStringLiteral("NO/SUCH") });
+    EXPECT_EQ(w.DetailsLines(),
+        QStringList { QStringLiteral("The folder %1/NO/SUCH could not be made: folder missing")
+                          .arg(destination) });
     expectIdle(w);
 
     // The close image hides the panel and keeps its entries.
     QTest::mouseClick(w.imgCloseNieuwe, Qt::LeftButton, {}, QPoint(16, 14));
     EXPECT_FALSE(w.pnlNieuwe->isVisible());
-    EXPECT_EQ(w.ListNieuwe->count(), 3);
+    EXPECT_EQ(w.ListNieuwe->count(), 1);
 }
 
 TEST_F(SortTest, SourceMenuOffersWhatTheDiskAllows)
