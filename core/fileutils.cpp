@@ -121,7 +121,8 @@ namespace
 
 const QRegularExpression& partialName()
 {
-    static const QRegularExpression pattern(QStringLiteral("^\\.plumtide-(\\d+)-\\d+\\.part$"));
+    static const QRegularExpression pattern(
+        QStringLiteral("^\\.plumtide-(\\d+)-\\d+\\.(part|gone)$"));
     return pattern;
 }
 
@@ -152,6 +153,8 @@ TPreparedCopy::TPreparedCopy(TPreparedCopy&& other) noexcept
     , m_size(other.m_size)
     , m_file(std::move(other.m_file))
     , m_copy(other.m_copy)
+    , m_aside(std::exchange(other.m_aside, QString()))
+    , m_error(other.m_error)
 {
 }
 
@@ -166,12 +169,17 @@ TPreparedCopy& TPreparedCopy::operator=(TPreparedCopy&& other) noexcept
         m_size = other.m_size;
         m_file = std::move(other.m_file);
         m_copy = other.m_copy;
+        m_aside = std::exchange(other.m_aside, QString());
+        m_error = other.m_error;
     }
     return *this;
 }
 
 TPreparedCopy::~TPreparedCopy()
 {
+    // A move cut short by an error between its last two steps: the source comes back.
+    if (!m_aside.isEmpty())
+        RenameNoReplace(m_aside, m_source.path());
     m_file = FileDescriptor();
     if (!m_temporary.isEmpty())
         RemoveFile(m_temporary);
@@ -193,11 +201,14 @@ TPreparedCopy PrepareFileCopy(const QString& source, const QString& target)
         return TPreparedCopy(TPlaceResult::SourceInUse);
 
     const QString folder = FolderOf(target);
-    // Leftovers of a killed run are cleaned up the first time this process writes there.
+    // Leftovers of a killed run are cleaned up the first time this process moves from or to
+    // a folder.
     static QSet<QString> cleanedFolders;
-    if (!cleanedFolders.contains(folder)) {
-        RemoveStalePartialFiles(folder);
-        cleanedFolders.insert(folder);
+    for (const QString& touched : { folder, FolderOf(source) }) {
+        if (!cleanedFolders.contains(touched)) {
+            RemoveStalePartialFiles(touched);
+            cleanedFolders.insert(touched);
+        }
     }
 
     static std::atomic<quint64> counter { 0 };
@@ -252,20 +263,68 @@ TPlaceResult CommitFileCopy(TPreparedCopy& copy)
     return copy.m_result;
 }
 
+int TPreparedCopy::takeBack(int error)
+{
+    // Exactly the file placed, nothing that took its name since.
+    if (StatusOf(m_target).sameAs(m_copy) && RemoveFile(m_target))
+        SyncFolder(FolderOf(m_target));
+    m_error = error;
+    return error;
+}
+
+int SetSourceAside(TPreparedCopy& copy)
+{
+    if (copy.m_error != 0)
+        return copy.m_error;
+    if (!copy.m_source.unchanged())
+        return copy.takeBack(EBUSY);
+    static std::atomic<quint64> counter { 0 };
+    const QString folder = FolderOf(copy.source());
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const QString aside = folder
+            + QStringLiteral("/.plumtide-%1-%2.gone")
+                  .arg(QCoreApplication::applicationPid())
+                  .arg(counter++);
+        if (RenameNoReplace(copy.source(), aside)) {
+            copy.m_aside = aside;
+            copy.m_source.renamed();
+            return 0;
+        }
+        if (errno != EEXIST)
+            return copy.takeBack(errno);
+    }
+    return copy.takeBack(EEXIST);
+}
+
 int FinishMove(TPreparedCopy& copy)
 {
-    int error = 0;
-    if (!copy.m_source.unchanged())
-        error = EBUSY;
-    else if (!RemoveFile(copy.m_source.path()))
-        error = errno;
-    if (error == 0)
+    if (copy.m_aside.isEmpty())
+        return copy.m_error != 0 ? copy.m_error : SetSourceAside(copy);
+    if (copy.m_source.asOpened()) {
+        RemoveFile(copy.m_aside);
+        copy.m_aside.clear();
         return 0;
-    // The source stays, so the copy goes: exactly the file placed, nothing that took its
-    // name since.
-    if (StatusOf(copy.m_target).sameAs(copy.m_copy) && RemoveFile(copy.m_target))
-        SyncFolder(FolderOf(copy.m_target));
-    return error;
+    }
+    // Opened after all: it goes back where it was, and whoever opened it finds it there.
+    const QString name = FileNameOf(copy.source());
+    for (int number = 1; number < 1000; ++number) {
+        const QString back = JoinPath(
+            FolderOf(copy.source()), number == 1 ? name : NumberedFileName(name, number));
+        if (RenameNoReplace(copy.m_aside, back) || errno != EEXIST)
+            break;
+    }
+    copy.m_aside.clear();
+    return copy.takeBack(EBUSY);
+}
+
+QString NumberedFileName(const QString& fileName, int number)
+{
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    const QString suffix = QStringLiteral(" (%1)").arg(number);
+    // A leading dot starts a hidden name, not an extension.
+    if (dot <= 0)
+        return fileName + suffix;
+    return fileName.left(dot) + suffix + fileName.mid(dot);
 }
 
 TPlaceResult PlaceFileCopy(const QString& source, const QString& target)

@@ -90,7 +90,9 @@ public:
 private:
     friend TPreparedCopy PrepareFileCopy(const QString& source, const QString& target);
     friend TPlaceResult CommitFileCopy(TPreparedCopy& copy);
+    friend int SetSourceAside(TPreparedCopy& copy);
     friend int FinishMove(TPreparedCopy& copy);
+    int takeBack(int error);
 
     TPlaceResult m_result = TPlaceResult::NotCopied;
     TWatchedFile m_source;
@@ -99,6 +101,8 @@ private:
     qint64 m_size = 0;
     FileDescriptor m_file;
     TFileStatus m_copy; // the copy's identity, to take back exactly it
+    QString m_aside; // where SetSourceAside put the source
+    int m_error = 0; // why the copy was taken back
 };
 
 // The first step of a move: checks, opens the source (never through a symbolic link: that
@@ -115,11 +119,19 @@ TPreparedCopy PrepareFileCopy(const QString& source, const QString& target);
 // folder entry is not flushed yet: call SyncFolder before FinishMove.
 TPlaceResult CommitFileCopy(TPreparedCopy& copy);
 
-// The last step, once the target's folder is flushed: deletes the source if it is still
-// exactly what was copied (nobody opened it meanwhile, its size and times unchanged, its
-// name still its own). Returns 0 then. Otherwise the copy is taken back out of the target
-// folder (which is flushed again) and the source stays where it is: EBUSY when the source
-// was opened or changed, or the errno of the failed delete (a read-only source folder).
+// The third step, once the target's folder is flushed: if the source is still exactly what
+// was copied (nobody opened it meanwhile, its size and times unchanged, its name still its
+// own), it is renamed aside to a hidden name in its folder, where nobody finds it any more;
+// returns 0. Otherwise the copy is taken back out of the target folder and the source
+// stays: EBUSY when the source was opened or changed, else the errno of the failed rename
+// (a read-only source folder).
+int SetSourceAside(TPreparedCopy& copy);
+
+// The last step, a moment later (after the source folders are flushed): a program that had
+// found the source by its name just before it was set aside has opened it by now, and that
+// shows. Then the source goes back under its name (or a numbered one, should a new file
+// have taken it), the copy is taken back, and EBUSY is returned. Otherwise the source is
+// deleted: 0. A copy that SetSourceAside already took back gives its error again.
 int FinishMove(TPreparedCopy& copy);
 
 // A whole move's copy: prepared, committed and its folder flushed, so that at any moment
@@ -137,11 +149,16 @@ enum class TRemoveResult { Removed, Missing, InUse, Refused, Failed };
 TRemoveResult RemoveUnusedFile(
     const QString& path, const std::function<bool(const TFileStatus&)>& accept = {});
 
-// Whether a file name is that of a copy in progress: ".plumtide-<process id>-<n>.part".
+// Whether a file name is that of a copy in progress (".plumtide-<process id>-<n>.part") or
+// of a moved source about to be deleted (".plumtide-<process id>-<n>.gone").
 bool IsPartialFileName(const QString& name);
 
-// Removes the temporary files in `folder` that copies of processes no longer running left
-// behind. Returns how many it removed.
+// "name (n).ext" for a file name: the number before the last dot, or at the end.
+QString NumberedFileName(const QString& fileName, int number);
+
+// Removes the temporary files in `folder` that moves of processes no longer running left
+// behind: unfinished copies, and sources set aside (whose copies were already on disk at
+// their targets). Returns how many it removed.
 int RemoveStalePartialFiles(const QString& folder);
 
 // Whether two files have the same contents. False when either cannot be read.

@@ -294,15 +294,29 @@ private:
             if (!SyncFolder(folder))
                 throw IOError(QStringLiteral("Cannot flush the folder"), folder, errno);
         }
+        // The copies are on disk: their sources go aside, and after a flush of their folders
+        // (a moment in which a program that was just opening one shows up) they go for good.
+        QSet<QString> sourceFolders;
+        for (Pending& pending : m_pending) {
+            if (pending.copy.result() == TPlaceResult::Placed && SetSourceAside(pending.copy) == 0)
+                sourceFolders.insert(FolderOf(pending.action.file));
+        }
+        for (const QString& folder : std::as_const(sourceFolders))
+            SyncFolder(folder);
         for (Pending& pending : m_pending) {
             const QString& file = pending.action.file;
             m_world.forget(pending.copy.target());
             m_world.forget(file);
             if (pending.copy.result() == TPlaceResult::Placed) {
-                RemoveFile(file);
-                continue;
+                // The source goes only if it is still what was copied; otherwise the copy
+                // goes and the file stays for a later run.
+                const int error = FinishMove(pending.copy);
+                if (error == 0)
+                    continue;
+                pending.failure = error == EBUSY ? skip::InUse : ReasonOfError(error);
             }
-            // Something took the name while the copy was written, or the commit failed.
+            // Something took the name while the copy was written, the commit failed, or the
+            // source could not go.
             m_decider.forget(file);
             m_held[pending.event]
                 = skipped(file, pending.failure.isEmpty() ? skip::CopyFailed : pending.failure);
@@ -379,16 +393,6 @@ TMoveEvent MoveToDoublesFolder(const QString& file, const QString& doublesFolder
     settings.doublesFolder = doublesFolder;
     TMoveRun run(settings, [](const TMoveEvent&) {});
     return run.setAside(file);
-}
-
-QString NumberedFileName(const QString& fileName, int number)
-{
-    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
-    const QString suffix = QStringLiteral(" (%1)").arg(number);
-    // A leading dot starts a hidden name, not an extension.
-    if (dot <= 0)
-        return fileName + suffix;
-    return fileName.left(dot) + suffix + fileName.mid(dot);
 }
 
 void CreateArtistFolders(const QString& destination, const QStringList& keys,

@@ -86,7 +86,4 @@ void CreateArtistFolders(const QString& destination, const QStringList& keys,
 // Why a file or folder could not be placed, from the system's error (a skip reason).
 QString ReasonOfError(int errnoValue);
 
-// "name (n).ext" for a file name: the number before the last dot, or at the end.
-QString NumberedFileName(const QString& fileName, int number);
-
 } // namespace plumtide

@@ -153,17 +153,25 @@ bool TWatchedFile::inUse() const
 {
     if (m_inUseAtOpen)
         return true;
-    return m_leased && g_broken[m_file.get()].load();
+    // A break still under way counts as well: its program is between finding the file and
+    // opening it.
+    return m_leased
+        && (g_broken[m_file.get()].load() || ::fcntl(m_file.get(), F_GETLEASE) != F_WRLCK);
 }
 
-bool TWatchedFile::unchanged() const
+bool TWatchedFile::asOpened() const
 {
     if (!m_file.isOpen() || inUse())
         return false;
     struct stat st {
     };
-    if (::fstat(m_file.get(), &st) != 0 || static_cast<qint64>(st.st_size) != m_status.size
-        || nanoseconds(st.st_mtim) != m_modified || nanoseconds(st.st_ctim) != m_changed)
+    return ::fstat(m_file.get(), &st) == 0 && static_cast<qint64>(st.st_size) == m_status.size
+        && nanoseconds(st.st_mtim) == m_modified && nanoseconds(st.st_ctim) == m_changed;
+}
+
+bool TWatchedFile::unchanged() const
+{
+    if (!asOpened())
         return false;
     // The name, not what a link there might lead to: it is the name that gets deleted.
     struct stat named {
@@ -173,6 +181,17 @@ bool TWatchedFile::unchanged() const
         || static_cast<quint64>(named.st_ino) != m_status.inode)
         return false;
     return !inUse();
+}
+
+bool TWatchedFile::renamed()
+{
+    struct stat st {
+    };
+    if (::fstat(m_file.get(), &st) != 0 || static_cast<qint64>(st.st_size) != m_status.size
+        || nanoseconds(st.st_mtim) != m_modified)
+        return false;
+    m_changed = nanoseconds(st.st_ctim);
+    return true;
 }
 
 bool IsOpenElsewhere(const FileDescriptor& file)

@@ -43,12 +43,18 @@ public:
     const TFileStatus& status() const { return m_status; }
     bool isRegular() const { return m_regular; }
 
-    // Whether another process had the file open or locked at open, or opened it since.
+    // Whether another process had the file open or locked at open, or opened it since (or
+    // is opening it now).
     bool inUse() const;
-    // Whether the file is still exactly what it was at open: nobody opened it since (where
-    // that can be seen), its size and its modification and change times are the same, and
-    // its path still names it. Deleting it is safe only then.
+    // Whether the file is still what it was at open: nobody opened it since (where that can
+    // be seen), and its size and its modification and change times are the same.
+    bool asOpened() const;
+    // asOpened(), and its path still names it.
     bool unchanged() const;
+    // After Plumtide renamed the file itself (which sets its change time): takes the new
+    // change time as the one to compare with, provided size and modification time are
+    // still those of the open. False when they are not.
+    bool renamed();
 
 private:
     void release() noexcept;

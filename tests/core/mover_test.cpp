@@ -1,6 +1,7 @@
 #include "core/fileutils.h"
 #include "core/mover.h"
 #include "platform/errors.h"
+#include "platform/lease.h"
 #include "tests/support/otherprocess.h"
 #include "tests/support/unprivileged.h"
 
@@ -15,7 +16,9 @@
 #include <fcntl.h>
 #include <map>
 #include <random>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 using namespace plumtide;
 
@@ -256,6 +259,93 @@ TEST(MovePlannedFiles, VanishedDestinationEndsTheRun)
     EXPECT_THROW(run.run({ lib.row(QStringLiteral("in/a.mp3"), "gone/ABBA") }, pump), IOError);
     EXPECT_EQ(run.summary().end, TRunEnd::Failed);
     EXPECT_TRUE(lib.exists(QStringLiteral("in/a.mp3")));
+}
+
+// A move keeps what mv keeps; a source that cannot go takes its copy back with it; nothing
+// is moved or changed through a symbolic link.
+TEST(MovePlannedFiles, KeepsModeTimesAndOwnerAndNeverLeavesAFileTwice)
+{
+    Library lib;
+    const QByteArray privateFile
+        = QFile::encodeName(lib.write(QStringLiteral("in/private.mp3"), 100));
+    ::chmod(privateFile.constData(), 0600);
+    const struct timespec times[2] = { { 1000000000, 0 }, { 1000000000, 0 } };
+    ::utimensat(AT_FDCWD, privateFile.constData(), times, 0);
+    const bool root = ::geteuid() == 0;
+    if (root) {
+        ASSERT_EQ(::chown(privateFile.constData(), 65534, 65534), 0);
+    }
+    Library outside;
+    const QString secret = outside.write(QStringLiteral("in/secret.mp3"), 100);
+    ::chmod(QFile::encodeName(secret).constData(), 0400);
+    QFile::link(secret, lib.path(QStringLiteral("in/link.mp3")));
+    TMoveSettings settings = lib.settings();
+    settings.deleteSmallFiles = true;
+    settings.smallFileLimit = 0;
+    EXPECT_EQ(move({ lib.row(QStringLiteral("in/private.mp3"), "music/ABBA"),
+                       lib.row(QStringLiteral("in/link.mp3"), "music/ABBA") },
+                  settings),
+        (std::vector<Outcome> {
+            { TMoveOutcome::Moved, {} }, { TMoveOutcome::Skipped, skip::SymbolicLink } }));
+    struct stat moved {
+    };
+    ASSERT_EQ(
+        ::stat(QFile::encodeName(lib.path(QStringLiteral("music/ABBA/private.mp3"))).constData(),
+            &moved),
+        0);
+    EXPECT_EQ(moved.st_mode & 07777, 0600u);
+    EXPECT_EQ(moved.st_mtim.tv_sec, 1000000000);
+    if (root) {
+        EXPECT_EQ(moved.st_uid, 65534u);
+    }
+    EXPECT_FALSE(lib.exists(QStringLiteral("music/ABBA/link.mp3")));
+    EXPECT_EQ(QFileInfo(secret).permissions() & QFileDevice::WriteOwner, 0);
+
+    // A read-only source folder: the copy is made, the source cannot go, so the copy goes.
+    Library locked;
+    ::chmod(QFile::encodeName(locked.write(QStringLiteral("in/a.mp3"), 100)).constData(), 0666);
+    for (const char* folder : { "", "music", "music/ABBA", "doubles" })
+        ::chmod(QFile::encodeName(locked.path(QString::fromLatin1(folder))).constData(), 0777);
+    ::chmod(QFile::encodeName(locked.path(QStringLiteral("in"))).constData(), 0555);
+    const std::optional<QByteArray> outcome = test::RunUnprivileged([&] {
+        NullPump pump;
+        QByteArray said;
+        MovePlannedFiles({ locked.row(QStringLiteral("in/a.mp3"), "music/ABBA") },
+            locked.settings(), pump, [&](const TMoveEvent& e) { said = e.reason.toUtf8(); });
+        return said;
+    });
+    ::chmod(QFile::encodeName(locked.path(QStringLiteral("in"))).constData(), 0755);
+    EXPECT_EQ(outcome, QByteArray("permission denied"));
+    EXPECT_TRUE(locked.exists(QStringLiteral("in/a.mp3")));
+    EXPECT_TRUE(locked.files(QStringLiteral("music/ABBA")).isEmpty());
+}
+
+// Past a file-size limit a copy fails with its reason instead of the process being killed.
+TEST(PlaceFileCopy, FileSizeLimitFailsTheCopyNotTheProcess)
+{
+    Library lib;
+    const QString source = lib.write(QStringLiteral("in/big.mp3"), 300000);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        PrepareProcessForSharedFiles();
+        const struct rlimit limit {
+            100000, 100000
+        };
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        try {
+            PlaceFileCopy(source, lib.path(QStringLiteral("music/ABBA/big.mp3")));
+        } catch (const IOError& error) {
+            ::_exit(error.errnoValue() == EFBIG ? 0 : 2);
+        }
+        ::_exit(3);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status)) << "killed by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    EXPECT_TRUE(lib.files(QStringLiteral("music/ABBA")).isEmpty());
+    EXPECT_EQ(lib.read(QStringLiteral("in/big.mp3")).size(), 300000);
 }
 
 TEST(MovePlannedFiles, ReadOnlySourceIsMovedAndBusyOrHomelessFilesStay)

@@ -84,6 +84,12 @@ INSTANTIATE_TEST_SUITE_P(Files, Malformed,
         MalformedCase { "compressed_length_claims_250MB",
             Tag(4, 0, Frame4("TPE1", Syncsafe(250000000) + Deflated(Text("Abba")), 0, 0x09)), false,
             false, "Abba", 1 },
+        MalformedCase { "compressed_inflates_past_the_cap",
+            Tag(4, 0,
+                Frame4("TIT2", Text("S"))
+                    + Frame4("TPE1", Syncsafe(20 << 20) + Deflated(Text(QByteArray(20 << 20, 'A'))),
+                        0, 0x09)),
+            false, true, "", 1 },
         MalformedCase { "huge_frame_size",
             Tag(4, 0, QByteArray("TPE1\x7F\x7F\x7F\x7F\0\0", 10) + Text("Abba")), false, false,
             "Abba", 1 },
@@ -122,3 +128,16 @@ TEST(MalformedWrite, FrameRunningPastTagNeverTakesAudioWithIt)
 }
 
 } // namespace
+
+// Reading artist and title never inflates anything but text: a compressed cover (however
+// large it claims to be) stays as stored, and the artist after it is read.
+TEST(ReadArtistAndTitle, CompressedCoversAreNeverInflated)
+{
+    QTemporaryDir dir;
+    const QByteArray cover = Deflated(QByteArray(40 << 20, '\x7F'));
+    const QString path = WriteFile(dir.filePath(QStringLiteral("cover.mp3")),
+        Tag(4, 0, Frame4("APIC", Syncsafe(40 << 20) + cover, 0, 0x09) + kArtist) + Audio());
+    const TID3ArtistTitle read = ReadArtistAndTitle(path);
+    EXPECT_EQ(read.Status, TID3ReadStatus::Read);
+    EXPECT_EQ(read.Artist, QStringLiteral("Abba"));
+}

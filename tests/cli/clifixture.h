@@ -1,0 +1,127 @@
+#pragma once
+
+// A temporary folder and the built plumtide-cli run on it, for the end-to-end tests.
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+
+namespace plumtide::test
+{
+
+struct Result {
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+inline QByteArray syncsafe(quint32 value)
+{
+    QByteArray bytes(4, '\0');
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = static_cast<char>((value >> (7 * (3 - i))) & 0x7F);
+    return bytes;
+}
+
+inline QByteArray textFrame(const char* id, const QString& text)
+{
+    const QByteArray data = QByteArray(1, '\3') + text.toUtf8(); // UTF-8 text
+    return QByteArray(id, 4) + syncsafe(quint32(data.size())) + QByteArray(2, '\0') + data;
+}
+
+// An mp3 file's bytes: a version 4 tag with artist and title (none when both are empty),
+// then `audioSize` bytes standing in for the audio.
+inline QByteArray mp3(const QString& artist, const QString& title, int audioSize = 2000)
+{
+    QByteArray frames;
+    if (!artist.isEmpty())
+        frames += textFrame("TPE1", artist);
+    if (!title.isEmpty())
+        frames += textFrame("TIT2", title);
+    QByteArray bytes;
+    if (!frames.isEmpty())
+        bytes = QByteArray("ID3\4\0\0", 6) + syncsafe(quint32(frames.size())) + frames;
+    QByteArray audio(audioSize, '\x55');
+    audio[0] = '\xFF';
+    audio[1] = '\xFB';
+    return bytes + audio;
+}
+
+class Cli : public ::testing::Test
+{
+protected:
+    QTemporaryDir dir;
+
+    QString path(const QString& relative) const { return dir.path() + QLatin1Char('/') + relative; }
+
+    void write(const QString& relative, const QByteArray& bytes) const
+    {
+        QDir().mkpath(QFileInfo(path(relative)).absolutePath());
+        QFile file(path(relative));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    }
+
+    void folder(const QString& relative) const { QDir().mkpath(path(relative)); }
+
+    QProcess* start(const QStringList& arguments, const QByteArray& input = {})
+    {
+        auto* process = new QProcess();
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
+        process->setProcessEnvironment(environment);
+        process->setWorkingDirectory(dir.path());
+        process->start(QStringLiteral(PLUMTIDE_CLI), arguments);
+        process->write(input);
+        process->closeWriteChannel();
+        return process;
+    }
+
+    Result run(const QStringList& arguments, const QByteArray& input = {})
+    {
+        std::unique_ptr<QProcess> process(start(arguments, input));
+        process->waitForFinished(60000);
+        return { process->exitCode(), QString::fromUtf8(process->readAllStandardOutput()),
+            QString::fromUtf8(process->readAllStandardError()) };
+    }
+
+    // Every file below the folder with a checksum of its contents.
+    std::map<QString, QByteArray> tree() const
+    {
+        std::map<QString, QByteArray> files;
+        QDirIterator it(dir.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            const QString file = it.next();
+            QFile f(file);
+            f.open(QIODevice::ReadOnly);
+            files[file.mid(dir.path().size() + 1)]
+                = QCryptographicHash::hash(f.readAll(), QCryptographicHash::Md5);
+        }
+        return files;
+    }
+
+    // A small library: three tagged files and one untagged, three artist folders.
+    void library()
+    {
+        write(QStringLiteral("in/a.mp3"), mp3(QStringLiteral("Madonna"), QStringLiteral("Vogue")));
+        write(QStringLiteral("in/sub/b.mp3"),
+            mp3(QStringLiteral("ABBA feat. Someone"), QStringLiteral("Waterloo")));
+        write(QStringLiteral("in/c.MP3"), mp3(QStringLiteral("Metallica"), QStringLiteral("One")));
+        write(QStringLiteral("in/001-Queen - Bohemian.mp3"), mp3(QString(), QString()));
+        write(QStringLiteral("in/notes.txt"), "not music");
+        folder(QStringLiteral("music/Pop/Madonna"));
+        folder(QStringLiteral("music/Metalica"));
+        folder(QStringLiteral("music/.hidden"));
+        folder(QStringLiteral("doubles"));
+    }
+};
+
+} // namespace plumtide::test
