@@ -44,7 +44,7 @@ QPushButton {
     color: %text;
     border: 1px solid %buttonBorder; border-radius: 4px;
     background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 %buttonTop, stop:1 %buttonBottom);
-    padding: 1px 2px;
+    padding: 1px 0px;
 }
 QPushButton:hover { border-color: %gold; }
 QPushButton:pressed { background: %buttonBottom; }
