@@ -1,9 +1,12 @@
 #include "platform/lease.h"
+#include "platform/termination.h"
 #include "settings/settingsstore.h"
 #include "ui/application.h"
 #include "ui/frmmain.h"
 #include "ui/frmopties.h"
 #include "ui/singleinstance.h"
+
+#include <QSocketNotifier>
 
 using namespace plumtide;
 
@@ -33,6 +36,16 @@ int main(int argc, char** argv)
     QObject::connect(&instance, &TSingleInstance::activationRequested, &frmMain,
         [&frmMain] { frmMain.Systray->RestoreApp(); });
     frmMain.show();
+
+    // Asked to end from outside (log-out, a service manager, a compositor going away): as if
+    // the user closed the window, so the work under way stops safely and settings are saved.
+    const int termination = TerminationRequestDescriptor();
+    QSocketNotifier terminationNotifier(termination, QSocketNotifier::Read);
+    terminationNotifier.setEnabled(termination >= 0);
+    QObject::connect(&terminationNotifier, &QSocketNotifier::activated, &frmMain, [&] {
+        terminationNotifier.setEnabled(false);
+        frmMain.close();
+    });
 
     TfrmOpties frmOpties(frmMain);
     frmMain.setOptionsWindow(&frmOpties);

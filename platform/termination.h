@@ -1,0 +1,13 @@
+#pragma once
+
+namespace plumtide
+{
+
+// A descriptor that becomes readable once the process is asked to end (SIGTERM, SIGINT,
+// SIGHUP: a log-out, `systemctl stop`, a compositor going away), so that an event loop can
+// treat the request as the user closing the window: the work under way stops at its next
+// safe point and what is pending is saved, instead of the process dying mid-write. The
+// handlers are installed at the first call. -1 when they cannot be.
+int TerminationRequestDescriptor();
+
+} // namespace plumtide
