@@ -605,7 +605,7 @@ int main(int argc, char** argv)
             QStringLiteral("list2"), 16, [](QPainter& p) { drawRedDisc(p, QPointF(8, 8), 7.2); }),
         glyphPicture(QStringLiteral("list3"), 16, drawOutlinedCross),
     };
-    for (const int size : { 16, 32, 48, 64, 128, 256 })
+    for (const int size : { 16, 22, 24, 32, 48, 64, 128, 256 })
         pictures.push_back(
             glyphPicture(QStringLiteral("plumtide-%1").arg(size), size, drawProgramIcon));
 

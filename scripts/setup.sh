@@ -15,6 +15,8 @@ packages=(
     openbox trayer
     # test data: real mp3 files and an independent tag implementation; benchmark reference
     lame python3 python3-mutagen libtag1-dev
+    # the Debian package and its checks; a Wayland compositor to run the program under
+    dpkg-dev file lintian appstream desktop-file-utils man-db weston qt6-wayland
 )
 
 missing=()

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds and runs every test: the optimised build with warnings
-# as errors, the sanitizer build, the format check and the fuzz targets.
+# as errors, its Debian package, the sanitizer build, the format check and the fuzz targets.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -13,6 +13,9 @@ scripts/format.sh --check
 step "build and test (warnings are errors)"
 scripts/build.sh ci
 ctest --preset ci -j "$(nproc)"
+
+step "Debian package: built, checked with lintian, installed, used and removed"
+tests/package_test.sh ci
 
 step "build and test under AddressSanitizer and UndefinedBehaviorSanitizer"
 scripts/build.sh asan

@@ -37,7 +37,7 @@ QIcon ProgramIcon()
     InitArtwork();
     QIcon icon;
     // addFile picks up each "@2x" twin by itself.
-    for (const int size : { 16, 32, 48, 64, 128, 256 })
+    for (const int size : { 16, 22, 24, 32, 48, 64, 128, 256 })
         icon.addFile(QStringLiteral(":/images/plumtide-%1.png").arg(size), QSize(size, size));
     return icon;
 }
