@@ -124,7 +124,7 @@ THistory::THistory(const QString& path, Access access)
             throw HistoryError(error.message());
         }
     }
-    m_db = std::make_unique<TSqlite>(path, write, !write);
+    m_db = std::make_unique<TSqlite>(path, write);
     if (write && m_db->readOnly())
         throw HistoryError(QStringLiteral("%1 is read-only").arg(path));
     const qint64 schema = m_db->number("PRAGMA user_version");

@@ -5,10 +5,10 @@
 namespace plumtide
 {
 
-TSqlite::TSqlite(const QString& path, bool create, bool readOnly)
+TSqlite::TSqlite(const QString& path, bool create)
 {
-    const int flags = (readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE)
-        | (create && !readOnly ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX;
+    const int flags
+        = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOMUTEX;
     if (sqlite3_open_v2(path.toUtf8().constData(), &m_db, flags, nullptr) != SQLITE_OK) {
         const QString message = QString::fromUtf8(m_db ? sqlite3_errmsg(m_db) : "out of memory");
         sqlite3_close(m_db);

@@ -26,15 +26,17 @@ public:
 class TSqlite
 {
 public:
-    // Opens the file (creating it when `create`); read-only when `readOnly`.
-    TSqlite(const QString& path, bool create, bool readOnly);
+    // Opens the file, creating it when `create`: for reading and writing where the file
+    // allows it. (Connections of one process share the WAL index; one opened read-only would
+    // make it read-only for the others.)
+    TSqlite(const QString& path, bool create);
     ~TSqlite();
     TSqlite(const TSqlite&) = delete;
     TSqlite& operator=(const TSqlite&) = delete;
 
     // Runs statements that return nothing (several, separated by ";").
     void exec(const char* sql);
-    // Whether the file was opened for reading only (asked for, or the file is read-only).
+    // Whether the file could be opened for reading only.
     bool readOnly() const;
     // The first column of the first row of a query (0 when it gives none).
     qint64 number(const char* sql);
