@@ -87,7 +87,8 @@ void TfrmMain::UndoLastSortClick()
     } catch (const PlumtideError& error) {
         result = QStringLiteral("Cannot undo: %1").arg(error.message());
     }
-    Refresh();
+    // The files are back in the source list, not in the plan.
+    btnViewSourceClick();
     DetailsShow(result);
     for (const QString& line : std::as_const(stayed))
         DetailsAdd(line);
