@@ -59,3 +59,33 @@ TEST_F(LibraryTest, UndoLastSortPutsFilesBackAndTheNextAutomaticRunLeavesThem)
     EXPECT_FALSE(QFile::exists(one));
     EXPECT_FALSE(QFile::exists(vogue));
 }
+
+// "&Delete" in the source list's menu with the Trash on: the file goes to the Trash, and
+// "Undo last sort" brings it back.
+TEST_F(LibraryTest, DeletedByHandIntoTheTrashComesBackWithUndo)
+{
+    const QByteArray state = qgetenv("XDG_STATE_HOME");
+    const QByteArray data = qgetenv("XDG_DATA_HOME");
+    const auto restore = qScopeGuard([&] {
+        qputenv("XDG_STATE_HOME", state);
+        qputenv("XDG_DATA_HOME", data);
+    });
+    qputenv("XDG_STATE_HOME", folder(QStringLiteral("state")).toUtf8());
+    qputenv("XDG_DATA_HOME", folder(QStringLiteral("data")).toUtf8());
+    const QString one = song(QStringLiteral("One.mp3"), QStringLiteral("Metallica"));
+    TfrmMain& w = window();
+    w.workingCopy().useTrash = true;
+    w.Refresh();
+    w.ListSource->setItemIndex(0);
+    w.SourcePopupMenuPopup();
+    w.Verwijderen->trigger();
+    ASSERT_FALSE(QFile::exists(one));
+    const QString trashed
+        = qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/Trash/files/One.mp3");
+    EXPECT_TRUE(QFile::exists(trashed));
+
+    w.confirm = [](const QString&) { return true; };
+    w.UndoLastSort->trigger();
+    EXPECT_TRUE(QFile::exists(one));
+    EXPECT_FALSE(QFile::exists(trashed));
+}
