@@ -8,6 +8,7 @@
 #include "core/planner.h"
 #include "core/scanner.h"
 #include "core/sortjob.h"
+#include "history/recorder.h"
 #include "id3/id3engine.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
@@ -117,6 +118,10 @@ SortSettings sortSettings(const ParsedCommand& command)
     }
     if (command.has(QStringLiteral("--keep-small")))
         settings.move.deleteSmallFiles = false;
+    if (command.has(QStringLiteral("--trash")) && command.has(QStringLiteral("--no-trash")))
+        throw UsageError(QStringLiteral("--trash and --no-trash exclude each other"));
+    if (command.has(QStringLiteral("--trash")) || command.has(QStringLiteral("--no-trash")))
+        settings.move.useTrash = command.has(QStringLiteral("--trash"));
     if (settings.move.moveDoubles && !command.has(QStringLiteral("--dry-run"))
         && !QFileInfo(settings.move.doublesFolder).isDir())
         throw UsageError(QStringLiteral("doubles folder '%1' does not exist (give --doubles)")
@@ -171,27 +176,6 @@ void writePlan(RecordWriter& out, const TSortPlan& result)
             { "score", FormatScore(row.score) }, { "folder", row.folder } });
     for (const QString& key : result.newArtists)
         out.write({ { "type", QStringLiteral("new") }, { "key", key } });
-}
-
-const char* outcomeName(TMoveOutcome outcome)
-{
-    switch (outcome) {
-    case TMoveOutcome::Moved:
-        return "moved";
-    case TMoveOutcome::DoubleMoved:
-        return "double-moved";
-    case TMoveOutcome::DoubleDeleted:
-        return "double-deleted";
-    case TMoveOutcome::DoubleKept:
-        return "double-kept";
-    case TMoveOutcome::SmallDeleted:
-        return "small-deleted";
-    case TMoveOutcome::Skipped:
-        return "skipped";
-    case TMoveOutcome::InPlace:
-        return "in-place";
-    }
-    return "?";
 }
 
 } // namespace
@@ -370,15 +354,20 @@ public:
     void outcome(const TMoveEvent& event) override
     {
         m_progress.setProgress(++m_done, m_total);
-        std::vector<RecordWriter::Field> fields {
-            { "outcome", QString::fromLatin1(outcomeName(event.outcome)) }, { "file", event.file }
-        };
-        if (!event.target.isEmpty())
-            fields.push_back({ "target", event.target });
-        if (event.outcome == TMoveOutcome::Skipped)
-            fields.push_back({ "reason", event.reason });
-        m_out.write(fields);
+        WriteHistoryRecord(m_out, RecordOf(event));
         std::fflush(stdout);
+        if (event.reason == NoTrash) {
+            m_progress.finish();
+            printErr(QStringLiteral("plumtide-cli: %1: %2\n").arg(event.file, event.reason));
+        }
+    }
+
+    void notRecorded(const QString& why) override
+    {
+        m_progress.finish();
+        printErr(
+            QStringLiteral("plumtide-cli: warning: this run is not recorded in the history: %1\n")
+                .arg(why));
     }
 
     void finished(const TMoveSummary& summary) override
@@ -427,10 +416,11 @@ int RunSort(const ParsedCommand& command)
     job.move = settings.move;
     job.dryRun = command.has(QStringLiteral("--dry-run"));
     job.createArtistFolders = command.has(QStringLiteral("--create-artist-folders"));
+    job.origin = TRunOrigin::Cli;
     RecordWriter out(stdout, command.has(QStringLiteral("--json")));
     TerminalProgress progress;
     SortOutput output(out, progress);
-    RunSortJob(job, output, progress, output);
+    RunRecordedSortJob(job, output, progress, output);
     return kExitOk;
 }
 
@@ -491,15 +481,47 @@ const std::vector<CommandInfo>& Commands()
             "  --keep-small             sort small files like any other\n"
             "  --create-artist-folders  first create a folder for each new artist "
             "(created<TAB>folder)\n"
+            "  --trash, --no-trash      deleted small files and doubles go to the Trash, or are\n"
+            "                           deleted for good (default: UseTrash in the settings)\n"
             "  --dry-run                print what would happen; change nothing\n"
             "  --json                   JSON Lines: "
             "{\"outcome\",\"file\",\"target\",\"reason\"},\n"
             "                           last {\"outcome\":\"summary\",...} with the counts\n\n"
+            "Every sort but a dry run is recorded in the history (see history, undo).\n"
             "Ctrl-C finishes the file being moved, then stops (exit status 130).\n",
             { { QStringLiteral("--json"), QStringLiteral("--keep-small"),
-                  QStringLiteral("--dry-run"), QStringLiteral("--create-artist-folders") },
+                  QStringLiteral("--dry-run"), QStringLiteral("--create-artist-folders"),
+                  QStringLiteral("--trash"), QStringLiteral("--no-trash") },
                 planOptions },
             RunSort },
+        { "history", "the runs recorded, newest first, or the records of one RUN",
+            "usage: plumtide-cli history [--json] [--prune DAYS] [RUN]\n\n"
+            "Prints one line per run, newest first:\n"
+            "run<TAB>id<TAB>started<TAB>ended<TAB>origin<TAB>source<TAB>destination<TAB>files"
+            "<TAB>state\n"
+            "(times in ISO 8601; origin window, auto, menu, cli, watch or undo; files: files "
+            "moved,\n"
+            "deleted or restored; state done, aborted, failed, undone, partly-undone, or "
+            "running).\n"
+            "With RUN, that run's records in sort's format, and for an undo\n"
+            "restored<TAB>target<TAB>source and not-restored<TAB>path<TAB>reason.\n\n"
+            "  --prune DAYS   first remove the runs that started more than DAYS days ago\n"
+            "                 (runs are kept 365 days by default)\n"
+            "  --json         JSON Lines: {\"type\":\"run\",\"id\",\"started\",...} or sort's "
+            "records\n",
+            { { QStringLiteral("--json") }, { QStringLiteral("--prune") } }, RunHistory },
+        { "undo", "takes a sort back: every file it moved or trashed goes back",
+            "usage: plumtide-cli undo [--dry-run] [--json] [RUN]\n\n"
+            "Takes back RUN (default: the newest run that is not an undo and not yet undone):\n"
+            "each file goes back to its old path if the file at its target is still the one\n"
+            "moved there and the old path is free; missing folders are made again. Prints\n"
+            "restored<TAB>target<TAB>source or not-restored<TAB>path<TAB>reason per file, then a\n"
+            "summary line (undone: ...) on standard error. Files deleted for good cannot come\n"
+            "back; those that went to the Trash do. Exit status 1 when there is nothing to "
+            "undo.\n\n"
+            "  --dry-run   print what would happen; change nothing\n"
+            "  --json      JSON Lines: {\"outcome\",\"file\",\"target\",\"reason\"}\n",
+            { { QStringLiteral("--json"), QStringLiteral("--dry-run") }, {} }, RunUndo },
     };
     return commands;
 }

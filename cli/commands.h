@@ -1,6 +1,8 @@
 #pragma once
 
 #include "cli/options.h"
+#include "cli/records.h"
+#include "history/history.h"
 
 #include <vector>
 
@@ -18,6 +20,8 @@ int RunList(const ParsedCommand& command);
 int RunFolders(const ParsedCommand& command);
 int RunPlan(const ParsedCommand& command);
 int RunSort(const ParsedCommand& command);
+int RunHistory(const ParsedCommand& command);
+int RunUndo(const ParsedCommand& command);
 
 // The syntax of each command and its help text.
 struct CommandInfo {
@@ -28,6 +32,9 @@ struct CommandInfo {
     int (*run)(const ParsedCommand&);
 };
 const std::vector<CommandInfo>& Commands();
+
+// A record of the history in the sort's format.
+void WriteHistoryRecord(RecordWriter& out, const THistoryRecord& record);
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitError = 1;

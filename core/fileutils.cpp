@@ -4,6 +4,7 @@
 #include "platform/errors.h"
 #include "platform/fileops.h"
 #include "platform/paths.h"
+#include "platform/trash.h"
 
 #include <QCoreApplication>
 #include <QRegularExpression>
@@ -317,16 +318,6 @@ int FinishMove(TPreparedCopy& copy)
     return copy.takeBack(EBUSY);
 }
 
-QString NumberedFileName(const QString& fileName, int number)
-{
-    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
-    const QString suffix = QStringLiteral(" (%1)").arg(number);
-    // A leading dot starts a hidden name, not an extension.
-    if (dot <= 0)
-        return fileName + suffix;
-    return fileName.left(dot) + suffix + fileName.mid(dot);
-}
-
 TPlaceResult PlaceFileCopy(const QString& source, const QString& target)
 {
     TPreparedCopy copy = PrepareFileCopy(source, target);
@@ -337,8 +328,12 @@ TPlaceResult PlaceFileCopy(const QString& source, const QString& target)
     return TPlaceResult::Placed;
 }
 
-TRemoveResult RemoveUnusedFile(
-    const QString& path, const std::function<bool(const TFileStatus&)>& accept)
+namespace
+{
+
+template <typename Remove>
+TRemoveResult removeUnused(
+    const QString& path, const std::function<bool(const TFileStatus&)>& accept, Remove remove)
 {
     TWatchedFile file;
     try {
@@ -355,7 +350,28 @@ TRemoveResult RemoveUnusedFile(
         return TRemoveResult::Refused;
     if (!file.unchanged())
         return TRemoveResult::InUse;
-    return RemoveFile(path) ? TRemoveResult::Removed : TRemoveResult::Failed;
+    return remove() ? TRemoveResult::Removed : TRemoveResult::Failed;
+}
+
+} // namespace
+
+TRemoveResult RemoveUnusedFile(
+    const QString& path, const std::function<bool(const TFileStatus&)>& accept)
+{
+    return removeUnused(path, accept, [&] { return RemoveFile(path); });
+}
+
+TRemoveResult TrashUnusedFile(
+    const QString& path, QString& trashed, const std::function<bool(const TFileStatus&)>& accept)
+{
+    trashed.clear();
+    return removeUnused(path, accept, [&] {
+        if (const std::optional<TTrashedFile> place = MoveToTrash(path)) {
+            trashed = place->file;
+            return true;
+        }
+        return errno == EXDEV && RemoveFile(path);
+    });
 }
 
 bool SameContents(const QString& a, const QString& b)

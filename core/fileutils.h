@@ -2,6 +2,7 @@
 
 #include "platform/fileops.h"
 #include "platform/lease.h"
+#include "platform/paths.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -86,6 +87,8 @@ public:
     const QString& source() const { return m_source.path(); }
     const QString& target() const { return m_target; }
     qint64 size() const { return m_size; }
+    // The copy's modification time (the source's), nanoseconds since the epoch.
+    qint64 modified() const { return m_copy.modified; }
 
 private:
     friend TPreparedCopy PrepareFileCopy(const QString& source, const QString& target);
@@ -149,12 +152,15 @@ enum class TRemoveResult { Removed, Missing, InUse, Refused, Failed };
 TRemoveResult RemoveUnusedFile(
     const QString& path, const std::function<bool(const TFileStatus&)>& accept = {});
 
+// RemoveUnusedFile, but into the desktop's Trash (see platform/trash.h): `trashed` gets the
+// file's place there. Where its file system has no Trash, the file is deleted for good and
+// `trashed` stays empty.
+TRemoveResult TrashUnusedFile(const QString& path, QString& trashed,
+    const std::function<bool(const TFileStatus&)>& accept = {});
+
 // Whether a file name is that of a copy in progress (".plumtide-<process id>-<n>.part") or
 // of a moved source about to be deleted (".plumtide-<process id>-<n>.gone").
 bool IsPartialFileName(const QString& name);
-
-// "name (n).ext" for a file name: the number before the last dot, or at the end.
-QString NumberedFileName(const QString& fileName, int number);
 
 // Removes the temporary files in `folder` that moves of processes no longer running left
 // behind: unfinished copies, and sources set aside (whose copies were already on disk at

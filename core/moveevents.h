@@ -22,10 +22,75 @@ struct TMoveEvent {
     TMoveOutcome outcome;
     QString file;
     QString target; // where it went (Moved, DoubleMoved)
-    QString reason; // why it stayed (Skipped)
+    QString reason; // why it stayed (Skipped); for a deletion, why it is not in the Trash
+    // What the history keeps of a file moved or deleted, to take it back later:
+    qint64 size = -1; // bytes; -1 when not known
+    qint64 modified = 0; // modification time, nanoseconds since the epoch
+    QString trashed {}; // where in the Trash a deleted file went; empty: deleted for good
+    // DoubleMoved: the doubles folder held these very bytes at `target` already, so the file
+    // itself was deleted rather than moved there.
+    bool targetKept = false;
 };
 
 using MoveReporter = std::function<void(const TMoveEvent&)>;
+
+// The name of an outcome in records: "moved", "double-moved", ...
+inline const char* OutcomeName(TMoveOutcome outcome)
+{
+    switch (outcome) {
+    case TMoveOutcome::Moved:
+        return "moved";
+    case TMoveOutcome::DoubleMoved:
+        return "double-moved";
+    case TMoveOutcome::DoubleDeleted:
+        return "double-deleted";
+    case TMoveOutcome::DoubleKept:
+        return "double-kept";
+    case TMoveOutcome::SmallDeleted:
+        return "small-deleted";
+    case TMoveOutcome::Skipped:
+        return "skipped";
+    case TMoveOutcome::InPlace:
+        return "in-place";
+    }
+    return "?";
+}
+
+// Where a run was started: the history keeps it, and automatic runs leave alone the files
+// an undo brought back.
+enum class TRunOrigin {
+    Window, // "Move files" clicked
+    Auto, // the window's automatic sorting
+    Menu, // the source list's menu
+    Cli, // plumtide-cli sort
+    Watch, // plumtide-cli watch
+    Undo,
+};
+
+inline const char* OriginName(TRunOrigin origin)
+{
+    switch (origin) {
+    case TRunOrigin::Window:
+        return "window";
+    case TRunOrigin::Auto:
+        return "auto";
+    case TRunOrigin::Menu:
+        return "menu";
+    case TRunOrigin::Cli:
+        return "cli";
+    case TRunOrigin::Watch:
+        return "watch";
+    case TRunOrigin::Undo:
+        return "undo";
+    }
+    return "?";
+}
+
+// Whether runs of this origin start by themselves, with nobody watching what they pick up.
+inline bool IsAutomatic(TRunOrigin origin)
+{
+    return origin == TRunOrigin::Auto || origin == TRunOrigin::Watch;
+}
 
 // Why a row's file stayed.
 namespace skip
@@ -45,5 +110,8 @@ inline const QString NameRefused = QStringLiteral("name refused by the file syst
 inline const QString NoSpace = QStringLiteral("no space");
 inline const QString SymbolicLink = QStringLiteral("symbolic link");
 } // namespace skip
+
+// Why a deleted file is not in the Trash although the settings asked for it.
+inline const QString NoTrash = QStringLiteral("no Trash on its file system: deleted for good");
 
 } // namespace plumtide

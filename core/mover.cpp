@@ -193,12 +193,22 @@ private:
     {
         const bool small = action.kind == TActionKind::DeleteSmall;
         const qint64 limit = qint64(m_settings.smallFileLimit) * 1024;
-        const TRemoveResult result = RemoveUnusedFile(
-            action.file, [&](const TFileStatus& status) { return !small || status.size < limit; });
+        TMoveEvent event = EventOf(action);
+        const auto accept = [&](const TFileStatus& status) {
+            event.size = status.size;
+            event.modified = status.modified;
+            return !small || status.size < limit;
+        };
+        const TRemoveResult result = m_settings.useTrash
+            ? TrashUnusedFile(action.file, event.trashed, accept)
+            : RemoveUnusedFile(action.file, accept);
         switch (result) {
         case TRemoveResult::Removed:
             m_decider.done(action);
-            report(EventOf(action));
+            event.targetKept = action.kind == TActionKind::DropDouble;
+            if (m_settings.useTrash && event.trashed.isEmpty())
+                event.reason = NoTrash;
+            report(event);
             return true;
         case TRemoveResult::Refused:
             return false;
@@ -241,8 +251,11 @@ private:
         m_pendingBytes += copy.size();
         m_world.apply(action);
         m_decider.done(action);
+        TMoveEvent event = EventOf(action);
+        event.size = copy.size();
+        event.modified = copy.modified();
         m_pending.push_back(Pending { std::move(copy), action, m_held.size(), QString() });
-        report(EventOf(action));
+        report(event);
         return true;
     }
 
@@ -387,11 +400,15 @@ bool MovePlannedFiles(const std::vector<TPlanRow>& rows, const TMoveSettings& se
     return run.run(rows, pump);
 }
 
-TMoveEvent MoveToDoublesFolder(const QString& file, const QString& doublesFolder)
+TMoveEvent MoveToDoublesFolder(
+    const QString& file, const QString& doublesFolder, const MoveReporter& report)
 {
     TMoveSettings settings;
     settings.doublesFolder = doublesFolder;
-    TMoveRun run(settings, [](const TMoveEvent&) {});
+    TMoveRun run(settings, [&](const TMoveEvent& event) {
+        if (report)
+            report(event);
+    });
     return run.setAside(file);
 }
 

@@ -71,8 +71,10 @@ private:
 bool MovePlannedFiles(const std::vector<TPlanRow>& rows, const TMoveSettings& settings, Pump& pump,
     const MoveReporter& report);
 
-// Sets one file aside in the doubles folder (TMoveRun::setAside).
-TMoveEvent MoveToDoublesFolder(const QString& file, const QString& doublesFolder);
+// Sets one file aside in the doubles folder (TMoveRun::setAside); `report` hears the event
+// once it is true.
+TMoveEvent MoveToDoublesFolder(
+    const QString& file, const QString& doublesFolder, const MoveReporter& report = {});
 
 // Creates one folder per artist key directly below `destination`, skipping those that
 // exist, in order; `onCreated` sees each folder made (also one that another program made

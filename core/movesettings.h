@@ -14,6 +14,9 @@ struct TMoveSettings {
     bool moveDoubles = true; // takes precedence over deleteDoubles
     bool deleteDoubles = false;
     QString doublesFolder;
+    // Small files and doubles that are deleted go to the desktop's Trash instead, where
+    // their file system has one.
+    bool useTrash = false;
     // The folders the plan was made for. When one of them is gone (an unplugged disk), the
     // run stops instead of skipping every file that is left; empty: not checked.
     QString sourceFolder;

@@ -73,7 +73,9 @@ TMoveSummary RunSortJob(
         observer.phase(Phase::Scanning, 0);
         std::vector<TFolderRow> folders = ListDestinationFolders(job.destination, pump, details);
         observer.phase(Phase::Reading, 0);
-        const std::vector<TSourceRow> files = ListSourceFiles(job.source, pump, details);
+        std::vector<TSourceRow> files = ListSourceFiles(job.source, pump, details);
+        if (job.leaveOut)
+            std::erase_if(files, [&](const TSourceRow& row) { return job.leaveOut(row.path); });
         TSortPlan result = plan(job, files, folders, pump, observer);
 
         QStringList created;

@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <functional>
+
 namespace plumtide
 {
 
@@ -20,6 +22,10 @@ struct TSortJob {
     bool createArtistFolders = false;
     // Decide everything and report it, change nothing.
     bool dryRun = false;
+    // Who started it, for the history (see RunRecordedSortJob in history/recorder.h).
+    TRunOrigin origin = TRunOrigin::Cli;
+    // Source files it returns true for are left out of the plan.
+    std::function<bool(const QString& file)> leaveOut;
 };
 
 // What a sort job tells its caller as it goes. Every hook has a default that does nothing.
@@ -44,6 +50,9 @@ public:
     // The job ended: completed, aborted by the pump, or failed (the error then escapes
     // after this call).
     virtual void finished(const TMoveSummary& summary) { Q_UNUSED(summary) }
+    // The history cannot record this run (see RunRecordedSortJob); said once, and the run
+    // goes on.
+    virtual void notRecorded(const QString& why) { Q_UNUSED(why) }
 };
 
 // Runs the job: plan, then decide and act (or, in a dry run, decide only), then summary.

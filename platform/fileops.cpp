@@ -58,6 +58,7 @@ TFileStatus StatusOf(const QString& path)
     status.size = static_cast<qint64>(st.st_size);
     status.device = static_cast<quint64>(st.st_dev);
     status.inode = static_cast<quint64>(st.st_ino);
+    status.modified = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     return status;
 }
 
@@ -446,6 +447,20 @@ void CreateFolders(const QString& path)
         CreateFolders(parent);
     if (::mkdir(EncodePath(path).constData(), 0777) != 0 && errno != EEXIST)
         throw IOError(QStringLiteral("Cannot create the folder"), path, errno);
+}
+
+FileDescriptor TryLockFile(const QString& path, bool exclusive)
+{
+    FileDescriptor file(
+        ::open(EncodePath(path).constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!file.isOpen())
+        return file;
+    if (::flock(file.get(), (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+        const int error = errno;
+        file.close();
+        errno = error;
+    }
+    return file;
 }
 
 bool ProcessExists(qint64 pid)

@@ -29,6 +29,7 @@ struct TFileStatus {
     qint64 size = 0;
     quint64 device = 0;
     quint64 inode = 0;
+    qint64 modified = 0; // modification time, nanoseconds since the epoch
 
     // Whether both name the same existing file or folder, however the paths were spelt.
     bool sameAs(const TFileStatus& other) const
@@ -192,5 +193,11 @@ void CreateFolders(const QString& path);
 
 // Whether a process with this id exists.
 bool ProcessExists(qint64 pid);
+
+// Takes an advisory lock (flock) on the file at `path`, which is created (private) when
+// missing: shared or exclusive, without waiting. Returns the descriptor that holds the lock
+// until it is closed; a closed one, with errno set, when another holds a lock that excludes
+// this one (EWOULDBLOCK) or the file cannot be opened.
+FileDescriptor TryLockFile(const QString& path, bool exclusive);
 
 } // namespace plumtide

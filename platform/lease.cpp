@@ -87,7 +87,7 @@ TWatchedFile TWatchedFile::Open(const QString& path)
             : S_ISDIR(st.st_mode)        ? PathKind::Folder
                                          : PathKind::Other,
         static_cast<qint64>(st.st_size), static_cast<quint64>(st.st_dev),
-        static_cast<quint64>(st.st_ino) };
+        static_cast<quint64>(st.st_ino), nanoseconds(st.st_mtim) };
     result.m_modified = nanoseconds(st.st_mtim);
     result.m_changed = nanoseconds(st.st_ctim);
     if (!result.m_regular)

@@ -72,6 +72,32 @@ QString RelativeFolderName(const QString& destination, const QString& folder)
     return folder.mid(destination.size() + 1);
 }
 
+QString NumberedFileName(const QString& fileName, int number)
+{
+    const qsizetype dot = fileName.lastIndexOf(QLatin1Char('.'));
+    const QString suffix = QStringLiteral(" (%1)").arg(number);
+    // A leading dot starts a hidden name, not an extension.
+    if (dot <= 0)
+        return fileName + suffix;
+    return fileName.left(dot) + suffix + fileName.mid(dot);
+}
+
+QString StateHome()
+{
+    const QString xdg = qEnvironmentVariable("XDG_STATE_HOME");
+    if (!xdg.isEmpty() && QDir::isAbsolutePath(xdg))
+        return xdg;
+    return QDir::homePath() + QStringLiteral("/.local/state");
+}
+
+QString DataHome()
+{
+    const QString xdg = qEnvironmentVariable("XDG_DATA_HOME");
+    if (!xdg.isEmpty() && QDir::isAbsolutePath(xdg))
+        return xdg;
+    return QDir::homePath() + QStringLiteral("/.local/share");
+}
+
 QByteArray EncodePath(const QString& path)
 {
     return QFile::encodeName(path);

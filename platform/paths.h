@@ -18,6 +18,14 @@ QString ProgramFolder();
 // ${XDG_CONFIG_HOME:-$HOME/.config}, read at each call so tests can point it elsewhere.
 QString ConfigHome();
 
+// ${XDG_STATE_HOME:-$HOME/.local/state} and ${XDG_DATA_HOME:-$HOME/.local/share}, read at
+// each call as ConfigHome is.
+QString StateHome();
+QString DataHome();
+
+// "name (n).ext" for a file name: the number before the last dot, or at the end.
+QString NumberedFileName(const QString& fileName, int number);
+
 // `folder` and `name` with exactly one '/' between them; a folder that already ends in '/'
 // (the root, or a path typed that way) gets none added.
 QString JoinPath(const QString& folder, const QString& name);

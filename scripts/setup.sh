@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     # build
     build-essential cmake ninja-build pkg-config
-    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev zlib1g-dev
+    qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev zlib1g-dev libsqlite3-dev
     # tests, benchmarks, sanitizers, fuzzing, formatting
     libgtest-dev libgmock-dev libbenchmark-dev clang-14 libclang-rt-14-dev clang-format
     # running the desktop program headless, and looking at it

@@ -113,6 +113,7 @@ void LoadWorkingCopy(const TSettingsStore& store, TWorkingCopy& copy, const QStr
     copy.destinationFolder = ReadString(store, QStringLiteral("Destination"), programFolder);
     copy.deleteSmallFiles = ReadBool(store, QStringLiteral("DoDelFile"), false);
     copy.smallFileLimit = ReadInteger(store, QStringLiteral("delFileSize"), 512);
+    copy.useTrash = ReadBool(store, QStringLiteral("UseTrash"), false);
 }
 
 void ReadOptions(const TSettingsStore& store, TOptionsValues& values, QString& sourceFolder,
@@ -182,6 +183,7 @@ TMoveSettings MoveSettingsOf(const TWorkingCopy& copy)
     move.moveDoubles = copy.moveDoubles;
     move.deleteDoubles = copy.deleteDoubles;
     move.doublesFolder = copy.doublesFolder;
+    move.useTrash = copy.useTrash;
     return move;
 }
 

@@ -44,11 +44,13 @@ struct TWorkingCopy {
     QString destinationFolder;
     bool deleteSmallFiles = false;
     qint32 smallFileLimit = 0; // kilobytes of 1024 bytes
+    // Deleted small files and doubles go to the desktop's Trash (set in the file only).
+    bool useTrash = false;
 };
 
 // Loads the working copy as the main window does when it is created, in this order:
 // autoStart, percentage, MoveFile, RemoveFile, AutoTime, chkAutoTime, DoubleDir, Source,
-// Destination, DoDelFile, delFileSize. An unreadable value raises SettingsError there;
+// Destination, DoDelFile, delFileSize, UseTrash. An unreadable value raises SettingsError there;
 // the fields after it keep what they held.
 void LoadWorkingCopy(const TSettingsStore& store, TWorkingCopy& copy, const QString& programFolder);
 

@@ -5,6 +5,7 @@
 #include "core/listing.h"
 #include "core/mover.h"
 #include "core/planner.h"
+#include "history/recorder.h"
 #include "platform/errors.h"
 #include "platform/fileops.h"
 #include "platform/paths.h"
@@ -13,6 +14,7 @@
 #include "ui/folderpanel.h"
 #include "ui/foldertree.h"
 #include "ui/frmopties.h"
+#include "ui/historyhandlers.h"
 #include "ui/theme.h"
 #include "ui/viewrules.h"
 
@@ -26,9 +28,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScopeGuard>
+#include <QScopedValueRollback>
 #include <QShowEvent>
 #include <QTimer>
 
@@ -201,6 +205,10 @@ TfrmMain::TfrmMain(TSettingsStore& store, QWidget* parent)
     setFocusOrder();
     connectHandlers();
 
+    confirm = [this](const QString& question) {
+        return QMessageBox::question(this, QStringLiteral("Plumtide"), question)
+            == QMessageBox::Yes;
+    };
     FormCreate();
 }
 
@@ -219,9 +227,17 @@ TAutoRunSteps TfrmMain::autoRunSteps()
         .busy = [this] { return m_handlersRunning > 0 || m_refreshBusy; },
         .sourceRows = [this] { return sourceItems().count(); },
         .refresh = [this] { Refresh(); },
-        .plan = [this] { btnSorterenClick(); },
+        .plan =
+            [this] {
+                const QScopedValueRollback automatic(m_automatic, true);
+                btnSorterenClick();
+            },
         .moveEnabled = [this] { return btnVerplaats->isEnabled(); },
-        .move = [this] { btnVerplaatsClick(); },
+        .move =
+            [this] {
+                const QScopedValueRollback automatic(m_automatic, true);
+                btnVerplaatsClick();
+            },
         .reportError = [](const std::exception* error) { ReportHandlerError(error); },
     };
 }
@@ -399,6 +415,8 @@ void TfrmMain::createMenus()
     // which applies the same rule to the row selected at that moment.
     connect(StatusPopUp, &QMenu::aboutToHide, this, [this] { Verwijderen1->setEnabled(true); });
     connect(Verwijderen1, &QAction::triggered, this, &TfrmMain::Verwijderen1Click);
+    UndoLastSort = menuEntry(StatusPopUp, QStringLiteral("UndoLastSort"),
+        QStringLiteral("&Undo last sort"), QKeySequence(), QIcon());
 
     DestPopup = new QMenu(this);
     DestPopup->setObjectName(QStringLiteral("DestPopup"));
@@ -409,6 +427,7 @@ void TfrmMain::createMenus()
     // The notification-area icon, where minimising sends the program, and its menu.
     trayMenu = new QMenu(this);
     trayMenu->setObjectName(QStringLiteral("trayMenu"));
+    trayMenu->addAction(UndoLastSort);
     Afsluiten1 = menuEntry(trayMenu, QStringLiteral("Afsluiten1"), QStringLiteral("&Exit"),
         QKeySequence(), ImageList.icon(TImageList::Cross));
     Systray = new TSystray(*this, this);
@@ -473,6 +492,7 @@ void TfrmMain::connectHandlers()
         &TfrmMain::VerplaatsennaardubbelebestandenClick);
     onClick(Verwijderen, &QAction::triggered, &TfrmMain::VerwijderenClick);
     onClick(Delete1, &QAction::triggered, &TfrmMain::Delete1Click);
+    onClick(UndoLastSort, &QAction::triggered, &TfrmMain::UndoLastSortClick);
 
     // Window chrome: usable while busy, and none of it lets events through.
     connect(imgMinimize, &TImage::clicked, this, &TfrmMain::imgMinimizeClick);
@@ -683,8 +703,11 @@ void TfrmMain::ApplicationEventsException(const std::exception* error)
     Refresh();
     enableButtons();
     // A move that an error ended says so, and what it did before.
-    if (std::exchange(m_moveFailed, false))
+    if (std::exchange(m_moveFailed, false)) {
         DetailsShow(m_lastMoveSummary.text());
+        for (const QString& note : std::as_const(m_lastMoveNotes))
+            DetailsAdd(note);
+    }
 }
 
 void TfrmMain::Refresh()
@@ -846,8 +869,12 @@ void TfrmMain::btnSorterenClick()
     // fields hold by the time they run.
     m_plannedSource = edtSource->text();
     m_plannedDestination = edtDestination->text();
-    const TSortPlan plan = PlanSort(sourceRowsOf(sourceItems()), folderRowsOf(destinationItems()),
-        m_plannedDestination, m_workingCopy.comparePercentage, m_pump);
+    std::vector<TSourceRow> files = sourceRowsOf(sourceItems());
+    // An automatic run would file what an undo brought back straight back where it was.
+    if (const auto held = m_automatic ? HeldByUndo() : nullptr)
+        std::erase_if(files, [&](const TSourceRow& file) { return held(file.path); });
+    const TSortPlan plan = PlanSort(files, folderRowsOf(destinationItems()), m_plannedDestination,
+        m_workingCopy.comparePercentage, m_pump);
     statusItems().append(planListRows(plan.rows));
     ListNieuwe->addItems(plan.newArtists);
 
@@ -885,14 +912,35 @@ void TfrmMain::btnVerplaatsClick()
     TMoveSettings settings = MoveSettingsOf(m_workingCopy);
     settings.sourceFolder = m_plannedSource;
     settings.destinationFolder = m_plannedDestination;
-    TMoveRun move(settings, [](const TMoveEvent&) {});
+    std::optional<TRunRecorder> recorder;
+    try {
+        recorder.emplace(m_automatic ? TRunOrigin::Auto : TRunOrigin::Window, m_plannedSource,
+            m_plannedDestination);
+    } catch (const UndoUnderWay& error) {
+        if (m_automatic)
+            throw;
+        DetailsShow(error.message());
+        enableButtons();
+        return;
+    }
+    m_lastMoveNotes.clear();
+    TMoveRun move(settings, recorder->reporter([this](const TMoveEvent& event) {
+        if (event.reason == NoTrash)
+            m_lastMoveNotes.append(QStringLiteral("%1: %2").arg(event.file, event.reason));
+    }));
     {
         // Kept however the run ends: an error goes on to the error handler, which reports it.
         const auto keep = qScopeGuard([&] {
             m_lastMoveSummary = move.summary();
             m_moveFailed = m_lastMoveSummary.end == TRunEnd::Failed;
+            recorder->finish(m_lastMoveSummary.end);
+            if (!recorder->problem().isEmpty())
+                m_lastMoveNotes.prepend(
+                    QStringLiteral("This run is not recorded in the history: %1")
+                        .arg(recorder->problem()));
         });
-        move.run(planRowsOf(statusItems()), m_pump);
+        TRunRecorder::RecordingPump pump(*recorder, m_pump);
+        move.run(planRowsOf(statusItems()), pump);
     }
 
     Refresh();
@@ -902,6 +950,8 @@ void TfrmMain::btnVerplaatsClick()
     setAllEnabled({ btnSorteren, btnViewSource, btnViewDestination }, true);
     btnSorterenClick();
     DetailsShow(m_lastMoveSummary.text());
+    for (const QString& note : std::as_const(m_lastMoveNotes))
+        DetailsAdd(note);
     enableButtons();
 }
 
@@ -967,8 +1017,11 @@ void TfrmMain::VerplaatsennaardubbelebestandenClick()
     if (!SourceMenuEnabling(file, m_workingCopy.doublesFolder).moveToDoubles)
         return;
     // Stays where it is when it cannot be copied; the lists show it again.
-    MoveToDoublesFolder(*file, m_workingCopy.doublesFolder);
+    TRunRecorder recorder(TRunOrigin::Menu, edtSource->text(), m_workingCopy.doublesFolder);
+    MoveToDoublesFolder(*file, m_workingCopy.doublesFolder, recorder.reporter());
+    recorder.finish(TRunEnd::Completed);
     Refresh();
+    showHistoryNotes(recorder, QString());
 }
 
 void TfrmMain::VerwijderenClick()
@@ -976,9 +1029,15 @@ void TfrmMain::VerwijderenClick()
     const std::optional<QString> file = selectedSourceFile();
     if (!SourceMenuEnabling(file, m_workingCopy.doublesFolder).remove)
         return;
-    // Gone for good, without asking; a file that cannot be deleted stays listed.
-    RemoveFile(*file);
+    // Without asking: into the Trash when the settings say so, else gone for good. A file
+    // that cannot be deleted stays listed.
+    TRunRecorder recorder(TRunOrigin::Menu, edtSource->text(), QString());
+    const THistoryRecord record = DeleteByHand(*file, m_workingCopy.useTrash);
+    if (!record.outcome.isEmpty())
+        recorder.add(record);
+    recorder.finish(TRunEnd::Completed);
     Refresh();
+    showHistoryNotes(recorder, record.reason);
 }
 
 void TfrmMain::edtSourceChange()

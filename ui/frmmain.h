@@ -36,6 +36,7 @@ namespace plumtide
 
 class TfrmOpties;
 class TShellTreeView;
+class TRunRecorder;
 
 // Which folder field the folder browser fills.
 enum class TBrowseTarget { None, Source, Destination };
@@ -149,8 +150,13 @@ public:
     void SourcePopupMenuPopup();
     // Sets the selected source file aside in the doubles folder.
     void VerplaatsennaardubbelebestandenClick();
-    // Deletes the selected source file.
+    // Deletes the selected source file (into the Trash, when the settings say so).
     void VerwijderenClick();
+    // Takes the newest sort back that is not yet undone, once the user confirmed it
+    // ("Undo last sort" in the plan's menu and the notification area's menu).
+    void UndoLastSortClick();
+    // Asks the user a yes-or-no question; a message box unless a test replaces it.
+    std::function<bool(const QString& question)> confirm;
 
     // The folder fields store their text at every change and when they are left.
     void edtSourceChange();
@@ -217,6 +223,7 @@ public:
     QAction* Verwijderen;
     QMenu* StatusPopUp;
     QAction* Verwijderen1;
+    QAction* UndoLastSort; // in the plan's menu and the notification area's menu
     QMenu* DestPopup; // attached to no view
     QAction* Delete1;
     QMenu* trayMenu;
@@ -259,6 +266,8 @@ private:
     // Runs a handler started by Qt (a click, a menu entry, a timer) and hands what it throws
     // to ApplicationEventsException.
     void runHandler(void (TfrmMain::*handler)());
+    // After a command of the source list's menu: why it is not recorded, and `note`.
+    void showHistoryNotes(const TRunRecorder& recorder, const QString& note);
     // The path of the selected source row, if a row is selected.
     std::optional<QString> selectedSourceFile() const;
 
@@ -272,6 +281,10 @@ private:
     TAutoSort m_autoSort { autoRunSteps() };
     int m_handlersRunning = 0; // handlers of clicks, menu entries and timers under way
     TMoveSummary m_lastMoveSummary;
+    // What the history said of the last move: why it is not recorded, files not trashed.
+    QStringList m_lastMoveNotes;
+    // An automatic run is planning or moving: files an undo brought back are left alone.
+    bool m_automatic = false;
     bool m_moveFailed = false; // the last move ended in an error not yet reported
     // The folders the plan shown was made for.
     QString m_plannedSource;

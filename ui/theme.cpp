@@ -107,6 +107,8 @@ QMenu::item:selected { background: %selection; }
 QMenu::item:disabled { color: %mutedDisabled; }
 QMenu::icon { padding-left: 6px; }
 
+QMessageBox { background: %board; }
+
 QToolTip {
     color: %ink; background: #fffbe8; border: 1px solid %goldDeep; padding: 2px 4px;
 }

@@ -59,6 +59,7 @@ class Cli : public ::testing::Test
 {
 protected:
     QTemporaryDir dir;
+    QTemporaryDir home;
 
     QString path(const QString& relative) const { return dir.path() + QLatin1Char('/') + relative; }
 
@@ -77,6 +78,10 @@ protected:
         auto* process = new QProcess();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
+        // Outside the tree the tests compare: the history and the Trash.
+        environment.insert(
+            QStringLiteral("XDG_STATE_HOME"), home.filePath(QStringLiteral("state")));
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
         process->setProcessEnvironment(environment);
         process->setWorkingDirectory(dir.path());
         process->start(QStringLiteral(PLUMTIDE_CLI), arguments);

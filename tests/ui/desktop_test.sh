@@ -50,6 +50,7 @@ printf '#!/bin/sh\nprintf %%s "$#" >"$XDG_OPEN_LOG.count"\nprintf %%s "$1" >"$XD
     >"$work/bin/xdg-open"
 chmod +x "$work/bin/xdg-open"
 export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime XDG_OPEN_LOG=$work/opened
+export XDG_STATE_HOME=$work/state XDG_DATA_HOME=$work/data
 export PATH=$work/bin:$PATH
 
 # What is on screen: the main window, the icon, and the rest (notifications, menus).

@@ -24,6 +24,7 @@ if [ "${2:-}" != "--inside" ]; then
     # may run theirs at the same time.
     mkdir -m 700 "$work/runtime"
     XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" \
+    XDG_STATE_HOME="$work/state" XDG_DATA_HOME="$work/data" \
         on_virtual_display "$0" "$program" --inside
     exit
 fi

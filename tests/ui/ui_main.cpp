@@ -1,5 +1,7 @@
 #include "ui/application.h"
 
+#include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 // Widget tests need the application object before anything else; it is the program's own,
@@ -7,6 +9,11 @@
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
+    // Moves the windows make are recorded, and deletions may go to the Trash: never the
+    // user's own.
+    const QTemporaryDir home;
+    qputenv("XDG_STATE_HOME", home.filePath(QStringLiteral("state")).toUtf8());
+    qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toUtf8());
     plumtide::TPlumtideApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

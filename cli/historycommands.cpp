@@ -1,0 +1,116 @@
+// plumtide-cli history and undo: the runs the history keeps, and taking one back.
+
+#include "cli/commands.h"
+#include "cli/records.h"
+#include "cli/terminal.h"
+#include "history/history.h"
+#include "history/undo.h"
+
+#include <climits>
+#include <cstdio>
+
+namespace plumtide::cli
+{
+
+namespace
+{
+
+void printErr(const QString& text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+}
+
+qint64 runOperand(const ParsedCommand& command)
+{
+    if (command.operands.size() > 1)
+        throw UsageError(QStringLiteral("%1 takes at most one RUN").arg(command.name));
+    return ParseNumber(QStringLiteral("RUN"), command.operands.at(0), 1, INT_MAX);
+}
+
+} // namespace
+
+void WriteHistoryRecord(RecordWriter& out, const THistoryRecord& record)
+{
+    const bool folder = record.outcome == QStringLiteral("created")
+        || record.outcome == QStringLiteral("not-created");
+    std::vector<RecordWriter::Field> fields { { "outcome", record.outcome },
+        { folder ? "folder" : "file", record.file } };
+    if (!record.target.isEmpty())
+        fields.push_back({ "target", record.target });
+    const bool stayed = record.outcome == QStringLiteral("skipped")
+        || record.outcome.startsWith(QStringLiteral("not-"));
+    if (stayed)
+        fields.push_back({ "reason", record.reason });
+    // Only in JSON: a field more in a TAB record would break readers of the sort format.
+    if (out.json() && !record.trashed.isEmpty())
+        fields.push_back({ "trash", record.trashed });
+    out.write(fields);
+}
+
+int RunHistory(const ParsedCommand& command)
+{
+    RecordWriter out(stdout, command.has(QStringLiteral("--json")));
+    const QString path = THistory::DefaultPath();
+    if (command.has(QStringLiteral("--prune"))) {
+        const int days = ParseNumber(
+            QStringLiteral("--prune"), command.value(QStringLiteral("--prune")), 0, 100000);
+        const int pruned = THistory(path, THistory::Access::Write).prune(days);
+        printErr(QStringLiteral("pruned: %1 %2\n")
+                     .arg(pruned)
+                     .arg(pruned == 1 ? QStringLiteral("run") : QStringLiteral("runs")));
+    }
+    const THistory history(path, THistory::Access::Read);
+    if (!command.operands.isEmpty()) {
+        const qint64 id = runOperand(command);
+        if (!history.run(id))
+            throw UsageError(QStringLiteral("there is no run %1 in the history").arg(id));
+        for (const THistoryRecord& record : history.records(id))
+            WriteHistoryRecord(out, record);
+        return kExitOk;
+    }
+    for (const THistoryRun& run : history.runs())
+        out.writeWithNumbers({ { "type", QStringLiteral("run") }, { "id", QString::number(run.id) },
+                                 { "started", IsoTime(run.started) },
+                                 { "ended", IsoTime(run.ended) }, { "origin", run.origin },
+                                 { "source", run.source }, { "destination", run.destination },
+                                 { "files", QString::number(run.files) }, { "state", run.state } },
+            { "id", "files" });
+    return kExitOk;
+}
+
+int RunUndo(const ParsedCommand& command)
+{
+    const QString path = THistory::DefaultPath();
+    qint64 run = 0;
+    if (command.operands.isEmpty()) {
+        const std::optional<qint64> last = THistory(path, THistory::Access::Read).lastUndoable();
+        if (!last) {
+            printErr(QStringLiteral("plumtide-cli: nothing to undo\n"));
+            return kExitError;
+        }
+        run = *last;
+    } else {
+        run = runOperand(command);
+    }
+    RecordWriter out(stdout, command.has(QStringLiteral("--json")));
+    TerminalProgress progress;
+    progress.setPhase(QStringLiteral("restoring"));
+    long long done = 0;
+    const TUndoSummary summary = UndoRun(path, run, command.has(QStringLiteral("--dry-run")),
+        progress, [&](const TUndoEvent& event) {
+            progress.setProgress(++done, 0);
+            if (event.restored)
+                out.write({ { "outcome", QStringLiteral("restored") }, { "file", event.from },
+                    { "target", event.to } });
+            else
+                out.write({ { "outcome", QStringLiteral("not-restored") }, { "file", event.from },
+                    { "reason", event.reason } });
+            std::fflush(stdout);
+        });
+    progress.finish();
+    printErr(QStringLiteral("undone: %1\n").arg(summary.text()));
+    return kExitOk;
+}
+
+} // namespace plumtide::cli

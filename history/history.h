@@ -1,0 +1,123 @@
+#pragma once
+
+#include "core/moveevents.h"
+#include "core/summary.h"
+#include "history/sqlite.h"
+
+#include <QDateTime>
+#include <QHash>
+#include <QString>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace plumtide
+{
+
+// One run as the history keeps it.
+struct THistoryRun {
+    qint64 id = 0;
+    QDateTime started;
+    QDateTime ended; // invalid while it runs, and for a run that was killed
+    QString origin; // window, auto, menu, cli, watch, undo
+    QString source;
+    QString destination;
+    qint64 files = 0; // files it moved, deleted or restored
+    // done, aborted, failed, undone, partly-undone; running while a live process runs it
+    QString state;
+    qint64 undoes = 0; // an undo: the run it took back
+};
+
+// What happened to one file (or folder) of a run, in the words of `sort`'s records, plus
+// "deleted" (by hand from the source list), "restored" and "not-restored" (by an undo).
+struct THistoryRecord {
+    qint64 id = 0;
+    QString outcome {};
+    QString file {}; // the file, or the folder of created and not-created
+    QString target {}; // where it went
+    QString reason {};
+    qint64 size = -1; // of the file moved, deleted or restored
+    qint64 modified = 0; // its modification time, nanoseconds since the epoch
+    QString trashed {}; // a deleted file's place in the Trash
+    bool targetKept = false; // see TMoveEvent
+    qint64 restores = 0; // a restored record: the record it took back
+    qint64 restoredBy = 0; // the undo run that took this one back
+};
+
+THistoryRecord RecordOf(const TMoveEvent& event);
+
+// Records that changed something on disk: what a run's file count counts and an undo takes
+// back.
+bool ChangedFiles(const QString& outcome);
+
+// The history database: every run with what happened to each of its files, and the files
+// an undo brought back. SQLite, in WAL mode so that readers never wait for a run that is
+// recording; several processes may write to it at once.
+class THistory
+{
+public:
+    enum class Access { Read, Write };
+
+    // ${XDG_STATE_HOME:-~/.local/state}/Plumtide/history.sqlite
+    static QString DefaultPath();
+    // How long runs are kept when nothing else is said.
+    static constexpr int kDefaultDays = 365;
+
+    // Opens the file. For writing it and its folder are made when missing and the schema is
+    // created or brought up to date. Throws HistoryError when it cannot: a folder it may not
+    // make, a read-only file, a file that is not a Plumtide history (or is damaged), or one
+    // that a newer Plumtide wrote. For reading, a missing file is an empty history.
+    THistory(const QString& path, Access access);
+    ~THistory();
+    THistory(const THistory&) = delete;
+    THistory& operator=(const THistory&) = delete;
+
+    const QString& path() const { return m_path; }
+
+    // A new run under way; returns its id.
+    qint64 beginRun(
+        TRunOrigin origin, const QString& source, const QString& destination, qint64 undoes = 0);
+    // Adds records to a run in one transaction. A restored record also marks the record it
+    // took back and holds the restored file (see holds()).
+    void addRecords(qint64 run, const std::vector<THistoryRecord>& records);
+    void endRun(qint64 run, TRunEnd end);
+    void setState(qint64 run, const QString& state);
+    // Removes a run and its records.
+    void forgetRun(qint64 run);
+    // Removes the runs that started more than `days` days ago; returns how many.
+    int prune(int days);
+
+    // Every run, newest first.
+    std::vector<THistoryRun> runs() const;
+    std::optional<THistoryRun> run(qint64 id) const;
+    // A run's records in the order they happened.
+    std::vector<THistoryRecord> records(qint64 run) const;
+    // The newest run that an undo can take back: not itself an undo, not (partly) undone,
+    // and with a file moved or trashed that no undo brought back yet.
+    std::optional<qint64> lastUndoable() const;
+    // Of a run: how many records an undo could take back, and how many it did.
+    std::pair<int, int> restoredCount(qint64 run) const;
+
+    // Files an undo brought back, with their size and modification time then: automatic
+    // runs leave them where they are until they change.
+    struct THeld {
+        qint64 size;
+        qint64 modified;
+    };
+    QHash<QString, THeld> holds() const;
+    void release(const QString& path);
+    void releaseAll();
+
+private:
+    void create();
+    THistoryRun runFrom(const class TStatement& row) const;
+
+    QString m_path;
+    std::unique_ptr<TSqlite> m_db;
+};
+
+// The ISO 8601 form of a moment in the history: local time with its offset from UTC.
+QString IsoTime(const QDateTime& moment);
+
+} // namespace plumtide

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "platform/fileops.h"
+
+#include <QString>
+
+#include <optional>
+
+namespace plumtide
+{
+
+// The desktop's Trash, as the freedesktop.org Trash specification lays it out: a folder
+// with files/ (the trashed files) and info/ (one NAME.trashinfo per file, with its original
+// path and the deletion date), where file managers show them and can put them back.
+//
+// A file goes to the Trash of its own file system, so that it is renamed, never copied:
+// the home Trash (${XDG_DATA_HOME:-~/.local/share}/Trash) for files on the file system of
+// the user's data folder, else $topdir/.Trash/$uid (when the administrator made a shared,
+// sticky $topdir/.Trash) or $topdir/.Trash-$uid, $topdir being where that file system is
+// mounted. Those folders are made when missing; one that is a link, or that another user
+// owns, is never used.
+
+// Where a file went in the Trash.
+struct TTrashedFile {
+    QString file; // in files/
+    QString info; // in info/
+};
+
+// Moves the file at `path` into the Trash. Its info file is written and flushed first, then
+// the file is renamed in under the same name (never over another file: a taken name gets
+// "name (2)", ...), and both folders are flushed. Returns nothing with errno set when it
+// cannot: EXDEV when its file system has no Trash it may use (a read-only one, a folder it
+// may not create), else the error of the rename (the file stays where it was).
+std::optional<TTrashedFile> MoveToTrash(const QString& path);
+
+// Puts a trashed file back at `original` unless something has that name (false, EEXIST),
+// then removes its info file. Both folders are flushed. False with errno set otherwise.
+bool RestoreFromTrash(const QString& trashedFile, const QString& original);
+
+// The info file that belongs to a file in a Trash's files/ folder.
+QString TrashInfoOf(const QString& trashedFile);
+
+} // namespace plumtide

@@ -1,0 +1,66 @@
+// plumtide-cli history and undo, end to end.
+
+#include "tests/cli/clifixture.h"
+
+#include <QRegularExpression>
+
+using namespace plumtide::test;
+
+TEST_F(Cli, HistoryListsTheSortAndUndoPutsEveryFileBack)
+{
+    library();
+    const auto before = tree();
+    const Result sorted = run({ QStringLiteral("sort"),
+        QStringLiteral("--doubles=move:") + path(QStringLiteral("doubles")),
+        path(QStringLiteral("in")), path(QStringLiteral("music")) });
+    ASSERT_EQ(sorted.status, 0) << sorted.err.toStdString();
+    ASSERT_NE(tree(), before);
+
+    const QStringList run1 = run({ QStringLiteral("history") }).out.trimmed().split('\t');
+    ASSERT_EQ(run1.size(), 9) << run1.join('|').toStdString();
+    const QRegularExpression iso(QStringLiteral("^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d"));
+    EXPECT_EQ(run1.mid(0, 2), (QStringList { QStringLiteral("run"), QStringLiteral("1") }));
+    EXPECT_TRUE(iso.match(run1[2]).hasMatch() && iso.match(run1[3]).hasMatch())
+        << run1[2].toStdString();
+    EXPECT_EQ(run1.mid(4),
+        (QStringList { QStringLiteral("cli"), path(QStringLiteral("in")),
+            path(QStringLiteral("music")), QStringLiteral("1"), QStringLiteral("done") }));
+    EXPECT_EQ(run({ QStringLiteral("history"), QStringLiteral("1") }).out, sorted.out);
+
+    const Result dry = run({ QStringLiteral("undo"), QStringLiteral("--dry-run") });
+    EXPECT_EQ(dry.out.count(QStringLiteral("restored\t")), 1) << dry.out.toStdString();
+    EXPECT_NE(tree(), before);
+
+    const Result undone = run({ QStringLiteral("undo") });
+    EXPECT_EQ(undone.status, 0) << undone.err.toStdString();
+    EXPECT_EQ(undone.out, dry.out);
+    EXPECT_EQ(tree(), before);
+    const QStringList runs = run({ QStringLiteral("history"), QStringLiteral("--json") })
+                                 .out.split('\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(runs.size(), 2);
+    EXPECT_TRUE(runs[0].startsWith(QStringLiteral("{\"type\":\"run\",\"id\":2,")))
+        << runs[0].toStdString();
+    EXPECT_TRUE(runs[0].contains(QStringLiteral("\"origin\":\"undo\"")));
+    EXPECT_TRUE(runs[1].contains(QStringLiteral("\"state\":\"undone\"")));
+
+    const Result again = run({ QStringLiteral("undo") });
+    EXPECT_EQ(again.status, 1);
+    EXPECT_TRUE(again.err.contains(QStringLiteral("nothing to undo")));
+}
+
+TEST_F(Cli, SortGoesOnWithAHistoryThatIsNotOneAndSaysSoOnce)
+{
+    library();
+    QDir().mkpath(home.filePath(QStringLiteral("state/Plumtide")));
+    QFile garbage(home.filePath(QStringLiteral("state/Plumtide/history.sqlite")));
+    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+    garbage.write(QByteArray(4096, 'x'));
+    garbage.close();
+    const Result sorted = run({ QStringLiteral("sort"), QStringLiteral("--doubles=keep"),
+        path(QStringLiteral("in")), path(QStringLiteral("music")) });
+    EXPECT_EQ(sorted.status, 0);
+    EXPECT_EQ(sorted.out.count(QStringLiteral("moved\t")), 1);
+    EXPECT_EQ(sorted.err.count(QStringLiteral("not recorded in the history")), 1)
+        << sorted.err.toStdString();
+    EXPECT_EQ(run({ QStringLiteral("history") }).status, 1);
+}

@@ -1,0 +1,313 @@
+#include "history/history.h"
+#include "history/recorder.h"
+#include "history/undo.h"
+#include "platform/trash.h"
+#include "tests/history/historylibrary.h"
+#include "tests/support/unprivileged.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <random>
+#include <set>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+using namespace plumtide;
+using namespace plumtide::test;
+
+namespace
+{
+
+void append(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::Append));
+    file.write(bytes);
+}
+
+QStringList notRestored(const std::vector<TUndoEvent>& events)
+{
+    QStringList lines;
+    for (const TUndoEvent& event : events) {
+        if (!event.restored)
+            lines.append(QFileInfo(event.from).fileName() + QStringLiteral(": ") + event.reason);
+    }
+    return lines;
+}
+
+} // namespace
+
+// What a user sees: a sort filed things, the user changed a few on the way, and the undo puts
+// back exactly what can come back and says why the rest stays.
+TEST(Undo, PutsTheSourceFolderBackExceptWhatChangedOrWasTaken)
+{
+    HistoryLibrary lib;
+    for (const char* name : { "Madonna - Vogue.mp3", "old/Madonna - Frozen.mp3",
+             "ABBA - Waterloo.mp3", "ABBA - SOS.mp3", "Queen - One.mp3", "ABBA - Dup.mp3" })
+        lib.song(QStringLiteral("in/") + QString::fromLatin1(name));
+    lib.song(QStringLiteral("in/Queen - Tiny.mp3"), 100);
+    lib.song(QStringLiteral("music/ABBA/ABBA - Dup.mp3"), 2000);
+    const auto before = lib.tree(QStringLiteral("in"));
+
+    TSortJob job = lib.job();
+    job.move.deleteSmallFiles = true;
+    job.move.smallFileLimit = 1;
+    job.move.useTrash = true;
+    EXPECT_TRUE(lib.sort(job).isEmpty());
+    EXPECT_TRUE(lib.tree(QStringLiteral("in")).empty());
+
+    // Meanwhile: a source folder removed, a target changed, an old path taken by a new file.
+    QDir(lib.path(QStringLiteral("in/old"))).removeRecursively();
+    append(lib.path(QStringLiteral("music/ABBA/ABBA - SOS.mp3")), "more");
+    const QString newcomer = lib.song(QStringLiteral("in/Queen - One.mp3"), 1234);
+
+    const THistory history(lib.history(), THistory::Access::Read);
+    ASSERT_EQ(history.lastUndoable(), 1);
+    EXPECT_EQ(notRestored(lib.undo(1)),
+        (QStringList { QStringLiteral("Queen - One.mp3: old path taken"),
+            QStringLiteral("ABBA - SOS.mp3: changed since the move") }));
+
+    auto expected = before;
+    expected.erase(QStringLiteral("ABBA - SOS.mp3"));
+    expected[QStringLiteral("Queen - One.mp3")]
+        = lib.tree(QStringLiteral("in")).at(QStringLiteral("Queen - One.mp3"));
+    EXPECT_EQ(lib.tree(QStringLiteral("in")), expected);
+    EXPECT_EQ(lib.tree(QStringLiteral("music/ABBA")).count(QStringLiteral("ABBA - SOS.mp3")), 1u);
+    EXPECT_TRUE(lib.tree(QStringLiteral("doubles")).empty());
+    EXPECT_TRUE(lib.treeAt(lib.home(QStringLiteral("data/Trash"))).empty());
+
+    const std::vector<THistoryRun> runs = history.runs();
+    ASSERT_EQ(runs.size(), 2u);
+    EXPECT_EQ(runs[0].origin, QStringLiteral("undo"));
+    EXPECT_EQ(runs[0].undoes, 1);
+    EXPECT_EQ(runs[0].files, 5); // restored
+    EXPECT_EQ(runs[1].state, QStringLiteral("partly-undone"));
+    EXPECT_EQ(runs[1].files, 7);
+    EXPECT_EQ(history.lastUndoable(), std::nullopt);
+}
+
+// A sort killed at any moment: every move the history lists happened, and undo brings every
+// recorded file back; files of the last group may be unrecorded and stay at their targets.
+TEST(Undo, AfterAKillTheHistoryNeverClaimsAMoveThatDidNotHappen)
+{
+    std::mt19937 random(16);
+    qint64 fullRun = 0; // ms, measured by the first round, which is not killed
+    int killedHalfWay = 0;
+    for (int round = 0; round < 9; ++round) {
+        HistoryLibrary lib;
+        std::vector<TPlanRow> rows;
+        for (int i = 0; i < 80; ++i) {
+            const QString name = QStringLiteral("in/%1.mp3").arg(i, 3, 10, QLatin1Char('0'));
+            lib.song(name, 20000 + i * 97);
+            rows.push_back({ lib.path(name), 50.0,
+                lib.path(i % 2 ? QStringLiteral("music/ABBA") : QStringLiteral("music/Queen")) });
+        }
+        const auto before = lib.tree(QStringLiteral("in"));
+        QElapsedTimer timer;
+        timer.start();
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            TRunRecorder recorder(TRunOrigin::Cli, lib.path(QStringLiteral("in")),
+                lib.path(QStringLiteral("music")), lib.history());
+            TMoveRun move(lib.job().move, recorder.reporter());
+            NullPump pump;
+            TRunRecorder::RecordingPump recording(recorder, pump);
+            move.run(rows, recording);
+            recorder.finish(move.summary().end);
+            ::_exit(0);
+        }
+        if (round == 0) {
+            ::waitpid(child, nullptr, 0);
+            fullRun = std::max<qint64>(timer.elapsed(), 10);
+        } else {
+            ::usleep(useconds_t(1000
+                * std::uniform_int_distribution<qint64>(fullRun / 20, fullRun * 19 / 20)(random)));
+            ::kill(child, SIGKILL);
+            ::waitpid(child, nullptr, 0);
+        }
+
+        std::map<QString, QByteArray> atTargets;
+        for (const char* folder : { "music/ABBA", "music/Queen" })
+            atTargets.merge(lib.tree(QString::fromLatin1(folder)));
+        const auto checksum = [](const std::map<QString, QByteArray>& files, const QString& name) {
+            const auto found = files.find(name);
+            return found == files.end() ? QByteArray() : found->second;
+        };
+        const THistory history(lib.history(), THistory::Access::Read);
+        std::set<QString> recorded;
+        for (const THistoryRun& run : history.runs()) {
+            for (const THistoryRecord& record : history.records(run.id)) {
+                ASSERT_EQ(record.outcome, QStringLiteral("moved"));
+                const QString name = QFileInfo(record.target).fileName();
+                ASSERT_EQ(checksum(atTargets, name), before.at(name))
+                    << "kill " << kill << ": " << name.toStdString();
+                recorded.insert(name);
+            }
+        }
+        killedHalfWay += !recorded.empty() && recorded.size() < rows.size();
+        if (recorded.empty())
+            continue;
+        const std::vector<TUndoEvent> events = lib.undo(history.runs().back().id);
+        EXPECT_TRUE(notRestored(events).isEmpty()) << notRestored(events).join('\n').toStdString();
+        const auto after = lib.tree(QStringLiteral("in"));
+        for (const auto& [name, sum] : before) {
+            // Recorded: back; the last group's files, unrecorded, may be at their targets.
+            if (recorded.count(name))
+                EXPECT_EQ(checksum(after, name), sum) << name.toStdString();
+            else
+                EXPECT_TRUE(checksum(after, name) == sum || checksum(atTargets, name) == sum)
+                    << name.toStdString();
+        }
+    }
+    EXPECT_GT(killedHalfWay, 0) << "no kill came half-way through a run";
+}
+
+// A history that cannot be written never stops a sort; the caller hears why, once.
+TEST(RecordedSort, GoesOnWhenTheHistoryCannotBeWritten)
+{
+    const struct {
+        const char* name;
+        std::function<void(const HistoryLibrary&)> spoil;
+        bool unprivileged;
+    } cases[] = {
+        { "garbage file",
+            [](const HistoryLibrary& lib) {
+                QDir().mkpath(QFileInfo(lib.history()).path());
+                QFile file(lib.history());
+                file.open(QIODevice::WriteOnly);
+                file.write(QByteArray(8192, 'g'));
+            },
+            false },
+        { "state folder is a file",
+            [](const HistoryLibrary& lib) {
+                QFile file(lib.home(QStringLiteral("state")));
+                file.open(QIODevice::WriteOnly);
+            },
+            false },
+        { "read-only file",
+            [](const HistoryLibrary& lib) {
+                lib.sort(lib.job()); // makes the history
+                ::chmod(lib.history().toUtf8().constData(), 0444);
+                ::chmod(QFileInfo(lib.history()).path().toUtf8().constData(), 0555);
+            },
+            true },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        HistoryLibrary lib;
+        c.spoil(lib);
+        lib.song(QStringLiteral("in/Madonna - Vogue.mp3"));
+        lib.song(QStringLiteral("in/sub/Queen - One.mp3"));
+        const auto spoiled = lib.treeAt(lib.home(QString()));
+        QStringList told;
+        if (c.unprivileged) {
+            ::system(QStringLiteral("chmod -R a+rwX '%1/in' '%1/music'")
+                         .arg(lib.path(QString()))
+                         .toUtf8()
+                         .constData());
+            ::chmod(lib.path(QString()).toUtf8().constData(), 0777);
+            const std::optional<QByteArray> out
+                = RunUnprivileged([&] { return lib.sort(lib.job()).join('\n').toUtf8(); });
+            ASSERT_TRUE(out);
+            told = QString::fromUtf8(*out).split('\n', Qt::SkipEmptyParts);
+        } else {
+            told = lib.sort(lib.job());
+        }
+        EXPECT_TRUE(lib.tree(QStringLiteral("in")).empty());
+        EXPECT_EQ(lib.tree(QStringLiteral("music/Queen")).size(), 1u);
+        ASSERT_EQ(told.size(), 1) << told.join('\n').toStdString();
+        EXPECT_EQ(lib.treeAt(lib.home(QString())), spoiled);
+    }
+}
+
+// Small files and doubles deleted with the Trash on are in the Trash of their own file system
+// with their info files, and undo brings them back.
+TEST(Trash, DeletedFilesGoToTheTrashOfTheirFileSystemAndComeBack)
+{
+    struct stat tmp {
+    }, shm {};
+    const bool otherFileSystem = ::stat("/dev/shm", &shm) == 0 && ::access("/dev/shm", W_OK) == 0
+        && ::stat(QDir::tempPath().toUtf8().constData(), &tmp) == 0 && tmp.st_dev != shm.st_dev;
+    for (const QString& base : { QString(), QStringLiteral("/dev/shm") }) {
+        if (!base.isEmpty() && !otherFileSystem)
+            continue;
+        SCOPED_TRACE(base.toStdString());
+        HistoryLibrary lib(base);
+        lib.song(QStringLiteral("in/Queen - Tiny.mp3"), 100);
+        lib.song(QStringLiteral("in/ABBA - Dup.mp3"));
+        lib.song(QStringLiteral("music/ABBA/ABBA - Dup.mp3"), 2000);
+        const auto before = lib.tree(QStringLiteral("in"));
+        TSortJob job = lib.job();
+        job.move.deleteSmallFiles = true;
+        job.move.smallFileLimit = 1;
+        job.move.moveDoubles = false;
+        job.move.deleteDoubles = true;
+        job.move.useTrash = true;
+        lib.sort(job);
+        EXPECT_TRUE(lib.tree(QStringLiteral("in")).empty());
+
+        const THistory history(lib.history(), THistory::Access::Read);
+        const std::vector<THistoryRecord> records = history.records(1);
+        ASSERT_EQ(records.size(), 2u);
+        for (const THistoryRecord& record : records) {
+            SCOPED_TRACE(record.file.toStdString());
+            EXPECT_TRUE(record.reason.isEmpty());
+            QFile info(TrashInfoOf(record.trashed));
+            ASSERT_TRUE(info.open(QIODevice::ReadOnly));
+            const QString text = QString::fromUtf8(info.readAll());
+            // Home: an absolute path; elsewhere relative to the top of the file system.
+            const QString original = base.isEmpty()
+                ? record.file
+                : record.file.mid(record.trashed.indexOf(QStringLiteral("/.Trash")) + 1);
+            EXPECT_TRUE(text.startsWith(QStringLiteral("[Trash Info]\nPath=")
+                + QString::fromUtf8(QFile::encodeName(original).toPercentEncoding("/"))
+                + QStringLiteral("\nDeletionDate=")))
+                << text.toStdString();
+            EXPECT_TRUE(QFile::exists(record.trashed));
+            EXPECT_EQ(record.trashed.startsWith(lib.home(QStringLiteral("data/Trash/files/"))),
+                base.isEmpty());
+        }
+        EXPECT_TRUE(notRestored(lib.undo(1)).isEmpty());
+        EXPECT_EQ(lib.tree(QStringLiteral("in")), before);
+        for (const THistoryRecord& record : records)
+            EXPECT_FALSE(QFile::exists(TrashInfoOf(record.trashed)));
+    }
+}
+
+// Automatic runs leave what an undo brought back where it is, until it changes or a sort by
+// hand takes it.
+TEST(RecordedSort, AutomaticRunsLeaveRestoredFilesAloneUntilTheyChange)
+{
+    HistoryLibrary lib;
+    lib.song(QStringLiteral("in/Madonna - Vogue.mp3"));
+    lib.song(QStringLiteral("in/Queen - One.mp3"));
+    lib.sort(lib.job(TRunOrigin::Window));
+    lib.undo(1);
+    const auto restored = lib.tree(QStringLiteral("in"));
+    ASSERT_EQ(restored.size(), 2u);
+
+    for (const TRunOrigin origin : { TRunOrigin::Auto, TRunOrigin::Watch })
+        lib.sort(lib.job(origin));
+    EXPECT_EQ(lib.tree(QStringLiteral("in")), restored);
+
+    append(lib.path(QStringLiteral("in/Queen - One.mp3")), "changed");
+    lib.sort(lib.job(TRunOrigin::Auto));
+    EXPECT_EQ(lib.tree(QStringLiteral("in")).count(QStringLiteral("Queen - One.mp3")), 0u);
+    EXPECT_EQ(lib.tree(QStringLiteral("in")).size(), 1u);
+
+    lib.sort(lib.job(TRunOrigin::Cli));
+    EXPECT_TRUE(lib.tree(QStringLiteral("in")).empty());
+    // Automatic runs that changed nothing are not kept.
+    const THistory history(lib.history(), THistory::Access::Read);
+    QStringList origins;
+    for (const THistoryRun& run : history.runs())
+        origins.append(run.origin);
+    EXPECT_EQ(origins,
+        (QStringList { QStringLiteral("cli"), QStringLiteral("auto"), QStringLiteral("undo"),
+            QStringLiteral("window") }));
+}
