@@ -416,21 +416,34 @@ private:
 
 } // namespace
 
-int RunSort(const ParsedCommand& command)
+TSortJob SortJobOf(const ParsedCommand& command, const QString& source, const QString& destination)
 {
-    requireOperands(command, 2, "SOURCE and DEST");
     TSortJob job;
-    job.source = existingFolder(command.operands.at(0), "source");
-    job.destination = existingFolder(command.operands.at(1), "destination");
+    job.source = source;
+    job.destination = destination;
     const SortSettings settings = sortSettings(command);
     job.percentage = settings.percentage;
     job.move = settings.move;
     job.dryRun = command.has(QStringLiteral("--dry-run"));
     job.createArtistFolders = command.has(QStringLiteral("--create-artist-folders"));
+    return job;
+}
+
+TMoveSummary RunSortJobPrinting(const TSortJob& job, RecordWriter& out, TerminalProgress& progress)
+{
+    SortOutput output(out, progress);
+    return RunSortJob(job, output, progress, output);
+}
+
+int RunSort(const ParsedCommand& command)
+{
+    requireOperands(command, 2, "SOURCE and DEST");
+    const QString source = existingFolder(command.operands.at(0), "source");
+    const QString destination = existingFolder(command.operands.at(1), "destination");
+    const TSortJob job = SortJobOf(command, source, destination);
     RecordWriter out(stdout, command.has(QStringLiteral("--json")));
     TerminalProgress progress;
-    SortOutput output(out, progress);
-    RunSortJob(job, output, progress, output);
+    RunSortJobPrinting(job, out, progress);
     return kExitOk;
 }
 
@@ -500,6 +513,29 @@ const std::vector<CommandInfo>& Commands()
                   QStringLiteral("--dry-run"), QStringLiteral("--create-artist-folders") },
                 planOptions },
             RunSort },
+        { "watch", "sorts SOURCE into DEST, then each new file once it has settled",
+            "usage: plumtide-cli watch [OPTIONS] [SOURCE DEST]\n\n"
+            "Sorts what is in SOURCE, then watches SOURCE and its sub-folders and sorts each new\n"
+            "mp3 file once it has settled: unchanged and not in use by another program for\n"
+            "--settle seconds, so a file still being downloaded or copied is never moved\n"
+            "half-written. Files that settle close together share a run. Each run prints what\n"
+            "sort prints; what happens to the watch goes to standard error. Without SOURCE and\n"
+            "DEST it watches the folders of the desktop program's settings.\n\n"
+            "  --settle SECONDS         quiet time before a file is sorted (default 10)\n"
+            "  --poll SECONDS           how often SOURCE is read again where the system cannot\n"
+            "                           watch it (default 30)\n"
+            "  --retry SECONDS          how often files left in SOURCE (no folder for their\n"
+            "                           artist yet) are tried again; 0: when they change\n"
+            "                           (default 600)\n"
+            "  other options as for sort\n\n"
+            "A missing SOURCE or DEST (an unmounted disk) is waited for. SIGTERM or Ctrl-C\n"
+            "finishes the file being moved, then ends the watch (exit status 0).\n",
+            { { QStringLiteral("--json"), QStringLiteral("--keep-small"),
+                  QStringLiteral("--dry-run"), QStringLiteral("--create-artist-folders") },
+                planOptions
+                    + QStringList { QStringLiteral("--settle"), QStringLiteral("--poll"),
+                        QStringLiteral("--retry") } },
+            RunWatch },
     };
     return commands;
 }

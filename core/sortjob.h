@@ -5,6 +5,9 @@
 #include "core/pump.h"
 
 #include <QString>
+#include <QStringList>
+
+#include <optional>
 
 namespace plumtide
 {
@@ -20,6 +23,9 @@ struct TSortJob {
     bool createArtistFolders = false;
     // Decide everything and report it, change nothing.
     bool dryRun = false;
+    // Only these files of the source (those still there), instead of every mp3 file below
+    // it: what a watch found settled, leaving out files still being written.
+    std::optional<QStringList> files;
 };
 
 // What a sort job tells its caller as it goes. Every hook has a default that does nothing.

@@ -5,6 +5,8 @@
 #include <QLocale>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace plumtide
 {
 
@@ -113,6 +115,8 @@ void LoadWorkingCopy(const TSettingsStore& store, TWorkingCopy& copy, const QStr
     copy.destinationFolder = ReadString(store, QStringLiteral("Destination"), programFolder);
     copy.deleteSmallFiles = ReadBool(store, QStringLiteral("DoDelFile"), false);
     copy.smallFileLimit = ReadInteger(store, QStringLiteral("delFileSize"), 512);
+    copy.watchSource = ReadBool(store, QStringLiteral("WatchSource"), false);
+    copy.watchSettle = std::clamp(ReadInteger(store, QStringLiteral("WatchSettle"), 10), 0, 86400);
 }
 
 void ReadOptions(const TSettingsStore& store, TOptionsValues& values, QString& sourceFolder,

@@ -5,6 +5,7 @@
 #include "core/listing.h"
 #include "core/mover.h"
 #include "core/planner.h"
+#include "core/watcher.h"
 #include "platform/errors.h"
 #include "platform/fileops.h"
 #include "platform/paths.h"
@@ -221,7 +222,12 @@ TAutoRunSteps TfrmMain::autoRunSteps()
         .refresh = [this] { Refresh(); },
         .plan = [this] { btnSorterenClick(); },
         .moveEnabled = [this] { return btnVerplaats->isEnabled(); },
-        .move = [this] { btnVerplaatsClick(); },
+        .move =
+            [this] {
+                m_autoMoving = true;
+                const auto done = qScopeGuard([this] { m_autoMoving = false; });
+                btnVerplaatsClick();
+            },
         .reportError = [](const std::exception* error) { ReportHandlerError(error); },
     };
 }
@@ -717,6 +723,7 @@ void TfrmMain::refreshLists()
     folders.finish();
     // After an abort this scan stops at once and lists nothing.
     RowBatch files(sourceItems());
+    m_listedSource = edtSource->text();
     ListSourceFiles(edtSource->text(), m_pump, *m_details, [&files](const TSourceRow& file) {
         files.add({ file.path, { file.key, file.title }, TImageList::MusicNotes });
     });
@@ -793,12 +800,36 @@ void TfrmMain::startupTimerTimer()
         AutoTimer->stop();
     btnViewSource->setEnabled(false);
     Refresh();
+    syncSourceWatch();
+}
+
+void TfrmMain::syncSourceWatch()
+{
+    if (!m_workingCopy.watchSource || !AutoTimer->isActive() || m_listedSource.isEmpty()) {
+        m_sourceWatch.reset();
+        return;
+    }
+    if (m_sourceWatch && m_sourceWatch->folder() == m_listedSource)
+        return;
+    TWatchSettings settings;
+    settings.folder = m_listedSource;
+    settings.settleMs = qint64(m_workingCopy.watchSettle) * 1000;
+    // Files a run left behind are the timer's business, as without the watch.
+    settings.retryMs = 0;
+    m_sourceWatch = std::make_unique<TSourceWatcher>(settings,
+        TSourceWatcher::Callbacks { [this](const QStringList&) { m_autoSort.requestRun(); },
+            [](const QString& message) { qInfo("Plumtide: %s", qUtf8Printable(message)); } });
+    m_sourceWatch->start();
 }
 
 void TfrmMain::AutoTimerTimer()
 {
     const QString title = QStringLiteral("Plumtide");
-    switch (m_autoSort.tick(m_workingCopy.autoSortInterval)) {
+    syncSourceWatch();
+    const TAutoTick tick = m_autoSort.tick(m_workingCopy.autoSortInterval);
+    if (m_sourceWatch && tick != TAutoTick::NotDue && tick != TAutoTick::Busy)
+        m_sourceWatch->runEnded();
+    switch (tick) {
     case TAutoTick::Moved:
         // The icon's notification tells whoever keeps the program in the notification area
         // what it did there (only while the icon is shown).
@@ -892,7 +923,12 @@ void TfrmMain::btnVerplaatsClick()
             m_lastMoveSummary = move.summary();
             m_moveFailed = m_lastMoveSummary.end == TRunEnd::Failed;
         });
-        move.run(planRowsOf(statusItems()), m_pump);
+        std::vector<TPlanRow> rows = planRowsOf(statusItems());
+        // A file still arriving waits for a later run, never moved half-written.
+        if (m_autoMoving && m_sourceWatch)
+            std::erase_if(
+                rows, [this](const TPlanRow& row) { return m_sourceWatch->settling(row.file); });
+        move.run(rows, m_pump);
     }
 
     Refresh();
