@@ -165,12 +165,17 @@ TEST_F(Cli, WatchFilesABurstOf500FilesInAFewRuns)
 }
 
 // The source folder removed while watched (a disk unplugged) is waited for; once it is back
-// the next arrival is filed.
+// the next arrival is filed. The folders come from the settings file, as for the service.
 TEST_F(Cli, WatchResumesWhenTheSourceFolderComesBack)
 {
     folder(QStringLiteral("in/sub"));
     folder(QStringLiteral("music/Metallica"));
-    Watch watch(start(watchArguments(QStringLiteral("1"))));
+    write(QStringLiteral("config/Plumtide/settings.ini"),
+        QStringLiteral("[Software\\Plumtide]\nSource=%1\nDestination=%2\n")
+            .arg(path(QStringLiteral("in")), path(QStringLiteral("music")))
+            .toUtf8());
+    Watch watch(start({ QStringLiteral("watch"), QStringLiteral("--settle"), QStringLiteral("1"),
+        QStringLiteral("--doubles"), QStringLiteral("keep") }));
     ASSERT_TRUE(watch.said(QStringLiteral("watching")));
     ASSERT_TRUE(QDir(path(QStringLiteral("in"))).removeRecursively());
     ASSERT_TRUE(watch.said(QStringLiteral("is gone; waiting for it"))) << watch.err.toStdString();
@@ -213,4 +218,38 @@ TEST_F(Cli, WatchStoppedDuringARunExitsZeroWithEveryFileWhole)
     }
     EXPECT_EQ(found, 300);
     EXPECT_EQ(files.size(), 300u) << "nothing else left behind";
+}
+
+// Where the system's limit of folder watches is reached, the watch says so once and reads
+// the folder again every --poll seconds. The limit is set low in a user namespace of the
+// watch's own.
+TEST_F(Cli, WatchReadsTheFolderAgainOnceTheWatchLimitIsReached)
+{
+    const QString lowLimit = QStringLiteral("echo 2 >/proc/sys/user/max_inotify_watches");
+    if (QProcess::execute(QStringLiteral("unshare"),
+            { QStringLiteral("-Ur"), QStringLiteral("sh"), QStringLiteral("-c"), lowLimit })
+        != 0)
+        GTEST_SKIP() << "no user namespace to lower the limit in";
+    for (const char* sub : { "a", "b", "c/d" })
+        folder(QStringLiteral("in/") + QLatin1String(sub));
+    folder(QStringLiteral("music/Metallica"));
+    auto* process = new QProcess();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
+    process->setProcessEnvironment(environment);
+    process->setWorkingDirectory(dir.path());
+    process->start(QStringLiteral("unshare"),
+        QStringList { QStringLiteral("-Ur"), QStringLiteral("sh"), QStringLiteral("-c"),
+            lowLimit + QStringLiteral(" && exec \"$0\" \"$@\""), QStringLiteral(PLUMTIDE_CLI) }
+            + watchArguments(
+                QStringLiteral("1"), { QStringLiteral("--poll"), QStringLiteral("1") }));
+    Watch watch(process);
+    ASSERT_TRUE(watch.said(QStringLiteral("limit of folder watches is reached")))
+        << watch.err.toStdString();
+    write(QStringLiteral("in/c/d/x.mp3"), mp3(QStringLiteral("Metallica"), QStringLiteral("X")));
+    EXPECT_TRUE(watch.until([&] {
+        return QFile::exists(path(QStringLiteral("music/Metallica/x.mp3")));
+    })) << watch.err.toStdString();
+    EXPECT_EQ(watch.stop(), 0);
+    EXPECT_EQ(watch.err.count(QStringLiteral("limit of folder watches")), 1);
 }
