@@ -329,9 +329,10 @@ namespace
 class SortOutput : public Pump, public TSortJobObserver
 {
 public:
-    SortOutput(RecordWriter& out, TerminalProgress& progress)
+    SortOutput(RecordWriter& out, TerminalProgress& progress, MoveReporter alsoTell = {})
         : m_out(out)
         , m_progress(progress)
+        , m_alsoTell(std::move(alsoTell))
     {
     }
 
@@ -379,6 +380,8 @@ public:
             fields.push_back({ "reason", event.reason });
         m_out.write(fields);
         std::fflush(stdout);
+        if (m_alsoTell)
+            m_alsoTell(event);
     }
 
     void finished(const TMoveSummary& summary) override
@@ -409,6 +412,7 @@ public:
 private:
     RecordWriter& m_out;
     TerminalProgress& m_progress;
+    MoveReporter m_alsoTell;
     bool m_countPumps = false;
     long long m_done = 0;
     long long m_total = 0;
@@ -429,9 +433,10 @@ TSortJob SortJobOf(const ParsedCommand& command, const QString& source, const QS
     return job;
 }
 
-TMoveSummary RunSortJobPrinting(const TSortJob& job, RecordWriter& out, TerminalProgress& progress)
+TMoveSummary RunSortJobPrinting(const TSortJob& job, RecordWriter& out, TerminalProgress& progress,
+    const MoveReporter& alsoTell)
 {
-    SortOutput output(out, progress);
+    SortOutput output(out, progress, alsoTell);
     return RunSortJob(job, output, progress, output);
 }
 
@@ -451,6 +456,8 @@ const std::vector<CommandInfo>& Commands()
 {
     static const QStringList planOptions { QStringLiteral("--percentage"),
         QStringLiteral("--doubles"), QStringLiteral("--delete-small") };
+    static const QStringList sortFlags { QStringLiteral("--json"), QStringLiteral("--keep-small"),
+        QStringLiteral("--dry-run"), QStringLiteral("--create-artist-folders") };
     static const std::vector<CommandInfo> commands {
         { "key", "the artist key of each NAME (or of each line of standard input)",
             "usage: plumtide-cli key [NAME...]\n\n"
@@ -509,10 +516,7 @@ const std::vector<CommandInfo>& Commands()
             "{\"outcome\",\"file\",\"target\",\"reason\"},\n"
             "                           last {\"outcome\":\"summary\",...} with the counts\n\n"
             "Ctrl-C finishes the file being moved, then stops (exit status 130).\n",
-            { { QStringLiteral("--json"), QStringLiteral("--keep-small"),
-                  QStringLiteral("--dry-run"), QStringLiteral("--create-artist-folders") },
-                planOptions },
-            RunSort },
+            { sortFlags, planOptions }, RunSort },
         { "watch", "sorts SOURCE into DEST, then each new file once it has settled",
             "usage: plumtide-cli watch [OPTIONS] [SOURCE DEST]\n\n"
             "Sorts what is in SOURCE, then watches SOURCE and its sub-folders and sorts each new\n"
@@ -530,8 +534,7 @@ const std::vector<CommandInfo>& Commands()
             "  other options as for sort\n\n"
             "A missing SOURCE or DEST (an unmounted disk) is waited for. SIGTERM or Ctrl-C\n"
             "finishes the file being moved, then ends the watch (exit status 0).\n",
-            { { QStringLiteral("--json"), QStringLiteral("--keep-small"),
-                  QStringLiteral("--dry-run"), QStringLiteral("--create-artist-folders") },
+            { sortFlags,
                 planOptions
                     + QStringList { QStringLiteral("--settle"), QStringLiteral("--poll"),
                         QStringLiteral("--retry") } },

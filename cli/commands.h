@@ -25,9 +25,11 @@ int RunSort(const ParsedCommand& command);
 int RunWatch(const ParsedCommand& command);
 
 // What sort and watch share: the job a command line asks for (the desktop program's
-// settings with the options over them), and one run of it with sort's records and summary.
+// settings with the options over them), and one run of it with sort's records and summary;
+// `alsoTell`, when set, sees each outcome after its record.
 TSortJob SortJobOf(const ParsedCommand& command, const QString& source, const QString& destination);
-TMoveSummary RunSortJobPrinting(const TSortJob& job, RecordWriter& out, TerminalProgress& progress);
+TMoveSummary RunSortJobPrinting(const TSortJob& job, RecordWriter& out, TerminalProgress& progress,
+    const MoveReporter& alsoTell = {});
 
 // The syntax of each command and its help text.
 struct CommandInfo {

@@ -118,8 +118,16 @@ private:
 
         TSortJob job = m_job;
         job.files = std::exchange(m_pending, {});
+        // A program that opened a file as the run came to it (a player, an indexer) has
+        // usually let go a moment later: such files settle anew instead of waiting for the
+        // retry.
+        QSet<QString> inUse;
+        const auto tell = [&inUse](const TMoveEvent& event) {
+            if (event.outcome == TMoveOutcome::Skipped && event.reason == skip::InUse)
+                inUse.insert(event.file);
+        };
         try {
-            RunSortJobPrinting(job, m_out, m_progress);
+            RunSortJobPrinting(job, m_out, m_progress, tell);
             m_failures = 0;
         } catch (const PlumtideError& error) {
             say(error.message());
@@ -136,7 +144,7 @@ private:
                 return;
             }
         }
-        m_watcher.runEnded();
+        m_watcher.runEnded(inUse);
         if (Interrupted())
             m_loop.quit();
     }

@@ -324,7 +324,7 @@ void TSourceWatcher::offerSettled()
     m_callbacks.settled(ready);
 }
 
-void TSourceWatcher::runEnded()
+void TSourceWatcher::runEnded(const QSet<QString>& inUse)
 {
     // Notices of what the run moved come first, so a file that arrived under a moved file's
     // name meanwhile is seen as new, not as the one left behind.
@@ -336,7 +336,7 @@ void TSourceWatcher::runEnded()
         m_tracker.forget(path);
         if (!sample)
             continue;
-        if (IsFileInUse(path))
+        if (inUse.contains(path) || IsFileInUse(path))
             m_tracker.seen(path, *sample, moment); // settles anew
         else
             m_tracker.park(path, *sample, moment);

@@ -60,8 +60,9 @@ public:
     const QString& folder() const { return m_settings.folder; }
 
     // The run of the offered files has ended: what it left in the folder waits for a change
-    // (or for the retry), what is in use settles anew.
-    void runEnded();
+    // (or for the retry); what is in use, or was when the run came to it (`inUse`),
+    // settles anew.
+    void runEnded(const QSet<QString>& inUse = {});
     // Whether the file was seen and has not settled yet.
     bool settling(const QString& path) const { return m_tracker.settling(path); }
     bool polling() const { return m_polling; }
