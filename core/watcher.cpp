@@ -91,12 +91,22 @@ void TSourceWatcher::beginWatching()
     m_toWalk.append(folder());
 }
 
-void TSourceWatcher::endWatching()
+void TSourceWatcher::stopNotices()
 {
-    m_notifier.reset();
+    // The notifier may be the one whose signal is being handled: it goes once that is over,
+    // and is told to stop before its descriptor is closed.
+    if (m_notifier) {
+        m_notifier->setEnabled(false);
+        m_notifier.release()->deleteLater();
+    }
     m_watch.reset(); // closing the instance ends every watch
     m_folders.clear();
     m_watches.clear();
+}
+
+void TSourceWatcher::endWatching()
+{
+    stopNotices();
     m_toLook.clear();
     m_toWalk.clear();
     m_tracker.forgetBelow(folder());
@@ -108,10 +118,7 @@ void TSourceWatcher::toPolling(const QString& why)
     if (m_polling)
         return;
     m_polling = true;
-    m_notifier.reset();
-    m_watch.reset();
-    m_folders.clear();
-    m_watches.clear();
+    stopNotices();
     m_nextPoll = now() + m_settings.pollMs;
     tell(QStringLiteral("%1; reading the source folder every %2 s instead")
              .arg(why)
@@ -195,7 +202,8 @@ void TSourceWatcher::readEvents()
     for (const TFolderEvent& event : m_watch->read()) {
         if (event.kind & TFolderEvent::Overflow) {
             // Some notices were lost: read everything again.
-            m_toWalk.append(folder());
+            if (!m_toWalk.contains(folder()))
+                m_toWalk.append(folder());
             continue;
         }
         const auto watched = m_folders.constFind(event.watch);

@@ -73,6 +73,7 @@ private:
     void check();
     void schedule(qint64 at);
     void beginWatching();
+    void stopNotices();
     void endWatching();
     void toPolling(const QString& why);
     void readEvents();
