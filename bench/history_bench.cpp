@@ -61,7 +61,8 @@ int main(int argc, char** argv)
     std::vector<double> inProcess;
     const int out = ::dup(1);
     std::fflush(stdout);
-    std::freopen("/dev/null", "w", stdout);
+    if (!std::freopen("/dev/null", "w", stdout))
+        return 1;
     for (int i = 0; i < repeats; ++i) {
         QElapsedTimer timer;
         timer.start();

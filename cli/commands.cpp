@@ -313,9 +313,10 @@ namespace
 class SortOutput : public Pump, public TSortJobObserver
 {
 public:
-    SortOutput(RecordWriter& out, TerminalProgress& progress)
+    SortOutput(RecordWriter& out, TerminalProgress& progress, MoveReporter alsoTell = {})
         : m_out(out)
         , m_progress(progress)
+        , m_alsoTell(std::move(alsoTell))
     {
     }
 
@@ -356,6 +357,8 @@ public:
         m_progress.setProgress(++m_done, m_total);
         WriteHistoryRecord(m_out, RecordOf(event));
         std::fflush(stdout);
+        if (m_alsoTell)
+            m_alsoTell(event);
         if (event.reason == NoTrash) {
             m_progress.finish();
             printErr(QStringLiteral("plumtide-cli: %1: %2\n").arg(event.file, event.reason));
@@ -398,6 +401,7 @@ public:
 private:
     RecordWriter& m_out;
     TerminalProgress& m_progress;
+    MoveReporter m_alsoTell;
     bool m_countPumps = false;
     long long m_done = 0;
     long long m_total = 0;
@@ -405,22 +409,36 @@ private:
 
 } // namespace
 
-int RunSort(const ParsedCommand& command)
+TSortJob SortJobOf(const ParsedCommand& command, const QString& source, const QString& destination)
 {
-    requireOperands(command, 2, "SOURCE and DEST");
     TSortJob job;
-    job.source = existingFolder(command.operands.at(0), "source");
-    job.destination = existingFolder(command.operands.at(1), "destination");
+    job.source = source;
+    job.destination = destination;
     const SortSettings settings = sortSettings(command);
     job.percentage = settings.percentage;
     job.move = settings.move;
     job.dryRun = command.has(QStringLiteral("--dry-run"));
     job.createArtistFolders = command.has(QStringLiteral("--create-artist-folders"));
     job.origin = TRunOrigin::Cli;
+    return job;
+}
+
+TMoveSummary RunSortJobPrinting(const TSortJob& job, RecordWriter& out, TerminalProgress& progress,
+    const MoveReporter& alsoTell)
+{
+    SortOutput output(out, progress, alsoTell);
+    return RunRecordedSortJob(job, output, progress, output);
+}
+
+int RunSort(const ParsedCommand& command)
+{
+    requireOperands(command, 2, "SOURCE and DEST");
+    const QString source = existingFolder(command.operands.at(0), "source");
+    const QString destination = existingFolder(command.operands.at(1), "destination");
+    const TSortJob job = SortJobOf(command, source, destination);
     RecordWriter out(stdout, command.has(QStringLiteral("--json")));
     TerminalProgress progress;
-    SortOutput output(out, progress);
-    RunRecordedSortJob(job, output, progress, output);
+    RunSortJobPrinting(job, out, progress);
     return kExitOk;
 }
 
@@ -428,6 +446,9 @@ const std::vector<CommandInfo>& Commands()
 {
     static const QStringList planOptions { QStringLiteral("--percentage"),
         QStringLiteral("--doubles"), QStringLiteral("--delete-small") };
+    static const QStringList sortFlags { QStringLiteral("--json"), QStringLiteral("--keep-small"),
+        QStringLiteral("--dry-run"), QStringLiteral("--create-artist-folders"),
+        QStringLiteral("--trash"), QStringLiteral("--no-trash") };
     static const std::vector<CommandInfo> commands {
         { "key", "the artist key of each NAME (or of each line of standard input)",
             "usage: plumtide-cli key [NAME...]\n\n"
@@ -489,11 +510,29 @@ const std::vector<CommandInfo>& Commands()
             "                           last {\"outcome\":\"summary\",...} with the counts\n\n"
             "Every sort but a dry run is recorded in the history (see history, undo).\n"
             "Ctrl-C finishes the file being moved, then stops (exit status 130).\n",
-            { { QStringLiteral("--json"), QStringLiteral("--keep-small"),
-                  QStringLiteral("--dry-run"), QStringLiteral("--create-artist-folders"),
-                  QStringLiteral("--trash"), QStringLiteral("--no-trash") },
-                planOptions },
-            RunSort },
+            { sortFlags, planOptions }, RunSort },
+        { "watch", "sorts SOURCE into DEST, then each new file once it has settled",
+            "usage: plumtide-cli watch [OPTIONS] [SOURCE DEST]\n\n"
+            "Sorts what is in SOURCE, then watches SOURCE and its sub-folders and sorts each new\n"
+            "mp3 file once it has settled: unchanged and not in use by another program for\n"
+            "--settle seconds, so a file still being downloaded or copied is never moved\n"
+            "half-written. Files that settle close together share a run. Each run prints what\n"
+            "sort prints; what happens to the watch goes to standard error. Without SOURCE and\n"
+            "DEST it watches the folders of the desktop program's settings.\n\n"
+            "  --settle SECONDS         quiet time before a file is sorted (default 10)\n"
+            "  --poll SECONDS           how often SOURCE is read again where the system cannot\n"
+            "                           watch it (default 30)\n"
+            "  --retry SECONDS          how often files left in SOURCE (no folder for their\n"
+            "                           artist yet) are tried again; 0: when they change\n"
+            "                           (default 600)\n"
+            "  other options as for sort\n\n"
+            "A missing SOURCE or DEST (an unmounted disk) is waited for. SIGTERM or Ctrl-C\n"
+            "finishes the file being moved, then ends the watch (exit status 0).\n",
+            { sortFlags,
+                planOptions
+                    + QStringList { QStringLiteral("--settle"), QStringLiteral("--poll"),
+                        QStringLiteral("--retry") } },
+            RunWatch },
         { "history", "the runs recorded, newest first, or the records of one RUN",
             "usage: plumtide-cli history [--json] [--prune DAYS] [RUN]\n\n"
             "Prints one line per run, newest first:\n"

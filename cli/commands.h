@@ -2,6 +2,8 @@
 
 #include "cli/options.h"
 #include "cli/records.h"
+#include "cli/terminal.h"
+#include "core/sortjob.h"
 #include "history/history.h"
 
 #include <vector>
@@ -11,8 +13,8 @@ namespace plumtide::cli
 
 // Each command prints its records on standard output and returns the exit status:
 // 0 done (even when some files stayed), 1 ended by an I/O error, 2 bad input, 130
-// interrupted. Usage errors are thrown as UsageError; other errors escape as
-// PlumtideError and are reported by main().
+// interrupted (but watch, which runs until it is stopped, 0). Usage errors are thrown as
+// UsageError; other errors escape as PlumtideError and are reported by main().
 int RunKey(const ParsedCommand& command);
 int RunScore(const ParsedCommand& command);
 int RunTags(const ParsedCommand& command);
@@ -22,6 +24,15 @@ int RunPlan(const ParsedCommand& command);
 int RunSort(const ParsedCommand& command);
 int RunHistory(const ParsedCommand& command);
 int RunUndo(const ParsedCommand& command);
+// Runs until SIGTERM or SIGINT, which end it normally (exit status 0), as a service.
+int RunWatch(const ParsedCommand& command);
+
+// What sort and watch share: the job a command line asks for (the desktop program's
+// settings with the options over them), and one run of it with sort's records and summary;
+// `alsoTell`, when set, sees each outcome after its record.
+TSortJob SortJobOf(const ParsedCommand& command, const QString& source, const QString& destination);
+TMoveSummary RunSortJobPrinting(const TSortJob& job, RecordWriter& out, TerminalProgress& progress,
+    const MoveReporter& alsoTell = {});
 
 // The syntax of each command and its help text.
 struct CommandInfo {

@@ -34,7 +34,8 @@ QString toolHelp()
                         QString::fromUtf8(info.summary));
     text += QStringLiteral(
         "\nplumtide-cli COMMAND --help shows the options of a command.\n"
-        "Exit status: 0 done, 1 an I/O error ended the run, 2 bad input, 130 interrupted.\n");
+        "Exit status: 0 done, 1 an I/O error ended the run, 2 bad input, 130 interrupted\n"
+        "(watch: 0 when stopped).\n");
     return text;
 }
 
@@ -77,7 +78,7 @@ int main(int argc, char** argv)
         PrepareProcessForSharedFiles();
         const int status = command->run(parsed);
         std::fflush(stdout);
-        return Interrupted() ? kExitInterrupted : status;
+        return Interrupted() && command->run != RunWatch ? kExitInterrupted : status;
     } catch (const UsageError& error) {
         print(stderr, QStringLiteral("plumtide-cli: %1\n").arg(QString::fromUtf8(error.what())));
         return kExitUsage;

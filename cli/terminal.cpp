@@ -2,8 +2,10 @@
 
 #include <QRegularExpression>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace plumtide::cli
@@ -13,10 +15,16 @@ namespace
 {
 
 volatile std::sig_atomic_t g_interrupted = 0;
+int g_wake[2] = { -1, -1 };
 
 extern "C" void onInterrupt(int)
 {
     g_interrupted = 1;
+    if (g_wake[1] >= 0) {
+        const int saved = errno;
+        [[maybe_unused]] const auto written = ::write(g_wake[1], "!", 1);
+        errno = saved;
+    }
 }
 
 void printErr(const QString& text)
@@ -29,6 +37,8 @@ void printErr(const QString& text)
 
 void InstallInterruptHandlers()
 {
+    if (g_wake[0] < 0 && ::pipe2(g_wake, O_CLOEXEC | O_NONBLOCK) != 0)
+        g_wake[0] = g_wake[1] = -1;
     struct sigaction action {
     };
     action.sa_handler = onInterrupt;
@@ -40,6 +50,11 @@ void InstallInterruptHandlers()
 bool Interrupted()
 {
     return g_interrupted != 0;
+}
+
+int InterruptDescriptor()
+{
+    return g_wake[0];
 }
 
 TerminalProgress::TerminalProgress()

@@ -12,6 +12,9 @@ namespace plumtide::cli
 // finished safely before the run stops.
 void InstallInterruptHandlers();
 bool Interrupted();
+// Readable once an interrupt has arrived, so that an event loop waiting for something else
+// wakes up for it (-1 before InstallInterruptHandlers).
+int InterruptDescriptor();
 
 // The CLI's pump and Details sink: abort follows the interrupt flag; Details lines that
 // report a problem (a file in use, an unreadable name) go to standard error; when standard

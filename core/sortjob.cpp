@@ -59,6 +59,23 @@ bool decideOnly(const std::vector<TPlanRow>& rows, const TSortJob& job, const QS
         assumed);
 }
 
+// The rows of the given files, in list order; files no longer there are left out.
+std::vector<TSourceRow> givenFiles(QStringList paths, Pump& pump, DetailsSink& details)
+{
+    SortPaths(paths);
+    std::vector<TSourceRow> rows;
+    rows.reserve(static_cast<size_t>(paths.size()));
+    for (qsizetype i = 0; i < paths.size(); ++i) {
+        details.clear();
+        details.addLine(QStringLiteral("Files: %1/%2").arg(i).arg(paths.size()));
+        if (!pump.keepGoing())
+            break;
+        if (KindOfPath(paths.at(i)) == PathKind::File)
+            rows.push_back(ReadSourceRow(paths.at(i)));
+    }
+    return rows;
+}
+
 } // namespace
 
 TMoveSummary RunSortJob(
@@ -73,7 +90,8 @@ TMoveSummary RunSortJob(
         observer.phase(Phase::Scanning, 0);
         std::vector<TFolderRow> folders = ListDestinationFolders(job.destination, pump, details);
         observer.phase(Phase::Reading, 0);
-        std::vector<TSourceRow> files = ListSourceFiles(job.source, pump, details);
+        std::vector<TSourceRow> files = job.files ? givenFiles(*job.files, pump, details)
+                                                  : ListSourceFiles(job.source, pump, details);
         if (job.leaveOut)
             std::erase_if(files, [&](const TSourceRow& row) { return job.leaveOut(row.path); });
         TSortPlan result = plan(job, files, folders, pump, observer);

@@ -5,6 +5,9 @@
 #include "core/pump.h"
 
 #include <QString>
+#include <QStringList>
+
+#include <optional>
 
 #include <functional>
 
@@ -26,6 +29,9 @@ struct TSortJob {
     TRunOrigin origin = TRunOrigin::Cli;
     // Source files it returns true for are left out of the plan.
     std::function<bool(const QString& file)> leaveOut;
+    // Only these files of the source (those still there), instead of every mp3 file below
+    // it: what a watch found settled, leaving out files still being written.
+    std::optional<QStringList> files;
 };
 
 // What a sort job tells its caller as it goes. Every hook has a default that does nothing.

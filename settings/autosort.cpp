@@ -31,7 +31,7 @@ bool TAutoSort::isDue(const QDateTime& now, const QTime& interval) const
 {
     if (m_failures > 0)
         return now >= m_retryAt;
-    return m_lastRun.msecsTo(now) >= interval.msecsSinceStartOfDay();
+    return m_requested || m_lastRun.msecsTo(now) >= interval.msecsSinceStartOfDay();
 }
 
 TAutoTick TAutoSort::tick(const QTime& interval)
@@ -42,6 +42,7 @@ TAutoTick TAutoSort::tick(const QTime& interval)
     if (m_running || m_steps.busy())
         return TAutoTick::Busy;
     m_running = true;
+    m_requested = false;
     const auto over = qScopeGuard([this] { m_running = false; });
 
     bool moved = false;

@@ -56,8 +56,13 @@ public:
     void restart(const QDateTime& moment);
     const QDateTime& lastRun() const { return m_lastRun; }
 
-    // An interval after the last run; after failed runs, once the wait is over.
+    // An interval after the last run, or at once when a run was asked for; after failed
+    // runs, once the wait is over.
     bool isDue(const QDateTime& now, const QTime& interval) const;
+    // Asks for a run at the next tick that finds no other work under way, before the
+    // interval has passed (a file has settled in the source folder). A request that comes
+    // while a run is under way gets a run of its own after it.
+    void requestRun() { m_requested = true; }
 
     // One tick of the timer. An empty source list is listed afresh first, since nothing
     // else refreshes it while the program sits in the notification area.
@@ -78,6 +83,7 @@ private:
     QDateTime m_retryAt;
     QString m_why;
     bool m_running = false;
+    bool m_requested = false;
 };
 
 } // namespace plumtide

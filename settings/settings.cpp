@@ -5,6 +5,8 @@
 #include <QLocale>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace plumtide
 {
 
@@ -114,6 +116,8 @@ void LoadWorkingCopy(const TSettingsStore& store, TWorkingCopy& copy, const QStr
     copy.deleteSmallFiles = ReadBool(store, QStringLiteral("DoDelFile"), false);
     copy.smallFileLimit = ReadInteger(store, QStringLiteral("delFileSize"), 512);
     copy.useTrash = ReadBool(store, QStringLiteral("UseTrash"), false);
+    copy.watchSource = ReadBool(store, QStringLiteral("WatchSource"), false);
+    copy.watchSettle = std::clamp(ReadInteger(store, QStringLiteral("WatchSettle"), 10), 0, 86400);
 }
 
 void ReadOptions(const TSettingsStore& store, TOptionsValues& values, QString& sourceFolder,

@@ -46,12 +46,16 @@ struct TWorkingCopy {
     qint32 smallFileLimit = 0; // kilobytes of 1024 bytes
     // Deleted small files and doubles go to the desktop's Trash (set in the file only).
     bool useTrash = false;
+    // Automatic sorting also runs as soon as a file settles in the source folder: once it
+    // has been unchanged and unused for watchSettle seconds.
+    bool watchSource = false;
+    int watchSettle = 0;
 };
 
 // Loads the working copy as the main window does when it is created, in this order:
 // autoStart, percentage, MoveFile, RemoveFile, AutoTime, chkAutoTime, DoubleDir, Source,
-// Destination, DoDelFile, delFileSize, UseTrash. An unreadable value raises SettingsError there;
-// the fields after it keep what they held.
+// Destination, DoDelFile, delFileSize, UseTrash, WatchSource, WatchSettle. An unreadable
+// value raises SettingsError there; the fields after it keep what they held.
 void LoadWorkingCopy(const TSettingsStore& store, TWorkingCopy& copy, const QString& programFolder);
 
 // What a move takes from the working copy: small files, doubles and the doubles folder.

@@ -5,6 +5,7 @@
 #include "core/listing.h"
 #include "core/mover.h"
 #include "core/planner.h"
+#include "core/watcher.h"
 #include "history/recorder.h"
 #include "platform/errors.h"
 #include "platform/fileops.h"
@@ -740,6 +741,7 @@ void TfrmMain::refreshLists()
     folders.finish();
     // After an abort this scan stops at once and lists nothing.
     RowBatch files(sourceItems());
+    m_listedSource = edtSource->text();
     ListSourceFiles(edtSource->text(), m_pump, *m_details, [&files](const TSourceRow& file) {
         files.add({ file.path, { file.key, file.title }, TImageList::MusicNotes });
     });
@@ -816,12 +818,36 @@ void TfrmMain::startupTimerTimer()
         AutoTimer->stop();
     btnViewSource->setEnabled(false);
     Refresh();
+    syncSourceWatch();
+}
+
+void TfrmMain::syncSourceWatch()
+{
+    if (!m_workingCopy.watchSource || !AutoTimer->isActive() || m_listedSource.isEmpty()) {
+        m_sourceWatch.reset();
+        return;
+    }
+    if (m_sourceWatch && m_sourceWatch->folder() == m_listedSource)
+        return;
+    TWatchSettings settings;
+    settings.folder = m_listedSource;
+    settings.settleMs = qint64(m_workingCopy.watchSettle) * 1000;
+    // Files a run left behind are the timer's business, as without the watch.
+    settings.retryMs = 0;
+    m_sourceWatch = std::make_unique<TSourceWatcher>(settings,
+        TSourceWatcher::Callbacks { [this](const QStringList&) { m_autoSort.requestRun(); },
+            [](const QString& message) { qInfo("Plumtide: %s", qUtf8Printable(message)); } });
+    m_sourceWatch->start();
 }
 
 void TfrmMain::AutoTimerTimer()
 {
     const QString title = QStringLiteral("Plumtide");
-    switch (m_autoSort.tick(m_workingCopy.autoSortInterval)) {
+    syncSourceWatch();
+    const TAutoTick tick = m_autoSort.tick(m_workingCopy.autoSortInterval);
+    if (m_sourceWatch && tick != TAutoTick::NotDue && tick != TAutoTick::Busy)
+        m_sourceWatch->runEnded();
+    switch (tick) {
     case TAutoTick::Moved:
         // The icon's notification tells whoever keeps the program in the notification area
         // what it did there (only while the icon is shown).
@@ -939,8 +965,13 @@ void TfrmMain::btnVerplaatsClick()
                     QStringLiteral("This run is not recorded in the history: %1")
                         .arg(recorder->problem()));
         });
+        std::vector<TPlanRow> rows = planRowsOf(statusItems());
+        // A file still arriving waits for a later run, never moved half-written.
+        if (m_automatic && m_sourceWatch)
+            std::erase_if(
+                rows, [this](const TPlanRow& row) { return m_sourceWatch->settling(row.file); });
         TRunRecorder::RecordingPump pump(*recorder, m_pump);
-        move.run(planRowsOf(statusItems()), pump);
+        move.run(rows, pump);
     }
 
     Refresh();

@@ -18,6 +18,7 @@
 
 #include <exception>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class QAction;
@@ -37,6 +38,7 @@ namespace plumtide
 class TfrmOpties;
 class TShellTreeView;
 class TRunRecorder;
+class TSourceWatcher;
 
 // Which folder field the folder browser fills.
 enum class TBrowseTarget { None, Source, Destination };
@@ -139,6 +141,9 @@ public:
     void startupTimerTimer();
     // Once a second while automatic sorting is on: plans and moves when a run is due.
     void AutoTimerTimer();
+    // Watches the source folder last listed while automatic sorting and WatchSource are on,
+    // so that a file settling there makes the next tick run; stops watching otherwise.
+    void syncSourceWatch();
     // Plans the sort of every listed file into the listed folders ("Start sort").
     void btnSorterenClick();
     // Carries out the plan, then lists and plans again ("Move files").
@@ -291,6 +296,8 @@ private:
     QString m_plannedDestination;
     TBrowseTarget m_browseTarget = TBrowseTarget::None;
     std::optional<TTitleDragger> m_titleDragger; // from FormCreate on
+    QString m_listedSource; // the source folder of the last refresh
+    std::unique_ptr<TSourceWatcher> m_sourceWatch; // while WatchSource applies
 };
 
 } // namespace plumtide

@@ -222,6 +222,7 @@ void TfrmOpties::setAutoSorting(bool on)
         m_main.AutoTimer->stop();
     else if (!m_main.AutoTimer->isActive())
         m_main.AutoTimer->start();
+    m_main.syncSourceWatch();
 }
 
 void TfrmOpties::showEvent(QShowEvent* event)

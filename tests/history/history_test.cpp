@@ -206,10 +206,11 @@ TEST(RecordedSort, GoesOnWhenTheHistoryCannotBeWritten)
         const auto spoiled = lib.treeAt(lib.home(QString()));
         QStringList told;
         if (c.unprivileged) {
-            ::system(QStringLiteral("chmod -R a+rwX '%1/in' '%1/music'")
-                         .arg(lib.path(QString()))
-                         .toUtf8()
-                         .constData());
+            ASSERT_EQ(::system(QStringLiteral("chmod -R a+rwX '%1/in' '%1/music'")
+                                   .arg(lib.path(QString()))
+                                   .toUtf8()
+                                   .constData()),
+                0);
             ::chmod(lib.path(QString()).toUtf8().constData(), 0777);
             const std::optional<QByteArray> out
                 = RunUnprivileged([&] { return lib.sort(lib.job()).join('\n').toUtf8(); });

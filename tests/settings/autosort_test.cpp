@@ -137,3 +137,31 @@ TEST(AutoSort, FailedRunsRetryAfterADoublingWaitCappedAtTheInterval)
     EXPECT_EQ(w.tickAt("11:15:32.999").first, TAutoTick::NotDue);
     EXPECT_EQ(w.tickAt("11:15:33.000").first, TAutoTick::Moved);
 }
+
+// A file settled in the source folder asks for a run before the interval is over: the run
+// still waits for other work and for the retry wait, and a request made during a run gets a
+// run of its own.
+TEST(AutoSort, ARequestedRunKeepsTheRulesOfTimedRuns)
+{
+    FakeWindow w;
+    w.filesOnDisk = 1;
+    w.sort.restart(w.clock);
+    EXPECT_EQ(w.tickAt("10:55:31.000").first, TAutoTick::NotDue);
+    w.sort.requestRun();
+    w.busy = true;
+    EXPECT_EQ(w.tickAt("10:55:32.000").first, TAutoTick::Busy);
+    w.busy = false;
+    w.duringPlan = [&w] { w.sort.requestRun(); };
+    EXPECT_EQ(w.tickAt("10:55:33.000").first, TAutoTick::Moved);
+    w.duringPlan = nullptr;
+    EXPECT_EQ(w.tickAt("10:55:34.000").first, TAutoTick::Moved);
+    EXPECT_EQ(w.tickAt("10:55:35.000").first, TAutoTick::NotDue);
+
+    w.failing = true;
+    w.sort.requestRun();
+    EXPECT_EQ(w.tickAt("10:55:36.000").first, TAutoTick::Failed);
+    w.failing = false;
+    w.sort.requestRun();
+    EXPECT_EQ(w.tickAt("10:55:36.500").first, TAutoTick::NotDue) << "the retry wait holds";
+    EXPECT_EQ(w.tickAt("10:55:37.000").first, TAutoTick::Moved);
+}

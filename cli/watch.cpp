@@ -1,0 +1,182 @@
+// plumtide-cli watch: the sort of `sort`, run on the files that settle in the source folder,
+// for as long as the program runs (a service, for months).
+
+#include "cli/commands.h"
+#include "core/fileutils.h"
+#include "core/watcher.h"
+#include "platform/errors.h"
+#include "settings/autosort.h"
+#include "settings/settingsstore.h"
+
+#include <QEventLoop>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace plumtide::cli
+{
+
+namespace
+{
+
+// The folders as given, or else those the desktop program sorts.
+std::pair<QString, QString> watchedFolders(const ParsedCommand& command)
+{
+    if (command.operands.size() == 2)
+        return { command.operands.at(0), command.operands.at(1) };
+    if (!command.operands.isEmpty())
+        throw UsageError(QStringLiteral(
+            "watch needs SOURCE and DEST, or neither (see plumtide-cli watch --help)"));
+    const TFileSettingsStore store;
+    const std::optional<QString> source = store.ReadValue(QStringLiteral("Source"));
+    const std::optional<QString> destination = store.ReadValue(QStringLiteral("Destination"));
+    if (source.value_or(QString()).isEmpty() || destination.value_or(QString()).isEmpty())
+        throw UsageError(
+            QStringLiteral("watch needs SOURCE and DEST: none given, and %1 names no Source "
+                           "and Destination")
+                .arg(store.settingsFile()));
+    return { *source, *destination };
+}
+
+qint64 secondsOption(const ParsedCommand& command, const char* name, int fallback, int low)
+{
+    const QString option = QString::fromLatin1(name);
+    if (!command.has(option))
+        return qint64(fallback) * 1000;
+    return qint64(ParseNumber(option, command.value(option), low, 86400)) * 1000;
+}
+
+// The watch: settled files are gathered and sorted in one run as soon as the event loop is
+// free; a destination that is missing is waited for; a run that fails is tried again after
+// a wait that doubles with each failure in a row.
+class Watch
+{
+public:
+    Watch(TSortJob job, const TWatchSettings& settings, bool json)
+        : m_job(std::move(job))
+        , m_out(stdout, json)
+        , m_retryCap(QTime::fromMSecsSinceStartOfDay(
+              int(std::min<qint64>(settings.retryMs > 0 ? settings.retryMs : 600000, 86399000))))
+        , m_watcher(settings,
+              { [this](const QStringList& files) { settled(files); },
+                  [this](const QString& message) { say(message); } })
+    {
+        m_sortTimer.setSingleShot(true);
+        QObject::connect(&m_sortTimer, &QTimer::timeout, &m_sortTimer, [this] { sortPending(); });
+        if (InterruptDescriptor() >= 0) {
+            m_interrupt
+                = std::make_unique<QSocketNotifier>(InterruptDescriptor(), QSocketNotifier::Read);
+            QObject::connect(m_interrupt.get(), &QSocketNotifier::activated, m_interrupt.get(),
+                [this] { m_loop.quit(); });
+        }
+    }
+
+    void run()
+    {
+        say(QStringLiteral("watching '%1' (settle %2 s), sorting into '%3'")
+                .arg(m_watcher.folder())
+                .arg(m_watcher.tracker().settleMs() / 1000.0)
+                .arg(m_job.destination));
+        m_watcher.start();
+        if (!Interrupted())
+            m_loop.exec();
+        say(QStringLiteral("watch stopped"));
+    }
+
+private:
+    void say(const QString& message)
+    {
+        m_progress.finish();
+        const QByteArray bytes = QStringLiteral("plumtide-cli: %1\n").arg(message).toUtf8();
+        std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+    }
+
+    void settled(const QStringList& files)
+    {
+        m_pending.append(files);
+        if (!m_sortTimer.isActive())
+            m_sortTimer.start(0);
+    }
+
+    void sortPending()
+    {
+        if (Interrupted() || m_pending.isEmpty())
+            return;
+        if (!FolderExists(m_job.destination)) {
+            if (!m_destinationMissing)
+                say(QStringLiteral("destination folder '%1' is missing; waiting for it")
+                        .arg(m_job.destination));
+            m_destinationMissing = true;
+            m_sortTimer.start(1000);
+            return;
+        }
+        if (m_destinationMissing)
+            say(QStringLiteral("destination folder '%1' is back").arg(m_job.destination));
+        m_destinationMissing = false;
+
+        TSortJob job = m_job;
+        job.files = std::exchange(m_pending, {});
+        // A program that opened a file as the run came to it (a player, an indexer) has
+        // usually let go a moment later: such files settle anew instead of waiting for the
+        // retry.
+        QSet<QString> inUse;
+        const auto tell = [&inUse](const TMoveEvent& event) {
+            if (event.outcome == TMoveOutcome::Skipped && event.reason == skip::InUse)
+                inUse.insert(event.file);
+        };
+        try {
+            RunSortJobPrinting(job, m_out, m_progress, tell);
+            m_failures = 0;
+        } catch (const PlumtideError& error) {
+            say(error.message());
+            // The files it did not get to stay offered and are tried again after a wait.
+            for (const QString& file : std::as_const(*job.files)) {
+                if (FileExists(file))
+                    m_pending.append(file);
+            }
+            ++m_failures;
+            if (!m_pending.isEmpty()) {
+                const qint64 wait = RetryDelayMs(m_failures, m_retryCap);
+                say(QStringLiteral("trying again in %1 s").arg(wait / 1000.0));
+                m_sortTimer.start(int(wait));
+                return;
+            }
+        }
+        m_watcher.runEnded(inUse);
+        if (Interrupted())
+            m_loop.quit();
+    }
+
+    TSortJob m_job;
+    RecordWriter m_out;
+    TerminalProgress m_progress;
+    QTime m_retryCap;
+    TSourceWatcher m_watcher;
+    QEventLoop m_loop;
+    QTimer m_sortTimer;
+    std::unique_ptr<QSocketNotifier> m_interrupt;
+    QStringList m_pending;
+    int m_failures = 0;
+    bool m_destinationMissing = false;
+};
+
+} // namespace
+
+int RunWatch(const ParsedCommand& command)
+{
+    const auto [source, destination] = watchedFolders(command);
+    TWatchSettings settings;
+    settings.folder = source;
+    settings.settleMs = secondsOption(command, "--settle", 10, 0);
+    settings.pollMs = secondsOption(command, "--poll", 30, 1);
+    settings.retryMs = secondsOption(command, "--retry", 600, 0);
+    TSortJob job = SortJobOf(command, source, destination);
+    job.origin = TRunOrigin::Watch;
+    Watch watch(job, settings, command.has(QStringLiteral("--json")));
+    watch.run();
+    return kExitOk;
+}
+
+} // namespace plumtide::cli

@@ -1,0 +1,106 @@
+#include "core/settle.h"
+
+#include "core/listing.h"
+
+#include <algorithm>
+
+namespace plumtide
+{
+
+bool TSettleTracker::seen(const QString& path, const TFileSample& sample, qint64 now)
+{
+    if (m_offered.contains(path))
+        return false;
+    if (const auto parked = m_parked.find(path); parked != m_parked.end()) {
+        if (parked->sample == sample)
+            return false;
+        // It changed since the run left it: a new arrival under an old name.
+        m_parked.erase(parked);
+        m_waiting.insert(path, { sample, now });
+        return true;
+    }
+    const auto waiting = m_waiting.find(path);
+    if (waiting != m_waiting.end() && waiting->sample == sample)
+        return false;
+    m_waiting.insert(path, { sample, now });
+    return true;
+}
+
+void TSettleTracker::inUse(const QString& path, qint64 now)
+{
+    if (const auto waiting = m_waiting.find(path); waiting != m_waiting.end())
+        waiting->since = now;
+}
+
+void TSettleTracker::forget(const QString& path)
+{
+    m_waiting.remove(path);
+    m_parked.remove(path);
+    m_offered.remove(path);
+}
+
+void TSettleTracker::forgetBelow(const QString& folder)
+{
+    const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    const auto below = [&](const QString& path) { return path.startsWith(prefix); };
+    m_waiting.removeIf([&](const auto& item) { return below(item.key()); });
+    m_parked.removeIf([&](const auto& item) { return below(item.key()); });
+    m_offered.removeIf(below);
+}
+
+void TSettleTracker::keepOnly(const QSet<QString>& present)
+{
+    const auto gone = [&](const QString& path) { return !present.contains(path); };
+    m_waiting.removeIf([&](const auto& item) { return gone(item.key()); });
+    m_parked.removeIf([&](const auto& item) { return gone(item.key()); });
+    m_offered.removeIf(gone);
+}
+
+QStringList TSettleTracker::due(qint64 now) const
+{
+    QStringList result;
+    for (auto it = m_waiting.cbegin(); it != m_waiting.cend(); ++it) {
+        if (now - it->since >= m_settle)
+            result.append(it.key());
+    }
+    return result;
+}
+
+std::optional<TSettleTracker::DueTimes> TSettleTracker::dueTimes() const
+{
+    std::optional<DueTimes> times;
+    for (const Quiet& quiet : m_waiting) {
+        const qint64 at = quiet.since + m_settle;
+        times = times ? DueTimes { std::min(times->first, at), std::max(times->last, at) }
+                      : DueTimes { at, at };
+    }
+    return times;
+}
+
+void TSettleTracker::offer(const QString& path)
+{
+    m_waiting.remove(path);
+    m_offered.insert(path);
+}
+
+void TSettleTracker::park(const QString& path, const TFileSample& sample, qint64 now)
+{
+    m_offered.remove(path);
+    m_waiting.remove(path);
+    // Settled already: offered again at once when unparked, unless it changed.
+    m_parked.insert(path, { sample, now - m_settle });
+}
+
+void TSettleTracker::unparkAll()
+{
+    for (auto it = m_parked.cbegin(); it != m_parked.cend(); ++it)
+        m_waiting.insert(it.key(), it.value());
+    m_parked.clear();
+}
+
+bool IsMp3Name(const QString& path)
+{
+    return path.endsWith(kMp3Extension, Qt::CaseInsensitive);
+}
+
+} // namespace plumtide

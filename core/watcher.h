@@ -1,0 +1,105 @@
+#pragma once
+
+#include "core/settle.h"
+
+#include <QElapsedTimer>
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QSocketNotifier;
+class QTimer;
+
+namespace plumtide
+{
+
+class TFolderWatch;
+
+struct TWatchSettings {
+    QString folder;
+    // How long a file must stay unchanged and unused before it is offered.
+    qint64 settleMs = 10000;
+    // How often the whole folder is read again when the system cannot watch it (its limit
+    // of folder watches reached, or no change notices at all).
+    qint64 pollMs = 30000;
+    // How often files that runs left in the folder are offered again; 0: only when they
+    // change.
+    qint64 retryMs = 0;
+    // Read the folder every pollMs instead of being told of changes.
+    bool poll = false;
+};
+
+// Watches the source folder and its sub-folders and tells when files have settled (see
+// TSettleTracker), in batches: files that settle close together are offered together, so a
+// burst of arrivals gives a few runs, not one per file. It runs in the event loop of the
+// thread that made it. A folder that disappears (deleted, an unmounted disk) is waited for,
+// and watched again, from scratch, once it is back.
+class TSourceWatcher
+{
+public:
+    struct Callbacks {
+        // Settled files, sorted; each is offered once until the run of it has ended.
+        std::function<void(const QStringList& files)> settled;
+        // Something that changed how the watch works, worth one line in a log: the folder
+        // gone or back, rescanning instead of being told.
+        std::function<void(const QString& message)> notice;
+    };
+
+    TSourceWatcher(TWatchSettings settings, Callbacks callbacks);
+    ~TSourceWatcher();
+    TSourceWatcher(const TSourceWatcher&) = delete;
+    TSourceWatcher& operator=(const TSourceWatcher&) = delete;
+
+    // Reads the folder, offers what has settled already, and watches.
+    void start();
+    const QString& folder() const { return m_settings.folder; }
+
+    // The run of the offered files has ended: what it left in the folder waits for a change
+    // (or for the retry); what is in use, or was when the run came to it (`inUse`),
+    // settles anew.
+    void runEnded(const QSet<QString>& inUse = {});
+    // Whether the file was seen and has not settled yet.
+    bool settling(const QString& path) const { return m_tracker.settling(path); }
+    bool polling() const { return m_polling; }
+    const TSettleTracker& tracker() const { return m_tracker; }
+
+private:
+    qint64 now() const { return m_clock.elapsed(); }
+    void check();
+    void schedule(qint64 at);
+    void beginWatching();
+    void stopNotices();
+    void endWatching();
+    void toPolling(const QString& why);
+    void readEvents();
+    void walk(const QString& folder);
+    void look(const QString& path);
+    void forgetFolder(const QString& folder);
+    void offerSettled();
+    void tell(const QString& message) const;
+
+    TWatchSettings m_settings;
+    Callbacks m_callbacks;
+    TSettleTracker m_tracker;
+    QElapsedTimer m_clock;
+    std::unique_ptr<QTimer> m_timer;
+    std::unique_ptr<TFolderWatch> m_watch;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    QHash<int, QString> m_folders; // watch -> folder
+    QHash<QString, int> m_watches; // folder -> watch
+    QSet<QString> m_toLook; // files named by events since the last check
+    QStringList m_toWalk; // folders that arrived since the last check
+    std::optional<FolderId> m_root; // the folder watched; nothing while it is missing
+    bool m_polling = false;
+    bool m_checking = false;
+    qint64 m_nextPoll = 0;
+    qint64 m_nextRetry = 0;
+    qint64 m_nextRootCheck = 0;
+};
+
+} // namespace plumtide

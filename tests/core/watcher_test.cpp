@@ -1,0 +1,202 @@
+#include "core/watcher.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace plumtide;
+
+namespace
+{
+
+// One step of a file's life as the tracker hears of it: s seen (with sample number
+// `sample`), u found in use, o offered, p parked (with `sample`), r every parked file
+// unparked, f forgotten below its folder.
+struct Step {
+    char op;
+    qint64 at;
+    int sample = 0;
+};
+
+struct Case {
+    const char* rule;
+    std::vector<Step> steps;
+    qint64 dueFrom; // the first moment it is due; -1: never
+};
+
+} // namespace
+
+TEST(SettleTracker, AFileIsDueOnceQuietAndUnusedForTheSettleTime)
+{
+    const Case cases[] = {
+        { "new: due a settle time after the first look", { { 's', 0, 1 } }, 1000 },
+        { "the same look again changes nothing", { { 's', 0, 1 }, { 's', 900, 1 } }, 1000 },
+        { "a change starts the wait anew", { { 's', 0, 1 }, { 's', 800, 2 } }, 1800 },
+        { "in use starts the wait anew", { { 's', 0, 1 }, { 'u', 1000 } }, 2000 },
+        { "offered: left alone", { { 's', 0, 1 }, { 'o', 1000 }, { 's', 1500, 2 } }, -1 },
+        { "parked: stays while unchanged",
+            { { 's', 0, 1 }, { 'o', 1000 }, { 'p', 1200, 1 }, { 's', 5000, 1 } }, -1 },
+        { "parked and changed: a new arrival",
+            { { 's', 0, 1 }, { 'o', 1000 }, { 'p', 1200, 1 }, { 's', 5000, 2 } }, 6000 },
+        { "parked, then unparked: due at once",
+            { { 's', 0, 1 }, { 'o', 1000 }, { 'p', 1200, 1 }, { 'r', 5000 } }, 1200 },
+        { "gone with its folder", { { 's', 0, 1 }, { 'f', 10 } }, -1 },
+    };
+    const QString file = QStringLiteral("/in/sub/a.mp3");
+    for (const Case& c : cases) {
+        TSettleTracker tracker(1000);
+        for (const Step& step : c.steps) {
+            const TFileSample sample { 1000 * step.sample, step.sample };
+            switch (step.op) {
+            case 's':
+                tracker.seen(file, sample, step.at);
+                break;
+            case 'u':
+                tracker.inUse(file, step.at);
+                break;
+            case 'o':
+                tracker.offer(file);
+                break;
+            case 'p':
+                tracker.park(file, sample, step.at);
+                break;
+            case 'r':
+                tracker.unparkAll();
+                break;
+            case 'f':
+                tracker.forgetBelow(QStringLiteral("/in/"));
+                break;
+            }
+        }
+        if (c.dueFrom < 0) {
+            EXPECT_TRUE(tracker.due(1000000).isEmpty()) << c.rule;
+            EXPECT_FALSE(tracker.dueTimes()) << c.rule;
+        } else {
+            EXPECT_TRUE(tracker.due(c.dueFrom - 1).isEmpty()) << c.rule;
+            EXPECT_EQ(tracker.due(c.dueFrom), QStringList { file }) << c.rule;
+            EXPECT_EQ(tracker.dueTimes()->first, c.dueFrom) << c.rule;
+        }
+    }
+}
+
+namespace
+{
+
+// A watcher on a temporary folder, run in an event loop until a condition holds.
+class Watched : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        static int argc = 1;
+        static char name[] = "core_tests";
+        static char* argv[] = { name, nullptr };
+        if (!QCoreApplication::instance())
+            m_app = std::make_unique<QCoreApplication>(argc, argv);
+    }
+
+    void start(bool poll)
+    {
+        TWatchSettings settings;
+        settings.folder = dir.path();
+        settings.settleMs = 300;
+        settings.pollMs = 400;
+        settings.poll = poll;
+        watcher = std::make_unique<TSourceWatcher>(settings,
+            TSourceWatcher::Callbacks {
+                [this](const QStringList& files) { batches.push_back(files); },
+                [this](const QString& message) { notices.append(message); } });
+        watcher->start();
+    }
+
+    void write(const QString& relative, const QByteArray& bytes)
+    {
+        QDir().mkpath(QFileInfo(dir.filePath(relative)).path());
+        QFile file(dir.filePath(relative));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Append));
+        file.write(bytes);
+    }
+
+    // Runs the event loop until `done` holds, for at most ten seconds.
+    template <typename Done> bool runUntil(Done done)
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (!done() && clock.elapsed() < 10000) {
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+            QThread::msleep(5);
+        }
+        return done();
+    }
+
+    QStringList offered() const
+    {
+        QStringList all;
+        for (const QStringList& batch : batches)
+            all.append(batch);
+        return all;
+    }
+
+    QTemporaryDir dir;
+    std::unique_ptr<TSourceWatcher> watcher;
+    std::vector<QStringList> batches;
+    QStringList notices;
+
+private:
+    std::unique_ptr<QCoreApplication> m_app;
+};
+
+} // namespace
+
+// Told by the kernel: files in a folder made after the start are found, files that arrive
+// together are offered together, a file the run left behind waits until it changes.
+TEST_F(Watched, OffersSettledFilesInBatchesAndLeftoversOnlyOnceChanged)
+{
+    write(QStringLiteral("old.mp3"), "old");
+    start(false);
+    ASSERT_TRUE(runUntil([&] { return batches.size() == 1; }));
+    EXPECT_EQ(batches.at(0), QStringList { dir.filePath(QStringLiteral("old.mp3")) });
+    watcher->runEnded(); // it stayed: parked
+
+    for (int i = 0; i < 20; ++i)
+        write(QStringLiteral("new/deeper/%1.mp3").arg(i), "new");
+    write(QStringLiteral("notes.txt"), "not music");
+    ASSERT_TRUE(runUntil([&] { return offered().size() == 21; }));
+    EXPECT_LE(batches.size(), 3u);
+    EXPECT_EQ(watcher->tracker().parkedCount(), 1);
+
+    write(QStringLiteral("old.mp3"), " and more");
+    ASSERT_TRUE(runUntil([&] { return offered().size() == 22; }));
+    EXPECT_EQ(batches.back(), QStringList { dir.filePath(QStringLiteral("old.mp3")) });
+    // The run found it in use: it settles anew, unchanged.
+    watcher->runEnded({ dir.filePath(QStringLiteral("old.mp3")) });
+    ASSERT_TRUE(runUntil([&] { return offered().size() == 23; }));
+    EXPECT_TRUE(notices.isEmpty()) << notices.join(QLatin1Char('\n')).toStdString();
+}
+
+// Where the system cannot watch, the folder is read again and again, and files settle all
+// the same; a file that keeps growing is not offered while it does.
+TEST_F(Watched, ReadingAgainFindsFilesWhereNoticesAreMissing)
+{
+    start(true);
+    EXPECT_TRUE(watcher->polling());
+    write(QStringLiteral("sub/a.mp3"), "a");
+    // A settled file waits a little for others still arriving, but not for ever.
+    QElapsedTimer growing;
+    growing.start();
+    while (offered().isEmpty() && growing.elapsed() < 8000) {
+        write(QStringLiteral("growing.mp3"), "more");
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 100);
+        QThread::msleep(100);
+    }
+    EXPECT_EQ(offered(), QStringList { dir.filePath(QStringLiteral("sub/a.mp3")) });
+    ASSERT_TRUE(runUntil([&] { return offered().size() == 2; }));
+    EXPECT_EQ(offered().at(1), dir.filePath(QStringLiteral("growing.mp3")));
+}
