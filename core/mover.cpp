@@ -22,6 +22,9 @@ namespace
 // every single file would prevent, and a move still never holds much uncommitted work.
 constexpr size_t kMaxPendingCopies = 16;
 constexpr qint64 kMaxPendingBytes = 64 << 20;
+// Renames hold no bytes: their folders are flushed together for many files (a flush costs
+// as much as hundreds of renames), and their events wait at most this long in number.
+constexpr size_t kMaxHeldEvents = 1024;
 
 // How often a row is decided again when the disk changed between deciding and acting (a
 // name taken meanwhile) before the file is left where it is.
@@ -64,7 +67,9 @@ TMoveEvent skipped(const QString& file, const QString& reason)
 
 } // namespace
 
-// The executor. A file is placed in two steps: its copy is prepared under a temporary name
+// The executor. Within one file system a file is renamed into place at once, and its move
+// is done once both folders are flushed, at the next commit. Across file systems a file is
+// placed in two steps: its copy is prepared under a temporary name
 // (and the disk starts writing it), and later, together with the other waiting copies,
 // committed: flushed, renamed into place, its folder flushed, and only then is the source
 // deleted. Until then the overlay makes later rows see the move as done. Events are held
@@ -217,6 +222,40 @@ private:
 
     bool place(const TMoveAction& action)
     {
+        // Within one file system the file is renamed, across file systems it is copied.
+        TRenameResult renamed = TRenameResult::OtherFileSystem;
+        try {
+            renamed = MoveByRename(action.file, action.target);
+        } catch (const IOError& error) {
+            checkRunFolders(action);
+            report(skipped(action.file, ReasonOfError(error.errnoValue())));
+            return true;
+        }
+        switch (renamed) {
+        case TRenameResult::TargetExists:
+            return false;
+        case TRenameResult::SourceInUse:
+            report(skipped(action.file, skip::InUse));
+            return true;
+        case TRenameResult::NotRenamed:
+            report(
+                skipped(action.file, FileExists(action.file) ? skip::CopyFailed : skip::Missing));
+            return true;
+        case TRenameResult::Renamed:
+            // Done on disk once both folders are flushed, at the next commit.
+            m_renamedFolders.insert(FolderOf(action.target));
+            m_renamedFolders.insert(FolderOf(action.file));
+            m_decider.done(action);
+            report(EventOf(action));
+            return true;
+        case TRenameResult::OtherFileSystem:
+            break;
+        }
+        return copy(action);
+    }
+
+    bool copy(const TMoveAction& action)
+    {
         TPreparedCopy copy;
         try {
             copy = PrepareFileCopy(action.file, action.target);
@@ -259,14 +298,19 @@ private:
                 QStringLiteral("The doubles folder is missing:"), m_settings.doublesFolder, ENOENT);
     }
 
+    // Whether done work waits for its commit: copies, or renames whose folders are not
+    // flushed yet.
+    bool waiting() const { return !m_pending.empty() || !m_renamedFolders.isEmpty(); }
+
     void report(const TMoveEvent& event)
     {
-        if (m_pending.empty()) {
+        if (!waiting()) {
             deliver(event);
             return;
         }
         m_held.push_back(event);
-        if (m_pending.size() >= kMaxPendingCopies || m_pendingBytes >= kMaxPendingBytes)
+        if (m_pending.size() >= kMaxPendingCopies || m_pendingBytes >= kMaxPendingBytes
+            || m_held.size() >= kMaxHeldEvents)
             commit();
     }
 
@@ -277,10 +321,12 @@ private:
         m_reporter(event);
     }
 
-    // Commits the waiting copies, deletes their sources, and reports what was held back.
+    // Flushes the folders of the renames, commits the waiting copies, deletes their sources,
+    // and reports what was held back.
     void commit()
     {
         QSet<QString> folders;
+        folders.swap(m_renamedFolders);
         for (Pending& pending : m_pending) {
             try {
                 if (CommitFileCopy(pending.copy) == TPlaceResult::Placed)
@@ -335,12 +381,13 @@ private:
     {
         std::vector<TMoveEvent> happened;
         for (size_t i = 0; i < m_held.size(); ++i) {
-            const bool waiting = std::any_of(m_pending.begin(), m_pending.end(),
+            const bool copying = std::any_of(m_pending.begin(), m_pending.end(),
                 [i](const Pending& pending) { return pending.event == i; });
-            if (!waiting)
+            if (!copying)
                 happened.push_back(m_held[i]);
         }
         m_pending.clear();
+        m_renamedFolders.clear();
         m_held.clear();
         for (const TMoveEvent& event : happened)
             deliver(event);
@@ -353,6 +400,7 @@ private:
     TMoveDecider m_decider;
     std::vector<Pending> m_pending;
     qint64 m_pendingBytes = 0;
+    QSet<QString> m_renamedFolders; // both folders of each rename since the last commit
     std::vector<TMoveEvent> m_held;
     TMoveSummary m_summary;
     TMoveEvent m_lastEvent { TMoveOutcome::Skipped, QString(), QString(), skip::CopyFailed };
