@@ -86,10 +86,11 @@ public:
     {
     }
 
-    bool run(const std::vector<TPlanRow>& rows, Pump& pump)
+    bool run(const std::function<bool(TPlanRow&)>& next, Pump& pump)
     {
         return guarded([&] {
-            for (const TPlanRow& row : rows) {
+            TPlanRow row {};
+            while (next(row)) {
                 if (!pump.keepGoing()) {
                     commit();
                     m_summary.end = TRunEnd::Aborted;
@@ -415,7 +416,20 @@ TMoveRun::~TMoveRun() = default;
 
 bool TMoveRun::run(const std::vector<TPlanRow>& rows, Pump& pump)
 {
-    return m_executor->run(rows, pump);
+    size_t at = 0;
+    return run(
+        [&](TPlanRow& row) {
+            if (at == rows.size())
+                return false;
+            row = rows[at++];
+            return true;
+        },
+        pump);
+}
+
+bool TMoveRun::run(const std::function<bool(TPlanRow&)>& next, Pump& pump)
+{
+    return m_executor->run(next, pump);
 }
 
 TMoveEvent TMoveRun::setAside(const QString& file)

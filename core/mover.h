@@ -56,6 +56,9 @@ public:
     // The rows in order. The pump runs before each row; once it asks to stop, the remaining
     // rows are not reported. Returns false when the pump stopped it.
     bool run(const std::vector<TPlanRow>& rows, Pump& pump);
+    // The same with the rows made as they are needed: `next` gives one row at a time and
+    // false after the last, so a plan of any size is carried out in the same memory.
+    bool run(const std::function<bool(TPlanRow&)>& next, Pump& pump);
 
     // Sets one file aside in the doubles folder, as a double of the move would be, and
     // reports what happened to it (DoubleMoved, DoubleKept when the doubles folder is its own

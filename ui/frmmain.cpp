@@ -32,6 +32,9 @@
 #include <QShowEvent>
 #include <QTimer>
 
+#include <functional>
+#include <memory>
+
 namespace plumtide
 {
 
@@ -148,28 +151,19 @@ std::vector<TFolderRow> folderRowsOf(const TListModel& list)
     return rows;
 }
 
-// The plan as the move takes it: every row that names a file.
-std::vector<TPlanRow> planRowsOf(const TListModel& plan)
+// The plan's rows one at a time, as the move takes them: the plan as it is now, whatever
+// happens to the view while the move runs.
+std::function<bool(TPlanRow&)> planRowsOf(const TListModel& plan)
 {
-    std::vector<TPlanRow> rows;
-    rows.reserve(static_cast<size_t>(plan.count()));
-    for (int i = 0; i < plan.count(); ++i) {
-        const TListRow& row = plan.row(i);
-        if (row.kind == TListRow::Kind::Item)
-            rows.push_back({ row.caption, row.score, row.subItems.value(1) });
-    }
-    return rows;
-}
-
-std::vector<TListRow> planListRows(const std::vector<TPlanRow>& plan)
-{
-    const QLocale locale;
-    std::vector<TListRow> rows;
-    rows.reserve(plan.size());
-    for (const TPlanRow& row : plan)
-        rows.push_back({ row.file, { FormatScore(row.score, locale), row.folder, QString() },
-            TImageList::MusicNotes, TListRow::Kind::Item, row.score });
-    return rows;
+    auto entries = std::make_shared<TPlanEntries>(plan.planEntries());
+    return [entries, files = plan.planFiles(), folders = plan.planFolders(), at = size_t { 0 }](
+               TPlanRow& row) mutable {
+        if (at >= entries->size())
+            return false;
+        const TPlanEntry& entry = (*entries)[at++];
+        row = TPlanRow { files.value(entry.file), entry.score, folders.value(entry.folder) };
+        return true;
+    };
 }
 
 const QString kSourceViewText
@@ -717,8 +711,9 @@ void TfrmMain::refreshLists()
     folders.finish();
     // After an abort this scan stops at once and lists nothing.
     RowBatch files(sourceItems());
-    ListSourceFiles(edtSource->text(), m_pump, *m_details, [&files](const TSourceRow& file) {
-        files.add({ file.path, { file.key, file.title }, TImageList::MusicNotes });
+    ForEachSourceFile(edtSource->text(), m_pump, *m_details, [&files](TSourceRow&& file) {
+        files.add({ std::move(file.path), { std::move(file.key), std::move(file.title) },
+            TImageList::MusicNotes });
     });
     files.finish();
 
@@ -846,9 +841,20 @@ void TfrmMain::btnSorterenClick()
     // fields hold by the time they run.
     m_plannedSource = edtSource->text();
     m_plannedDestination = edtDestination->text();
-    const TSortPlan plan = PlanSort(sourceRowsOf(sourceItems()), folderRowsOf(destinationItems()),
-        m_plannedDestination, m_workingCopy.comparePercentage, m_pump);
-    statusItems().append(planListRows(plan.rows));
+    // The plan keeps its rows as numbers into the two lists' paths.
+    TPlanEntries entries;
+    TSortPlan plan;
+    {
+        const std::vector<TSourceRow> files = sourceRowsOf(sourceItems());
+        const std::vector<TFolderRow> folders = folderRowsOf(destinationItems());
+        TSortPlanner planner(files, folders, m_plannedDestination, m_workingCopy.comparePercentage);
+        plan = planner.plan(m_pump, [&](const std::vector<TPlanEntry>& rows) {
+            for (const TPlanEntry& row : rows)
+                entries.push_back(row);
+        });
+    }
+    statusItems().setPlan(sourceItems().captions(), destinationItems().captions(),
+        std::move(entries), TImageList::MusicNotes);
     ListNieuwe->addItems(plan.newArtists);
 
     DetailsShow(QStringLiteral(
