@@ -42,6 +42,8 @@ namespace
 {
 
 const QSize kClientSize(729, 471);
+// Milliseconds between two showings of the rows a refresh has added.
+constexpr qint64 kRowsShownEvery = 100;
 
 using controls::image;
 using controls::label;
@@ -94,8 +96,8 @@ void setAllEnabled(std::initializer_list<QWidget*> controls, bool enabled)
         control->setEnabled(enabled);
 }
 
-// Rows reach the views in batches, one model signal per few hundred rows (or per repaint,
-// whichever comes first), not one per row. The model's update ends however the scan does.
+// Rows reach the views in batches: the first few hundred at once, the rest a few times a
+// second (see the window's pump), not one per row. The model's update ends however the scan does.
 class RowBatch
 {
 public:
@@ -115,7 +117,8 @@ public:
     void add(TListRow row)
     {
         m_model.add(std::move(row));
-        if (++m_count % kRows == 0)
+        // The first screenfuls show at once.
+        if (++m_count == kFirstRows)
             m_model.announcePending();
     }
 
@@ -127,7 +130,7 @@ public:
     }
 
 private:
-    static constexpr int kRows = 256;
+    static constexpr int kFirstRows = 256;
     TListModel& m_model;
     int m_count = 0;
     bool m_finished = false;
@@ -177,10 +180,15 @@ TfrmMain::TfrmMain(TSettingsStore& store, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
     , m_store(store)
     , m_pump(m_abort, [this] {
-        // What the loops wrote so far shows at the coming repaint.
+        // What the loops wrote so far shows at the coming repaint. New rows make a view lay
+        // out all its rows again, so they reach the views a few times a second, not at
+        // every turn of the event loop.
         m_details->flush();
-        sourceItems().announcePending();
-        destinationItems().announcePending();
+        if (!m_sinceRowsShown.isValid() || m_sinceRowsShown.elapsed() >= kRowsShownEvery) {
+            sourceItems().announcePending();
+            destinationItems().announcePending();
+            m_sinceRowsShown.start();
+        }
     })
 {
     SkinWindow(*this, QStringLiteral("frmMain"), QStringLiteral("Plumtide"), kClientSize,

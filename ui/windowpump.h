@@ -22,7 +22,7 @@ class TWindowPump : public Pump
 public:
     // `abortFlag` is read on every question; `beforeEvents` runs before each pass through
     // the event queue, so that what the window shows is current when it repaints.
-    TWindowPump(const bool& abortFlag, std::function<void()> beforeEvents, int interval = 15);
+    TWindowPump(const bool& abortFlag, std::function<void()> beforeEvents, int interval = 40);
 
     void processEvents() override;
     bool abortRequested() const override { return m_abortFlag; }
