@@ -12,6 +12,7 @@
 //
 //     bench_window [files=100000] [folders=2000] [rounds=3]
 
+#include "bench/library.h"
 #include "settings/settingsstore.h"
 #include "ui/frmmain.h"
 
@@ -34,52 +35,6 @@ using namespace plumtide;
 
 namespace
 {
-
-QByteArray syncsafe(quint32 value)
-{
-    QByteArray bytes(4, '\0');
-    for (int i = 0; i < 4; ++i)
-        bytes[i] = static_cast<char>((value >> (7 * (3 - i))) & 0x7F);
-    return bytes;
-}
-
-// A version 3 tag with artist and title, then stand-in audio.
-QByteArray song(const QByteArray& artist, const QByteArray& title)
-{
-    QByteArray body;
-    for (const auto& [id, text] : { std::pair { "TPE1", artist }, std::pair { "TIT2", title } }) {
-        const QByteArray data = QByteArray(1, '\0') + text;
-        const quint32 size = quint32(data.size());
-        body += QByteArray(id, 4) + char(size >> 24) + char(size >> 16) + char(size >> 8)
-            + char(size) + QByteArray(2, '\0') + data;
-    }
-    return QByteArray("ID3\3\0\0", 6) + syncsafe(quint32(body.size())) + body
-        + QByteArray(400, '\x55');
-}
-
-// Source files in folders of 1,000, and artist folders named like the tags' artists.
-QStringList makeLibrary(const QString& source, int files, const QString& destination, int folders)
-{
-    QStringList paths;
-    for (int i = 0; i < files; ++i) {
-        const QString folder = source + QStringLiteral("/album %1").arg(i / 1000);
-        if (i % 1000 == 0)
-            QDir().mkpath(folder);
-        const QString path
-            = folder + QStringLiteral("/%1 - Track.mp3").arg(i, 6, 10, QLatin1Char('0'));
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly)) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-            std::exit(1);
-        }
-        file.write(song("Artist " + QByteArray::number(i % 997), "Song " + QByteArray::number(i)));
-        paths.append(path);
-    }
-    QDir().mkpath(destination);
-    for (int i = 0; i < folders; ++i)
-        QDir().mkpath(destination + QStringLiteral("/Artist %1").arg(i));
-    return paths;
-}
 
 // Bytes the program has taken from the heap and not given back, large blocks included.
 double heapBytes()
@@ -143,7 +98,7 @@ int main(int argc, char** argv)
     {
         const QString source = root.filePath(QStringLiteral("plan/in"));
         const QString destination = root.filePath(QStringLiteral("plan/music"));
-        makeLibrary(source, 2000, destination, 2000);
+        bench::MakeLibrary(source, 2000, destination, 2000);
         TMemorySettingsStore store;
         store.WriteValue(QStringLiteral("Source"), source);
         store.WriteValue(QStringLiteral("Destination"), destination);
@@ -168,7 +123,7 @@ int main(int argc, char** argv)
 
     const QString source = root.filePath(QStringLiteral("in"));
     const QString destination = root.filePath(QStringLiteral("music"));
-    const QStringList paths = makeLibrary(source, fileCount, destination, folderCount);
+    const QStringList paths = bench::MakeLibrary(source, fileCount, destination, folderCount);
     const QString empty = root.filePath(QStringLiteral("empty"));
     QDir().mkpath(empty);
     ::sync();

@@ -66,7 +66,7 @@ struct KeyOutcome {
 
 // Rows kept for keys shared by files, at most this many in all (16 bytes each): beyond it
 // a key's rows are scored again for each of its files, and memory stays flat.
-constexpr size_t kKeptRowBudget = size_t { 1 } << 21;
+constexpr size_t kKeptRowBudget = size_t { 1 } << 20;
 
 class Planner
 {
