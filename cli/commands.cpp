@@ -280,7 +280,7 @@ int RunList(const ParsedCommand& command)
     RecordWriter out(stdout, command.has(QStringLiteral("--json")));
     TerminalProgress progress;
     progress.setPhase(QStringLiteral("reading"));
-    ListSourceFiles(source, progress, progress, [&](const TSourceRow& row) {
+    ForEachSourceFile(source, progress, progress, [&](TSourceRow&& row) {
         out.write({ { "path", row.path }, { "key", row.key }, { "title", row.title } });
     });
     return kExitOk;
