@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 
 namespace plumtide::cli
 {
@@ -141,9 +142,10 @@ std::vector<TFolderRow> listDestination(const QString& destination, TerminalProg
     return ListDestinationFolders(destination, progress, progress);
 }
 
-// Plans with a progress count per file.
+// Plans with a progress count per file, handing each file's rows to `onRows`.
 TSortPlan plan(const std::vector<TSourceRow>& files, const std::vector<TFolderRow>& folders,
-    const QString& destination, int percentage, TerminalProgress& progress)
+    const QString& destination, int percentage, TerminalProgress& progress,
+    const std::function<void(const std::vector<TPlanEntry>&)>& onRows)
 {
     // Counts files for the display; the planner pumps once per planned file.
     class CountingPump : public Pump
@@ -166,16 +168,8 @@ TSortPlan plan(const std::vector<TSourceRow>& files, const std::vector<TFolderRo
         [](const TSourceRow& row) { return row.key.size() >= MinimumPlannedKeyLength; });
     progress.setPhase(QStringLiteral("planning"));
     CountingPump pump(progress, planned);
-    return PlanSort(files, folders, destination, percentage, pump);
-}
-
-void writePlan(RecordWriter& out, const TSortPlan& result)
-{
-    for (const TPlanRow& row : result.rows)
-        out.writeWithScore({ { "type", QStringLiteral("plan") }, { "file", row.file },
-            { "score", FormatScore(row.score) }, { "folder", row.folder } });
-    for (const QString& key : result.newArtists)
-        out.write({ { "type", QStringLiteral("new") }, { "key", key } });
+    TSortPlanner planner(files, folders, destination, percentage);
+    return planner.plan(pump, onRows);
 }
 
 } // namespace
@@ -270,7 +264,7 @@ int RunList(const ParsedCommand& command)
     RecordWriter out(stdout, command.has(QStringLiteral("--json")));
     TerminalProgress progress;
     progress.setPhase(QStringLiteral("reading"));
-    ListSourceFiles(source, progress, progress, [&](const TSourceRow& row) {
+    ForEachSourceFile(source, progress, progress, [&](TSourceRow&& row) {
         out.write({ { "path", row.path }, { "key", row.key }, { "title", row.title } });
     });
     return kExitOk;
@@ -299,9 +293,15 @@ int RunPlan(const ParsedCommand& command)
     TerminalProgress progress;
     const std::vector<TFolderRow> folders = listDestination(destination, progress);
     const std::vector<TSourceRow> files = listSource(source, progress);
-    const TSortPlan result = plan(files, folders, destination, settings.percentage, progress);
+    // The rows go out as they are made: a plan of millions of rows needs no more memory
+    // than one of a few.
+    PlanRowWriter rows(stdout, out.json(), files, folders, [&] { progress.finish(); });
+    const TSortPlan result = plan(files, folders, destination, settings.percentage, progress,
+        [&](const std::vector<TPlanEntry>& entries) { rows.write(entries); });
     progress.finish();
-    writePlan(out, result);
+    rows.flush();
+    for (const QString& key : result.newArtists)
+        out.write({ { "type", QStringLiteral("new") }, { "key", key } });
     return kExitOk;
 }
 

@@ -1,7 +1,10 @@
 #include "cli/records.h"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <cstring>
+#include <utility>
 
 namespace plumtide::cli
 {
@@ -94,6 +97,81 @@ void RecordWriter::writeLine(
     line += QLatin1Char('\n');
     const QByteArray bytes = line.toUtf8();
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), m_out);
+}
+
+namespace
+{
+
+constexpr size_t kBlockBytes = 1 << 16;
+
+} // namespace
+
+PlanRowWriter::PlanRowWriter(std::FILE* out, bool json, const std::vector<TSourceRow>& files,
+    const std::vector<TFolderRow>& folders, std::function<void()> beforeBlock)
+    : m_out(out)
+    , m_json(json)
+    , m_files(files)
+    , m_folders(folders)
+    , m_beforeBlock(std::move(beforeBlock))
+    , m_folderFields(folders.size())
+{
+    m_buffer.reserve(kBlockBytes + 4096);
+}
+
+PlanRowWriter::~PlanRowWriter()
+{
+    flush();
+}
+
+QByteArray PlanRowWriter::field(const QString& text) const
+{
+    return (m_json ? JsonString(text) : OneLine(text)).toUtf8();
+}
+
+void PlanRowWriter::write(const std::vector<TPlanEntry>& rows)
+{
+    if (rows.empty())
+        return;
+    const QByteArray file = field(m_files[static_cast<size_t>(rows.front().file)].path);
+    for (const TPlanEntry& row : rows) {
+        QByteArray& folder = m_folderFields[static_cast<size_t>(row.folder)];
+        if (folder.isEmpty())
+            folder = field(m_folders[static_cast<size_t>(row.folder)].path);
+        // The score as FormatScore writes it.
+        std::array<char, 32> score {};
+        const auto end = std::to_chars(
+            score.data(), score.data() + score.size(), row.score, std::chars_format::general, 15);
+        const std::string_view number(score.data(), static_cast<size_t>(end.ptr - score.data()));
+        if (m_json) {
+            m_buffer.append("{\"type\":\"plan\",\"file\":");
+            m_buffer.append(file.constData(), static_cast<size_t>(file.size()));
+            m_buffer.append(",\"score\":");
+            m_buffer.append(number);
+            m_buffer.append(",\"folder\":");
+            m_buffer.append(folder.constData(), static_cast<size_t>(folder.size()));
+            m_buffer.append("}\n");
+        } else {
+            m_buffer.append("plan\t");
+            m_buffer.append(file.constData(), static_cast<size_t>(file.size()));
+            m_buffer.push_back('\t');
+            m_buffer.append(number);
+            m_buffer.push_back('\t');
+            m_buffer.append(folder.constData(), static_cast<size_t>(folder.size()));
+            m_buffer.push_back('\n');
+        }
+        if (m_buffer.size() >= kBlockBytes)
+            flush();
+    }
+}
+
+void PlanRowWriter::flush()
+{
+    if (m_buffer.empty())
+        return;
+    if (m_beforeBlock)
+        m_beforeBlock();
+    std::fwrite(m_buffer.data(), 1, m_buffer.size(), m_out);
+    m_buffer.clear();
 }
 
 } // namespace plumtide::cli

@@ -1,10 +1,15 @@
 #pragma once
 
+#include "core/planner.h"
+
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
 #include <cstdio>
+#include <functional>
 #include <initializer_list>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -42,6 +47,36 @@ private:
 
     std::FILE* m_out;
     bool m_json;
+};
+
+// Writes plan rows as RecordWriter would write them as `plan` records (type, file, score,
+// folder), but by the number: each folder's path is encoded once for all its rows and each
+// file's once for its rows, and the lines go out in large blocks, `beforeBlock` (when set)
+// run before each.
+class PlanRowWriter
+{
+public:
+    PlanRowWriter(std::FILE* out, bool json, const std::vector<TSourceRow>& files,
+        const std::vector<TFolderRow>& folders, std::function<void()> beforeBlock = {});
+    ~PlanRowWriter();
+    PlanRowWriter(const PlanRowWriter&) = delete;
+    PlanRowWriter& operator=(const PlanRowWriter&) = delete;
+
+    // One file's rows.
+    void write(const std::vector<TPlanEntry>& rows);
+    // Writes out what is waiting.
+    void flush();
+
+private:
+    QByteArray field(const QString& text) const;
+
+    std::FILE* m_out;
+    bool m_json;
+    const std::vector<TSourceRow>& m_files;
+    const std::vector<TFolderRow>& m_folders;
+    std::function<void()> m_beforeBlock;
+    std::vector<QByteArray> m_folderFields; // encoded when first needed
+    std::string m_buffer;
 };
 
 QString JsonString(const QString& text);

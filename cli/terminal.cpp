@@ -1,7 +1,5 @@
 #include "cli/terminal.h"
 
-#include <QRegularExpression>
-
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -93,14 +91,19 @@ void TerminalProgress::addLine(const QString& line)
         printErr(line + QLatin1Char('\n'));
         return;
     }
+    render(false);
+}
+
+void TerminalProgress::progress(QLatin1StringView what, qint64 done, qint64 total)
+{
     // "Folders: 12/40" and "Files: 3/900" carry the counts of a refresh.
-    static const QRegularExpression counts(QStringLiteral("^(\\w+): (\\d+)/(\\d+)$"));
-    const QRegularExpressionMatch match = counts.match(line);
-    if (match.hasMatch()) {
-        m_status = match.captured(1).toLower();
-        m_done = match.captured(2).toLongLong();
-        m_total = match.captured(3).toLongLong();
+    m_lines = 1;
+    if (m_status.isEmpty() || m_statusOf != what.data()) {
+        m_status = QString(what).toLower();
+        m_statusOf = what.data();
     }
+    m_done = done;
+    m_total = total;
     render(false);
 }
 

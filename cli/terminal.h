@@ -30,6 +30,7 @@ public:
     bool abortRequested() const override;
     void clear() override;
     void addLine(const QString& line) override;
+    void progress(QLatin1StringView what, qint64 done, qint64 total) override;
 
     // The name of the phase shown before the counts ("scanning", "planning", "moving").
     void setPhase(const QString& phase);
@@ -45,6 +46,7 @@ private:
     bool m_shown = false;
     QString m_phase;
     QString m_status;
+    const char* m_statusOf = nullptr; // the progress name m_status was made from
     long long m_done = 0;
     long long m_total = 0;
     long long m_lines = 0;

@@ -1,12 +1,10 @@
 #include "core/artistmatch.h"
 
+#include "core/similaritykernel.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace plumtide
 {
@@ -65,36 +63,34 @@ void removeLeadingTrackNumber(QString& text)
 
 // Featuring marks and separators, tried in this order; the text is cut where each first
 // occurs. The order matters: " F" alone would also cut "FOO FIGHTERS", and does.
-constexpr std::array<QLatin1StringView, 20> cuts = {
-    QLatin1StringView(" FEAT. "),
-    QLatin1StringView(" FEAT "),
-    QLatin1StringView(" WITH "),
-    QLatin1StringView(" FT. "),
-    QLatin1StringView(" AND "),
-    QLatin1StringView(" FTE"),
-    QLatin1StringView(" (FT"),
-    QLatin1StringView(" VS"),
-    QLatin1StringView(" FT"),
-    QLatin1StringView(" F "),
-    QLatin1StringView(" F."),
-    QLatin1StringView(" F"),
-    QLatin1StringView("+"),
-    QLatin1StringView("&"),
-    QLatin1StringView(";"),
-    QLatin1StringView("/"),
-    QLatin1StringView("\\"),
-    QLatin1StringView("-"),
-    QLatin1StringView("_"),
-    QLatin1StringView(","),
+constexpr std::array<QStringView, 20> cuts = {
+    QStringView(u" FEAT. "),
+    QStringView(u" FEAT "),
+    QStringView(u" WITH "),
+    QStringView(u" FT. "),
+    QStringView(u" AND "),
+    QStringView(u" FTE"),
+    QStringView(u" (FT"),
+    QStringView(u" VS"),
+    QStringView(u" FT"),
+    QStringView(u" F "),
+    QStringView(u" F."),
+    QStringView(u" F"),
+    QStringView(u"+"),
+    QStringView(u"&"),
+    QStringView(u";"),
+    QStringView(u"/"),
+    QStringView(u"\\"),
+    QStringView(u"-"),
+    QStringView(u"_"),
+    QStringView(u","),
 };
 
 // One occurrence each, in this order; "[" twice, and "]" never.
 constexpr std::array<char, 7> deletions = { '|', '!', '?', '(', ')', '[', '[' };
 
-// A neighbour credit of 0.45 is 9 twentieths and an equal position 20: counting in
-// twentieths keeps the whole score an exact integer until the one rounding at the end.
-constexpr qint64 equalCredit = 20;
-constexpr qint64 neighbourCredit = 9;
+using kernel::equalCredit;
+using kernel::neighbourCredit;
 
 double percentage(qint64 twentieths, qsizetype shorter, qsizetype difference)
 {
@@ -113,50 +109,6 @@ QString prepared(QStringView name)
     return text;
 }
 
-// Neighbour and equality credits of the positions between the first and the last of the
-// shorter length, [1, shorter - 1), where both neighbours lie inside the shorter length.
-qint64 innerCredits(const char16_t* a, const char16_t* b, qsizetype shorter)
-{
-    const qsizetype end = shorter - 1;
-    qint64 twentieths = 0;
-    qsizetype k = 1;
-#if defined(__SSE2__)
-    // Whole blocks of eight positions; the block at k reads b up to b[k + 8], which is
-    // inside the shorter length while k + 8 <= end. A 32-bit lane of the block sum gains at
-    // most 40 per block, so the sum moves into the 64-bit total after every 2^20 blocks.
-    const auto load
-        = [](const char16_t* p) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p)); };
-    const __m128i equalValue = _mm_set1_epi16(static_cast<short>(equalCredit));
-    const __m128i neighbourValue = _mm_set1_epi16(static_cast<short>(neighbourCredit));
-    const __m128i ones = _mm_set1_epi16(1);
-    while (k + 8 <= end) {
-        const qsizetype segmentEnd = std::min(end, k + (qsizetype { 8 } << 20));
-        __m128i sum = _mm_setzero_si128();
-        for (; k + 8 <= segmentEnd; k += 8) {
-            const __m128i c = load(a + k);
-            const __m128i equal = _mm_cmpeq_epi16(c, load(b + k));
-            const __m128i neighbour = _mm_or_si128(
-                _mm_cmpeq_epi16(c, load(b + k + 1)), _mm_cmpeq_epi16(c, load(b + k - 1)));
-            const __m128i credit = _mm_or_si128(_mm_and_si128(equal, equalValue),
-                _mm_andnot_si128(equal, _mm_and_si128(neighbour, neighbourValue)));
-            sum = _mm_add_epi32(sum, _mm_madd_epi16(credit, ones));
-        }
-        sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, _MM_SHUFFLE(1, 0, 3, 2)));
-        sum = _mm_add_epi32(sum, _mm_shuffle_epi32(sum, _MM_SHUFFLE(2, 3, 0, 1)));
-        twentieths += _mm_cvtsi128_si32(sum);
-    }
-#endif
-    // Without branches: whether a position matches is as good as random, and mispredicted
-    // branches would cost more than the arithmetic.
-    for (; k < end; ++k) {
-        const char16_t c = a[k];
-        const qint64 equal = c == b[k];
-        const qint64 neighbour = (c == b[k + 1]) | (c == b[k - 1]);
-        twentieths += equal * equalCredit + (neighbour & (equal ^ 1)) * neighbourCredit;
-    }
-    return twentieths;
-}
-
 } // namespace
 
 QString NormaliseArtist(const QString& name)
@@ -164,8 +116,12 @@ QString NormaliseArtist(const QString& name)
     QString key = trimmed(name);
     upperAsciiInPlace(key);
     removeLeadingTrackNumber(key);
-    for (const QLatin1StringView cut : cuts) {
-        const qsizetype at = key.indexOf(cut);
+    // Most keys hold no space, and no cut of more than one character is found without one.
+    const bool spaced = key.contains(QLatin1Char(' '));
+    for (const QStringView cut : cuts) {
+        if (cut.size() > 1 && !spaced)
+            continue;
+        const qsizetype at = cut.size() == 1 ? key.indexOf(cut.front()) : key.indexOf(cut);
         if (at >= 0)
             key.truncate(at);
     }
@@ -200,22 +156,23 @@ PreparedName::PreparedName(QStringView name)
 {
 }
 
+qint64 SimilarityTwentieths(const char16_t* a, const char16_t* b, qsizetype shorter) noexcept
+{
+    return kernel::twentieths(a, b, shorter);
+}
+
+double SimilarityOfTwentieths(qint64 twentieths, qsizetype shorter, qsizetype difference) noexcept
+{
+    return percentage(twentieths, shorter, difference);
+}
+
 double ArtistSimilarity(const PreparedName& first, const PreparedName& second) noexcept
 {
-    const char16_t* a = first.units().utf16();
-    const char16_t* b = second.units().utf16();
     const qsizetype lengthA = first.units().size();
     const qsizetype lengthB = second.units().size();
     const qsizetype shorter = std::min(lengthA, lengthB);
-    if (shorter == 0)
-        return 0.0;
-
-    // The first and the last position earn no neighbour credit.
-    qint64 twentieths = a[0] == b[0] ? equalCredit : 0;
-    if (shorter > 1 && a[shorter - 1] == b[shorter - 1])
-        twentieths += equalCredit;
-    twentieths += innerCredits(a, b, shorter);
-    return percentage(twentieths, shorter, std::max(lengthA, lengthB) - shorter);
+    return percentage(SimilarityTwentieths(first.units().utf16(), second.units().utf16(), shorter),
+        shorter, std::max(lengthA, lengthB) - shorter);
 }
 
 double SimilarityUpperBound(qsizetype lengthA, qsizetype lengthB) noexcept

@@ -68,6 +68,27 @@ private:
 // ArtistSimilarity(first, second) of the names the two were prepared from.
 double ArtistSimilarity(const PreparedName& first, const PreparedName& second) noexcept;
 
+// The score of two prepared names in parts, for a planner that scores one key against many
+// names of one length stored side by side: SimilarityTwentieths counts the credits of the
+// first `shorter` positions of `a` and `b` in twentieths of a position (both must have at
+// least `shorter` code units), and SimilarityOfTwentieths makes the score of them, so that
+// ArtistSimilarity(x, y) == SimilarityOfTwentieths(SimilarityTwentieths(x, y, shorter),
+// shorter, longer - shorter) for prepared x and y.
+qint64 SimilarityTwentieths(const char16_t* a, const char16_t* b, qsizetype shorter) noexcept;
+double SimilarityOfTwentieths(qint64 twentieths, qsizetype shorter, qsizetype difference) noexcept;
+// Whether those twentieths score at least `threshold` (a whole percentage), without division:
+// exactly SimilarityOfTwentieths(twentieths, shorter, difference) >= threshold.
+inline bool ReachesThreshold(
+    qint64 twentieths, qsizetype shorter, qsizetype difference, int threshold) noexcept
+{
+    const qint64 net = twentieths - 20 * difference;
+    if (shorter == 0 || net <= 0)
+        return threshold <= 0;
+    // net * 5 / shorter >= threshold, and a correctly rounded quotient of integers this
+    // small never crosses a whole number it does not reach.
+    return net * 5 >= qint64(threshold) * shorter;
+}
+
 // The highest score two prepared names of these lengths can reach (every position equal):
 // ArtistSimilarity(a, b) <= SimilarityUpperBound(a.units().size(), b.units().size()) holds
 // exactly, so a planner may skip pairs whose bound is below its threshold.

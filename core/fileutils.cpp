@@ -146,6 +146,62 @@ int RemoveStalePartialFiles(const QString& folder)
     return removed;
 }
 
+namespace
+{
+
+// Leftovers of a killed run are cleaned up the first time this process moves from or to a
+// folder.
+void removeLeftoversOnce(const QString& targetFolder, const QString& sourceFolder)
+{
+    static QSet<QString> cleanedFolders;
+    for (const QString* touched : { &targetFolder, &sourceFolder }) {
+        if (!cleanedFolders.contains(*touched)) {
+            RemoveStalePartialFiles(*touched);
+            cleanedFolders.insert(*touched);
+        }
+    }
+}
+
+} // namespace
+
+TRenameResult MoveByRename(const QString& source, const QString& target, TFileStatus* moved)
+{
+    if (source.size() > MaxCopyPathLength || target.size() > MaxCopyPathLength || target.isEmpty())
+        return TRenameResult::NotRenamed;
+    const QString folder = FolderOf(target);
+    const TFileStatus there = StatusOf(folder);
+    TWatchedFile in = TWatchedFile::Open(source);
+    if (!in.isRegular())
+        return TRenameResult::NotRenamed;
+    // Another device number is another file system (a bind mount of the same one shows as
+    // such only when the rename says EXDEV, below).
+    if (there.kind == PathKind::Folder && there.device != in.status().device)
+        return TRenameResult::OtherFileSystem;
+    if (in.inUse())
+        return TRenameResult::SourceInUse;
+    removeLeftoversOnce(folder, FolderOf(source));
+    if (KindOfPath(target) != PathKind::Missing)
+        return TRenameResult::TargetExists;
+    // The last look before the rename: the lease is still held, so whoever opens the file
+    // from now on opens what is renamed, and keeps it whatever its name.
+    if (!in.unchanged())
+        return TRenameResult::SourceInUse;
+    if (RenameNoReplace(source, target)) {
+        if (moved)
+            *moved = in.status();
+        return TRenameResult::Renamed;
+    }
+    const int error = errno;
+    if (error == EEXIST)
+        return TRenameResult::TargetExists;
+    if (error == EXDEV)
+        return TRenameResult::OtherFileSystem;
+    // The source went meanwhile (a missing target folder is reported as such).
+    if (error == ENOENT && KindOfPath(source) == PathKind::Missing)
+        return TRenameResult::NotRenamed;
+    throw IOError(QStringLiteral("Cannot move"), target, error);
+}
+
 TPreparedCopy::TPreparedCopy(TPreparedCopy&& other) noexcept
     : m_result(other.m_result)
     , m_source(std::move(other.m_source))
@@ -202,15 +258,7 @@ TPreparedCopy PrepareFileCopy(const QString& source, const QString& target)
         return TPreparedCopy(TPlaceResult::SourceInUse);
 
     const QString folder = FolderOf(target);
-    // Leftovers of a killed run are cleaned up the first time this process moves from or to
-    // a folder.
-    static QSet<QString> cleanedFolders;
-    for (const QString& touched : { folder, FolderOf(source) }) {
-        if (!cleanedFolders.contains(touched)) {
-            RemoveStalePartialFiles(touched);
-            cleanedFolders.insert(touched);
-        }
-    }
+    removeLeftoversOnce(folder, FolderOf(source));
 
     static std::atomic<quint64> counter { 0 };
     TPreparedCopy copy(TPlaceResult::Placed);

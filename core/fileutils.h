@@ -137,6 +137,29 @@ int SetSourceAside(TPreparedCopy& copy);
 // deleted: 0. A copy that SetSourceAside already took back gives its error again.
 int FinishMove(TPreparedCopy& copy);
 
+// What MoveByRename did.
+enum class TRenameResult {
+    Renamed, // the file has its target name and no longer its source name
+    OtherFileSystem, // source and target lie on different file systems: copy it instead
+    TargetExists, // something already has the target name; nothing changed
+    SourceInUse, // another process had the source open or locked, opened it, or it changed
+    NotRenamed, // a path too long, or no regular file at the source; nothing changed
+};
+
+// A move within one file system: the source gets the target name by a rename, which keeps
+// its bytes, permissions, times and owner as they are, needs no free space, and is atomic:
+// a crash leaves the file under one of its two names. Never over anything at the target
+// (RENAME_NOREPLACE, or a hard link and an unlink where the file system lacks the flag).
+// The source is opened and watched first (never through a symbolic link: that raises
+// IOError with ELOOP) and renamed only when nobody had it open, nobody opened it since, its
+// size and times are unchanged and its name still names it (the rules of a copy's source).
+// The two folders are not flushed: the caller calls SyncFolder on both before it counts
+// the move as done. Throws IOError for a rename the file system refuses (a read-only
+// folder: EACCES). Leftovers of killed runs in both folders are removed, as PrepareFileCopy
+// does. `moved`, when given, receives the file as it was renamed (its size and times).
+TRenameResult MoveByRename(
+    const QString& source, const QString& target, TFileStatus* moved = nullptr);
+
 // A whole move's copy: prepared, committed and its folder flushed, so that at any moment
 // the target name holds the whole file or nothing, and a run killed half-way leaves at most
 // a temporary file that RemoveStalePartialFiles recognises. The source is left in place.

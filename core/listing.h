@@ -4,6 +4,7 @@
 #include "core/rows.h"
 
 #include <functional>
+#include <optional>
 #include <vector>
 
 namespace plumtide
@@ -24,10 +25,19 @@ std::vector<TFolderRow> ListDestinationFolders(const QString& destination, Pump&
 std::vector<TSourceRow> ListSourceFiles(const QString& source, Pump& pump, DetailsSink& details,
     const std::function<void(const TSourceRow&)>& onRow = {});
 
+// The same rows handed to `onRow` one by one and not kept; returns how many.
+qsizetype ForEachSourceFile(const QString& source, Pump& pump, DetailsSink& details,
+    const std::function<void(TSourceRow&&)>& onRow);
+
 // One file's row: the artist key from its tag's artist, or from its file name when the tag
 // has none; the title as the tag has it. A file whose tag cannot be read at all still gets
 // a row, keyed by its file name, with an empty title.
 TSourceRow ReadSourceRow(const QString& path);
+
+// The row as ListSourceFiles reads it: the file opened once, for the in-use test and for
+// its tag. Nothing when another process has the file open or locked, or it cannot be
+// opened.
+std::optional<TSourceRow> ReadUnusedSourceRow(const QString& path);
 
 // The extension of the files a refresh lists.
 inline const QString kMp3Extension = QStringLiteral(".mp3");

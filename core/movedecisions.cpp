@@ -234,11 +234,27 @@ bool DecideMoves(const std::vector<TPlanRow>& rows, const TMoveSettings& setting
     const TFileSystemView& disk, Pump& pump,
     const std::function<void(const TMoveAction&)>& onAction, const QStringList& assumedFolders)
 {
+    size_t at = 0;
+    return DecideMoves(
+        [&](TPlanRow& row) {
+            if (at == rows.size())
+                return false;
+            row = rows[at++];
+            return true;
+        },
+        settings, disk, pump, onAction, assumedFolders);
+}
+
+bool DecideMoves(const std::function<bool(TPlanRow&)>& next, const TMoveSettings& settings,
+    const TFileSystemView& disk, Pump& pump,
+    const std::function<void(const TMoveAction&)>& onAction, const QStringList& assumedFolders)
+{
     TOverlayView world(disk);
     for (const QString& folder : assumedFolders)
         world.addFolder(folder);
     TMoveDecider decider(settings);
-    for (const TPlanRow& row : rows) {
+    TPlanRow row {};
+    while (next(row)) {
         if (!pump.keepGoing())
             return false;
         const TMoveAction action = decider.decide(row, world);

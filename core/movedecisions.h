@@ -126,5 +126,10 @@ bool DecideMoves(const std::vector<TPlanRow>& rows, const TMoveSettings& setting
     const TFileSystemView& disk, Pump& pump,
     const std::function<void(const TMoveAction&)>& onAction,
     const QStringList& assumedFolders = {});
+// The same with the rows made as they are needed (see TMoveRun::run).
+bool DecideMoves(const std::function<bool(TPlanRow&)>& next, const TMoveSettings& settings,
+    const TFileSystemView& disk, Pump& pump,
+    const std::function<void(const TMoveAction&)>& onAction,
+    const QStringList& assumedFolders = {});
 
 } // namespace plumtide

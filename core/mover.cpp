@@ -22,6 +22,9 @@ namespace
 // every single file would prevent, and a move still never holds much uncommitted work.
 constexpr size_t kMaxPendingCopies = 16;
 constexpr qint64 kMaxPendingBytes = 64 << 20;
+// Renames hold no bytes: their folders are flushed together for many files (a flush costs
+// as much as hundreds of renames), and their events wait at most this long in number.
+constexpr size_t kMaxHeldEvents = 1024;
 
 // How often a row is decided again when the disk changed between deciding and acting (a
 // name taken meanwhile) before the file is left where it is.
@@ -64,7 +67,9 @@ TMoveEvent skipped(const QString& file, const QString& reason)
 
 } // namespace
 
-// The executor. A file is placed in two steps: its copy is prepared under a temporary name
+// The executor. Within one file system a file is renamed into place at once, and its move
+// is done once both folders are flushed, at the next commit. Across file systems a file is
+// placed in two steps: its copy is prepared under a temporary name
 // (and the disk starts writing it), and later, together with the other waiting copies,
 // committed: flushed, renamed into place, its folder flushed, and only then is the source
 // deleted. Until then the overlay makes later rows see the move as done. Events are held
@@ -81,10 +86,11 @@ public:
     {
     }
 
-    bool run(const std::vector<TPlanRow>& rows, Pump& pump)
+    bool run(const std::function<bool(TPlanRow&)>& next, Pump& pump)
     {
         return guarded([&] {
-            for (const TPlanRow& row : rows) {
+            TPlanRow row {};
+            while (next(row)) {
                 if (!pump.keepGoing()) {
                     commit();
                     m_summary.end = TRunEnd::Aborted;
@@ -227,6 +233,50 @@ private:
 
     bool place(const TMoveAction& action)
     {
+        // Within one file system the file is renamed, across file systems it is copied.
+        TRenameResult renamed = TRenameResult::OtherFileSystem;
+        TFileStatus moved;
+        try {
+            renamed = MoveByRename(action.file, action.target, &moved);
+        } catch (const IOError& error) {
+            checkRunFolders(action);
+            report(skipped(action.file, ReasonOfError(error.errnoValue())));
+            return true;
+        }
+        switch (renamed) {
+        case TRenameResult::TargetExists:
+            return false;
+        case TRenameResult::SourceInUse:
+            report(skipped(action.file, skip::InUse));
+            return true;
+        case TRenameResult::NotRenamed:
+            report(
+                skipped(action.file, FileExists(action.file) ? skip::CopyFailed : skip::Missing));
+            return true;
+        case TRenameResult::Renamed:
+            // Done on disk once both folders are flushed, at the next commit.
+            m_renamedFolders.insert(FolderOf(action.target));
+            m_renamedFolders.insert(FolderOf(action.file));
+            m_decider.done(action);
+            report(eventOf(action, moved.size, moved.modified));
+            return true;
+        case TRenameResult::OtherFileSystem:
+            break;
+        }
+        return copy(action);
+    }
+
+    // The event of a moved file, with what the history needs to know it again.
+    static TMoveEvent eventOf(const TMoveAction& action, qint64 size, qint64 modified)
+    {
+        TMoveEvent event = EventOf(action);
+        event.size = size;
+        event.modified = modified;
+        return event;
+    }
+
+    bool copy(const TMoveAction& action)
+    {
         TPreparedCopy copy;
         try {
             copy = PrepareFileCopy(action.file, action.target);
@@ -251,9 +301,7 @@ private:
         m_pendingBytes += copy.size();
         m_world.apply(action);
         m_decider.done(action);
-        TMoveEvent event = EventOf(action);
-        event.size = copy.size();
-        event.modified = copy.modified();
+        const TMoveEvent event = eventOf(action, copy.size(), copy.modified());
         m_pending.push_back(Pending { std::move(copy), action, m_held.size(), QString() });
         report(event);
         return true;
@@ -272,14 +320,19 @@ private:
                 QStringLiteral("The doubles folder is missing:"), m_settings.doublesFolder, ENOENT);
     }
 
+    // Whether done work waits for its commit: copies, or renames whose folders are not
+    // flushed yet.
+    bool waiting() const { return !m_pending.empty() || !m_renamedFolders.isEmpty(); }
+
     void report(const TMoveEvent& event)
     {
-        if (m_pending.empty()) {
+        if (!waiting()) {
             deliver(event);
             return;
         }
         m_held.push_back(event);
-        if (m_pending.size() >= kMaxPendingCopies || m_pendingBytes >= kMaxPendingBytes)
+        if (m_pending.size() >= kMaxPendingCopies || m_pendingBytes >= kMaxPendingBytes
+            || m_held.size() >= kMaxHeldEvents)
             commit();
     }
 
@@ -290,10 +343,12 @@ private:
         m_reporter(event);
     }
 
-    // Commits the waiting copies, deletes their sources, and reports what was held back.
+    // Flushes the folders of the renames, commits the waiting copies, deletes their sources,
+    // and reports what was held back.
     void commit()
     {
         QSet<QString> folders;
+        folders.swap(m_renamedFolders);
         for (Pending& pending : m_pending) {
             try {
                 if (CommitFileCopy(pending.copy) == TPlaceResult::Placed)
@@ -348,12 +403,13 @@ private:
     {
         std::vector<TMoveEvent> happened;
         for (size_t i = 0; i < m_held.size(); ++i) {
-            const bool waiting = std::any_of(m_pending.begin(), m_pending.end(),
+            const bool copying = std::any_of(m_pending.begin(), m_pending.end(),
                 [i](const Pending& pending) { return pending.event == i; });
-            if (!waiting)
+            if (!copying)
                 happened.push_back(m_held[i]);
         }
         m_pending.clear();
+        m_renamedFolders.clear();
         m_held.clear();
         for (const TMoveEvent& event : happened)
             deliver(event);
@@ -366,6 +422,7 @@ private:
     TMoveDecider m_decider;
     std::vector<Pending> m_pending;
     qint64 m_pendingBytes = 0;
+    QSet<QString> m_renamedFolders; // both folders of each rename since the last commit
     std::vector<TMoveEvent> m_held;
     TMoveSummary m_summary;
     TMoveEvent m_lastEvent { TMoveOutcome::Skipped, QString(), QString(), skip::CopyFailed };
@@ -380,7 +437,20 @@ TMoveRun::~TMoveRun() = default;
 
 bool TMoveRun::run(const std::vector<TPlanRow>& rows, Pump& pump)
 {
-    return m_executor->run(rows, pump);
+    size_t at = 0;
+    return run(
+        [&](TPlanRow& row) {
+            if (at == rows.size())
+                return false;
+            row = rows[at++];
+            return true;
+        },
+        pump);
+}
+
+bool TMoveRun::run(const std::function<bool(TPlanRow&)>& next, Pump& pump)
+{
+    return m_executor->run(next, pump);
 }
 
 TMoveEvent TMoveRun::setAside(const QString& file)

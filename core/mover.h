@@ -25,8 +25,11 @@ namespace plumtide
 // - with small-file deletion on, a file under the limit that nobody holds is deleted;
 // - a file in use, or whose folder is gone, stays;
 // - a file already in its folder stays and is reported in place;
-// - otherwise the file goes into its folder; the copy is complete and on disk before the
-//   source is deleted, and a killed run leaves every file whole at its source or its target;
+// - otherwise the file goes into its folder: within one file system by a rename (never over
+//   a file there, the source watched until the rename as a copy's would be), across file
+//   systems by a copy that is complete and on disk before the source is deleted; either way
+//   a move counts as done only once both folders are flushed, and a killed run leaves every
+//   file whole at its source or its target;
 // - a file whose name is taken in its folder is a double: set aside in the doubles folder,
 //   deleted, or kept, as the settings say. The doubles folder never loses a file: when its
 //   file of that name has the same contents the source is just deleted, otherwise the
@@ -40,7 +43,8 @@ namespace plumtide
 // committed and reported, and the error escapes as IOError.
 //
 // Copies are written a few at a time and committed together, so the disk can write them
-// side by side; each event is reported once what it says is done on disk, in row order.
+// side by side, and the folders of many renames are flushed together; each event is
+// reported once what it says is done on disk, in row order.
 class TMoveRun
 {
 public:
@@ -52,6 +56,9 @@ public:
     // The rows in order. The pump runs before each row; once it asks to stop, the remaining
     // rows are not reported. Returns false when the pump stopped it.
     bool run(const std::vector<TPlanRow>& rows, Pump& pump);
+    // The same with the rows made as they are needed: `next` gives one row at a time and
+    // false after the last, so a plan of any size is carried out in the same memory.
+    bool run(const std::function<bool(TPlanRow&)>& next, Pump& pump);
 
     // Sets one file aside in the doubles folder, as a double of the move would be, and
     // reports what happened to it (DoubleMoved, DoubleKept when the doubles folder is its own

@@ -2,6 +2,7 @@
 
 #include "core/artistmatch.h"
 #include "core/scanner.h"
+#include "core/similaritykernel.h"
 
 #include <QHash>
 #include <QSet>
@@ -16,37 +17,56 @@ namespace plumtide
 namespace
 {
 
-// Folder names prepared once, grouped by prepared length so that whole groups can be
-// skipped when the lengths alone keep every score below the percentage.
+// Folder names prepared once and stored by prepared length: the code units of each length
+// group's names side by side, so that scoring one key against a group reads one array
+// from start to end, and whole groups can be skipped when the lengths alone keep every
+// score below the percentage.
 class NameIndex
 {
 public:
+    struct Group {
+        qsizetype length;
+        std::vector<char16_t> units; // length units per name, names in folder order
+        std::vector<qint32> indexes; // the folder of each name
+    };
+
     explicit NameIndex(const std::vector<QString>& names)
     {
-        m_names.reserve(names.size());
-        for (const QString& name : names)
-            m_names.emplace_back(name);
-        std::map<qsizetype, std::vector<int>> byLength;
-        for (int i = 0; i < static_cast<int>(m_names.size()); ++i)
-            byLength[m_names[static_cast<size_t>(i)].units().size()].push_back(i);
-        m_groups.assign(byLength.begin(), byLength.end());
+        std::map<qsizetype, Group> byLength;
+        for (qint32 i = 0; i < static_cast<qint32>(names.size()); ++i) {
+            const PreparedName prepared(names[static_cast<size_t>(i)]);
+            const QStringView units = prepared.units();
+            Group& group = byLength[units.size()];
+            group.length = units.size();
+            group.units.insert(group.units.end(), units.utf16(), units.utf16() + units.size());
+            group.indexes.push_back(i);
+        }
+        for (auto& [length, group] : byLength) {
+            // A name of a group is read a few units past its end by the scorer's blocks
+            // only within the shorter length, never beyond the array: no padding needed.
+            group.units.shrink_to_fit();
+            m_groups.push_back(std::move(group));
+        }
     }
 
-    const PreparedName& name(int index) const { return m_names[static_cast<size_t>(index)]; }
-    const std::vector<std::pair<qsizetype, std::vector<int>>>& groups() const { return m_groups; }
+    const std::vector<Group>& groups() const { return m_groups; }
 
 private:
-    std::vector<PreparedName> m_names;
-    std::vector<std::pair<qsizetype, std::vector<int>>> m_groups;
+    std::vector<Group> m_groups;
 };
 
 // Everything planning decides about one artist key; files with equal keys share it.
 struct KeyOutcome {
-    std::vector<std::pair<int, double>> rows; // folder index and score, best first
+    std::vector<std::pair<qint32, double>> rows; // folder index and score, best first
+    bool rowsKept = true; // false: over the budget, scored again for each file
     bool anyBelow = false; // some folder scored below the percentage
     QString candidate; // the key normalised once more
     bool folderExists = false; // some listed name scores above the percentage
 };
+
+// Rows kept for keys shared by files, at most this many in all (16 bytes each): beyond it
+// a key's rows are scored again for each of its files, and memory stays flat.
+constexpr size_t kKeptRowBudget = size_t { 1 } << 20;
 
 class Planner
 {
@@ -56,12 +76,32 @@ public:
     {
     }
 
-    const KeyOutcome& outcome(const QString& key)
+    // The outcome for `key`; its rows are in `rows` (the outcome's own, or scored anew).
+    const KeyOutcome& outcome(
+        const QString& key, const std::vector<std::pair<qint32, double>>*& rows)
     {
-        const auto found = m_cache.constFind(key);
-        if (found != m_cache.constEnd())
+        auto found = m_cache.find(key);
+        if (found == m_cache.end()) {
+            KeyOutcome decided = decide(key);
+            if (m_keptRows + decided.rows.size() <= kKeptRowBudget) {
+                m_keptRows += decided.rows.size();
+            } else {
+                m_scratch = std::move(decided.rows);
+                decided.rows = {};
+                decided.rowsKept = false;
+                found = m_cache.insert(key, std::move(decided));
+                rows = &m_scratch;
+                return *found;
+            }
+            found = m_cache.insert(key, std::move(decided));
+        } else if (!found->rowsKept) {
+            m_scratch.clear();
+            score(PreparedName(key), m_scratch);
+            rows = &m_scratch;
             return *found;
-        return *m_cache.insert(key, decide(key));
+        }
+        rows = &found->rows;
+        return *found;
     }
 
 private:
@@ -97,29 +137,45 @@ private:
         return NameIndex(names);
     }
 
-    KeyOutcome decide(const QString& key) const
+    // Scores `key` against every folder whose length can reach the percentage; the rows
+    // that do, best first (equal scores in folder order). True when some folder scored
+    // below the percentage.
+    bool score(const PreparedName& key, std::vector<std::pair<qint32, double>>& rows) const
     {
-        KeyOutcome outcome;
-        const PreparedName preparedKey(key);
-        const qsizetype keyLength = preparedKey.units().size();
-        for (const auto& [length, indexes] : m_planNames.groups()) {
+        bool anyBelow = false;
+        const char16_t* a = key.units().utf16();
+        const qsizetype keyLength = key.units().size();
+        for (const NameIndex::Group& group : m_planNames.groups()) {
+            const qsizetype length = group.length;
             if (SimilarityUpperBound(keyLength, length) < m_percentage) {
-                outcome.anyBelow = true;
+                anyBelow = true;
                 continue;
             }
-            for (const int index : indexes) {
-                const double score = ArtistSimilarity(preparedKey, m_planNames.name(index));
-                if (score >= m_percentage)
-                    outcome.rows.emplace_back(index, score);
+            const qsizetype shorter = std::min(keyLength, length);
+            const qsizetype difference = std::max(keyLength, length) - shorter;
+            const char16_t* b = group.units.data();
+            const size_t count = group.indexes.size();
+            for (size_t j = 0; j < count; ++j, b += length) {
+                const qint64 twentieths = kernel::twentieths(a, b, shorter);
+                if (ReachesThreshold(twentieths, shorter, difference, m_percentage))
+                    rows.emplace_back(
+                        group.indexes[j], SimilarityOfTwentieths(twentieths, shorter, difference));
                 else
-                    outcome.anyBelow = true;
+                    anyBelow = true;
             }
         }
         // The move takes a file's first row: the best folder comes first, and among equal
         // scores the one listed first.
-        std::sort(outcome.rows.begin(), outcome.rows.end(), [](const auto& a, const auto& b) {
-            return a.second != b.second ? a.second > b.second : a.first < b.first;
+        std::sort(rows.begin(), rows.end(), [](const auto& x, const auto& y) {
+            return x.second != y.second ? x.second > y.second : x.first < y.first;
         });
+        return anyBelow;
+    }
+
+    KeyOutcome decide(const QString& key) const
+    {
+        KeyOutcome outcome;
+        outcome.anyBelow = score(PreparedName(key), outcome.rows);
         if (!outcome.anyBelow)
             return outcome; // the new-artist test is never reached for this key
 
@@ -138,11 +194,19 @@ private:
     bool anyAbove(const QString& name, const NameIndex& index) const
     {
         const PreparedName prepared(name);
-        for (const auto& [length, indexes] : index.groups()) {
-            if (SimilarityUpperBound(prepared.units().size(), length) <= m_percentage)
+        const char16_t* a = prepared.units().utf16();
+        const qsizetype nameLength = prepared.units().size();
+        for (const NameIndex::Group& group : index.groups()) {
+            const qsizetype length = group.length;
+            if (SimilarityUpperBound(nameLength, length) <= m_percentage)
                 continue;
-            for (const int i : indexes) {
-                if (ArtistSimilarity(prepared, index.name(i)) > m_percentage)
+            const qsizetype shorter = std::min(nameLength, length);
+            const qsizetype difference = std::max(nameLength, length) - shorter;
+            const char16_t* b = group.units.data();
+            for (size_t j = 0; j < group.indexes.size(); ++j, b += length) {
+                // Strictly above: at least the next whole percentage or between the two.
+                if (SimilarityOfTwentieths(kernel::twentieths(a, b, shorter), shorter, difference)
+                    > m_percentage)
                     return true;
             }
         }
@@ -153,6 +217,8 @@ private:
     NameIndex m_planNames;
     std::optional<NameIndex> m_testNames;
     QHash<QString, KeyOutcome> m_cache;
+    size_t m_keptRows = 0;
+    std::vector<std::pair<qint32, double>> m_scratch;
 };
 
 // The new artists, kept in order and compared without regard to case.
@@ -187,31 +253,101 @@ QString PlanningName(const QString& destination, const QString& folderPath)
     return relative.isEmpty() ? folderPath : relative;
 }
 
-TSortPlan PlanSort(const std::vector<TSourceRow>& files, const std::vector<TFolderRow>& folders,
-    const QString& destination, int percentage, Pump& pump)
+class TSortPlanner::Impl
+{
+public:
+    Impl(const std::vector<TSourceRow>& files, const std::vector<TFolderRow>& folders,
+        const QString& destination, int percentage)
+        : files(files)
+        , folders(folders)
+        , planner(folders, destination, percentage)
+    {
+    }
+
+    const std::vector<TSourceRow>& files;
+    const std::vector<TFolderRow>& folders;
+    Planner planner;
+    std::vector<TPlanEntry> entries;
+    // Where next() stands: the file whose rows it gives, and the row within them.
+    size_t nextFile = 0;
+    size_t nextRow = 0;
+    const std::vector<std::pair<qint32, double>>* nextRows = nullptr;
+};
+
+TSortPlanner::TSortPlanner(const std::vector<TSourceRow>& files,
+    const std::vector<TFolderRow>& folders, const QString& destination, int percentage)
+    : m_impl(std::make_unique<Impl>(files, folders, destination, percentage))
+{
+}
+
+TSortPlanner::~TSortPlanner() = default;
+
+TSortPlan TSortPlanner::plan(
+    Pump& pump, const std::function<void(const std::vector<TPlanEntry>&)>& onRows)
 {
     TSortPlan plan;
     NewArtists newArtists(plan.newArtists);
-    Planner planner(folders, destination, percentage);
-    for (const TSourceRow& file : files) {
+    const std::vector<TSourceRow>& files = m_impl->files;
+    std::vector<TPlanEntry>& entries = m_impl->entries;
+    for (size_t i = 0; i < files.size(); ++i) {
+        const TSourceRow& file = files[i];
         if (file.key.size() < MinimumPlannedKeyLength)
             continue;
         if (!pump.keepGoing()) {
             plan.aborted = true;
             break;
         }
-        if (folders.empty()) {
+        if (m_impl->folders.empty()) {
             newArtists.add(NormaliseArtist(file.key));
             continue;
         }
-        const KeyOutcome& outcome = planner.outcome(file.key);
-        for (const auto& [index, score] : outcome.rows)
-            plan.rows.push_back(
-                TPlanRow { file.path, score, folders[static_cast<size_t>(index)].path });
+        const std::vector<std::pair<qint32, double>>* rows = nullptr;
+        const KeyOutcome& outcome = m_impl->planner.outcome(file.key, rows);
+        entries.clear();
+        for (const auto& [folder, score] : *rows)
+            entries.push_back(TPlanEntry { static_cast<qint32>(i), folder, score });
+        onRows(entries);
         if (outcome.anyBelow && !outcome.folderExists
             && !outcome.candidate.contains(QStringLiteral(".MP3")))
             newArtists.add(outcome.candidate);
     }
+    return plan;
+}
+
+bool TSortPlanner::next(TPlanRow& row)
+{
+    Impl& impl = *m_impl;
+    while (!impl.nextRows || impl.nextRow >= impl.nextRows->size()) {
+        if (impl.nextRows)
+            ++impl.nextFile;
+        impl.nextRows = nullptr;
+        impl.nextRow = 0;
+        if (impl.nextFile >= impl.files.size() || impl.folders.empty())
+            return false;
+        const TSourceRow& file = impl.files[impl.nextFile];
+        if (file.key.size() < MinimumPlannedKeyLength) {
+            ++impl.nextFile;
+            continue;
+        }
+        impl.planner.outcome(file.key, impl.nextRows);
+    }
+    const auto& [folder, score] = (*impl.nextRows)[impl.nextRow++];
+    row = TPlanRow { impl.files[impl.nextFile].path, score,
+        impl.folders[static_cast<size_t>(folder)].path };
+    return true;
+}
+
+TSortPlan PlanSort(const std::vector<TSourceRow>& files, const std::vector<TFolderRow>& folders,
+    const QString& destination, int percentage, Pump& pump)
+{
+    std::vector<TPlanRow> rows;
+    TSortPlanner planner(files, folders, destination, percentage);
+    TSortPlan plan = planner.plan(pump, [&](const std::vector<TPlanEntry>& entries) {
+        for (const TPlanEntry& entry : entries)
+            rows.push_back(TPlanRow { files[static_cast<size_t>(entry.file)].path, entry.score,
+                folders[static_cast<size_t>(entry.folder)].path });
+    });
+    plan.rows = std::move(rows);
     return plan;
 }
 

@@ -5,6 +5,8 @@
 
 #include <QStringList>
 
+#include <functional>
+#include <memory>
 #include <vector>
 
 namespace plumtide
@@ -36,6 +38,45 @@ struct TSortPlan {
 // keep them below the percentage are not scored at all.
 TSortPlan PlanSort(const std::vector<TSourceRow>& files, const std::vector<TFolderRow>& folders,
     const QString& destination, int percentage, Pump& pump);
+
+// One plan row by number: the file's index in the files planned, the folder's in the
+// folders, and the score. Sixteen bytes, where a TPlanRow holds two paths.
+struct TPlanEntry {
+    qint32 file;
+    qint32 folder;
+    double score;
+};
+
+// Planning as PlanSort does it, with the rows handed over as they are made instead of kept,
+// so that the memory a plan needs stays the same however many rows it has: a caller writes
+// them out, carries them out or keeps them as numbers. The files and folders must outlive
+// the planner and stay as they are.
+//
+// Names are prepared once and stored by length, each length group's names side by side;
+// a key shared by several files is scored once (its rows are kept for the next file with
+// that key while they fit a fixed budget, and scored again otherwise).
+class TSortPlanner
+{
+public:
+    TSortPlanner(const std::vector<TSourceRow>& files, const std::vector<TFolderRow>& folders,
+        const QString& destination, int percentage);
+    ~TSortPlanner();
+    TSortPlanner(const TSortPlanner&) = delete;
+    TSortPlanner& operator=(const TSortPlanner&) = delete;
+
+    // Plans every file in order, the pump run before each planned file: `onRows` sees each
+    // planned file's rows, best first (possibly none). Returns the new artists, and whether
+    // the pump stopped it; never rows.
+    TSortPlan plan(Pump& pump, const std::function<void(const std::vector<TPlanEntry>&)>& onRows);
+
+    // The plan's rows one at a time, made as they are asked for: false after the last one.
+    // Independent of plan(); runs no pump.
+    bool next(TPlanRow& row);
+
+private:
+    class Impl;
+    std::unique_ptr<Impl> m_impl;
+};
 
 // The name a plan row's folder is scored by: its path below `destination`, or the whole
 // path when it is not longer than `destination`.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QLatin1StringView>
 #include <QString>
 #include <QStringList>
 
@@ -30,6 +31,13 @@ public:
     }
 };
 
+// The progress line of a long loop: "Files: 3/900".
+inline QString ProgressLine(QLatin1StringView what, qint64 done, qint64 total)
+{
+    return what + QLatin1String(": ") + QString::number(done) + QLatin1Char('/')
+        + QString::number(total);
+}
+
 // Where progress and per-file lines go (the `Details` box under the lists).
 class DetailsSink
 {
@@ -37,6 +45,14 @@ public:
     virtual ~DetailsSink() = default;
     virtual void clear() = 0;
     virtual void addLine(const QString& line) = 0;
+    // Replaces everything by the progress line ProgressLine(what, done, total). Called once
+    // per row of a refresh, so a sink that shows only what is current can keep the numbers
+    // and make the text only when it is shown.
+    virtual void progress(QLatin1StringView what, qint64 done, qint64 total)
+    {
+        clear();
+        addLine(ProgressLine(what, done, total));
+    }
 };
 
 // Never aborts, runs nothing: for callers that have no event loop.
@@ -71,6 +87,7 @@ class NullDetails : public DetailsSink
 public:
     void clear() override { }
     void addLine(const QString&) override { }
+    void progress(QLatin1StringView, qint64, qint64) override { }
 };
 
 // Keeps the lines since the last clear, as the `Details` box would show them.

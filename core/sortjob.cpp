@@ -33,18 +33,23 @@ std::vector<TFolderRow> withFolders(
     return result;
 }
 
-TSortPlan plan(const TSortJob& job, const std::vector<TSourceRow>& files,
-    const std::vector<TFolderRow>& folders, Pump& pump, TSortJobObserver& observer)
+// Plans without keeping rows (they are made again, one at a time, as the move takes them):
+// the new artists, and how many rows there are.
+TSortPlan plan(TSortPlanner& planner, const std::vector<TSourceRow>& files, Pump& pump,
+    TSortJobObserver& observer, long long& rows)
 {
     observer.phase(Phase::Planning,
         std::count_if(files.begin(), files.end(),
             [](const TSourceRow& row) { return row.key.size() >= MinimumPlannedKeyLength; }));
-    return PlanSort(files, folders, job.destination, job.percentage, pump);
+    rows = 0;
+    return planner.plan(pump, [&](const std::vector<TPlanEntry>& entries) {
+        rows += static_cast<long long>(entries.size());
+    });
 }
 
 // A dry run: what the executor would do, row by row, against the disk as it is.
-bool decideOnly(const std::vector<TPlanRow>& rows, const TSortJob& job, const QStringList& assumed,
-    Pump& pump, TSortJobObserver& observer, TMoveSummary& summary)
+bool decideOnly(const std::function<bool(TPlanRow&)>& rows, const TSortJob& job,
+    const QStringList& assumed, Pump& pump, TSortJobObserver& observer, TMoveSummary& summary)
 {
     const TDiskView disk;
     return DecideMoves(
@@ -94,7 +99,10 @@ TMoveSummary RunSortJob(
                                                   : ListSourceFiles(job.source, pump, details);
         if (job.leaveOut)
             std::erase_if(files, [&](const TSourceRow& row) { return job.leaveOut(row.path); });
-        TSortPlan result = plan(job, files, folders, pump, observer);
+        auto planner
+            = std::make_unique<TSortPlanner>(files, folders, job.destination, job.percentage);
+        long long rows = 0;
+        TSortPlan result = plan(*planner, files, pump, observer, rows);
 
         QStringList created;
         if (job.createArtistFolders && !result.newArtists.isEmpty() && !pump.abortRequested()) {
@@ -117,17 +125,22 @@ TMoveSummary RunSortJob(
                     });
                 folders = ListDestinationFolders(job.destination, pump, details);
             }
-            result = plan(job, files, folders, pump, observer);
+            planner
+                = std::make_unique<TSortPlanner>(files, folders, job.destination, job.percentage);
+            result = plan(*planner, files, pump, observer, rows);
         }
 
-        observer.phase(Phase::Moving, static_cast<long long>(result.rows.size()));
+        observer.phase(Phase::Moving, rows);
+        // The rows of an aborted plan end where it stopped.
+        long long left = rows;
+        const auto next = [&](TPlanRow& row) { return left-- > 0 && planner->next(row); };
         bool completed = false;
         if (job.dryRun) {
-            completed = decideOnly(result.rows, run, created, pump, observer, summary);
+            completed = decideOnly(next, run, created, pump, observer, summary);
         } else {
             move = std::make_unique<TMoveRun>(
                 run.move, [&](const TMoveEvent& event) { observer.outcome(event); });
-            completed = move->run(result.rows, pump);
+            completed = move->run(next, pump);
             summary = move->summary();
         }
         summary.end = completed && !pump.abortRequested() ? TRunEnd::Completed : TRunEnd::Aborted;

@@ -71,9 +71,10 @@ std::unique_ptr<TFileStream> TFileStream::OpenExisting(const QString& path, Acce
     return std::make_unique<TFileStream>(std::move(file), path);
 }
 
-TFileStream::TFileStream(FileDescriptor file, QString path)
+TFileStream::TFileStream(FileDescriptor file, QString path, qint64 knownSize)
     : m_file(std::move(file))
     , m_path(std::move(path))
+    , m_knownSize(knownSize)
 {
 }
 
@@ -81,11 +82,12 @@ TFileStream::~TFileStream() = default;
 
 qint64 TFileStream::Size() const
 {
-    return FileSize(m_file, m_path);
+    return m_knownSize >= 0 ? m_knownSize : FileSize(m_file, m_path);
 }
 
 void TFileStream::SetSize(qint64 size)
 {
+    m_knownSize = -1;
     SetFileSize(m_file, size, m_path);
 }
 
@@ -96,6 +98,7 @@ qint64 TFileStream::ReadAt(qint64 offset, void* buffer, qint64 count) const
 
 void TFileStream::Write(const void* buffer, qint64 count)
 {
+    m_knownSize = -1;
     WriteAt(m_file, m_position, buffer, count, m_path);
     m_position += count;
 }

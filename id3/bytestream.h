@@ -82,8 +82,10 @@ public:
     // (nothing there, a folder, a device); throws IOError when one exists but cannot be opened.
     static std::unique_ptr<TFileStream> OpenExisting(const QString& path, Access access);
 
-    // Takes over an open file; `path` is only used in error messages.
-    TFileStream(FileDescriptor file, QString path);
+    // Takes over an open file; `path` is only used in error messages. A `knownSize` of 0 or
+    // more is taken as the file's size until the stream writes, so that a reader that has
+    // just looked at the file asks the system only once.
+    TFileStream(FileDescriptor file, QString path, qint64 knownSize = -1);
     ~TFileStream() override;
     TFileStream(const TFileStream&) = delete;
     TFileStream& operator=(const TFileStream&) = delete;
@@ -107,6 +109,7 @@ public:
 private:
     FileDescriptor m_file;
     QString m_path;
+    qint64 m_knownSize = -1;
 };
 
 // Copies `count` bytes from the source's position to the destination's position, through one

@@ -190,7 +190,10 @@ void TID3Engine::LoadTag()
     // Only the bytes the file holds are read, whatever the size field claims.
     const qint64 headerBytes = bytes.size();
     const qint64 body = std::clamp<qint64>(fileSize - m_tagStart - 10, 0, m_header.Size());
-    bytes.resize(10 + body, '\0'); // a header cut short by the file's end reads as zeros
+    // A header cut short by the file's end reads as zeros; the body is read over.
+    if (bytes.size() < 10)
+        bytes.resize(10, '\0');
+    bytes.resize(10 + body);
     const qint64 read = m_stream->ReadAt(m_tagStart + 10, bytes.data() + 10, body);
     bytes.truncate(10 + read);
     const qint64 footer = m_header.FooterPresent()
@@ -415,15 +418,16 @@ void TID3Engine::SaveID3V1()
     file.Write(block);
 }
 
-TID3ArtistTitle ReadArtistAndTitle(const QString& path, bool fullID3TagSeek)
+namespace
+{
+
+// Loads the engine's tag by `load` and takes artist and title, whatever goes wrong.
+template <typename Load> TID3ArtistTitle readWith(TID3Engine& engine, Load load)
 {
     TID3ArtistTitle result;
-    TID3Engine engine;
-    engine.SetFileName(path);
-    engine.SetFullID3TagSeek(fullID3TagSeek);
     engine.SetTextFramesOnly(true);
     try {
-        engine.SetActive(true);
+        load();
         if (!engine.Active())
             result.Status = TID3ReadStatus::NoFile;
     } catch (const TagError& error) {
@@ -436,6 +440,24 @@ TID3ArtistTitle ReadArtistAndTitle(const QString& path, bool fullID3TagSeek)
     result.Artist = engine.Artist();
     result.Title = engine.Title();
     return result;
+}
+
+} // namespace
+
+TID3ArtistTitle ReadArtistAndTitle(const QString& path, bool fullID3TagSeek)
+{
+    TID3Engine engine;
+    engine.SetFileName(path);
+    engine.SetFullID3TagSeek(fullID3TagSeek);
+    return readWith(engine, [&] { engine.SetActive(true); });
+}
+
+TID3ArtistTitle ReadArtistAndTitle(FileDescriptor file, qint64 size, const QString& path)
+{
+    TID3Engine engine;
+    engine.SetFileName(path);
+    return readWith(engine,
+        [&] { engine.OpenStream(std::make_unique<TFileStream>(std::move(file), path, size)); });
 }
 
 } // namespace plumtide

@@ -199,4 +199,9 @@ struct TID3ArtistTitle {
 // first ten bytes, a read of the rest of the tag or of the last 128 bytes, close.
 TID3ArtistTitle ReadArtistAndTitle(const QString& path, bool fullID3TagSeek = false);
 
+// The same on a regular file the caller has opened and examined (`size` bytes), which the
+// read takes over and closes: a first read of ten bytes, a second of the rest of the tag or
+// of the last 128 bytes, and nothing else. `path` is only used in messages.
+TID3ArtistTitle ReadArtistAndTitle(FileDescriptor file, qint64 size, const QString& path);
+
 } // namespace plumtide

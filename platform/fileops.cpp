@@ -369,7 +369,13 @@ bool RenameNoReplace(const QString& from, const QString& to)
     // File systems without the flag: a hard link is never made over an existing name.
     if (::link(source.constData(), target.constData()) != 0)
         return false;
-    ::unlink(source.constData());
+    if (::unlink(source.constData()) != 0) {
+        // Never a file under both names: the new one goes again.
+        const int error = errno;
+        ::unlink(target.constData());
+        errno = error;
+        return false;
+    }
     return true;
 }
 

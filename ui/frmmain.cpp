@@ -37,6 +37,9 @@
 #include <QShowEvent>
 #include <QTimer>
 
+#include <functional>
+#include <memory>
+
 namespace plumtide
 {
 
@@ -44,6 +47,8 @@ namespace
 {
 
 const QSize kClientSize(729, 471);
+// Milliseconds between two showings of the rows a refresh has added.
+constexpr qint64 kRowsShownEvery = 100;
 
 using controls::image;
 using controls::label;
@@ -96,8 +101,8 @@ void setAllEnabled(std::initializer_list<QWidget*> controls, bool enabled)
         control->setEnabled(enabled);
 }
 
-// Rows reach the views in batches, one model signal per few hundred rows (or per repaint,
-// whichever comes first), not one per row. The model's update ends however the scan does.
+// Rows reach the views in batches: the first few hundred at once, the rest a few times a
+// second (see the window's pump), not one per row. The model's update ends however the scan does.
 class RowBatch
 {
 public:
@@ -117,7 +122,8 @@ public:
     void add(TListRow row)
     {
         m_model.add(std::move(row));
-        if (++m_count % kRows == 0)
+        // The first screenfuls show at once.
+        if (++m_count == kFirstRows)
             m_model.announcePending();
     }
 
@@ -129,7 +135,7 @@ public:
     }
 
 private:
-    static constexpr int kRows = 256;
+    static constexpr int kFirstRows = 256;
     TListModel& m_model;
     int m_count = 0;
     bool m_finished = false;
@@ -153,28 +159,19 @@ std::vector<TFolderRow> folderRowsOf(const TListModel& list)
     return rows;
 }
 
-// The plan as the move takes it: every row that names a file.
-std::vector<TPlanRow> planRowsOf(const TListModel& plan)
+// The plan's rows one at a time, as the move takes them: the plan as it is now, whatever
+// happens to the view while the move runs.
+std::function<bool(TPlanRow&)> planRowsOf(const TListModel& plan)
 {
-    std::vector<TPlanRow> rows;
-    rows.reserve(static_cast<size_t>(plan.count()));
-    for (int i = 0; i < plan.count(); ++i) {
-        const TListRow& row = plan.row(i);
-        if (row.kind == TListRow::Kind::Item)
-            rows.push_back({ row.caption, row.score, row.subItems.value(1) });
-    }
-    return rows;
-}
-
-std::vector<TListRow> planListRows(const std::vector<TPlanRow>& plan)
-{
-    const QLocale locale;
-    std::vector<TListRow> rows;
-    rows.reserve(plan.size());
-    for (const TPlanRow& row : plan)
-        rows.push_back({ row.file, { FormatScore(row.score, locale), row.folder, QString() },
-            TImageList::MusicNotes, TListRow::Kind::Item, row.score });
-    return rows;
+    auto entries = std::make_shared<TPlanEntries>(plan.planEntries());
+    return [entries, files = plan.planFiles(), folders = plan.planFolders(), at = size_t { 0 }](
+               TPlanRow& row) mutable {
+        if (at >= entries->size())
+            return false;
+        const TPlanEntry& entry = (*entries)[at++];
+        row = TPlanRow { files.value(entry.file), entry.score, folders.value(entry.folder) };
+        return true;
+    };
 }
 
 const QString kSourceViewText
@@ -188,10 +185,15 @@ TfrmMain::TfrmMain(TSettingsStore& store, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::FramelessWindowHint)
     , m_store(store)
     , m_pump(m_abort, [this] {
-        // What the loops wrote so far shows at the coming repaint.
+        // What the loops wrote so far shows at the coming repaint. New rows make a view lay
+        // out all its rows again, so they reach the views a few times a second, not at
+        // every turn of the event loop.
         m_details->flush();
-        sourceItems().announcePending();
-        destinationItems().announcePending();
+        if (!m_sinceRowsShown.isValid() || m_sinceRowsShown.elapsed() >= kRowsShownEvery) {
+            sourceItems().announcePending();
+            destinationItems().announcePending();
+            m_sinceRowsShown.start();
+        }
     })
 {
     SkinWindow(*this, QStringLiteral("frmMain"), QStringLiteral("Plumtide"), kClientSize,
@@ -742,8 +744,9 @@ void TfrmMain::refreshLists()
     // After an abort this scan stops at once and lists nothing.
     RowBatch files(sourceItems());
     m_listedSource = edtSource->text();
-    ListSourceFiles(edtSource->text(), m_pump, *m_details, [&files](const TSourceRow& file) {
-        files.add({ file.path, { file.key, file.title }, TImageList::MusicNotes });
+    ForEachSourceFile(edtSource->text(), m_pump, *m_details, [&files](TSourceRow&& file) {
+        files.add({ std::move(file.path), { std::move(file.key), std::move(file.title) },
+            TImageList::MusicNotes });
     });
     files.finish();
 
@@ -895,13 +898,28 @@ void TfrmMain::btnSorterenClick()
     // fields hold by the time they run.
     m_plannedSource = edtSource->text();
     m_plannedDestination = edtDestination->text();
-    std::vector<TSourceRow> files = sourceRowsOf(sourceItems());
-    // An automatic run would file what an undo brought back straight back where it was.
-    if (const auto held = m_automatic ? HeldByUndo() : nullptr)
-        std::erase_if(files, [&](const TSourceRow& file) { return held(file.path); });
-    const TSortPlan plan = PlanSort(files, folderRowsOf(destinationItems()), m_plannedDestination,
-        m_workingCopy.comparePercentage, m_pump);
-    statusItems().append(planListRows(plan.rows));
+    // The plan keeps its rows as numbers into the two lists' paths.
+    TPlanEntries entries;
+    TSortPlan plan;
+    {
+        std::vector<TSourceRow> files = sourceRowsOf(sourceItems());
+        // An automatic run would file what an undo brought back straight back where it was:
+        // those files plan nothing (an empty key gets no rows) and keep their list places.
+        if (const auto held = m_automatic ? HeldByUndo() : nullptr) {
+            for (TSourceRow& file : files) {
+                if (held(file.path))
+                    file.key.clear();
+            }
+        }
+        const std::vector<TFolderRow> folders = folderRowsOf(destinationItems());
+        TSortPlanner planner(files, folders, m_plannedDestination, m_workingCopy.comparePercentage);
+        plan = planner.plan(m_pump, [&](const std::vector<TPlanEntry>& rows) {
+            for (const TPlanEntry& row : rows)
+                entries.push_back(row);
+        });
+    }
+    statusItems().setPlan(sourceItems().captions(), destinationItems().captions(),
+        std::move(entries), TImageList::MusicNotes);
     ListNieuwe->addItems(plan.newArtists);
 
     DetailsShow(QStringLiteral(
@@ -965,11 +983,17 @@ void TfrmMain::btnVerplaatsClick()
                     QStringLiteral("This run is not recorded in the history: %1")
                         .arg(recorder->problem()));
         });
-        std::vector<TPlanRow> rows = planRowsOf(statusItems());
+        std::function<bool(TPlanRow&)> rows = planRowsOf(statusItems());
         // A file still arriving waits for a later run, never moved half-written.
-        if (m_automatic && m_sourceWatch)
-            std::erase_if(
-                rows, [this](const TPlanRow& row) { return m_sourceWatch->settling(row.file); });
+        if (m_automatic && m_sourceWatch) {
+            rows = [this, all = std::move(rows)](TPlanRow& row) {
+                while (all(row)) {
+                    if (!m_sourceWatch->settling(row.file))
+                        return true;
+                }
+                return false;
+            };
+        }
         TRunRecorder::RecordingPump pump(*recorder, m_pump);
         move.run(rows, pump);
     }

@@ -14,6 +14,7 @@
 #include "ui/windowpump.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QWidget>
 
 #include <exception>
@@ -282,6 +283,7 @@ private:
     bool m_abort = false;
     bool m_refreshBusy = false;
     std::optional<TDetailsMemo> m_details; // from the creation of `Details` on
+    QElapsedTimer m_sinceRowsShown; // since the views last learnt of new rows
     TWindowPump m_pump;
     TAutoSort m_autoSort { autoRunSteps() };
     int m_handlersRunning = 0; // handlers of clicks, menu entries and timers under way

@@ -1,27 +1,118 @@
 #include "ui/listmodel.h"
 
+#include "core/artistmatch.h"
 #include "ui/artwork.h"
+
+#include <algorithm>
 
 namespace plumtide
 {
 
+TPlanEntries::TPlanEntries(const TPlanEntries& other)
+{
+    *this = other;
+}
+
+TPlanEntries& TPlanEntries::operator=(const TPlanEntries& other)
+{
+    if (this != &other) {
+        clear();
+        for (size_t i = 0; i < other.size(); ++i)
+            push_back(other[i]);
+    }
+    return *this;
+}
+
+void TPlanEntries::push_back(const TPlanEntry& entry)
+{
+    if (m_size == m_blocks.size() * kBlockRows)
+        m_blocks.push_back(std::make_unique<Block>());
+    (*m_blocks[m_size / kBlockRows])[m_size % kBlockRows] = entry;
+    ++m_size;
+}
+
+void TPlanEntries::erase(size_t index)
+{
+    if (index >= m_size)
+        return;
+    for (size_t i = index; i + 1 < m_size; ++i)
+        (*m_blocks[i / kBlockRows])[i % kBlockRows] = (*this)[i + 1];
+    --m_size;
+    if (m_blocks.size() * kBlockRows >= m_size + kBlockRows)
+        m_blocks.pop_back();
+}
+
+void TPlanEntries::clear()
+{
+    m_blocks.clear();
+    m_size = 0;
+}
+
 TListModel::TListModel(QStringList columnCaptions, QObject* parent)
     : QAbstractTableModel(parent)
-    , m_captions(std::move(columnCaptions))
+    , m_columnCaptions(std::move(columnCaptions))
 {
+}
+
+TListRow TListModel::row(int index) const
+{
+    TListRow result;
+    result.caption = caption(index);
+    for (int column = 1; column < m_columnCaptions.size(); ++column)
+        result.subItems.append(text(index, column));
+    result.imageIndex = imageOf(index);
+    const size_t planRows = m_plan.size();
+    if (static_cast<size_t>(index) < planRows)
+        result.score = m_plan[static_cast<size_t>(index)].score;
+    else
+        result.kind = m_kinds.at(static_cast<size_t>(index) - planRows);
+    return result;
+}
+
+QString TListModel::caption(int index) const
+{
+    return text(index, 0);
 }
 
 QString TListModel::text(int index, int column) const
 {
-    const TListRow& r = row(index);
+    const size_t planRows = m_plan.size();
+    if (index < 0 || index >= count() || column < 0 || column >= m_columnCaptions.size())
+        return QString();
+    if (static_cast<size_t>(index) < planRows) {
+        const TPlanEntry& entry = m_plan[static_cast<size_t>(index)];
+        switch (column) {
+        case 0:
+            return m_planFiles.value(entry.file);
+        case 1:
+            return FormatScore(entry.score, m_locale);
+        case 2:
+            return m_planFolders.value(entry.folder);
+        default:
+            return QString();
+        }
+    }
+    const size_t at = static_cast<size_t>(index) - planRows;
     if (column == 0)
-        return r.caption;
-    return r.subItems.value(column - 1);
+        return m_captions.at(static_cast<qsizetype>(at));
+    return m_cells[at * stride() + static_cast<size_t>(column - 1)];
+}
+
+int TListModel::imageOf(int index) const
+{
+    const size_t planRows = m_plan.size();
+    if (static_cast<size_t>(index) < planRows)
+        return m_planImage;
+    return m_imageIndexes.at(static_cast<size_t>(index) - planRows);
 }
 
 int TListModel::add(TListRow row)
 {
-    m_rows.push_back(std::move(row));
+    m_captions.append(std::move(row.caption));
+    for (size_t column = 0; column < stride(); ++column)
+        m_cells.push_back(row.subItems.value(static_cast<qsizetype>(column)));
+    m_imageIndexes.push_back(static_cast<qint16>(row.imageIndex));
+    m_kinds.push_back(row.kind);
     if (m_updateDepth == 0)
         flushPending();
     return count() - 1;
@@ -34,12 +125,10 @@ int TListModel::add(const QString& caption, const QStringList& subItems, int ima
 
 void TListModel::append(std::vector<TListRow> rows)
 {
-    if (m_rows.empty() && m_updateDepth == 0)
-        m_rows.reserve(rows.size());
-    m_rows.insert(
-        m_rows.end(), std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
-    if (m_updateDepth == 0)
-        flushPending();
+    beginUpdate();
+    for (TListRow& row : rows)
+        add(std::move(row));
+    endUpdate();
 }
 
 void TListModel::remove(int index)
@@ -48,7 +137,17 @@ void TListModel::remove(int index)
         return;
     flushPending();
     beginRemoveRows(QModelIndex(), index, index);
-    m_rows.erase(m_rows.begin() + index);
+    const size_t planRows = m_plan.size();
+    if (static_cast<size_t>(index) < planRows) {
+        m_plan.erase(static_cast<size_t>(index));
+    } else {
+        const size_t at = static_cast<size_t>(index) - planRows;
+        m_captions.removeAt(static_cast<qsizetype>(at));
+        const auto cells = m_cells.begin() + static_cast<std::ptrdiff_t>(at * stride());
+        m_cells.erase(cells, cells + static_cast<std::ptrdiff_t>(stride()));
+        m_imageIndexes.erase(m_imageIndexes.begin() + static_cast<std::ptrdiff_t>(at));
+        m_kinds.erase(m_kinds.begin() + static_cast<std::ptrdiff_t>(at));
+    }
     m_announced = count();
     endRemoveRows();
 }
@@ -56,9 +155,28 @@ void TListModel::remove(int index)
 void TListModel::clear()
 {
     beginResetModel();
-    m_rows.clear();
-    m_rows.shrink_to_fit();
+    m_captions = QStringList();
+    m_cells = {};
+    m_imageIndexes = {};
+    m_kinds = {};
+    m_plan.clear();
+    m_planFiles = QStringList();
+    m_planFolders = QStringList();
     m_announced = 0;
+    endResetModel();
+}
+
+void TListModel::setPlan(
+    QStringList files, QStringList folders, TPlanEntries entries, int imageIndex)
+{
+    clear();
+    beginResetModel();
+    m_planFiles = std::move(files);
+    m_planFolders = std::move(folders);
+    m_plan = std::move(entries);
+    m_planImage = imageIndex;
+    m_locale = QLocale();
+    m_announced = count();
     endResetModel();
 }
 
@@ -69,8 +187,14 @@ void TListModel::beginUpdate()
 
 void TListModel::endUpdate()
 {
-    if (m_updateDepth > 0 && --m_updateDepth == 0)
+    if (m_updateDepth > 0 && --m_updateDepth == 0) {
+        // A list that grew row by row gives back what its growth set aside.
+        m_captions.squeeze();
+        m_cells.shrink_to_fit();
+        m_imageIndexes.shrink_to_fit();
+        m_kinds.shrink_to_fit();
         flushPending();
+    }
 }
 
 void TListModel::flushPending()
@@ -90,7 +214,7 @@ int TListModel::rowCount(const QModelIndex& parent) const
 
 int TListModel::columnCount(const QModelIndex& parent) const
 {
-    return parent.isValid() ? 0 : static_cast<int>(m_captions.size());
+    return parent.isValid() ? 0 : static_cast<int>(m_columnCaptions.size());
 }
 
 QVariant TListModel::data(const QModelIndex& index, int role) const
@@ -100,7 +224,7 @@ QVariant TListModel::data(const QModelIndex& index, int role) const
     if (role == Qt::DisplayRole)
         return text(index.row(), index.column());
     if (role == Qt::DecorationRole && index.column() == 0 && m_images) {
-        const QIcon icon = m_images->icon(row(index.row()).imageIndex);
+        const QIcon icon = m_images->icon(imageOf(index.row()));
         if (!icon.isNull())
             return icon;
     }
@@ -110,7 +234,7 @@ QVariant TListModel::data(const QModelIndex& index, int role) const
 QVariant TListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation == Qt::Horizontal && role == Qt::DisplayRole)
-        return m_captions.value(section);
+        return m_columnCaptions.value(section);
     return QVariant();
 }
 

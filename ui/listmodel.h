@@ -1,8 +1,13 @@
 #pragma once
 
+#include "core/planner.h"
+
 #include <QAbstractTableModel>
+#include <QLocale>
 #include <QStringList>
 
+#include <array>
+#include <memory>
 #include <vector>
 
 namespace plumtide
@@ -12,7 +17,7 @@ class TImageList;
 
 // One row of a report view: its caption (the first column), the texts of the further
 // columns, and the index of its picture in the image list (-1 for none). A plan row also
-// keeps its score as a number; the plan's placeholder row is a kind of its own, so that a
+// has its score as a number; the plan's placeholder row is a kind of its own, so that a
 // file that happens to have the placeholder's text as its path is still a file.
 struct TListRow {
     enum class Kind : quint8 { Item, Placeholder };
@@ -24,9 +29,39 @@ struct TListRow {
     double score = 0;
 };
 
-// The rows behind the three list views of the main window. A plain vector of rows, so a
-// list of 100,000 files costs one allocation per string and no widget per row. Rows
-// appended between beginUpdate() and endUpdate() reach the views as one insertion.
+// A plan's rows by number, in blocks: sixteen bytes a row, and a plan that grows never
+// holds two copies of itself while it moves to a larger block of memory.
+class TPlanEntries
+{
+public:
+    TPlanEntries() = default;
+    TPlanEntries(const TPlanEntries& other);
+    TPlanEntries& operator=(const TPlanEntries& other);
+    TPlanEntries(TPlanEntries&&) noexcept = default;
+    TPlanEntries& operator=(TPlanEntries&&) noexcept = default;
+
+    size_t size() const { return m_size; }
+    bool empty() const { return m_size == 0; }
+    const TPlanEntry& operator[](size_t index) const
+    {
+        return (*m_blocks[index / kBlockRows])[index % kBlockRows];
+    }
+    void push_back(const TPlanEntry& entry);
+    void erase(size_t index);
+    void clear();
+
+private:
+    static constexpr size_t kBlockRows = 4096;
+    using Block = std::array<TPlanEntry, kBlockRows>;
+    std::vector<std::unique_ptr<Block>> m_blocks;
+    size_t m_size = 0;
+};
+
+// The rows behind the three list views of the main window, stored by column: a list of
+// 100,000 files costs its texts and a few bytes a row, and no widget per row. A plan's rows
+// are kept as numbers (file and folder by index into the paths the two other lists already
+// hold, the score) and their texts made when shown. Rows appended between beginUpdate() and
+// endUpdate() reach the views as one insertion.
 class TListModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -36,11 +71,14 @@ public:
     // Row pictures come from here; without an image list rows have none.
     void setImageList(const TImageList* images) { m_images = images; }
 
-    int count() const { return static_cast<int>(m_rows.size()); }
-    const TListRow& row(int index) const { return m_rows.at(static_cast<size_t>(index)); }
-    QString caption(int index) const { return row(index).caption; }
+    int count() const { return static_cast<int>(m_plan.size()) + static_cast<int>(m_kinds.size()); }
+    // The row as the views show it, made when asked.
+    TListRow row(int index) const;
+    QString caption(int index) const;
     // The text of column `column` (0 is the caption); empty where the row has none.
     QString text(int index, int column) const;
+    // Every row's caption, shared: a copy costs nothing until either side changes.
+    QStringList captions() const { return m_captions; }
 
     // Appends one row and returns its index.
     int add(TListRow row);
@@ -48,6 +86,14 @@ public:
     void append(std::vector<TListRow> rows);
     void remove(int index);
     void clear();
+
+    // Shows a plan: its rows come first, each file and folder a path of `files` and
+    // `folders` (as the source and destination lists hold them), shown with `imageIndex`.
+    void setPlan(QStringList files, QStringList folders, TPlanEntries entries, int imageIndex);
+    // The plan's rows as the move takes them: every plan row, in order.
+    const TPlanEntries& planEntries() const { return m_plan; }
+    const QStringList& planFiles() const { return m_planFiles; }
+    const QStringList& planFolders() const { return m_planFolders; }
 
     // Nested pairs are allowed; the views learn of the new rows at the outermost end.
     void beginUpdate();
@@ -65,9 +111,22 @@ public:
 
 private:
     void flushPending();
+    int imageOf(int index) const;
+    // Texts per row beyond the caption.
+    size_t stride() const { return static_cast<size_t>(m_columnCaptions.size() - 1); }
 
+    QStringList m_columnCaptions;
+    // Rows added one by one, after the plan's.
     QStringList m_captions;
-    std::vector<TListRow> m_rows;
+    std::vector<QString> m_cells; // stride() texts per row
+    std::vector<qint16> m_imageIndexes;
+    std::vector<TListRow::Kind> m_kinds;
+    // The plan's rows.
+    TPlanEntries m_plan;
+    QStringList m_planFiles;
+    QStringList m_planFolders;
+    int m_planImage = -1;
+    QLocale m_locale;
     const TImageList* m_images = nullptr;
     int m_updateDepth = 0;
     int m_announced = 0; // rows the views know of; more may be pending inside an update

@@ -34,15 +34,39 @@ void TDetailsMemo::clear()
 {
     m_clearPending = true;
     m_pending.clear();
+    m_progressOf = {};
 }
 
 void TDetailsMemo::addLine(const QString& line)
 {
+    settleProgress();
     m_pending.append(line);
+}
+
+void TDetailsMemo::progress(QLatin1StringView what, qint64 done, qint64 total)
+{
+    clear();
+    m_progressOf = what;
+    m_done = done;
+    m_total = total;
+}
+
+void TDetailsMemo::settleProgress()
+{
+    if (m_progressOf.isEmpty())
+        return;
+    m_pending.append(ProgressLine(m_progressOf, m_done, m_total));
+    m_progressOf = {};
 }
 
 void TDetailsMemo::flush()
 {
+    settleProgress();
+    if (m_pending.size() > kShownLines) {
+        // The lines before the last ones would only scroll by unseen.
+        m_clearPending = true;
+        m_pending.remove(0, m_pending.size() - kShownLines);
+    }
     if (m_clearPending)
         m_memo.clear();
     m_clearPending = false;
@@ -64,7 +88,10 @@ QStringList TDetailsMemo::lines() const
         if (result.size() == 1 && result.front().isEmpty())
             result.clear();
     }
-    return result + m_pending;
+    result += m_pending;
+    if (!m_progressOf.isEmpty())
+        result.append(ProgressLine(m_progressOf, m_done, m_total));
+    return result;
 }
 
 } // namespace plumtide

@@ -22,7 +22,7 @@ class TWindowPump : public Pump
 public:
     // `abortFlag` is read on every question; `beforeEvents` runs before each pass through
     // the event queue, so that what the window shows is current when it repaints.
-    TWindowPump(const bool& abortFlag, std::function<void()> beforeEvents, int interval = 15);
+    TWindowPump(const bool& abortFlag, std::function<void()> beforeEvents, int interval = 40);
 
     void processEvents() override;
     bool abortRequested() const override { return m_abortFlag; }
@@ -38,13 +38,20 @@ private:
 // replaces its progress line per row; doing each on the widget would cost more than
 // reading the tags. Lines are gathered here and reach the memo in one step when flushed
 // (before the window repaints, and whenever the window itself reads or writes the memo).
+// A progress line is kept as its numbers until it is shown, and of a burst of lines longer
+// than the memo can show only the last kShownLines are laid out: the ones before would
+// have scrolled out of sight before anyone could see them (the memo is disabled, and so
+// cannot be scrolled, while the window is busy).
 class TDetailsMemo : public DetailsSink
 {
 public:
+    static constexpr qsizetype kShownLines = 100;
+
     explicit TDetailsMemo(QPlainTextEdit& memo);
 
     void clear() override;
     void addLine(const QString& line) override;
+    void progress(QLatin1StringView what, qint64 done, qint64 total) override;
 
     // Shows what was written since the last flush.
     void flush();
@@ -52,9 +59,15 @@ public:
     QStringList lines() const;
 
 private:
+    // The pending progress line becomes a pending line.
+    void settleProgress();
+
     QPlainTextEdit& m_memo;
     bool m_clearPending = false;
     QStringList m_pending;
+    QLatin1StringView m_progressOf; // empty: no progress line pending
+    qint64 m_done = 0;
+    qint64 m_total = 0;
 };
 
 } // namespace plumtide

@@ -15,6 +15,7 @@
 #include <csignal>
 #include <fcntl.h>
 #include <map>
+#include <optional>
 #include <random>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -465,11 +466,61 @@ TEST(NumberedFileName, NumberGoesBeforeTheExtension)
     EXPECT_EQ(NumberedFileName(QStringLiteral(".hidden"), 2), QStringLiteral(".hidden (2)"));
 }
 
-// A move killed at random moments never loses or damages a file, and the next run finishes
-// the job.
-TEST(MovePlannedFiles, KilledMidMoveEveryFileIsWholeSomewhereAndTheNextRunCompletes)
+// A folder on another file system than the temporary folder (tmpfs), if there is one.
+std::optional<QString> otherFileSystem(const Library& lib)
+{
+    struct stat here {
+    };
+    struct stat there {
+    };
+    if (::stat(QFile::encodeName(lib.path(QString())).constData(), &here) != 0
+        || ::stat("/dev/shm", &there) != 0 || here.st_dev == there.st_dev)
+        return std::nullopt;
+    return QStringLiteral("/dev/shm");
+}
+
+// Within one file system a move is a rename (the file keeps its inode); across file systems
+// a copy. Either way the file is whole at its target and gone from its source.
+TEST(MovePlannedFiles, RenamedWithinOneFileSystemCopiedAcrossThem)
 {
     Library lib;
+    const QString file = lib.write(QStringLiteral("in/a.mp3"), 5000);
+    const quint64 inode = StatusOf(file).inode;
+    const std::vector<Outcome> moved { { TMoveOutcome::Moved, {} } };
+    EXPECT_EQ(move({ lib.row(QStringLiteral("in/a.mp3"), "music/ABBA") }, lib.settings()), moved);
+    EXPECT_EQ(StatusOf(lib.path(QStringLiteral("music/ABBA/a.mp3"))).inode, inode);
+
+    const std::optional<QString> other = otherFileSystem(lib);
+    if (!other)
+        GTEST_SKIP() << "no second file system";
+    QTemporaryDir far(*other + QStringLiteral("/mover-test-XXXXXX"));
+    const QString farFile = far.filePath(QStringLiteral("b.mp3"));
+    QFile::copy(lib.path(QStringLiteral("music/ABBA/a.mp3")), farFile);
+    EXPECT_EQ(move({ { farFile, 50.0, lib.path(QStringLiteral("music/Queen")) } }, lib.settings()),
+        moved);
+    EXPECT_FALSE(QFile::exists(farFile));
+    EXPECT_EQ(lib.read(QStringLiteral("music/Queen/b.mp3")), QByteArray(5000, 'x'));
+}
+
+// A move killed at random moments never loses or damages a file, and the next run finishes
+// the job: renames within one file system, copies across two.
+class KilledMidMove : public ::testing::TestWithParam<bool>
+{
+};
+
+TEST_P(KilledMidMove, EveryFileIsWholeSomewhereAndTheNextRunCompletes)
+{
+    Library lib;
+    std::optional<QTemporaryDir> far;
+    if (GetParam()) {
+        const std::optional<QString> other = otherFileSystem(lib);
+        if (!other)
+            GTEST_SKIP() << "no second file system";
+        far.emplace(*other + QStringLiteral("/mover-test-XXXXXX"));
+        // The sources live on the other file system, reached through a link.
+        QDir(lib.path(QStringLiteral("in"))).removeRecursively();
+        ASSERT_TRUE(QFile::link(far->path(), lib.path(QStringLiteral("in"))));
+    }
     std::map<QString, QByteArray> checksums; // file name -> checksum
     std::vector<TPlanRow> rows;
     std::mt19937 random(7);
@@ -527,6 +578,9 @@ TEST(MovePlannedFiles, KilledMidMoveEveryFileIsWholeSomewhereAndTheNextRunComple
             EXPECT_FALSE(IsPartialFileName(name)) << name.toStdString();
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Moves, KilledMidMove, ::testing::Values(false, true),
+    [](const auto& info) { return info.param ? "AcrossFileSystems" : "WithinOneFileSystem"; });
 
 TEST(CreateArtistFolders, CreatesSkipsExistingAndGoesOnPastAnImpossibleName)
 {

@@ -97,14 +97,20 @@ TEST(Undo, AfterAKillTheHistoryNeverClaimsAMoveThatDidNotHappen)
     std::mt19937 random(16);
     qint64 fullRun = 0; // ms, measured by the first round, which is not killed
     int killedHalfWay = 0;
+    // Targets on another file system (where there is one) make the move copy in small
+    // groups, so that a kill can come between two of them; renames are all done at once.
+    const bool otherFileSystem = StatusOf(QStringLiteral("/dev/shm")).kind == PathKind::Folder
+        && StatusOf(QStringLiteral("/dev/shm")).device != StatusOf(QDir::tempPath()).device;
     for (int round = 0; round < 9; ++round) {
         HistoryLibrary lib;
+        HistoryLibrary targets(otherFileSystem ? QStringLiteral("/dev/shm") : QString());
         std::vector<TPlanRow> rows;
         for (int i = 0; i < 80; ++i) {
             const QString name = QStringLiteral("in/%1.mp3").arg(i, 3, 10, QLatin1Char('0'));
             lib.song(name, 20000 + i * 97);
             rows.push_back({ lib.path(name), 50.0,
-                lib.path(i % 2 ? QStringLiteral("music/ABBA") : QStringLiteral("music/Queen")) });
+                targets.path(
+                    i % 2 ? QStringLiteral("music/ABBA") : QStringLiteral("music/Queen")) });
         }
         const auto before = lib.tree(QStringLiteral("in"));
         QElapsedTimer timer;
@@ -115,7 +121,13 @@ TEST(Undo, AfterAKillTheHistoryNeverClaimsAMoveThatDidNotHappen)
             TRunRecorder recorder(TRunOrigin::Cli, lib.path(QStringLiteral("in")),
                 lib.path(QStringLiteral("music")), lib.history());
             TMoveRun move(lib.job().move, recorder.reporter());
-            NullPump pump;
+            // A run slow enough that the kill comes half-way through it, whatever the disk.
+            class SlowPump : public Pump
+            {
+            public:
+                void processEvents() override { ::usleep(2000); }
+                bool abortRequested() const override { return false; }
+            } pump;
             TRunRecorder::RecordingPump recording(recorder, pump);
             move.run(rows, recording);
             recorder.finish(move.summary().end);
@@ -133,7 +145,7 @@ TEST(Undo, AfterAKillTheHistoryNeverClaimsAMoveThatDidNotHappen)
 
         std::map<QString, QByteArray> atTargets;
         for (const char* folder : { "music/ABBA", "music/Queen" })
-            atTargets.merge(lib.tree(QString::fromLatin1(folder)));
+            atTargets.merge(targets.tree(QString::fromLatin1(folder)));
         const auto checksum = [](const std::map<QString, QByteArray>& files, const QString& name) {
             const auto found = files.find(name);
             return found == files.end() ? QByteArray() : found->second;
@@ -164,7 +176,9 @@ TEST(Undo, AfterAKillTheHistoryNeverClaimsAMoveThatDidNotHappen)
                     << name.toStdString();
         }
     }
-    EXPECT_GT(killedHalfWay, 0) << "no kill came half-way through a run";
+    if (otherFileSystem) {
+        EXPECT_GT(killedHalfWay, 0) << "no kill came half-way through a run";
+    }
 }
 
 // A history that cannot be written never stops a sort; the caller hears why, once.

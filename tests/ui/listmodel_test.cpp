@@ -1,3 +1,4 @@
+#include "core/artistmatch.h"
 #include "ui/artwork.h"
 #include "ui/listmodel.h"
 #include "ui/listview.h"
@@ -120,4 +121,32 @@ TEST(ListView, ReportViewWithWholeRowSingleSelection)
     view.setItemIndex(2);
     view.items().clear();
     EXPECT_EQ(view.itemIndex(), -1) << "no selection survives emptying the list";
+}
+
+// A plan's rows are numbers into the paths the lists hold; their texts are made when shown,
+// and a row removed by hand takes its number with it.
+TEST(ListModel, PlanRowsAreNumbersShownAsTexts)
+{
+    TListModel plan({ QStringLiteral("Source file"), QStringLiteral("%"),
+        QStringLiteral("Destination"), QStringLiteral("Artist") });
+    TPlanEntries entries;
+    entries.push_back({ 1, 0, 100.0 });
+    entries.push_back({ 0, 1, 61.25 });
+    entries.push_back({ 0, 0, 40.0 });
+    plan.setPlan({ QStringLiteral("/in/a.mp3"), QStringLiteral("/in/b.mp3") },
+        { QStringLiteral("/music/ABBA"), QStringLiteral("/music/Queen") }, entries,
+        TImageList::MusicNotes);
+    ASSERT_EQ(plan.rowCount(), 3);
+    EXPECT_EQ(plan.text(0, 0), QStringLiteral("/in/b.mp3"));
+    EXPECT_EQ(plan.text(1, 1), FormatScore(61.25, QLocale()));
+    EXPECT_EQ(plan.text(1, 2), QStringLiteral("/music/Queen"));
+    EXPECT_EQ(plan.row(1).score, 61.25);
+    EXPECT_EQ(plan.row(1).imageIndex, TImageList::MusicNotes);
+
+    plan.remove(1);
+    EXPECT_EQ(plan.planEntries().size(), 2u);
+    EXPECT_EQ(plan.text(1, 1), FormatScore(40.0, QLocale()));
+    plan.add(QStringLiteral("No corresponding artists found"), {}, TImageList::NothingFound);
+    EXPECT_EQ(plan.row(2).kind, TListRow::Kind::Item);
+    EXPECT_EQ(plan.caption(2), QStringLiteral("No corresponding artists found"));
 }
