@@ -37,6 +37,9 @@ if(PLUMTIDE_BUILD_GUI)
     install(FILES ${dist_out}/plumtide.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 install(FILES ${dist_out}/plumtide-cli.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# The watch as a systemd user service (systemd looks in lib/systemd/user of /usr and of
+# /usr/local).
+install(FILES ${PLUMTIDE_DIST}/plumtide-watch.service DESTINATION lib/systemd/user)
 install(FILES ${PLUMTIDE_DIST}/copyright ${dist_out}/changelog.gz
     DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/plumtide)
 

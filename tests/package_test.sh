@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package, installs it on this machine, checks what a user gets from it
-# (the programs on the path, the menu entry, icons, metadata, manual pages, and "Load
-# Plumtide on startup" pointing at the installed program), and removes it cleanly again.
+# (the programs on the path, the menu entry, icons, metadata, manual pages, the watch's
+# service, and "Load Plumtide on startup" pointing at the installed program), and removes
+# it cleanly again.
 #   tests/package_test.sh [preset]        (as root: it installs and removes a package)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -50,6 +51,8 @@ appstreamcli validate --no-net /usr/share/metainfo/org.example.plumtide.metainfo
 MANWIDTH=100 man plumtide-cli 2>/dev/null | grep -q 'plumtide-cli - file mp3 files' \
     || fail "the manual page does not render"
 man -w plumtide >/dev/null || fail "no manual page for plumtide"
+grep -qx 'ExecStart=plumtide-cli watch' /usr/lib/systemd/user/plumtide-watch.service \
+    || fail "no systemd user unit for the watch"
 
 # The menu entry's command, as a user: "Load Plumtide on startup" in the settings window.
 work=$(mktemp -d)
@@ -66,7 +69,8 @@ grep -qxE 'Exec="?/usr/bin/plumtide"?' "$work/config/autostart/Plumtide.desktop"
 apt-get remove -y -qq plumtide >/dev/null
 trap 'rm -rf "$work"' EXIT
 for path in /usr/bin/plumtide /usr/bin/plumtide-cli /usr/share/applications/plumtide.desktop \
-    /usr/share/metainfo/org.example.plumtide.metainfo.xml /usr/share/doc/plumtide; do
+    /usr/share/metainfo/org.example.plumtide.metainfo.xml /usr/share/doc/plumtide \
+    /usr/lib/systemd/user/plumtide-watch.service; do
     [ ! -e "$path" ] || fail "$path is left after removal"
 done
 echo "package test: passed ($package)"
