@@ -29,12 +29,6 @@ namespace plumtide::cli
 namespace
 {
 
-void printErr(const QString& text)
-{
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
-}
-
 // Lines of standard input, without their line ends.
 QStringList stdinLines()
 {
@@ -74,8 +68,9 @@ TWorkingCopy storedSettings()
     try {
         LoadWorkingCopy(store, copy, ProgramFolder());
     } catch (const PlumtideError& error) {
-        printErr(QStringLiteral("plumtide-cli: warning: %1 (in %2); using defaults from there on\n")
-                     .arg(error.message(), store.settingsFile()));
+        PrintError(
+            QStringLiteral("plumtide-cli: warning: %1 (in %2); using defaults from there on\n")
+                .arg(error.message(), store.settingsFile()));
     }
     return copy;
 }
@@ -231,7 +226,7 @@ int RunTags(const ParsedCommand& command)
             engine.SetActive(true);
         } catch (const PlumtideError& error) {
             // Report it and go on with the other files; what was read is still printed.
-            printErr(QStringLiteral("plumtide-cli: %1: %2\n").arg(path, error.message()));
+            PrintError(QStringLiteral("plumtide-cli: %1: %2\n").arg(path, error.message()));
             status = kExitError;
         }
         out.write({ { "", QStringLiteral("file") }, { "", path } });
@@ -361,14 +356,14 @@ public:
             m_alsoTell(event);
         if (event.reason == NoTrash) {
             m_progress.finish();
-            printErr(QStringLiteral("plumtide-cli: %1: %2\n").arg(event.file, event.reason));
+            PrintError(QStringLiteral("plumtide-cli: %1: %2\n").arg(event.file, event.reason));
         }
     }
 
     void notRecorded(const QString& why) override
     {
         m_progress.finish();
-        printErr(
+        PrintError(
             QStringLiteral("plumtide-cli: warning: this run is not recorded in the history: %1\n")
                 .arg(why));
     }
@@ -395,7 +390,7 @@ public:
         // The error itself follows on its own line.
         TMoveSummary said = summary;
         said.failure.clear();
-        printErr(QStringLiteral("sorted: %1\n").arg(said.text()));
+        PrintError(QStringLiteral("sorted: %1\n").arg(said.text()));
     }
 
 private:

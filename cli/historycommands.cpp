@@ -15,12 +15,6 @@ namespace plumtide::cli
 namespace
 {
 
-void printErr(const QString& text)
-{
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
-}
-
 qint64 runOperand(const ParsedCommand& command)
 {
     if (command.operands.size() > 1)
@@ -56,9 +50,9 @@ int RunHistory(const ParsedCommand& command)
         const int days = ParseNumber(
             QStringLiteral("--prune"), command.value(QStringLiteral("--prune")), 0, 100000);
         const int pruned = THistory(path, THistory::Access::Write).prune(days);
-        printErr(QStringLiteral("pruned: %1 %2\n")
-                     .arg(pruned)
-                     .arg(pruned == 1 ? QStringLiteral("run") : QStringLiteral("runs")));
+        PrintError(QStringLiteral("pruned: %1 %2\n")
+                       .arg(pruned)
+                       .arg(pruned == 1 ? QStringLiteral("run") : QStringLiteral("runs")));
     }
     const THistory history(path, THistory::Access::Read);
     if (!command.operands.isEmpty()) {
@@ -86,7 +80,7 @@ int RunUndo(const ParsedCommand& command)
     if (command.operands.isEmpty()) {
         const std::optional<qint64> last = THistory(path, THistory::Access::Read).lastUndoable();
         if (!last) {
-            printErr(QStringLiteral("plumtide-cli: nothing to undo\n"));
+            PrintError(QStringLiteral("plumtide-cli: nothing to undo\n"));
             return kExitError;
         }
         run = *last;
@@ -109,7 +103,7 @@ int RunUndo(const ParsedCommand& command)
             std::fflush(stdout);
         });
     progress.finish();
-    printErr(QStringLiteral("undone: %1\n").arg(summary.text()));
+    PrintError(QStringLiteral("undone: %1\n").arg(summary.text()));
     return kExitOk;
 }
 

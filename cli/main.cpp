@@ -15,12 +15,6 @@ using namespace plumtide::cli;
 namespace
 {
 
-void print(std::FILE* out, const QString& text)
-{
-    const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), out);
-}
-
 QString toolHelp()
 {
     QString text = QStringLiteral(
@@ -51,11 +45,11 @@ int main(int argc, char** argv)
 
     if (words.isEmpty() || words.first() == QStringLiteral("--help")
         || words.first() == QStringLiteral("-h")) {
-        print(words.isEmpty() ? stderr : stdout, toolHelp());
+        Print(words.isEmpty() ? stderr : stdout, toolHelp());
         return words.isEmpty() ? kExitUsage : kExitOk;
     }
     if (words.first() == QStringLiteral("--version")) {
-        print(stdout, QStringLiteral("plumtide-cli %1\n").arg(QStringLiteral(PLUMTIDE_VERSION)));
+        Print(stdout, QStringLiteral("plumtide-cli %1\n").arg(QStringLiteral(PLUMTIDE_VERSION)));
         return kExitOk;
     }
 
@@ -71,7 +65,7 @@ int main(int argc, char** argv)
                 QStringLiteral("unknown command '%1' (see plumtide-cli --help)").arg(name));
         const ParsedCommand parsed = ParseCommand(name, words, command->syntax);
         if (parsed.help) {
-            print(stdout, QString::fromUtf8(command->usage));
+            Print(stdout, QString::fromUtf8(command->usage));
             return kExitOk;
         }
         InstallInterruptHandlers();
@@ -80,11 +74,11 @@ int main(int argc, char** argv)
         std::fflush(stdout);
         return Interrupted() && command->run != RunWatch ? kExitInterrupted : status;
     } catch (const UsageError& error) {
-        print(stderr, QStringLiteral("plumtide-cli: %1\n").arg(QString::fromUtf8(error.what())));
+        Print(stderr, QStringLiteral("plumtide-cli: %1\n").arg(QString::fromUtf8(error.what())));
         return kExitUsage;
     } catch (const PlumtideError& error) {
         std::fflush(stdout);
-        print(stderr, QStringLiteral("plumtide-cli: %1\n").arg(error.message()));
+        Print(stderr, QStringLiteral("plumtide-cli: %1\n").arg(error.message()));
         return kExitError;
     }
 }

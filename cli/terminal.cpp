@@ -25,13 +25,13 @@ extern "C" void onInterrupt(int)
     }
 }
 
-void printErr(const QString& text)
+} // namespace
+
+void Print(std::FILE* out, const QString& text)
 {
     const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), out);
 }
-
-} // namespace
 
 void InstallInterruptHandlers()
 {
@@ -88,7 +88,7 @@ void TerminalProgress::addLine(const QString& line)
     if (line.endsWith(QStringLiteral(" File in use"))
         || line.endsWith(QStringLiteral(" Name is not valid UTF-8"))) {
         finish();
-        printErr(line + QLatin1Char('\n'));
+        PrintError(line + QLatin1Char('\n'));
         return;
     }
     render(false);
@@ -145,7 +145,7 @@ void TerminalProgress::render(bool force)
     } else if (m_done > 0 || m_lines > 0) {
         text += QStringLiteral(" %1").arg(m_done > 0 ? m_done : m_lines);
     }
-    printErr(QStringLiteral("\r\033[K") + text);
+    PrintError(QStringLiteral("\r\033[K") + text);
     std::fflush(stderr);
     m_shown = true;
 }
@@ -153,7 +153,7 @@ void TerminalProgress::render(bool force)
 void TerminalProgress::finish()
 {
     if (m_shown) {
-        printErr(QStringLiteral("\r\033[K"));
+        PrintError(QStringLiteral("\r\033[K"));
         std::fflush(stderr);
         m_shown = false;
     }

@@ -5,8 +5,18 @@
 #include <QElapsedTimer>
 #include <QString>
 
+#include <cstdio>
+
 namespace plumtide::cli
 {
+
+// Writes `text` as UTF-8 to `out` (standard output or error), as every record and message of
+// the program is written.
+void Print(std::FILE* out, const QString& text);
+inline void PrintError(const QString& text)
+{
+    Print(stderr, text);
+}
 
 // Ctrl-C and SIGTERM set a flag instead of killing the program, so a file being moved is
 // finished safely before the run stops.

@@ -89,8 +89,7 @@ private:
     void say(const QString& message)
     {
         m_progress.finish();
-        const QByteArray bytes = QStringLiteral("plumtide-cli: %1\n").arg(message).toUtf8();
-        std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+        PrintError(QStringLiteral("plumtide-cli: %1\n").arg(message));
     }
 
     void settled(const QStringList& files)
