@@ -45,7 +45,7 @@ int main(int argc, char** argv)
                 TRunOrigin::Auto, QStringLiteral("/home/me/in"), QStringLiteral("/home/me/Music"));
             std::vector<THistoryRecord> records;
             for (int i = 0; i < files; ++i)
-                records.push_back({ .outcome = QStringLiteral("moved"),
+                records.push_back({ .outcome = TMoveOutcome::Moved,
                     .file = QStringLiteral("/home/me/in/%1 - Song %2.mp3").arg(run).arg(i),
                     .target
                     = QStringLiteral("/home/me/Music/Artist %1/%1 - Song %2.mp3").arg(run).arg(i),

@@ -10,8 +10,9 @@
 // Targets: within one file system at least 0.5 x the speed of mv + sync, across file
 // systems at least 0.8 x; with the history at most 1.10 x the time without.
 
-#include "core/mover.h"
+#include "core/pipeline.h"
 #include "history/recorder.h"
+#include "tests/support/pumps.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -76,14 +77,12 @@ double moverSeconds(
         = [&](const TMoveEvent& e) { moved += e.outcome == TMoveOutcome::Moved; };
     QElapsedTimer timer;
     timer.start();
+    const TWorkSource work = WorkOf(std::vector<TWorkItem>(rows.begin(), rows.end()));
     if (history.isEmpty()) {
-        MovePlannedFiles(rows, TMoveSettings {}, pump, countMoved);
+        CarryOut(TCarryOut {}, work, {}, pump, nullptr, countMoved);
     } else {
         TRunRecorder recorder(TRunOrigin::Cli, source, target, history);
-        TRunRecorder::RecordingPump recording(recorder, pump);
-        TMoveRun move(TMoveSettings {}, recorder.reporter(countMoved));
-        move.run(rows, recording);
-        recorder.finish(move.summary().end);
+        CarryOut(TCarryOut {}, work, {}, pump, &recorder, countMoved);
         if (!recorder.problem().isEmpty()) {
             std::fprintf(stderr, "not recorded: %s\n", qPrintable(recorder.problem()));
             std::exit(1);

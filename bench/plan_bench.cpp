@@ -14,6 +14,7 @@
 #include "core/planner.h"
 #include "core/similaritykernel.h"
 #include "tests/support/plainplanner.h"
+#include "tests/support/pumps.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>

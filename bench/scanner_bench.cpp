@@ -4,6 +4,7 @@
 
 #include "core/pump.h"
 #include "core/scanner.h"
+#include "tests/support/pumps.h"
 
 #include <QDir>
 #include <QFile>

@@ -14,6 +14,7 @@
 
 #include "bench/library.h"
 #include "settings/settingsstore.h"
+#include "tests/support/memorysettings.h"
 #include "ui/frmmain.h"
 
 #include <QApplication>

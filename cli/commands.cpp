@@ -4,10 +4,9 @@
 #include "cli/terminal.h"
 #include "core/artistmatch.h"
 #include "core/listing.h"
-#include "core/mover.h"
+#include "core/pipeline.h"
 #include "core/planner.h"
 #include "core/scanner.h"
-#include "core/sortjob.h"
 #include "history/recorder.h"
 #include "id3/id3engine.h"
 #include "platform/errors.h"
@@ -61,9 +60,7 @@ QString existingFolder(const QString& path, const char* role)
 // stored value that cannot be used is reported; the ones after it keep their defaults.
 TWorkingCopy storedSettings()
 {
-    TWorkingCopy copy;
-    TMemorySettingsStore empty;
-    LoadWorkingCopy(empty, copy, ProgramFolder());
+    TWorkingCopy copy = DefaultWorkingCopy(ProgramFolder());
     TFileSettingsStore store;
     try {
         LoadWorkingCopy(store, copy, ProgramFolder());
@@ -79,6 +76,7 @@ TWorkingCopy storedSettings()
 struct SortSettings {
     int percentage = 37;
     TMoveSettings move;
+    qint64 settleMs = kHandSettleMs;
 };
 
 SortSettings sortSettings(const ParsedCommand& command)
@@ -93,13 +91,14 @@ SortSettings sortSettings(const ParsedCommand& command)
             QStringLiteral("--percentage"), command.value(QStringLiteral("--percentage")), 0, 100);
     if (command.has(QStringLiteral("--doubles"))) {
         const QString value = command.value(QStringLiteral("--doubles"));
-        settings.move.moveDoubles = settings.move.deleteDoubles = false;
         if (value.startsWith(QStringLiteral("move:")) && value.size() > 5) {
-            settings.move.moveDoubles = true;
+            settings.move.doubles = TDoubles::SetAside;
             settings.move.doublesFolder = value.mid(5);
         } else if (value == QStringLiteral("delete")) {
-            settings.move.deleteDoubles = true;
-        } else if (value != QStringLiteral("keep")) {
+            settings.move.doubles = TDoubles::Delete;
+        } else if (value == QStringLiteral("keep")) {
+            settings.move.doubles = TDoubles::Keep;
+        } else {
             throw UsageError(
                 QStringLiteral("--doubles takes move:FOLDER, delete or keep, not '%1'").arg(value));
         }
@@ -118,53 +117,15 @@ SortSettings sortSettings(const ParsedCommand& command)
         throw UsageError(QStringLiteral("--trash and --no-trash exclude each other"));
     if (command.has(QStringLiteral("--trash")) || command.has(QStringLiteral("--no-trash")))
         settings.move.useTrash = command.has(QStringLiteral("--trash"));
-    if (settings.move.moveDoubles && !command.has(QStringLiteral("--dry-run"))
+    if (command.has(QStringLiteral("--settle")))
+        settings.settleMs = qint64(ParseNumber(QStringLiteral("--settle"),
+                                command.value(QStringLiteral("--settle")), 0, 86400))
+            * 1000;
+    if (settings.move.doubles == TDoubles::SetAside && !command.has(QStringLiteral("--dry-run"))
         && !QFileInfo(settings.move.doublesFolder).isDir())
         throw UsageError(QStringLiteral("doubles folder '%1' does not exist (give --doubles)")
                              .arg(settings.move.doublesFolder));
     return settings;
-}
-
-std::vector<TSourceRow> listSource(const QString& source, TerminalProgress& progress)
-{
-    progress.setPhase(QStringLiteral("reading"));
-    return ListSourceFiles(source, progress, progress);
-}
-
-std::vector<TFolderRow> listDestination(const QString& destination, TerminalProgress& progress)
-{
-    progress.setPhase(QStringLiteral("scanning"));
-    return ListDestinationFolders(destination, progress, progress);
-}
-
-// Plans with a progress count per file, handing each file's rows to `onRows`.
-TSortPlan plan(const std::vector<TSourceRow>& files, const std::vector<TFolderRow>& folders,
-    const QString& destination, int percentage, TerminalProgress& progress,
-    const std::function<void(const std::vector<TPlanEntry>&)>& onRows)
-{
-    // Counts files for the display; the planner pumps once per planned file.
-    class CountingPump : public Pump
-    {
-    public:
-        CountingPump(TerminalProgress& progress, long long total)
-            : m_progress(progress)
-            , m_total(total)
-        {
-        }
-        void processEvents() override { m_progress.setProgress(++m_done, m_total); }
-        bool abortRequested() const override { return m_progress.abortRequested(); }
-
-    private:
-        TerminalProgress& m_progress;
-        long long m_total;
-        long long m_done = 0;
-    };
-    const long long planned = std::count_if(files.begin(), files.end(),
-        [](const TSourceRow& row) { return row.key.size() >= MinimumPlannedKeyLength; });
-    progress.setPhase(QStringLiteral("planning"));
-    CountingPump pump(progress, planned);
-    TSortPlanner planner(files, folders, destination, percentage);
-    return planner.plan(pump, onRows);
 }
 
 } // namespace
@@ -278,40 +239,15 @@ int RunFolders(const ParsedCommand& command)
     return kExitOk;
 }
 
-int RunPlan(const ParsedCommand& command)
-{
-    requireOperands(command, 2, "SOURCE and DEST");
-    const QString source = existingFolder(command.operands.at(0), "source");
-    const QString destination = existingFolder(command.operands.at(1), "destination");
-    const SortSettings settings = sortSettings(command);
-    RecordWriter out(stdout, command.has(QStringLiteral("--json")));
-    TerminalProgress progress;
-    const std::vector<TFolderRow> folders = listDestination(destination, progress);
-    const std::vector<TSourceRow> files = listSource(source, progress);
-    // The rows go out as they are made: a plan of millions of rows needs no more memory
-    // than one of a few.
-    PlanRowWriter rows(stdout, out.json(), files, folders, [&] { progress.finish(); });
-    const TSortPlan result = plan(files, folders, destination, settings.percentage, progress,
-        [&](const std::vector<TPlanEntry>& entries) { rows.write(entries); });
-    progress.finish();
-    rows.flush();
-    for (const QString& key : result.newArtists)
-        out.write({ { "type", QStringLiteral("new") }, { "key", key } });
-    return kExitOk;
-}
-
 namespace
 {
 
-// The sort's records on standard output, its progress on standard error, and the summary
-// line there at the end.
-class SortOutput : public Pump, public TSortJobObserver
+// What planning shows on the terminal: the phase, and a count per planned file.
+class PlanProgress : public Pump, public TPlanObserver
 {
 public:
-    SortOutput(RecordWriter& out, TerminalProgress& progress, MoveReporter alsoTell = {})
-        : m_out(out)
-        , m_progress(progress)
-        , m_alsoTell(std::move(alsoTell))
+    explicit PlanProgress(TerminalProgress& progress)
+        : m_progress(progress)
     {
     }
 
@@ -326,41 +262,115 @@ public:
 
     void phase(Phase phase, long long total) override
     {
-        static const char* const names[]
-            = { "scanning", "reading", "planning", "creating", "moving" };
+        static const char* const names[] = { "scanning", "reading", "planning" };
         m_progress.setPhase(QString::fromLatin1(names[static_cast<int>(phase)]));
         m_countPumps = phase == Phase::Planning;
         m_done = 0;
         m_total = total;
     }
 
-    void created(const QString& folder) override
+protected:
+    TerminalProgress& m_progress;
+
+private:
+    bool m_countPumps = false;
+    long long m_done = 0;
+    long long m_total = 0;
+};
+
+void writeLeftOut(RecordWriter& out, const TLeftOut& file)
+{
+    WriteHistoryRecord(
+        out, RecordOf(TMoveEvent { TMoveOutcome::Skipped, file.file, QString(), file.reason }));
+}
+
+} // namespace
+
+int RunPlan(const ParsedCommand& command)
+{
+    requireOperands(command, 2, "SOURCE and DEST");
+    const QString source = existingFolder(command.operands.at(0), "source");
+    const QString destination = existingFolder(command.operands.at(1), "destination");
+    const SortSettings settings = sortSettings(command);
+    RecordWriter out(stdout, command.has(QStringLiteral("--json")));
+    TerminalProgress progress;
+
+    // The rows go out as they are made: a plan of millions of rows needs no more memory
+    // than one of a few.
+    struct Output : PlanProgress {
+        Output(TerminalProgress& progress, RecordWriter& out)
+            : PlanProgress(progress)
+            , out(out)
+        {
+        }
+        void leftOut(const TLeftOut& file) override
+        {
+            m_progress.finish();
+            writeLeftOut(out, file);
+        }
+        void planning(
+            const std::vector<TSourceRow>& files, const std::vector<TFolderRow>& folders) override
+        {
+            writer.emplace(stdout, out.json(), files, folders, [this] { m_progress.finish(); });
+        }
+        void planned(const std::vector<TPlanEntry>& rows) override { writer->write(rows); }
+        RecordWriter& out;
+        std::optional<PlanRowWriter> writer;
+    } output(progress, out);
+
+    TSortRequest request;
+    request.source = source;
+    request.destination = destination;
+    request.percentage = settings.percentage;
+    request.leaveOut = TLeaveOutPolicy(TRunOrigin::Cli, settings.settleMs);
+    const TPlannedSort plan = PlanSortRun(request, output, progress, output);
+    progress.finish();
+    output.writer->flush();
+    for (const QString& key : plan.newArtists())
+        out.write({ { "type", QStringLiteral("new") }, { "key", key } });
+    return kExitOk;
+}
+
+namespace
+{
+
+// The sort's records on standard output, its progress on standard error, and the summary
+// line there at the end.
+class SortOutput : public PlanProgress
+{
+public:
+    SortOutput(RecordWriter& out, TerminalProgress& progress, MoveReporter alsoTell)
+        : PlanProgress(progress)
+        , m_out(out)
+        , m_alsoTell(std::move(alsoTell))
     {
-        m_progress.finish();
-        m_out.write({ { "outcome", QStringLiteral("created") }, { "folder", folder } });
     }
 
-    void notCreated(const QString& folder, const QString& reason) override
+    void moving(long long total)
     {
-        m_progress.finish();
-        m_out.write({ { "outcome", QStringLiteral("not-created") }, { "folder", folder },
-            { "reason", reason } });
+        phase(Phase::Scanning, 0);
+        m_progress.setPhase(QStringLiteral("moving"));
+        m_done = 0;
+        m_total = total;
     }
 
-    void outcome(const TMoveEvent& event) override
+    void outcome(const TMoveEvent& event)
     {
         m_progress.setProgress(++m_done, m_total);
+        if (NamesFolder(event.outcome))
+            m_progress.finish();
         WriteHistoryRecord(m_out, RecordOf(event));
         std::fflush(stdout);
         if (m_alsoTell)
             m_alsoTell(event);
-        if (event.reason == NoTrash) {
+        if (event.reason == TReason::NoTrash) {
             m_progress.finish();
-            PrintError(QStringLiteral("plumtide-cli: %1: %2\n").arg(event.file, event.reason));
+            PrintError(
+                QStringLiteral("plumtide-cli: %1: %2\n").arg(event.file, ReasonText(event.reason)));
         }
     }
 
-    void notRecorded(const QString& why) override
+    void notRecorded(const QString& why)
     {
         m_progress.finish();
         PrintError(
@@ -368,7 +378,7 @@ public:
                 .arg(why));
     }
 
-    void finished(const TMoveSummary& summary) override
+    void finished(const TMoveSummary& summary)
     {
         m_progress.finish();
         if (m_out.json()) {
@@ -395,34 +405,88 @@ public:
 
 private:
     RecordWriter& m_out;
-    TerminalProgress& m_progress;
     MoveReporter m_alsoTell;
-    bool m_countPumps = false;
     long long m_done = 0;
     long long m_total = 0;
 };
 
 } // namespace
 
-TSortJob SortJobOf(const ParsedCommand& command, const QString& source, const QString& destination)
+SortCommand SortCommandOf(const ParsedCommand& command, const QString& source,
+    const QString& destination, TRunOrigin origin, THeldFiles held)
 {
-    TSortJob job;
-    job.source = source;
-    job.destination = destination;
     const SortSettings settings = sortSettings(command);
-    job.percentage = settings.percentage;
-    job.move = settings.move;
-    job.dryRun = command.has(QStringLiteral("--dry-run"));
-    job.createArtistFolders = command.has(QStringLiteral("--create-artist-folders"));
-    job.origin = TRunOrigin::Cli;
-    return job;
+    SortCommand sort;
+    sort.origin = origin;
+    sort.request.source = source;
+    sort.request.destination = destination;
+    sort.request.percentage = settings.percentage;
+    sort.request.leaveOut = TLeaveOutPolicy(origin, settings.settleMs, std::move(held));
+    sort.how.move = settings.move;
+    sort.how.move.sourceFolder = source;
+    sort.how.move.destinationFolder = destination;
+    sort.how.leaveOut = sort.request.leaveOut;
+    sort.how.dryRun = command.has(QStringLiteral("--dry-run"));
+    sort.createArtistFolders = command.has(QStringLiteral("--create-artist-folders"));
+    return sort;
 }
 
-TMoveSummary RunSortJobPrinting(const TSortJob& job, RecordWriter& out, TerminalProgress& progress,
+TMoveSummary RunSortPrinting(const SortCommand& sort, RecordWriter& out, TerminalProgress& progress,
     const MoveReporter& alsoTell)
 {
     SortOutput output(out, progress, alsoTell);
-    return RunRecordedSortJob(job, output, progress, output);
+    std::unique_ptr<TRunRecorder> recorder;
+    // Said once, when the history first fails.
+    bool told = false;
+    const auto tellProblem = [&] {
+        if (recorder && !told && !recorder->problem().isEmpty()) {
+            told = true;
+            output.notRecorded(recorder->problem());
+        }
+    };
+    if (!sort.how.dryRun) {
+        recorder = std::make_unique<TRunRecorder>(
+            sort.origin, sort.request.source, sort.request.destination);
+        tellProblem();
+    }
+    TMoveSummary summary;
+    try {
+        TPlannedSort plan = PlanSortRun(sort.request, output, progress, output);
+        QStringList folders;
+        if (sort.createArtistFolders && !plan.aborted()) {
+            for (const QString& key : plan.newArtists())
+                folders.append(JoinPath(sort.request.destination, key));
+        }
+        // Folders for new artists first; then the plan is made again with them.
+        TWorkSource rows;
+        qsizetype created = 0;
+        const TWorkSource work = [&](TWorkItem& item) {
+            if (created < folders.size()) {
+                item = TCreateFolder { folders.at(created++) };
+                return true;
+            }
+            if (!rows) {
+                if (!folders.isEmpty())
+                    plan.planAgain(
+                        output, progress, output, sort.how.dryRun ? folders : QStringList());
+                output.moving(plan.rowCount() + static_cast<long long>(plan.leftOut().size()));
+                rows = plan.work();
+            }
+            return rows(item);
+        };
+        output.moving(folders.size());
+        summary = CarryOut(
+            sort.how, work, plan.filePaths(), output, recorder.get(),
+            [&](const TMoveEvent& event) { output.outcome(event); }, &summary);
+    } catch (const std::exception&) {
+        tellProblem();
+        summary.end = TRunEnd::Failed;
+        output.finished(summary);
+        throw;
+    }
+    tellProblem();
+    output.finished(summary);
+    return summary;
 }
 
 int RunSort(const ParsedCommand& command)
@@ -430,17 +494,16 @@ int RunSort(const ParsedCommand& command)
     requireOperands(command, 2, "SOURCE and DEST");
     const QString source = existingFolder(command.operands.at(0), "source");
     const QString destination = existingFolder(command.operands.at(1), "destination");
-    const TSortJob job = SortJobOf(command, source, destination);
     RecordWriter out(stdout, command.has(QStringLiteral("--json")));
     TerminalProgress progress;
-    RunSortJobPrinting(job, out, progress);
+    RunSortPrinting(SortCommandOf(command, source, destination, TRunOrigin::Cli), out, progress);
     return kExitOk;
 }
 
 const std::vector<CommandInfo>& Commands()
 {
     static const QStringList planOptions { QStringLiteral("--percentage"),
-        QStringLiteral("--doubles"), QStringLiteral("--delete-small") };
+        QStringLiteral("--doubles"), QStringLiteral("--delete-small"), QStringLiteral("--settle") };
     static const QStringList sortFlags { QStringLiteral("--json"), QStringLiteral("--keep-small"),
         QStringLiteral("--dry-run"), QStringLiteral("--create-artist-folders"),
         QStringLiteral("--trash"), QStringLiteral("--no-trash") };
@@ -497,6 +560,8 @@ const std::vector<CommandInfo>& Commands()
             "  --keep-small             sort small files like any other\n"
             "  --create-artist-folders  first create a folder for each new artist "
             "(created<TAB>folder)\n"
+            "  --settle SECONDS         a file changed this recently is waited for once, and left\n"
+            "                           if it changes meanwhile (still being written; default 2)\n"
             "  --trash, --no-trash      deleted small files and doubles go to the Trash, or are\n"
             "                           deleted for good (default: UseTrash in the settings)\n"
             "  --dry-run                print what would happen; change nothing\n"
@@ -524,9 +589,7 @@ const std::vector<CommandInfo>& Commands()
             "A missing SOURCE or DEST (an unmounted disk) is waited for. SIGTERM or Ctrl-C\n"
             "finishes the file being moved, then ends the watch (exit status 0).\n",
             { sortFlags,
-                planOptions
-                    + QStringList { QStringLiteral("--settle"), QStringLiteral("--poll"),
-                        QStringLiteral("--retry") } },
+                planOptions + QStringList { QStringLiteral("--poll"), QStringLiteral("--retry") } },
             RunWatch },
         { "history", "the runs recorded, newest first, or the records of one RUN",
             "usage: plumtide-cli history [--json] [--prune DAYS] [RUN]\n\n"

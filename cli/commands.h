@@ -3,7 +3,7 @@
 #include "cli/options.h"
 #include "cli/records.h"
 #include "cli/terminal.h"
-#include "core/sortjob.h"
+#include "core/pipeline.h"
 #include "history/history.h"
 
 #include <vector>
@@ -27,11 +27,20 @@ int RunUndo(const ParsedCommand& command);
 // Runs until SIGTERM or SIGINT, which end it normally (exit status 0), as a service.
 int RunWatch(const ParsedCommand& command);
 
-// What sort and watch share: the job a command line asks for (the desktop program's
+// What sort and watch share: the sort a command line asks for (the desktop program's
 // settings with the options over them), and one run of it with sort's records and summary;
 // `alsoTell`, when set, sees each outcome after its record.
-TSortJob SortJobOf(const ParsedCommand& command, const QString& source, const QString& destination);
-TMoveSummary RunSortJobPrinting(const TSortJob& job, RecordWriter& out, TerminalProgress& progress,
+struct SortCommand {
+    TRunOrigin origin = TRunOrigin::Cli;
+    TSortRequest request;
+    TCarryOut how;
+    bool createArtistFolders = false;
+};
+SortCommand SortCommandOf(const ParsedCommand& command, const QString& source,
+    const QString& destination, TRunOrigin origin, THeldFiles held = {});
+// Plans and carries out `sort`, recorded in the history unless it is a dry run. An error
+// that ends the run escapes once the summary is printed.
+TMoveSummary RunSortPrinting(const SortCommand& sort, RecordWriter& out, TerminalProgress& progress,
     const MoveReporter& alsoTell = {});
 
 // The syntax of each command and its help text.

@@ -26,15 +26,13 @@ qint64 runOperand(const ParsedCommand& command)
 
 void WriteHistoryRecord(RecordWriter& out, const THistoryRecord& record)
 {
-    const bool folder = record.outcome == QStringLiteral("created")
-        || record.outcome == QStringLiteral("not-created");
-    std::vector<RecordWriter::Field> fields { { "outcome", record.outcome },
-        { folder ? "folder" : "file", record.file } };
+    std::vector<RecordWriter::Field> fields {
+        { "outcome", QString::fromLatin1(OutcomeName(record.outcome)) },
+        { NamesFolder(record.outcome) ? "folder" : "file", record.file }
+    };
     if (!record.target.isEmpty())
         fields.push_back({ "target", record.target });
-    const bool stayed = record.outcome == QStringLiteral("skipped")
-        || record.outcome.startsWith(QStringLiteral("not-"));
-    if (stayed)
+    if (GivesReason(record.outcome))
         fields.push_back({ "reason", record.reason });
     // Only in JSON: a field more in a TAB record would break readers of the sort format.
     if (out.json() && !record.trashed.isEmpty())
@@ -64,11 +62,12 @@ int RunHistory(const ParsedCommand& command)
         return kExitOk;
     }
     for (const THistoryRun& run : history.runs())
-        out.writeWithNumbers({ { "type", QStringLiteral("run") }, { "id", QString::number(run.id) },
-                                 { "started", IsoTime(run.started) },
-                                 { "ended", IsoTime(run.ended) }, { "origin", run.origin },
-                                 { "source", run.source }, { "destination", run.destination },
-                                 { "files", QString::number(run.files) }, { "state", run.state } },
+        out.writeWithNumbers(
+            { { "type", QStringLiteral("run") }, { "id", QString::number(run.id) },
+                { "started", IsoTime(run.started) }, { "ended", IsoTime(run.ended) },
+                { "origin", QString::fromLatin1(OriginName(run.origin)) }, { "source", run.source },
+                { "destination", run.destination }, { "files", QString::number(run.files) },
+                { "state", QString::fromLatin1(StateName(run.state)) } },
             { "id", "files" });
     return kExitOk;
 }
@@ -92,14 +91,9 @@ int RunUndo(const ParsedCommand& command)
     progress.setPhase(QStringLiteral("restoring"));
     long long done = 0;
     const TUndoSummary summary = UndoRun(path, run, command.has(QStringLiteral("--dry-run")),
-        progress, [&](const TUndoEvent& event) {
+        progress, [&](const TMoveEvent& event) {
             progress.setProgress(++done, 0);
-            if (event.restored)
-                out.write({ { "outcome", QStringLiteral("restored") }, { "file", event.from },
-                    { "target", event.to } });
-            else
-                out.write({ { "outcome", QStringLiteral("not-restored") }, { "file", event.from },
-                    { "reason", event.reason } });
+            WriteHistoryRecord(out, RecordOf(event));
             std::fflush(stdout);
         });
     progress.finish();

@@ -2,10 +2,11 @@
 // for as long as the program runs (a service, for months).
 
 #include "cli/commands.h"
+#include "core/autosort.h"
 #include "core/fileutils.h"
 #include "core/watcher.h"
+#include "history/recorder.h"
 #include "platform/errors.h"
-#include "settings/autosort.h"
 #include "settings/settingsstore.h"
 
 #include <QEventLoop>
@@ -54,8 +55,8 @@ qint64 secondsOption(const ParsedCommand& command, const char* name, int fallbac
 class Watch
 {
 public:
-    Watch(TSortJob job, const TWatchSettings& settings, bool json)
-        : m_job(std::move(job))
+    Watch(SortCommand sort, const TWatchSettings& settings, bool json)
+        : m_sort(std::move(sort))
         , m_out(stdout, json)
         , m_retryCap(QTime::fromMSecsSinceStartOfDay(
               int(std::min<qint64>(settings.retryMs > 0 ? settings.retryMs : 600000, 86399000))))
@@ -78,7 +79,7 @@ public:
         say(QStringLiteral("watching '%1' (settle %2 s), sorting into '%3'")
                 .arg(m_watcher.folder())
                 .arg(m_watcher.tracker().settleMs() / 1000.0)
-                .arg(m_job.destination));
+                .arg(m_sort.request.destination));
         m_watcher.start();
         if (!Interrupted())
             m_loop.exec();
@@ -103,35 +104,42 @@ private:
     {
         if (Interrupted() || m_pending.isEmpty())
             return;
-        if (!FolderExists(m_job.destination)) {
+        const QString& destination = m_sort.request.destination;
+        if (!FolderExists(destination)) {
             if (!m_destinationMissing)
                 say(QStringLiteral("destination folder '%1' is missing; waiting for it")
-                        .arg(m_job.destination));
+                        .arg(destination));
             m_destinationMissing = true;
             m_sortTimer.start(1000);
             return;
         }
         if (m_destinationMissing)
-            say(QStringLiteral("destination folder '%1' is back").arg(m_job.destination));
+            say(QStringLiteral("destination folder '%1' is back").arg(destination));
         m_destinationMissing = false;
 
-        TSortJob job = m_job;
-        job.files = std::exchange(m_pending, {});
+        SortCommand sort = m_sort;
+        sort.request.files = std::exchange(m_pending, {});
+        // The files an undo brought back are read afresh for every run: an undo may have
+        // run since the last.
+        sort.request.leaveOut
+            = TLeaveOutPolicy(TRunOrigin::Watch, m_sort.request.leaveOut.settleMs(), LoadHolds());
+        sort.how.leaveOut = sort.request.leaveOut;
         // A program that opened a file as the run came to it (a player, an indexer) has
-        // usually let go a moment later: such files settle anew instead of waiting for the
-        // retry.
+        // usually let go a moment later, and a file written again has not settled: such
+        // files settle anew instead of waiting for the retry.
         QSet<QString> inUse;
         const auto tell = [&inUse](const TMoveEvent& event) {
-            if (event.outcome == TMoveOutcome::Skipped && event.reason == skip::InUse)
+            if (event.outcome == TMoveOutcome::Skipped
+                && (event.reason == TReason::InUse || event.reason == TReason::StillBeingWritten))
                 inUse.insert(event.file);
         };
         try {
-            RunSortJobPrinting(job, m_out, m_progress, tell);
+            RunSortPrinting(sort, m_out, m_progress, tell);
             m_failures = 0;
         } catch (const PlumtideError& error) {
             say(error.message());
             // The files it did not get to stay offered and are tried again after a wait.
-            for (const QString& file : std::as_const(*job.files)) {
+            for (const QString& file : std::as_const(*sort.request.files)) {
                 if (FileExists(file))
                     m_pending.append(file);
             }
@@ -148,7 +156,7 @@ private:
             m_loop.quit();
     }
 
-    TSortJob m_job;
+    SortCommand m_sort;
     RecordWriter m_out;
     TerminalProgress m_progress;
     QTime m_retryCap;
@@ -171,9 +179,9 @@ int RunWatch(const ParsedCommand& command)
     settings.settleMs = secondsOption(command, "--settle", 10, 0);
     settings.pollMs = secondsOption(command, "--poll", 30, 1);
     settings.retryMs = secondsOption(command, "--retry", 600, 0);
-    TSortJob job = SortJobOf(command, source, destination);
-    job.origin = TRunOrigin::Watch;
-    Watch watch(job, settings, command.has(QStringLiteral("--json")));
+    SortCommand sort = SortCommandOf(command, source, destination, TRunOrigin::Watch);
+    sort.request.leaveOut = TLeaveOutPolicy(TRunOrigin::Watch, settings.settleMs);
+    Watch watch(sort, settings, command.has(QStringLiteral("--json")));
     watch.run();
     return kExitOk;
 }

@@ -20,34 +20,6 @@
 namespace plumtide
 {
 
-namespace
-{
-
-// Removes the target it guards unless the copy was committed.
-class PartialTarget
-{
-public:
-    explicit PartialTarget(QString path)
-        : m_path(std::move(path))
-    {
-    }
-    ~PartialTarget()
-    {
-        if (!m_committed)
-            RemoveFile(m_path);
-    }
-    PartialTarget(const PartialTarget&) = delete;
-    PartialTarget& operator=(const PartialTarget&) = delete;
-
-    void commit() { m_committed = true; }
-
-private:
-    QString m_path;
-    bool m_committed = false;
-};
-
-} // namespace
-
 bool FileExists(const QString& path)
 {
     return KindOfPath(path) == PathKind::File;
@@ -71,50 +43,20 @@ bool IsFileInUse(const QString& path) noexcept
     }
 }
 
-qint32 FileSizeOf(const QString& path) noexcept
+TReason UnusableReason(const QString& path) noexcept
 {
     try {
-        if (!FileExists(path) || IsFileInUse(path))
-            return 0;
-        // A failure here leaves the permissions as they were; the size is still wanted.
-        AddOwnerWritePermission(path);
+        if (!FileExists(path))
+            return TReason::None;
         const FileDescriptor file = OpenForReading(path);
-        const qint64 size = SizeOf(file);
-        if (size < 0)
-            return 0;
-        return static_cast<qint32>(std::min<qint64>(size, std::numeric_limits<qint32>::max()));
+        return IsOpenElsewhere(file) ? TReason::InUse : TReason::None;
+    } catch (const IOError& error) {
+        // A lease held elsewhere refuses the open at once: that file is in use.
+        return error.errnoValue() == EWOULDBLOCK ? TReason::InUse
+                                                 : ReasonOfError(error.errnoValue());
     } catch (...) {
-        return 0;
+        return TReason::CopyFailed;
     }
-}
-
-bool CopyFileByStream(const QString& source, const QString& target)
-{
-    if (source.size() > MaxCopyPathLength || target.size() > MaxCopyPathLength)
-        return false;
-    if (!FileExists(source))
-        return false;
-    if (target.isEmpty() || IsFileInUse(source))
-        return false;
-
-    const FileDescriptor in = OpenForReading(source);
-    FileDescriptor out = OpenForWriting(target);
-    // The target is opened without truncating so that the source itself, under another
-    // name, is recognised before anything of it is discarded.
-    if (IsSameFile(in, out))
-        return false;
-    if (!IsRegularFile(out))
-        throw IOError(QStringLiteral("Not a regular file:"), target, EINVAL);
-    Truncate(out, target);
-    PartialTarget partial(target);
-    CopyContents(in, out, source, target);
-    SyncFile(out, target);
-    if (out.close() != 0)
-        throw IOError(QStringLiteral("Cannot write"), target, errno);
-    if (!SyncFolder(FolderOf(target)))
-        throw IOError(QStringLiteral("Cannot flush the folder of"), target, errno);
-    partial.commit();
-    return true;
 }
 
 namespace

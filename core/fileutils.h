@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/reasons.h"
 #include "platform/fileops.h"
 #include "platform/lease.h"
 #include "platform/paths.h"
@@ -31,29 +32,13 @@ bool FolderExists(const QString& path);
 // test before they open. Never throws.
 bool IsFileInUse(const QString& path) noexcept;
 
-// The file's size in bytes; 0 when it does not exist, is in use, or cannot be read. Taking
-// the size also clears "read-only" (adds the owner's write permission), so the move that
-// follows can delete the source. Files of 2 GiB and more give the largest qint32 rather
-// than a wrapped or zero size, so they never pass for small files. Never throws.
-qint32 FileSizeOf(const QString& path) noexcept;
+// Why the file cannot be moved now: InUse while another process holds it open or locked,
+// the reason of the error when it cannot be opened (permission denied), None when it is free
+// or does not exist. Never throws.
+TReason UnusableReason(const QString& path) noexcept;
 
 // Paths longer than this (in UTF-16 code units) are never copied.
 inline constexpr qsizetype MaxCopyPathLength = 254;
-
-// Copies the contents of `source` to `target`, replacing a file that is already there.
-//
-// Returns false, touching nothing, when either path is longer than MaxCopyPathLength, no
-// file exists at `source`, `target` is empty, `source` is in use, or `target` names the
-// source file itself (the same path, a hard link or a symbolic link to it): copying a file
-// onto itself would empty it, and callers delete the source after a successful copy.
-//
-// Returns true only once the copy is on disk: the target's contents and its folder entry
-// are flushed first, because callers delete the source right afterwards.
-//
-// Throws IOError (carrying the path at fault) when the source cannot be opened, the target
-// cannot be created or written, or flushing fails. A target that was created or truncated
-// is removed again on that path, so no partial file is left under the song's name.
-bool CopyFileByStream(const QString& source, const QString& target);
 
 // What PrepareFileCopy and CommitFileCopy did.
 enum class TPlaceResult {

@@ -35,13 +35,15 @@ TSourceRow ReadSourceRow(const QString& path)
     return rowOf(path, ReadArtistAndTitle(path));
 }
 
-std::optional<TSourceRow> ReadUnusedSourceRow(const QString& path)
+std::variant<TSourceRow, TReason> ReadUnusedSourceRow(
+    const QString& path, const TLeaveOutPolicy& leaveOut, qint64 now)
 {
-    FileDescriptor file;
-    qint64 size = 0;
-    switch (OpenUnusedFile(path, file, size)) {
+    TUnusedFile opened = OpenUnusedFile(path);
+    switch (opened.result) {
     case TOpenResult::InUse:
-        return std::nullopt;
+        return TReason::InUse;
+    case TOpenResult::Unreadable:
+        return ReasonOfError(opened.error);
     case TOpenResult::Missing:
     case TOpenResult::NotRegular:
         // Gone since it was listed, or not a file after all: a row by its name, as for a
@@ -50,7 +52,9 @@ std::optional<TSourceRow> ReadUnusedSourceRow(const QString& path)
     case TOpenResult::Opened:
         break;
     }
-    return rowOf(path, ReadArtistAndTitle(std::move(file), size, path));
+    if (const TReason why = leaveOut.atListing(path, opened.status, now); why != TReason::None)
+        return why;
+    return rowOf(path, ReadArtistAndTitle(std::move(opened.file), opened.status.size, path));
 }
 
 std::vector<TFolderRow> ListDestinationFolders(const QString& destination, Pump& pump,
@@ -78,38 +82,51 @@ std::vector<TFolderRow> ListDestinationFolders(const QString& destination, Pump&
 }
 
 std::vector<TSourceRow> ListSourceFiles(const QString& source, Pump& pump, DetailsSink& details,
-    const std::function<void(const TSourceRow&)>& onRow)
+    const TLeaveOutPolicy& leaveOut, const std::function<void(const TLeftOut&)>& onLeftOut)
 {
     std::vector<TSourceRow> rows;
-    ForEachSourceFile(source, pump, details, [&](TSourceRow&& row) {
-        if (onRow)
-            onRow(row);
-        rows.push_back(std::move(row));
-    });
+    ForEachSourceFile(
+        source, pump, details, [&](TSourceRow&& row) { rows.push_back(std::move(row)); }, leaveOut,
+        onLeftOut);
     return rows;
 }
 
 qsizetype ForEachSourceFile(const QString& source, Pump& pump, DetailsSink& details,
-    const std::function<void(TSourceRow&&)>& onRow)
+    const std::function<void(TSourceRow&&)>& onRow, const TLeaveOutPolicy& leaveOut,
+    const std::function<void(const TLeftOut&)>& onLeftOut, const std::optional<QStringList>& given)
 {
     qsizetype listed = 0;
-    if (!FolderExists(source))
-        return listed;
-    // Files in use are left out as they are read: one open serves the test and the tag.
-    const QStringList files
-        = GetFileList(source, kMp3Extension, pump, details, [](const QString&) { return false; });
+    QStringList files;
+    if (given) {
+        files = *given;
+        SortPaths(files);
+    } else {
+        if (!FolderExists(source))
+            return listed;
+        // Files in use are left out as they are read: one open serves the test and the tag.
+        files = GetFileList(
+            source, kMp3Extension, pump, details, [](const QString&) { return false; });
+    }
+    const qint64 now = TLeaveOutPolicy::Now();
     const qsizetype count = files.size();
     for (qsizetype i = 0; i < count; ++i) {
         details.progress(QLatin1StringView("Files"), i, count);
         if (!pump.keepGoing())
             break;
-        std::optional<TSourceRow> row = ReadUnusedSourceRow(files.at(i));
-        if (!row) {
-            details.addLine(files.at(i) + FileInUseSuffix);
+        const QString& path = files.at(i);
+        // A given file that is gone since has nothing to list.
+        if (given && KindOfPath(path) != PathKind::File)
+            continue;
+        std::variant<TSourceRow, TReason> read = ReadUnusedSourceRow(path, leaveOut, now);
+        if (const TReason* why = std::get_if<TReason>(&read)) {
+            if (*why == TReason::InUse)
+                details.addLine(path + FileInUseSuffix);
+            if (onLeftOut)
+                onLeftOut(TLeftOut { path, *why });
             continue;
         }
         ++listed;
-        onRow(std::move(*row));
+        onRow(std::move(std::get<TSourceRow>(read)));
     }
     return listed;
 }

@@ -1,7 +1,6 @@
 #include "core/movedecisions.h"
 
 #include "core/fileutils.h"
-#include "core/mover.h"
 #include "core/movesettings.h"
 #include "platform/paths.h"
 
@@ -22,6 +21,17 @@ bool tooLong(const QString& a, const QString& b)
     return a.size() > MaxCopyPathLength || b.size() > MaxCopyPathLength;
 }
 
+TMoveAction skipped(const QString& file, TReason reason)
+{
+    return TMoveAction { TActionKind::Skip, file, QString(), reason };
+}
+
+bool movedSomewhere(TMoveOutcome outcome)
+{
+    return outcome == TMoveOutcome::Moved || outcome == TMoveOutcome::DoubleMoved
+        || outcome == TMoveOutcome::Restored;
+}
+
 } // namespace
 
 TFileStatus TDiskView::status(const QString& path) const
@@ -29,9 +39,9 @@ TFileStatus TDiskView::status(const QString& path) const
     return StatusOf(path);
 }
 
-bool TDiskView::inUse(const QString& file) const
+TReason TDiskView::unusable(const QString& file) const
 {
-    return IsFileInUse(file);
+    return UnusableReason(file);
 }
 
 bool TDiskView::sameContents(const QString& a, const QString& b) const
@@ -54,9 +64,9 @@ TFileStatus TOverlayView::status(const QString& path) const
     return m_base.status(path);
 }
 
-bool TOverlayView::inUse(const QString& file) const
+TReason TOverlayView::unusable(const QString& file) const
 {
-    return !m_files.contains(file) && m_base.inUse(file);
+    return m_files.contains(file) ? TReason::None : m_base.unusable(file);
 }
 
 bool TOverlayView::sameContents(const QString& a, const QString& b) const
@@ -94,12 +104,21 @@ void TOverlayView::apply(const TMoveAction& action)
     switch (action.kind) {
     case TActionKind::Move:
     case TActionKind::SetDoubleAside:
+    case TActionKind::Restore:
+    case TActionKind::RestoreFromTrash:
         addFile(action.target, action.file);
         remove(action.file);
+        return;
+    case TActionKind::CopyBack:
+        addFile(action.target, action.file);
+        return;
+    case TActionKind::CreateFolder:
+        addFolder(action.target);
         return;
     case TActionKind::DropDouble:
     case TActionKind::DeleteDouble:
     case TActionKind::DeleteSmall:
+    case TActionKind::DeleteByHand:
         remove(action.file);
         return;
     default:
@@ -107,60 +126,104 @@ void TOverlayView::apply(const TMoveAction& action)
     }
 }
 
-TMoveDecider::TMoveDecider(const TMoveSettings& settings)
+TMoveDecider::TMoveDecider(const TMoveSettings& settings, const TLeaveOutPolicy& leaveOut)
     : m_settings(settings)
+    , m_leaveOut(leaveOut)
 {
 }
 
-TMoveAction TMoveDecider::decide(const TPlanRow& row, const TFileSystemView& view) const
+TMoveAction TMoveDecider::decide(
+    const TWorkItem& item, const TFileSystemView& view, qint64 now) const
+{
+    struct Decide {
+        const TMoveDecider& self;
+        const TFileSystemView& view;
+        qint64 now;
+
+        TMoveAction operator()(const TLeftOut& leftOut) const
+        {
+            return skipped(leftOut.file, leftOut.reason);
+        }
+        TMoveAction operator()(const TCreateFolder& create) const
+        {
+            if (view.status(create.folder).kind == PathKind::Folder)
+                return { TActionKind::Nothing, create.folder };
+            return { TActionKind::CreateFolder, create.folder, create.folder };
+        }
+        TMoveAction operator()(const TPlanRow& row) const { return self.decideRow(row, view, now); }
+        TMoveAction operator()(const TSetAsideByHand& file) const
+        {
+            if (view.status(file.file).kind != PathKind::File)
+                return skipped(file.file, TReason::Missing);
+            if (const TReason why = view.unusable(file.file); why != TReason::None)
+                return skipped(file.file, why);
+            return self.setAside(file.file, view);
+        }
+        TMoveAction operator()(const TDeleteByHand& file) const
+        {
+            if (view.status(file.file).kind != PathKind::File)
+                return skipped(file.file, TReason::Missing);
+            if (const TReason why = view.unusable(file.file); why != TReason::None)
+                return skipped(file.file, why);
+            return { TActionKind::DeleteByHand, file.file };
+        }
+        TMoveAction operator()(const TTakeBack& record) const
+        {
+            return self.decideTakeBack(record, view);
+        }
+    };
+    return std::visit(Decide { *this, view, now }, item);
+}
+
+TMoveAction TMoveDecider::decideRow(
+    const TPlanRow& row, const TFileSystemView& view, qint64 now) const
 {
     const QString& file = row.file;
-    const auto skipped = [&](const QString& reason) {
-        return TMoveAction { TActionKind::Skip, file, QString(), reason };
-    };
     const auto handled = m_handled.constFind(file);
     if (handled != m_handled.constEnd())
-        return skipped(*handled);
+        return skipped(file, *handled);
     const TFileStatus self = view.status(file);
     if (self.kind != PathKind::File)
-        return skipped(skip::Missing);
+        return skipped(file, TReason::Missing);
+    if (const TReason why = view.unusable(file); why != TReason::None)
+        return skipped(file, why);
+    if (m_leaveOut.stillBeingWritten(file, self, now))
+        return skipped(file, TReason::StillBeingWritten);
 
-    if (m_settings.deleteSmallFiles && self.size < qint64(m_settings.smallFileLimit) * 1024) {
-        if (view.inUse(file))
-            return skipped(skip::InUse);
-        return { TActionKind::DeleteSmall, file, QString(), QString() };
-    }
-    if (view.inUse(file))
-        return skipped(skip::InUse);
+    if (m_settings.deleteSmallFiles && self.size < qint64(m_settings.smallFileLimit) * 1024)
+        return { TActionKind::DeleteSmall, file };
     if (view.status(row.folder).kind != PathKind::Folder)
-        return skipped(skip::FolderMissing);
+        return skipped(file, TReason::FolderMissing);
 
     const QString target = JoinPath(row.folder, FileNameOf(file));
     const TFileStatus there = view.status(target);
     // The file is already where the plan wants it (the source folder lies inside the
     // destination, or is it): moving it onto itself would only put it at risk.
     if (there.sameAs(self))
-        return { TActionKind::InPlace, file, target, QString() };
+        return { TActionKind::InPlace, file, target };
     if (there.kind == PathKind::Missing) {
         if (tooLong(file, target))
-            return skipped(skip::PathTooLong);
-        return { TActionKind::Move, file, target, QString() };
+            return skipped(file, TReason::PathTooLong);
+        return { TActionKind::Move, file, target };
     }
 
     // Its name is taken in its folder (by a file, or by anything else): a double.
-    if (m_settings.moveDoubles)
+    switch (m_settings.doubles) {
+    case TDoubles::SetAside:
         return setAside(file, view);
-    if (m_settings.deleteDoubles)
-        return { TActionKind::DeleteDouble, file, QString(), QString() };
-    return { TActionKind::KeepDouble, file, QString(), QString() };
+    case TDoubles::Delete:
+        return { TActionKind::DeleteDouble, file };
+    case TDoubles::Keep:
+        break;
+    }
+    return { TActionKind::KeepDouble, file };
 }
 
 TMoveAction TMoveDecider::setAside(const QString& file, const TFileSystemView& view) const
 {
     const QString& folder = m_settings.doublesFolder;
     if (view.status(folder).kind != PathKind::Folder)
-        return { TActionKind::Stop, file, folder,
-            QStringLiteral("The doubles folder is missing:") };
+        return { TActionKind::Stop, file, folder };
     const TFileStatus self = view.status(file);
     const QString name = FileNameOf(file);
     for (int number = 1; number <= kMaxDoubleNumber; ++number) {
@@ -170,43 +233,84 @@ TMoveAction TMoveDecider::setAside(const QString& file, const TFileSystemView& v
         // The doubles folder is the file's own folder: comparing the file with itself would
         // find it "already there" and delete the only copy.
         if (there.sameAs(self))
-            return { TActionKind::KeepOwnDouble, file, candidate, QString() };
+            return { TActionKind::KeepOwnDouble, file, candidate };
         if (there.kind == PathKind::Missing) {
             if (tooLong(file, candidate)
                 || EncodePath(FileNameOf(candidate)).size() > kMaxNameBytes)
-                return { TActionKind::Skip, file, QString(), skip::PathTooLong };
-            return { TActionKind::SetDoubleAside, file, candidate, QString() };
+                return skipped(file, TReason::PathTooLong);
+            return { TActionKind::SetDoubleAside, file, candidate };
         }
         if (there.kind == PathKind::File && view.sameContents(file, candidate))
-            return { TActionKind::DropDouble, file, candidate, QString() };
+            return { TActionKind::DropDouble, file, candidate };
     }
-    return { TActionKind::Skip, file, QString(), skip::NoFreeName };
+    return skipped(file, TReason::NoFreeName);
 }
 
-void TMoveDecider::done(const TMoveAction& action)
+TMoveAction TMoveDecider::decideTakeBack(const TTakeBack& record, const TFileSystemView& view) const
 {
-    switch (action.kind) {
+    const auto stays = [&](const QString& path, TReason reason) {
+        return TMoveAction { TActionKind::Skip, path, QString(), reason, record.record };
+    };
+    const bool moved = movedSomewhere(record.outcome);
+    // Where the user knows the file: at its target, or (deleted) at its old path.
+    const QString& shown = moved ? record.target : record.file;
+    // Runs of older versions kept paths as typed: relative to a folder nobody remembers.
+    if (IsRelativePath(record.file) || (moved && IsRelativePath(record.target)))
+        return stays(shown, TReason::RelativePath);
+    QString from;
+    TActionKind kind = TActionKind::Restore;
+    if (!record.trashed.isEmpty()) {
+        from = record.trashed;
+        kind = TActionKind::RestoreFromTrash;
+    } else if (moved) {
+        from = record.target;
+        // The doubles folder keeps its file; the one deleted comes back as a copy of it.
+        if (record.targetKept)
+            kind = TActionKind::CopyBack;
+    } else {
+        return stays(record.file, TReason::DeletedForGood);
+    }
+    const TFileStatus status = view.status(from);
+    if (status.kind == PathKind::Missing)
+        return stays(shown, record.trashed.isEmpty() ? TReason::Gone : TReason::NotInTrash);
+    // A double dropped for the doubles folder's own copy: that copy has its own times.
+    const bool sameTimes = kind == TActionKind::CopyBack || status.modified == record.modified;
+    if (status.kind != PathKind::File || status.size != record.size || !sameTimes)
+        return stays(shown, TReason::Changed);
+    if (view.status(record.file).kind != PathKind::Missing)
+        return stays(shown, TReason::PathTaken);
+    return TMoveAction { kind, from, record.file, TReason::None, record.record };
+}
+
+void TMoveDecider::done(const QString& file, bool gone)
+{
+    if (!m_handled.contains(file))
+        m_handled.insert(file, gone ? TReason::AlreadyMoved : TReason::AlreadyHandled);
+}
+
+bool TakesFileAway(TActionKind kind)
+{
+    switch (kind) {
     case TActionKind::Move:
     case TActionKind::SetDoubleAside:
     case TActionKind::DropDouble:
     case TActionKind::DeleteDouble:
     case TActionKind::DeleteSmall:
-        m_handled.insert(action.file, skip::AlreadyMoved);
-        return;
-    case TActionKind::InPlace:
-    case TActionKind::KeepOwnDouble:
-        // It stays where it is on purpose: a later row must not carry it off after all.
-        m_handled.insert(action.file, skip::AlreadyHandled);
-        return;
+    case TActionKind::DeleteByHand:
+    case TActionKind::Restore:
+    case TActionKind::RestoreFromTrash:
+        return true;
     default:
-        return;
+        return false;
     }
 }
 
 TMoveEvent EventOf(const TMoveAction& action)
 {
     const auto event = [&](TMoveOutcome outcome, const QString& target = QString()) {
-        return TMoveEvent { outcome, action.file, target, QString() };
+        TMoveEvent result { outcome, action.file, target };
+        result.restores = action.record;
+        return result;
     };
     switch (action.kind) {
     case TActionKind::Move:
@@ -223,46 +327,67 @@ TMoveEvent EventOf(const TMoveAction& action)
         return event(TMoveOutcome::SmallDeleted);
     case TActionKind::InPlace:
         return event(TMoveOutcome::InPlace);
+    case TActionKind::CreateFolder:
+        return event(TMoveOutcome::Created);
+    case TActionKind::DeleteByHand:
+        return event(TMoveOutcome::Deleted);
+    case TActionKind::Restore:
+    case TActionKind::RestoreFromTrash:
+    case TActionKind::CopyBack:
+        return event(TMoveOutcome::Restored, action.target);
+    case TActionKind::Nothing:
     case TActionKind::Skip:
     case TActionKind::Stop:
         break;
     }
-    return TMoveEvent { TMoveOutcome::Skipped, action.file, QString(), action.reason };
+    TMoveEvent skippedEvent
+        = event(action.record != 0 ? TMoveOutcome::NotRestored : TMoveOutcome::Skipped);
+    skippedEvent.reason = action.reason;
+    return skippedEvent;
 }
 
-bool DecideMoves(const std::vector<TPlanRow>& rows, const TMoveSettings& settings,
-    const TFileSystemView& disk, Pump& pump,
-    const std::function<void(const TMoveAction&)>& onAction, const QStringList& assumedFolders)
+QString SubjectOf(const TWorkItem& item)
 {
-    size_t at = 0;
-    return DecideMoves(
-        [&](TPlanRow& row) {
-            if (at == rows.size())
-                return false;
-            row = rows[at++];
-            return true;
-        },
-        settings, disk, pump, onAction, assumedFolders);
+    struct Subject {
+        QString operator()(const TLeftOut& x) const { return x.file; }
+        QString operator()(const TCreateFolder& x) const { return x.folder; }
+        QString operator()(const TPlanRow& x) const { return x.file; }
+        QString operator()(const TSetAsideByHand& x) const { return x.file; }
+        QString operator()(const TDeleteByHand& x) const { return x.file; }
+        QString operator()(const TTakeBack& x) const { return x.file; }
+    };
+    return std::visit(Subject {}, item);
 }
 
-bool DecideMoves(const std::function<bool(TPlanRow&)>& next, const TMoveSettings& settings,
-    const TFileSystemView& disk, Pump& pump,
+TWorkSource WorkOf(std::vector<TWorkItem> items)
+{
+    return [items = std::move(items), at = size_t { 0 }](TWorkItem& item) mutable {
+        if (at == items.size())
+            return false;
+        item = std::move(items[at++]);
+        return true;
+    };
+}
+
+bool DecideMoves(const TWorkSource& work, const TMoveSettings& settings,
+    const TLeaveOutPolicy& leaveOut, const TFileSystemView& disk, Pump& pump,
     const std::function<void(const TMoveAction&)>& onAction, const QStringList& assumedFolders)
 {
     TOverlayView world(disk);
     for (const QString& folder : assumedFolders)
         world.addFolder(folder);
-    TMoveDecider decider(settings);
-    TPlanRow row {};
-    while (next(row)) {
+    TMoveDecider decider(settings, leaveOut);
+    TWorkItem item;
+    while (work(item)) {
         if (!pump.keepGoing())
             return false;
-        const TMoveAction action = decider.decide(row, world);
+        const TMoveAction action = decider.decide(item, world, TLeaveOutPolicy::Now());
         onAction(action);
         if (action.kind == TActionKind::Stop)
             break;
         world.apply(action);
-        decider.done(action);
+        if (const TPlanRow* row = std::get_if<TPlanRow>(&item))
+            decider.done(row->file, TakesFileAway(action.kind));
     }
     return true;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/leaveout.h"
+#include "core/moveevents.h"
 #include "core/pump.h"
 #include "core/rows.h"
 #include "platform/fileops.h"
@@ -10,18 +12,46 @@
 #include <QStringList>
 
 #include <functional>
-#include <vector>
+#include <variant>
 
 namespace plumtide
 {
 
 struct TMoveSettings;
-struct TMoveEvent;
 
-// What the move does with one plan row's file. Deciding changes nothing on disk; carrying
-// an action out is the executor's work (see mover.h), which decides again at the moment it
+// One thing a run is asked to do. A sort gives its left-out files, the folders to make for
+// new artists and its plan rows; the source list's menu one file to set aside or delete;
+// an undo the records it takes back.
+struct TCreateFolder {
+    QString folder;
+};
+struct TSetAsideByHand {
+    QString file;
+};
+struct TDeleteByHand {
+    QString file;
+};
+// A record of the history to take back: a file moved (file -> target) or deleted.
+struct TTakeBack {
+    qint64 record = 0;
+    TMoveOutcome outcome = TMoveOutcome::Moved;
+    QString file;
+    QString target;
+    QString trashed;
+    qint64 size = -1;
+    qint64 modified = 0;
+    bool targetKept = false;
+};
+using TWorkItem
+    = std::variant<TLeftOut, TCreateFolder, TPlanRow, TSetAsideByHand, TDeleteByHand, TTakeBack>;
+// The items of a run one at a time: false after the last.
+using TWorkSource = std::function<bool(TWorkItem&)>;
+
+// What carrying out does with one item. Deciding changes nothing on disk; carrying an
+// action out is the executor's work (see mover.h), which decides again at the moment it
 // acts, because the file or its folder may have changed since.
 enum class TActionKind {
+    Nothing, // nothing to do and nothing to report (a folder that exists already)
     Move, // into its artist folder under its own name (target)
     SetDoubleAside, // a double, moved into the doubles folder under a free name (target)
     DropDouble, // a double whose contents the doubles folder already holds (target): deleted
@@ -30,15 +60,21 @@ enum class TActionKind {
     KeepOwnDouble, // a double whose place in the doubles folder is the file itself: stays
     DeleteSmall, // smaller than the limit: deleted
     InPlace, // its artist folder is the folder it is in: nothing to do
+    CreateFolder, // a folder for a new artist (target)
+    DeleteByHand, // deleted from the source list's menu
+    Restore, // an undo moves the file back (file -> target), making missing folders
+    RestoreFromTrash, // an undo takes the file (in the Trash) back to target
+    CopyBack, // an undo copies the doubles folder's own copy (file) back to target
     Skip, // stays, for the reason given
-    Stop, // the whole run cannot go on (reason; target names the folder at fault)
+    Stop, // the whole run cannot go on (target names the folder at fault)
 };
 
 struct TMoveAction {
     TActionKind kind = TActionKind::Skip;
     QString file;
-    QString target;
-    QString reason;
+    QString target {};
+    TReason reason = TReason::None;
+    qint64 record = 0; // the history record an undo takes back
 };
 
 // How the move sees the disk. The executor looks at the disk itself; a dry run and the
@@ -48,8 +84,9 @@ class TFileSystemView
 public:
     virtual ~TFileSystemView() = default;
     virtual TFileStatus status(const QString& path) const = 0;
-    // Whether another process has the file open or locked (or it cannot be opened).
-    virtual bool inUse(const QString& file) const = 0;
+    // Why the file cannot be moved now: InUse while another process has it open or locked,
+    // the reason of the error when it cannot be opened, None when it is free.
+    virtual TReason unusable(const QString& file) const = 0;
     // Whether two existing files have the same bytes.
     virtual bool sameContents(const QString& a, const QString& b) const = 0;
 };
@@ -59,7 +96,7 @@ class TDiskView : public TFileSystemView
 {
 public:
     TFileStatus status(const QString& path) const override;
-    bool inUse(const QString& file) const override;
+    TReason unusable(const QString& file) const override;
     bool sameContents(const QString& a, const QString& b) const override;
 };
 
@@ -74,7 +111,7 @@ public:
     }
 
     TFileStatus status(const QString& path) const override;
-    bool inUse(const QString& file) const override;
+    TReason unusable(const QString& file) const override;
     bool sameContents(const QString& a, const QString& b) const override;
 
     void addFile(const QString& path, const QString& from);
@@ -92,43 +129,51 @@ private:
     QSet<QString> m_removed;
 };
 
-// Decides the actions of a move row by row. It remembers the files earlier rows dealt with,
-// so a later row of the same file is skipped.
+// Decides the actions of a run item by item. A file's first plan row decides the file,
+// whatever its outcome: it remembers the files earlier rows dealt with, and a later row of
+// the same file is skipped, so a file its best folder cannot take never goes to a worse one.
 class TMoveDecider
 {
 public:
-    explicit TMoveDecider(const TMoveSettings& settings);
+    TMoveDecider(const TMoveSettings& settings, const TLeaveOutPolicy& leaveOut);
 
-    // The action for `row` as `view` shows the disk now.
-    TMoveAction decide(const TPlanRow& row, const TFileSystemView& view) const;
-    // Notes that `action` was carried out, for the rows still to come.
-    void done(const TMoveAction& action);
-    // Forgets what was noted of `file` (its move could not be finished after all).
-    void forget(const QString& file) { m_handled.remove(file); }
+    // The action for `item` as `view` shows the disk at `now` (nanoseconds since the epoch).
+    TMoveAction decide(const TWorkItem& item, const TFileSystemView& view, qint64 now) const;
+    // Notes that the action of a plan row's file was carried out (whatever it was), for the
+    // rows still to come; `gone`: the file left its place.
+    void done(const QString& file, bool gone);
 
     // Where a double goes: its own name in the doubles folder, or else the first free
     // "name (n).ext"; a copy with the same bytes, or the file itself, ends the search.
     TMoveAction setAside(const QString& file, const TFileSystemView& view) const;
 
 private:
+    TMoveAction decideRow(const TPlanRow& row, const TFileSystemView& view, qint64 now) const;
+    TMoveAction decideTakeBack(const TTakeBack& record, const TFileSystemView& view) const;
+
     const TMoveSettings& m_settings;
-    QHash<QString, QString> m_handled; // file -> the reason a later row of it is skipped
+    const TLeaveOutPolicy& m_leaveOut;
+    QHash<QString, TReason> m_handled; // file -> the reason a later row of it is skipped
 };
+
+// Whether an action takes its file away from where it was.
+bool TakesFileAway(TActionKind kind);
 
 // The event that reports a carried-out action.
 TMoveEvent EventOf(const TMoveAction& action);
 
-// Decides every row as a move would, in order, changing nothing: a dry run. Each later row
-// sees what the earlier ones would have done. `assumedFolders` are taken to exist (the
-// folders a real run would create first). The pump runs before each row; returns false
-// when it stopped the rows. A Stop action is the last one given.
-bool DecideMoves(const std::vector<TPlanRow>& rows, const TMoveSettings& settings,
-    const TFileSystemView& disk, Pump& pump,
-    const std::function<void(const TMoveAction&)>& onAction,
-    const QStringList& assumedFolders = {});
-// The same with the rows made as they are needed (see TMoveRun::run).
-bool DecideMoves(const std::function<bool(TPlanRow&)>& next, const TMoveSettings& settings,
-    const TFileSystemView& disk, Pump& pump,
+// The item's file (or folder), as its events name it.
+QString SubjectOf(const TWorkItem& item);
+
+// A source of items from a list, for callers that have them all.
+TWorkSource WorkOf(std::vector<TWorkItem> items);
+
+// Decides every item as a run would, in order, changing nothing: a dry run. Each later item
+// sees what the earlier ones would have done; `assumedFolders` are taken to exist (the
+// folders a real run would create first). The pump runs before each item; returns false
+// when it stopped the items. A Stop action is the last one given.
+bool DecideMoves(const TWorkSource& work, const TMoveSettings& settings,
+    const TLeaveOutPolicy& leaveOut, const TFileSystemView& disk, Pump& pump,
     const std::function<void(const TMoveAction&)>& onAction,
     const QStringList& assumedFolders = {});
 

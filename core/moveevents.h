@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/reasons.h"
+
 #include <QString>
 
 #include <functional>
@@ -7,22 +9,44 @@
 namespace plumtide
 {
 
-enum class TMoveOutcome {
-    Moved, // into its folder; gone from the source
-    DoubleMoved, // its name was taken in its folder: set aside in the doubles folder
-    DoubleDeleted, // its name was taken in its folder: deleted
-    DoubleKept, // its name was taken in its folder: left where it is
-    SmallDeleted, // smaller than the limit: deleted
-    Skipped, // left where it is, for the reason given
-    InPlace, // already in the folder planned for it: nothing to do
+// What happened to one file or folder of a run. The numbers are what the history stores:
+// never change one, only add.
+enum class TMoveOutcome : quint8 {
+    Moved = 1, // into its folder; gone from the source
+    DoubleMoved = 2, // its name was taken in its folder: set aside in the doubles folder
+    DoubleDeleted = 3, // its name was taken in its folder: deleted
+    DoubleKept = 4, // its name was taken in its folder: left where it is
+    SmallDeleted = 5, // smaller than the limit: deleted
+    Skipped = 6, // left where it is, for the reason given
+    InPlace = 7, // already in the folder planned for it: nothing to do
+    Created = 8, // a folder made for a new artist
+    NotCreated = 9, // a folder that could not be made, for the reason given
+    Deleted = 10, // deleted by hand from the source list
+    Restored = 11, // brought back by an undo (file: where it was, target: its old path)
+    NotRestored = 12, // an undo left it, for the reason given
 };
 
-// What happened to one plan row's file.
+// The name of an outcome in records: "moved", "double-moved", ...; empty for a number that
+// names none (a history written by a newer version).
+const char* OutcomeName(TMoveOutcome outcome);
+// Whether the value is an outcome this version knows.
+bool IsKnownOutcome(int value);
+// Outcomes that changed something on disk: what a run's file count counts and an undo takes
+// back.
+bool ChangedFiles(TMoveOutcome outcome);
+// Outcomes whose record names a folder rather than a file.
+bool NamesFolder(TMoveOutcome outcome);
+// Outcomes whose record gives a reason.
+bool GivesReason(TMoveOutcome outcome);
+
+// What happened to one file (or folder) of a run.
 struct TMoveEvent {
     TMoveOutcome outcome;
     QString file;
-    QString target; // where it went (Moved, DoubleMoved)
-    QString reason; // why it stayed (Skipped); for a deletion, why it is not in the Trash
+    QString target {}; // where it went (Moved, DoubleMoved, Restored)
+    // Why it stayed (Skipped, NotCreated, NotRestored); for a deletion, why it is not in the
+    // Trash.
+    TReason reason = TReason::None;
     // What the history keeps of a file moved or deleted, to take it back later:
     qint64 size = -1; // bytes; -1 when not known
     qint64 modified = 0; // modification time, nanoseconds since the epoch
@@ -30,88 +54,38 @@ struct TMoveEvent {
     // DoubleMoved: the doubles folder held these very bytes at `target` already, so the file
     // itself was deleted rather than moved there.
     bool targetKept = false;
+    // Restored and NotRestored: the record of the history it takes back.
+    qint64 restores = 0;
 };
 
 using MoveReporter = std::function<void(const TMoveEvent&)>;
 
-// The name of an outcome in records: "moved", "double-moved", ...
-inline const char* OutcomeName(TMoveOutcome outcome)
-{
-    switch (outcome) {
-    case TMoveOutcome::Moved:
-        return "moved";
-    case TMoveOutcome::DoubleMoved:
-        return "double-moved";
-    case TMoveOutcome::DoubleDeleted:
-        return "double-deleted";
-    case TMoveOutcome::DoubleKept:
-        return "double-kept";
-    case TMoveOutcome::SmallDeleted:
-        return "small-deleted";
-    case TMoveOutcome::Skipped:
-        return "skipped";
-    case TMoveOutcome::InPlace:
-        return "in-place";
-    }
-    return "?";
-}
-
-// Where a run was started: the history keeps it, and automatic runs leave alone the files
-// an undo brought back.
-enum class TRunOrigin {
-    Window, // "Move files" clicked
-    Auto, // the window's automatic sorting
-    Menu, // the source list's menu
-    Cli, // plumtide-cli sort
-    Watch, // plumtide-cli watch
-    Undo,
+// Where a run was started: the history keeps it (by these numbers), and the leave-out rules
+// depend on it.
+enum class TRunOrigin : quint8 {
+    Window = 1, // "Move files" clicked
+    Auto = 2, // the window's automatic sorting
+    Menu = 3, // the source list's menu
+    Cli = 4, // plumtide-cli sort
+    Watch = 5, // plumtide-cli watch
+    Undo = 6,
 };
 
-inline const char* OriginName(TRunOrigin origin)
-{
-    switch (origin) {
-    case TRunOrigin::Window:
-        return "window";
-    case TRunOrigin::Auto:
-        return "auto";
-    case TRunOrigin::Menu:
-        return "menu";
-    case TRunOrigin::Cli:
-        return "cli";
-    case TRunOrigin::Watch:
-        return "watch";
-    case TRunOrigin::Undo:
-        return "undo";
-    }
-    return "?";
-}
+const char* OriginName(TRunOrigin origin);
+bool IsKnownOrigin(int value);
 
-// Whether runs of this origin start by themselves, with nobody watching what they pick up.
+// Whether runs of this origin start by themselves, with nobody watching what they pick up:
+// they leave alone the files an undo brought back, and files still settling.
 inline bool IsAutomatic(TRunOrigin origin)
 {
     return origin == TRunOrigin::Auto || origin == TRunOrigin::Watch;
 }
 
-// Why a row's file stayed.
-namespace skip
+// Whether a run of this origin is a sort the user started by hand: the files an undo held
+// back are the user's to sort again from then on.
+inline bool ReleasesHolds(TRunOrigin origin)
 {
-inline const QString AlreadyMoved = QStringLiteral("already moved by an earlier row");
-inline const QString AlreadyHandled = QStringLiteral("already handled by an earlier row");
-inline const QString Missing = QStringLiteral("no longer exists");
-inline const QString InUse = QStringLiteral("in use");
-inline const QString FolderMissing = QStringLiteral("folder missing");
-inline const QString PathTooLong = QStringLiteral("path too long");
-inline const QString CopyFailed = QStringLiteral("copy failed");
-inline const QString NotDeleted = QStringLiteral("small file could not be deleted");
-inline const QString DoubleNotDeleted = QStringLiteral("double could not be deleted");
-inline const QString NoFreeName = QStringLiteral("no free name in the doubles folder");
-inline const QString PermissionDenied = QStringLiteral("permission denied");
-inline const QString NameRefused = QStringLiteral("name refused by the file system");
-inline const QString NoSpace = QStringLiteral("no space");
-inline const QString SymbolicLink = QStringLiteral("symbolic link");
-} // namespace skip
-
-// Why a deleted file is not in the Trash although the settings asked for it.
-inline const QString NoTrash = QStringLiteral("no Trash on its file system: deleted for good");
+    return origin == TRunOrigin::Window || origin == TRunOrigin::Cli;
+}
 
 } // namespace plumtide

@@ -5,6 +5,7 @@
 #include "platform/errors.h"
 #include "platform/fileops.h"
 #include "platform/paths.h"
+#include "platform/trash.h"
 
 #include <QSet>
 
@@ -30,114 +31,81 @@ constexpr size_t kMaxHeldEvents = 1024;
 // name taken meanwhile) before the file is left where it is.
 constexpr int kMaxAttempts = 3;
 
-} // namespace
-
-QString ReasonOfError(int errnoValue)
+TMoveEvent skipped(const QString& file, TReason reason)
 {
-    switch (errnoValue) {
-    case EACCES:
-    case EPERM:
-    case EROFS:
-        return skip::PermissionDenied;
-    case ENAMETOOLONG:
-        return skip::PathTooLong;
-    case EINVAL:
-    case EILSEQ:
-        return skip::NameRefused;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-        return skip::NoSpace;
-    case ENOENT:
-        return skip::FolderMissing;
-    case ELOOP:
-        return skip::SymbolicLink;
-    default:
-        return skip::CopyFailed;
+    TMoveEvent event { TMoveOutcome::Skipped, file };
+    event.reason = reason;
+    return event;
+}
+
+// The event of an action that could not be carried out after all.
+TMoveEvent failed(const TMoveAction& action, TReason reason)
+{
+    TMoveAction stayed = action;
+    stayed.kind = TActionKind::Skip;
+    stayed.reason = reason;
+    if (action.kind == TActionKind::CreateFolder) {
+        TMoveEvent event { TMoveOutcome::NotCreated, action.target };
+        event.reason = reason;
+        return event;
     }
+    // An undo names a file it leaves by where the user knows it: its target.
+    if (action.record != 0)
+        stayed.file = action.kind == TActionKind::RestoreFromTrash ? action.target : action.file;
+    return EventOf(stayed);
 }
 
-namespace
+// Makes the missing folders of `folder`, each flushed into its parent.
+void makeFolders(const QString& folder)
 {
-
-TMoveEvent skipped(const QString& file, const QString& reason)
-{
-    return TMoveEvent { TMoveOutcome::Skipped, file, QString(), reason };
+    if (KindOfPath(folder) == PathKind::Folder)
+        return;
+    makeFolders(FolderOf(folder));
+    CreateFolders(folder);
+    SyncFolder(FolderOf(folder));
 }
 
 } // namespace
 
-// The executor. Within one file system a file is renamed into place at once, and its move
-// is done once both folders are flushed, at the next commit. Across file systems a file is
-// placed in two steps: its copy is prepared under a temporary name
-// (and the disk starts writing it), and later, together with the other waiting copies,
-// committed: flushed, renamed into place, its folder flushed, and only then is the source
-// deleted. Until then the overlay makes later rows see the move as done. Events are held
-// back while copies wait, so that they reach the reporter in row order and only once they
-// are true.
+// Within one file system a file is renamed into place at once, and its move is done once
+// both folders are flushed, at the next commit. Across file systems a file is placed in two
+// steps: its copy is prepared under a temporary name (and the disk starts writing it), and
+// later, together with the other waiting copies, committed: flushed, renamed into place,
+// its folder flushed, and only then is the source deleted. Until then the overlay makes
+// later items see the move as done. Events are held back while copies wait, so that they
+// reach the reporter in item order and only once they are true.
 class TMoveRun::Executor
 {
 public:
-    Executor(const TMoveSettings& settings, MoveReporter reporter)
-        : m_settings(settings)
+    Executor(const TCarryOut& how, MoveReporter reporter)
+        : m_settings(how.move)
+        , m_leaveOut(how.leaveOut)
+        , m_dryRun(how.dryRun)
         , m_reporter(std::move(reporter))
         , m_world(m_disk)
-        , m_decider(m_settings)
+        , m_decider(m_settings, m_leaveOut)
     {
     }
 
-    bool run(const std::function<bool(TPlanRow&)>& next, Pump& pump)
+    bool run(const TWorkSource& work, Pump& pump)
     {
-        return guarded([&] {
-            TPlanRow row {};
-            while (next(row)) {
+        if (m_dryRun)
+            return pretend(work, pump);
+        try {
+            TWorkItem item;
+            while (work(item)) {
                 if (!pump.keepGoing()) {
                     commit();
                     m_summary.end = TRunEnd::Aborted;
                     return false;
                 }
-                carryOut([&] { return m_decider.decide(row, m_world); });
+                carryOut(item);
             }
             commit();
             m_summary.end = TRunEnd::Completed;
             return true;
-        });
-    }
-
-    TMoveEvent setAside(const QString& file)
-    {
-        guarded([&] {
-            carryOut([&] {
-                const TFileStatus status = m_world.status(file);
-                if (status.kind != PathKind::File)
-                    return TMoveAction { TActionKind::Skip, file, QString(), skip::Missing };
-                if (m_world.inUse(file))
-                    return TMoveAction { TActionKind::Skip, file, QString(), skip::InUse };
-                return m_decider.setAside(file, m_world);
-            });
-            commit();
-            m_summary.end = TRunEnd::Completed;
-            return true;
-        });
-        return m_lastEvent;
-    }
-
-    const TMoveSummary& summary() const { return m_summary; }
-
-private:
-    struct Pending {
-        TPreparedCopy copy;
-        TMoveAction action;
-        size_t event; // index in m_held
-        QString failure; // why its commit failed
-    };
-
-    template <typename Work> bool guarded(Work work)
-    {
-        try {
-            return work();
         } catch (const std::exception& error) {
-            // The rows before the error are carried out: their copies are complete.
+            // The items before the error are carried out: their copies are complete.
             try {
                 commit();
             } catch (...) {
@@ -149,18 +117,51 @@ private:
         }
     }
 
-    // Decides and acts; decides again when the disk changed under the action.
-    template <typename Decide> void carryOut(Decide decide)
+    const TMoveSummary& summary() const { return m_summary; }
+
+private:
+    struct Pending {
+        TPreparedCopy copy;
+        TMoveAction action;
+        size_t event; // index in m_held
+        TReason failure; // why its commit failed
+    };
+
+    // Decides and acts; decides again when the disk changed under the action. A plan row's
+    // file is then done with, whatever happened to it.
+    void carryOut(const TWorkItem& item)
     {
+        const TPlanRow* row = std::get_if<TPlanRow>(&item);
         for (int attempt = 1;; ++attempt) {
-            const TMoveAction action = decide();
+            const TMoveAction action = m_decider.decide(item, m_world, TLeaveOutPolicy::Now());
             if (act(action))
-                return;
+                break;
             if (attempt == kMaxAttempts) {
-                report(skipped(action.file, skip::CopyFailed));
-                return;
+                report(failed(action, TReason::CopyFailed));
+                break;
             }
         }
+        if (row)
+            m_decider.done(row->file, m_lastGone);
+    }
+
+    // A dry run: reports what each item would do, against the disk as it is.
+    bool pretend(const TWorkSource& work, Pump& pump)
+    {
+        const bool completed = DecideMoves(
+            work, m_settings, m_leaveOut, m_disk, pump, [&](const TMoveAction& action) {
+                if (action.kind == TActionKind::Stop)
+                    stop(action);
+                if (action.kind != TActionKind::Nothing)
+                    report(EventOf(action));
+            });
+        m_summary.end = completed ? TRunEnd::Completed : TRunEnd::Aborted;
+        return completed;
+    }
+
+    [[noreturn]] static void stop(const TMoveAction& action)
+    {
+        throw IOError(QStringLiteral("The doubles folder is missing:"), action.target, ENOENT);
     }
 
     // Carries out one action; false when it could not because the disk changed since it
@@ -169,26 +170,35 @@ private:
     {
         switch (action.kind) {
         case TActionKind::Stop:
-            throw IOError(action.reason, action.target, ENOENT);
+            stop(action);
         case TActionKind::Move:
         case TActionKind::SetDoubleAside:
             return place(action);
+        case TActionKind::Restore:
+            if (!makeFoldersFor(action))
+                return true;
+            return place(action);
+        case TActionKind::RestoreFromTrash:
+        case TActionKind::CopyBack:
+            return bringBack(action);
         case TActionKind::DropDouble:
         case TActionKind::DeleteDouble:
         case TActionKind::DeleteSmall:
-            if (!remove(action))
-                return false;
-            return true;
+        case TActionKind::DeleteByHand:
+            return remove(action);
+        case TActionKind::CreateFolder:
+            return create(action);
         case TActionKind::Skip:
-            if (action.reason == skip::Missing || action.reason == skip::FolderMissing)
+            if (action.reason == TReason::Missing || action.reason == TReason::FolderMissing)
                 checkRunFolders(action);
             break;
+        case TActionKind::Nothing:
+            return true;
         case TActionKind::KeepDouble:
         case TActionKind::KeepOwnDouble:
         case TActionKind::InPlace:
             break;
         }
-        m_decider.done(action);
         report(EventOf(action));
         return true;
     }
@@ -208,26 +218,85 @@ private:
         const TRemoveResult result = m_settings.useTrash
             ? TrashUnusedFile(action.file, event.trashed, accept)
             : RemoveUnusedFile(action.file, accept);
+        const int error = errno;
         switch (result) {
         case TRemoveResult::Removed:
-            m_decider.done(action);
             event.targetKept = action.kind == TActionKind::DropDouble;
             if (m_settings.useTrash && event.trashed.isEmpty())
-                event.reason = NoTrash;
+                event.reason = TReason::NoTrash;
             report(event);
             return true;
         case TRemoveResult::Refused:
             return false;
         case TRemoveResult::Missing:
-            report(skipped(action.file, skip::Missing));
+            report(skipped(action.file, TReason::Missing));
             return true;
         case TRemoveResult::InUse:
-            report(skipped(action.file, skip::InUse));
+            report(skipped(action.file, TReason::InUse));
             return true;
         case TRemoveResult::Failed:
             break;
         }
-        report(skipped(action.file, small ? skip::NotDeleted : skip::DoubleNotDeleted));
+        report(skipped(action.file,
+            small                                          ? TReason::SmallNotDeleted
+                : action.kind == TActionKind::DeleteByHand ? ReasonOfError(error)
+                                                           : TReason::DoubleNotDeleted));
+        return true;
+    }
+
+    bool create(const TMoveAction& action)
+    {
+        const QString& folder = action.target;
+        try {
+            CreateFolder(folder);
+        } catch (const IOError& error) {
+            // Made meanwhile (another sort creating the same artist's folder) is made.
+            if (!(error.errnoValue() == EEXIST && FolderExists(folder))) {
+                report(failed(action, ReasonOfError(error.errnoValue())));
+                return true;
+            }
+        }
+        m_renamedFolders.insert(FolderOf(folder));
+        report(EventOf(action));
+        return true;
+    }
+
+    // The missing folders of an undo's old path; false (reported) when they cannot be made.
+    bool makeFoldersFor(const TMoveAction& action)
+    {
+        try {
+            makeFolders(FolderOf(action.target));
+            return true;
+        } catch (const IOError& error) {
+            report(failed(action, ReasonOfError(error.errnoValue())));
+            return false;
+        }
+    }
+
+    // An undo's file from the Trash, or copied back from the doubles folder's own copy.
+    bool bringBack(const TMoveAction& action)
+    {
+        if (!makeFoldersFor(action))
+            return true;
+        TReason why = TReason::None;
+        if (action.kind == TActionKind::RestoreFromTrash) {
+            if (!RestoreFromTrash(action.file, action.target))
+                why = ReasonOfError(errno);
+        } else {
+            try {
+                const TPlaceResult placed = PlaceFileCopy(action.file, action.target);
+                if (placed != TPlaceResult::Placed)
+                    why = placed == TPlaceResult::SourceInUse ? TReason::InUse : TReason::PathTaken;
+            } catch (const IOError& error) {
+                why = ReasonOfError(error.errnoValue());
+            }
+        }
+        if (why != TReason::None) {
+            report(failed(action, why));
+            return true;
+        }
+        const TFileStatus status = StatusOf(action.target);
+        report(eventOf(action, status.size, status.modified));
         return true;
     }
 
@@ -240,24 +309,23 @@ private:
             renamed = MoveByRename(action.file, action.target, &moved);
         } catch (const IOError& error) {
             checkRunFolders(action);
-            report(skipped(action.file, ReasonOfError(error.errnoValue())));
+            report(failed(action, ReasonOfError(error.errnoValue())));
             return true;
         }
         switch (renamed) {
         case TRenameResult::TargetExists:
             return false;
         case TRenameResult::SourceInUse:
-            report(skipped(action.file, skip::InUse));
+            report(failed(action, TReason::InUse));
             return true;
         case TRenameResult::NotRenamed:
             report(
-                skipped(action.file, FileExists(action.file) ? skip::CopyFailed : skip::Missing));
+                failed(action, FileExists(action.file) ? TReason::CopyFailed : TReason::Missing));
             return true;
         case TRenameResult::Renamed:
             // Done on disk once both folders are flushed, at the next commit.
             m_renamedFolders.insert(FolderOf(action.target));
             m_renamedFolders.insert(FolderOf(action.file));
-            m_decider.done(action);
             report(eventOf(action, moved.size, moved.modified));
             return true;
         case TRenameResult::OtherFileSystem:
@@ -282,27 +350,26 @@ private:
             copy = PrepareFileCopy(action.file, action.target);
         } catch (const IOError& error) {
             checkRunFolders(action);
-            report(skipped(action.file, ReasonOfError(error.errnoValue())));
+            report(failed(action, ReasonOfError(error.errnoValue())));
             return true;
         }
         switch (copy.result()) {
         case TPlaceResult::TargetExists:
             return false;
         case TPlaceResult::SourceInUse:
-            report(skipped(action.file, skip::InUse));
+            report(failed(action, TReason::InUse));
             return true;
         case TPlaceResult::NotCopied:
             report(
-                skipped(action.file, FileExists(action.file) ? skip::CopyFailed : skip::Missing));
+                failed(action, FileExists(action.file) ? TReason::CopyFailed : TReason::Missing));
             return true;
         case TPlaceResult::Placed:
             break;
         }
         m_pendingBytes += copy.size();
         m_world.apply(action);
-        m_decider.done(action);
         const TMoveEvent event = eventOf(action, copy.size(), copy.modified());
-        m_pending.push_back(Pending { std::move(copy), action, m_held.size(), QString() });
+        m_pending.push_back(Pending { std::move(copy), action, m_held.size(), TReason::None });
         report(event);
         return true;
     }
@@ -326,6 +393,12 @@ private:
 
     void report(const TMoveEvent& event)
     {
+        m_lastGone = ChangedFiles(event.outcome);
+        // A file an undo brought back is counted, but not told again at every automatic run.
+        if (event.outcome == TMoveOutcome::Skipped && event.reason == TReason::HeldByUndo) {
+            m_summary.count(event);
+            return;
+        }
         if (!waiting()) {
             deliver(event);
             return;
@@ -339,7 +412,6 @@ private:
     void deliver(const TMoveEvent& event)
     {
         m_summary.count(event);
-        m_lastEvent = event;
         m_reporter(event);
     }
 
@@ -381,13 +453,12 @@ private:
                 const int error = FinishMove(pending.copy);
                 if (error == 0)
                     continue;
-                pending.failure = error == EBUSY ? skip::InUse : ReasonOfError(error);
+                pending.failure = ReasonOfError(error);
             }
             // Something took the name while the copy was written, the commit failed, or the
             // source could not go.
-            m_decider.forget(file);
-            m_held[pending.event]
-                = skipped(file, pending.failure.isEmpty() ? skip::CopyFailed : pending.failure);
+            m_held[pending.event] = failed(pending.action,
+                pending.failure == TReason::None ? TReason::CopyFailed : pending.failure);
         }
         m_pending.clear();
         m_pendingBytes = 0;
@@ -416,93 +487,37 @@ private:
     }
 
     const TMoveSettings m_settings;
+    const TLeaveOutPolicy m_leaveOut;
+    const bool m_dryRun;
     MoveReporter m_reporter;
     TDiskView m_disk;
     TOverlayView m_world; // the disk with the waiting copies laid over it
     TMoveDecider m_decider;
     std::vector<Pending> m_pending;
     qint64 m_pendingBytes = 0;
-    QSet<QString> m_renamedFolders; // both folders of each rename since the last commit
+    // Folders whose entries changed since the last commit: both folders of each rename, the
+    // parents of folders made.
+    QSet<QString> m_renamedFolders;
     std::vector<TMoveEvent> m_held;
     TMoveSummary m_summary;
-    TMoveEvent m_lastEvent { TMoveOutcome::Skipped, QString(), QString(), skip::CopyFailed };
+    bool m_lastGone = false; // whether the last event took its file away
 };
 
-TMoveRun::TMoveRun(const TMoveSettings& settings, MoveReporter report)
-    : m_executor(std::make_unique<Executor>(settings, std::move(report)))
+TMoveRun::TMoveRun(const TCarryOut& how, MoveReporter report)
+    : m_executor(std::make_unique<Executor>(how, std::move(report)))
 {
 }
 
 TMoveRun::~TMoveRun() = default;
 
-bool TMoveRun::run(const std::vector<TPlanRow>& rows, Pump& pump)
+bool TMoveRun::run(const TWorkSource& work, Pump& pump)
 {
-    size_t at = 0;
-    return run(
-        [&](TPlanRow& row) {
-            if (at == rows.size())
-                return false;
-            row = rows[at++];
-            return true;
-        },
-        pump);
-}
-
-bool TMoveRun::run(const std::function<bool(TPlanRow&)>& next, Pump& pump)
-{
-    return m_executor->run(next, pump);
-}
-
-TMoveEvent TMoveRun::setAside(const QString& file)
-{
-    return m_executor->setAside(file);
+    return m_executor->run(work, pump);
 }
 
 const TMoveSummary& TMoveRun::summary() const
 {
     return m_executor->summary();
-}
-
-bool MovePlannedFiles(const std::vector<TPlanRow>& rows, const TMoveSettings& settings, Pump& pump,
-    const MoveReporter& report)
-{
-    TMoveRun run(settings, report);
-    return run.run(rows, pump);
-}
-
-TMoveEvent MoveToDoublesFolder(
-    const QString& file, const QString& doublesFolder, const MoveReporter& report)
-{
-    TMoveSettings settings;
-    settings.doublesFolder = doublesFolder;
-    TMoveRun run(settings, [&](const TMoveEvent& event) {
-        if (report)
-            report(event);
-    });
-    return run.setAside(file);
-}
-
-void CreateArtistFolders(const QString& destination, const QStringList& keys,
-    const std::function<void(const QString& folder)>& onCreated,
-    const std::function<void(const QString& folder, const QString& reason)>& onFailed)
-{
-    for (const QString& key : keys) {
-        const QString folder = JoinPath(destination, key);
-        if (FolderExists(folder))
-            continue;
-        try {
-            CreateFolder(folder);
-        } catch (const IOError& error) {
-            // Made meanwhile (another sort creating the same artist's folder) is made.
-            if (!(error.errnoValue() == EEXIST && FolderExists(folder))) {
-                if (onFailed)
-                    onFailed(folder, ReasonOfError(error.errnoValue()));
-                continue;
-            }
-        }
-        if (onCreated)
-            onCreated(folder);
-    }
 }
 
 } // namespace plumtide

@@ -6,16 +6,22 @@
 namespace plumtide
 {
 
+// What happens to a double: a file whose name its artist folder already holds.
+enum class TDoubles {
+    SetAside, // into the doubles folder
+    Delete,
+    Keep, // left in the source folder
+};
+
 // What a move does with small files and doubles (from the working copy of the settings),
 // and the folders of the run.
 struct TMoveSettings {
     bool deleteSmallFiles = false;
     qint32 smallFileLimit = 512; // kilobytes of 1024 bytes
-    bool moveDoubles = true; // takes precedence over deleteDoubles
-    bool deleteDoubles = false;
+    TDoubles doubles = TDoubles::SetAside;
     QString doublesFolder;
-    // Small files and doubles that are deleted go to the desktop's Trash instead, where
-    // their file system has one.
+    // Small files and doubles that are deleted, and files deleted by hand, go to the
+    // desktop's Trash instead, where their file system has one.
     bool useTrash = false;
     // The folders the plan was made for. When one of them is gone (an unplugged disk), the
     // run stops instead of skipping every file that is left; empty: not checked.

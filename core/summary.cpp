@@ -38,11 +38,30 @@ void TMoveSummary::count(const TMoveEvent& event)
     case TMoveOutcome::InPlace:
         ++inPlace;
         return;
+    case TMoveOutcome::Created:
+        ++created;
+        return;
+    case TMoveOutcome::NotCreated:
+        ++notCreated;
+        return;
+    case TMoveOutcome::Deleted:
+        ++deleted;
+        return;
+    case TMoveOutcome::Restored:
+        ++restored;
+        return;
+    case TMoveOutcome::NotRestored:
+        ++notRestored;
+        return;
     case TMoveOutcome::Skipped:
         break;
     }
-    if (event.reason == skip::AlreadyMoved || event.reason == skip::AlreadyHandled)
+    if (event.reason == TReason::AlreadyMoved || event.reason == TReason::AlreadyHandled)
         return;
+    if (event.reason == TReason::HeldByUndo) {
+        ++heldByUndo;
+        return;
+    }
     const auto found = std::find_if(skipped.begin(), skipped.end(),
         [&](const auto& entry) { return entry.first == event.reason; });
     if (found == skipped.end())
@@ -61,7 +80,7 @@ int TMoveSummary::skippedFiles() const
 
 bool TMoveSummary::anythingHappened() const
 {
-    return moved + doublesMoved + doublesDeleted + smallDeleted + skippedFiles() > 0;
+    return moved + doublesMoved + doublesDeleted + smallDeleted + deleted + skippedFiles() > 0;
 }
 
 QString TMoveSummary::text() const
@@ -79,14 +98,18 @@ QString TMoveSummary::text() const
         parts.append(counted(smallDeleted, "small file deleted", "small files deleted"));
     if (inPlace > 0)
         parts.append(counted(inPlace, "file already in place", "files already in place"));
+    if (deleted > 0)
+        parts.append(counted(deleted, "file deleted", "files deleted"));
     if (!skipped.empty()) {
         QStringList reasons;
         for (const auto& [reason, count] : skipped)
-            reasons.append(QStringLiteral("%1 %2").arg(count).arg(reason));
+            reasons.append(QStringLiteral("%1 %2").arg(count).arg(ReasonText(reason)));
         parts.append(QStringLiteral("%1 skipped (%2)")
                          .arg(skippedFiles())
                          .arg(reasons.join(QStringLiteral(", "))));
     }
+    if (heldByUndo > 0)
+        parts.append(counted(heldByUndo, "file held by an undo", "files held by an undo"));
     QString done
         = parts.isEmpty() ? QStringLiteral("nothing moved") : parts.join(QStringLiteral(", "));
     switch (end) {

@@ -25,17 +25,25 @@ struct TMoveSummary {
     int doublesKept = 0;
     int smallDeleted = 0;
     int inPlace = 0;
+    int created = 0; // folders made for new artists
+    int notCreated = 0;
+    int deleted = 0; // by hand
+    int restored = 0; // by an undo
+    int notRestored = 0;
+    // Files an undo brought back, left alone by an automatic run.
+    int heldByUndo = 0;
     // Files left where they were, by reason, in the order the reasons first came up.
-    std::vector<std::pair<QString, int>> skipped;
+    std::vector<std::pair<TReason, int>> skipped;
     TRunEnd end = TRunEnd::Completed;
     QString failure; // why a failed run stopped
 
     // Counts one outcome. Rows that only repeat a file an earlier row dealt with are not
-    // files of their own and are not counted.
+    // files of their own and are not counted; every other file is counted once.
     void count(const TMoveEvent& event);
     int skippedFiles() const;
     // Whether the move changed anything on disk or left files behind that it was asked to
-    // move: what is worth telling a user who was not watching.
+    // move: what is worth telling a user who was not watching. Files an undo holds back are
+    // where the user wants them.
     bool anythingHappened() const;
 
     // One line: "3 files moved, 1 double set aside, 2 skipped (1 in use, 1 folder

@@ -13,18 +13,18 @@ namespace
 
 // "PlTd": marks the file as a Plumtide history for whoever finds it.
 constexpr qint64 kApplicationId = 0x506C5464;
-constexpr qint64 kSchemaVersion = 1;
+constexpr qint64 kSchemaVersion = 2;
 
 const char* const kSchema = R"(
 CREATE TABLE runs (
     id INTEGER PRIMARY KEY AUTOINCREMENT,
     started INTEGER NOT NULL,
     ended INTEGER,
-    origin TEXT NOT NULL,
+    origin INTEGER NOT NULL,
     source TEXT NOT NULL,
     destination TEXT NOT NULL,
     files INTEGER NOT NULL DEFAULT 0,
-    state TEXT NOT NULL,
+    state INTEGER NOT NULL,
     pid INTEGER,
     undoes INTEGER
 );
@@ -32,7 +32,7 @@ CREATE INDEX runs_started ON runs(started);
 CREATE TABLE records (
     id INTEGER PRIMARY KEY,
     run INTEGER NOT NULL REFERENCES runs(id) ON DELETE CASCADE,
-    outcome TEXT NOT NULL,
+    outcome INTEGER NOT NULL,
     file TEXT NOT NULL,
     target TEXT NOT NULL DEFAULT '',
     reason TEXT NOT NULL DEFAULT '',
@@ -53,20 +53,74 @@ CREATE TABLE holds (
 CREATE INDEX holds_run ON holds(run);
 )";
 
+// Version 1 kept origins, states and outcomes as their words; version 2 keeps the numbers
+// of TRunOrigin, TRunState and TMoveOutcome. The two tables are made anew with the numbers
+// (a column's type cannot change in place) and take the place of the old ones.
+const char* const kMigrateFrom1 = R"(
+CREATE TABLE runs_2 (
+    id INTEGER PRIMARY KEY AUTOINCREMENT,
+    started INTEGER NOT NULL,
+    ended INTEGER,
+    origin INTEGER NOT NULL,
+    source TEXT NOT NULL,
+    destination TEXT NOT NULL,
+    files INTEGER NOT NULL DEFAULT 0,
+    state INTEGER NOT NULL,
+    pid INTEGER,
+    undoes INTEGER
+);
+INSERT INTO runs_2 SELECT id, started, ended,
+    CASE origin WHEN 'window' THEN 1 WHEN 'auto' THEN 2 WHEN 'menu' THEN 3 WHEN 'cli' THEN 4
+        WHEN 'watch' THEN 5 WHEN 'undo' THEN 6 ELSE 0 END,
+    source, destination, files,
+    CASE state WHEN 'running' THEN 1 WHEN 'done' THEN 2 WHEN 'aborted' THEN 3 WHEN 'failed' THEN 4
+        WHEN 'undone' THEN 5 WHEN 'partly-undone' THEN 6 ELSE 3 END,
+    pid, undoes FROM runs;
+CREATE TABLE records_2 (
+    id INTEGER PRIMARY KEY,
+    run INTEGER NOT NULL REFERENCES runs(id) ON DELETE CASCADE,
+    outcome INTEGER NOT NULL,
+    file TEXT NOT NULL,
+    target TEXT NOT NULL DEFAULT '',
+    reason TEXT NOT NULL DEFAULT '',
+    size INTEGER NOT NULL DEFAULT -1,
+    modified INTEGER NOT NULL DEFAULT 0,
+    trashed TEXT NOT NULL DEFAULT '',
+    kept INTEGER NOT NULL DEFAULT 0,
+    restores INTEGER,
+    restored_by INTEGER
+);
+INSERT INTO records_2 SELECT id, run,
+    CASE outcome WHEN 'moved' THEN 1 WHEN 'double-moved' THEN 2 WHEN 'double-deleted' THEN 3
+        WHEN 'double-kept' THEN 4 WHEN 'small-deleted' THEN 5 WHEN 'skipped' THEN 6
+        WHEN 'in-place' THEN 7 WHEN 'created' THEN 8 WHEN 'not-created' THEN 9
+        WHEN 'deleted' THEN 10 WHEN 'restored' THEN 11 WHEN 'not-restored' THEN 12 ELSE 0 END,
+    file, target, reason, size, modified, trashed, kept, restores, restored_by FROM records;
+DROP TABLE records;
+DROP TABLE runs;
+ALTER TABLE runs_2 RENAME TO runs;
+ALTER TABLE records_2 RENAME TO records;
+CREATE INDEX runs_started ON runs(started);
+CREATE INDEX records_run ON records(run, id);
+)";
+
+// The outcomes an undo takes back, and those a run's file count counts (ChangedFiles).
+const char* const kChangedOutcomes = "(1, 2, 3, 5, 10, 11)";
+
 const char* const kRunColumns
     = "id, started, ended, origin, source, destination, files, state, pid, undoes";
 
-const char* stateOf(TRunEnd end)
+TRunState stateOf(TRunEnd end)
 {
     switch (end) {
     case TRunEnd::Completed:
-        return "done";
+        return TRunState::Done;
     case TRunEnd::Aborted:
-        return "aborted";
+        return TRunState::Aborted;
     case TRunEnd::Failed:
-        return "failed";
+        return TRunState::Failed;
     }
-    return "failed";
+    return TRunState::Failed;
 }
 
 qint64 nowMs()
@@ -76,26 +130,39 @@ qint64 nowMs()
 
 } // namespace
 
+const char* StateName(TRunState state)
+{
+    switch (state) {
+    case TRunState::Running:
+        return "running";
+    case TRunState::Done:
+        return "done";
+    case TRunState::Aborted:
+        return "aborted";
+    case TRunState::Failed:
+        return "failed";
+    case TRunState::Undone:
+        return "undone";
+    case TRunState::PartlyUndone:
+        return "partly-undone";
+    }
+    return "";
+}
+
 THistoryRecord RecordOf(const TMoveEvent& event)
 {
     THistoryRecord record;
-    record.outcome = QString::fromLatin1(OutcomeName(event.outcome));
+    record.outcome = event.outcome;
     record.file = event.file;
     record.target = event.target;
-    record.reason = event.reason;
+    record.reason = ReasonText(event.reason);
     record.size = event.size;
     record.modified = event.modified;
     record.trashed = event.trashed;
     record.targetKept = event.targetKept;
+    // Only a file brought back takes its record back; one left names none.
+    record.restores = event.outcome == TMoveOutcome::Restored ? event.restores : 0;
     return record;
-}
-
-bool ChangedFiles(const QString& outcome)
-{
-    static const QStringList changed { QStringLiteral("moved"), QStringLiteral("double-moved"),
-        QStringLiteral("double-deleted"), QStringLiteral("small-deleted"),
-        QStringLiteral("deleted"), QStringLiteral("restored") };
-    return changed.contains(outcome);
 }
 
 QString IsoTime(const QDateTime& moment)
@@ -141,8 +208,15 @@ THistory::THistory(const QString& path, Access access)
     } else if (schema > kSchemaVersion) {
         throw HistoryError(
             QStringLiteral("%1 was written by a newer version of Plumtide").arg(path));
+    } else if (schema < kSchemaVersion) {
+        // An older history is brought up to date in place, also when it is only to be read.
+        if (!write) {
+            m_db = std::make_unique<TSqlite>(path, true);
+            if (m_db->readOnly())
+                throw HistoryError(QStringLiteral("%1 needs an update but is read-only").arg(path));
+        }
+        migrate(schema);
     }
-    // Later versions migrate older schemas here, one version at a time.
     if (m_db && write) {
         // Readers never wait for a writer; a kill loses nothing committed. The WAL is synced
         // at checkpoints only: a power cut may cost the last records, never a false one,
@@ -166,15 +240,27 @@ void THistory::create()
     transaction.commit();
 }
 
+void THistory::migrate(qint64 from)
+{
+    // Dropping the old tables must not cascade into the records being carried over.
+    m_db->exec("PRAGMA foreign_keys=OFF");
+    TTransaction transaction(*m_db);
+    if (from < 2)
+        m_db->exec(kMigrateFrom1);
+    m_db->exec(QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion).toLatin1().constData());
+    transaction.commit();
+}
+
 qint64 THistory::beginRun(
     TRunOrigin origin, const QString& source, const QString& destination, qint64 undoes)
 {
     TStatement insert(*m_db,
         "INSERT INTO runs (started, origin, source, destination, state, pid, undoes) "
-        "VALUES (?, ?, ?, ?, 'running', ?, ?)");
+        "VALUES (?, ?, ?, ?, ?, ?, ?)");
     insert
-        .bind({ nowMs(), QString::fromLatin1(OriginName(origin)), source, destination,
-            QCoreApplication::applicationPid(), undoes ? TSqlValue(undoes) : TSqlValue(nullptr) })
+        .bind({ nowMs(), qint64(origin), AbsolutePath(source), AbsolutePath(destination),
+            qint64(TRunState::Running), QCoreApplication::applicationPid(),
+            undoes ? TSqlValue(undoes) : TSqlValue(nullptr) })
         .run();
     return m_db->lastInsertId();
 }
@@ -193,8 +279,8 @@ void THistory::addRecords(qint64 run, const std::vector<THistoryRecord>& records
     qint64 changed = 0;
     for (const THistoryRecord& record : records) {
         insert
-            .bind({ run, record.outcome, record.file, record.target, record.reason, record.size,
-                record.modified, record.trashed, qint64(record.targetKept),
+            .bind({ run, qint64(record.outcome), record.file, record.target, record.reason,
+                record.size, record.modified, record.trashed, qint64(record.targetKept),
                 record.restores ? TSqlValue(record.restores) : TSqlValue(nullptr) })
             .run();
         if (ChangedFiles(record.outcome))
@@ -212,12 +298,12 @@ void THistory::addRecords(qint64 run, const std::vector<THistoryRecord>& records
 void THistory::endRun(qint64 run, TRunEnd end)
 {
     TStatement update(*m_db, "UPDATE runs SET ended = ?, state = ?, pid = NULL WHERE id = ?");
-    update.bind({ nowMs(), QString::fromLatin1(stateOf(end)), run }).run();
+    update.bind({ nowMs(), qint64(stateOf(end)), run }).run();
 }
 
-void THistory::setState(qint64 run, const QString& state)
+void THistory::setState(qint64 run, TRunState state)
 {
-    TStatement(*m_db, "UPDATE runs SET state = ? WHERE id = ?").bind({ state, run }).run();
+    TStatement(*m_db, "UPDATE runs SET state = ? WHERE id = ?").bind({ qint64(state), run }).run();
 }
 
 void THistory::forgetRun(qint64 run)
@@ -239,14 +325,14 @@ THistoryRun THistory::runFrom(const TStatement& row) const
     run.started = QDateTime::fromMSecsSinceEpoch(row.integer(1));
     if (!row.isNull(2))
         run.ended = QDateTime::fromMSecsSinceEpoch(row.integer(2));
-    run.origin = row.text(3);
+    run.origin = TRunOrigin(row.integer(3));
     run.source = row.text(4);
     run.destination = row.text(5);
     run.files = row.integer(6);
-    run.state = row.text(7);
+    run.state = TRunState(row.integer(7));
     // A run whose process is gone was killed on the way.
-    if (run.state == QStringLiteral("running") && !ProcessExists(row.integer(8)))
-        run.state = QStringLiteral("aborted");
+    if (run.state == TRunState::Running && !ProcessExists(row.integer(8)))
+        run.state = TRunState::Aborted;
     run.undoes = row.integer(9);
     return run;
 }
@@ -287,7 +373,7 @@ std::vector<THistoryRecord> THistory::records(qint64 run) const
     while (select.step()) {
         THistoryRecord record;
         record.id = select.integer(0);
-        record.outcome = select.text(1);
+        record.outcome = TMoveOutcome(select.integer(1));
         record.file = select.text(2);
         record.target = select.text(3);
         record.reason = select.text(4);
@@ -307,8 +393,7 @@ namespace
 
 // Records an undo can take back: a file moved somewhere (by a sort, or back by an undo), or
 // deleted into the Trash.
-const char* const kUndoable = "(outcome IN ('moved', 'double-moved', 'restored') OR trashed <> '') "
-                              "AND restored_by IS NULL";
+const char* const kUndoable = "(outcome IN (1, 2, 11) OR trashed <> '') AND restored_by IS NULL";
 
 } // namespace
 
@@ -317,10 +402,12 @@ std::optional<qint64> THistory::lastUndoable() const
     if (!m_db)
         return std::nullopt;
     TStatement select(*m_db,
-        QStringLiteral("SELECT id FROM runs WHERE origin <> 'undo' "
-                       "AND state NOT IN ('undone', 'partly-undone') AND EXISTS "
-                       "(SELECT 1 FROM records WHERE run = runs.id AND %1) "
+        QStringLiteral("SELECT id FROM runs WHERE origin <> %1 AND state NOT IN (%2, %3) AND "
+                       "EXISTS (SELECT 1 FROM records WHERE run = runs.id AND %4) "
                        "ORDER BY id DESC LIMIT 1")
+            .arg(qint64(TRunOrigin::Undo))
+            .arg(qint64(TRunState::Undone))
+            .arg(qint64(TRunState::PartlyUndone))
             .arg(QLatin1String(kUndoable))
             .toLatin1());
     if (!select.step())
@@ -331,20 +418,22 @@ std::optional<qint64> THistory::lastUndoable() const
 std::pair<int, int> THistory::restoredCount(qint64 run) const
 {
     TStatement select(*m_db,
-        "SELECT count(*), count(restored_by) FROM records WHERE run = ? AND outcome IN "
-        "('moved', 'double-moved', 'double-deleted', 'small-deleted', 'deleted', 'restored')");
+        QStringLiteral("SELECT count(*), count(restored_by) FROM records WHERE run = ? AND "
+                       "outcome IN %1")
+            .arg(QLatin1String(kChangedOutcomes))
+            .toLatin1());
     select.bind({ run }).step();
     return { int(select.integer(0)), int(select.integer(1)) };
 }
 
-QHash<QString, THistory::THeld> THistory::holds() const
+THeldFiles THistory::holds() const
 {
-    QHash<QString, THeld> result;
+    THeldFiles result;
     if (!m_db)
         return result;
     TStatement select(*m_db, "SELECT path, size, modified FROM holds");
     while (select.step())
-        result.insert(select.text(0), THeld { select.integer(1), select.integer(2) });
+        result.insert(select.text(0), THeldFile { select.integer(1), select.integer(2) });
     return result;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/leaveout.h"
 #include "core/moveevents.h"
 #include "core/summary.h"
 #include "history/sqlite.h"
@@ -15,28 +16,37 @@
 namespace plumtide
 {
 
+// Where a run stands. The numbers are what the history stores: never change one.
+enum class TRunState : quint8 {
+    Running = 1, // while a live process runs it
+    Done = 2,
+    Aborted = 3, // also a run that was killed
+    Failed = 4,
+    Undone = 5,
+    PartlyUndone = 6,
+};
+const char* StateName(TRunState state);
+
 // One run as the history keeps it.
 struct THistoryRun {
     qint64 id = 0;
     QDateTime started;
     QDateTime ended; // invalid while it runs, and for a run that was killed
-    QString origin; // window, auto, menu, cli, watch, undo
-    QString source;
+    TRunOrigin origin = TRunOrigin::Cli;
+    QString source; // absolute, as every path of the history
     QString destination;
     qint64 files = 0; // files it moved, deleted or restored
-    // done, aborted, failed, undone, partly-undone; running while a live process runs it
-    QString state;
+    TRunState state = TRunState::Running;
     qint64 undoes = 0; // an undo: the run it took back
 };
 
-// What happened to one file (or folder) of a run, in the words of `sort`'s records, plus
-// "deleted" (by hand from the source list), "restored" and "not-restored" (by an undo).
+// What happened to one file (or folder) of a run.
 struct THistoryRecord {
     qint64 id = 0;
-    QString outcome {};
+    TMoveOutcome outcome = TMoveOutcome::Skipped;
     QString file {}; // the file, or the folder of created and not-created
     QString target {}; // where it went
-    QString reason {};
+    QString reason {}; // in the words it was given then
     qint64 size = -1; // of the file moved, deleted or restored
     qint64 modified = 0; // its modification time, nanoseconds since the epoch
     QString trashed {}; // a deleted file's place in the Trash
@@ -45,11 +55,8 @@ struct THistoryRecord {
     qint64 restoredBy = 0; // the undo run that took this one back
 };
 
+// The record of an event, its paths as they were given.
 THistoryRecord RecordOf(const TMoveEvent& event);
-
-// Records that changed something on disk: what a run's file count counts and an undo takes
-// back.
-bool ChangedFiles(const QString& outcome);
 
 // The history database: every run with what happened to each of its files, and the files
 // an undo brought back. SQLite, in WAL mode so that readers never wait for a run that is
@@ -75,14 +82,14 @@ public:
 
     const QString& path() const { return m_path; }
 
-    // A new run under way; returns its id.
+    // A new run under way; returns its id. The folders are kept absolute.
     qint64 beginRun(
         TRunOrigin origin, const QString& source, const QString& destination, qint64 undoes = 0);
     // Adds records to a run in one transaction. A restored record also marks the record it
     // took back and holds the restored file (see holds()).
     void addRecords(qint64 run, const std::vector<THistoryRecord>& records);
     void endRun(qint64 run, TRunEnd end);
-    void setState(qint64 run, const QString& state);
+    void setState(qint64 run, TRunState state);
     // Removes a run and its records.
     void forgetRun(qint64 run);
     // Removes the runs that started more than `days` days ago; returns how many.
@@ -101,16 +108,13 @@ public:
 
     // Files an undo brought back, with their size and modification time then: automatic
     // runs leave them where they are until they change.
-    struct THeld {
-        qint64 size;
-        qint64 modified;
-    };
-    QHash<QString, THeld> holds() const;
+    THeldFiles holds() const;
     void release(const QString& path);
     void releaseAll();
 
 private:
     void create();
+    void migrate(qint64 from);
     THistoryRun runFrom(const class TStatement& row) const;
 
     QString m_path;

@@ -36,8 +36,7 @@ TRunRecorder::TRunRecorder(TRunOrigin origin, const QString& source, const QStri
         throw UndoUnderWay();
     }
     try {
-        m_history->prune(THistory::kDefaultDays);
-        if (origin == TRunOrigin::Window || origin == TRunOrigin::Cli)
+        if (ReleasesHolds(origin))
             m_history->releaseAll();
         m_run = m_history->beginRun(origin, source, destination, undoes);
     } catch (const PlumtideError& error) {
@@ -50,7 +49,9 @@ TRunRecorder::~TRunRecorder()
     if (m_finished)
         return;
     try {
-        finish(TRunEnd::Failed);
+        TMoveSummary unfinished;
+        unfinished.end = TRunEnd::Failed;
+        finish(unfinished);
     } catch (...) {
         // Nothing more can be recorded; the run's record says it was under way.
     }
@@ -63,24 +64,22 @@ void TRunRecorder::failed(const QString& why)
     m_queue.clear();
 }
 
-void TRunRecorder::add(const TMoveEvent& event)
-{
-    add(RecordOf(event));
-}
-
-void TRunRecorder::add(const THistoryRecord& record)
+void TRunRecorder::record(const TMoveEvent& event)
 {
     if (!m_history)
         return;
+    THistoryRecord record = RecordOf(event);
+    record.file = AbsolutePath(record.file);
+    record.target = AbsolutePath(record.target);
     m_changed = m_changed || ChangedFiles(record.outcome);
-    m_queue.push_back(record);
-    // A long run of records without a pump in between (a big group) is still written in
-    // bounded transactions.
+    m_queue.push_back(std::move(record));
+    // A long run of records without a checkpoint in between (a big group) is still written
+    // in bounded transactions.
     if (m_queue.size() >= 1024)
-        flush();
+        checkpoint();
 }
 
-void TRunRecorder::flush()
+void TRunRecorder::checkpoint()
 {
     if (!m_history || m_queue.empty())
         return;
@@ -92,129 +91,30 @@ void TRunRecorder::flush()
     }
 }
 
-void TRunRecorder::finish(TRunEnd end)
+void TRunRecorder::finish(const TMoveSummary& summary)
 {
     m_finished = true;
-    flush();
+    checkpoint();
     if (!m_history)
         return;
     try {
         if (IsAutomatic(m_origin) && !m_changed)
             m_history->forgetRun(m_run);
         else
-            m_history->endRun(m_run, end);
+            m_history->endRun(m_run, summary.end);
+        m_history->prune(THistory::kDefaultDays);
     } catch (const PlumtideError& error) {
         failed(error.message());
     }
 }
 
-MoveReporter TRunRecorder::reporter(MoveReporter next)
+THeldFiles LoadHolds(const QString& historyPath)
 {
-    return [this, next = std::move(next)](const TMoveEvent& event) {
-        add(event);
-        if (next)
-            next(event);
-    };
-}
-
-void TRunRecorder::RecordingPump::processEvents()
-{
-    m_recorder.flush();
-    m_inner.processEvents();
-}
-
-std::function<bool(const QString& file)> HeldByUndo(const QString& historyPath)
-{
-    QHash<QString, THistory::THeld> holds;
     try {
-        holds = THistory(historyPath, THistory::Access::Read).holds();
+        return THistory(historyPath, THistory::Access::Read).holds();
     } catch (const PlumtideError&) {
         return {};
     }
-    if (holds.isEmpty())
-        return {};
-    return [holds = std::move(holds)](const QString& file) {
-        const auto held = holds.constFind(file);
-        if (held == holds.constEnd())
-            return false;
-        const TFileStatus status = StatusOf(file);
-        return status.kind == PathKind::File && status.size == held->size
-            && status.modified == held->modified;
-    };
-}
-
-namespace
-{
-
-// Hands everything on to the caller's observer, recording what happened on the way.
-class RecordingObserver : public TSortJobObserver
-{
-public:
-    RecordingObserver(TRunRecorder& recorder, TSortJobObserver& inner)
-        : m_recorder(recorder)
-        , m_inner(inner)
-    {
-        tellProblem();
-    }
-
-    void phase(Phase phase, long long total) override { m_inner.phase(phase, total); }
-    void created(const QString& folder) override
-    {
-        m_recorder.add(THistoryRecord { .outcome = QStringLiteral("created"), .file = folder });
-        m_inner.created(folder);
-    }
-    void notCreated(const QString& folder, const QString& reason) override
-    {
-        m_recorder.add(THistoryRecord {
-            .outcome = QStringLiteral("not-created"), .file = folder, .reason = reason });
-        m_inner.notCreated(folder, reason);
-    }
-    void outcome(const TMoveEvent& event) override
-    {
-        m_recorder.add(event);
-        m_inner.outcome(event);
-    }
-    void finished(const TMoveSummary& summary) override
-    {
-        m_recorder.finish(summary.end);
-        tellProblem();
-        m_inner.finished(summary);
-    }
-    void notRecorded(const QString& why) override { m_inner.notRecorded(why); }
-
-private:
-    void tellProblem()
-    {
-        if (!m_told && !m_recorder.problem().isEmpty()) {
-            m_told = true;
-            m_inner.notRecorded(m_recorder.problem());
-        }
-    }
-
-    TRunRecorder& m_recorder;
-    TSortJobObserver& m_inner;
-    bool m_told = false;
-};
-
-} // namespace
-
-TMoveSummary RunRecordedSortJob(const TSortJob& job, Pump& pump, DetailsSink& details,
-    TSortJobObserver& observer, const QString& historyPath)
-{
-    TSortJob run = job;
-    if (IsAutomatic(job.origin)) {
-        if (auto held = HeldByUndo(historyPath)) {
-            run.leaveOut = [held = std::move(held), before = job.leaveOut](const QString& file) {
-                return held(file) || (before && before(file));
-            };
-        }
-    }
-    if (job.dryRun)
-        return RunSortJob(run, pump, details, observer);
-    TRunRecorder recorder(job.origin, job.source, job.destination, historyPath);
-    RecordingObserver recording(recorder, observer);
-    TRunRecorder::RecordingPump recordingPump(recorder, pump);
-    return RunSortJob(run, recordingPump, details, recording);
 }
 
 } // namespace plumtide

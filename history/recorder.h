@@ -1,15 +1,12 @@
 #pragma once
 
-#include "core/moveevents.h"
-#include "core/pump.h"
-#include "core/sortjob.h"
-#include "core/summary.h"
+#include "core/leaveout.h"
+#include "core/runlog.h"
 #include "history/history.h"
 #include "platform/fileops.h"
 
 #include <QString>
 
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -26,21 +23,23 @@ public:
 // The lock file beside a history: runs hold it shared, an undo exclusively.
 QString RunLockPath(const QString& historyPath);
 
-// Records one run in the history as it goes. Events are recorded only once they happened
-// (the executor reports each once what it says is done on disk) and written in groups, one
-// transaction each, from the pump between two rows: a run killed at any moment leaves no
-// record of a move that did not happen, and at most the files of its last group unrecorded.
+// Keeps one run in the history as it is carried out (the run log of CarryOut). Events are
+// recorded only once they happened (carrying out reports each once what it says is done on
+// disk) and written in groups, one transaction each, at the checkpoints between two items:
+// a run killed at any moment leaves no record of a move that did not happen, and at most
+// the files of its last group unrecorded. Every path is recorded from the root, whatever
+// folder the run was started in, so that an undo from anywhere finds the files.
 //
 // A history that cannot be opened or written never stops the run: the recorder then records
 // nothing more, and problem() says why (the caller tells the user once).
-class TRunRecorder
+class TRunRecorder : public TRunLog
 {
 public:
-    // Starts a run. Throws UndoUnderWay while an undo runs. A sort started by hand (Window,
-    // Cli) lets go of the files an undo held back: the user now wants them sorted.
+    // Starts a run. Throws UndoUnderWay while an undo runs. A sort started by hand lets go of
+    // the files an undo held back: the user now wants them sorted.
     TRunRecorder(TRunOrigin origin, const QString& source, const QString& destination,
         const QString& historyPath = THistory::DefaultPath(), qint64 undoes = 0);
-    ~TRunRecorder();
+    ~TRunRecorder() override;
     TRunRecorder(const TRunRecorder&) = delete;
     TRunRecorder& operator=(const TRunRecorder&) = delete;
 
@@ -50,33 +49,13 @@ public:
     qint64 runId() const { return m_run; }
     THistory* history() const { return m_history.get(); }
 
-    void add(const TMoveEvent& event);
-    void add(const THistoryRecord& record);
-    // Writes what was added since the last flush.
-    void flush();
-    // Flushes and ends the run. An automatic run that changed nothing is not kept: a timer
-    // that finds a file in use every ten minutes would fill the history with nothing.
-    void finish(TRunEnd end);
-
-    // Records each event, then hands it on.
-    MoveReporter reporter(MoveReporter next = {});
-
-    // The pump to give the executor: it flushes, then lets `inner` run.
-    class RecordingPump : public Pump
-    {
-    public:
-        RecordingPump(TRunRecorder& recorder, Pump& inner)
-            : m_recorder(recorder)
-            , m_inner(inner)
-        {
-        }
-        void processEvents() override;
-        bool abortRequested() const override { return m_inner.abortRequested(); }
-
-    private:
-        TRunRecorder& m_recorder;
-        Pump& m_inner;
-    };
+    void record(const TMoveEvent& event) override;
+    // Writes what was recorded since the last checkpoint.
+    void checkpoint() override;
+    // Writes the rest and ends the run; then removes the runs older than the history keeps.
+    // An automatic run that changed nothing is not kept: a timer that finds a file in use
+    // every ten minutes would fill the history with nothing.
+    void finish(const TMoveSummary& summary) override;
 
 private:
     void failed(const QString& why);
@@ -91,17 +70,8 @@ private:
     QString m_problem;
 };
 
-// The files an undo brought back that automatic runs leave alone until they change (a
-// predicate for TSortJob::leaveOut): a file is held while its size and modification time
-// are still those it had when it came back. Empty when nothing is held or there is no
-// history to ask.
-std::function<bool(const QString& file)> HeldByUndo(
-    const QString& historyPath = THistory::DefaultPath());
-
-// A sort job recorded in the history with `job.origin` (a dry run is not recorded). Runs of
-// automatic origins leave out the files an undo held back. `observer.notRecorded` hears once
-// when the history cannot record the run; the run goes on.
-TMoveSummary RunRecordedSortJob(const TSortJob& job, Pump& pump, DetailsSink& details,
-    TSortJobObserver& observer, const QString& historyPath = THistory::DefaultPath());
+// The files an undo brought back, with how they were then (for TLeaveOutPolicy). Empty when
+// nothing is held or there is no history to ask.
+THeldFiles LoadHolds(const QString& historyPath = THistory::DefaultPath());
 
 } // namespace plumtide

@@ -1,4 +1,5 @@
 #include "platform/fileops.h"
+#include "platform/nanoseconds.h"
 
 #include "platform/errors.h"
 #include "platform/folderreader.h"
@@ -45,21 +46,27 @@ PathKind KindOfPath(const QString& path)
     return PathKind::Other;
 }
 
-TFileStatus StatusOf(const QString& path)
+TFileStatus StatusFromStat(const struct stat& st)
 {
-    struct stat st {
-    };
     TFileStatus status;
-    if (path.isEmpty() || ::stat(EncodePath(path).constData(), &st) != 0)
-        return status;
     status.kind = S_ISREG(st.st_mode) ? PathKind::File
         : S_ISDIR(st.st_mode)         ? PathKind::Folder
                                       : PathKind::Other;
     status.size = static_cast<qint64>(st.st_size);
     status.device = static_cast<quint64>(st.st_dev);
     status.inode = static_cast<quint64>(st.st_ino);
-    status.modified = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    status.modified = NanosecondsOf(st.st_mtim);
+    status.changed = NanosecondsOf(st.st_ctim);
     return status;
+}
+
+TFileStatus StatusOf(const QString& path)
+{
+    struct stat st {
+    };
+    if (path.isEmpty() || ::stat(EncodePath(path).constData(), &st) != 0)
+        return TFileStatus();
+    return StatusFromStat(st);
 }
 
 FileDescriptor::~FileDescriptor()

@@ -30,6 +30,7 @@ struct TFileStatus {
     quint64 device = 0;
     quint64 inode = 0;
     qint64 modified = 0; // modification time, nanoseconds since the epoch
+    qint64 changed = 0; // change time (of the inode: any write, rename or chmod), likewise
 
     // Whether both name the same existing file or folder, however the paths were spelt.
     bool sameAs(const TFileStatus& other) const

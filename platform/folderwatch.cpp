@@ -1,4 +1,5 @@
 #include "platform/folderwatch.h"
+#include "platform/nanoseconds.h"
 
 #include "platform/paths.h"
 
@@ -32,8 +33,7 @@ std::optional<TFileSample> SampleFile(const QString& path)
     };
     if (::lstat(EncodePath(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
         return std::nullopt;
-    return TFileSample { static_cast<qint64>(st.st_size),
-        qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec };
+    return TFileSample { static_cast<qint64>(st.st_size), NanosecondsOf(st.st_mtim) };
 }
 
 std::optional<FolderId> FolderIdOf(const QString& path)

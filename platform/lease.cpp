@@ -1,4 +1,5 @@
 #include "platform/lease.h"
+#include "platform/nanoseconds.h"
 
 #include "platform/errors.h"
 #include "platform/paths.h"
@@ -42,11 +43,6 @@ extern "C" void onLeaseBroken(int, siginfo_t* info, void*)
     errno = saved;
 }
 
-qint64 nanoseconds(const struct timespec& time)
-{
-    return qint64(time.tv_sec) * 1000000000 + time.tv_nsec;
-}
-
 } // namespace
 
 void PrepareProcessForSharedFiles()
@@ -83,13 +79,9 @@ TWatchedFile TWatchedFile::Open(const QString& path)
     if (::fstat(result.m_file.get(), &st) != 0)
         throw IOError(QStringLiteral("Cannot examine"), path, errno);
     result.m_regular = S_ISREG(st.st_mode);
-    result.m_status = { result.m_regular ? PathKind::File
-            : S_ISDIR(st.st_mode)        ? PathKind::Folder
-                                         : PathKind::Other,
-        static_cast<qint64>(st.st_size), static_cast<quint64>(st.st_dev),
-        static_cast<quint64>(st.st_ino), nanoseconds(st.st_mtim) };
-    result.m_modified = nanoseconds(st.st_mtim);
-    result.m_changed = nanoseconds(st.st_ctim);
+    result.m_status = StatusFromStat(st);
+    result.m_modified = NanosecondsOf(st.st_mtim);
+    result.m_changed = NanosecondsOf(st.st_ctim);
     if (!result.m_regular)
         return result;
 
@@ -166,7 +158,7 @@ bool TWatchedFile::asOpened() const
     struct stat st {
     };
     return ::fstat(m_file.get(), &st) == 0 && static_cast<qint64>(st.st_size) == m_status.size
-        && nanoseconds(st.st_mtim) == m_modified && nanoseconds(st.st_ctim) == m_changed;
+        && NanosecondsOf(st.st_mtim) == m_modified && NanosecondsOf(st.st_ctim) == m_changed;
 }
 
 bool TWatchedFile::unchanged() const
@@ -188,9 +180,9 @@ bool TWatchedFile::renamed()
     struct stat st {
     };
     if (::fstat(m_file.get(), &st) != 0 || static_cast<qint64>(st.st_size) != m_status.size
-        || nanoseconds(st.st_mtim) != m_modified)
+        || NanosecondsOf(st.st_mtim) != m_modified)
         return false;
-    m_changed = nanoseconds(st.st_ctim);
+    m_changed = NanosecondsOf(st.st_ctim);
     return true;
 }
 
@@ -209,30 +201,46 @@ bool IsOpenElsewhere(const FileDescriptor& file)
     return IsLockedElsewhere(file);
 }
 
-TOpenResult OpenUnusedFile(const QString& path, FileDescriptor& file, qint64& size)
+TUnusedFile OpenUnusedFile(const QString& path)
 {
     PrepareProcessForSharedFiles();
-    file = FileDescriptor(
+    TUnusedFile opened;
+    opened.file = FileDescriptor(
         ::open(EncodePath(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
-    if (!file.isOpen())
-        return errno == ENOENT || errno == ENOTDIR ? TOpenResult::Missing : TOpenResult::InUse;
+    if (!opened.file.isOpen()) {
+        const int error = errno;
+        if (error == ENOENT || error == ENOTDIR)
+            return opened;
+        // A lease held elsewhere refuses a non-blocking open: that file is in use.
+        opened.result = error == EWOULDBLOCK ? TOpenResult::InUse : TOpenResult::Unreadable;
+        opened.error = error;
+        return opened;
+    }
     struct stat st {
     };
-    if (::fstat(file.get(), &st) != 0)
-        return TOpenResult::InUse;
-    if (!S_ISREG(st.st_mode)) {
-        file = FileDescriptor();
-        return TOpenResult::NotRegular;
+    if (::fstat(opened.file.get(), &st) != 0) {
+        opened.error = errno;
+        opened.result = TOpenResult::Unreadable;
+        return opened;
     }
-    size = static_cast<qint64>(st.st_size);
+    if (!S_ISREG(st.st_mode)) {
+        opened.file = FileDescriptor();
+        opened.result = TOpenResult::NotRegular;
+        return opened;
+    }
+    opened.status = StatusFromStat(st);
     // The lease lasts only until the caller closes the file, microseconds later: a program
     // that opens the file meanwhile waits that long (its break signal, SIGIO, is ignored),
     // which costs less than naming a signal of our own for every file of a refresh.
-    if (::fcntl(file.get(), F_SETLEASE, F_WRLCK) == 0)
-        return TOpenResult::Opened;
-    if (errno == EAGAIN || errno == EBUSY || IsLockedElsewhere(file))
-        return TOpenResult::InUse;
-    return TOpenResult::Opened;
+    if (::fcntl(opened.file.get(), F_SETLEASE, F_WRLCK) == 0) {
+        opened.result = TOpenResult::Opened;
+        return opened;
+    }
+    const int error = errno;
+    opened.result = error == EAGAIN || error == EBUSY || IsLockedElsewhere(opened.file)
+        ? TOpenResult::InUse
+        : TOpenResult::Opened;
+    return opened;
 }
 
 } // namespace plumtide

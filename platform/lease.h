@@ -74,13 +74,20 @@ enum class TOpenResult {
     Opened, // a regular file nobody else has open or locked; `file` holds it
     Missing, // nothing at the path (or a folder above it is not one)
     NotRegular, // a folder, pipe, device or socket: nothing read from it
-    InUse, // another process has it open or locked, or it cannot be opened at all
+    InUse, // another process has it open or locked
+    Unreadable, // it cannot be opened or examined; `error` says why
+};
+
+struct TUnusedFile {
+    TOpenResult result = TOpenResult::Missing;
+    FileDescriptor file;
+    TFileStatus status; // as the open found it (Opened)
+    int error = 0; // Unreadable: the system's error number
 };
 
 // Opens a file to read it only when nobody else uses it, at the cost of one open and one
 // fstat beside the lease test on that very descriptor (see IsOpenElsewhere): the write lease
-// stays until the file is closed, so the caller reads it at once and closes it. Sets `size`
-// for an opened file.
-TOpenResult OpenUnusedFile(const QString& path, FileDescriptor& file, qint64& size);
+// stays until the file is closed, so the caller reads it at once and closes it.
+TUnusedFile OpenUnusedFile(const QString& path);
 
 } // namespace plumtide

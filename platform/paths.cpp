@@ -103,4 +103,16 @@ QByteArray EncodePath(const QString& path)
     return QFile::encodeName(path);
 }
 
+QString AbsolutePath(const QString& path)
+{
+    if (path.isEmpty())
+        return path;
+    return QDir::cleanPath(QDir::current().absoluteFilePath(path));
+}
+
+bool IsRelativePath(const QString& path)
+{
+    return !path.startsWith(QLatin1Char('/'));
+}
+
 } // namespace plumtide

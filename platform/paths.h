@@ -45,4 +45,11 @@ QString RelativeFolderName(const QString& destination, const QString& folder);
 // Encodes a path for the file-system calls (the bytes the name has on disk).
 QByteArray EncodePath(const QString& path);
 
+// `path` from the root, against the current folder when it is relative, with "." and ".."
+// resolved by name (links are not followed: the path stays the one the user gave). Empty
+// stays empty.
+QString AbsolutePath(const QString& path);
+// Whether `path` is not from the root (empty counts as relative).
+bool IsRelativePath(const QString& path);
+
 } // namespace plumtide

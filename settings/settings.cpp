@@ -120,6 +120,20 @@ void LoadWorkingCopy(const TSettingsStore& store, TWorkingCopy& copy, const QStr
     copy.watchSettle = std::clamp(ReadInteger(store, QStringLiteral("WatchSettle"), 10), 0, 86400);
 }
 
+TWorkingCopy DefaultWorkingCopy(const QString& programFolder)
+{
+    TWorkingCopy copy;
+    copy.comparePercentage = 37;
+    copy.moveDoubles = true;
+    copy.autoSortInterval = *ParseTimeText(QLatin1String(kDefaultAutoTime));
+    copy.doublesFolder = programFolder;
+    copy.sourceFolder = programFolder;
+    copy.destinationFolder = programFolder;
+    copy.smallFileLimit = 512;
+    copy.watchSettle = 10;
+    return copy;
+}
+
 void ReadOptions(const TSettingsStore& store, TOptionsValues& values, QString& sourceFolder,
     QString& destinationFolder, const QString& programFolder)
 {
@@ -184,8 +198,10 @@ TMoveSettings MoveSettingsOf(const TWorkingCopy& copy)
     TMoveSettings move;
     move.deleteSmallFiles = copy.deleteSmallFiles;
     move.smallFileLimit = copy.smallFileLimit;
-    move.moveDoubles = copy.moveDoubles;
-    move.deleteDoubles = copy.deleteDoubles;
+    // Setting doubles aside wins when both are ticked, as the settings window shows them.
+    move.doubles = copy.moveDoubles ? TDoubles::SetAside
+        : copy.deleteDoubles        ? TDoubles::Delete
+                                    : TDoubles::Keep;
     move.doublesFolder = copy.doublesFolder;
     move.useTrash = copy.useTrash;
     return move;

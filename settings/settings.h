@@ -58,6 +58,9 @@ struct TWorkingCopy {
 // value raises SettingsError there; the fields after it keep what they held.
 void LoadWorkingCopy(const TSettingsStore& store, TWorkingCopy& copy, const QString& programFolder);
 
+// The working copy as a first start loads it, with no value stored.
+TWorkingCopy DefaultWorkingCopy(const QString& programFolder);
+
 // What a move takes from the working copy: small files, doubles and the doubles folder.
 TMoveSettings MoveSettingsOf(const TWorkingCopy& copy);
 

@@ -324,46 +324,4 @@ std::optional<QString> TFileSettingsStore::AutostartExecutable() const
     return std::nullopt;
 }
 
-std::optional<QString> TMemorySettingsStore::ReadValue(const QString& name) const
-{
-    const auto it = m_values.find(name.toUpper());
-    if (it == m_values.end())
-        return std::nullopt;
-    return it->second.second;
-}
-
-void TMemorySettingsStore::WriteValue(const QString& name, const QString& text)
-{
-    if (!m_failWritesOf.isEmpty() && name.compare(m_failWritesOf, Qt::CaseInsensitive) == 0)
-        throw SettingsError(QStringLiteral("Cannot store '%1'").arg(name));
-    auto& slot = m_values[name.toUpper()];
-    if (slot.first.isEmpty())
-        slot.first = name;
-    slot.second = text;
-    m_writes.append(name + QLatin1Char('=') + text);
-}
-
-void TMemorySettingsStore::WriteAutostart(const QString& executablePath)
-{
-    m_autostart = executablePath;
-}
-
-void TMemorySettingsStore::DeleteAutostart()
-{
-    m_autostart.reset();
-}
-
-std::optional<QString> TMemorySettingsStore::AutostartExecutable() const
-{
-    return m_autostart;
-}
-
-std::map<QString, QString> TMemorySettingsStore::values() const
-{
-    std::map<QString, QString> out;
-    for (const auto& [key, entry] : m_values)
-        out[entry.first] = entry.second;
-    return out;
-}
-
 } // namespace plumtide

@@ -74,31 +74,6 @@ private:
     QList<std::pair<QString, QString>> m_pending; // name, text; one entry per name
 };
 
-// An in-memory store for tests and previews. `failWritesOf` makes every write of one name
-// fail, to exercise the failure paths.
-class TMemorySettingsStore : public TSettingsStore
-{
-public:
-    std::optional<QString> ReadValue(const QString& name) const override;
-    void WriteValue(const QString& name, const QString& text) override;
-    void WriteAutostart(const QString& executablePath) override;
-    void DeleteAutostart() override;
-    std::optional<QString> AutostartExecutable() const override;
-
-    // Stored names with their capitalisation, for tests.
-    std::map<QString, QString> values() const;
-    // Every write that succeeded, in order, as "name=text".
-    const QStringList& writes() const { return m_writes; }
-    void clearWrites() { m_writes.clear(); }
-    void failWritesOf(const QString& name) { m_failWritesOf = name; }
-
-private:
-    std::map<QString, std::pair<QString, QString>> m_values; // upper-case name -> (name, text)
-    std::optional<QString> m_autostart;
-    QString m_failWritesOf;
-    QStringList m_writes;
-};
-
 // The settings file format: a `[Software\Plumtide]` section of `name=value` lines in
 // UTF-8. Exposed for tests; the store is the only other user.
 namespace settingsfile

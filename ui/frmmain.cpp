@@ -2,9 +2,7 @@
 
 #include "core/artistmatch.h"
 #include "core/fileutils.h"
-#include "core/listing.h"
-#include "core/mover.h"
-#include "core/planner.h"
+#include "core/pipeline.h"
 #include "core/watcher.h"
 #include "history/recorder.h"
 #include "platform/errors.h"
@@ -141,37 +139,32 @@ private:
     bool m_finished = false;
 };
 
-std::vector<TSourceRow> sourceRowsOf(const TListModel& list)
-{
-    std::vector<TSourceRow> rows;
-    rows.reserve(static_cast<size_t>(list.count()));
-    for (int i = 0; i < list.count(); ++i)
-        rows.push_back({ list.caption(i), list.text(i, 1), list.text(i, 2) });
-    return rows;
-}
-
-std::vector<TFolderRow> folderRowsOf(const TListModel& list)
-{
-    std::vector<TFolderRow> rows;
-    rows.reserve(static_cast<size_t>(list.count()));
-    for (int i = 0; i < list.count(); ++i)
-        rows.push_back({ list.caption(i), list.text(i, 1) });
-    return rows;
-}
-
 // The plan's rows one at a time, as the move takes them: the plan as it is now, whatever
 // happens to the view while the move runs.
-std::function<bool(TPlanRow&)> planRowsOf(const TListModel& plan)
+// What the move is given: the files the plan left out, then the plan's rows one at a time,
+// as the view holds them now, whatever happens to the view while the move runs.
+TWorkSource planWorkOf(const TListModel& plan, std::vector<TLeftOut> leftOut)
 {
     auto entries = std::make_shared<TPlanEntries>(plan.planEntries());
-    return [entries, files = plan.planFiles(), folders = plan.planFolders(), at = size_t { 0 }](
-               TPlanRow& row) mutable {
+    return [entries, leftOut = std::move(leftOut), files = plan.planFiles(),
+               folders = plan.planFolders(), left = size_t { 0 },
+               at = size_t { 0 }](TWorkItem& item) mutable {
+        if (left < leftOut.size()) {
+            item = leftOut[left++];
+            return true;
+        }
         if (at >= entries->size())
             return false;
         const TPlanEntry& entry = (*entries)[at++];
-        row = TPlanRow { files.value(entry.file), entry.score, folders.value(entry.folder) };
+        item = TPlanRow { files.value(entry.file), entry.score, folders.value(entry.folder) };
         return true;
     };
+}
+
+// What a left-out file looks like in Details.
+QString leftOutLine(const TLeftOut& file)
+{
+    return QStringLiteral("%1: %2").arg(file.file, ReasonText(file.reason));
 }
 
 const QString kSourceViewText
@@ -727,6 +720,14 @@ void TfrmMain::Refresh()
     enableButtons();
 }
 
+TLeaveOutPolicy TfrmMain::leaveOutPolicy() const
+{
+    if (m_automatic)
+        return TLeaveOutPolicy(
+            TRunOrigin::Auto, qint64(m_workingCopy.watchSettle) * 1000, LoadHolds());
+    return TLeaveOutPolicy(TRunOrigin::Window, m_handSettleMs);
+}
+
 void TfrmMain::refreshLists()
 {
     setAllEnabled({ btnViewSource, btnViewDestination, btnSorteren, btnVerplaats }, false);
@@ -735,20 +736,33 @@ void TfrmMain::refreshLists()
     destinationItems().clear();
     sourceItems().clear();
 
-    RowBatch folders(destinationItems());
-    ListDestinationFolders(
-        edtDestination->text(), m_pump, *m_details, [&folders](const TFolderRow& folder) {
+    // The views show the rows as they are read.
+    struct Rows : TPlanObserver {
+        explicit Rows(TfrmMain& window)
+            : folders(window.destinationItems())
+            , files(window.sourceItems())
+        {
+        }
+        void folderListed(const TFolderRow& folder) override
+        {
             folders.add({ folder.path, { folder.relativeName }, TImageList::Folder });
-        });
-    folders.finish();
-    // After an abort this scan stops at once and lists nothing.
-    RowBatch files(sourceItems());
-    m_listedSource = edtSource->text();
-    ForEachSourceFile(edtSource->text(), m_pump, *m_details, [&files](TSourceRow&& file) {
-        files.add({ std::move(file.path), { std::move(file.key), std::move(file.title) },
-            TImageList::MusicNotes });
-    });
-    files.finish();
+        }
+        void fileListed(const TSourceRow& file) override
+        {
+            files.add({ file.path, { file.key, file.title }, TImageList::MusicNotes });
+        }
+        RowBatch folders;
+        RowBatch files;
+    } rows(*this);
+    TSortRequest request;
+    request.source = edtSource->text();
+    request.destination = edtDestination->text();
+    request.percentage = m_workingCopy.comparePercentage;
+    request.leaveOut = leaveOutPolicy();
+    m_listedSource = request.source;
+    m_listing = PlanSortRun(request, m_pump, *m_details, rows, true);
+    rows.folders.finish();
+    rows.files.finish();
 
     ListDestination->unsetCursor();
     ListSource->unsetCursor();
@@ -896,31 +910,24 @@ void TfrmMain::btnSorterenClick()
 
     // The move and "Create" work with the folders this plan was made for, whatever the
     // fields hold by the time they run.
-    m_plannedSource = edtSource->text();
-    m_plannedDestination = edtDestination->text();
+    m_plannedSource = m_listing.request().source;
+    m_plannedDestination = m_listing.request().destination;
     // The plan keeps its rows as numbers into the two lists' paths.
-    TPlanEntries entries;
-    TSortPlan plan;
-    {
-        std::vector<TSourceRow> files = sourceRowsOf(sourceItems());
-        // An automatic run would file what an undo brought back straight back where it was:
-        // those files plan nothing (an empty key gets no rows) and keep their list places.
-        if (const auto held = m_automatic ? HeldByUndo() : nullptr) {
-            for (TSourceRow& file : files) {
-                if (held(file.path))
-                    file.key.clear();
-            }
-        }
-        const std::vector<TFolderRow> folders = folderRowsOf(destinationItems());
-        TSortPlanner planner(files, folders, m_plannedDestination, m_workingCopy.comparePercentage);
-        plan = planner.plan(m_pump, [&](const std::vector<TPlanEntry>& rows) {
+    struct Entries : TPlanObserver {
+        void planned(const std::vector<TPlanEntry>& rows) override
+        {
             for (const TPlanEntry& row : rows)
                 entries.push_back(row);
-        });
-    }
+        }
+        TPlanEntries entries;
+    } planned;
+    m_listing.plan(m_pump, planned);
+    TPlanEntries entries = std::move(planned.entries);
+    const QStringList newArtists = m_listing.newArtists();
+    m_leftOut = m_listing.leftOut();
     statusItems().setPlan(sourceItems().captions(), destinationItems().captions(),
         std::move(entries), TImageList::MusicNotes);
-    ListNieuwe->addItems(plan.newArtists);
+    ListNieuwe->addItems(newArtists);
 
     DetailsShow(QStringLiteral(
         "You can now press \"move files\" to actualy move the files to these folders..."));
@@ -933,6 +940,10 @@ void TfrmMain::btnSorterenClick()
         DetailsShow(QStringLiteral(
             "The list shown above are the artists found that do not yet have a folder..."));
         pnlNieuwe->show();
+    }
+    for (const TLeftOut& file : m_leftOut) {
+        if (file.reason != TReason::HeldByUndo)
+            DetailsAdd(leftOutLine(file));
     }
     if (PlanHasFilesToMove(statusItems()))
         btnVerplaats->setEnabled(true);
@@ -953,9 +964,11 @@ void TfrmMain::btnVerplaatsClick()
     setCursor(Qt::WaitCursor);
 
     // An abort left set by the planning stops this before the first row.
-    TMoveSettings settings = MoveSettingsOf(m_workingCopy);
-    settings.sourceFolder = m_plannedSource;
-    settings.destinationFolder = m_plannedDestination;
+    TCarryOut how;
+    how.move = MoveSettingsOf(m_workingCopy);
+    how.move.sourceFolder = m_plannedSource;
+    how.move.destinationFolder = m_plannedDestination;
+    how.leaveOut = leaveOutPolicy();
     std::optional<TRunRecorder> recorder;
     try {
         recorder.emplace(m_automatic ? TRunOrigin::Auto : TRunOrigin::Window, m_plannedSource,
@@ -968,34 +981,29 @@ void TfrmMain::btnVerplaatsClick()
         return;
     }
     m_lastMoveNotes.clear();
-    TMoveRun move(settings, recorder->reporter([this](const TMoveEvent& event) {
-        if (event.reason == NoTrash)
-            m_lastMoveNotes.append(QStringLiteral("%1: %2").arg(event.file, event.reason));
-    }));
     {
         // Kept however the run ends: an error goes on to the error handler, which reports it.
         const auto keep = qScopeGuard([&] {
-            m_lastMoveSummary = move.summary();
             m_moveFailed = m_lastMoveSummary.end == TRunEnd::Failed;
-            recorder->finish(m_lastMoveSummary.end);
             if (!recorder->problem().isEmpty())
                 m_lastMoveNotes.prepend(
                     QStringLiteral("This run is not recorded in the history: %1")
                         .arg(recorder->problem()));
         });
-        std::function<bool(TPlanRow&)> rows = planRowsOf(statusItems());
-        // A file still arriving waits for a later run, never moved half-written.
-        if (m_automatic && m_sourceWatch) {
-            rows = [this, all = std::move(rows)](TPlanRow& row) {
-                while (all(row)) {
-                    if (!m_sourceWatch->settling(row.file))
-                        return true;
-                }
-                return false;
-            };
-        }
-        TRunRecorder::RecordingPump pump(*recorder, m_pump);
-        move.run(rows, pump);
+        m_lastMoveSummary = TMoveSummary();
+        m_lastMoveSummary.end = TRunEnd::Failed;
+        CarryOut(
+            how, planWorkOf(statusItems(), std::exchange(m_leftOut, {})), statusItems().planFiles(),
+            m_pump, &*recorder,
+            [this](const TMoveEvent& event) {
+                if (event.reason == TReason::NoTrash
+                    || (event.outcome == TMoveOutcome::Skipped
+                        && event.reason != TReason::AlreadyMoved
+                        && event.reason != TReason::AlreadyHandled))
+                    m_lastMoveNotes.append(
+                        QStringLiteral("%1: %2").arg(event.file, ReasonText(event.reason)));
+            },
+            &m_lastMoveSummary);
     }
 
     Refresh();
@@ -1012,22 +1020,27 @@ void TfrmMain::btnVerplaatsClick()
 
 void TfrmMain::OkClick()
 {
-    QStringList keys;
-    for (int i = 0; i < ListNieuwe->count(); ++i)
-        keys.append(ListNieuwe->item(i)->text());
     const QString destination
         = m_plannedDestination.isEmpty() ? edtDestination->text() : m_plannedDestination;
+    std::vector<TWorkItem> folders;
+    for (int i = 0; i < ListNieuwe->count(); ++i)
+        folders.push_back(TCreateFolder { JoinPath(destination, ListNieuwe->item(i)->text()) });
     QStringList failed;
-    QStringList made = keys;
-    CreateArtistFolders(destination, keys, {}, [&](const QString& folder, const QString& reason) {
-        failed.append(QStringLiteral("The folder %1 could not be made: %2").arg(folder, reason));
-        // The artist stays listed, so that the user sees which one is left.
-        made.removeOne(folder.mid(JoinPath(destination, QString()).size()));
+    QStringList made;
+    TCarryOut how;
+    CarryOut(how, WorkOf(std::move(folders)), {}, m_pump, nullptr, [&](const TMoveEvent& event) {
+        const QString key = event.file.mid(JoinPath(destination, QString()).size());
+        if (event.outcome == TMoveOutcome::NotCreated)
+            failed.append(QStringLiteral("The folder %1 could not be made: %2")
+                              .arg(event.file, ReasonText(event.reason)));
+        else
+            made.append(key);
     });
     if (failed.isEmpty()) {
         pnlNieuwe->hide();
         return;
     }
+    // The artists left are those whose folder is missing, so that the user sees which.
     for (const QString& key : std::as_const(made))
         delete ListNieuwe->findItems(key, Qt::MatchExactly).value(0);
     DetailsClear();
@@ -1071,12 +1084,8 @@ void TfrmMain::VerplaatsennaardubbelebestandenClick()
     const std::optional<QString> file = selectedSourceFile();
     if (!SourceMenuEnabling(file, m_workingCopy.doublesFolder).moveToDoubles)
         return;
-    // Stays where it is when it cannot be copied; the lists show it again.
-    TRunRecorder recorder(TRunOrigin::Menu, edtSource->text(), m_workingCopy.doublesFolder);
-    MoveToDoublesFolder(*file, m_workingCopy.doublesFolder, recorder.reporter());
-    recorder.finish(TRunEnd::Completed);
-    Refresh();
-    showHistoryNotes(recorder, QString());
+    // Stays where it is when it cannot be set aside; the lists show it again.
+    runMenuCommand(TSetAsideByHand { *file }, m_workingCopy.doublesFolder);
 }
 
 void TfrmMain::VerwijderenClick()
@@ -1084,15 +1093,23 @@ void TfrmMain::VerwijderenClick()
     const std::optional<QString> file = selectedSourceFile();
     if (!SourceMenuEnabling(file, m_workingCopy.doublesFolder).remove)
         return;
-    // Without asking: into the Trash when the settings say so, else gone for good. A file
-    // that cannot be deleted stays listed.
-    TRunRecorder recorder(TRunOrigin::Menu, edtSource->text(), QString());
-    const THistoryRecord record = DeleteByHand(*file, m_workingCopy.useTrash);
-    if (!record.outcome.isEmpty())
-        recorder.add(record);
-    recorder.finish(TRunEnd::Completed);
+    // Into the Trash when the settings say so, else gone for good; a file in use, or one
+    // that cannot be deleted, stays listed.
+    runMenuCommand(TDeleteByHand { *file }, QString());
+}
+
+void TfrmMain::runMenuCommand(const TWorkItem& command, const QString& destination)
+{
+    TRunRecorder recorder(TRunOrigin::Menu, edtSource->text(), destination);
+    TCarryOut how;
+    how.move = MoveSettingsOf(m_workingCopy);
+    QString note;
+    CarryOut(how, WorkOf({ command }), {}, m_pump, &recorder, [&](const TMoveEvent& event) {
+        if (event.reason != TReason::None)
+            note = QStringLiteral("%1: %2").arg(event.file, ReasonText(event.reason));
+    });
     Refresh();
-    showHistoryNotes(recorder, record.reason);
+    showHistoryNotes(recorder, note);
 }
 
 void TfrmMain::edtSourceChange()

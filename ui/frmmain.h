@@ -1,7 +1,8 @@
 #pragma once
 
+#include "core/autosort.h"
+#include "core/pipeline.h"
 #include "core/summary.h"
-#include "settings/autosort.h"
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
 #include "ui/artwork.h"
@@ -163,6 +164,8 @@ public:
     void UndoLastSortClick();
     // Asks the user a yes-or-no question; a message box unless a test replaces it.
     std::function<bool(const QString& question)> confirm;
+    // How long a sort by hand waits for files changed just before it (see TLeaveOutPolicy).
+    void setHandSettleMs(qint64 ms) { m_handSettleMs = ms; }
 
     // The folder fields store their text at every change and when they are left.
     void edtSourceChange();
@@ -276,6 +279,10 @@ private:
     void showHistoryNotes(const TRunRecorder& recorder, const QString& note);
     // The path of the selected source row, if a row is selected.
     std::optional<QString> selectedSourceFile() const;
+    // What the lists leave out, for the run under way (automatic or by hand).
+    TLeaveOutPolicy leaveOutPolicy() const;
+    // Carries out one command of the source list's menu, recorded, then lists again.
+    void runMenuCommand(const TWorkItem& command, const QString& destination);
 
     TSettingsStore& m_store;
     TWorkingCopy m_workingCopy;
@@ -299,6 +306,9 @@ private:
     TBrowseTarget m_browseTarget = TBrowseTarget::None;
     std::optional<TTitleDragger> m_titleDragger; // from FormCreate on
     QString m_listedSource; // the source folder of the last refresh
+    TPlannedSort m_listing; // the lists as the last refresh made them, planned by "Start sort"
+    std::vector<TLeftOut> m_leftOut; // what the plan shown left out
+    qint64 m_handSettleMs = kHandSettleMs;
     std::unique_ptr<TSourceWatcher> m_sourceWatch; // while WatchSource applies
 };
 

@@ -1,9 +1,7 @@
-// The main window's part in the history: "Undo last sort", and recording what the source
-// list's menu does.
+// The main window's part in the history: "Undo last sort".
 
 #include "ui/historyhandlers.h"
 
-#include "core/fileutils.h"
 #include "history/recorder.h"
 #include "history/undo.h"
 #include "ui/frmmain.h"
@@ -11,24 +9,6 @@
 
 namespace plumtide
 {
-
-THistoryRecord DeleteByHand(const QString& file, bool useTrash)
-{
-    THistoryRecord record { .outcome = QStringLiteral("deleted"), .file = file };
-    const TFileStatus status = StatusOf(file);
-    record.size = status.size;
-    record.modified = status.modified;
-    if (!useTrash) {
-        if (!RemoveFile(file))
-            record.outcome.clear();
-        return record;
-    }
-    if (TrashUnusedFile(file, record.trashed) != TRemoveResult::Removed)
-        record.outcome.clear();
-    else if (record.trashed.isEmpty())
-        record.reason = NoTrash;
-    return record;
-}
 
 QString UndoQuestion(const THistoryRun& run, int files)
 {
@@ -79,9 +59,10 @@ void TfrmMain::UndoLastSortClick()
     QString result;
     try {
         const TUndoSummary summary
-            = UndoRun(path, run->id, false, m_pump, [&](const TUndoEvent& event) {
-                  if (!event.restored)
-                      stayed.append(QStringLiteral("%1: %2").arg(event.from, event.reason));
+            = UndoRun(path, run->id, false, m_pump, [&](const TMoveEvent& event) {
+                  if (event.outcome != TMoveOutcome::Restored)
+                      stayed.append(
+                          QStringLiteral("%1: %2").arg(event.file, ReasonText(event.reason)));
               });
         result = summary.text();
     } catch (const PlumtideError& error) {

@@ -60,6 +60,8 @@ class Cli : public ::testing::Test
 protected:
     QTemporaryDir dir;
     QTemporaryDir home;
+    // Where the program runs; the folder when empty.
+    QString workingFolder;
 
     QString path(const QString& relative) const { return dir.path() + QLatin1Char('/') + relative; }
 
@@ -83,7 +85,7 @@ protected:
             QStringLiteral("XDG_STATE_HOME"), home.filePath(QStringLiteral("state")));
         environment.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
         process->setProcessEnvironment(environment);
-        process->setWorkingDirectory(dir.path());
+        process->setWorkingDirectory(workingFolder.isEmpty() ? dir.path() : workingFolder);
         process->start(QStringLiteral(PLUMTIDE_CLI), arguments);
         process->write(input);
         process->closeWriteChannel();

@@ -64,3 +64,28 @@ TEST_F(Cli, SortGoesOnWithAHistoryThatIsNotOneAndSaysSoOnce)
         << sorted.err.toStdString();
     EXPECT_EQ(run({ QStringLiteral("history") }).status, 1);
 }
+
+// Folders given relative to where the sort ran: the history keeps them from the root, so an
+// undo run anywhere puts every file back where it was (and not below the undo's folder).
+TEST_F(Cli, UndoFromAnotherFolderPutsEveryFileBackWhereItWas)
+{
+    library();
+    folder(QStringLiteral("elsewhere"));
+    const auto before = tree();
+    workingFolder = path(QStringLiteral("in"));
+    const Result sorted = run({ QStringLiteral("sort"), QStringLiteral("--doubles=keep"),
+        QStringLiteral("."), QStringLiteral("../music") });
+    ASSERT_EQ(sorted.status, 0) << sorted.err.toStdString();
+    EXPECT_TRUE(sorted.out.startsWith(QStringLiteral("moved\t./"))) << "paths as given";
+    ASSERT_NE(tree(), before);
+
+    workingFolder = path(QStringLiteral("elsewhere"));
+    const QStringList run1 = run({ QStringLiteral("history") }).out.trimmed().split('\t');
+    ASSERT_EQ(run1.size(), 9);
+    EXPECT_EQ(run1.mid(5, 2),
+        (QStringList { path(QStringLiteral("in")), path(QStringLiteral("music")) }));
+    const Result undone = run({ QStringLiteral("undo") });
+    EXPECT_EQ(undone.status, 0) << undone.err.toStdString();
+    EXPECT_FALSE(undone.out.contains(QStringLiteral("not-restored"))) << undone.out.toStdString();
+    EXPECT_EQ(tree(), before);
+}

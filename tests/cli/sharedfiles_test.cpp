@@ -150,6 +150,46 @@ TEST_F(Cli, ReaderAndAppenderBesideASortLoseNothing)
     }
 }
 
+// A download client that opens, appends and closes every 10 ms is never seen by the in-use
+// test between two writes: the sort leaves its file where it is, still being written, in one
+// piece, within one file system and across file systems.
+TEST_F(Cli, AFileWrittenInBurstsIsNeverSplit)
+{
+    QTemporaryDir other(QStringLiteral("/dev/shm/plumtide-XXXXXX"));
+    QStringList destinations { path(QStringLiteral("music")) };
+    if (other.isValid() && QFileInfo(other.path()).isDir())
+        destinations.append(other.path());
+    for (const QString& music : destinations) {
+        SCOPED_TRACE(music.toStdString());
+        QDir().mkpath(music + QStringLiteral("/ABBA"));
+        write(QStringLiteral("in/grow.mp3"), mp3(QStringLiteral("Abba"), QStringLiteral("g")));
+        const QByteArray grow = path(QStringLiteral("in/grow.mp3")).toLocal8Bit();
+        const qint64 before = QFileInfo(QString::fromLocal8Bit(grow)).size();
+        long long appended = 0;
+        Busy downloader([&] {
+            const int fd = ::open(grow.constData(), O_WRONLY | O_APPEND | O_CREAT, 0644);
+            if (fd >= 0) {
+                const QByteArray block(1000, '\x55');
+                if (::write(fd, block.constData(), block.size()) == block.size())
+                    appended += block.size();
+                ::close(fd);
+            }
+            ::usleep(10000);
+            return appended;
+        });
+        ::usleep(100000);
+        const Result sorted = run({ QStringLiteral("sort"), QStringLiteral("--doubles=keep"),
+            QStringLiteral("--settle"), QStringLiteral("1"), path(QStringLiteral("in")), music });
+        const long long written = downloader.finish();
+        EXPECT_EQ(sorted.status, 0) << sorted.err.toStdString();
+        EXPECT_EQ(sorted.out,
+            QStringLiteral("skipped\t%1\tstill being written\n").arg(QString::fromLocal8Bit(grow)));
+        EXPECT_EQ(QFileInfo(QString::fromLocal8Bit(grow)).size(), before + written);
+        EXPECT_FALSE(QFile::exists(music + QStringLiteral("/ABBA/grow.mp3")));
+        QFile::remove(QString::fromLocal8Bit(grow));
+    }
+}
+
 // A settings file that is a pipe or leads to a device is reported and the defaults used;
 // nothing hangs.
 TEST_F(Cli, OddSettingsFilesAreReportedNotRead)

@@ -1,4 +1,5 @@
 #include "core/fileutils.h"
+#include "core/streamcopy.h"
 
 #include "platform/errors.h"
 #include "tests/support/otherprocess.h"

@@ -1,4 +1,5 @@
 #include "core/listing.h"
+#include "tests/support/pumps.h"
 
 #include <QDir>
 #include <QFile>

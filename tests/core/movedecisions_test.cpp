@@ -1,5 +1,6 @@
 #include "core/movedecisions.h"
 #include "core/mover.h"
+#include "tests/support/pumps.h"
 
 #include <QHash>
 
@@ -14,14 +15,14 @@ namespace
 class FakeDisk : public TFileSystemView
 {
 public:
-    FakeDisk& file(const QString& path, QByteArray bytes = "song", bool busy = false)
+    FakeDisk& file(const QString& path, QByteArray bytes = "song", TReason busy = TReason::None)
     {
         m_entries.insert(path, { PathKind::File, std::move(bytes), busy, ++m_inode });
         return *this;
     }
     FakeDisk& folder(const QString& path)
     {
-        m_entries.insert(path, { PathKind::Folder, {}, false, ++m_inode });
+        m_entries.insert(path, { PathKind::Folder, {}, TReason::None, ++m_inode });
         return *this;
     }
     // A second name for an existing entry (a hard link, a symbolic link, another spelling).
@@ -38,7 +39,7 @@ public:
             return {};
         return { found->kind, found->bytes.size(), 1, found->inode };
     }
-    bool inUse(const QString& file) const override { return m_entries.value(file).busy; }
+    TReason unusable(const QString& file) const override { return m_entries.value(file).busy; }
     bool sameContents(const QString& a, const QString& b) const override
     {
         return m_entries.value(a).bytes == m_entries.value(b).bytes;
@@ -48,7 +49,7 @@ private:
     struct Entry {
         PathKind kind = PathKind::Missing;
         QByteArray bytes;
-        bool busy = false;
+        TReason busy = TReason::None;
         quint64 inode = 0;
     };
     QHash<QString, Entry> m_entries;
@@ -59,14 +60,17 @@ private:
 QStringList decide(const FakeDisk& disk, const std::vector<TPlanRow>& rows,
     const TMoveSettings& settings, const QStringList& assumed = {})
 {
-    static const char* const names[] = { "Move", "SetDoubleAside", "DropDouble", "DeleteDouble",
-        "KeepDouble", "KeepOwnDouble", "DeleteSmall", "InPlace", "Skip", "Stop" };
+    static const char* const names[] = { "Nothing", "Move", "SetDoubleAside", "DropDouble",
+        "DeleteDouble", "KeepDouble", "KeepOwnDouble", "DeleteSmall", "InPlace", "CreateFolder",
+        "DeleteByHand", "Restore", "RestoreFromTrash", "CopyBack", "Skip", "Stop" };
     QStringList result;
     NullPump pump;
+    std::vector<TWorkItem> items(rows.begin(), rows.end());
     DecideMoves(
-        rows, settings, disk, pump,
+        WorkOf(std::move(items)), settings, TLeaveOutPolicy(), disk, pump,
         [&](const TMoveAction& action) {
-            const QString detail = action.kind == TActionKind::Skip ? action.reason : action.target;
+            const QString detail
+                = action.kind == TActionKind::Skip ? ReasonText(action.reason) : action.target;
             result.append(QString::fromLatin1(names[static_cast<int>(action.kind)])
                 + (detail.isEmpty() ? QString() : QLatin1Char(' ') + detail));
         },
@@ -89,10 +93,9 @@ TEST(MoveDecisions, EveryOutcomeFromTheDiskAsItIs)
     small.deleteSmallFiles = true;
     small.smallFileLimit = 1; // 1024 bytes
     TMoveSettings deleting = base;
-    deleting.moveDoubles = false;
-    deleting.deleteDoubles = true;
-    TMoveSettings keeping = deleting;
-    keeping.deleteDoubles = false;
+    deleting.doubles = TDoubles::Delete;
+    TMoveSettings keeping = base;
+    keeping.doubles = TDoubles::Keep;
     TMoveSettings ownFolder = base;
     ownFolder.doublesFolder = QStringLiteral("/in");
 
@@ -118,9 +121,9 @@ TEST(MoveDecisions, EveryOutcomeFromTheDiskAsItIs)
             { QStringLiteral("Skip no longer exists") } },
         { "small", world(), small, { row("/in/a.mp3", "/music/ABBA") },
             { QStringLiteral("DeleteSmall") } },
-        { "small in use", world().file(QStringLiteral("/in/a.mp3"), "x", true), small,
+        { "small in use", world().file(QStringLiteral("/in/a.mp3"), "x", TReason::InUse), small,
             { row("/in/a.mp3", "/music/ABBA") }, { QStringLiteral("Skip in use") } },
-        { "in use", world().file(QStringLiteral("/in/a.mp3"), "x", true), base,
+        { "in use", world().file(QStringLiteral("/in/a.mp3"), "x", TReason::InUse), base,
             { row("/in/a.mp3", "/music/ABBA") }, { QStringLiteral("Skip in use") } },
         { "folder gone", world(), base, { row("/in/a.mp3", "/music/Queen") },
             { QStringLiteral("Skip folder missing") } },
@@ -156,6 +159,20 @@ TEST(MoveDecisions, EveryOutcomeFromTheDiskAsItIs)
             { row("/in/a.mp3", "/music/ABBA"), row("/in/a.mp3", "/music/ABBA") },
             { QStringLiteral("Move /music/ABBA/a.mp3"),
                 QStringLiteral("Skip already moved by an earlier row") } },
+        // A file's best folder decides it, whatever happens there: never a worse artist.
+        { "kept double in the best folder", taken(), keeping,
+            { row("/in/a.mp3", "/music/ABBA"), row("/in/a.mp3", "/music/Queen") },
+            { QStringLiteral("KeepDouble"),
+                QStringLiteral("Skip already handled by an earlier row") } },
+        { "best folder's path too long", world().folder(longFolder), base,
+            { { QStringLiteral("/in/a.mp3"), 50, longFolder }, row("/in/a.mp3", "/music/ABBA") },
+            { QStringLiteral("Skip path too long"),
+                QStringLiteral("Skip already handled by an earlier row") } },
+        { "in use at its best folder",
+            world().file(QStringLiteral("/in/a.mp3"), "x", TReason::InUse), base,
+            { row("/in/a.mp3", "/music/ABBA"), row("/in/a.mp3", "/music/Queen") },
+            { QStringLiteral("Skip in use"),
+                QStringLiteral("Skip already handled by an earlier row") } },
         { "earlier row's move taken into account",
             world().file(QStringLiteral("/in/sub/a.mp3"), "2"), base,
             { row("/in/a.mp3", "/music/ABBA"), row("/in/sub/a.mp3", "/music/ABBA") },
@@ -169,16 +186,17 @@ TEST(MoveDecisions, EveryOutcomeFromTheDiskAsItIs)
 TEST(MoveSummary, CountsFilesNotRowsAndSaysHowTheRunEnded)
 {
     TMoveSummary summary;
-    const auto event = [](TMoveOutcome outcome, const QString& reason = QString()) {
+    const auto event = [](TMoveOutcome outcome, TReason reason = TReason::None) {
         return TMoveEvent { outcome, QStringLiteral("/in/x.mp3"), QString(), reason };
     };
     EXPECT_EQ(summary.text(), QStringLiteral("Nothing to move"));
     EXPECT_FALSE(summary.anythingHappened());
-    for (const TMoveEvent& e : { event(TMoveOutcome::Moved), event(TMoveOutcome::Moved),
-             event(TMoveOutcome::DoubleMoved), event(TMoveOutcome::InPlace),
-             event(TMoveOutcome::Skipped, skip::InUse), event(TMoveOutcome::Skipped, skip::InUse),
-             event(TMoveOutcome::Skipped, skip::FolderMissing),
-             event(TMoveOutcome::Skipped, skip::AlreadyMoved) })
+    for (const TMoveEvent& e :
+        { event(TMoveOutcome::Moved), event(TMoveOutcome::Moved), event(TMoveOutcome::DoubleMoved),
+            event(TMoveOutcome::InPlace), event(TMoveOutcome::Skipped, TReason::InUse),
+            event(TMoveOutcome::Skipped, TReason::InUse),
+            event(TMoveOutcome::Skipped, TReason::FolderMissing),
+            event(TMoveOutcome::Skipped, TReason::AlreadyMoved) })
         summary.count(e);
     EXPECT_TRUE(summary.anythingHappened());
     EXPECT_EQ(summary.text(),

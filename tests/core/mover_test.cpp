@@ -1,8 +1,9 @@
 #include "core/fileutils.h"
-#include "core/mover.h"
+#include "core/pipeline.h"
 #include "platform/errors.h"
 #include "platform/lease.h"
 #include "tests/support/otherprocess.h"
+#include "tests/support/pumps.h"
 #include "tests/support/unprivileged.h"
 
 #include <QCryptographicHash>
@@ -81,9 +82,29 @@ private:
 
 struct Outcome {
     TMoveOutcome outcome;
-    QString reason;
+    TReason reason;
     bool operator==(const Outcome&) const = default;
 };
+
+TWorkSource work(const std::vector<TPlanRow>& rows)
+{
+    return WorkOf(std::vector<TWorkItem>(rows.begin(), rows.end()));
+}
+
+TCarryOut carryOut(const TMoveSettings& settings)
+{
+    TCarryOut how;
+    how.move = settings;
+    return how;
+}
+
+// The plan's rows carried out; false when the pump stopped them.
+bool MovePlannedFiles(const std::vector<TPlanRow>& rows, const TMoveSettings& settings, Pump& pump,
+    const MoveReporter& report)
+{
+    return CarryOut(carryOut(settings), work(rows), {}, pump, nullptr, report).end
+        == TRunEnd::Completed;
+}
 
 std::vector<Outcome> move(const std::vector<TPlanRow>& rows, const TMoveSettings& settings)
 {
@@ -108,8 +129,8 @@ TEST(MovePlannedFiles, FirstRowWinsAndLaterRowsOfTheFileAreSkipped)
             lib.settings());
     EXPECT_EQ(outcomes,
         (std::vector<Outcome> { { TMoveOutcome::Moved, {} },
-            { TMoveOutcome::Skipped, skip::AlreadyMoved },
-            { TMoveOutcome::Skipped, skip::Missing } }));
+            { TMoveOutcome::Skipped, TReason::AlreadyMoved },
+            { TMoveOutcome::Skipped, TReason::Missing } }));
     EXPECT_EQ(lib.read(QStringLiteral("music/ABBA/a.mp3")), QByteArray(1000, 'a'));
     EXPECT_FALSE(lib.exists(QStringLiteral("in/a.mp3")));
     EXPECT_FALSE(lib.exists(QStringLiteral("music/Queen/a.mp3")));
@@ -154,8 +175,9 @@ TEST(MovePlannedFiles, DoublesFollowTheSettingsAndTheDoublesFolderNeverLosesAFil
         lib.write(QStringLiteral("doubles/Intro.mp3"), 20, 'd'); // a different earlier double
         lib.write(QStringLiteral("in/Intro.mp3"), 30, 'n');
         TMoveSettings settings = lib.settings();
-        settings.moveDoubles = c.moveDoubles;
-        settings.deleteDoubles = c.deleteDoubles;
+        settings.doubles = c.moveDoubles ? TDoubles::SetAside
+            : c.deleteDoubles            ? TDoubles::Delete
+                                         : TDoubles::Keep;
         std::vector<TMoveEvent> events;
         NullPump pump;
         MovePlannedFiles({ lib.row(QStringLiteral("in/Intro.mp3"), "music/ABBA") }, settings, pump,
@@ -191,6 +213,7 @@ TEST(MovePlannedFiles, DoubleWithTheSameContentsAsTheStoredOneIsOnlyDeleted)
 // file sits in: the file is then its own double and must stay, however the folder is spelt.
 TEST(MovePlannedFiles, DoubleWhoseDoublesFolderIsItsOwnFolderStays)
 {
+    NullPump pumpless;
     for (const char* spelling : { "in", "in/", "in/." }) {
         Library lib;
         lib.write(QStringLiteral("music/ABBA/Vogue.mp3"), 10, 'o');
@@ -201,12 +224,12 @@ TEST(MovePlannedFiles, DoubleWhoseDoublesFolderIsItsOwnFolderStays)
                            lib.row(QStringLiteral("in/Vogue.mp3"), "music/Queen") },
                       settings),
             (std::vector<Outcome> { { TMoveOutcome::DoubleKept, {} },
-                { TMoveOutcome::Skipped, skip::AlreadyHandled } }))
+                { TMoveOutcome::Skipped, TReason::AlreadyHandled } }))
             << spelling;
-        EXPECT_EQ(
-            MoveToDoublesFolder(lib.path(QStringLiteral("in/Vogue.mp3")), settings.doublesFolder)
-                .outcome,
-            TMoveOutcome::DoubleKept);
+        TMoveSummary byHand = CarryOut(carryOut(settings),
+            WorkOf({ TSetAsideByHand { lib.path(QStringLiteral("in/Vogue.mp3")) } }), {}, pumpless,
+            nullptr);
+        EXPECT_EQ(byHand.doublesKept, 1);
         EXPECT_EQ(lib.read(QStringLiteral("in/Vogue.mp3")), QByteArray(30, 'n')) << spelling;
         EXPECT_EQ(lib.files(QStringLiteral("in")), QStringList { QStringLiteral("Vogue.mp3") });
     }
@@ -223,28 +246,32 @@ TEST(MovePlannedFiles, UnwritableFolderSkipsItsFilesAndTheOthersMove)
     for (const char* folder : { "", "in", "music", "music/Queen", "doubles" })
         ::chmod(QFile::encodeName(lib.path(QString::fromLatin1(folder))).constData(), 0777);
     ::chmod(QFile::encodeName(lib.path(QStringLiteral("music/ABBA"))).constData(), 0555);
+    // a.mp3's best folder refuses it: it stays, rather than going to its next-best folder.
     const std::vector<TPlanRow> rows { lib.row(QStringLiteral("in/a.mp3"), "music/ABBA"),
+        lib.row(QStringLiteral("in/a.mp3"), "music/Queen"),
         lib.row(QStringLiteral("in/b.mp3"), "music/Queen"),
         lib.row(QStringLiteral("in/c.mp3"), "music/ABBA") };
 
     const std::optional<QByteArray> outcomes = test::RunUnprivileged([&] {
         QStringList lines;
         NullPump pump;
-        TMoveRun run(lib.settings(), [&](const TMoveEvent& event) {
-            lines.append(event.reason.isEmpty() ? QStringLiteral("done") : event.reason);
+        TMoveRun run(carryOut(lib.settings()), [&](const TMoveEvent& event) {
+            lines.append(
+                event.reason == TReason::None ? QStringLiteral("done") : ReasonText(event.reason));
         });
-        run.run(rows, pump);
+        run.run(work(rows), pump);
         lines.append(run.summary().text());
         return lines.join(QLatin1Char('\n')).toUtf8();
     });
     ASSERT_TRUE(outcomes);
     EXPECT_EQ(QString::fromUtf8(*outcomes),
-        QStringLiteral("permission denied\ndone\npermission denied\n"
-                       "1 file moved, 2 skipped (2 permission denied)"));
+        QStringLiteral("permission denied\nalready handled by an earlier row\ndone\n"
+                       "permission denied\n1 file moved, 2 skipped (2 permission denied)"));
     EXPECT_TRUE(lib.exists(QStringLiteral("music/Queen/b.mp3")));
     EXPECT_TRUE(lib.exists(QStringLiteral("in/a.mp3")));
     EXPECT_TRUE(lib.exists(QStringLiteral("in/c.mp3")));
     EXPECT_TRUE(lib.files(QStringLiteral("music/ABBA")).isEmpty());
+    EXPECT_EQ(lib.files(QStringLiteral("music/Queen")), QStringList { QStringLiteral("b.mp3") });
 }
 
 // A destination that disappears (an unplugged disk) ends the run instead of skipping every
@@ -255,9 +282,10 @@ TEST(MovePlannedFiles, VanishedDestinationEndsTheRun)
     lib.write(QStringLiteral("in/a.mp3"), 100);
     TMoveSettings settings = lib.settings();
     settings.destinationFolder = lib.path(QStringLiteral("gone"));
-    TMoveRun run(settings, [](const TMoveEvent&) {});
+    TMoveRun run(carryOut(settings), [](const TMoveEvent&) {});
     NullPump pump;
-    EXPECT_THROW(run.run({ lib.row(QStringLiteral("in/a.mp3"), "gone/ABBA") }, pump), IOError);
+    EXPECT_THROW(
+        run.run(work({ lib.row(QStringLiteral("in/a.mp3"), "gone/ABBA") }), pump), IOError);
     EXPECT_EQ(run.summary().end, TRunEnd::Failed);
     EXPECT_TRUE(lib.exists(QStringLiteral("in/a.mp3")));
 }
@@ -287,7 +315,7 @@ TEST(MovePlannedFiles, KeepsModeTimesAndOwnerAndNeverLeavesAFileTwice)
                        lib.row(QStringLiteral("in/link.mp3"), "music/ABBA") },
                   settings),
         (std::vector<Outcome> {
-            { TMoveOutcome::Moved, {} }, { TMoveOutcome::Skipped, skip::SymbolicLink } }));
+            { TMoveOutcome::Moved, {} }, { TMoveOutcome::Skipped, TReason::SymbolicLink } }));
     struct stat moved {
     };
     ASSERT_EQ(
@@ -312,7 +340,8 @@ TEST(MovePlannedFiles, KeepsModeTimesAndOwnerAndNeverLeavesAFileTwice)
         NullPump pump;
         QByteArray said;
         MovePlannedFiles({ locked.row(QStringLiteral("in/a.mp3"), "music/ABBA") },
-            locked.settings(), pump, [&](const TMoveEvent& e) { said = e.reason.toUtf8(); });
+            locked.settings(), pump,
+            [&](const TMoveEvent& e) { said = ReasonText(e.reason).toUtf8(); });
         return said;
     });
     ::chmod(QFile::encodeName(locked.path(QStringLiteral("in"))).constData(), 0755);
@@ -367,8 +396,8 @@ TEST(MovePlannedFiles, ReadOnlySourceIsMovedAndBusyOrHomelessFilesStay)
                                        lib.row(QStringLiteral("in/homeless.mp3"), "music/Gone") },
             settings);
         EXPECT_EQ(outcomes,
-            (std::vector<Outcome> { { TMoveOutcome::Skipped, skip::InUse },
-                { TMoveOutcome::Skipped, skip::FolderMissing } }));
+            (std::vector<Outcome> { { TMoveOutcome::Skipped, TReason::InUse },
+                { TMoveOutcome::Skipped, TReason::FolderMissing } }));
     }
     EXPECT_EQ(
         move({ lib.row(QStringLiteral("in/ro.mp3"), "music/ABBA") }, lib.settings())[0].outcome,
@@ -426,8 +455,9 @@ TEST(MovePlannedFiles, DryRunReportsTheSameOutcomesAndChangesNothing)
     settings.smallFileLimit = 1;
     std::vector<Outcome> decided;
     NullPump pump;
-    DecideMoves(dryRows, settings, TDiskView(), pump, [&](const TMoveAction& action) {
-        const TMoveEvent event = EventOf(action);
+    TCarryOut dryRun = carryOut(settings);
+    dryRun.dryRun = true;
+    CarryOut(dryRun, work(dryRows), {}, pump, nullptr, [&](const TMoveEvent& event) {
         decided.push_back({ event.outcome, event.reason });
     });
     TMoveSettings forReal = real.settings();
@@ -590,9 +620,16 @@ TEST(CreateArtistFolders, CreatesSkipsExistingAndGoesOnPastAnImpossibleName)
     QStringList failed;
     const QStringList keys { QStringLiteral("MADONNA"), QStringLiteral("ABBA"),
         QString(300, QLatin1Char('X')), QStringLiteral("QUEEN") };
-    CreateArtistFolders(
-        music, keys, [&](const QString& folder) { made << folder; },
-        [&](const QString& folder, const QString& reason) { failed << folder + ": " + reason; });
+    std::vector<TWorkItem> folders;
+    for (const QString& key : keys)
+        folders.push_back(TCreateFolder { music + QLatin1Char('/') + key });
+    NullPump pump;
+    CarryOut(TCarryOut(), WorkOf(folders), {}, pump, nullptr, [&](const TMoveEvent& event) {
+        if (event.outcome == TMoveOutcome::Created)
+            made << event.file;
+        else
+            failed << event.file + ": " + ReasonText(event.reason);
+    });
     EXPECT_EQ(made,
         (QStringList { music + QStringLiteral("/MADONNA"), music + QStringLiteral("/QUEEN") }));
     EXPECT_EQ(failed,

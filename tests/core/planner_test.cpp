@@ -1,6 +1,7 @@
 #include "core/artistmatch.h"
 #include "core/planner.h"
 #include "tests/support/plainplanner.h"
+#include "tests/support/pumps.h"
 
 #include <gtest/gtest.h>
 

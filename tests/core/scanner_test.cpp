@@ -1,6 +1,7 @@
 #include "core/pump.h"
 #include "core/scanner.h"
 #include "tests/support/otherprocess.h"
+#include "tests/support/pumps.h"
 #include "tests/support/unprivileged.h"
 
 #include <QDir>

@@ -1,5 +1,6 @@
 #include "history/history.h"
 #include "history/recorder.h"
+#include "history/sqlite.h"
 #include "history/undo.h"
 #include "platform/trash.h"
 #include "tests/history/historylibrary.h"
@@ -29,12 +30,13 @@ void append(const QString& path, const QByteArray& bytes)
     file.write(bytes);
 }
 
-QStringList notRestored(const std::vector<TUndoEvent>& events)
+QStringList notRestored(const std::vector<TMoveEvent>& events)
 {
     QStringList lines;
-    for (const TUndoEvent& event : events) {
-        if (!event.restored)
-            lines.append(QFileInfo(event.from).fileName() + QStringLiteral(": ") + event.reason);
+    for (const TMoveEvent& event : events) {
+        if (event.outcome != TMoveOutcome::Restored)
+            lines.append(
+                QFileInfo(event.file).fileName() + QStringLiteral(": ") + ReasonText(event.reason));
     }
     return lines;
 }
@@ -53,7 +55,7 @@ TEST(Undo, PutsTheSourceFolderBackExceptWhatChangedOrWasTaken)
     lib.song(QStringLiteral("music/ABBA/ABBA - Dup.mp3"), 2000);
     const auto before = lib.tree(QStringLiteral("in"));
 
-    TSortJob job = lib.job();
+    HistoryLibrary::SortJob job = lib.job();
     job.move.deleteSmallFiles = true;
     job.move.smallFileLimit = 1;
     job.move.useTrash = true;
@@ -82,10 +84,10 @@ TEST(Undo, PutsTheSourceFolderBackExceptWhatChangedOrWasTaken)
 
     const std::vector<THistoryRun> runs = history.runs();
     ASSERT_EQ(runs.size(), 2u);
-    EXPECT_EQ(runs[0].origin, QStringLiteral("undo"));
+    EXPECT_EQ(runs[0].origin, TRunOrigin::Undo);
     EXPECT_EQ(runs[0].undoes, 1);
     EXPECT_EQ(runs[0].files, 5); // restored
-    EXPECT_EQ(runs[1].state, QStringLiteral("partly-undone"));
+    EXPECT_EQ(runs[1].state, TRunState::PartlyUndone);
     EXPECT_EQ(runs[1].files, 7);
     EXPECT_EQ(history.lastUndoable(), std::nullopt);
 }
@@ -120,7 +122,8 @@ TEST(Undo, AfterAKillTheHistoryNeverClaimsAMoveThatDidNotHappen)
         if (child == 0) {
             TRunRecorder recorder(TRunOrigin::Cli, lib.path(QStringLiteral("in")),
                 lib.path(QStringLiteral("music")), lib.history());
-            TMoveRun move(lib.job().move, recorder.reporter());
+            TCarryOut how;
+            how.move = lib.job().move;
             // A run slow enough that the kill comes half-way through it, whatever the disk.
             class SlowPump : public Pump
             {
@@ -128,9 +131,8 @@ TEST(Undo, AfterAKillTheHistoryNeverClaimsAMoveThatDidNotHappen)
                 void processEvents() override { ::usleep(2000); }
                 bool abortRequested() const override { return false; }
             } pump;
-            TRunRecorder::RecordingPump recording(recorder, pump);
-            move.run(rows, recording);
-            recorder.finish(move.summary().end);
+            CarryOut(
+                how, WorkOf(std::vector<TWorkItem>(rows.begin(), rows.end())), {}, pump, &recorder);
             ::_exit(0);
         }
         if (round == 0) {
@@ -154,7 +156,7 @@ TEST(Undo, AfterAKillTheHistoryNeverClaimsAMoveThatDidNotHappen)
         std::set<QString> recorded;
         for (const THistoryRun& run : history.runs()) {
             for (const THistoryRecord& record : history.records(run.id)) {
-                ASSERT_EQ(record.outcome, QStringLiteral("moved"));
+                ASSERT_EQ(record.outcome, TMoveOutcome::Moved);
                 const QString name = QFileInfo(record.target).fileName();
                 ASSERT_EQ(checksum(atTargets, name), before.at(name))
                     << "kill " << kill << ": " << name.toStdString();
@@ -164,7 +166,7 @@ TEST(Undo, AfterAKillTheHistoryNeverClaimsAMoveThatDidNotHappen)
         killedHalfWay += !recorded.empty() && recorded.size() < rows.size();
         if (recorded.empty())
             continue;
-        const std::vector<TUndoEvent> events = lib.undo(history.runs().back().id);
+        const std::vector<TMoveEvent> events = lib.undo(history.runs().back().id);
         EXPECT_TRUE(notRestored(events).isEmpty()) << notRestored(events).join('\n').toStdString();
         const auto after = lib.tree(QStringLiteral("in"));
         for (const auto& [name, sum] : before) {
@@ -257,11 +259,10 @@ TEST(Trash, DeletedFilesGoToTheTrashOfTheirFileSystemAndComeBack)
         lib.song(QStringLiteral("in/ABBA - Dup.mp3"));
         lib.song(QStringLiteral("music/ABBA/ABBA - Dup.mp3"), 2000);
         const auto before = lib.tree(QStringLiteral("in"));
-        TSortJob job = lib.job();
+        HistoryLibrary::SortJob job = lib.job();
         job.move.deleteSmallFiles = true;
         job.move.smallFileLimit = 1;
-        job.move.moveDoubles = false;
-        job.move.deleteDoubles = true;
+        job.move.doubles = TDoubles::Delete;
         job.move.useTrash = true;
         lib.sort(job);
         EXPECT_TRUE(lib.tree(QStringLiteral("in")).empty());
@@ -321,8 +322,64 @@ TEST(RecordedSort, AutomaticRunsLeaveRestoredFilesAloneUntilTheyChange)
     const THistory history(lib.history(), THistory::Access::Read);
     QStringList origins;
     for (const THistoryRun& run : history.runs())
-        origins.append(run.origin);
+        origins.append(QString::fromLatin1(OriginName(run.origin)));
     EXPECT_EQ(origins,
         (QStringList { QStringLiteral("cli"), QStringLiteral("auto"), QStringLiteral("undo"),
             QStringLiteral("window") }));
+}
+
+// A history of the first version, which kept origins, states and outcomes as words and paths
+// as typed, is brought up to date where it lies: its runs read as they were, and a record
+// with a relative path is never guessed at by an undo.
+TEST(History, VersionOneIsMigratedInPlaceAndRelativePathsAreRefused)
+{
+    HistoryLibrary lib;
+    const QString moved = lib.song(QStringLiteral("music/ABBA/Waterloo.mp3"));
+    const TFileStatus status = StatusOf(moved);
+    QDir().mkpath(QFileInfo(lib.history()).path());
+    {
+        TSqlite old(lib.history(), true);
+        old.exec(R"(
+CREATE TABLE runs (id INTEGER PRIMARY KEY AUTOINCREMENT, started INTEGER NOT NULL,
+    ended INTEGER, origin TEXT NOT NULL, source TEXT NOT NULL, destination TEXT NOT NULL,
+    files INTEGER NOT NULL DEFAULT 0, state TEXT NOT NULL, pid INTEGER, undoes INTEGER);
+CREATE INDEX runs_started ON runs(started);
+CREATE TABLE records (id INTEGER PRIMARY KEY,
+    run INTEGER NOT NULL REFERENCES runs(id) ON DELETE CASCADE, outcome TEXT NOT NULL,
+    file TEXT NOT NULL, target TEXT NOT NULL DEFAULT '', reason TEXT NOT NULL DEFAULT '',
+    size INTEGER NOT NULL DEFAULT -1, modified INTEGER NOT NULL DEFAULT 0,
+    trashed TEXT NOT NULL DEFAULT '', kept INTEGER NOT NULL DEFAULT 0, restores INTEGER,
+    restored_by INTEGER);
+CREATE INDEX records_run ON records(run, id);
+CREATE TABLE holds (path TEXT PRIMARY KEY, size INTEGER NOT NULL, modified INTEGER NOT NULL,
+    run INTEGER NOT NULL REFERENCES runs(id) ON DELETE CASCADE);
+CREATE INDEX holds_run ON holds(run);
+PRAGMA application_id=1349276772; PRAGMA user_version=1;
+INSERT INTO runs (started, ended, origin, source, destination, files, state)
+    VALUES (1700000000000, 1700000001000, 'watch', 'in', 'music', 1, 'done');
+INSERT INTO records (run, outcome, file, reason) VALUES (1, 'skipped', 'in/x.mp3', 'in use');
+)");
+        TStatement(old,
+            "INSERT INTO records (run, outcome, file, target, size, modified) "
+            "VALUES (1, 'moved', 'in/Waterloo.mp3', ?, ?, ?)")
+            .bind({ moved, status.size, status.modified })
+            .run();
+    }
+    {
+        const THistory history(lib.history(), THistory::Access::Read);
+        const std::vector<THistoryRun> runs = history.runs();
+        ASSERT_EQ(runs.size(), 1u);
+        EXPECT_EQ(runs[0].origin, TRunOrigin::Watch);
+        EXPECT_EQ(runs[0].state, TRunState::Done);
+        const std::vector<THistoryRecord> records = history.records(1);
+        ASSERT_EQ(records.size(), 2u);
+        EXPECT_EQ(records[0].outcome, TMoveOutcome::Skipped);
+        EXPECT_EQ(records[0].reason, QStringLiteral("in use"));
+        EXPECT_EQ(records[1].outcome, TMoveOutcome::Moved);
+        EXPECT_EQ(history.lastUndoable(), 1);
+    }
+    EXPECT_EQ(notRestored(lib.undo(1)),
+        QStringList { QStringLiteral("Waterloo.mp3: recorded path is relative") });
+    EXPECT_TRUE(QFile::exists(moved));
+    EXPECT_FALSE(QFile::exists(QDir::current().filePath(QStringLiteral("in/Waterloo.mp3"))));
 }

@@ -3,9 +3,10 @@
 // A music library on disk for the history's tests: a source folder, artist folders, a
 // doubles folder, and a history, a Trash and a settings-free sort of its own.
 
-#include "core/sortjob.h"
+#include "core/pipeline.h"
 #include "history/recorder.h"
 #include "history/undo.h"
+#include "tests/support/pumps.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -71,34 +72,50 @@ public:
         return files;
     }
 
-    TSortJob job(TRunOrigin origin = TRunOrigin::Cli) const
+    // A sort as a command gives it: from in/ into music/, doubles into doubles/, no settle
+    // time (the tests write their files just before).
+    struct SortJob {
+        TRunOrigin origin = TRunOrigin::Cli;
+        TMoveSettings move;
+    };
+    SortJob job(TRunOrigin origin = TRunOrigin::Cli) const
     {
-        TSortJob job;
-        job.source = path(QStringLiteral("in"));
-        job.destination = path(QStringLiteral("music"));
+        SortJob job;
         job.move.doublesFolder = path(QStringLiteral("doubles"));
         job.origin = origin;
         return job;
     }
 
-    // Runs the job, recorded; what the observer was told of the history.
-    QStringList sort(const TSortJob& job) const
+    // Plans and carries out the job, recorded; why the history did not record it, if so.
+    QStringList sort(const SortJob& job) const
     {
-        struct Observer : TSortJobObserver {
-            QStringList told;
-            void notRecorded(const QString& why) override { told.append(why); }
-        } observer;
+        TSortRequest request;
+        request.source = path(QStringLiteral("in"));
+        request.destination = path(QStringLiteral("music"));
+        request.leaveOut = TLeaveOutPolicy(
+            job.origin, 0, IsAutomatic(job.origin) ? LoadHolds(history()) : THeldFiles());
+        TCarryOut how;
+        how.move = job.move;
+        how.move.sourceFolder = request.source;
+        how.move.destinationFolder = request.destination;
+        how.leaveOut = request.leaveOut;
         NullPump pump;
         NullDetails details;
-        RunRecordedSortJob(job, pump, details, observer, history());
-        return observer.told;
+        TPlanObserver quiet;
+        TRunRecorder recorder(job.origin, request.source, request.destination, history());
+        const TPlannedSort plan = PlanSortRun(request, pump, details, quiet);
+        CarryOut(how, plan.work(), plan.filePaths(), pump, &recorder);
+        QStringList told;
+        if (!recorder.problem().isEmpty())
+            told.append(recorder.problem());
+        return told;
     }
 
-    std::vector<TUndoEvent> undo(qint64 run) const
+    std::vector<TMoveEvent> undo(qint64 run) const
     {
-        std::vector<TUndoEvent> events;
+        std::vector<TMoveEvent> events;
         NullPump pump;
-        UndoRun(history(), run, false, pump, [&](const TUndoEvent& e) { events.push_back(e); });
+        UndoRun(history(), run, false, pump, [&](const TMoveEvent& e) { events.push_back(e); });
         return events;
     }
 

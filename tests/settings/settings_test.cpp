@@ -1,6 +1,7 @@
 #include "platform/errors.h"
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
+#include "tests/support/memorysettings.h"
 
 #include <QDir>
 #include <QFile>

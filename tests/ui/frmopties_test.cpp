@@ -1,5 +1,6 @@
 #include "libraryfixture.h"
 #include "platform/paths.h"
+#include "tests/support/memorysettings.h"
 #include "ui/folderpanel.h"
 #include "ui/foldertree.h"
 #include "ui/frmopties.h"

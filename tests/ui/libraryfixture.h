@@ -7,6 +7,7 @@
 
 #include "id3/id3engine.h"
 #include "settings/settingsstore.h"
+#include "tests/support/memorysettings.h"
 #include "ui/application.h"
 #include "ui/frmmain.h"
 

@@ -1,5 +1,6 @@
 #include "platform/errors.h"
 #include "settings/settingsstore.h"
+#include "tests/support/memorysettings.h"
 #include "ui/foldertree.h"
 #include "ui/optionsrules.h"
 

@@ -1,4 +1,4 @@
-#include "settings/autosort.h"
+#include "core/autosort.h"
 
 #include <QScopeGuard>
 

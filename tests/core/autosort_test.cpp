@@ -1,5 +1,5 @@
+#include "core/autosort.h"
 #include "platform/errors.h"
-#include "settings/autosort.h"
 
 #include <QStringList>
 

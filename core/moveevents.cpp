@@ -1,0 +1,92 @@
+#include "core/moveevents.h"
+
+namespace plumtide
+{
+
+const char* OutcomeName(TMoveOutcome outcome)
+{
+    switch (outcome) {
+    case TMoveOutcome::Moved:
+        return "moved";
+    case TMoveOutcome::DoubleMoved:
+        return "double-moved";
+    case TMoveOutcome::DoubleDeleted:
+        return "double-deleted";
+    case TMoveOutcome::DoubleKept:
+        return "double-kept";
+    case TMoveOutcome::SmallDeleted:
+        return "small-deleted";
+    case TMoveOutcome::Skipped:
+        return "skipped";
+    case TMoveOutcome::InPlace:
+        return "in-place";
+    case TMoveOutcome::Created:
+        return "created";
+    case TMoveOutcome::NotCreated:
+        return "not-created";
+    case TMoveOutcome::Deleted:
+        return "deleted";
+    case TMoveOutcome::Restored:
+        return "restored";
+    case TMoveOutcome::NotRestored:
+        return "not-restored";
+    }
+    return "";
+}
+
+bool IsKnownOutcome(int value)
+{
+    return value >= int(TMoveOutcome::Moved) && value <= int(TMoveOutcome::NotRestored);
+}
+
+bool ChangedFiles(TMoveOutcome outcome)
+{
+    switch (outcome) {
+    case TMoveOutcome::Moved:
+    case TMoveOutcome::DoubleMoved:
+    case TMoveOutcome::DoubleDeleted:
+    case TMoveOutcome::SmallDeleted:
+    case TMoveOutcome::Deleted:
+    case TMoveOutcome::Restored:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool NamesFolder(TMoveOutcome outcome)
+{
+    return outcome == TMoveOutcome::Created || outcome == TMoveOutcome::NotCreated;
+}
+
+bool GivesReason(TMoveOutcome outcome)
+{
+    return outcome == TMoveOutcome::Skipped || outcome == TMoveOutcome::NotCreated
+        || outcome == TMoveOutcome::NotRestored;
+}
+
+const char* OriginName(TRunOrigin origin)
+{
+    switch (origin) {
+    case TRunOrigin::Window:
+        return "window";
+    case TRunOrigin::Auto:
+        return "auto";
+    case TRunOrigin::Menu:
+        return "menu";
+    case TRunOrigin::Cli:
+        return "cli";
+    case TRunOrigin::Watch:
+        return "watch";
+    case TRunOrigin::Undo:
+        return "undo";
+    }
+    return "";
+}
+
+bool IsKnownOrigin(int value)
+{
+    return value >= int(TRunOrigin::Window) && value <= int(TRunOrigin::Undo);
+}
+
+} // namespace plumtide

@@ -1,0 +1,249 @@
+#include "core/pipeline.h"
+
+#include "core/listing.h"
+#include "core/scanner.h"
+
+#include <algorithm>
+
+namespace plumtide
+{
+
+namespace
+{
+
+using Phase = TPlanObserver::Phase;
+
+// The folders below the destination as a run that made `extra` would list them.
+std::vector<TFolderRow> withFolders(
+    const std::vector<TFolderRow>& folders, const QStringList& extra, const QString& destination)
+{
+    QStringList paths;
+    for (const TFolderRow& row : folders)
+        paths.append(row.path);
+    for (const QString& folder : extra) {
+        if (!paths.contains(folder))
+            paths.append(folder);
+    }
+    SortPaths(paths);
+    std::vector<TFolderRow> result;
+    result.reserve(static_cast<size_t>(paths.size()));
+    for (const QString& path : std::as_const(paths))
+        result.push_back({ path, RelativeFolderName(destination, path) });
+    return result;
+}
+
+} // namespace
+
+class TPlannedSort::Impl
+{
+public:
+    void listFolders(Pump& pump, DetailsSink& details, TPlanObserver& observer)
+    {
+        observer.phase(Phase::Scanning, 0);
+        folders = ListDestinationFolders(request.destination, pump, details,
+            [&](const TFolderRow& row) { observer.folderListed(row); });
+    }
+
+    void listFiles(Pump& pump, DetailsSink& details, TPlanObserver& observer)
+    {
+        observer.phase(Phase::Reading, 0);
+        ForEachSourceFile(
+            request.source, pump, details,
+            [&](TSourceRow&& row) {
+                observer.fileListed(row);
+                files.push_back(std::move(row));
+            },
+            request.leaveOut,
+            [&](const TLeftOut& file) {
+                leftOut.push_back(file);
+                observer.leftOut(file);
+            },
+            request.files);
+        aborted = pump.abortRequested();
+    }
+
+    void plan(Pump& pump, TPlanObserver& observer)
+    {
+        planner = std::make_unique<TSortPlanner>(
+            files, folders, request.destination, request.percentage);
+        observer.planning(files, folders);
+        observer.phase(Phase::Planning,
+            std::count_if(files.begin(), files.end(),
+                [](const TSourceRow& row) { return row.key.size() >= MinimumPlannedKeyLength; }));
+        rowCount = 0;
+        const TSortPlan result = planner->plan(pump, [&](const std::vector<TPlanEntry>& rows) {
+            rowCount += static_cast<long long>(rows.size());
+            observer.planned(rows);
+        });
+        newArtists = result.newArtists;
+        aborted = aborted || result.aborted;
+    }
+
+    TSortRequest request;
+    std::vector<TFolderRow> folders;
+    std::vector<TSourceRow> files;
+    std::vector<TLeftOut> leftOut;
+    QStringList newArtists;
+    bool aborted = false;
+    long long rowCount = 0;
+    std::unique_ptr<TSortPlanner> planner;
+};
+
+TPlannedSort::TPlannedSort()
+    : m_impl(std::make_unique<Impl>())
+{
+}
+
+TPlannedSort::~TPlannedSort() = default;
+TPlannedSort::TPlannedSort(TPlannedSort&&) noexcept = default;
+TPlannedSort& TPlannedSort::operator=(TPlannedSort&&) noexcept = default;
+
+const TSortRequest& TPlannedSort::request() const
+{
+    return m_impl->request;
+}
+
+const std::vector<TFolderRow>& TPlannedSort::folders() const
+{
+    return m_impl->folders;
+}
+
+const std::vector<TSourceRow>& TPlannedSort::files() const
+{
+    return m_impl->files;
+}
+
+const std::vector<TLeftOut>& TPlannedSort::leftOut() const
+{
+    return m_impl->leftOut;
+}
+
+const QStringList& TPlannedSort::newArtists() const
+{
+    return m_impl->newArtists;
+}
+
+bool TPlannedSort::aborted() const
+{
+    return m_impl->aborted;
+}
+
+long long TPlannedSort::rowCount() const
+{
+    return m_impl->rowCount;
+}
+
+void TPlannedSort::plan(Pump& pump, TPlanObserver& observer)
+{
+    m_impl->plan(pump, observer);
+}
+
+void TPlannedSort::planAgain(
+    Pump& pump, DetailsSink& details, TPlanObserver& observer, const QStringList& assumed)
+{
+    if (assumed.isEmpty())
+        m_impl->listFolders(pump, details, observer);
+    else
+        m_impl->folders = withFolders(m_impl->folders, assumed, m_impl->request.destination);
+    m_impl->plan(pump, observer);
+}
+
+TWorkSource TPlannedSort::work() const
+{
+    Impl* impl = m_impl.get();
+    return [impl, left = size_t { 0 }, rows = impl->rowCount](TWorkItem& item) mutable {
+        if (left < impl->leftOut.size()) {
+            item = impl->leftOut[left++];
+            return true;
+        }
+        // The rows of an aborted plan end where it stopped.
+        TPlanRow row;
+        if (rows <= 0 || !impl->planner || !impl->planner->next(row))
+            return false;
+        --rows;
+        item = std::move(row);
+        return true;
+    };
+}
+
+QStringList TPlannedSort::filePaths() const
+{
+    QStringList paths;
+    paths.reserve(static_cast<qsizetype>(m_impl->files.size()));
+    for (const TSourceRow& file : m_impl->files)
+        paths.append(file.path);
+    return paths;
+}
+
+TPlannedSort PlanSortRun(const TSortRequest& request, Pump& pump, DetailsSink& details,
+    TPlanObserver& observer, bool listOnly)
+{
+    TPlannedSort sort;
+    TPlannedSort::Impl& impl = *sort.m_impl;
+    impl.request = request;
+    impl.listFolders(pump, details, observer);
+    impl.listFiles(pump, details, observer);
+    if (!listOnly)
+        impl.plan(pump, observer);
+    return sort;
+}
+
+namespace
+{
+
+// The run log gets its checkpoint between two items, where nothing is half done.
+class CheckpointPump : public Pump
+{
+public:
+    CheckpointPump(TRunLog* log, Pump& inner)
+        : m_log(log)
+        , m_inner(inner)
+    {
+    }
+    void processEvents() override
+    {
+        if (m_log)
+            m_log->checkpoint();
+        m_inner.processEvents();
+    }
+    bool abortRequested() const override { return m_inner.abortRequested(); }
+
+private:
+    TRunLog* m_log;
+    Pump& m_inner;
+};
+
+} // namespace
+
+TMoveSummary CarryOut(TCarryOut how, const TWorkSource& work, const QStringList& files, Pump& pump,
+    TRunLog* log, const MoveReporter& report, TMoveSummary* summary)
+{
+    const auto ended = [&](const TMoveSummary& done) {
+        if (summary)
+            *summary = done;
+        if (log)
+            log->finish(done);
+        return done;
+    };
+    if (!how.leaveOut.waitOut(files, pump)) {
+        TMoveSummary aborted;
+        aborted.end = TRunEnd::Aborted;
+        return ended(aborted);
+    }
+    TMoveRun run(how, [&](const TMoveEvent& event) {
+        if (log)
+            log->record(event);
+        if (report)
+            report(event);
+    });
+    CheckpointPump checkpoints(log, pump);
+    try {
+        run.run(work, checkpoints);
+    } catch (...) {
+        ended(run.summary());
+        throw;
+    }
+    return ended(run.summary());
+}
+
+} // namespace plumtide

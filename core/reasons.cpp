@@ -1,0 +1,69 @@
+#include "core/reasons.h"
+
+#include <array>
+#include <cerrno>
+
+namespace plumtide
+{
+
+const QString& ReasonText(TReason reason)
+{
+    static const std::array<QString, size_t(TReason::RelativePath) + 1> texts {
+        QString(),
+        QStringLiteral("already moved by an earlier row"),
+        QStringLiteral("already handled by an earlier row"),
+        QStringLiteral("no longer exists"),
+        QStringLiteral("in use"),
+        QStringLiteral("still being written"),
+        QStringLiteral("held by an undo"),
+        QStringLiteral("folder missing"),
+        QStringLiteral("path too long"),
+        QStringLiteral("copy failed"),
+        QStringLiteral("small file could not be deleted"),
+        QStringLiteral("double could not be deleted"),
+        QStringLiteral("no free name in the doubles folder"),
+        QStringLiteral("permission denied"),
+        QStringLiteral("name refused by the file system"),
+        QStringLiteral("no space"),
+        QStringLiteral("symbolic link"),
+        QStringLiteral("no Trash on its file system: deleted for good"),
+        QStringLiteral("no longer at its target"),
+        QStringLiteral("changed since the move"),
+        QStringLiteral("old path taken"),
+        QStringLiteral("deleted for good"),
+        QStringLiteral("no longer in the Trash"),
+        QStringLiteral("recorded path is relative"),
+    };
+    return texts[size_t(reason)];
+}
+
+TReason ReasonOfError(int errnoValue)
+{
+    switch (errnoValue) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return TReason::PermissionDenied;
+    case ENAMETOOLONG:
+        return TReason::PathTooLong;
+    case EINVAL:
+    case EILSEQ:
+        return TReason::NameRefused;
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+        return TReason::NoSpace;
+    case ENOENT:
+        return TReason::FolderMissing;
+    case ELOOP:
+        return TReason::SymbolicLink;
+    case EBUSY:
+        return TReason::InUse;
+    case EEXIST:
+        return TReason::PathTaken;
+    default:
+        return TReason::CopyFailed;
+    }
+}
+
+} // namespace plumtide

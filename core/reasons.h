@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+#include <QtGlobal>
+
+namespace plumtide
+{
+
+// Why a file stayed where it was (a sort's skip, an undo's keep), or what a user should know
+// of a deletion. Code decides on these values; ReasonText() is the only place their words are
+// written, and records and the history keep those words.
+enum class TReason : quint8 {
+    None,
+    // A later plan row of a file that an earlier row dealt with.
+    AlreadyMoved,
+    AlreadyHandled,
+    // Left out before planning, or found so when carried out.
+    Missing,
+    InUse,
+    StillBeingWritten,
+    HeldByUndo,
+    // The move of one file.
+    FolderMissing,
+    PathTooLong,
+    CopyFailed,
+    SmallNotDeleted,
+    DoubleNotDeleted,
+    NoFreeName,
+    PermissionDenied,
+    NameRefused,
+    NoSpace,
+    SymbolicLink,
+    // A deletion that the settings wanted in the Trash.
+    NoTrash,
+    // What an undo found.
+    Gone,
+    Changed,
+    PathTaken,
+    DeletedForGood,
+    NotInTrash,
+    RelativePath,
+};
+
+// The words records and the window use for a reason ("in use", "no longer exists").
+const QString& ReasonText(TReason reason);
+
+// The reason a file or folder could not be placed, from the system's error.
+TReason ReasonOfError(int errnoValue);
+
+} // namespace plumtide
