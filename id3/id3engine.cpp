@@ -6,6 +6,7 @@
 #include "id3/tempfile.h"
 #include "platform/atomicfile.h"
 #include "platform/errors.h"
+#include "platform/fileops.h"
 #include "platform/paths.h"
 
 #include <QFileInfo>
@@ -470,9 +471,9 @@ template <typename Load> TID3ArtistTitle readWith(TID3Engine& engine, Load load)
     result.Artist = engine.Artist();
     result.Title = engine.Title();
 
-    // An ID3v2 tag without artist or title (one of ReplayGain frames only, say) says nothing
-    // about the ID3v1 block that older software left at the file's end: what the tag lacks
-    // comes from there.
+    // An ID3v2 tag may lack the artist or title that an ID3v1 block at the file's end holds
+    // (a tag of ReplayGain frames only, added to a file tagged before): what it lacks comes
+    // from there.
     const bool tagRead
         = result.Status == TID3ReadStatus::Read || result.Status == TID3ReadStatus::TagDamaged;
     if (tagRead && engine.TagLength() > 0 && (result.Artist.isEmpty() || result.Title.isEmpty())) {
@@ -497,7 +498,14 @@ TID3ArtistTitle ReadArtistAndTitle(const QString& path, bool fullID3TagSeek)
     TID3Engine engine;
     engine.SetFileName(path);
     engine.SetFullID3TagSeek(fullID3TagSeek);
-    return readWith(engine, [&] { engine.SetActive(true); });
+    return readWith(engine, [&] {
+        // As SetActive(true) opens it, but with the size asked once for all the reads.
+        FileDescriptor file = OpenRegularFile(path, false);
+        if (!file.isOpen())
+            return;
+        const qint64 size = FileSize(file, path);
+        engine.OpenStream(std::make_unique<TFileStream>(std::move(file), path, size));
+    });
 }
 
 TID3ArtistTitle ReadArtistAndTitle(FileDescriptor file, qint64 size, const QString& path)
