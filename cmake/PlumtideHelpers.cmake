@@ -1,12 +1,16 @@
 # Small helpers so that adding a library, a test executable or a fuzz target is one call.
 
-# plumtide_library(<target> [LIBS ...])
-# Every .cpp and .h of the calling folder but main.cpp belongs to the library (no list to
-# keep in sync).
+# plumtide_library(<target> [LIBS ...] [EXCLUDE <file>...])
+# Every .cpp and .h of the calling folder but main.cpp (and the files named after EXCLUDE,
+# which belong to another library of the folder) belongs to the library (no list to keep
+# in sync).
 function(plumtide_library target)
-    cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "LIBS;EXCLUDE" ${ARGN})
     file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
     list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
+    foreach(excluded IN LISTS ARG_EXCLUDE)
+        list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${excluded})
+    endforeach()
     if(NOT sources MATCHES "\\.cpp")
         # Nothing to compile yet: keep the target so dependents link.
         add_library(${target} INTERFACE)

@@ -6,6 +6,7 @@
 #include "id3/tempfile.h"
 #include "platform/atomicfile.h"
 #include "platform/errors.h"
+#include "platform/fileops.h"
 #include "platform/paths.h"
 
 #include <QFileInfo>
@@ -124,11 +125,23 @@ const char* TID3Engine::YearFrame() const
     return (!m_frames.Find("TYER") && m_frames.Find("TDRC")) ? "TDRC" : "TYER";
 }
 
+// Ciphertext is no text: an encrypted frame nobody decrypted counts as absent, and a text
+// set in its place goes into a frame of its own, leaving the encrypted one as it was.
+TID3Frames_Item* TID3Engine::TextFrame(const char* id) const
+{
+    for (int i = 0; i < m_frames.Count(); ++i) {
+        TID3Frames_Item& frame = m_frames.Items(i);
+        if (std::memcmp(frame.FrameID(), id, 4) == 0 && !frame.Ciphertext())
+            return &frame;
+    }
+    return nullptr;
+}
+
 QString TID3Engine::FrameText(const char* id) const
 {
     if (!Active())
         return QString();
-    const TID3Frames_Item* frame = m_frames.Find(id);
+    const TID3Frames_Item* frame = TextFrame(id);
     return frame ? ReadFrameText(frame->Data()).Text : QString();
 }
 
@@ -136,7 +149,7 @@ void TID3Engine::SetFrameText(const char* id, const QString& text)
 {
     if (!Active())
         return;
-    TID3Frames_Item* frame = m_frames.Find(id);
+    TID3Frames_Item* frame = TextFrame(id);
     if (!frame) {
         frame = &m_frames.Add();
         frame->SetFrameID(id, 4);
@@ -219,12 +232,30 @@ void TID3Engine::LoadID3V1()
         LoadID3V1(m_stream->Size());
 }
 
-void TID3Engine::LoadID3V1(qint64 size)
+QByteArray TID3Engine::ID3V1Block() const
+{
+    if (!Active())
+        return QByteArray();
+    const qint64 size = m_stream->Size();
+    // Bytes of the ID3v2 tag belong to its frames, whatever they look like.
+    const qint64 start = size - kID3V1Size;
+    if (m_tagLength > 0 && start < m_tagStart + m_tagLength && start + kID3V1Size > m_tagStart)
+        return QByteArray();
+    return ReadID3V1Block(size);
+}
+
+QByteArray TID3Engine::ReadID3V1Block(qint64 size) const
 {
     if (size < kID3V1Size)
-        return;
-    const QByteArray block = m_stream->ReadAt(size - kID3V1Size, kID3V1Size);
-    if (block.size() < kID3V1Size || !block.startsWith("TAG"))
+        return QByteArray();
+    QByteArray block = m_stream->ReadAt(size - kID3V1Size, kID3V1Size);
+    return block.size() == kID3V1Size && block.startsWith("TAG") ? block : QByteArray();
+}
+
+void TID3Engine::LoadID3V1(qint64 size)
+{
+    const QByteArray block = ReadID3V1Block(size);
+    if (block.isEmpty())
         return;
     SetAlbum(ID3V1Field(block, 63, 30));
     SetArtist(ID3V1Field(block, 33, 30));
@@ -439,6 +470,24 @@ template <typename Load> TID3ArtistTitle readWith(TID3Engine& engine, Load load)
     }
     result.Artist = engine.Artist();
     result.Title = engine.Title();
+
+    // An ID3v2 tag may lack the artist or title that an ID3v1 block at the file's end holds
+    // (a tag of ReplayGain frames only, added to a file tagged before): what it lacks comes
+    // from there.
+    const bool tagRead
+        = result.Status == TID3ReadStatus::Read || result.Status == TID3ReadStatus::TagDamaged;
+    if (tagRead && engine.TagLength() > 0 && (result.Artist.isEmpty() || result.Title.isEmpty())) {
+        try {
+            const QByteArray block = engine.ID3V1Block();
+            if (!block.isEmpty() && result.Artist.isEmpty())
+                result.Artist = ID3V1Field(block, 33, 30);
+            if (!block.isEmpty() && result.Title.isEmpty())
+                result.Title = ID3V1Field(block, 3, 30);
+        } catch (const IOError& error) {
+            result.Status = TID3ReadStatus::OpenFailed;
+            result.Error = error.message();
+        }
+    }
     return result;
 }
 
@@ -449,7 +498,14 @@ TID3ArtistTitle ReadArtistAndTitle(const QString& path, bool fullID3TagSeek)
     TID3Engine engine;
     engine.SetFileName(path);
     engine.SetFullID3TagSeek(fullID3TagSeek);
-    return readWith(engine, [&] { engine.SetActive(true); });
+    return readWith(engine, [&] {
+        // As SetActive(true) opens it, but with the size asked once for all the reads.
+        FileDescriptor file = OpenRegularFile(path, false);
+        if (!file.isOpen())
+            return;
+        const qint64 size = FileSize(file, path);
+        engine.OpenStream(std::make_unique<TFileStream>(std::move(file), path, size));
+    });
 }
 
 TID3ArtistTitle ReadArtistAndTitle(FileDescriptor file, qint64 size, const QString& path)

@@ -55,7 +55,8 @@ public:
     // Texts of the frames TALB, TPE1, TENC, TCON, TIT3, TIT2, TRCK and TYER: empty while
     // inactive or without such a frame. Setting them while active replaces the first such
     // frame's text (adding the frame at the end when there is none); while inactive it does
-    // nothing. Changes stay in memory until WriteTag.
+    // nothing. Changes stay in memory until WriteTag. Encrypted frames that no decryption
+    // handler decrypted count as absent.
     QString Album() const { return FrameText("TALB"); }
     void SetAlbum(const QString& value) { SetFrameText("TALB", value); }
     QString Artist() const { return FrameText("TPE1"); }
@@ -140,6 +141,9 @@ public:
     // TCON, and prepares a later WriteTag to create a version-4 tag (extended header marking
     // an update, 250 bytes of padding).
     void LoadID3V1();
+    // The file's last 128 bytes when they are an ID3v1 block outside the ID3v2 tag, else
+    // empty; one read. Empty while inactive.
+    QByteArray ID3V1Block() const;
     // Writes the ID3v1 block from the text properties over the file's last 128 bytes when
     // they are one, else appends it.
     void SaveID3V1();
@@ -150,6 +154,9 @@ public:
 private:
     const char* YearFrame() const;
     void LoadID3V1(qint64 fileSize);
+    QByteArray ReadID3V1Block(qint64 fileSize) const;
+    // The first frame with this ID that holds text (not ciphertext), or null.
+    TID3Frames_Item* TextFrame(const char* id) const;
     QString FrameText(const char* id) const;
     void SetFrameText(const char* id, const QString& text);
     void Clear();
@@ -194,14 +201,17 @@ struct TID3ArtistTitle {
 };
 
 // Opens `path`, reads the artist (TPE1) and title (TIT2) through a TID3Engine and closes the
-// file again; never throws for what the file holds. Reads only the tag's bytes, or the last
-// 128 bytes when there is no ID3v2 tag, in six system calls: open, two fstat, a read of the
-// first ten bytes, a read of the rest of the tag or of the last 128 bytes, close.
+// file again; never throws for what the file holds. What the ID3v2 tag lacks of the two is
+// taken from the ID3v1 block, if any (the engine's Artist and Title do not do that). Reads
+// only the tag's bytes, or the last 128 bytes when there is no ID3v2 tag, in six system
+// calls: open, two fstat, a read of the first ten bytes, a read of the rest of the tag or of
+// the last 128 bytes, close; a seventh reads the last 128 bytes when the tag lacks a field.
 TID3ArtistTitle ReadArtistAndTitle(const QString& path, bool fullID3TagSeek = false);
 
 // The same on a regular file the caller has opened and examined (`size` bytes), which the
 // read takes over and closes: a first read of ten bytes, a second of the rest of the tag or
-// of the last 128 bytes, and nothing else. `path` is only used in messages.
+// of the last 128 bytes, a third of the last 128 bytes when the tag lacks artist or title,
+// and nothing else. `path` is only used in messages.
 TID3ArtistTitle ReadArtistAndTitle(FileDescriptor file, qint64 size, const QString& path);
 
 } // namespace plumtide

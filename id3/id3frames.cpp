@@ -54,7 +54,7 @@ Walk WalkFrames(const TByteStream& stream, qint64 position, qint64 end, bool pla
     Walk walk;
     std::uint8_t header[10];
     while (position + 10 <= end && stream.ReadAt(position, header, 10) == 10) {
-        if (!IsValidFrameID(header, 4)) {
+        if (!IsKeptFrameID(header)) {
             walk.clean = header[0] == 0;
             return walk;
         }
@@ -91,6 +91,20 @@ bool IsValidFrameID(const std::uint8_t* id, int length)
             return false;
     }
     return true;
+}
+
+bool IsKeptFrameID(const std::uint8_t* id)
+{
+    bool spacesOnly = true;
+    for (int i = 0; i < 4; ++i) {
+        const std::uint8_t c = id[i];
+        if (c == ' ')
+            continue;
+        if (!IsValidFrameID(&c, 1))
+            return false;
+        spacesOnly = false;
+    }
+    return !spacesOnly;
 }
 
 QByteArray UndoUnsynchronisation(const QByteArray& bytes)
@@ -144,7 +158,7 @@ void TID3Frames_Item::SetFrameID(const char* id, int length)
 
 QString TID3Frames_Item::AsText() const
 {
-    return ReadFrameText(m_data).Text;
+    return m_ciphertext ? QString() : ReadFrameText(m_data).Text;
 }
 
 void TID3Frames_Item::SetAsText(const QString& value)
@@ -177,6 +191,7 @@ void TID3Frames_Item::Assign(const TID3Frames_Item& source)
     m_groupId = source.m_groupId;
     std::memcpy(m_frameId, source.m_frameId, sizeof m_frameId);
     m_storedLength = source.m_storedLength;
+    m_ciphertext = source.m_ciphertext;
     m_data.SetBytes(source.m_data.Bytes());
 }
 
@@ -233,14 +248,30 @@ void TID3Frames::ReadFrames(TByteStream& stream, qint64 tagStart)
         first = false;
         const qint64 start = stream.Position();
         std::uint8_t frameHeader[10] = {};
-        if (ReadBounded(stream, frameHeader, headerLength, end) < idLength
-            || !IsValidFrameID(frameHeader, idLength)) {
+        const qint64 headerRead = ReadBounded(stream, frameHeader, headerLength, end);
+        // Some encoders pad three-character IDs with a space ("TST "). Such a frame is kept
+        // as an unknown one when its size fits in the tag; any other ID ends the frames.
+        const bool validId = headerRead >= idLength && IsValidFrameID(frameHeader, idLength);
+        if (!validId
+            && (version == 2 || headerRead < headerLength || !IsKeptFrameID(frameHeader))) {
             stream.SetPosition(start);
             break;
         }
-        TID3Frames_Item& frame = Add();
         qint64 size = 0;
-        qint64 extras = 0;
+        if (version == 2)
+            size = static_cast<qint64>(DecodeBigEndian(frameHeader + 3, 3));
+        else // Syncsafe from version 4 on, plain 32-bit integers in version 3.
+            size = static_cast<qint64>(version == 3 || plainSizes
+                    ? DecodeBigEndian(frameHeader + 4, 4)
+                    : DecodeSyncsafe(frameHeader + 4, 4));
+        const qint64 frameEnd = start + headerLength + size;
+        if (!validId && frameEnd > end) {
+            stream.SetPosition(start);
+            break;
+        }
+
+        TID3Frames_Item& frame = Add();
+        int extras = 0; // bytes the format flags add in front of the data
         if (version == 2) {
             const char* v4 = nullptr;
             for (const auto& ids : kVersion2Ids) {
@@ -251,26 +282,12 @@ void TID3Frames::ReadFrames(TByteStream& stream, qint64 tagStart)
                 frame.SetFrameID(v4, 4);
             else
                 frame.SetFrameID(reinterpret_cast<const char*>(frameHeader), 3);
-            size = static_cast<qint64>(DecodeBigEndian(frameHeader + 3, 3));
         } else {
             frame.SetFrameID(reinterpret_cast<const char*>(frameHeader), 4);
-            // Frame sizes are syncsafe from version 4 on, plain 32-bit integers in version 3.
-            size = static_cast<qint64>(version == 3 || plainSizes
-                    ? DecodeBigEndian(frameHeader + 4, 4)
-                    : DecodeSyncsafe(frameHeader + 4, 4));
             const std::uint8_t status = frameHeader[8];
             const std::uint8_t format = frameHeader[9];
-            std::uint8_t extra[6] = {};
-            const auto readLength = [&](bool syncsafe) {
-                if (ReadBounded(stream, extra + 2, 4, end) != 4)
-                    return;
-                extras += 4;
-                frame.m_storedLength = static_cast<qint64>(
-                    syncsafe ? DecodeSyncsafe(extra + 2, 4) : DecodeBigEndian(extra + 2, 4));
-            };
             if (version == 3) {
-                // ID3v2.3 standard, section 3.3.1; the additions come in flag order:
-                // decompressed size, encryption method, group.
+                // ID3v2.3 standard, section 3.3.1.
                 frame.m_tagAlterDiscardable = status & 0x80;
                 frame.m_fileAlterDiscardable = status & 0x40;
                 frame.m_readOnly = status & 0x20;
@@ -278,18 +295,8 @@ void TID3Frames::ReadFrames(TByteStream& stream, qint64 tagStart)
                 frame.m_dataLengthIndicator = frame.m_compress;
                 frame.m_encrypted = format & 0x40;
                 frame.m_grouping = format & 0x20;
-                if (frame.m_compress)
-                    readLength(false);
-                if (frame.m_encrypted && ReadBounded(stream, extra, 1, end) == 1) {
-                    frame.m_encryptionId = extra[0];
-                    ++extras;
-                }
-                if (frame.m_grouping && ReadBounded(stream, extra, 1, end) == 1) {
-                    frame.m_groupId = extra[0];
-                    ++extras;
-                }
             } else {
-                // ID3v2.4 standard, section 4.1: group, encryption method, data length.
+                // ID3v2.4 standard, section 4.1.
                 frame.m_tagAlterDiscardable = status & 0x40;
                 frame.m_fileAlterDiscardable = status & 0x20;
                 frame.m_readOnly = status & 0x10;
@@ -298,23 +305,44 @@ void TID3Frames::ReadFrames(TByteStream& stream, qint64 tagStart)
                 frame.m_encrypted = format & 0x04;
                 frame.m_unsynchronisation = format & 0x02;
                 frame.m_dataLengthIndicator = format & 0x01;
-                if (frame.m_grouping && ReadBounded(stream, extra, 1, end) == 1) {
-                    frame.m_groupId = extra[0];
-                    ++extras;
-                }
-                if (frame.m_encrypted && ReadBounded(stream, extra, 1, end) == 1) {
-                    frame.m_encryptionId = extra[0];
-                    ++extras;
-                }
-                if (frame.m_dataLengthIndicator)
-                    readLength(true);
             }
+            extras = (frame.m_dataLengthIndicator ? 4 : 0) + (frame.m_encrypted ? 1 : 0)
+                + (frame.m_grouping ? 1 : 0);
         }
 
-        // The additional bytes are part of the frame size (ID3v2.3 and ID3v2.4 standards).
-        const qint64 dataLength = std::max<qint64>(size - extras, 0);
+        // The additional bytes lie inside the frame size (ID3v2.3 and ID3v2.4 standards), and
+        // nothing of a frame is read past it. A frame whose flags announce more than it holds
+        // cannot be read; its size still says where the next frame starts.
+        std::uint8_t extra[6] = {};
+        if (extras > size
+            || ReadBounded(stream, extra, extras, std::min(frameEnd, end)) != extras) {
+            m_items.pop_back();
+            stream.SetPosition(std::min(frameEnd, end));
+            continue;
+        }
+        const std::uint8_t* next = extra;
+        if (version == 3) {
+            // In flag order: decompressed size, encryption method, group.
+            if (frame.m_compress) {
+                frame.m_storedLength = static_cast<qint64>(DecodeBigEndian(next, 4));
+                next += 4;
+            }
+            if (frame.m_encrypted)
+                frame.m_encryptionId = *next++;
+            if (frame.m_grouping)
+                frame.m_groupId = *next++;
+        } else if (version != 2) {
+            // Group, encryption method, data length.
+            if (frame.m_grouping)
+                frame.m_groupId = *next++;
+            if (frame.m_encrypted)
+                frame.m_encryptionId = *next++;
+            if (frame.m_dataLengthIndicator)
+                frame.m_storedLength = static_cast<qint64>(DecodeSyncsafe(next, 4));
+        }
+
         QByteArray bytes(
-            std::clamp<qint64>(end - stream.Position(), 0, dataLength), Qt::Uninitialized);
+            std::clamp<qint64>(end - stream.Position(), 0, size - extras), Qt::Uninitialized);
         stream.Read(bytes.data(), bytes.size());
         if (v4Layout && (frame.m_unsynchronisation || header.Unsynchronisation()))
             bytes = UndoUnsynchronisation(bytes);
@@ -324,6 +352,7 @@ void TID3Frames::ReadFrames(TByteStream& stream, qint64 tagStart)
         // no zlib stream. An engine that only reads texts leaves other compressed frames as
         // stored too.
         const bool decrypted = !frame.m_encrypted || m_owner->OnFrameDecrypt;
+        frame.m_ciphertext = !decrypted;
         const bool wanted
             = !frame.m_compress || !m_owner->TextFramesOnly() || frame.m_frameId[0] == 'T';
         if (decrypted && wanted)
@@ -357,19 +386,19 @@ void TID3Frames::WriteFrames(TByteStream& stream)
     TMemoryStream work;
     for (const auto& item : m_items) {
         TID3Frames_Item& frame = *item;
-        if (!IsValidFrameID(frame.m_frameId, 4))
+        if (!IsKeptFrameID(frame.m_frameId))
             continue;
         work.SetBytes(frame.m_data.Bytes());
         // Encrypted data read without a decryption handler is still as stored: compressed
         // already, and written back unchanged; so is compressed data that an engine reading
         // texts only left as it was.
-        const bool plain = frame.m_encrypted ? bool(m_owner->OnFrameEncrypt)
+        const bool plain = frame.m_encrypted ? (m_owner->OnFrameEncrypt && !frame.m_ciphertext)
                                              : !(frame.m_compress && frame.m_storedLength >= 0);
         const qint64 dataLength
             = (!plain && frame.m_storedLength >= 0) ? frame.m_storedLength : frame.DataSize();
         if (frame.m_compress && plain)
             CompressFrameData(work, clMax);
-        if (frame.m_encrypted && m_owner->OnFrameEncrypt) {
+        if (frame.m_encrypted && plain) {
             work.SetPosition(0);
             m_owner->OnFrameEncrypt(frame, work);
         }

@@ -71,9 +71,12 @@ public:
     bool DataLengthIndicator() const { return m_dataLengthIndicator; }
     void SetDataLengthIndicator(bool value) { m_dataLengthIndicator = value; }
     qint64 DataSize() const { return m_data.Size(); }
-    // The text of a text frame (ReadFrameText); setting it writes encoding 0 when the text
-    // fits ISO-8859-1 (WriteFrameText).
+    // The text of a text frame (ReadFrameText), or empty for ciphertext; setting it writes
+    // encoding 0 when the text fits ISO-8859-1 (WriteFrameText).
     QString AsText() const;
+    // True for a frame read encrypted that no decryption handler decrypted: Data holds its
+    // ciphertext, which is no text, and is written back as it is.
+    bool Ciphertext() const { return m_ciphertext; }
     void SetAsText(const QString& value);
 
     TMemoryStream& Data() { return m_data; }
@@ -110,6 +113,7 @@ private:
     // or compressed and not inflated by an engine that reads texts only), to be written back
     // as it was; -1 otherwise.
     qint64 m_storedLength = -1;
+    bool m_ciphertext = false;
     TID3Frames* m_collection;
     int m_id;
     TMemoryStream m_data;
@@ -145,12 +149,14 @@ public:
     // Replaces the frames by those read from `stream`, which stands at the first frame of a
     // tag whose header is at `tagStart` (the engine's Header describes it). Reading ends at
     // the tag's end or the stream's, whichever is first, or at a frame ID that is not one
-    // (padding). Sets the engine's Padding to what is left of the tag. Throws TagError for
-    // compressed frame data that cannot be decompressed; the frames before that one stay.
+    // (padding), or at a space-padded ID whose frame runs past the tag. Each frame ends where
+    // its size says; one whose flags announce more bytes than that is left out. Sets the
+    // engine's Padding to what is left of the tag. Throws TagError for compressed frame
+    // data that cannot be decompressed; the frames before that one stay.
     void ReadFrames(TByteStream& stream, qint64 tagStart = 0);
     // Writes all frames at the stream's position in the layout of the header's version
     // (version 3, else version 4) and sets the header's Size to the number of bytes written.
-    // Frames without a valid four-character ID are left out: other readers stop at them.
+    // Frames without an ID IsKeptFrameID accepts are left out: other readers stop at them.
     void WriteFrames(TByteStream& stream);
 
 private:
@@ -200,6 +206,13 @@ bool IsValidFrameID(const std::uint8_t* id, int length = 4);
 inline bool IsValidFrameID(const char* id, int length = 4)
 {
     return IsValidFrameID(reinterpret_cast<const std::uint8_t*>(id), length);
+}
+// True for the four-character IDs a tag may hold and keep: valid ones, and the ones some
+// encoders write with spaces ("TST ", a three-character ID padded), though not four spaces.
+bool IsKeptFrameID(const std::uint8_t* id);
+inline bool IsKeptFrameID(const char* id)
+{
+    return IsKeptFrameID(reinterpret_cast<const std::uint8_t*>(id));
 }
 
 // Removes leading and trailing characters up to and including the space (blanks and control

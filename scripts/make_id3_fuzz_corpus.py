@@ -73,6 +73,13 @@ SEEDS = {
     "size_past_end": b"ID3\x04\x00\x00\x7f\x7f\x7f\x7f" + PEOPLE,
     "truncated_frame": tag(4, 0, b"TPE1" + syncsafe(100) + b"\x00\x00\x00Ab"),
     "header_cut_short": b"ID3\x03\x40\x62\x62\x61",
+    # Encoder quirks: flags announcing more bytes than the frame has, encrypted text, IDs
+    # padded with a space, an ID3v2 tag without artist beside an ID3v1 block.
+    "v4_dli_past_frame": tag(4, 0, frame4(b"TENC", b"\x00", 0, 0x01) + PEOPLE, 8),
+    "v3_flags_past_frame": tag(3, 0, frame3(b"TENC", b"\x00\x00", 0, 0xE0) + frame3(b"TPE1", text("Abba"))),
+    "v3_encrypted_artist": tag(3, 0, frame3(b"TPE1", b"\x80" + text("Qx9z"), 0, 0x40) + frame3(b"TIT2", text("Song"))),
+    "v4_space_padded_ids": tag(4, 0, frame4(b"TST ", text("x")) + frame4(b"RVA ", b"\x7f" * 12) + PEOPLE, 4),
+    "v4_replaygain_and_v1": tag(4, 0, frame4(b"TXXX", text("replaygain_track_gain\0-6.2 dB"))) + AUDIO + V1,
 }
 
 

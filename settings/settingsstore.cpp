@@ -43,15 +43,26 @@ bool splitValueLine(const QString& line, QString* name, QString* rawValue)
     return !name->isEmpty();
 }
 
-QStringList splitLines(const QString& text)
+// The lines of a file as they stand in it, each with the carriage return of a CRLF ending
+// (so that a change writes the lines it does not touch back exactly).
+QStringList storedLines(const QString& text)
 {
     QStringList lines = text.split(QLatin1Char('\n'));
     if (!lines.isEmpty() && lines.last().isEmpty())
         lines.removeLast();
-    for (QString& line : lines) {
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-    }
+    return lines;
+}
+
+QString withoutReturn(const QString& line)
+{
+    return line.endsWith(QLatin1Char('\r')) ? line.chopped(1) : line;
+}
+
+QStringList splitLines(const QString& text)
+{
+    QStringList lines = storedLines(text);
+    for (QString& line : lines)
+        line = withoutReturn(line);
     return lines;
 }
 
@@ -144,12 +155,12 @@ std::optional<QString> Lookup(const QString& fileText, const QString& name)
 
 QString Store(const QString& fileText, const QString& name, const QString& value)
 {
-    QStringList lines = splitLines(fileText);
+    QStringList lines = storedLines(fileText);
     qsizetype sectionStart = -1;
     qsizetype insertAt = -1; // after the last value line of our section
     bool inSection = false;
     for (qsizetype i = 0; i < lines.size(); ++i) {
-        const QString& line = lines.at(i);
+        const QString line = withoutReturn(lines.at(i));
         if (isSectionHeader(line)) {
             inSection = isOurSection(line);
             if (inSection && sectionStart < 0) {

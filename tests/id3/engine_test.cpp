@@ -450,6 +450,10 @@ TEST_F(EngineFile, ReadingArtistAndTitleReadsOnlyTheTag)
     } cases[] = {
         { "tag", tag + Audio(2000000), tag.size() },
         { "id3v1", Audio(2000000) + ID3V1("Song", "Band", 1, 1), 10 + 128 },
+        // An ID3v2 tag without artist: the ID3v1 block is read as well, and nothing else.
+        { "tag_without_artist",
+            Tag(4, 0, cover, 500) + Audio(2000000) + ID3V1("Song", "Band", 1, 1),
+            tag.size() + 128 },
     };
     for (const auto& c : cases) {
         const QString path = Write(c.name, c.bytes);

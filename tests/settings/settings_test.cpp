@@ -194,6 +194,20 @@ TEST_F(FileStoreTest, ValuesWithLineBreaksAndBackslashesRoundTrip)
     EXPECT_EQ(readFile(store.settingsFile()).count(QLatin1Char('\n')), 2);
 }
 
+// Found by fuzzing: storing one value dropped a carriage return from every other line, so a
+// value ending in one changed with each write of another.
+TEST(SettingsFile, StoringAValueLeavesEveryOtherLineAsItWas)
+{
+    const QString file = QStringLiteral("[Software\\Plumtide]\r\nSource=/in\r\r\n[O\r\r\r\n");
+    const QString stored
+        = settingsfile::Store(file, QStringLiteral("Percentage"), QStringLiteral("40"));
+    EXPECT_EQ(stored,
+        QStringLiteral("[Software\\Plumtide]\r\nSource=/in\r\r\nPercentage=40\n[O\r\r\r\n"));
+    EXPECT_EQ(settingsfile::Lookup(stored, QStringLiteral("source")), QStringLiteral("/in\r"));
+    EXPECT_EQ(
+        settingsfile::Store(stored, QStringLiteral("Percentage"), QStringLiteral("40")), stored);
+}
+
 TEST_F(FileStoreTest, PutOffWritesAreReadAtOnceAndReachTheFileInOrder)
 {
     store.WriteValue(QStringLiteral("Source"), QStringLiteral("/a"));
