@@ -189,8 +189,10 @@ enum class TID3ReadStatus {
     Read, // the tag (or the ID3v1 block, or nothing) was read; texts may be empty
     NoFile, // no regular file of that name exists
     OpenFailed, // the file exists but cannot be opened or read (Error says why)
-    TagDamaged // the tag could not be parsed to its end (Error says why); the texts hold
-               // what was read before the damage
+    TagDamaged, // the tag could not be parsed to its end (Error says why); the texts hold
+                // what was read before the damage
+    Unrecognised // the contents are not of the format the file's name says (Error says
+                 // why); no texts. Never for mp3, where any bytes may precede the audio.
 };
 
 struct TID3ArtistTitle {

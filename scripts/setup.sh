@@ -14,7 +14,9 @@ packages=(
     # a window manager and a notification area for the end-to-end tests
     openbox trayer
     # test data: real mp3 files and an independent tag implementation; benchmark reference
-    lame python3 python3-mutagen libtag1-dev
+    lame python3 python3-mutagen
+    # FLAC, Ogg and M4A tags (a build dependency); test files of those formats
+    libtag1-dev ffmpeg
     # the Debian package and its checks; a Wayland compositor to run the program under
     dpkg-dev file lintian appstream desktop-file-utils man-db weston qt6-wayland
 )
