@@ -4,6 +4,7 @@
 #include "cli/terminal.h"
 #include "platform/errors.h"
 #include "platform/lease.h"
+#include "platform/termination.h"
 
 #include <QCoreApplication>
 
@@ -68,11 +69,13 @@ int main(int argc, char** argv)
             Print(stdout, QString::fromUtf8(command->usage));
             return kExitOk;
         }
-        InstallInterruptHandlers();
+        // Ctrl-C, SIGTERM and SIGHUP (a lost terminal) stop the work at its next safe point
+        // instead of killing the program in the middle of a move.
+        TerminationRequestDescriptor();
         PrepareProcessForSharedFiles();
         const int status = command->run(parsed);
         std::fflush(stdout);
-        return Interrupted() && command->run != RunWatch ? kExitInterrupted : status;
+        return TerminationRequested() && command->run != RunWatch ? kExitInterrupted : status;
     } catch (const UsageError& error) {
         Print(stderr, QStringLiteral("plumtide-cli: %1\n").arg(QString::fromUtf8(error.what())));
         return kExitUsage;

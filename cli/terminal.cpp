@@ -1,5 +1,7 @@
 #include "cli/terminal.h"
 
+#include "platform/termination.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -9,50 +11,10 @@
 namespace plumtide::cli
 {
 
-namespace
-{
-
-volatile std::sig_atomic_t g_interrupted = 0;
-int g_wake[2] = { -1, -1 };
-
-extern "C" void onInterrupt(int)
-{
-    g_interrupted = 1;
-    if (g_wake[1] >= 0) {
-        const int saved = errno;
-        [[maybe_unused]] const auto written = ::write(g_wake[1], "!", 1);
-        errno = saved;
-    }
-}
-
-} // namespace
-
 void Print(std::FILE* out, const QString& text)
 {
     const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), out);
-}
-
-void InstallInterruptHandlers()
-{
-    if (g_wake[0] < 0 && ::pipe2(g_wake, O_CLOEXEC | O_NONBLOCK) != 0)
-        g_wake[0] = g_wake[1] = -1;
-    struct sigaction action {
-    };
-    action.sa_handler = onInterrupt;
-    sigemptyset(&action.sa_mask);
-    ::sigaction(SIGINT, &action, nullptr);
-    ::sigaction(SIGTERM, &action, nullptr);
-}
-
-bool Interrupted()
-{
-    return g_interrupted != 0;
-}
-
-int InterruptDescriptor()
-{
-    return g_wake[0];
 }
 
 TerminalProgress::TerminalProgress()
@@ -73,7 +35,7 @@ void TerminalProgress::processEvents()
 
 bool TerminalProgress::abortRequested() const
 {
-    return Interrupted();
+    return TerminationRequested();
 }
 
 void TerminalProgress::clear()

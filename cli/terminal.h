@@ -18,14 +18,6 @@ inline void PrintError(const QString& text)
     Print(stderr, text);
 }
 
-// Ctrl-C and SIGTERM set a flag instead of killing the program, so a file being moved is
-// finished safely before the run stops.
-void InstallInterruptHandlers();
-bool Interrupted();
-// Readable once an interrupt has arrived, so that an event loop waiting for something else
-// wakes up for it (-1 before InstallInterruptHandlers).
-int InterruptDescriptor();
-
 // The CLI's pump and Details sink: abort follows the interrupt flag; Details lines that
 // report a problem (a file in use, an unreadable name) go to standard error; when standard
 // error is a terminal, a one-line progress display with counts is kept up to date there.

@@ -7,6 +7,7 @@
 #include "core/watcher.h"
 #include "history/recorder.h"
 #include "platform/errors.h"
+#include "platform/termination.h"
 #include "settings/settingsstore.h"
 
 #include <QEventLoop>
@@ -66,9 +67,9 @@ public:
     {
         m_sortTimer.setSingleShot(true);
         QObject::connect(&m_sortTimer, &QTimer::timeout, &m_sortTimer, [this] { sortPending(); });
-        if (InterruptDescriptor() >= 0) {
-            m_interrupt
-                = std::make_unique<QSocketNotifier>(InterruptDescriptor(), QSocketNotifier::Read);
+        if (TerminationRequestDescriptor() >= 0) {
+            m_interrupt = std::make_unique<QSocketNotifier>(
+                TerminationRequestDescriptor(), QSocketNotifier::Read);
             QObject::connect(m_interrupt.get(), &QSocketNotifier::activated, m_interrupt.get(),
                 [this] { m_loop.quit(); });
         }
@@ -81,7 +82,7 @@ public:
                 .arg(m_watcher.tracker().settleMs() / 1000.0)
                 .arg(m_sort.request.destination));
         m_watcher.start();
-        if (!Interrupted())
+        if (!TerminationRequested())
             m_loop.exec();
         say(QStringLiteral("watch stopped"));
     }
@@ -102,7 +103,7 @@ private:
 
     void sortPending()
     {
-        if (Interrupted() || m_pending.isEmpty())
+        if (TerminationRequested() || m_pending.isEmpty())
             return;
         const QString& destination = m_sort.request.destination;
         if (!FolderExists(destination)) {
@@ -152,7 +153,7 @@ private:
             }
         }
         m_watcher.runEnded(inUse);
-        if (Interrupted())
+        if (TerminationRequested())
             m_loop.quit();
     }
 

@@ -1,8 +1,12 @@
 #include "core/fileutils.h"
 
 #include "platform/atomicfile.h"
+#include "platform/descriptor.h"
 #include "platform/errors.h"
-#include "platform/fileops.h"
+#include "platform/filecopy.h"
+#include "platform/filestatus.h"
+#include "platform/locks.h"
+#include "platform/names.h"
 #include "platform/paths.h"
 #include "platform/trash.h"
 
@@ -82,7 +86,7 @@ int RemoveStalePartialFiles(const QString& folder)
     for (const QString& name : EntryNames(folder)) {
         const QRegularExpressionMatch match = partialName().match(name);
         if (match.hasMatch() && !ProcessExists(match.captured(1).toLongLong())
-            && RemoveFile(folder + QLatin1Char('/') + name))
+            && RemoveFile(folder + QLatin1Char('/') + name) == 0)
             ++removed;
     }
     return removed;
@@ -128,12 +132,12 @@ TRenameResult MoveByRename(const QString& source, const QString& target, TFileSt
     // from now on opens what is renamed, and keeps it whatever its name.
     if (!in.unchanged())
         return TRenameResult::SourceInUse;
-    if (RenameNoReplace(source, target)) {
+    const int error = RenameNoReplace(source, target);
+    if (error == 0) {
         if (moved)
             *moved = in.status();
         return TRenameResult::Renamed;
     }
-    const int error = errno;
     if (error == EEXIST)
         return TRenameResult::TargetExists;
     if (error == EXDEV)
@@ -226,7 +230,7 @@ TPreparedCopy PrepareFileCopy(const QString& source, const QString& target)
     CopyModeAndOwner(in.descriptor(), out, target);
     CopyTimes(in.descriptor(), out, target);
     StartWriteback(out);
-    copy.m_size = SizeOf(out);
+    copy.m_size = FileSize(out, target);
     copy.m_copy = StatusOf(copy.m_temporary);
     copy.m_file = std::move(out);
     copy.m_source = std::move(in);
@@ -241,11 +245,11 @@ TPlaceResult CommitFileCopy(TPreparedCopy& copy)
     copy.m_result = TPlaceResult::NotCopied;
     FileDescriptor out(std::move(copy.m_file));
     SyncFile(out, copy.m_target);
-    if (out.close() != 0)
-        throw IOError(QStringLiteral("Cannot write"), copy.m_target, errno);
-    if (!RenameNoReplace(copy.m_temporary, copy.m_target)) {
-        if (errno != EEXIST)
-            throw IOError(QStringLiteral("Cannot create"), copy.m_target, errno);
+    if (const int error = out.close())
+        throw IOError(QStringLiteral("Cannot write"), copy.m_target, error);
+    if (const int error = RenameNoReplace(copy.m_temporary, copy.m_target)) {
+        if (error != EEXIST)
+            throw IOError(QStringLiteral("Cannot create"), copy.m_target, error);
         copy.m_result = TPlaceResult::TargetExists;
         return copy.m_result;
     }
@@ -257,7 +261,7 @@ TPlaceResult CommitFileCopy(TPreparedCopy& copy)
 int TPreparedCopy::takeBack(int error)
 {
     // Exactly the file placed, nothing that took its name since.
-    if (StatusOf(m_target).sameAs(m_copy) && RemoveFile(m_target))
+    if (StatusOf(m_target).sameAs(m_copy) && RemoveFile(m_target) == 0)
         SyncFolder(FolderOf(m_target));
     m_error = error;
     return error;
@@ -276,13 +280,14 @@ int SetSourceAside(TPreparedCopy& copy)
             + QStringLiteral("/.plumtide-%1-%2.gone")
                   .arg(QCoreApplication::applicationPid())
                   .arg(counter++);
-        if (RenameNoReplace(copy.source(), aside)) {
+        const int error = RenameNoReplace(copy.source(), aside);
+        if (error == 0) {
             copy.m_aside = aside;
             copy.m_source.renamed();
             return 0;
         }
-        if (errno != EEXIST)
-            return copy.takeBack(errno);
+        if (error != EEXIST)
+            return copy.takeBack(error);
     }
     return copy.takeBack(EEXIST);
 }
@@ -301,7 +306,7 @@ int FinishMove(TPreparedCopy& copy)
     for (int number = 1; number < 1000; ++number) {
         const QString back = JoinPath(
             FolderOf(copy.source()), number == 1 ? name : NumberedFileName(name, number));
-        if (RenameNoReplace(copy.m_aside, back) || errno != EEXIST)
+        if (RenameNoReplace(copy.m_aside, back) != EEXIST)
             break;
     }
     copy.m_aside.clear();
@@ -313,24 +318,31 @@ TPlaceResult PlaceFileCopy(const QString& source, const QString& target)
     TPreparedCopy copy = PrepareFileCopy(source, target);
     if (copy.result() != TPlaceResult::Placed || CommitFileCopy(copy) != TPlaceResult::Placed)
         return copy.result();
-    if (!SyncFolder(FolderOf(target)))
-        throw IOError(QStringLiteral("Cannot flush the folder of"), target, errno);
+    if (const int error = SyncFolder(FolderOf(target)))
+        throw IOError(QStringLiteral("Cannot flush the folder of"), target, error);
     return TPlaceResult::Placed;
 }
 
 namespace
 {
 
+// `remove` returns 0 or the error that kept the file.
 template <typename Remove>
-TRemoveResult removeUnused(
-    const QString& path, const std::function<bool(const TFileStatus&)>& accept, Remove remove)
+TRemoveResult removeUnused(const QString& path,
+    const std::function<bool(const TFileStatus&)>& accept, int* error, Remove remove)
 {
+    int failure = 0;
+    const auto failed = [&] {
+        if (error)
+            *error = failure;
+        return TRemoveResult::Failed;
+    };
     TWatchedFile file;
     try {
         file = TWatchedFile::Open(path);
-    } catch (const IOError& error) {
-        errno = error.errnoValue();
-        return error.errnoValue() == ENOENT ? TRemoveResult::Missing : TRemoveResult::Failed;
+    } catch (const IOError& openError) {
+        failure = openError.errnoValue();
+        return failure == ENOENT ? TRemoveResult::Missing : failed();
     }
     if (!file.isRegular())
         return TRemoveResult::Missing;
@@ -340,27 +352,28 @@ TRemoveResult removeUnused(
         return TRemoveResult::Refused;
     if (!file.unchanged())
         return TRemoveResult::InUse;
-    return remove() ? TRemoveResult::Removed : TRemoveResult::Failed;
+    failure = remove();
+    return failure == 0 ? TRemoveResult::Removed : failed();
 }
 
 } // namespace
 
 TRemoveResult RemoveUnusedFile(
-    const QString& path, const std::function<bool(const TFileStatus&)>& accept)
+    const QString& path, const std::function<bool(const TFileStatus&)>& accept, int* error)
 {
-    return removeUnused(path, accept, [&] { return RemoveFile(path); });
+    return removeUnused(path, accept, error, [&] { return RemoveFile(path); });
 }
 
-TRemoveResult TrashUnusedFile(
-    const QString& path, QString& trashed, const std::function<bool(const TFileStatus&)>& accept)
+TRemoveResult TrashUnusedFile(const QString& path, QString& trashed,
+    const std::function<bool(const TFileStatus&)>& accept, int* error)
 {
     trashed.clear();
-    return removeUnused(path, accept, [&] {
-        if (const std::optional<TTrashedFile> place = MoveToTrash(path)) {
-            trashed = place->file;
-            return true;
-        }
-        return errno == EXDEV && RemoveFile(path);
+    return removeUnused(path, accept, error, [&] {
+        TTrashedFile place;
+        const int failure = MoveToTrash(path, place);
+        if (failure == 0)
+            trashed = place.file;
+        return failure == EXDEV ? RemoveFile(path) : failure;
     });
 }
 
@@ -369,8 +382,7 @@ bool SameContents(const QString& a, const QString& b)
     try {
         const FileDescriptor first = OpenForReading(a);
         const FileDescriptor second = OpenForReading(b);
-        const qint64 size = SizeOf(first);
-        return size >= 0 && size == SizeOf(second) && SameBytes(first, second);
+        return FileSize(first, a) == FileSize(second, b) && SameBytes(first, second);
     } catch (...) {
         return false;
     }

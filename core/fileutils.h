@@ -1,7 +1,8 @@
 #pragma once
 
 #include "core/reasons.h"
-#include "platform/fileops.h"
+#include "platform/descriptor.h"
+#include "platform/filestatus.h"
 #include "platform/lease.h"
 #include "platform/paths.h"
 
@@ -155,16 +156,16 @@ enum class TRemoveResult { Removed, Missing, InUse, Refused, Failed };
 
 // Deletes the file at `path` (never what a symbolic link there leads to) unless another
 // process has it open or locked, or it changes while it is looked at. `accept` sees the file
-// as it is open (its real size, whatever else holds it) and may refuse the delete. Failed
-// leaves errno set.
-TRemoveResult RemoveUnusedFile(
-    const QString& path, const std::function<bool(const TFileStatus&)>& accept = {});
+// as it is open (its real size, whatever else holds it) and may refuse the delete. For
+// Failed, `error` (when given) gets the system's error number.
+TRemoveResult RemoveUnusedFile(const QString& path,
+    const std::function<bool(const TFileStatus&)>& accept = {}, int* error = nullptr);
 
 // RemoveUnusedFile, but into the desktop's Trash (see platform/trash.h): `trashed` gets the
 // file's place there. Where its file system has no Trash, the file is deleted for good and
 // `trashed` stays empty.
 TRemoveResult TrashUnusedFile(const QString& path, QString& trashed,
-    const std::function<bool(const TFileStatus&)>& accept = {});
+    const std::function<bool(const TFileStatus&)>& accept = {}, int* error = nullptr);
 
 // Whether a file name is that of a copy in progress (".plumtide-<process id>-<n>.part") or
 // of a moved source about to be deleted (".plumtide-<process id>-<n>.gone").

@@ -3,7 +3,7 @@
 #include "core/moveevents.h"
 #include "core/pump.h"
 #include "core/reasons.h"
-#include "platform/fileops.h"
+#include "platform/filestatus.h"
 
 #include <QHash>
 #include <QString>

@@ -4,7 +4,7 @@
 #include "core/moveevents.h"
 #include "core/pump.h"
 #include "core/rows.h"
-#include "platform/fileops.h"
+#include "platform/filestatus.h"
 
 #include <QHash>
 #include <QSet>

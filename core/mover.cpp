@@ -3,7 +3,8 @@
 #include "core/fileutils.h"
 #include "platform/atomicfile.h"
 #include "platform/errors.h"
-#include "platform/fileops.h"
+#include "platform/filestatus.h"
+#include "platform/names.h"
 #include "platform/paths.h"
 #include "platform/trash.h"
 
@@ -215,10 +216,10 @@ private:
             event.modified = status.modified;
             return !small || status.size < limit;
         };
+        int error = 0;
         const TRemoveResult result = m_settings.useTrash
-            ? TrashUnusedFile(action.file, event.trashed, accept)
-            : RemoveUnusedFile(action.file, accept);
-        const int error = errno;
+            ? TrashUnusedFile(action.file, event.trashed, accept, &error)
+            : RemoveUnusedFile(action.file, accept, &error);
         switch (result) {
         case TRemoveResult::Removed:
             event.targetKept = action.kind == TActionKind::DropDouble;
@@ -280,8 +281,8 @@ private:
             return true;
         TReason why = TReason::None;
         if (action.kind == TActionKind::RestoreFromTrash) {
-            if (!RestoreFromTrash(action.file, action.target))
-                why = ReasonOfError(errno);
+            if (const int error = RestoreFromTrash(action.file, action.target))
+                why = ReasonOfError(error);
         } else {
             try {
                 const TPlaceResult placed = PlaceFileCopy(action.file, action.target);
@@ -431,8 +432,8 @@ private:
             }
         }
         for (const QString& folder : folders) {
-            if (!SyncFolder(folder))
-                throw IOError(QStringLiteral("Cannot flush the folder"), folder, errno);
+            if (const int error = SyncFolder(folder))
+                throw IOError(QStringLiteral("Cannot flush the folder"), folder, error);
         }
         // The copies are on disk: their sources go aside, and after a flush of their folders
         // (a moment in which a program that was just opening one shows up) they go for good.

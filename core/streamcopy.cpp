@@ -2,8 +2,10 @@
 
 #include "core/fileutils.h"
 #include "platform/atomicfile.h"
+#include "platform/descriptor.h"
 #include "platform/errors.h"
-#include "platform/fileops.h"
+#include "platform/filecopy.h"
+#include "platform/names.h"
 #include "platform/paths.h"
 
 #include <algorithm>
@@ -50,9 +52,7 @@ qint32 FileSizeOf(const QString& path) noexcept
         // A failure here leaves the permissions as they were; the size is still wanted.
         AddOwnerWritePermission(path);
         const FileDescriptor file = OpenForReading(path);
-        const qint64 size = SizeOf(file);
-        if (size < 0)
-            return 0;
+        const qint64 size = FileSize(file, path);
         return static_cast<qint32>(std::min<qint64>(size, std::numeric_limits<qint32>::max()));
     } catch (...) {
         return 0;
@@ -80,10 +80,10 @@ bool CopyFileByStream(const QString& source, const QString& target)
     PartialTarget partial(target);
     CopyContents(in, out, source, target);
     SyncFile(out, target);
-    if (out.close() != 0)
-        throw IOError(QStringLiteral("Cannot write"), target, errno);
-    if (!SyncFolder(FolderOf(target)))
-        throw IOError(QStringLiteral("Cannot flush the folder of"), target, errno);
+    if (const int error = out.close())
+        throw IOError(QStringLiteral("Cannot write"), target, error);
+    if (const int error = SyncFolder(FolderOf(target)))
+        throw IOError(QStringLiteral("Cannot flush the folder of"), target, error);
     partial.commit();
     return true;
 }

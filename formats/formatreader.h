@@ -2,7 +2,7 @@
 
 #include "formats/audioformat.h"
 #include "id3/id3engine.h"
-#include "platform/fileops.h"
+#include "platform/descriptor.h"
 
 #include <QString>
 

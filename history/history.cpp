@@ -1,6 +1,8 @@
 #include "history/history.h"
 
-#include "platform/fileops.h"
+#include "platform/filestatus.h"
+#include "platform/locks.h"
+#include "platform/names.h"
 #include "platform/paths.h"
 
 #include <QCoreApplication>

@@ -1,5 +1,6 @@
 #include "history/recorder.h"
 
+#include "platform/locks.h"
 #include "platform/paths.h"
 
 #include <cerrno>
@@ -29,8 +30,9 @@ TRunRecorder::TRunRecorder(TRunOrigin origin, const QString& source, const QStri
     }
     // An undo needs the disk to itself; runs only need to know that no undo is under way.
     const bool undo = origin == TRunOrigin::Undo;
-    m_lock = TryLockFile(RunLockPath(historyPath), undo);
-    if (!m_lock.isOpen() && errno == EWOULDBLOCK) {
+    TLockedFile lock = TryLockFile(RunLockPath(historyPath), undo);
+    m_lock = std::move(lock.file);
+    if (lock.error == EWOULDBLOCK) {
         if (undo)
             throw PlumtideError(QStringLiteral("A sort is under way; undo once it has ended"));
         throw UndoUnderWay();

@@ -3,7 +3,7 @@
 #include "core/leaveout.h"
 #include "core/runlog.h"
 #include "history/history.h"
-#include "platform/fileops.h"
+#include "platform/descriptor.h"
 
 #include <QString>
 

@@ -1,6 +1,7 @@
 #include "id3/bytestream.h"
 
 #include "platform/errors.h"
+#include "platform/filecopy.h"
 #include "platform/paths.h"
 
 #include <algorithm>
@@ -110,8 +111,10 @@ void TFileStream::Sync()
 
 void TFileStream::Close()
 {
-    if (m_file.isOpen() && m_file.close() != 0)
-        throw IOError(QStringLiteral("Cannot close"), m_path, errno);
+    if (!m_file.isOpen())
+        return;
+    if (const int error = m_file.close())
+        throw IOError(QStringLiteral("Cannot close"), m_path, error);
 }
 
 qint64 CopyStreamData(TByteStream& source, TByteStream& destination, qint64 count)

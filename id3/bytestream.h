@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/fileops.h"
+#include "platform/descriptor.h"
 
 #include <QByteArray>
 #include <QString>

@@ -5,8 +5,10 @@
 #include "id3/syncsafe.h"
 #include "id3/tempfile.h"
 #include "platform/atomicfile.h"
+#include "platform/descriptor.h"
 #include "platform/errors.h"
-#include "platform/fileops.h"
+#include "platform/filecopy.h"
+#include "platform/names.h"
 #include "platform/paths.h"
 
 #include <QFileInfo>

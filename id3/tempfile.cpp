@@ -1,7 +1,8 @@
 #include "id3/tempfile.h"
 
+#include "platform/descriptor.h"
 #include "platform/errors.h"
-#include "platform/fileops.h"
+#include "platform/names.h"
 #include "platform/paths.h"
 
 #include <QDir>

@@ -67,14 +67,14 @@ bool writeAll(int fd, const char* data, qsizetype size)
 
 } // namespace
 
-bool SyncFolder(const QString& folder)
+int SyncFolder(const QString& folder)
 {
     const int fd = ::open(EncodePath(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
+        return errno;
+    const int error = ::fsync(fd) == 0 ? 0 : errno;
     ::close(fd);
-    return ok;
+    return error;
 }
 
 void WriteFileAtomically(const QString& path, const QByteArray& contents, unsigned newFileMode)

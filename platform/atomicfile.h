@@ -14,7 +14,8 @@ namespace plumtide
 void WriteFileAtomically(
     const QString& path, const QByteArray& contents, unsigned newFileMode = 0644);
 
-// Flushes a folder's entries (a rename or a new file in it) to disk. Returns false on error.
-bool SyncFolder(const QString& folder);
+// Flushes a folder's entries (a rename or a new file in it) to disk. Returns 0 or the
+// system's error number.
+int SyncFolder(const QString& folder);
 
 } // namespace plumtide

@@ -1,6 +1,8 @@
 #pragma once
 
-#include "platform/fileops.h"
+#include "platform/descriptor.h"
+#include "platform/filestatus.h"
+#include "platform/locks.h"
 
 #include <QString>
 #include <QtGlobal>

@@ -13,9 +13,11 @@ namespace
 {
 
 int g_pipe[2] = { -1, -1 };
+volatile std::sig_atomic_t g_requested = 0;
 
 extern "C" void onTerminationRequest(int)
 {
+    g_requested = 1;
     const int saved = errno;
     const char byte = 1;
     [[maybe_unused]] const auto written = ::write(g_pipe[1], &byte, 1);
@@ -41,6 +43,11 @@ int TerminationRequestDescriptor()
             ::sigaction(signal, &action, nullptr);
     });
     return g_pipe[0];
+}
+
+bool TerminationRequested()
+{
+    return g_requested != 0;
 }
 
 } // namespace plumtide

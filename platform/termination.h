@@ -10,4 +10,7 @@ namespace plumtide
 // handlers are installed at the first call. -1 when they cannot be.
 int TerminationRequestDescriptor();
 
+// Whether such a request has come (once the handlers are installed).
+bool TerminationRequested();
+
 } // namespace plumtide

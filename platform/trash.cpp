@@ -1,7 +1,10 @@
 #include "platform/trash.h"
 
 #include "platform/atomicfile.h"
+#include "platform/descriptor.h"
 #include "platform/errors.h"
+#include "platform/filecopy.h"
+#include "platform/names.h"
 #include "platform/paths.h"
 
 #include <QDateTime>
@@ -125,9 +128,8 @@ QByteArray infoText(const QString& original, const QString& top)
         + '\n';
 }
 
-// Writes and flushes a new info file; false (errno set) when it cannot, EEXIST when the
-// name is taken.
-bool writeInfo(const QString& path, const QByteArray& text)
+// Writes and flushes a new info file; 0, or the error (EEXIST when the name is taken).
+int writeInfo(const QString& path, const QByteArray& text)
 {
     try {
         FileDescriptor out = CreateNewFile(path, 0600);
@@ -139,11 +141,10 @@ bool writeInfo(const QString& path, const QByteArray& text)
             throw;
         }
     } catch (const IOError& error) {
-        errno = error.errnoValue();
-        return false;
+        return error.errnoValue();
     }
     SyncFolder(FolderOf(path));
-    return true;
+    return 0;
 }
 
 } // namespace
@@ -154,50 +155,47 @@ QString TrashInfoOf(const QString& trashedFile)
         + QStringLiteral(".trashinfo");
 }
 
-std::optional<TTrashedFile> MoveToTrash(const QString& path)
+int MoveToTrash(const QString& path, TTrashedFile& place)
 {
     const QString folder = realFolderOf(QDir::current().absoluteFilePath(path));
     if (folder.isEmpty())
-        return std::nullopt;
+        return ENOENT;
     const std::optional<Location> location = trashFor(folder);
-    if (!location) {
-        errno = EXDEV;
-        return std::nullopt;
-    }
+    if (!location)
+        return EXDEV;
     const QString name = FileNameOf(path);
     const QByteArray info = infoText(JoinPath(folder, name), location->top);
     for (int number = 1; number < 1000; ++number) {
         const QString trashedName = number == 1 ? name : NumberedFileName(name, number);
         const QString trashed = location->trash + QStringLiteral("/files/") + trashedName;
         const QString infoFile = TrashInfoOf(trashed);
-        if (!writeInfo(infoFile, info)) {
-            if (errno == EEXIST)
+        if (const int error = writeInfo(infoFile, info)) {
+            if (error == EEXIST)
                 continue;
-            return std::nullopt;
+            return error;
         }
-        if (RenameNoReplace(path, trashed)) {
+        const int error = RenameNoReplace(path, trashed);
+        if (error == 0) {
             SyncFolder(FolderOf(trashed));
             SyncFolder(folder);
-            return TTrashedFile { trashed, infoFile };
+            place = TTrashedFile { trashed, infoFile };
+            return 0;
         }
-        const int error = errno;
         RemoveFile(infoFile);
-        errno = error;
         if (error != EEXIST)
-            return std::nullopt;
+            return error;
     }
-    errno = EEXIST;
-    return std::nullopt;
+    return EEXIST;
 }
 
-bool RestoreFromTrash(const QString& trashedFile, const QString& original)
+int RestoreFromTrash(const QString& trashedFile, const QString& original)
 {
-    if (!RenameNoReplace(trashedFile, original))
-        return false;
+    if (const int error = RenameNoReplace(trashedFile, original))
+        return error;
     SyncFolder(FolderOf(original));
     RemoveFile(TrashInfoOf(trashedFile));
     SyncFolder(FolderOf(trashedFile));
-    return true;
+    return 0;
 }
 
 } // namespace plumtide

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/fileops.h"
+#include "platform/filestatus.h"
 
 #include <QString>
 
@@ -28,14 +28,14 @@ struct TTrashedFile {
 
 // Moves the file at `path` into the Trash. Its info file is written and flushed first, then
 // the file is renamed in under the same name (never over another file: a taken name gets
-// "name (2)", ...), and both folders are flushed. Returns nothing with errno set when it
-// cannot: EXDEV when its file system has no Trash it may use (a read-only one, a folder it
-// may not create), else the error of the rename (the file stays where it was).
-std::optional<TTrashedFile> MoveToTrash(const QString& path);
+// "name (2)", ...), and both folders are flushed; `place` then says where. Returns 0, or the
+// error when it cannot: EXDEV when its file system has no Trash it may use (a read-only one,
+// a folder it may not create), else the error of the rename (the file stays where it was).
+int MoveToTrash(const QString& path, TTrashedFile& place);
 
-// Puts a trashed file back at `original` unless something has that name (false, EEXIST),
-// then removes its info file. Both folders are flushed. False with errno set otherwise.
-bool RestoreFromTrash(const QString& trashedFile, const QString& original);
+// Puts a trashed file back at `original` unless something has that name (EEXIST), then
+// removes its info file. Both folders are flushed. Returns 0 or the error.
+int RestoreFromTrash(const QString& trashedFile, const QString& original);
 
 // The info file that belongs to a file in a Trash's files/ folder.
 QString TrashInfoOf(const QString& trashedFile);

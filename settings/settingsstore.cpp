@@ -1,8 +1,9 @@
 #include "settings/settingsstore.h"
 
 #include "platform/atomicfile.h"
+#include "platform/descriptor.h"
 #include "platform/errors.h"
-#include "platform/fileops.h"
+#include "platform/names.h"
 #include "platform/paths.h"
 
 #include <QStringList>
@@ -321,9 +322,9 @@ void TFileSettingsStore::WriteAutostart(const QString& executablePath)
 
 void TFileSettingsStore::DeleteAutostart()
 {
-    if (!RemoveFile(m_autostartFile) && errno != ENOENT)
+    if (const int error = RemoveFile(m_autostartFile); error != 0 && error != ENOENT)
         throw SettingsError(
-            IOError(QStringLiteral("Cannot remove"), m_autostartFile, errno).message());
+            IOError(QStringLiteral("Cannot remove"), m_autostartFile, error).message());
 }
 
 std::optional<QString> TFileSettingsStore::AutostartExecutable() const

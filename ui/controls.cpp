@@ -75,4 +75,10 @@ void onFocusOut(QWidget* control, std::function<void()> handler)
     control->installEventFilter(new FocusOutFilter(control, std::move(handler)));
 }
 
+void setAllEnabled(std::initializer_list<QWidget*> controls, bool enabled)
+{
+    for (QWidget* control : controls)
+        control->setEnabled(enabled);
+}
+
 } // namespace plumtide::controls

@@ -30,6 +30,9 @@ TImage* image(QWidget* parent, const QString& name, const QRect& rect, const QPi
 // Sets the keyboard focus order: each control after the one before it.
 void tabOrder(std::initializer_list<QWidget*> chain);
 
+// Enables or disables every control of the list.
+void setAllEnabled(std::initializer_list<QWidget*> controls, bool enabled);
+
 // Runs `handler` each time `control` loses the keyboard focus.
 void onFocusOut(QWidget* control, std::function<void()> handler);
 

@@ -1,6 +1,6 @@
 #include "ui/foldertree.h"
 
-#include "platform/fileops.h"
+#include "platform/filestatus.h"
 #include "platform/folderreader.h"
 #include "platform/paths.h"
 

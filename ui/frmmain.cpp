@@ -6,12 +6,13 @@
 #include "core/watcher.h"
 #include "history/recorder.h"
 #include "platform/errors.h"
-#include "platform/fileops.h"
+#include "platform/filestatus.h"
 #include "platform/paths.h"
 #include "ui/application.h"
 #include "ui/controls.h"
 #include "ui/folderpanel.h"
 #include "ui/foldertree.h"
+#include "ui/frmmainlayout.h"
 #include "ui/frmopties.h"
 #include "ui/historyhandlers.h"
 #include "ui/theme.h"
@@ -44,60 +45,10 @@ namespace plumtide
 namespace
 {
 
-const QSize kClientSize(729, 471);
 // Milliseconds between two showings of the rows a refresh has added.
 constexpr qint64 kRowsShownEvery = 100;
 
-using controls::image;
-using controls::label;
-
-QPushButton* button(QWidget* parent, const QString& name, const QString& caption, const QRect& rect,
-    const QString& hint)
-{
-    auto* result = new QPushButton(caption, parent);
-    result->setObjectName(name);
-    result->setGeometry(rect);
-    result->setToolTip(hint);
-    return result;
-}
-
-QLineEdit* field(QWidget* parent, const QString& name, const QRect& rect, const QString& hint)
-{
-    auto* result = new QLineEdit(QStringLiteral("C:\\projects"), parent);
-    result->setObjectName(name);
-    result->setGeometry(rect);
-    result->setToolTip(hint);
-    return result;
-}
-
-TListView* listView(QWidget* parent, const QString& name,
-    std::initializer_list<std::pair<const char*, int>> columns, const TImageList& images,
-    const QString& hint)
-{
-    auto* result = new TListView(columns, &images, parent);
-    result->setObjectName(name);
-    result->setGeometry(8, 120, 713, 273);
-    result->setToolTip(hint);
-    return result;
-}
-
-QAction* menuEntry(QMenu* menu, const QString& name, const QString& caption,
-    const QKeySequence& shortcut, const QIcon& picture)
-{
-    QAction* action = menu->addAction(picture, caption);
-    action->setObjectName(name);
-    action->setShortcut(shortcut);
-    // The shortcut works where the menu's view has the focus, as the menu would.
-    action->setShortcutContext(Qt::WidgetWithChildrenShortcut);
-    action->setIconVisibleInMenu(!picture.isNull());
-    return action;
-}
-
-void setAllEnabled(std::initializer_list<QWidget*> controls, bool enabled)
-{
-    for (QWidget* control : controls)
-        control->setEnabled(enabled);
-}
+using controls::setAllEnabled;
 
 // Rows reach the views in batches: the first few hundred at once, the rest a few times a
 // second (see the window's pump), not one per row. The model's update ends however the scan does.
@@ -167,11 +118,6 @@ QString leftOutLine(const TLeftOut& file)
     return QStringLiteral("%1: %2").arg(file.file, ReasonText(file.reason));
 }
 
-const QString kSourceViewText
-    = QStringLiteral("In the view above you can see the source mp3 files");
-const QString kDestinationViewText
-    = QStringLiteral("In the view above you can see the destination folders named after a artist");
-
 } // namespace
 
 TfrmMain::TfrmMain(TSettingsStore& store, QWidget* parent)
@@ -189,7 +135,7 @@ TfrmMain::TfrmMain(TSettingsStore& store, QWidget* parent)
         }
     })
 {
-    SkinWindow(*this, QStringLiteral("frmMain"), QStringLiteral("Plumtide"), kClientSize,
+    SkinWindow(*this, QStringLiteral("frmMain"), QStringLiteral("Plumtide"), kMainClientSize,
         QPoint(159, 106));
 
     createControls();
@@ -236,239 +182,6 @@ TAutoRunSteps TfrmMain::autoRunSteps()
             },
         .reportError = [](const std::exception* error) { ReportHandlerError(error); },
     };
-}
-
-void TfrmMain::createControls()
-{
-    const qreal density = devicePixelRatioF();
-    const Qt::CursorShape hand = Qt::PointingHandCursor;
-    const QPixmap folderGlyph = LoadPicture(QLatin1String(artwork::kBrowse), density);
-
-    // Pictures and labels lie on the window surface, under every other control.
-    imgBackground = image(this, QStringLiteral("imgBackground"), QRect(QPoint(0, 0), kClientSize),
-        LoadPicture(QLatin1String(artwork::kMainBackground), density), QString(), Qt::ArrowCursor);
-    imgBackground->unsetCursor();
-    lblVersion = label(this, QStringLiteral("lblVersion"),
-        QStringLiteral("%1 %2").arg(
-            QCoreApplication::applicationName(), QCoreApplication::applicationVersion()),
-        QPoint(10, 457), false);
-    lblZoekMap = label(
-        this, QStringLiteral("lblZoekMap"), QStringLiteral("Source folder:"), QPoint(16, 32), true);
-    imgbrowseSource = image(this, QStringLiteral("imgbrowseSource"), QRect(424, 34, 16, 16),
-        folderGlyph, QStringLiteral("Browse"), hand);
-    lblDoelMap = label(this, QStringLiteral("lblDoelMap"), QStringLiteral("Destination folder:"),
-        QPoint(16, 56), true);
-    imgBrowseDestination = image(this, QStringLiteral("imgBrowseDestination"),
-        QRect(424, 59, 16, 16), folderGlyph, QStringLiteral("Browse"), hand);
-    imgOpties = image(this, QStringLiteral("imgOpties"), QRect(666, 36, 32, 32),
-        LoadPicture(QLatin1String(artwork::kGear), density), QStringLiteral("Settings"), hand);
-    Label4
-        = label(this, QStringLiteral("Label4"), QStringLiteral("Settings"), QPoint(664, 64), false);
-    lblActive = label(this, QStringLiteral("lblActive"), QString(), QPoint(8, 144), true);
-    imgannuleren = image(this, QStringLiteral("imgannuleren"), QRect(613, 40, 25, 25),
-        LoadPicture(QLatin1String(artwork::kAbort), density), QStringLiteral("Abort"), hand);
-    Label6 = label(this, QStringLiteral("Label6"), QStringLiteral("Abort"), QPoint(613, 64), false);
-    Title = image(
-        this, QStringLiteral("Title"), QRect(0, 0, 673, 25), QPixmap(), QString(), Qt::ArrowCursor);
-    imgExit = image(this, QStringLiteral("imgExit"), QRect(696, -3, 33, 36), QPixmap(),
-        QStringLiteral("Exit"), hand);
-    Image4 = image(this, QStringLiteral("Image4"), QRect(677, 5, 16, 16),
-        ProgramIcon().pixmap(QSize(16, 16), density), QString(), Qt::ArrowCursor);
-    Image4->unsetCursor();
-    // The maker's address is the program's home page.
-    WebLabel1 = new TWebLabel(this);
-    WebLabel1->setObjectName(QStringLiteral("WebLabel1"));
-    WebLabel1->move(544, 456);
-    const auto [linkTyp, link] = SplitAddress(HomePage());
-    WebLabel1->SetLinkTyp(linkTyp);
-    WebLabel1->SetLink(link);
-    WebLabel1->setText(link);
-    WebLabel1->adjustSize();
-    imgMinimize = image(this, QStringLiteral("imgMinimize"), QRect(672, -3, 25, 36), QPixmap(),
-        QStringLiteral("Minimize"), hand);
-
-    // The three views share one place, stacked from bottom to top.
-    ListDestination = listView(this, QStringLiteral("ListDestination"),
-        { { "Folder", 200 }, { "Artist", 200 } }, ImageList,
-        QStringLiteral("List of destination folders"));
-    ListDestination->hide();
-    ListSource = listView(this, QStringLiteral("ListSource"),
-        { { "Filename", 380 }, { "Artist", 100 }, { "Title", 200 } }, ImageList,
-        QStringLiteral("List source folder"));
-    Status = listView(this, QStringLiteral("Status"),
-        { { "Source file", 249 }, { "%", 50 }, { "Destination", 200 }, { "Artist", 182 } },
-        ImageList, QStringLiteral("List of files to be sorted"));
-    Status->setColumnElidesAtEnd(1); // the % column: "42.857..." rather than "42...29"
-    Status->hide();
-
-    btnVerplaats = button(this, QStringLiteral("btnVerplaats"), QStringLiteral("Move files"),
-        QRect(520, 88, 97, 25), QStringLiteral("Start moving files"));
-
-    Details = new QPlainTextEdit(this);
-    Details->setObjectName(QStringLiteral("Details"));
-    Details->setGeometry(8, 400, 713, 49);
-    Details->setReadOnly(true);
-    Details->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    Details->setCursor(Qt::ArrowCursor);
-    Details->viewport()->setCursor(Qt::ArrowCursor);
-    Details->setPlainText(kSourceViewText);
-
-    edtSource = field(this, QStringLiteral("edtSource"), QRect(136, 32, 281, 21),
-        QStringLiteral("Source folder"));
-    edtDestination = field(this, QStringLiteral("edtDestination"), QRect(136, 56, 281, 21),
-        QStringLiteral("Destination folder"));
-    btnViewSource = button(this, QStringLiteral("btnViewSource"), QStringLiteral("Source files"),
-        QRect(8, 88, 97, 25), QStringLiteral("Show source files"));
-    btnViewDestination
-        = button(this, QStringLiteral("btnViewDestination"), QStringLiteral("Destination folders"),
-            QRect(112, 88, 97, 25), QStringLiteral("Show destination folder/subfolders"));
-    btnSorteren = button(this, QStringLiteral("btnSorteren"), QStringLiteral("Start sort"),
-        QRect(624, 88, 97, 25), QStringLiteral("Start sorting files using settings"));
-
-    // Usable only once the first refresh has filled the lists.
-    setAllEnabled({ imgbrowseSource, imgBrowseDestination, edtSource, edtDestination, btnVerplaats,
-                      btnViewSource, btnViewDestination, btnSorteren },
-        false);
-
-    connect(imgannuleren, &TImage::clicked, this, &TfrmMain::imgannulerenClick);
-    connect(imgExit, &TImage::clicked, this, &TfrmMain::imgExitClick);
-}
-
-void TfrmMain::createBrowsePanel()
-{
-    pnlBrowse = new TFolderPanel(this, QStringLiteral("pnlBrowse"),
-        { QSize(266, 295), QRect(1, 1, 264, 293), QRect(240, -3, 29, 28), QRect(4, 40, 258, 252) },
-        QStringLiteral("imgBrowser"));
-    pnlBrowse->move(348, 120);
-    imgBrowseFile = pnlBrowse->addBackdrop(
-        QStringLiteral("imgBrowseFile"), QLatin1String(artwork::kBrowseFromBackdrop));
-    imgbrowseDir = pnlBrowse->addBackdrop(
-        QStringLiteral("imgbrowseDir"), QLatin1String(artwork::kBrowseToBackdrop));
-    imgbrowseDir->hide();
-    imgBrowser = pnlBrowse->closeZone;
-    ShellTreeView = pnlBrowse->tree;
-}
-
-void TfrmMain::createNewArtistsPanel()
-{
-    pnlNieuwe = new QFrame(this);
-    pnlNieuwe->setObjectName(QStringLiteral("pnlNieuwe"));
-    pnlNieuwe->setGeometry(64, 150, 268, 297);
-    Image1 = image(pnlNieuwe, QStringLiteral("Image1"), QRect(0, 0, 268, 297),
-        LoadPicture(QLatin1String(artwork::kNewArtistsBackdrop), devicePixelRatioF()), QString(),
-        Qt::ArrowCursor);
-    Image1->unsetCursor();
-    imgCloseNieuwe = image(pnlNieuwe, QStringLiteral("imgCloseNieuwe"), QRect(240, -3, 32, 28),
-        QPixmap(), QStringLiteral("Close"), Qt::PointingHandCursor);
-    ListNieuwe = new QListWidget(pnlNieuwe);
-    ListNieuwe->setObjectName(QStringLiteral("ListNieuwe"));
-    ListNieuwe->setGeometry(3, 40, 261, 221);
-    ListNieuwe->setSelectionMode(QAbstractItemView::SingleSelection);
-    ListNieuwe->setUniformItemSizes(true);
-    ListNieuwe->setStyleSheet(QStringLiteral("QListView::item { height: 13px; }"));
-    btnNieuweWissen = button(pnlNieuwe, QStringLiteral("btnNieuweWissen"), QStringLiteral("Delete"),
-        QRect(4, 267, 85, 25), QString());
-    Ok = button(pnlNieuwe, QStringLiteral("Ok"), QStringLiteral("Create"), QRect(179, 267, 85, 25),
-        QString());
-    Ok->setDefault(true);
-    pnlNieuwe->hide();
-}
-
-void TfrmMain::createMenus()
-{
-    SourcePopupMenu = new QMenu(this);
-    SourcePopupMenu->setObjectName(QStringLiteral("SourcePopupMenu"));
-    Verplaatsennaardubbelebestanden
-        = menuEntry(SourcePopupMenu, QStringLiteral("Verplaatsennaardubbelebestanden"),
-            QStringLiteral("Move file to double folder"), QKeySequence(Qt::SHIFT | Qt::Key_Delete),
-            ImageList.icon(TImageList::Folder));
-    Verwijderen = menuEntry(SourcePopupMenu, QStringLiteral("Verwijderen"),
-        QStringLiteral("&Delete"), QKeySequence(Qt::Key_Delete), ImageList.icon(TImageList::Cross));
-    ListSource->addActions(SourcePopupMenu->actions());
-    ListSource->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(ListSource, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        SourcePopupMenuPopup();
-        SourcePopupMenu->popup(ListSource->viewport()->mapToGlobal(at));
-    });
-    // As for the plan's menu: the shortcuts always reach the handlers, which apply the
-    // enabling rule to the selection and the disk as they are at that moment.
-    connect(SourcePopupMenu, &QMenu::aboutToHide, this, [this] {
-        Verplaatsennaardubbelebestanden->setEnabled(true);
-        Verwijderen->setEnabled(true);
-    });
-
-    StatusPopUp = new QMenu(this);
-    StatusPopUp->setObjectName(QStringLiteral("StatusPopUp"));
-    Verwijderen1 = menuEntry(StatusPopUp, QStringLiteral("Verwijderen1"), QStringLiteral("&Delete"),
-        QKeySequence(Qt::Key_Delete), ImageList.icon(TImageList::Cross));
-    Status->addAction(Verwijderen1);
-    Status->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(Status, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
-        StatusPopUpPopup();
-        StatusPopUp->popup(Status->viewport()->mapToGlobal(at));
-    });
-    // The menu's enabling is for the menu only: the Del key always reaches the handler,
-    // which applies the same rule to the row selected at that moment.
-    connect(StatusPopUp, &QMenu::aboutToHide, this, [this] { Verwijderen1->setEnabled(true); });
-    connect(Verwijderen1, &QAction::triggered, this, &TfrmMain::Verwijderen1Click);
-    UndoLastSort = menuEntry(StatusPopUp, QStringLiteral("UndoLastSort"),
-        QStringLiteral("&Undo last sort"), QKeySequence(), QIcon());
-
-    DestPopup = new QMenu(this);
-    DestPopup->setObjectName(QStringLiteral("DestPopup"));
-    Delete1 = menuEntry(DestPopup, QStringLiteral("Delete1"), QStringLiteral("&Delete"),
-        QKeySequence(Qt::Key_Delete), QIcon());
-    connect(DestPopup, &QMenu::aboutToShow, this, &TfrmMain::DestPopupPopup);
-
-    // The notification-area icon, where minimising sends the program, and its menu.
-    trayMenu = new QMenu(this);
-    trayMenu->setObjectName(QStringLiteral("trayMenu"));
-    trayMenu->addAction(UndoLastSort);
-    Afsluiten1 = menuEntry(trayMenu, QStringLiteral("Afsluiten1"), QStringLiteral("&Exit"),
-        QKeySequence(), ImageList.icon(TImageList::Cross));
-    Systray = new TSystray(*this, this);
-    Systray->setObjectName(QStringLiteral("Systray"));
-    Systray->SetHint(QStringLiteral("Plumtide"));
-    Systray->SetIcon(ProgramIcon());
-    Systray->SetPopupMenu(trayMenu);
-}
-
-void TfrmMain::createTimers()
-{
-    AutoTimer = new QTimer(this);
-    AutoTimer->setObjectName(QStringLiteral("AutoTimer"));
-    AutoTimer->setInterval(1000);
-
-    // It runs once, about one and a half seconds after the window is created.
-    startupTimer = new QTimer(this);
-    startupTimer->setObjectName(QStringLiteral("startupTimer"));
-    startupTimer->setInterval(1500);
-    startupTimer->setSingleShot(true);
-    startupTimer->start();
-
-    // Ticks only matter while the title strip is dragged, so it runs only then (the
-    // title-strip dragger starts and stops it).
-    mouseTimer = new QTimer(this);
-    mouseTimer->setObjectName(QStringLiteral("mouseTimer"));
-    storeFlushTimer = new QTimer(this);
-    storeFlushTimer->setObjectName(QStringLiteral("storeFlushTimer"));
-    storeFlushTimer->setInterval(250);
-    storeFlushTimer->setSingleShot(true);
-    connect(storeFlushTimer, &QTimer::timeout, this, [this] {
-        try {
-            m_store.Flush();
-        } catch (const std::exception& error) {
-            // Still pending: the next write or flush tries again.
-            qWarning("Plumtide: %s", error.what());
-        }
-    });
-}
-
-void TfrmMain::setFocusOrder()
-{
-    controls::tabOrder({ edtSource, edtDestination, ListSource, ListDestination, btnViewSource,
-        btnViewDestination, btnSorteren, pnlBrowse, Status, btnVerplaats, ListNieuwe,
-        btnNieuweWissen, Ok, Details });
 }
 
 void TfrmMain::connectHandlers()

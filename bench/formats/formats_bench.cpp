@@ -70,12 +70,11 @@ TagLib::String toTagLib(const QString& text)
 // As the listing will: one open with the in-use test, then the reader for the file's format.
 qint64 listingRead(const QString& path)
 {
-    FileDescriptor file;
-    qint64 size = 0;
-    if (OpenUnusedFile(path, file, size) != TOpenResult::Opened)
+    TUnusedFile opened = OpenUnusedFile(path);
+    if (opened.result != TOpenResult::Opened)
         return 0;
-    const TID3ArtistTitle read
-        = ReadArtistAndTitle(AudioFormatOfFile(path), std::move(file), size, path);
+    const TID3ArtistTitle read = ReadArtistAndTitle(
+        AudioFormatOfFile(path), std::move(opened.file), opened.status.size, path);
     return read.Artist.size() + read.Title.size();
 }
 

@@ -1,4 +1,7 @@
-#include "platform/fileops.h"
+#include "platform/descriptor.h"
+#include "platform/filecopy.h"
+#include "platform/filestatus.h"
+#include "platform/locks.h"
 #include "tests/support/otherprocess.h"
 
 #include <QFile>

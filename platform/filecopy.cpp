@@ -1,0 +1,174 @@
+#include "platform/filecopy.h"
+
+#include "platform/errors.h"
+#include "platform/folderreader.h"
+#include "platform/nanoseconds.h"
+#include "platform/paths.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <utility>
+#include <vector>
+
+namespace plumtide
+{
+
+namespace
+{
+
+QString copyDescription(const QString& sourcePath)
+{
+    return QStringLiteral("Cannot copy '") + sourcePath + QStringLiteral("' to");
+}
+
+} // namespace
+
+bool AddOwnerWritePermission(const QString& path)
+{
+    const QByteArray encoded = EncodePath(path);
+    struct stat st {
+    };
+    if (::stat(encoded.constData(), &st) != 0)
+        return false;
+    if (st.st_mode & S_IWUSR)
+        return true;
+    return ::chmod(encoded.constData(), (st.st_mode & 07777) | S_IWUSR) == 0;
+}
+
+bool CopyContentsByKernel(const FileDescriptor& source, const FileDescriptor& target,
+    const QString& sourcePath, const QString& targetPath)
+{
+    // The kernel caps each call near 2 GiB anyway; the loop carries on to the end.
+    constexpr size_t chunk = size_t { 1 } << 30;
+    bool copiedAny = false;
+    for (;;) {
+        const ssize_t copied
+            = ::copy_file_range(source.get(), nullptr, target.get(), nullptr, chunk, 0);
+        if (copied > 0) {
+            copiedAny = true;
+            continue;
+        }
+        if (copied == 0) {
+            // Some file systems report nothing to copy for a file that has contents; let the
+            // buffer copy read to the real end.
+            return copiedAny;
+        }
+        if (errno == EINTR)
+            continue;
+        const bool unsupported = errno == EXDEV || errno == ENOSYS || errno == EOPNOTSUPP
+            || errno == EINVAL || errno == EBADF;
+        if (unsupported && !copiedAny)
+            return false;
+        throw IOError(copyDescription(sourcePath), targetPath, errno);
+    }
+}
+
+void CopyContentsByBuffer(const FileDescriptor& source, const FileDescriptor& target,
+    const QString& sourcePath, const QString& targetPath)
+{
+    std::vector<char> buffer(size_t { 1 } << 20);
+    for (;;) {
+        const ssize_t got = ::read(source.get(), buffer.data(), buffer.size());
+        if (got == 0)
+            return;
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            throw IOError(QStringLiteral("Cannot read"), sourcePath, errno);
+        }
+        const char* data = buffer.data();
+        size_t left = static_cast<size_t>(got);
+        while (left > 0) {
+            const ssize_t written = ::write(target.get(), data, left);
+            if (written < 0 && errno == EINTR)
+                continue;
+            if (written <= 0)
+                throw IOError(
+                    QStringLiteral("Cannot write"), targetPath, written < 0 ? errno : ENOSPC);
+            data += written;
+            left -= static_cast<size_t>(written);
+        }
+    }
+}
+
+void CopyContents(const FileDescriptor& source, const FileDescriptor& target,
+    const QString& sourcePath, const QString& targetPath)
+{
+    if (!CopyContentsByKernel(source, target, sourcePath, targetPath))
+        CopyContentsByBuffer(source, target, sourcePath, targetPath);
+}
+
+void SyncFile(const FileDescriptor& file, const QString& path)
+{
+    if (::fsync(file.get()) != 0)
+        throw IOError(QStringLiteral("Cannot flush"), path, errno);
+}
+
+void StartWriteback(const FileDescriptor& file)
+{
+    ::sync_file_range(file.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
+void CopyModeAndOwner(
+    const FileDescriptor& source, const FileDescriptor& target, const QString& targetPath)
+{
+    struct stat st {
+    };
+    if (::fstat(source.get(), &st) != 0)
+        throw IOError(QStringLiteral("Cannot examine the source of"), targetPath, errno);
+    // Refused for another owner unless privileged, which is harmless. Before the mode, which
+    // a change of owner may clear bits of.
+    [[maybe_unused]] const int ignored = ::fchown(target.get(), st.st_uid, st.st_gid);
+    if (::fchmod(target.get(), st.st_mode & 07777) != 0)
+        throw IOError(QStringLiteral("Cannot set permissions of"), targetPath, errno);
+}
+
+void CopyTimes(
+    const FileDescriptor& source, const FileDescriptor& target, const QString& targetPath)
+{
+    struct stat st {
+    };
+    if (::fstat(source.get(), &st) != 0)
+        throw IOError(QStringLiteral("Cannot examine the source of"), targetPath, errno);
+    const struct timespec times[2] = { st.st_atim, st.st_mtim };
+    if (::futimens(target.get(), times) != 0)
+        throw IOError(QStringLiteral("Cannot set the times of"), targetPath, errno);
+}
+
+bool SameBytes(const FileDescriptor& a, const FileDescriptor& b)
+{
+    std::vector<char> bufferA(size_t { 1 } << 20);
+    std::vector<char> bufferB(bufferA.size());
+    for (;;) {
+        const ssize_t readA = ::read(a.get(), bufferA.data(), bufferA.size());
+        if (readA < 0)
+            return false;
+        ssize_t readB = 0;
+        while (readB < readA) {
+            const ssize_t n
+                = ::read(b.get(), bufferB.data() + readB, static_cast<size_t>(readA - readB));
+            if (n <= 0)
+                return false;
+            readB += n;
+        }
+        if (readA == 0) {
+            // Both must end here.
+            char extra = 0;
+            return ::read(b.get(), &extra, 1) == 0;
+        }
+        if (std::memcmp(bufferA.data(), bufferB.data(), static_cast<size_t>(readA)) != 0)
+            return false;
+    }
+}
+
+} // namespace plumtide

@@ -1,0 +1,46 @@
+#pragma once
+
+// Copying a file's bytes, mode, owner and times, and making them durable. Functions that
+// fail throw IOError carrying the path and the system's error number.
+
+#include "platform/descriptor.h"
+
+#include <QString>
+
+namespace plumtide
+{
+
+// Adds the owner's write permission, the counterpart of clearing "read-only". Returns false
+// when the permissions cannot be read or changed.
+bool AddOwnerWritePermission(const QString& path);
+
+// Copies everything from the current offset of `source` to its end into `target` at the
+// target's offset: through the kernel (copy_file_range, which lets file systems share or
+// copy extents without a trip through user space) where it is offered, else by
+// CopyContentsByBuffer. A failure the kernel cannot pin on one side raises an error naming
+// `targetPath` (where a full disk or a size limit shows) with the source in its message.
+void CopyContents(const FileDescriptor& source, const FileDescriptor& target,
+    const QString& sourcePath, const QString& targetPath);
+
+// The kernel copy alone. Returns false, having copied nothing, when the kernel offers no
+// copy between these two files (different file system types, an old kernel); then the
+// caller copies through a buffer instead.
+bool CopyContentsByKernel(const FileDescriptor& source, const FileDescriptor& target,
+    const QString& sourcePath, const QString& targetPath);
+
+// The copy through a large buffer with read() and write().
+void CopyContentsByBuffer(const FileDescriptor& source, const FileDescriptor& target,
+    const QString& sourcePath, const QString& targetPath);
+
+// Flushes a file's contents and metadata to disk.
+void SyncFile(const FileDescriptor& file, const QString& path);
+
+// Asks the kernel to start writing a file's dirty pages to disk now, without waiting, so
+// that a later SyncFile finds less to do. Only a hint: failures are ignored.
+void StartWriteback(const FileDescriptor& file);
+
+// Whether two open files have the same bytes from their current offsets to their ends.
+// False when either cannot be read.
+bool SameBytes(const FileDescriptor& a, const FileDescriptor& b);
+
+} // namespace plumtide
