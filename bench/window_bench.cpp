@@ -9,6 +9,8 @@
 // - The window's refresh (both folders, the Details lines shown as it goes) against
 //   `plumtide-cli folders DEST` and `plumtide-cli list SOURCE` (target at most 1.1 x the
 //   time), medians of a few rounds.
+// - "Start sort" on those folders at 100 % (a refresh, then the plan), and the longest time the
+//   window went without handling its events during the refresh and during "Start sort".
 //
 //     bench_window [files=100000] [folders=2000] [rounds=3]
 
@@ -75,6 +77,25 @@ template <typename Work> double secondsOf(Work work)
     timer.start();
     work();
     return timer.nsecsElapsed() / 1e9;
+}
+
+// The longest time between two turns of the event loop while `work` runs, in seconds: how
+// long the window froze at worst.
+template <typename Work> double longestFreezeOf(Work work)
+{
+    QElapsedTimer sinceTurn;
+    qint64 longest = 0;
+    QTimer turns;
+    turns.setInterval(0);
+    QObject::connect(&turns, &QTimer::timeout, [&] {
+        longest = std::max(longest, sinceTurn.nsecsElapsed());
+        sinceTurn.start();
+    });
+    turns.start();
+    sinceTurn.start();
+    work();
+    longest = std::max(longest, sinceTurn.nsecsElapsed());
+    return double(longest) / 1e9;
 }
 
 double median(std::vector<double> values)
@@ -171,5 +192,22 @@ int main(int argc, char** argv)
         fileCount, folderCount, median(windowSeconds), median(cliSeconds), rounds);
     std::printf("window refresh time / CLI refresh time: %.2f x (target at most 1.1)\n",
         median(windowSeconds) / median(cliSeconds));
+
+    // Each file's own artist folder only: one plan row a file, as in a library.
+    window.workingCopy().comparePercentage = 100;
+    std::vector<double> sortSeconds;
+    std::vector<double> refreshFreezes;
+    std::vector<double> sortFreezes;
+    for (int round = 0; round < rounds; ++round) {
+        refreshFreezes.push_back(longestFreezeOf([&] { window.Refresh(); }));
+        sortSeconds.push_back(secondsOf([&] {
+            sortFreezes.push_back(longestFreezeOf([&] { window.btnSorterenClick(); }));
+            QCoreApplication::processEvents();
+        }));
+    }
+    std::printf("\"Start sort\" of %d files into %d folders: %.3f s (%d plan rows); longest "
+                "freeze: refresh %.0f ms, \"Start sort\" %.0f ms (medians of %d)\n",
+        fileCount, folderCount, median(sortSeconds), window.statusItems().count(),
+        median(refreshFreezes) * 1e3, median(sortFreezes) * 1e3, rounds);
     return 0;
 }
