@@ -94,6 +94,7 @@ SortSettings sortSettings(const ParsedCommand& command)
         if (value.startsWith(QStringLiteral("move:")) && value.size() > 5) {
             settings.move.doubles = TDoubles::SetAside;
             settings.move.doublesFolder = value.mid(5);
+            settings.move.makeDoublesFolder = IsDefaultDoublesFolder(settings.move.doublesFolder);
         } else if (value == QStringLiteral("delete")) {
             settings.move.doubles = TDoubles::Delete;
         } else if (value == QStringLiteral("keep")) {
@@ -121,10 +122,9 @@ SortSettings sortSettings(const ParsedCommand& command)
         settings.settleMs = qint64(ParseNumber(QStringLiteral("--settle"),
                                 command.value(QStringLiteral("--settle")), 0, 86400))
             * 1000;
-    if (settings.move.doubles == TDoubles::SetAside && !command.has(QStringLiteral("--dry-run"))
-        && !QFileInfo(settings.move.doublesFolder).isDir())
-        throw UsageError(QStringLiteral("doubles folder '%1' does not exist (give --doubles)")
-                             .arg(settings.move.doublesFolder));
+    // A doubles folder that is missing is no reason to refuse: the default one is made when a
+    // double first needs it, and while one the user chose is missing its doubles stay
+    // where they are (a watch started at log-on would otherwise never run at all).
     return settings;
 }
 
@@ -412,6 +412,53 @@ private:
 
 } // namespace
 
+namespace
+{
+
+// One run carried out, kept as two: the folders made (when `folders` is given) and the rest.
+class FoldersApart : public TRunLog
+{
+public:
+    FoldersApart(TRunLog* folders, TRunLog* rest)
+        : m_folders(folders)
+        , m_rest(rest)
+    {
+    }
+
+    void record(const TMoveEvent& event) override
+    {
+        if (m_folders && NamesFolder(event.outcome)) {
+            m_folders->record(event);
+            m_folderSummary.count(event);
+        } else if (m_rest) {
+            m_rest->record(event);
+        }
+    }
+    void checkpoint() override
+    {
+        for (TRunLog* log : { m_folders, m_rest }) {
+            if (log)
+                log->checkpoint();
+        }
+    }
+    void finish(const TMoveSummary& summary) override
+    {
+        if (m_folders) {
+            m_folderSummary.end = summary.end;
+            m_folders->finish(m_folderSummary);
+        }
+        if (m_rest)
+            m_rest->finish(summary);
+    }
+
+private:
+    TRunLog* m_folders;
+    TRunLog* m_rest;
+    TMoveSummary m_folderSummary;
+};
+
+} // namespace
+
 SortCommand SortCommandOf(const ParsedCommand& command, const QString& source,
     const QString& destination, TRunOrigin origin, THeldFiles held)
 {
@@ -435,20 +482,29 @@ TMoveSummary RunSortPrinting(const SortCommand& sort, RecordWriter& out, Termina
     const MoveReporter& alsoTell)
 {
     SortOutput output(out, progress, alsoTell);
+    // The folders for new artists are a run of their own, begun first: an undo takes the
+    // sort back before it, and then the folders still empty.
+    std::unique_ptr<TRunRecorder> folderRecorder;
     std::unique_ptr<TRunRecorder> recorder;
     // Said once, when the history first fails.
     bool told = false;
     const auto tellProblem = [&] {
-        if (recorder && !told && !recorder->problem().isEmpty()) {
-            told = true;
-            output.notRecorded(recorder->problem());
+        for (const TRunRecorder* each : { folderRecorder.get(), recorder.get() }) {
+            if (each && !told && !each->problem().isEmpty()) {
+                told = true;
+                output.notRecorded(each->problem());
+            }
         }
     };
     if (!sort.how.dryRun) {
+        if (sort.createArtistFolders)
+            folderRecorder = std::make_unique<TRunRecorder>(
+                TRunOrigin::Create, sort.request.source, sort.request.destination);
         recorder = std::make_unique<TRunRecorder>(
             sort.origin, sort.request.source, sort.request.destination);
         tellProblem();
     }
+    FoldersApart log(folderRecorder.get(), recorder.get());
     TMoveSummary summary;
     try {
         TPlannedSort plan = PlanSortRun(sort.request, output, progress, output);
@@ -476,7 +532,7 @@ TMoveSummary RunSortPrinting(const SortCommand& sort, RecordWriter& out, Termina
         };
         output.moving(folders.size());
         summary = CarryOut(
-            sort.how, work, plan.filePaths(), output, recorder.get(),
+            sort.how, work, plan.filePaths(), output, recorder ? &log : nullptr,
             [&](const TMoveEvent& event) { output.outcome(event); }, &summary);
     } catch (const std::exception&) {
         tellProblem();
@@ -559,7 +615,8 @@ const std::vector<CommandInfo>& Commands()
             "  --delete-small KB        delete mp3 files smaller than KB kilobytes (1024 bytes)\n"
             "  --keep-small             sort small files like any other\n"
             "  --create-artist-folders  first create a folder for each new artist "
-            "(created<TAB>folder)\n"
+            "(created<TAB>folder;\n"
+            "                           recorded as a run of its own, origin create)\n"
             "  --settle SECONDS         a file changed this recently is waited for once, and left\n"
             "                           if it changes meanwhile (still being written; default 2)\n"
             "  --trash, --no-trash      deleted small files and doubles go to the Trash, or are\n"
@@ -596,12 +653,13 @@ const std::vector<CommandInfo>& Commands()
             "Prints one line per run, newest first:\n"
             "run<TAB>id<TAB>started<TAB>ended<TAB>origin<TAB>source<TAB>destination<TAB>files"
             "<TAB>state\n"
-            "(times in ISO 8601; origin window, auto, menu, cli, watch or undo; files: files "
-            "moved,\n"
+            "(times in ISO 8601; origin window, auto, menu, cli, watch, undo or create; files: "
+            "files moved,\n"
             "deleted or restored; state done, aborted, failed, undone, partly-undone, or "
             "running).\n"
             "With RUN, that run's records in sort's format, and for an undo\n"
-            "restored<TAB>target<TAB>source and not-restored<TAB>path<TAB>reason.\n\n"
+            "restored<TAB>target<TAB>source, removed<TAB>folder and "
+            "not-restored<TAB>path<TAB>reason.\n\n"
             "  --prune DAYS   first remove the runs that started more than DAYS days ago\n"
             "                 (runs are kept 365 days by default)\n"
             "  --json         JSON Lines: {\"type\":\"run\",\"id\",\"started\",...} or sort's "
@@ -611,11 +669,11 @@ const std::vector<CommandInfo>& Commands()
             "usage: plumtide-cli undo [--dry-run] [--json] [RUN]\n\n"
             "Takes back RUN (default: the newest run that is not an undo and not yet undone):\n"
             "each file goes back to its old path if the file at its target is still the one\n"
-            "moved there and the old path is free; missing folders are made again. Prints\n"
-            "restored<TAB>target<TAB>source or not-restored<TAB>path<TAB>reason per file, then a\n"
-            "summary line (undone: ...) on standard error. Files deleted for good cannot come\n"
-            "back; those that went to the Trash do. Exit status 1 when there is nothing to "
-            "undo.\n\n"
+            "moved there and the old path is free; missing folders are made again. A folder it\n"
+            "made is removed while it is empty. Prints restored<TAB>target<TAB>source,\n"
+            "removed<TAB>folder or not-restored<TAB>path<TAB>reason per file, then a summary\n"
+            "line (undone: ...) on standard error. Files deleted for good cannot come back;\n"
+            "those that went to the Trash do. Exit status 1 when there is nothing to undo.\n\n"
             "  --dry-run   print what would happen; change nothing\n"
             "  --json      JSON Lines: {\"outcome\",\"file\",\"target\",\"reason\"}\n",
             { { QStringLiteral("--json"), QStringLiteral("--dry-run") }, {} }, RunUndo },

@@ -2,6 +2,7 @@
 
 #include "core/fileutils.h"
 #include "core/movesettings.h"
+#include "platform/names.h"
 #include "platform/paths.h"
 
 namespace plumtide
@@ -49,6 +50,11 @@ bool TDiskView::sameContents(const QString& a, const QString& b) const
     return SameContents(a, b);
 }
 
+QStringList TDiskView::entryNames(const QString& folder) const
+{
+    return EntryNames(folder);
+}
+
 TFileStatus TOverlayView::status(const QString& path) const
 {
     if (m_removed.contains(path))
@@ -72,6 +78,24 @@ TReason TOverlayView::unusable(const QString& file) const
 bool TOverlayView::sameContents(const QString& a, const QString& b) const
 {
     return m_base.sameContents(m_files.value(a, a), m_files.value(b, b));
+}
+
+QStringList TOverlayView::entryNames(const QString& folder) const
+{
+    QStringList names;
+    for (const QString& name : m_base.entryNames(folder)) {
+        if (!m_removed.contains(JoinPath(folder, name)))
+            names.append(name);
+    }
+    const auto addOwn = [&](const QString& path) {
+        if (FolderOf(path) == folder && !names.contains(FileNameOf(path)))
+            names.append(FileNameOf(path));
+    };
+    for (auto file = m_files.constBegin(); file != m_files.constEnd(); ++file)
+        addOwn(file.key());
+    for (const QString& made : m_folders)
+        addOwn(made);
+    return names;
 }
 
 void TOverlayView::addFile(const QString& path, const QString& from)
@@ -119,6 +143,7 @@ void TOverlayView::apply(const TMoveAction& action)
     case TActionKind::DeleteDouble:
     case TActionKind::DeleteSmall:
     case TActionKind::DeleteByHand:
+    case TActionKind::RemoveFolder:
         remove(action.file);
         return;
     default:
@@ -222,8 +247,11 @@ TMoveAction TMoveDecider::decideRow(
 TMoveAction TMoveDecider::setAside(const QString& file, const TFileSystemView& view) const
 {
     const QString& folder = m_settings.doublesFolder;
-    if (view.status(folder).kind != PathKind::Folder)
-        return { TActionKind::Stop, file, folder };
+    // The default folder is made with the first double; one the user chose is not, and its
+    // doubles wait for it while the other files move.
+    const PathKind kind = view.status(folder).kind;
+    if (kind != PathKind::Folder && !(kind == PathKind::Missing && m_settings.makeDoublesFolder))
+        return skipped(file, TReason::DoublesFolderMissing);
     const TFileStatus self = view.status(file);
     const QString name = FileNameOf(file);
     for (int number = 1; number <= kMaxDoubleNumber; ++number) {
@@ -251,6 +279,8 @@ TMoveAction TMoveDecider::decideTakeBack(const TTakeBack& record, const TFileSys
     const auto stays = [&](const QString& path, TReason reason) {
         return TMoveAction { TActionKind::Skip, path, QString(), reason, record.record };
     };
+    if (record.outcome == TMoveOutcome::Created)
+        return decideFolderTakeBack(record, view);
     const bool moved = movedSomewhere(record.outcome);
     // Where the user knows the file: at its target, or (deleted) at its old path.
     const QString& shown = moved ? record.target : record.file;
@@ -280,6 +310,22 @@ TMoveAction TMoveDecider::decideTakeBack(const TTakeBack& record, const TFileSys
     if (view.status(record.file).kind != PathKind::Missing)
         return stays(shown, TReason::PathTaken);
     return TMoveAction { kind, from, record.file, TReason::None, record.record };
+}
+
+TMoveAction TMoveDecider::decideFolderTakeBack(
+    const TTakeBack& record, const TFileSystemView& view) const
+{
+    TMoveAction action { TActionKind::Skip, record.file, QString(), TReason::None, record.record };
+    if (IsRelativePath(record.file))
+        action.reason = TReason::RelativePath;
+    else if (view.status(record.file).kind != PathKind::Folder)
+        action.reason = TReason::Missing;
+    else if (!view.entryNames(record.file).isEmpty())
+        // What the user put there since is theirs, and so is the folder that holds it.
+        action.reason = TReason::FolderNotEmpty;
+    else
+        action.kind = TActionKind::RemoveFolder;
+    return action;
 }
 
 void TMoveDecider::done(const QString& file, bool gone)
@@ -335,9 +381,10 @@ TMoveEvent EventOf(const TMoveAction& action)
     case TActionKind::RestoreFromTrash:
     case TActionKind::CopyBack:
         return event(TMoveOutcome::Restored, action.target);
+    case TActionKind::RemoveFolder:
+        return event(TMoveOutcome::Removed);
     case TActionKind::Nothing:
     case TActionKind::Skip:
-    case TActionKind::Stop:
         break;
     }
     TMoveEvent skippedEvent
@@ -383,8 +430,6 @@ bool DecideMoves(const TWorkSource& work, const TMoveSettings& settings,
             return false;
         const TMoveAction action = decider.decide(item, world, TLeaveOutPolicy::Now());
         onAction(action);
-        if (action.kind == TActionKind::Stop)
-            break;
         world.apply(action);
         if (const TPlanRow* row = std::get_if<TPlanRow>(&item))
             decider.done(row->file, TakesFileAway(action.kind));

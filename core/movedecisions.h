@@ -31,7 +31,8 @@ struct TSetAsideByHand {
 struct TDeleteByHand {
     QString file;
 };
-// A record of the history to take back: a file moved (file -> target) or deleted.
+// A record of the history to take back: a file moved (file -> target) or deleted, or a
+// folder made (file).
 struct TTakeBack {
     qint64 record = 0;
     TMoveOutcome outcome = TMoveOutcome::Moved;
@@ -65,8 +66,8 @@ enum class TActionKind {
     Restore, // an undo moves the file back (file -> target), making missing folders
     RestoreFromTrash, // an undo takes the file (in the Trash) back to target
     CopyBack, // an undo copies the doubles folder's own copy (file) back to target
+    RemoveFolder, // an undo removes a folder a run made (file), still empty
     Skip, // stays, for the reason given
-    Stop, // the whole run cannot go on (target names the folder at fault)
 };
 
 struct TMoveAction {
@@ -89,6 +90,8 @@ public:
     virtual TReason unusable(const QString& file) const = 0;
     // Whether two existing files have the same bytes.
     virtual bool sameContents(const QString& a, const QString& b) const = 0;
+    // The names of a folder's entries.
+    virtual QStringList entryNames(const QString& folder) const = 0;
 };
 
 // The real disk, through the platform layer.
@@ -98,6 +101,7 @@ public:
     TFileStatus status(const QString& path) const override;
     TReason unusable(const QString& file) const override;
     bool sameContents(const QString& a, const QString& b) const override;
+    QStringList entryNames(const QString& folder) const override;
 };
 
 // A view with changes laid over another: names that will exist (files being moved there,
@@ -113,6 +117,7 @@ public:
     TFileStatus status(const QString& path) const override;
     TReason unusable(const QString& file) const override;
     bool sameContents(const QString& a, const QString& b) const override;
+    QStringList entryNames(const QString& folder) const override;
 
     void addFile(const QString& path, const QString& from);
     void addFolder(const QString& path);
@@ -150,6 +155,7 @@ public:
 private:
     TMoveAction decideRow(const TPlanRow& row, const TFileSystemView& view, qint64 now) const;
     TMoveAction decideTakeBack(const TTakeBack& record, const TFileSystemView& view) const;
+    TMoveAction decideFolderTakeBack(const TTakeBack& record, const TFileSystemView& view) const;
 
     const TMoveSettings& m_settings;
     const TLeaveOutPolicy& m_leaveOut;
@@ -171,7 +177,7 @@ TWorkSource WorkOf(std::vector<TWorkItem> items);
 // Decides every item as a run would, in order, changing nothing: a dry run. Each later item
 // sees what the earlier ones would have done; `assumedFolders` are taken to exist (the
 // folders a real run would create first). The pump runs before each item; returns false
-// when it stopped the items. A Stop action is the last one given.
+// when it stopped the items.
 bool DecideMoves(const TWorkSource& work, const TMoveSettings& settings,
     const TLeaveOutPolicy& leaveOut, const TFileSystemView& disk, Pump& pump,
     const std::function<void(const TMoveAction&)>& onAction,

@@ -30,13 +30,15 @@ const char* OutcomeName(TMoveOutcome outcome)
         return "restored";
     case TMoveOutcome::NotRestored:
         return "not-restored";
+    case TMoveOutcome::Removed:
+        return "removed";
     }
     return "";
 }
 
 bool IsKnownOutcome(int value)
 {
-    return value >= int(TMoveOutcome::Moved) && value <= int(TMoveOutcome::NotRestored);
+    return value >= int(TMoveOutcome::Moved) && value <= int(TMoveOutcome::Removed);
 }
 
 bool ChangedFiles(TMoveOutcome outcome)
@@ -54,9 +56,15 @@ bool ChangedFiles(TMoveOutcome outcome)
     }
 }
 
+bool UndoTakesBack(TMoveOutcome outcome)
+{
+    return ChangedFiles(outcome) || outcome == TMoveOutcome::Created;
+}
+
 bool NamesFolder(TMoveOutcome outcome)
 {
-    return outcome == TMoveOutcome::Created || outcome == TMoveOutcome::NotCreated;
+    return outcome == TMoveOutcome::Created || outcome == TMoveOutcome::NotCreated
+        || outcome == TMoveOutcome::Removed;
 }
 
 bool GivesReason(TMoveOutcome outcome)
@@ -80,13 +88,15 @@ const char* OriginName(TRunOrigin origin)
         return "watch";
     case TRunOrigin::Undo:
         return "undo";
+    case TRunOrigin::Create:
+        return "create";
     }
     return "";
 }
 
 bool IsKnownOrigin(int value)
 {
-    return value >= int(TRunOrigin::Window) && value <= int(TRunOrigin::Undo);
+    return value >= int(TRunOrigin::Window) && value <= int(TRunOrigin::Create);
 }
 
 } // namespace plumtide

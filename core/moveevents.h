@@ -24,6 +24,7 @@ enum class TMoveOutcome : quint8 {
     Deleted = 10, // deleted by hand from the source list
     Restored = 11, // brought back by an undo (file: where it was, target: its old path)
     NotRestored = 12, // an undo left it, for the reason given
+    Removed = 13, // a folder a run made, removed again by an undo while it was still empty
 };
 
 // The name of an outcome in records: "moved", "double-moved", ...; empty for a number that
@@ -34,6 +35,8 @@ bool IsKnownOutcome(int value);
 // Outcomes that changed something on disk: what a run's file count counts and an undo takes
 // back.
 bool ChangedFiles(TMoveOutcome outcome);
+// Outcomes an undo takes back: what changed files, and the folders a run made.
+bool UndoTakesBack(TMoveOutcome outcome);
 // Outcomes whose record names a folder rather than a file.
 bool NamesFolder(TMoveOutcome outcome);
 // Outcomes whose record gives a reason.
@@ -69,6 +72,7 @@ enum class TRunOrigin : quint8 {
     Cli = 4, // plumtide-cli sort
     Watch = 5, // plumtide-cli watch
     Undo = 6,
+    Create = 7, // folders made for new artists ("Create", sort --create-artist-folders)
 };
 
 const char* OriginName(TRunOrigin origin);

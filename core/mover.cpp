@@ -151,8 +151,6 @@ private:
     {
         const bool completed = DecideMoves(
             work, m_settings, m_leaveOut, m_disk, pump, [&](const TMoveAction& action) {
-                if (action.kind == TActionKind::Stop)
-                    stop(action);
                 if (action.kind != TActionKind::Nothing)
                     report(EventOf(action));
             });
@@ -160,20 +158,16 @@ private:
         return completed;
     }
 
-    [[noreturn]] static void stop(const TMoveAction& action)
-    {
-        throw IOError(QStringLiteral("The doubles folder is missing:"), action.target, ENOENT);
-    }
-
     // Carries out one action; false when it could not because the disk changed since it
     // was decided.
     bool act(const TMoveAction& action)
     {
         switch (action.kind) {
-        case TActionKind::Stop:
-            stop(action);
         case TActionKind::Move:
+            return place(action);
         case TActionKind::SetDoubleAside:
+            if (!makeDoublesFolder(action))
+                return true;
             return place(action);
         case TActionKind::Restore:
             if (!makeFoldersFor(action))
@@ -189,9 +183,11 @@ private:
             return remove(action);
         case TActionKind::CreateFolder:
             return create(action);
+        case TActionKind::RemoveFolder:
+            return removeFolder(action);
         case TActionKind::Skip:
             if (action.reason == TReason::Missing || action.reason == TReason::FolderMissing)
-                checkRunFolders(action);
+                checkRunFolders();
             break;
         case TActionKind::Nothing:
             return true;
@@ -262,6 +258,37 @@ private:
         return true;
     }
 
+    // The default doubles folder, made for the first double set aside there; false
+    // (reported) when it cannot be made.
+    bool makeDoublesFolder(const TMoveAction& action)
+    {
+        const QString folder = FolderOf(action.target);
+        if (!m_settings.makeDoublesFolder || KindOfPath(folder) == PathKind::Folder)
+            return true;
+        try {
+            makeFolders(folder);
+            return true;
+        } catch (const IOError& error) {
+            report(failed(action, ReasonOfError(error.errnoValue())));
+            return false;
+        }
+    }
+
+    // An undo's folder, removed only while nothing is in it.
+    bool removeFolder(const TMoveAction& action)
+    {
+        if (const int error = RemoveEmptyFolder(action.file)) {
+            report(failed(action,
+                error == ENOTEMPTY    ? TReason::FolderNotEmpty
+                    : error == ENOENT ? TReason::Missing
+                                      : ReasonOfError(error)));
+            return true;
+        }
+        m_renamedFolders.insert(FolderOf(action.file));
+        report(EventOf(action));
+        return true;
+    }
+
     // The missing folders of an undo's old path; false (reported) when they cannot be made.
     bool makeFoldersFor(const TMoveAction& action)
     {
@@ -309,7 +336,7 @@ private:
         try {
             renamed = MoveByRename(action.file, action.target, &moved);
         } catch (const IOError& error) {
-            checkRunFolders(action);
+            checkRunFolders();
             report(failed(action, ReasonOfError(error.errnoValue())));
             return true;
         }
@@ -350,7 +377,7 @@ private:
         try {
             copy = PrepareFileCopy(action.file, action.target);
         } catch (const IOError& error) {
-            checkRunFolders(action);
+            checkRunFolders();
             report(failed(action, ReasonOfError(error.errnoValue())));
             return true;
         }
@@ -376,16 +403,13 @@ private:
     }
 
     // A folder of the run that is gone ends the run rather than skipping every file left.
-    void checkRunFolders(const TMoveAction& action) const
+    // A missing doubles folder only keeps the doubles (see TMoveDecider::setAside).
+    void checkRunFolders() const
     {
         for (const QString* folder : { &m_settings.sourceFolder, &m_settings.destinationFolder }) {
             if (!folder->isEmpty() && KindOfPath(*folder) != PathKind::Folder)
                 throw IOError(QStringLiteral("The folder is gone:"), *folder, ENOENT);
         }
-        const bool toDoubles = action.kind == TActionKind::SetDoubleAside;
-        if (toDoubles && KindOfPath(m_settings.doublesFolder) != PathKind::Folder)
-            throw IOError(
-                QStringLiteral("The doubles folder is missing:"), m_settings.doublesFolder, ENOENT);
     }
 
     // Whether done work waits for its commit: copies, or renames whose folders are not

@@ -39,17 +39,18 @@ struct TCarryOut {
 //   deleted, or kept, as the settings say. The doubles folder never loses a file: when its
 //   file of that name has the same contents the source is just deleted, otherwise the
 //   double gets the first free name "name (2).mp3", "name (3).mp3", ...; a doubles folder
-//   that is the file's own folder keeps it where it is;
+//   that is the file's own folder keeps it where it is; the default doubles folder is made
+//   for the first double, one the user chose and that is missing keeps its doubles where
+//   they are;
 // - a file's first plan row decides the file, whatever its outcome; its later rows are
 //   "already handled".
 // An undo's records go back the same way: renamed within one file system, copied durably
-// across file systems, never over anything.
+// across file systems, never over anything; a folder a run made is removed while empty.
 //
 // A failure that concerns one file or one folder (permission denied, a name the file system
 // refuses, no space for the file) skips that file with its reason and the run goes on. A
-// failure that concerns the whole run (its source or destination folder gone, the doubles
-// folder missing when doubles are to be set aside) ends it: what was done before is
-// committed and reported, and the error escapes as IOError.
+// failure that concerns the whole run (its source or destination folder gone) ends it: what
+// was done before is committed and reported, and the error escapes as IOError.
 //
 // Copies are written a few at a time and committed together, so the disk can write them
 // side by side, and the folders of many renames are flushed together; each event is

@@ -20,6 +20,9 @@ struct TMoveSettings {
     qint32 smallFileLimit = 512; // kilobytes of 1024 bytes
     TDoubles doubles = TDoubles::SetAside;
     QString doublesFolder;
+    // The doubles folder is the default one, made by the first double set aside. A folder
+    // the user chose is never made: while it is missing its doubles stay where they are.
+    bool makeDoublesFolder = false;
     // Small files and doubles that are deleted, and files deleted by hand, go to the
     // desktop's Trash instead, where their file system has one.
     bool useTrash = false;

@@ -8,7 +8,7 @@ namespace plumtide
 
 const QString& ReasonText(TReason reason)
 {
-    static const std::array<QString, size_t(TReason::RelativePath) + 1> texts {
+    static const std::array<QString, size_t(TReason::FolderNotEmpty) + 1> texts {
         QString(),
         QStringLiteral("already moved by an earlier row"),
         QStringLiteral("already handled by an earlier row"),
@@ -33,6 +33,8 @@ const QString& ReasonText(TReason reason)
         QStringLiteral("deleted for good"),
         QStringLiteral("no longer in the Trash"),
         QStringLiteral("recorded path is relative"),
+        QStringLiteral("doubles folder missing"),
+        QStringLiteral("folder not empty"),
     };
     return texts[size_t(reason)];
 }
@@ -55,6 +57,8 @@ TReason ReasonOfError(int errnoValue)
         return TReason::NoSpace;
     case ENOENT:
         return TReason::FolderMissing;
+    case ENOTEMPTY:
+        return TReason::FolderNotEmpty;
     case ELOOP:
         return TReason::SymbolicLink;
     case EBUSY:

@@ -39,6 +39,10 @@ enum class TReason : quint8 {
     DeletedForGood,
     NotInTrash,
     RelativePath,
+    // Doubles are set aside in a folder the user chose, and it is not there.
+    DoublesFolderMissing,
+    // An undo leaves a folder it made when something has been put in it since.
+    FolderNotEmpty,
 };
 
 // The words records and the window use for a reason ("in use", "no longer exists").

@@ -1,5 +1,7 @@
 #include "core/summary.h"
 
+#include "platform/paths.h"
+
 #include <QStringList>
 
 #include <algorithm>
@@ -17,6 +19,24 @@ QString counted(int count, const char* one, const char* many)
 
 } // namespace
 
+void CountReason(std::vector<std::pair<TReason, int>>& reasons, TReason reason)
+{
+    const auto found = std::find_if(
+        reasons.begin(), reasons.end(), [&](const auto& entry) { return entry.first == reason; });
+    if (found == reasons.end())
+        reasons.emplace_back(reason, 1);
+    else
+        ++found->second;
+}
+
+QString ReasonCounts(const std::vector<std::pair<TReason, int>>& reasons)
+{
+    QStringList texts;
+    for (const auto& [reason, count] : reasons)
+        texts.append(QStringLiteral("%1 %2").arg(count).arg(ReasonText(reason)));
+    return texts.join(QStringLiteral(", "));
+}
+
 void TMoveSummary::count(const TMoveEvent& event)
 {
     switch (event.outcome) {
@@ -25,6 +45,8 @@ void TMoveSummary::count(const TMoveEvent& event)
         return;
     case TMoveOutcome::DoubleMoved:
         ++doublesMoved;
+        if (doublesFolder.isEmpty())
+            doublesFolder = FolderOf(event.target);
         return;
     case TMoveOutcome::DoubleDeleted:
         ++doublesDeleted;
@@ -52,6 +74,10 @@ void TMoveSummary::count(const TMoveEvent& event)
         return;
     case TMoveOutcome::NotRestored:
         ++notRestored;
+        CountReason(notRestoredReasons, event.reason);
+        return;
+    case TMoveOutcome::Removed:
+        ++removed;
         return;
     case TMoveOutcome::Skipped:
         break;
@@ -62,12 +88,7 @@ void TMoveSummary::count(const TMoveEvent& event)
         ++heldByUndo;
         return;
     }
-    const auto found = std::find_if(skipped.begin(), skipped.end(),
-        [&](const auto& entry) { return entry.first == event.reason; });
-    if (found == skipped.end())
-        skipped.emplace_back(event.reason, 1);
-    else
-        ++found->second;
+    CountReason(skipped, event.reason);
 }
 
 int TMoveSummary::skippedFiles() const
@@ -89,7 +110,8 @@ QString TMoveSummary::text() const
     if (moved > 0)
         parts.append(counted(moved, "file moved", "files moved"));
     if (doublesMoved > 0)
-        parts.append(counted(doublesMoved, "double set aside", "doubles set aside"));
+        parts.append(
+            counted(doublesMoved, "double set aside in ", "doubles set aside in ") + doublesFolder);
     if (doublesDeleted > 0)
         parts.append(counted(doublesDeleted, "double deleted", "doubles deleted"));
     if (doublesKept > 0)
@@ -100,14 +122,9 @@ QString TMoveSummary::text() const
         parts.append(counted(inPlace, "file already in place", "files already in place"));
     if (deleted > 0)
         parts.append(counted(deleted, "file deleted", "files deleted"));
-    if (!skipped.empty()) {
-        QStringList reasons;
-        for (const auto& [reason, count] : skipped)
-            reasons.append(QStringLiteral("%1 %2").arg(count).arg(ReasonText(reason)));
-        parts.append(QStringLiteral("%1 skipped (%2)")
-                         .arg(skippedFiles())
-                         .arg(reasons.join(QStringLiteral(", "))));
-    }
+    if (!skipped.empty())
+        parts.append(
+            QStringLiteral("%1 skipped (%2)").arg(skippedFiles()).arg(ReasonCounts(skipped)));
     if (heldByUndo > 0)
         parts.append(counted(heldByUndo, "file held by an undo", "files held by an undo"));
     QString done

@@ -17,6 +17,11 @@ enum class TRunEnd {
     Failed, // an error that concerns the whole run stopped it
 };
 
+// Counts one more for `reason`, in the order the reasons first came up.
+void CountReason(std::vector<std::pair<TReason, int>>& reasons, TReason reason);
+// Counts by reason as a user reads them: "2 in use, 1 folder missing".
+QString ReasonCounts(const std::vector<std::pair<TReason, int>>& reasons);
+
 // What one move did, counted per file: the line a user reads after every move.
 struct TMoveSummary {
     int moved = 0;
@@ -29,7 +34,12 @@ struct TMoveSummary {
     int notCreated = 0;
     int deleted = 0; // by hand
     int restored = 0; // by an undo
+    int removed = 0; // folders an undo removed
     int notRestored = 0;
+    // Where the doubles set aside went (the folder of the first).
+    QString doublesFolder;
+    // What an undo left, by reason, in the order the reasons first came up.
+    std::vector<std::pair<TReason, int>> notRestoredReasons;
     // Files an undo brought back, left alone by an automatic run.
     int heldByUndo = 0;
     // Files left where they were, by reason, in the order the reasons first came up.
@@ -46,8 +56,8 @@ struct TMoveSummary {
     // where the user wants them.
     bool anythingHappened() const;
 
-    // One line: "3 files moved, 1 double set aside, 2 skipped (1 in use, 1 folder
-    // missing)", "Nothing to move" when the plan named no file, and how an aborted or
+    // One line: "3 files moved, 1 double set aside in /music/Doubles, 2 skipped (1 in use, 1
+    // folder missing)", "Nothing to move" when the plan named no file, and how an aborted or
     // failed run ended before what it did.
     QString text() const;
 };

@@ -106,8 +106,9 @@ CREATE INDEX runs_started ON runs(started);
 CREATE INDEX records_run ON records(run, id);
 )";
 
-// The outcomes an undo takes back, and those a run's file count counts (ChangedFiles).
-const char* const kChangedOutcomes = "(1, 2, 3, 5, 10, 11)";
+// The outcomes an undo takes back (UndoTakesBack): the files a run changed, which its file
+// count counts (ChangedFiles), and the folders it made.
+const char* const kTakenBackOutcomes = "(1, 2, 3, 5, 8, 10, 11)";
 
 const char* const kRunColumns
     = "id, started, ended, origin, source, destination, files, state, pid, undoes";
@@ -162,8 +163,11 @@ THistoryRecord RecordOf(const TMoveEvent& event)
     record.modified = event.modified;
     record.trashed = event.trashed;
     record.targetKept = event.targetKept;
-    // Only a file brought back takes its record back; one left names none.
-    record.restores = event.outcome == TMoveOutcome::Restored ? event.restores : 0;
+    // Only a file brought back (or a folder removed) takes its record back; one left names
+    // none.
+    const bool takenBack
+        = event.outcome == TMoveOutcome::Restored || event.outcome == TMoveOutcome::Removed;
+    record.restores = takenBack ? event.restores : 0;
     return record;
 }
 
@@ -287,10 +291,10 @@ void THistory::addRecords(qint64 run, const std::vector<THistoryRecord>& records
             .run();
         if (ChangedFiles(record.outcome))
             ++changed;
-        if (record.restores != 0) {
+        if (record.restores != 0)
             restored.bind({ run, record.restores }).run();
+        if (record.restores != 0 && record.outcome == TMoveOutcome::Restored)
             hold.bind({ record.target, record.size, record.modified, run }).run();
-        }
     }
     TStatement count(*m_db, "UPDATE runs SET files = files + ? WHERE id = ?");
     count.bind({ changed, run }).run();
@@ -393,9 +397,9 @@ std::vector<THistoryRecord> THistory::records(qint64 run) const
 namespace
 {
 
-// Records an undo can take back: a file moved somewhere (by a sort, or back by an undo), or
-// deleted into the Trash.
-const char* const kUndoable = "(outcome IN (1, 2, 11) OR trashed <> '') AND restored_by IS NULL";
+// Records an undo can take back: a file moved somewhere (by a sort, or back by an undo),
+// deleted into the Trash, or a folder made.
+const char* const kUndoable = "(outcome IN (1, 2, 8, 11) OR trashed <> '') AND restored_by IS NULL";
 
 } // namespace
 
@@ -422,7 +426,7 @@ std::pair<int, int> THistory::restoredCount(qint64 run) const
     TStatement select(*m_db,
         QStringLiteral("SELECT count(*), count(restored_by) FROM records WHERE run = ? AND "
                        "outcome IN %1")
-            .arg(QLatin1String(kChangedOutcomes))
+            .arg(QLatin1String(kTakenBackOutcomes))
             .toLatin1());
     select.bind({ run }).step();
     return { int(select.integer(0)), int(select.integer(1)) };

@@ -73,7 +73,7 @@ void TRunRecorder::record(const TMoveEvent& event)
     THistoryRecord record = RecordOf(event);
     record.file = AbsolutePath(record.file);
     record.target = AbsolutePath(record.target);
-    m_changed = m_changed || ChangedFiles(record.outcome);
+    m_changed = m_changed || UndoTakesBack(record.outcome);
     m_queue.push_back(std::move(record));
     // A long run of records without a checkpoint in between (a big group) is still written
     // in bounded transactions.
@@ -100,7 +100,7 @@ void TRunRecorder::finish(const TMoveSummary& summary)
     if (!m_history)
         return;
     try {
-        if (IsAutomatic(m_origin) && !m_changed)
+        if ((IsAutomatic(m_origin) || m_origin == TRunOrigin::Create) && !m_changed)
             m_history->forgetRun(m_run);
         else
             m_history->endRun(m_run, summary.end);

@@ -54,7 +54,8 @@ public:
     void checkpoint() override;
     // Writes the rest and ends the run; then removes the runs older than the history keeps.
     // An automatic run that changed nothing is not kept: a timer that finds a file in use
-    // every ten minutes would fill the history with nothing.
+    // every ten minutes would fill the history with nothing; nor is a "Create" that made no
+    // folder.
     void finish(const TMoveSummary& summary) override;
 
 private:

@@ -9,11 +9,19 @@ namespace plumtide
 
 QString TUndoSummary::text() const
 {
-    QString done = QStringLiteral("%1 %2 restored")
-                       .arg(restored)
-                       .arg(restored == 1 ? QStringLiteral("file") : QStringLiteral("files"));
+    QStringList parts;
+    if (restored > 0 || removed == 0)
+        parts.append(QStringLiteral("%1 %2 restored")
+                         .arg(restored)
+                         .arg(restored == 1 ? QStringLiteral("file") : QStringLiteral("files")));
+    if (removed > 0)
+        parts.append(QStringLiteral("%1 empty %2 removed")
+                         .arg(removed)
+                         .arg(removed == 1 ? QStringLiteral("folder") : QStringLiteral("folders")));
     if (notRestored > 0)
-        done += QStringLiteral(", %1 not restored").arg(notRestored);
+        parts.append(
+            QStringLiteral("%1 not restored (%2)").arg(notRestored).arg(ReasonCounts(reasons)));
+    const QString done = parts.join(QStringLiteral(", "));
     if (aborted)
         return QStringLiteral("Undo of run %1 aborted; before that: %2").arg(run).arg(done);
     return QStringLiteral("Undo of run %1: %2").arg(run).arg(done);
@@ -31,7 +39,7 @@ TUndoSummary UndoRun(
     std::vector<TWorkItem> items;
     const std::vector<THistoryRecord> records = history.records(run);
     for (auto record = records.rbegin(); record != records.rend(); ++record) {
-        if (record->restoredBy != 0 || !ChangedFiles(record->outcome))
+        if (record->restoredBy != 0 || !UndoTakesBack(record->outcome))
             continue;
         items.push_back(TTakeBack { record->id, record->outcome, record->file, record->target,
             record->trashed, record->size, record->modified, record->targetKept });
@@ -54,7 +62,9 @@ TUndoSummary UndoRun(
     TUndoSummary summary;
     summary.run = run;
     summary.restored = done.restored;
+    summary.removed = done.removed;
     summary.notRestored = done.notRestored;
+    summary.reasons = done.notRestoredReasons;
     summary.aborted = done.end == TRunEnd::Aborted;
     if (recorder && recorder->recording()) {
         const auto [total, restored] = history.restoredCount(run);

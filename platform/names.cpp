@@ -61,6 +61,11 @@ void CreateFolder(const QString& path)
         throw IOError(QStringLiteral("Cannot create the folder"), path, errno);
 }
 
+int RemoveEmptyFolder(const QString& path)
+{
+    return ::rmdir(EncodePath(path).constData()) == 0 ? 0 : errno;
+}
+
 QStringList EntryNames(const QString& folder)
 {
     QStringList names;

@@ -23,6 +23,10 @@ void CreateFolder(const QString& path);
 // the folder cannot be read.
 QStringList EntryNames(const QString& folder);
 
+// Removes a folder that is empty. Returns 0 or the system's error number (ENOTEMPTY when it
+// holds anything).
+int RemoveEmptyFolder(const QString& path);
+
 // Creates a folder and the folders above it that are missing. Throws IOError.
 void CreateFolders(const QString& path);
 

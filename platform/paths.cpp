@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace plumtide
 {
@@ -29,6 +30,19 @@ QString FolderOfExecutable(const QString& executablePath)
 QString ProgramFolder()
 {
     return FolderOfExecutable(ExecutablePath());
+}
+
+QString DefaultDoublesFolder()
+{
+    QString parent = QStandardPaths::writableLocation(QStandardPaths::MusicLocation);
+    if (parent.isEmpty() || !QFileInfo(parent).isDir())
+        parent = QDir::homePath();
+    return JoinPath(parent, QStringLiteral("Plumtide doubles"));
+}
+
+bool IsDefaultDoublesFolder(const QString& folder)
+{
+    return !folder.isEmpty() && QDir::cleanPath(folder) == QDir::cleanPath(DefaultDoublesFolder());
 }
 
 QString ConfigHome()

@@ -12,8 +12,14 @@ QString ExecutablePath();
 // removed, except that a program in the root keeps the root ("/").
 QString FolderOfExecutable(const QString& executablePath);
 
-// The folder that holds the running program: the default doubles, source and destination.
+// The folder that holds the running program: the default source and destination.
 QString ProgramFolder();
+
+// Where doubles go unless the user chose a folder: "Plumtide doubles" in the user's music
+// folder, or in the home folder where there is none. Nothing makes it until a run first sets
+// a double aside; a folder the user chose is never made (a typo must not become a folder).
+QString DefaultDoublesFolder();
+bool IsDefaultDoublesFolder(const QString& folder);
 
 // ${XDG_CONFIG_HOME:-$HOME/.config}, read at each call so tests can point it elsewhere.
 QString ConfigHome();

@@ -1,6 +1,7 @@
 #include "settings/settings.h"
 
 #include "platform/errors.h"
+#include "platform/paths.h"
 
 #include <QLocale>
 #include <QRegularExpression>
@@ -110,7 +111,7 @@ void LoadWorkingCopy(const TSettingsStore& store, TWorkingCopy& copy, const QStr
     copy.autoSortInterval
         = ReadTime(store, QStringLiteral("AutoTime"), QLatin1String(kDefaultAutoTime));
     copy.autoSortOn = ReadBool(store, QStringLiteral("chkAutoTime"), false);
-    copy.doublesFolder = ReadString(store, QStringLiteral("DoubleDir"), programFolder);
+    copy.doublesFolder = ReadString(store, QStringLiteral("DoubleDir"), DefaultDoublesFolder());
     copy.sourceFolder = ReadString(store, QStringLiteral("Source"), programFolder);
     copy.destinationFolder = ReadString(store, QStringLiteral("Destination"), programFolder);
     copy.deleteSmallFiles = ReadBool(store, QStringLiteral("DoDelFile"), false);
@@ -126,7 +127,7 @@ TWorkingCopy DefaultWorkingCopy(const QString& programFolder)
     copy.comparePercentage = 37;
     copy.moveDoubles = true;
     copy.autoSortInterval = *ParseTimeText(QLatin1String(kDefaultAutoTime));
-    copy.doublesFolder = programFolder;
+    copy.doublesFolder = DefaultDoublesFolder();
     copy.sourceFolder = programFolder;
     copy.destinationFolder = programFolder;
     copy.smallFileLimit = 512;
@@ -140,7 +141,7 @@ void ReadOptions(const TSettingsStore& store, TOptionsValues& values, QString& s
     values.percentage = ReadInteger(store, QStringLiteral("percentage"), 37);
     values.moveDoubles = ReadBool(store, QStringLiteral("MoveFile"), true);
     values.removeDoubles = ReadBool(store, QStringLiteral("RemoveFile"), false);
-    values.doublesFolder = ReadString(store, QStringLiteral("DoubleDir"), programFolder);
+    values.doublesFolder = ReadString(store, QStringLiteral("DoubleDir"), DefaultDoublesFolder());
     values.autoTime = ReadTime(store, QStringLiteral("AutoTime"), QLatin1String(kDefaultAutoTime));
     values.autoTimeOn = ReadBool(store, QStringLiteral("chkAutoTime"), false);
     values.autoStart = ReadBool(store, QStringLiteral("AutoStart"), false);
@@ -155,8 +156,12 @@ void ApplyOptions(const TOptionsValues& values, TWorkingCopy& copy)
     copy.comparePercentage = static_cast<quint8>(values.percentage);
     copy.moveDoubles = values.moveDoubles;
     copy.deleteDoubles = values.removeDoubles;
+    copy.doublesFolder = values.doublesFolder;
     copy.autoSortInterval = values.autoTime;
     copy.autoSortOn = values.autoTimeOn;
+    copy.startHidden = values.autoStart;
+    copy.deleteSmallFiles = values.deleteSmallFiles;
+    copy.smallFileLimit = values.smallFileLimit;
 }
 
 void WriteOptions(
@@ -203,6 +208,7 @@ TMoveSettings MoveSettingsOf(const TWorkingCopy& copy)
         : copy.deleteDoubles        ? TDoubles::Delete
                                     : TDoubles::Keep;
     move.doublesFolder = copy.doublesFolder;
+    move.makeDoublesFolder = IsDefaultDoublesFolder(copy.doublesFolder);
     move.useTrash = copy.useTrash;
     return move;
 }

@@ -61,7 +61,8 @@ void LoadWorkingCopy(const TSettingsStore& store, TWorkingCopy& copy, const QStr
 // The working copy as a first start loads it, with no value stored.
 TWorkingCopy DefaultWorkingCopy(const QString& programFolder);
 
-// What a move takes from the working copy: small files, doubles and the doubles folder.
+// What a move takes from the working copy: small files, doubles and the doubles folder
+// (made when first needed only when it is the default one).
 TMoveSettings MoveSettingsOf(const TWorkingCopy& copy);
 
 // What the settings window's controls hold.
@@ -79,8 +80,9 @@ struct TOptionsValues {
 
 // Loads the settings window's controls in its order (percentage, MoveFile, RemoveFile,
 // DoubleDir, AutoTime, chkAutoTime, AutoStart, DoDelFile, delFileSize), then the two
-// folder fields of the main window (Source, Destination). Every folder defaults to the
-// program folder, never to the root, whose refresh would walk the whole machine. An
+// folder fields of the main window (Source, Destination). The two folders default to the
+// program folder, never to the root, whose refresh would walk the whole machine, and the
+// doubles folder to DefaultDoublesFolder(). An
 // unreadable value raises SettingsError there; what comes after keeps its previous state.
 void ReadOptions(const TSettingsStore& store, TOptionsValues& values, QString& sourceFolder,
     QString& destinationFolder, const QString& programFolder);
@@ -92,8 +94,8 @@ void WriteOptions(
     TSettingsStore& store, const TOptionsValues& values, const QString& executablePath);
 
 // What the main window's working copy takes from the settings window, at each load and
-// after each successful save: the compare percentage, what happens to doubles and the
-// automatic sorting. The folders and the small-file rule stay as loaded at start.
+// after each successful save: every option it shows, so that the next run uses what the
+// user sees there. Start hidden matters at the next start only.
 void ApplyOptions(const TOptionsValues& values, TWorkingCopy& copy);
 
 // The folder fields store their text on every change. `Soon` writes are seen by every

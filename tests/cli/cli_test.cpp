@@ -148,11 +148,6 @@ TEST_F(Cli, BadInputExitsWithTwoAndIOErrorsWithOne)
                   .status,
         2);
     EXPECT_EQ(run({ QStringLiteral("nonsense") }).status, 2);
-    EXPECT_EQ(
-        run({ QStringLiteral("sort"), QStringLiteral("--doubles"), QStringLiteral("move:nowhere"),
-                QStringLiteral("in"), QStringLiteral("music") })
-            .status,
-        2);
     EXPECT_EQ(run({ QStringLiteral("--version") }).status, 0);
     EXPECT_EQ(run({ QStringLiteral("sort"), QStringLiteral("--help") }).status, 0);
 
@@ -216,4 +211,27 @@ TEST_F(Cli, InterruptedSortLosesNothing)
     }
     for (const auto& [file, sum] : tree())
         EXPECT_FALSE(file.endsWith(QStringLiteral(".part"))) << file.toStdString();
+}
+
+// A missing doubles folder never stops a run: one the user names keeps its doubles where
+// they are and is never made; the default one is made by the first double.
+TEST_F(Cli, MissingDoublesFolderNeverStopsTheRun)
+{
+    library();
+    folder(QStringLiteral("music/ABBA"));
+    write(QStringLiteral("music/Metalica/c.MP3"), mp3(QStringLiteral("Metallica"), QString()));
+    const Result named = run({ QStringLiteral("sort"), QStringLiteral("--doubles"),
+        QStringLiteral("move:nowhere"), QStringLiteral("in"), QStringLiteral("music") });
+    EXPECT_EQ(named.status, 0) << named.err.toStdString();
+    EXPECT_TRUE(named.out.contains(QStringLiteral("skipped\tin/c.MP3\tdoubles folder missing\n")))
+        << named.out.toStdString();
+    EXPECT_TRUE(named.out.contains(QStringLiteral("moved\tin/sub/b.mp3\tmusic/ABBA/b.mp3\n")));
+    EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("nowhere"))));
+
+    const Result fallback
+        = run({ QStringLiteral("sort"), QStringLiteral("in"), QStringLiteral("music") });
+    EXPECT_EQ(fallback.status, 0) << fallback.err.toStdString();
+    const QString made = home.filePath(QStringLiteral("Plumtide doubles"));
+    EXPECT_EQ(fallback.out, QStringLiteral("double-moved\tin/c.MP3\t%1/c.MP3\n").arg(made));
+    EXPECT_EQ(fallback.err, QStringLiteral("sorted: 1 double set aside in %1\n").arg(made));
 }

@@ -80,6 +80,8 @@ protected:
         auto* process = new QProcess();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
+        // The default doubles folder lies below the home folder.
+        environment.insert(QStringLiteral("HOME"), home.path());
         // Outside the tree the tests compare: the history and the Trash.
         environment.insert(
             QStringLiteral("XDG_STATE_HOME"), home.filePath(QStringLiteral("state")));

@@ -48,6 +48,36 @@ TEST_F(Cli, HistoryListsTheSortAndUndoPutsEveryFileBack)
     EXPECT_TRUE(again.err.contains(QStringLiteral("nothing to undo")));
 }
 
+// The folders --create-artist-folders makes are a run of their own (origin create): an undo
+// takes the sort back first, then the folders while they are empty.
+TEST_F(Cli, FoldersMadeForNewArtistsAreARunOfTheirOwnThatUndoRemovesWhileEmpty)
+{
+    library();
+    ASSERT_EQ(run({ QStringLiteral("sort"), QStringLiteral("--doubles=keep"),
+                      QStringLiteral("--create-artist-folders"), path(QStringLiteral("in")),
+                      path(QStringLiteral("music")) })
+                  .status,
+        0);
+    const QStringList runs
+        = run({ QStringLiteral("history") }).out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(runs.size(), 2);
+    EXPECT_EQ(runs[0].section(QLatin1Char('\t'), 4, 4), QStringLiteral("cli"));
+    EXPECT_EQ(runs[1].section(QLatin1Char('\t'), 4, 4), QStringLiteral("create"));
+
+    EXPECT_EQ(run({ QStringLiteral("undo") }).out.count(QStringLiteral("restored\t")), 4);
+    folder(QStringLiteral("music/QUEEN/added since"));
+    const Result folders = run({ QStringLiteral("undo") });
+    EXPECT_EQ(folders.status, 0);
+    EXPECT_EQ(folders.out,
+        QStringLiteral("removed\t%1\nremoved\t%2\nnot-restored\t%3\tfolder not empty\n")
+            .arg(path(QStringLiteral("music/ABBA")), path(QStringLiteral("music/MADONNA")),
+                path(QStringLiteral("music/QUEEN"))));
+    EXPECT_EQ(folders.err,
+        QStringLiteral("undone: Undo of run 1: 2 empty folders removed, 1 not restored (1 folder "
+                       "not empty)\n"));
+    EXPECT_TRUE(QFileInfo(path(QStringLiteral("music/QUEEN/added since"))).isDir());
+}
+
 TEST_F(Cli, SortGoesOnWithAHistoryThatIsNotOneAndSaysSoOnce)
 {
     library();

@@ -1,5 +1,6 @@
 #include "core/movedecisions.h"
 #include "core/mover.h"
+#include "platform/paths.h"
 #include "tests/support/pumps.h"
 
 #include <QHash>
@@ -44,6 +45,15 @@ public:
     {
         return m_entries.value(a).bytes == m_entries.value(b).bytes;
     }
+    QStringList entryNames(const QString& folder) const override
+    {
+        QStringList names;
+        for (auto entry = m_entries.constBegin(); entry != m_entries.constEnd(); ++entry) {
+            if (FolderOf(entry.key()) == folder)
+                names.append(FileNameOf(entry.key()));
+        }
+        return names;
+    }
 
 private:
     struct Entry {
@@ -57,15 +67,14 @@ private:
 };
 
 // Each action as "Kind target-or-reason".
-QStringList decide(const FakeDisk& disk, const std::vector<TPlanRow>& rows,
+QStringList decide(const FakeDisk& disk, std::vector<TWorkItem> items,
     const TMoveSettings& settings, const QStringList& assumed = {})
 {
     static const char* const names[] = { "Nothing", "Move", "SetDoubleAside", "DropDouble",
         "DeleteDouble", "KeepDouble", "KeepOwnDouble", "DeleteSmall", "InPlace", "CreateFolder",
-        "DeleteByHand", "Restore", "RestoreFromTrash", "CopyBack", "Skip", "Stop" };
+        "DeleteByHand", "Restore", "RestoreFromTrash", "CopyBack", "RemoveFolder", "Skip" };
     QStringList result;
     NullPump pump;
-    std::vector<TWorkItem> items(rows.begin(), rows.end());
     DecideMoves(
         WorkOf(std::move(items)), settings, TLeaveOutPolicy(), disk, pump,
         [&](const TMoveAction& action) {
@@ -76,6 +85,12 @@ QStringList decide(const FakeDisk& disk, const std::vector<TPlanRow>& rows,
         },
         assumed);
     return result;
+}
+
+QStringList decide(const FakeDisk& disk, const std::vector<TPlanRow>& rows,
+    const TMoveSettings& settings, const QStringList& assumed = {})
+{
+    return decide(disk, std::vector<TWorkItem>(rows.begin(), rows.end()), settings, assumed);
 }
 
 TPlanRow row(const char* file, const char* folder)
@@ -98,6 +113,8 @@ TEST(MoveDecisions, EveryOutcomeFromTheDiskAsItIs)
     keeping.doubles = TDoubles::Keep;
     TMoveSettings ownFolder = base;
     ownFolder.doublesFolder = QStringLiteral("/in");
+    TMoveSettings defaultFolder = base;
+    defaultFolder.makeDoublesFolder = true;
 
     const auto world = [] {
         FakeDisk disk;
@@ -147,9 +164,19 @@ TEST(MoveDecisions, EveryOutcomeFromTheDiskAsItIs)
             { QStringLiteral("DeleteDouble") } },
         { "double kept", taken(), keeping, { row("/in/a.mp3", "/music/ABBA") },
             { QStringLiteral("KeepDouble") } },
+        // A doubles folder the user chose and that is not there keeps its doubles only;
+        // the default one is made by the first double that needs it.
         { "doubles folder gone", taken().file(QStringLiteral("/doubles"), "not a folder"), base,
             { row("/in/a.mp3", "/music/ABBA"), row("/in/a.mp3", "/music/ABBA") },
-            { QStringLiteral("Stop /doubles") } },
+            { QStringLiteral("Skip doubles folder missing"),
+                QStringLiteral("Skip already handled by an earlier row") } },
+        { "default doubles folder not yet made",
+            FakeDisk()
+                .folder(QStringLiteral("/music/ABBA"))
+                .file(QStringLiteral("/in/a.mp3"), "new")
+                .file(QStringLiteral("/music/ABBA/a.mp3"), "old"),
+            defaultFolder, { row("/in/a.mp3", "/music/ABBA") },
+            { QStringLiteral("SetDoubleAside /doubles/a.mp3") } },
         { "in place",
             world().alias(QStringLiteral("/music/ABBA/a.mp3"), QStringLiteral("/in/a.mp3")), base,
             { row("/in/a.mp3", "/music/ABBA"), row("/in/a.mp3", "/music/Other") },
@@ -191,17 +218,45 @@ TEST(MoveSummary, CountsFilesNotRowsAndSaysHowTheRunEnded)
     };
     EXPECT_EQ(summary.text(), QStringLiteral("Nothing to move"));
     EXPECT_FALSE(summary.anythingHappened());
-    for (const TMoveEvent& e :
-        { event(TMoveOutcome::Moved), event(TMoveOutcome::Moved), event(TMoveOutcome::DoubleMoved),
-            event(TMoveOutcome::InPlace), event(TMoveOutcome::Skipped, TReason::InUse),
-            event(TMoveOutcome::Skipped, TReason::InUse),
-            event(TMoveOutcome::Skipped, TReason::FolderMissing),
-            event(TMoveOutcome::Skipped, TReason::AlreadyMoved) })
+    for (const TMoveEvent& e : { event(TMoveOutcome::Moved), event(TMoveOutcome::Moved),
+             TMoveEvent { TMoveOutcome::DoubleMoved, QStringLiteral("/in/y.mp3"),
+                 QStringLiteral("/doubles/y.mp3") },
+             event(TMoveOutcome::InPlace), event(TMoveOutcome::Skipped, TReason::InUse),
+             event(TMoveOutcome::Skipped, TReason::InUse),
+             event(TMoveOutcome::Skipped, TReason::FolderMissing),
+             event(TMoveOutcome::Skipped, TReason::AlreadyMoved) })
         summary.count(e);
     EXPECT_TRUE(summary.anythingHappened());
     EXPECT_EQ(summary.text(),
-        QStringLiteral("2 files moved, 1 double set aside, 1 file already in place, "
+        QStringLiteral("2 files moved, 1 double set aside in /doubles, 1 file already in place, "
                        "3 skipped (2 in use, 1 folder missing)"));
     summary.end = TRunEnd::Aborted;
     EXPECT_TRUE(summary.text().startsWith(QStringLiteral("Move aborted; before that: 2 files")));
+}
+
+// An undo removes a folder a run made only while nothing is in it; the files it takes back
+// first (newest first) empty it.
+TEST(MoveDecisions, AFolderMadeIsTakenBackOnlyWhileEmpty)
+{
+    const FakeDisk disk = FakeDisk()
+                              .folder(QStringLiteral("/in"))
+                              .folder(QStringLiteral("/music/EMPTY"))
+                              .folder(QStringLiteral("/music/FULL"))
+                              .file(QStringLiteral("/music/FULL/other.mp3"))
+                              .folder(QStringLiteral("/music/FILED"))
+                              .file(QStringLiteral("/music/FILED/a.mp3"), "a");
+    const auto made = [](qint64 record, const char* folder) {
+        return TTakeBack { record, TMoveOutcome::Created, QString::fromLatin1(folder) };
+    };
+    TTakeBack moved { 9, TMoveOutcome::Moved, QStringLiteral("/in/a.mp3"),
+        QStringLiteral("/music/FILED/a.mp3") };
+    moved.size = 1; // as the disk has it: the file is still the one moved there
+    EXPECT_EQ(decide(disk,
+                  { moved, made(4, "/music/FILED"), made(3, "/music/EMPTY"), made(2, "/music/FULL"),
+                      made(1, "/music/GONE"), made(5, "music/REL") },
+                  TMoveSettings()),
+        (QStringList { QStringLiteral("Restore /in/a.mp3"), QStringLiteral("RemoveFolder"),
+            QStringLiteral("RemoveFolder"), QStringLiteral("Skip folder not empty"),
+            QStringLiteral("Skip no longer exists"),
+            QStringLiteral("Skip recorded path is relative") }));
 }

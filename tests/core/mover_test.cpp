@@ -419,20 +419,33 @@ TEST(MovePlannedFiles, AbortBeforeTheFirstRowPlacesNothing)
     EXPECT_TRUE(lib.exists(QStringLiteral("in/a.mp3")));
 }
 
-TEST(MovePlannedFiles, MissingDoublesFolderEndsTheMoveWithAnErrorAndKeepsTheFile)
+// A doubles folder the user chose and that is missing keeps its doubles where they are and
+// lets the other files move; the default one is made, with its parents, by the first double.
+TEST(MovePlannedFiles, MissingDoublesFolderKeepsTheDoublesOrIsMadeWhenItIsTheDefault)
 {
-    Library lib;
-    lib.write(QStringLiteral("music/ABBA/a.mp3"), 10);
-    lib.write(QStringLiteral("in/a.mp3"), 20);
-    lib.write(QStringLiteral("in/b.mp3"), 20);
-    TMoveSettings settings = lib.settings();
-    settings.doublesFolder = lib.path(QStringLiteral("no such folder"));
-    EXPECT_THROW(move({ lib.row(QStringLiteral("in/a.mp3"), "music/ABBA"),
-                          lib.row(QStringLiteral("in/b.mp3"), "music/ABBA") },
-                     settings),
-        IOError);
-    EXPECT_TRUE(lib.exists(QStringLiteral("in/a.mp3")));
-    EXPECT_TRUE(lib.exists(QStringLiteral("in/b.mp3"))); // rows after the error are not processed
+    for (const bool made : { false, true }) {
+        Library lib;
+        lib.write(QStringLiteral("music/ABBA/a.mp3"), 10);
+        lib.write(QStringLiteral("in/a.mp3"), 20);
+        lib.write(QStringLiteral("in/b.mp3"), 20);
+        TMoveSettings settings = lib.settings();
+        settings.doublesFolder = lib.path(QStringLiteral("Music/Plumtide doubles"));
+        settings.makeDoublesFolder = made;
+        TMoveSummary summary;
+        NullPump pump;
+        CarryOut(carryOut(settings),
+            work({ lib.row(QStringLiteral("in/a.mp3"), "music/ABBA"),
+                lib.row(QStringLiteral("in/b.mp3"), "music/ABBA") }),
+            {}, pump, nullptr, {}, &summary);
+        EXPECT_EQ(summary.end, TRunEnd::Completed);
+        EXPECT_TRUE(lib.exists(QStringLiteral("music/ABBA/b.mp3"))) << made;
+        EXPECT_EQ(lib.exists(QStringLiteral("in/a.mp3")), !made);
+        EXPECT_EQ(lib.exists(QStringLiteral("Music/Plumtide doubles/a.mp3")), made);
+        EXPECT_EQ(summary.text(),
+            made ? QStringLiteral("1 file moved, 1 double set aside in %1")
+                       .arg(settings.doublesFolder)
+                 : QStringLiteral("1 file moved, 1 skipped (1 doubles folder missing)"));
+    }
 }
 
 TEST(MovePlannedFiles, DryRunReportsTheSameOutcomesAndChangesNothing)

@@ -2,6 +2,7 @@
 #include "core/scanner.h"
 #include "tests/support/otherprocess.h"
 #include "tests/support/pumps.h"
+#include "tests/support/qtprint.h"
 #include "tests/support/unprivileged.h"
 
 #include <QDir>
@@ -20,12 +21,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
-
-// Readable failure messages for QString and QStringList.
-inline void PrintTo(const QString& text, std::ostream* os)
-{
-    *os << '"' << text.toStdString() << '"';
-}
 
 using namespace plumtide;
 

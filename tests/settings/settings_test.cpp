@@ -1,4 +1,5 @@
 #include "platform/errors.h"
+#include "platform/paths.h"
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
 #include "tests/support/memorysettings.h"
@@ -53,11 +54,37 @@ TEST(WorkingCopy, FirstRunGivesDefaults)
     EXPECT_FALSE(copy.deleteDoubles);
     EXPECT_EQ(copy.autoSortInterval, QTime(0, 10, 0));
     EXPECT_FALSE(copy.autoSortOn);
-    EXPECT_EQ(copy.doublesFolder, kProgramFolder);
+    EXPECT_EQ(copy.doublesFolder, DefaultDoublesFolder());
     EXPECT_EQ(copy.sourceFolder, kProgramFolder);
     EXPECT_EQ(copy.destinationFolder, kProgramFolder);
     EXPECT_FALSE(copy.deleteSmallFiles);
     EXPECT_EQ(copy.smallFileLimit, 512);
+}
+
+// Doubles go where a user looks for music, never into the program's folder; only that
+// default folder is made by the run that first needs it.
+TEST(WorkingCopy, DoublesDefaultToAFolderInTheMusicFolderMadeWhenNeeded)
+{
+    QTemporaryDir home;
+    const QByteArray oldHome = qgetenv("HOME");
+    const QByteArray oldConfig = qgetenv("XDG_CONFIG_HOME");
+    qputenv("HOME", home.path().toUtf8());
+    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral(".config")).toUtf8());
+    EXPECT_EQ(DefaultDoublesFolder(), home.filePath(QStringLiteral("Plumtide doubles")))
+        << "no music folder: the home folder";
+    QDir().mkpath(home.filePath(QStringLiteral("Music")));
+    const QString inMusic = home.filePath(QStringLiteral("Music/Plumtide doubles"));
+    EXPECT_EQ(DefaultDoublesFolder(), inMusic);
+
+    TWorkingCopy copy = DefaultWorkingCopy(kProgramFolder);
+    EXPECT_EQ(copy.doublesFolder, inMusic);
+    EXPECT_TRUE(MoveSettingsOf(copy).makeDoublesFolder);
+    copy.doublesFolder = inMusic + QLatin1Char('/'); // typed by hand, the same folder
+    EXPECT_TRUE(MoveSettingsOf(copy).makeDoublesFolder);
+    copy.doublesFolder = QStringLiteral("/srv/doubles");
+    EXPECT_FALSE(MoveSettingsOf(copy).makeDoublesFolder);
+    qputenv("HOME", oldHome);
+    qputenv("XDG_CONFIG_HOME", oldConfig);
 }
 
 TEST(WorkingCopy, ReadsValuesWrittenUnderOtherCapitalisation)
@@ -148,7 +175,7 @@ TEST(Options, FirstRunDefaultsNeverNameTheRoot)
     ReadOptions(store, values, source, destination, kProgramFolder);
     EXPECT_EQ(values.percentage, 37);
     EXPECT_TRUE(values.moveDoubles);
-    EXPECT_EQ(values.doublesFolder, kProgramFolder);
+    EXPECT_EQ(values.doublesFolder, DefaultDoublesFolder());
     EXPECT_EQ(values.autoTime, QTime(0, 10));
     EXPECT_EQ(values.smallFileLimit, 512);
     EXPECT_EQ(source, kProgramFolder);
