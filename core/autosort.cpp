@@ -41,20 +41,15 @@ TAutoTick TAutoSort::tick(const QTime& interval)
     // The steps let events through, this timer's ticks among them.
     if (m_running || m_steps.busy())
         return TAutoTick::Busy;
+    if (m_steps.held())
+        return TAutoTick::Held;
     m_running = true;
     m_requested = false;
     const auto over = qScopeGuard([this] { m_running = false; });
 
     bool moved = false;
     try {
-        if (m_steps.sourceRows() == 0)
-            m_steps.refresh();
-        if (m_steps.sourceRows() > 0)
-            m_steps.plan();
-        if (m_steps.moveEnabled()) {
-            moved = true;
-            m_steps.move();
-        }
+        moved = m_steps.run();
     } catch (const std::exception& error) {
         failed(QString::fromUtf8(error.what()), interval);
         m_steps.reportError(&error);

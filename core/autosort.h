@@ -16,18 +16,17 @@ namespace plumtide
 // and then, not one every second.
 qint64 RetryDelayMs(int failures, const QTime& interval);
 
-// What an automatic run does in the main window, step by step.
+// What an automatic run does in the main window.
 struct TAutoRunSteps {
     // Whether a sort, a move or a refresh is under way (by hand or automatic).
     std::function<bool()> busy;
-    // The rows the source list holds now.
-    std::function<int()> sourceRows;
-    std::function<void()> refresh;
-    // "Start sort": plans, and enables "Move files" when the plan names a file.
-    std::function<void()> plan;
-    std::function<bool()> moveEnabled;
-    // "Move files".
-    std::function<void()> move;
+    // Whether the user holds runs back for now: a folder field typed in and still being
+    // edited, or the settings window open. A run would use half a folder name, or settings
+    // about to change.
+    std::function<bool()> held = [] { return false; };
+    // Lists both folders, plans, and carries the plan out; true when the plan named files
+    // to carry out.
+    std::function<bool()> run;
     // Where an error that ended a run goes: the window's error handler (nullptr when what
     // was thrown is no std::exception).
     std::function<void(const std::exception*)> reportError;
@@ -40,8 +39,10 @@ enum class TAutoTick {
     // Due, but other work was under way; nothing started. The run stays due, so it comes
     // at the first tick after that work has ended.
     Busy,
+    // Due, but the user holds runs back (see TAutoRunSteps::held); it stays due likewise.
+    Held,
     Ran, // found nothing to move
-    Moved, // ran "Move files"
+    Moved, // carried a plan out
     Failed, // an error ended the run; it went to the error handler
 };
 
@@ -64,8 +65,8 @@ public:
     // while a run is under way gets a run of its own after it.
     void requestRun() { m_requested = true; }
 
-    // One tick of the timer. An empty source list is listed afresh first, since nothing
-    // else refreshes it while the program sits in the notification area.
+    // One tick of the timer: the run, when it is due and nothing holds it back. The next
+    // run is timed from the moment this one ended.
     TAutoTick tick(const QTime& interval);
 
     // Failed runs since the last one that ended, and about the last of them.

@@ -23,7 +23,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFrame>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -33,6 +32,7 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScopedValueRollback>
+#include <QSet>
 #include <QShowEvent>
 #include <QTimer>
 
@@ -118,6 +118,31 @@ QString leftOutLine(const TLeftOut& file)
     return QStringLiteral("%1: %2").arg(file.file, ReasonText(file.reason));
 }
 
+// What Details says of one event of a move, where there is more to say than the summary
+// does: a file left where it was, or a deletion the Trash did not take. Empty otherwise.
+QString moveNote(const TMoveEvent& event)
+{
+    const bool repeat
+        = event.reason == TReason::AlreadyMoved || event.reason == TReason::AlreadyHandled;
+    if (event.reason == TReason::NoTrash || (event.outcome == TMoveOutcome::Skipped && !repeat))
+        return QStringLiteral("%1: %2").arg(event.file, ReasonText(event.reason));
+    return QString();
+}
+
+// What Details says of the command of the source list's menu that an event reports.
+QString menuNote(const TMoveEvent& event)
+{
+    switch (event.outcome) {
+    case TMoveOutcome::Deleted:
+        return event.trashed.isEmpty() ? QStringLiteral("%1 deleted for good").arg(event.file)
+                                       : QStringLiteral("%1 moved to the Trash").arg(event.file);
+    case TMoveOutcome::DoubleMoved:
+        return QStringLiteral("%1 set aside as %2").arg(event.file, event.target);
+    default:
+        return QStringLiteral("%1: %2").arg(event.file, ReasonText(event.reason));
+    }
+}
+
 } // namespace
 
 TfrmMain::TfrmMain(TSettingsStore& store, QWidget* parent)
@@ -166,22 +191,144 @@ TfrmMain::~TfrmMain()
 TAutoRunSteps TfrmMain::autoRunSteps()
 {
     return {
-        .busy = [this] { return m_handlersRunning > 0 || m_refreshBusy; },
-        .sourceRows = [this] { return sourceItems().count(); },
-        .refresh = [this] { Refresh(); },
-        .plan =
-            [this] {
-                const QScopedValueRollback automatic(m_automatic, true);
-                btnSorterenClick();
+        .busy = [this] { return m_handlersRunning > 0 || m_refreshBusy || m_workDepth > 0; },
+        .held = [this] { return autoSortHeld(); },
+        .run = [this] { return autoRun(); },
+        // The window stays as the user has it: no refresh that would take the fields away
+        // mid-typing; the memo and the icon say what failed (see AutoTimerTimer).
+        .reportError =
+            [](const std::exception* error) {
+                qWarning("Plumtide: %s", error ? error->what() : "unknown error");
             },
-        .moveEnabled = [this] { return btnVerplaats->isEnabled(); },
-        .move =
-            [this] {
-                const QScopedValueRollback automatic(m_automatic, true);
-                btnVerplaatsClick();
-            },
-        .reportError = [](const std::exception* error) { ReportHandlerError(error); },
     };
+}
+
+bool TfrmMain::autoSortHeld() const
+{
+    if (m_optionsWindow && m_optionsWindow->isVisible())
+        return true;
+    const auto typing = [](const QLineEdit* field, const QString& listed) {
+        return field->hasFocus() && field->text() != listed;
+    };
+    return typing(edtSource, m_listedSource) || typing(edtDestination, m_listedDestination);
+}
+
+void TfrmMain::resumeAutoSort()
+{
+    // After the handler that ended the hold, so that the run is not inside it.
+    if (AutoTimer->isActive())
+        QTimer::singleShot(0, this, [this] { AutoTimerTimer(); });
+}
+
+bool TfrmMain::autoRun()
+{
+    const QScopedValueRollback automatic(m_automatic, true);
+    beginWork();
+    // Busy without taking anything from the user: the fields, the view and the panel stay
+    // as they are; only the commands that start work of their own wait.
+    setAllEnabled({ imgbrowseSource, imgBrowseDestination, btnSorteren, btnViewSource,
+                      btnViewDestination, btnVerplaats, btnNieuweWissen, Ok },
+        false);
+    setCursor(Qt::BusyCursor);
+    // What the memo said stays unless the run has something to tell.
+    const QStringList shown = DetailsLines();
+    bool told = false;
+    const auto idle = qScopeGuard([&] {
+        endWork();
+        Ok->setEnabled(true);
+        enableButtons();
+        if (!told) {
+            DetailsClear();
+            for (const QString& line : shown)
+                DetailsAdd(line);
+        }
+    });
+
+    const TSortRequest request = fieldRequest();
+    listIntoViews(request);
+    TPlanObserver planOnly;
+    if (!m_listing.aborted())
+        m_listing.plan(m_pump, planOnly);
+    if (m_listing.aborted() || m_listing.rowCount() == 0)
+        return false;
+
+    // An undo under way makes this run fail; it is tried again later.
+    TRunRecorder recorder(TRunOrigin::Auto, request.source, request.destination);
+    TCarryOut how;
+    how.move = MoveSettingsOf(m_workingCopy);
+    how.move.sourceFolder = request.source;
+    how.move.destinationFolder = request.destination;
+    how.leaveOut = request.leaveOut;
+    QStringList notes;
+    QSet<QString> gone;
+    m_lastMoveSummary = TMoveSummary();
+    m_lastMoveSummary.end = TRunEnd::Failed;
+    const auto relist = [&] {
+        // The lists show what the run left, where the user looks at them; the plan shown
+        // loses the files the run took away.
+        listIntoViews(request);
+        const bool planned = statusItems().count() > 0;
+        statusItems().removePlanFiles(gone);
+        if (planned && statusItems().count() == 0)
+            statusItems().add(PlanPlaceholderRow());
+    };
+    try {
+        CarryOut(
+            how, m_listing.work(), m_listing.filePaths(), m_pump, &recorder,
+            [&](const TMoveEvent& event) {
+                if (const QString note = moveNote(event); !note.isEmpty())
+                    notes.append(note);
+                if (ChangedFiles(event.outcome))
+                    gone.insert(event.file);
+            },
+            &m_lastMoveSummary);
+    } catch (...) {
+        relist();
+        throw;
+    }
+    relist();
+    if (!recorder.problem().isEmpty())
+        notes.prepend(
+            QStringLiteral("This run is not recorded in the history: %1").arg(recorder.problem()));
+    m_lastMoveNotes = notes;
+    if (m_lastMoveSummary.anythingHappened()) {
+        told = true;
+        DetailsShow(QStringLiteral("Automatic sort: %1").arg(m_lastMoveSummary.text()));
+        for (const QString& note : std::as_const(notes))
+            DetailsAdd(note);
+    }
+    return true;
+}
+
+void TfrmMain::beginWork()
+{
+    if (m_workDepth++ == 0)
+        imgannuleren->setEnabled(true);
+}
+
+void TfrmMain::endWork()
+{
+    if (--m_workDepth > 0)
+        return;
+    // An abort stops the work it was pressed for, never the next one.
+    m_abort = false;
+    imgannuleren->setEnabled(false);
+}
+
+bool TfrmMain::moveFilesUsable() const
+{
+    return !Status->isHidden() && PlanHasFilesToMove(statusItems())
+        && edtSource->text() == m_plannedSource && edtDestination->text() == m_plannedDestination;
+}
+
+TSortRequest TfrmMain::fieldRequest() const
+{
+    TSortRequest request;
+    request.source = edtSource->text();
+    request.destination = edtDestination->text();
+    request.percentage = m_workingCopy.comparePercentage;
+    request.leaveOut = leaveOutPolicy();
+    return request;
 }
 
 void TfrmMain::connectHandlers()
@@ -363,7 +510,7 @@ void TfrmMain::enableButtons()
     setAllEnabled({ imgbrowseSource, imgBrowseDestination, edtSource, edtDestination,
                       btnNieuweWissen, btnSorteren, btnViewDestination, btnViewSource },
         true);
-    btnVerplaats->setEnabled(PlanHasFilesToMove(statusItems()));
+    btnVerplaats->setEnabled(moveFilesUsable());
     Details->setEnabled(true);
     Status->unsetCursor();
     unsetCursor();
@@ -421,6 +568,8 @@ void TfrmMain::ApplicationEventsException(const std::exception* error)
 
 void TfrmMain::Refresh()
 {
+    beginWork();
+    const auto ended = qScopeGuard([this] { endWork(); });
     disableButtons();
     if (!m_refreshBusy) {
         m_refreshBusy = true;
@@ -446,6 +595,39 @@ void TfrmMain::refreshLists()
     setAllEnabled({ btnViewSource, btnViewDestination, btnSorteren, btnVerplaats }, false);
     ListDestination->setCursor(Qt::WaitCursor);
     ListSource->setCursor(Qt::WaitCursor);
+    listIntoViews(fieldRequest());
+    ListDestination->unsetCursor();
+    ListSource->unsetCursor();
+    setAllEnabled({ btnViewSource, btnViewDestination, btnSorteren }, true);
+    DetailsClear();
+    showLeftOut();
+    btnVerplaats->setEnabled(false);
+}
+
+void TfrmMain::showLeftOut()
+{
+    // A file that is not in the lists is not there without a word: how many, why, and which.
+    std::vector<std::pair<TReason, int>> reasons;
+    QStringList lines;
+    for (const TLeftOut& file : m_listing.leftOut()) {
+        // Where the user wants them, after an undo: nothing to tell.
+        if (file.reason == TReason::HeldByUndo)
+            continue;
+        CountReason(reasons, file.reason);
+        lines.append(leftOutLine(file));
+    }
+    if (lines.isEmpty())
+        return;
+    DetailsAdd(QStringLiteral("%1 left out for now (%2)")
+                   .arg(lines.size() == 1 ? QStringLiteral("1 file")
+                                          : QStringLiteral("%1 files").arg(lines.size()))
+                   .arg(ReasonCounts(reasons)));
+    for (const QString& line : std::as_const(lines))
+        DetailsAdd(line);
+}
+
+void TfrmMain::listIntoViews(const TSortRequest& request)
+{
     destinationItems().clear();
     sourceItems().clear();
 
@@ -467,21 +649,11 @@ void TfrmMain::refreshLists()
         RowBatch folders;
         RowBatch files;
     } rows(*this);
-    TSortRequest request;
-    request.source = edtSource->text();
-    request.destination = edtDestination->text();
-    request.percentage = m_workingCopy.comparePercentage;
-    request.leaveOut = leaveOutPolicy();
     m_listedSource = request.source;
+    m_listedDestination = request.destination;
     m_listing = PlanSortRun(request, m_pump, *m_details, rows, true);
     rows.folders.finish();
     rows.files.finish();
-
-    ListDestination->unsetCursor();
-    ListSource->unsetCursor();
-    setAllEnabled({ btnViewSource, btnViewDestination, btnSorteren }, true);
-    DetailsClear();
-    btnVerplaats->setEnabled(false);
 }
 
 void TfrmMain::setActiveView(const QString& caption)
@@ -504,6 +676,7 @@ void TfrmMain::btnViewSourceClick()
         ListDestination->hide();
     });
     DetailsShow(kSourceViewText);
+    showLeftOut();
     enableButtons();
 }
 
@@ -521,6 +694,7 @@ void TfrmMain::btnViewDestinationClick()
         ListDestination->show();
     });
     DetailsShow(kDestinationViewText);
+    showLeftOut();
     enableButtons();
 }
 
@@ -575,12 +749,13 @@ void TfrmMain::AutoTimerTimer()
     const QString title = QStringLiteral("Plumtide");
     syncSourceWatch();
     const TAutoTick tick = m_autoSort.tick(m_workingCopy.autoSortInterval);
-    if (m_sourceWatch && tick != TAutoTick::NotDue && tick != TAutoTick::Busy)
+    if (m_sourceWatch && tick != TAutoTick::NotDue && tick != TAutoTick::Busy
+        && tick != TAutoTick::Held)
         m_sourceWatch->runEnded();
     switch (tick) {
     case TAutoTick::Moved:
-        // The icon's notification tells whoever keeps the program in the notification area
-        // what it did there (only while the icon is shown).
+        // Details has it (see autoRun); the icon's notification tells whoever keeps the
+        // program in the notification area what it did there (only while the icon is shown).
         if (m_lastMoveSummary.anythingHappened())
             Systray->ShowMessage(title, m_lastMoveSummary.text());
         break;
@@ -593,6 +768,7 @@ void TfrmMain::AutoTimerTimer()
         break;
     case TAutoTick::NotDue:
     case TAutoTick::Busy:
+    case TAutoTick::Held:
     case TAutoTick::Ran:
         break;
     }
@@ -600,6 +776,8 @@ void TfrmMain::AutoTimerTimer()
 
 void TfrmMain::btnSorterenClick()
 {
+    beginWork();
+    const auto ended = qScopeGuard([this] { endWork(); });
     disableButtons();
     m_abort = false;
 
@@ -654,12 +832,8 @@ void TfrmMain::btnSorterenClick()
             "The list shown above are the artists found that do not yet have a folder..."));
         pnlNieuwe->show();
     }
-    for (const TLeftOut& file : m_leftOut) {
-        if (file.reason != TReason::HeldByUndo)
-            DetailsAdd(leftOutLine(file));
-    }
-    if (PlanHasFilesToMove(statusItems()))
-        btnVerplaats->setEnabled(true);
+    showLeftOut();
+    btnVerplaats->setEnabled(moveFilesUsable());
 
     btnViewSource->setEnabled(true);
     btnViewDestination->setEnabled(true);
@@ -670,6 +844,12 @@ void TfrmMain::btnSorterenClick()
 
 void TfrmMain::btnVerplaatsClick()
 {
+    // What the user cannot see is not moved: a plan behind another view, or one made for
+    // folders the fields no longer name.
+    if (!moveFilesUsable())
+        return;
+    beginWork();
+    const auto ended = qScopeGuard([this] { endWork(); });
     disableButtons();
     DetailsShow(QStringLiteral("The files are now being placed in their matching folder"));
     setAllEnabled({ btnSorteren, btnViewSource, btnViewDestination, btnVerplaats }, false);
@@ -684,11 +864,8 @@ void TfrmMain::btnVerplaatsClick()
     how.leaveOut = leaveOutPolicy();
     std::optional<TRunRecorder> recorder;
     try {
-        recorder.emplace(m_automatic ? TRunOrigin::Auto : TRunOrigin::Window, m_plannedSource,
-            m_plannedDestination);
+        recorder.emplace(TRunOrigin::Window, m_plannedSource, m_plannedDestination);
     } catch (const UndoUnderWay& error) {
-        if (m_automatic)
-            throw;
         DetailsShow(error.message());
         enableButtons();
         return;
@@ -709,12 +886,8 @@ void TfrmMain::btnVerplaatsClick()
             how, planWorkOf(statusItems(), std::exchange(m_leftOut, {})), statusItems().planFiles(),
             m_pump, &*recorder,
             [this](const TMoveEvent& event) {
-                if (event.reason == TReason::NoTrash
-                    || (event.outcome == TMoveOutcome::Skipped
-                        && event.reason != TReason::AlreadyMoved
-                        && event.reason != TReason::AlreadyHandled))
-                    m_lastMoveNotes.append(
-                        QStringLiteral("%1: %2").arg(event.file, ReasonText(event.reason)));
+                if (const QString note = moveNote(event); !note.isEmpty())
+                    m_lastMoveNotes.append(note);
             },
             &m_lastMoveSummary);
     }
@@ -733,22 +906,42 @@ void TfrmMain::btnVerplaatsClick()
 
 void TfrmMain::OkClick()
 {
+    if (m_workDepth > 0)
+        return;
+    const QString source = m_plannedSource.isEmpty() ? edtSource->text() : m_plannedSource;
     const QString destination
         = m_plannedDestination.isEmpty() ? edtDestination->text() : m_plannedDestination;
     std::vector<TWorkItem> folders;
     for (int i = 0; i < ListNieuwe->count(); ++i)
         folders.push_back(TCreateFolder { JoinPath(destination, ListNieuwe->item(i)->text()) });
+    std::optional<TRunRecorder> recorder;
+    try {
+        recorder.emplace(TRunOrigin::Create, source, destination);
+    } catch (const UndoUnderWay& error) {
+        DetailsShow(error.message());
+        return;
+    }
+    beginWork();
+    const auto ended = qScopeGuard([this] { endWork(); });
     QStringList failed;
     QStringList made;
     TCarryOut how;
-    CarryOut(how, WorkOf(std::move(folders)), {}, m_pump, nullptr, [&](const TMoveEvent& event) {
-        const QString key = event.file.mid(JoinPath(destination, QString()).size());
+    CarryOut(how, WorkOf(std::move(folders)), {}, m_pump, &*recorder, [&](const TMoveEvent& event) {
         if (event.outcome == TMoveOutcome::NotCreated)
             failed.append(QStringLiteral("The folder %1 could not be made: %2")
                               .arg(event.file, ReasonText(event.reason)));
         else
-            made.append(key);
+            made.append(RelativeFolderName(destination, event.file));
     });
+    DetailsClear();
+    if (!made.isEmpty())
+        DetailsAdd(QStringLiteral("%1 made in %2: %3")
+                       .arg(made.size() == 1 ? QStringLiteral("1 folder")
+                                             : QStringLiteral("%1 folders").arg(made.size()),
+                           destination, made.join(QStringLiteral(", "))));
+    for (const QString& line : std::as_const(failed))
+        DetailsAdd(line);
+    showHistoryNotes(*recorder, QString());
     if (failed.isEmpty()) {
         pnlNieuwe->hide();
         return;
@@ -756,9 +949,6 @@ void TfrmMain::OkClick()
     // The artists left are those whose folder is missing, so that the user sees which.
     for (const QString& key : std::as_const(made))
         delete ListNieuwe->findItems(key, Qt::MatchExactly).value(0);
-    DetailsClear();
-    for (const QString& line : std::as_const(failed))
-        DetailsAdd(line);
 }
 
 void TfrmMain::btnNieuweWissenClick()
@@ -771,17 +961,6 @@ void TfrmMain::btnNieuweWissenClick()
 void TfrmMain::imgCloseNieuweClick()
 {
     pnlNieuwe->hide();
-}
-
-void TfrmMain::keyPressEvent(QKeyEvent* event)
-{
-    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
-    if (enter && (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier
-        && pnlNieuwe->isVisible() && Ok->isEnabled()) {
-        Ok->click();
-        return;
-    }
-    QWidget::keyPressEvent(event);
 }
 
 void TfrmMain::SourcePopupMenuPopup()
@@ -806,21 +985,29 @@ void TfrmMain::VerwijderenClick()
     const std::optional<QString> file = selectedSourceFile();
     if (!SourceMenuEnabling(file, m_workingCopy.doublesFolder).remove)
         return;
+    if (m_workDepth > 0)
+        return;
     // Into the Trash when the settings say so, else gone for good; a file in use, or one
     // that cannot be deleted, stays listed.
+    const QString question = m_workingCopy.useTrash ? QStringLiteral("Move '%1' to the Trash?")
+                                                    : QStringLiteral("Delete '%1' for good?");
+    if (!confirm || !confirm(question.arg(FileNameOf(*file))))
+        return;
     runMenuCommand(TDeleteByHand { *file }, QString());
 }
 
 void TfrmMain::runMenuCommand(const TWorkItem& command, const QString& destination)
 {
+    if (m_workDepth > 0)
+        return;
+    beginWork();
+    const auto ended = qScopeGuard([this] { endWork(); });
     TRunRecorder recorder(TRunOrigin::Menu, edtSource->text(), destination);
     TCarryOut how;
     how.move = MoveSettingsOf(m_workingCopy);
     QString note;
-    CarryOut(how, WorkOf({ command }), {}, m_pump, &recorder, [&](const TMoveEvent& event) {
-        if (event.reason != TReason::None)
-            note = QStringLiteral("%1: %2").arg(event.file, ReasonText(event.reason));
-    });
+    CarryOut(how, WorkOf({ command }), {}, m_pump, &recorder,
+        [&](const TMoveEvent& event) { note = menuNote(event); });
     Refresh();
     showHistoryNotes(recorder, note);
 }
@@ -832,11 +1019,14 @@ void TfrmMain::edtSourceChange()
     WriteSourceFolder(m_store, edtSource->text(), TDurable::Soon);
     if (!storeFlushTimer->isActive())
         storeFlushTimer->start();
+    if (m_workDepth == 0)
+        btnVerplaats->setEnabled(moveFilesUsable());
 }
 
 void TfrmMain::edtSourceExit()
 {
     WriteSourceFolder(m_store, edtSource->text());
+    resumeAutoSort();
 }
 
 void TfrmMain::edtDestinationChange()
@@ -844,11 +1034,14 @@ void TfrmMain::edtDestinationChange()
     WriteDestinationFolder(m_store, edtDestination->text(), TDurable::Soon);
     if (!storeFlushTimer->isActive())
         storeFlushTimer->start();
+    if (m_workDepth == 0)
+        btnVerplaats->setEnabled(moveFilesUsable());
 }
 
 void TfrmMain::edtDestinationExit()
 {
     WriteDestinationFolder(m_store, edtDestination->text());
+    resumeAutoSort();
 }
 
 void TfrmMain::openBrowser(TBrowseTarget target)

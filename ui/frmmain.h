@@ -25,7 +25,6 @@
 
 class QAction;
 class QFrame;
-class QKeyEvent;
 class QLabel;
 class QLineEdit;
 class QListWidget;
@@ -62,7 +61,8 @@ public:
 
     // --- State shared with the long operations -----------------------------------------
 
-    // A request to stop the running long operation; set by Abort and by closing the window.
+    // A request to stop the running long operation; set by Abort and by closing the window,
+    // and cleared when the work it stopped has ended.
     bool abortFlag() const { return m_abort; }
     void setAbortFlag(bool on) { m_abort = on; }
     // True while a refresh runs, so that a refresh entered again through the event pump
@@ -143,26 +143,33 @@ public:
     void startupTimerTimer();
     // Once a second while automatic sorting is on: plans and moves when a run is due.
     void AutoTimerTimer();
+    // A run held back while the user typed a folder or had the settings window open starts
+    // as soon as that has ended.
+    void resumeAutoSort();
     // Watches the source folder last listed while automatic sorting and WatchSource are on,
     // so that a file settling there makes the next tick run; stops watching otherwise.
     void syncSourceWatch();
     // Plans the sort of every listed file into the listed folders ("Start sort").
     void btnSorterenClick();
-    // Carries out the plan, then lists and plans again ("Move files").
+    // Carries out the plan on screen, then lists and plans again ("Move files"). Only the
+    // plan shown, and only for the folders the fields still name.
     void btnVerplaatsClick();
-    // Makes a folder below the destination for every listed new artist ("Create").
+    // Makes a folder below the destination for every listed new artist ("Create"): a run of
+    // its own in the history, which an undo takes back while the folders are empty.
     void OkClick();
     void btnNieuweWissenClick();
     void imgCloseNieuweClick();
     void SourcePopupMenuPopup();
     // Sets the selected source file aside in the doubles folder.
     void VerplaatsennaardubbelebestandenClick();
-    // Deletes the selected source file (into the Trash, when the settings say so).
+    // Deletes the selected source file (into the Trash, when the settings say so), once the
+    // user confirmed it.
     void VerwijderenClick();
     // Takes the newest sort back that is not yet undone, once the user confirmed it
     // ("Undo last sort" in the plan's menu and the notification area's menu).
     void UndoLastSortClick();
-    // Asks the user a yes-or-no question; a message box unless a test replaces it.
+    // Asks the user a yes-or-no question (deleting a file, an undo); a message box unless a
+    // test replaces it.
     std::function<bool(const QString& question)> confirm;
     // How long a sort by hand waits for files changed just before it (see TLeaveOutPolicy).
     void setHandSettleMs(qint64 ms) { m_handSettleMs = ms; }
@@ -252,14 +259,31 @@ signals:
 protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    // Enter presses "Create" while the new-artists panel is shown, when the control with
-    // the focus has no use for it.
-    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void FormCreate();
     // What an automatic run does here.
     TAutoRunSteps autoRunSteps();
+    // An automatic run: lists, plans and carries the plan out through the pipeline, leaving
+    // the view, the panel and the fields as the user has them; true when it carried a plan
+    // out.
+    bool autoRun();
+    // Whether the user holds automatic runs back: typing a folder that is not the one
+    // listed, or the settings window open.
+    bool autoSortHeld() const;
+    // Work under way (by hand or automatic): Abort is usable, and the abort flag lives until
+    // the outermost work ends.
+    void beginWork();
+    void endWork();
+    // Whether "Move files" may act: the plan view is shown, the plan names a file, and the
+    // fields still name the folders it was made for.
+    bool moveFilesUsable() const;
+    // The sort the folder fields ask for.
+    TSortRequest fieldRequest() const;
+    // Lists both folders of `request` into the source and destination views.
+    void listIntoViews(const TSortRequest& request);
+    // Adds to Details the files the last listing left out: how many, why, and which.
+    void showLeftOut();
     void createControls();
     void createBrowsePanel();
     void openBrowser(TBrowseTarget target);
@@ -300,12 +324,14 @@ private:
     // An automatic run is planning or moving: files an undo brought back are left alone.
     bool m_automatic = false;
     bool m_moveFailed = false; // the last move ended in an error not yet reported
+    int m_workDepth = 0; // work under way, nested
     // The folders the plan shown was made for.
     QString m_plannedSource;
     QString m_plannedDestination;
     TBrowseTarget m_browseTarget = TBrowseTarget::None;
     std::optional<TTitleDragger> m_titleDragger; // from FormCreate on
-    QString m_listedSource; // the source folder of the last refresh
+    QString m_listedSource; // the folders of the last refresh
+    QString m_listedDestination;
     TPlannedSort m_listing; // the lists as the last refresh made them, planned by "Start sort"
     std::vector<TLeftOut> m_leftOut; // what the plan shown left out
     qint64 m_handSettleMs = kHandSettleMs;

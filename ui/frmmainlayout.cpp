@@ -163,9 +163,9 @@ void TfrmMain::createControls()
     btnSorteren = button(this, QStringLiteral("btnSorteren"), QStringLiteral("Start sort"),
         QRect(624, 88, 97, 25), QStringLiteral("Start sorting files using settings"));
 
-    // Usable only once the first refresh has filled the lists.
+    // Usable only once the first refresh has filled the lists; Abort only while work runs.
     setAllEnabled({ imgbrowseSource, imgBrowseDestination, edtSource, edtDestination, btnVerplaats,
-                      btnViewSource, btnViewDestination, btnSorteren },
+                      btnViewSource, btnViewDestination, btnSorteren, imgannuleren },
         false);
 
     connect(imgannuleren, &TImage::clicked, this, &TfrmMain::imgannulerenClick);
@@ -208,7 +208,9 @@ void TfrmMain::createNewArtistsPanel()
         QRect(4, 267, 85, 25), QString());
     Ok = button(pnlNieuwe, QStringLiteral("Ok"), QStringLiteral("Create"), QRect(179, 267, 85, 25),
         QString());
-    Ok->setDefault(true);
+    // Enter presses "Create" only while it has the focus: an Enter meant for another control
+    // (a field, "Move files") must never make folders.
+    Ok->setAutoDefault(true);
     pnlNieuwe->hide();
 }
 

@@ -109,13 +109,20 @@ void TfrmOpties::createControls()
     lblMoveDoubles = boxLabel(this, chkMoveDoubles, QStringLiteral("lblMoveDoubles"),
         QStringLiteral("Move double files to:"), QPoint(32, 120));
 
-    edtDoubleDir = new QLineEdit(ProgramFolder(), this);
+    edtDoubleDir = new QLineEdit(DefaultDoublesFolder(), this);
     edtDoubleDir->setObjectName(QStringLiteral("edtDoubleDir"));
     edtDoubleDir->setGeometry(32, 141, 273, 21);
     edtDoubleDir->setToolTip(QStringLiteral("Folder for double files"));
     imgBrowse = image(this, QStringLiteral("imgBrowse"), QRect(312, 143, 17, 17),
         LoadPicture(QLatin1String(artwork::kBrowse), density), QStringLiteral("Browse"),
         Qt::PointingHandCursor);
+    lblDoubleDirMissing = label(this, QStringLiteral("lblDoubleDirMissing"),
+        QStringLiteral("(folder not found)"), QPoint(176, 120), true);
+    lblDoubleDirMissing->setStyleSheet(QStringLiteral("color: #ffd24d;"));
+    lblDoubleDirMissing->resize(234, lblDoubleDirMissing->height()); // to the window's edge
+    lblDoubleDirMissing->setToolTip(
+        QStringLiteral("This folder does not exist: doubles stay where they are until it does"));
+    lblDoubleDirMissing->hide();
 
     chkAutoTime = checkBox(this, QStringLiteral("chkAutoTime"), QPoint(8, 168));
     lblAutoTime = boxLabel(this, chkAutoTime, QStringLiteral("lblAutoTime"),
@@ -138,7 +145,7 @@ void TfrmOpties::createControls()
     UDFileSize->setPosition(512);
     lblKb = label(this, QStringLiteral("lblKb"), QStringLiteral("Kb"), QPoint(104, 238), true);
 
-    setControlValues(TOptionsValues { .doublesFolder = ProgramFolder() });
+    setControlValues(TOptionsValues { .doublesFolder = DefaultDoublesFolder() });
 }
 
 void TfrmOpties::createBrowsePanel()
@@ -165,6 +172,7 @@ void TfrmOpties::connectHandlers()
     for (QCheckBox* box : { chkAutoTime, chkAutoStart, chkDelFile })
         connect(box, &QCheckBox::clicked, this, &TfrmOpties::chkAutoTimeClick);
     connect(imgBrowse, &TImage::clicked, this, &TfrmOpties::imgBrowseClick);
+    connect(edtDoubleDir, &QLineEdit::textChanged, this, &TfrmOpties::applyEnabling);
     connect(ShellTreeView, &TShellTreeView::Click, this, &TfrmOpties::ShellTreeViewClick);
     connect(imgCloseBrowser, &TImage::clicked, this, &TfrmOpties::imgCloseBrowserClick);
     connect(imgCloseNieuwe, &TImage::clicked, this, &TfrmOpties::imgCloseNieuweClick);
@@ -205,9 +213,11 @@ void TfrmOpties::setControlValues(const TOptionsValues& values)
 
 void TfrmOpties::applyEnabling()
 {
-    const TOptionsEnabling enabling = OptionsEnabling(controlValues());
+    const TOptionsValues values = controlValues();
+    const TOptionsEnabling enabling = OptionsEnabling(values);
     edtDoubleDir->setEnabled(enabling.doublesFolder);
     AutoTime->setEnabled(enabling.autoTime);
+    lblDoubleDirMissing->setVisible(WarnOfDoublesFolder(values));
 }
 
 void TfrmOpties::showPercentage(int percentage)
@@ -268,6 +278,8 @@ bool TfrmOpties::FormClose()
         return false;
     }
     setAutoSorting(values.autoTimeOn);
+    // An automatic run that waited for the window goes now, with what was just saved.
+    m_main.resumeAutoSort();
     return true;
 }
 

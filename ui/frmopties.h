@@ -76,6 +76,7 @@ public:
     TImage* lblMoveDoubles;
     QLineEdit* edtDoubleDir;
     TImage* imgBrowse;
+    QLabel* lblDoubleDirMissing; // shown while the folder typed does not exist
     QCheckBox* chkAutoTime;
     TImage* lblAutoTime;
     QTimeEdit* AutoTime;

@@ -7,18 +7,38 @@
 #include "ui/frmmain.h"
 #include "ui/systray.h"
 
+#include <QScopeGuard>
+
 namespace plumtide
 {
 
-QString UndoQuestion(const THistoryRun& run, int files)
+QString UndoQuestion(const THistoryRun& run, const TUndoSummary& preview)
 {
-    return QStringLiteral("Undo the sort of %1 from %2 to %3?\n\n%4 %5 back where %6 before.")
-        .arg(run.started.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")),
-            run.source.isEmpty() ? QStringLiteral("?") : run.source,
-            run.destination.isEmpty() ? QStringLiteral("?") : run.destination)
-        .arg(files)
-        .arg(files == 1 ? QStringLiteral("file goes") : QStringLiteral("files go"),
-            files == 1 ? QStringLiteral("it was") : QStringLiteral("they were"));
+    const QString started
+        = run.started.toLocalTime().toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+    const auto orUnknown
+        = [](const QString& folder) { return folder.isEmpty() ? QStringLiteral("?") : folder; };
+    QStringList lines;
+    if (run.origin == TRunOrigin::Create)
+        lines.append(QStringLiteral("Undo the folders made at %1 in %2?")
+                         .arg(started, orUnknown(run.destination)));
+    else
+        lines.append(QStringLiteral("Undo the sort of %1 from %2 to %3?")
+                         .arg(started, orUnknown(run.source), orUnknown(run.destination)));
+    lines.append(QString());
+    if (preview.restored > 0)
+        lines.append(preview.restored == 1
+                ? QStringLiteral("1 file goes back where it was.")
+                : QStringLiteral("%1 files go back where they were.").arg(preview.restored));
+    if (preview.removed > 0)
+        lines.append(preview.removed == 1
+                ? QStringLiteral("1 empty folder it made is removed.")
+                : QStringLiteral("%1 empty folders it made are removed.").arg(preview.removed));
+    if (preview.notRestored > 0)
+        lines.append(QStringLiteral("%1 cannot come back: %2.")
+                         .arg(preview.notRestored)
+                         .arg(ReasonCounts(preview.reasons)));
+    return lines.join(QLatin1Char('\n'));
 }
 
 void TfrmMain::showHistoryNotes(const TRunRecorder& recorder, const QString& note)
@@ -32,16 +52,18 @@ void TfrmMain::showHistoryNotes(const TRunRecorder& recorder, const QString& not
 
 void TfrmMain::UndoLastSortClick()
 {
+    if (m_workDepth > 0)
+        return;
     const QString path = THistory::DefaultPath();
     std::optional<THistoryRun> run;
-    int files = 0;
+    TUndoSummary preview;
     try {
         const THistory history(path, THistory::Access::Read);
-        if (const std::optional<qint64> last = history.lastUndoable()) {
+        if (const std::optional<qint64> last = history.lastUndoable())
             run = history.run(*last);
-            const auto [total, restored] = history.restoredCount(*last);
-            files = total - restored;
-        }
+        // Decided as the undo will decide, against the disk as it is now.
+        if (run)
+            preview = UndoRun(path, run->id, true, m_pump, {});
     } catch (const PlumtideError& error) {
         DetailsShow(QStringLiteral("Cannot undo: %1").arg(error.message()));
         return;
@@ -50,9 +72,17 @@ void TfrmMain::UndoLastSortClick()
         DetailsShow(QStringLiteral("Nothing to undo"));
         return;
     }
-    if (!confirm || !confirm(UndoQuestion(*run, files)))
+    if (preview.restored + preview.removed == 0) {
+        DetailsShow(QStringLiteral("Nothing of run %1 can come back: %2")
+                        .arg(run->id)
+                        .arg(ReasonCounts(preview.reasons)));
+        return;
+    }
+    if (!confirm || !confirm(UndoQuestion(*run, preview)))
         return;
 
+    beginWork();
+    const auto ended = qScopeGuard([this] { endWork(); });
     disableButtons();
     DetailsShow(QStringLiteral("The files are now being put back where they were"));
     QStringList stayed;
@@ -60,7 +90,7 @@ void TfrmMain::UndoLastSortClick()
     try {
         const TUndoSummary summary
             = UndoRun(path, run->id, false, m_pump, [&](const TMoveEvent& event) {
-                  if (event.outcome != TMoveOutcome::Restored)
+                  if (event.outcome == TMoveOutcome::NotRestored)
                       stayed.append(
                           QStringLiteral("%1: %2").arg(event.file, ReasonText(event.reason)));
               });

@@ -180,6 +180,24 @@ void TListModel::setPlan(
     endResetModel();
 }
 
+void TListModel::removePlanFiles(const QSet<QString>& files)
+{
+    if (files.isEmpty() || m_plan.empty())
+        return;
+    TPlanEntries kept;
+    for (size_t i = 0; i < m_plan.size(); ++i) {
+        if (!files.contains(m_planFiles.value(m_plan[i].file)))
+            kept.push_back(m_plan[i]);
+    }
+    if (kept.size() == m_plan.size())
+        return;
+    flushPending();
+    beginResetModel();
+    m_plan = std::move(kept);
+    m_announced = count();
+    endResetModel();
+}
+
 void TListModel::beginUpdate()
 {
     ++m_updateDepth;

@@ -4,6 +4,7 @@
 
 #include <QAbstractTableModel>
 #include <QLocale>
+#include <QSet>
 #include <QStringList>
 
 #include <array>
@@ -90,6 +91,8 @@ public:
     // Shows a plan: its rows come first, each file and folder a path of `files` and
     // `folders` (as the source and destination lists hold them), shown with `imageIndex`.
     void setPlan(QStringList files, QStringList folders, TPlanEntries entries, int imageIndex);
+    // Takes the plan's rows of these files out (files a run took away meanwhile).
+    void removePlanFiles(const QSet<QString>& files);
     // The plan's rows as the move takes them: every plan row, in order.
     const TPlanEntries& planEntries() const { return m_plan; }
     const QStringList& planFiles() const { return m_planFiles; }

@@ -1,5 +1,8 @@
 #include "ui/optionsrules.h"
 
+#include "core/fileutils.h"
+#include "platform/paths.h"
+
 #include <algorithm>
 #include <exception>
 
@@ -39,6 +42,12 @@ TDoublesBoxes ClickDoublesBox(TDoublesBox clicked, bool clickedNowChecked)
 TOptionsEnabling OptionsEnabling(const TOptionsValues& values)
 {
     return { values.moveDoubles, values.autoTimeOn };
+}
+
+bool WarnOfDoublesFolder(const TOptionsValues& values)
+{
+    return values.moveDoubles && !FolderExists(values.doublesFolder)
+        && !IsDefaultDoublesFolder(values.doublesFolder);
 }
 
 TOptionsLoad LoadOptions(

@@ -47,6 +47,10 @@ struct TOptionsEnabling {
 };
 TOptionsEnabling OptionsEnabling(const TOptionsValues& values);
 
+// Whether the settings window warns that the doubles folder typed does not exist: its
+// doubles would stay where they are. The default folder is made when first needed.
+bool WarnOfDoublesFolder(const TOptionsValues& values);
+
 // What one showing of the settings window loads. `values` starts as what the controls
 // held, so a value that cannot be read leaves it and everything after it as it was; the
 // arrows' positions are kept inside their ranges. Only a complete load names the main

@@ -20,45 +20,35 @@ QTime interval(const char* time)
     return QTime::fromString(QLatin1String(time), "HH:mm:ss");
 }
 
-// The main window as an automatic run sees it, with a clock that the test sets. Each step
-// is logged; the listing finds `filesOnDisk`, a plan enables moving when it found files.
+// The main window as an automatic run sees it, with a clock that the test sets. Each run
+// is logged; it carries a plan out when `filesToMove`.
 struct FakeWindow {
     QDateTime clock = at("10:55:30.000");
-    int filesOnDisk = 0;
-    int listed = 0;
-    bool moveEnabled = false;
+    bool filesToMove = false;
     bool busy = false;
+    bool held = false;
     bool failing = false;
-    std::function<void()> duringPlan;
+    std::function<void()> duringRun;
     QStringList log;
 
     TAutoSort sort { TAutoRunSteps {
         .busy = [this] { return busy; },
-        .sourceRows = [this] { return listed; },
-        .refresh = [this] { step("refresh"); },
-        .plan =
+        .held = [this] { return held; },
+        .run =
             [this] {
-                step("plan");
-                moveEnabled = listed > 0;
-                if (duringPlan)
-                    duringPlan();
+                log.append(QStringLiteral("run"));
+                if (duringRun)
+                    duringRun();
+                if (failing)
+                    throw IOError(QStringLiteral("Cannot read"), QStringLiteral("/media/usb"));
+                return filesToMove;
             },
-        .moveEnabled = [this] { return moveEnabled; },
-        .move = [this] { step("move"); },
         .reportError =
             [this](const std::exception* error) {
                 log.append(QStringLiteral("error: ") + QString::fromUtf8(error->what()));
             },
         .now = [this] { return clock; },
     } };
-
-    void step(const char* name)
-    {
-        log.append(QLatin1String(name));
-        if (failing)
-            throw IOError(QStringLiteral("Cannot read"), QStringLiteral("/media/usb"));
-        listed = filesOnDisk;
-    }
 
     // Ticks at `time`; returns the tick's outcome and the steps it took.
     std::pair<TAutoTick, QStringList> tickAt(const char* time, const char* every = "00:10:00")
@@ -72,41 +62,45 @@ struct FakeWindow {
 
 } // namespace
 
-TEST(AutoSort, DueAnIntervalAfterTheLastRunEndedAndAnEmptyListIsListedFirst)
+TEST(AutoSort, DueAnIntervalAfterTheLastRunEnded)
 {
     FakeWindow w;
     w.sort.restart(w.clock); // shown at 10:55:30
     EXPECT_EQ(w.tickAt("11:55:29.999", "01:00:00").first, TAutoTick::NotDue);
-    // Nothing there: listed afresh, nothing planned, and still a run.
-    EXPECT_EQ(w.tickAt("11:55:30.000", "01:00:00"),
-        std::pair(TAutoTick::Ran, QStringList({ "refresh" })));
+    // Nothing to move is still a run.
+    EXPECT_EQ(
+        w.tickAt("11:55:30.000", "01:00:00"), std::pair(TAutoTick::Ran, QStringList({ "run" })));
     EXPECT_EQ(w.sort.lastRun(), at("11:55:30.000"));
 
-    w.filesOnDisk = 2;
-    w.duringPlan = [&w] { w.clock = w.clock.addSecs(40); }; // planning takes 40 s
+    w.filesToMove = true;
+    w.duringRun = [&w] { w.clock = w.clock.addSecs(40); }; // the run takes 40 s
     EXPECT_EQ(w.tickAt("12:55:29.000", "01:00:00").first, TAutoTick::NotDue);
-    EXPECT_EQ(w.tickAt("12:55:30.000", "01:00:00"),
-        std::pair(TAutoTick::Moved, QStringList({ "refresh", "plan", "move" })));
-    EXPECT_EQ(w.sort.lastRun(), at("12:56:10.000"));
+    EXPECT_EQ(
+        w.tickAt("12:55:30.000", "01:00:00"), std::pair(TAutoTick::Moved, QStringList({ "run" })));
+    EXPECT_EQ(w.sort.lastRun(), at("12:56:10.000")) << "timed from the end of the run";
     EXPECT_TRUE(w.sort.isDue(w.clock, interval("00:00:00"))) << "every tick";
-    // A listed file is planned without a refresh of its own (planning lists afresh).
-    EXPECT_EQ(w.tickAt("13:56:10.000", "01:00:00").second, QStringList({ "plan", "move" }));
 }
 
-TEST(AutoSort, NoRunStartsInsideOtherWork)
+// Other work, or a user typing a folder or setting options, keeps a due run waiting; it
+// stays due and comes at the first tick after.
+TEST(AutoSort, NoRunStartsInsideOtherWorkOrWhileTheUserHoldsItBack)
 {
     FakeWindow w;
-    w.filesOnDisk = 1;
+    w.filesToMove = true;
     w.sort.restart(w.clock);
-    // A sort, move or refresh by hand is under way: the tick is dropped, the run stays due.
     w.busy = true;
     EXPECT_EQ(w.tickAt("11:05:30.000"), std::pair(TAutoTick::Busy, QStringList()));
     w.busy = false;
+    w.held = true;
+    EXPECT_EQ(w.tickAt("11:05:31.000"), std::pair(TAutoTick::Held, QStringList()));
+    EXPECT_EQ(w.sort.lastRun(), at("10:55:30.000"));
+    w.held = false;
     // Ticks that arrive while the run itself lets events through start nothing either.
     std::vector<TAutoTick> nested;
-    w.duringPlan = [&w, &nested] { nested.push_back(w.sort.tick(interval("00:00:00"))); };
-    EXPECT_EQ(w.tickAt("11:05:31.000").first, TAutoTick::Moved);
+    w.duringRun = [&w, &nested] { nested.push_back(w.sort.tick(interval("00:00:00"))); };
+    EXPECT_EQ(w.tickAt("11:05:32.000").first, TAutoTick::Moved);
     EXPECT_EQ(nested, std::vector({ TAutoTick::Busy }));
+    EXPECT_EQ(w.sort.lastRun(), at("11:05:32.000"));
 }
 
 TEST(AutoSort, FailedRunsRetryAfterADoublingWaitCappedAtTheInterval)
@@ -118,12 +112,11 @@ TEST(AutoSort, FailedRunsRetryAfterADoublingWaitCappedAtTheInterval)
         EXPECT_EQ(RetryDelayMs(failures, interval(every)), delayMs) << failures << " " << every;
 
     FakeWindow w;
-    w.filesOnDisk = 1;
+    w.filesToMove = true;
     w.sort.restart(w.clock);
     w.failing = true;
     EXPECT_EQ(w.tickAt("11:05:30.000"),
-        std::pair(
-            TAutoTick::Failed, QStringList({ "refresh", "error: Cannot read '/media/usb'" })));
+        std::pair(TAutoTick::Failed, QStringList({ "run", "error: Cannot read '/media/usb'" })));
     EXPECT_EQ(w.sort.lastRun(), at("10:55:30.000")) << "a failed run is no run";
     EXPECT_EQ(w.sort.failureText(),
         QStringLiteral("Automatic sorting failed: Cannot read '/media/usb'. Next attempt at "
@@ -144,16 +137,16 @@ TEST(AutoSort, FailedRunsRetryAfterADoublingWaitCappedAtTheInterval)
 TEST(AutoSort, ARequestedRunKeepsTheRulesOfTimedRuns)
 {
     FakeWindow w;
-    w.filesOnDisk = 1;
+    w.filesToMove = true;
     w.sort.restart(w.clock);
     EXPECT_EQ(w.tickAt("10:55:31.000").first, TAutoTick::NotDue);
     w.sort.requestRun();
     w.busy = true;
     EXPECT_EQ(w.tickAt("10:55:32.000").first, TAutoTick::Busy);
     w.busy = false;
-    w.duringPlan = [&w] { w.sort.requestRun(); };
+    w.duringRun = [&w] { w.sort.requestRun(); };
     EXPECT_EQ(w.tickAt("10:55:33.000").first, TAutoTick::Moved);
-    w.duringPlan = nullptr;
+    w.duringRun = nullptr;
     EXPECT_EQ(w.tickAt("10:55:34.000").first, TAutoTick::Moved);
     EXPECT_EQ(w.tickAt("10:55:35.000").first, TAutoTick::NotDue);
 

@@ -7,6 +7,7 @@
 #include "ui/updown.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QProgressBar>
 #include <QTimeEdit>
 #include <QToolButton>
@@ -61,7 +62,8 @@ TEST_F(SettingsWindowTest, FirstShowingLoadsDefaultsAndNeverStoresTheRoot)
     EXPECT_EQ(o.PercEqual->value(), 37);
     EXPECT_TRUE(o.chkMoveDoubles->isChecked());
     EXPECT_TRUE(o.edtDoubleDir->isEnabled());
-    EXPECT_EQ(o.edtDoubleDir->text(), ProgramFolder());
+    EXPECT_EQ(o.edtDoubleDir->text(), DefaultDoublesFolder());
+    EXPECT_FALSE(o.lblDoubleDirMissing->isVisible()) << "made when first needed";
     EXPECT_FALSE(o.AutoTime->isEnabled());
     EXPECT_EQ(o.edtFilesize->text(), QStringLiteral("512"));
     // The main window's fields, and through them the store, take the program folder.
@@ -100,6 +102,48 @@ TEST_F(SettingsWindowTest, ClosingSavesAndAppliesAtOnce)
     click(o.chkAutoTime);
     o.close();
     EXPECT_FALSE(window().AutoTimer->isActive());
+}
+
+// What the window saved is what the next sort does, without a restart.
+TEST_F(SettingsWindowTest, EverySavedOptionHoldsForTheNextSort)
+{
+    store.WriteValue(QStringLiteral("doDelFile"), QStringLiteral("1"));
+    store.WriteValue(QStringLiteral("delFileSize"), QStringLiteral("640"));
+    folder(QStringLiteral("library/ABBA"));
+    const QString big = song(QStringLiteral("big.mp3"), QStringLiteral("Abba"));
+    QFile grow(big);
+    ASSERT_TRUE(grow.open(QIODevice::Append));
+    grow.write(QByteArray(30 * 1024, '\0')); // 30 KB, under the stored limit
+    grow.close();
+    // A double of it, as large.
+    ASSERT_TRUE(QFile::copy(big, source + QStringLiteral("/dup.mp3")));
+    ASSERT_TRUE(QFile::copy(big, destination + QStringLiteral("/ABBA/dup.mp3")));
+    const QString chosen = folder(QStringLiteral("chosen doubles"));
+    TfrmMain& w = window();
+    w.Refresh();
+
+    // The limit lowered below the file's size, and another doubles folder.
+    TfrmOpties& o = open();
+    o.edtFilesize->setText(QStringLiteral("16"));
+    o.edtDoubleDir->setText(QStringLiteral("/no/such/folder"));
+    EXPECT_TRUE(o.lblDoubleDirMissing->isVisible());
+    o.edtDoubleDir->setText(chosen);
+    EXPECT_FALSE(o.lblDoubleDirMissing->isVisible());
+    o.close();
+    click(w.btnSorteren);
+    click(w.btnVerplaats);
+    EXPECT_TRUE(QFile::exists(destination + QStringLiteral("/ABBA/big.mp3")));
+    EXPECT_TRUE(QFile::exists(chosen + QStringLiteral("/dup.mp3")));
+
+    // Small files kept: this small one is sorted too.
+    const QString small = song(QStringLiteral("small.mp3"), QStringLiteral("Abba"));
+    open();
+    click(o.chkDelFile);
+    o.close();
+    click(w.btnSorteren);
+    click(w.btnVerplaats);
+    EXPECT_FALSE(QFile::exists(small));
+    EXPECT_TRUE(QFile::exists(destination + QStringLiteral("/ABBA/small.mp3")));
 }
 
 TEST_F(SettingsWindowTest, DoublesBoxesKeepTheClickAndTheTreeFillsADisabledField)

@@ -8,6 +8,7 @@
 #include "id3/id3engine.h"
 #include "settings/settingsstore.h"
 #include "tests/support/memorysettings.h"
+#include "tests/support/qtprint.h"
 #include "ui/application.h"
 #include "ui/frmmain.h"
 
@@ -63,7 +64,10 @@ class LibraryTest : public ::testing::Test
 {
 protected:
     LibraryTest()
+        : m_state(qgetenv("XDG_STATE_HOME"))
     {
+        // The history of the runs the tests make stays with them.
+        qputenv("XDG_STATE_HOME", m_stateHome.path().toUtf8());
         source = folder(QStringLiteral("incoming"));
         destination = folder(QStringLiteral("library"));
         doubles = folder(QStringLiteral("doubles"));
@@ -72,7 +76,11 @@ protected:
         store.WriteValue(QStringLiteral("DoubleDir"), doubles);
     }
 
-    ~LibraryTest() override { application().setExceptionHandler(nullptr); }
+    ~LibraryTest() override
+    {
+        application().setExceptionHandler(nullptr);
+        qputenv("XDG_STATE_HOME", m_state);
+    }
 
     static TPlumtideApplication& application()
     {
@@ -160,6 +168,8 @@ protected:
 
 private:
     QTemporaryDir m_root;
+    QTemporaryDir m_stateHome;
+    QByteArray m_state;
     std::unique_ptr<TfrmMain> m_window;
 };
 

@@ -1,8 +1,11 @@
 #include "platform/errors.h"
+#include "platform/paths.h"
 #include "settings/settingsstore.h"
 #include "tests/support/memorysettings.h"
 #include "ui/foldertree.h"
 #include "ui/optionsrules.h"
+
+#include <QDir>
 
 #include <gtest/gtest.h>
 
@@ -24,7 +27,7 @@ TEST(OptionsRules, FirstRunLoadsDefaultsAndNeverTheRootAsAFolder)
     ASSERT_TRUE(load.complete());
     EXPECT_EQ(load.values.percentage, 37);
     EXPECT_TRUE(load.values.moveDoubles);
-    EXPECT_EQ(load.values.doublesFolder, kProgramFolder);
+    EXPECT_EQ(load.values.doublesFolder, DefaultDoublesFolder());
     EXPECT_FALSE(load.values.removeDoubles);
     EXPECT_EQ(load.values.autoTime, QTime(0, 10));
     EXPECT_FALSE(OptionsEnabling(load.values).autoTime);
@@ -90,6 +93,22 @@ TEST(OptionsRules, DoublesBoxesExcludeEachOtherKeepingTheClick)
     EXPECT_EQ(ClickDoublesBox(TDoublesBox::Remove, false), (B { false, false }));
 }
 
+TEST(OptionsRules, TheWindowWarnsOfADoublesFolderTypedThatIsNotThere)
+{
+    const auto warns = [](const QString& folder, bool moveDoubles) {
+        TOptionsValues values;
+        values.doublesFolder = folder;
+        values.moveDoubles = moveDoubles;
+        return WarnOfDoublesFolder(values);
+    };
+    EXPECT_FALSE(warns(QDir::tempPath(), true));
+    EXPECT_TRUE(warns(QStringLiteral("/no/such/folder"), true));
+    EXPECT_TRUE(warns(QString(), true));
+    EXPECT_FALSE(warns(QStringLiteral("/no/such/folder"), false)) << "doubles are not moved";
+    EXPECT_FALSE(warns(DefaultDoublesFolder(), true)) << "made when first needed";
+}
+
+// Every option the window saves is what the next run uses, without a restart.
 TEST(OptionsRules, SavedOptionsReachTheWorkingCopyOnlyWhenAllWereWritten)
 {
     TMemorySettingsStore store;
@@ -98,6 +117,9 @@ TEST(OptionsRules, SavedOptionsReachTheWorkingCopyOnlyWhenAllWereWritten)
     values.percentage = 60;
     values.autoTimeOn = true;
     values.autoTime = QTime(0, 5);
+    values.doublesFolder = QStringLiteral("/srv/doubles");
+    values.deleteSmallFiles = true;
+    values.smallFileLimit = 100;
     store.failWritesOf(QStringLiteral("delFileSize"));
     EXPECT_THROW(
         SaveOptions(store, values, QStringLiteral("/usr/bin/plumtide"), copy), SettingsError);
@@ -108,6 +130,9 @@ TEST(OptionsRules, SavedOptionsReachTheWorkingCopyOnlyWhenAllWereWritten)
     EXPECT_EQ(copy.comparePercentage, 60);
     EXPECT_TRUE(copy.autoSortOn);
     EXPECT_EQ(copy.autoSortInterval, QTime(0, 5));
+    EXPECT_EQ(copy.doublesFolder, QStringLiteral("/srv/doubles"));
+    EXPECT_TRUE(copy.deleteSmallFiles);
+    EXPECT_EQ(copy.smallFileLimit, 100);
 }
 
 TEST(ComputerPlaces, RootHomeThenRemovableAndNetworkVolumes)

@@ -145,31 +145,39 @@ TEST_F(LibraryTest, ErrorInsideARefreshEndsInAFreshRefreshWithoutADialog)
     EXPECT_EQ(w.sourceItems().count(), 2);
 }
 
-TEST_F(LibraryTest, AbortStopsARefreshKeepingTheRowsSoFar)
+// Abort stops the work it was pressed for and nothing after it: it is usable only while
+// work runs, and the flag goes when that work ends, an aborted planning included.
+TEST_F(LibraryTest, AbortStopsTheWorkUnderWayAndNothingAfterIt)
 {
     for (int i = 0; i < 300; ++i)
         folder(QStringLiteral("library/Artist %1").arg(i, 3, 10, QLatin1Char('0')));
-    song(QStringLiteral("a.mp3"), QStringLiteral("Abba"));
+    const QString a = song(QStringLiteral("a.mp3"), QStringLiteral("Artist 001"));
     TfrmMain& w = window();
+    EXPECT_FALSE(w.imgannuleren->isEnabled()) << "idle";
+    QTest::mouseClick(w.imgannuleren, Qt::LeftButton);
+    EXPECT_FALSE(w.abortFlag());
 
     // Abort is clicked as soon as the first rows show.
     const auto clickAbort
         = QObject::connect(&w.destinationItems(), &QAbstractItemModel::rowsInserted, &w,
             [&w] { QTest::mouseClick(w.imgannuleren, Qt::LeftButton); });
     w.Refresh();
-    QObject::disconnect(clickAbort);
-
     EXPECT_GT(w.destinationItems().count(), 0);
     EXPECT_LT(w.destinationItems().count(), 300);
     EXPECT_EQ(w.sourceItems().count(), 0);
-    EXPECT_TRUE(w.abortFlag());
+    EXPECT_FALSE(w.abortFlag()) << "over with the refresh it stopped";
+    EXPECT_FALSE(w.imgannuleren->isEnabled());
     expectIdle(w);
 
-    // The next refresh starts afresh.
-    w.Refresh();
-    EXPECT_EQ(w.destinationItems().count(), 300);
-    EXPECT_EQ(w.sourceItems().count(), 1);
+    // A planning stopped the same way leaves nothing set for the move after it.
+    click(w.btnSorteren);
+    QObject::disconnect(clickAbort);
     EXPECT_FALSE(w.abortFlag());
+    click(w.btnSorteren);
+    ASSERT_TRUE(w.btnVerplaats->isEnabled());
+    click(w.btnVerplaats);
+    EXPECT_FALSE(QFile::exists(a));
+    EXPECT_EQ(w.destinationItems().count(), 300);
 }
 
 TEST_F(LibraryTest, StartUpStepRefreshesOnceAfterOneAndAHalfSeconds)

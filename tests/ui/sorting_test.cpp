@@ -2,6 +2,7 @@
 // folders and mp3 files.
 
 #include "libraryfixture.h"
+#include "tests/support/otherprocess.h"
 
 #include <QAction>
 #include <QFrame>
@@ -9,6 +10,8 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QScopeGuard>
+
+#include <fcntl.h>
 
 using namespace plumtide;
 using plumtide::test::LibraryTest;
@@ -130,8 +133,9 @@ TEST_F(SortTest, MoveFilesPlacesThePlanAndPlansWhatStayed)
     EXPECT_EQ(w.statusItems().caption(0), QStringLiteral("No corresponding artists found"));
     EXPECT_TRUE(w.Status->isVisible());
     EXPECT_TRUE(w.pnlNieuwe->isVisible());
-    // The move ends with what it did.
-    EXPECT_EQ(w.DetailsLines(), QStringList { QStringLiteral("1 file moved, 1 double set aside") });
+    // The move ends with what it did, and where the double went.
+    EXPECT_EQ(w.DetailsLines(),
+        QStringList { QStringLiteral("1 file moved, 1 double set aside in %1").arg(doubles) });
     EXPECT_FALSE(w.btnVerplaats->isEnabled());
     expectIdle(w);
 }
@@ -139,29 +143,29 @@ TEST_F(SortTest, MoveFilesPlacesThePlanAndPlansWhatStayed)
 TEST_F(SortTest, MoveErrorStopsAtItsRowAndEndsInTheErrorHandler)
 {
     fillLibrary();
-    ASSERT_TRUE(QFile::copy(one, destination + QStringLiteral("/ABBA/Waterloo.mp3")));
     TfrmMain& w = window();
     w.Refresh();
     click(w.btnSorteren);
-    // The doubles folder is gone by the time the double comes up.
-    ASSERT_TRUE(QDir(doubles).removeRecursively());
+    // The destination is gone (an unplugged disk) by the time the move starts.
+    const QString away = destination + QStringLiteral(" away");
+    ASSERT_TRUE(QDir().rename(destination, away));
 
     click(w.btnVerplaats);
 
     EXPECT_FALSE(anyDialogShown());
-    EXPECT_FALSE(QFile::exists(sandman)) << "the row before the error was carried out";
-    EXPECT_TRUE(QFile::exists(waterloo));
-    EXPECT_EQ(column(w.sourceItems(), 0), (QStringList { smells, one, waterloo }));
+    EXPECT_TRUE(QFile::exists(sandman));
     EXPECT_EQ(w.statusItems().count(), 2) << "no new plan after an error";
     ASSERT_EQ(w.DetailsLines().size(), 1);
     EXPECT_TRUE(w.DetailsLines()[0].startsWith(
-        QStringLiteral("Move stopped: The doubles folder is missing: '%1'").arg(doubles)))
+        QStringLiteral("Move stopped: The folder is gone: '%1'").arg(destination)))
         << w.DetailsLines()[0].toStdString();
-    EXPECT_TRUE(w.DetailsLines()[0].endsWith(QStringLiteral("; before that: 1 file moved")));
+    EXPECT_TRUE(w.DetailsLines()[0].endsWith(QStringLiteral("; before that: nothing moved")));
     expectIdle(w);
 }
 
-TEST_F(SortTest, CreateMakesTheListedFoldersAndClosesThePanel)
+// Only a press on "Create" makes folders; it says what it made, and it is a run of its own
+// that an undo takes back while the folders are empty.
+TEST_F(SortTest, OnlyAPressOnCreateMakesFoldersAndAnUndoRemovesThem)
 {
     fillLibrary();
     TfrmMain& w = window();
@@ -177,20 +181,69 @@ TEST_F(SortTest, CreateMakesTheListedFoldersAndClosesThePanel)
     click(w.btnNieuweWissen);
     EXPECT_EQ(newArtists(w), (QStringList { QStringLiteral("NIRVANA"), QStringLiteral("ABBA") }));
 
-    // Enter presses "Create", the window's default button. The folders go where the plan
-    // was made for, whatever the field holds by now.
+    // Enter meant for anything else makes nothing, "Move files" included.
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    for (QWidget* control :
+        std::initializer_list<QWidget*> { w.btnVerplaats, w.edtDestination, w.ListNieuwe }) {
+        control->setFocus();
+        QTest::keyClick(control, Qt::Key_Return);
+    }
+    EXPECT_FALSE(QFileInfo::exists(destination + QStringLiteral("/NIRVANA")));
+    EXPECT_TRUE(QFile::exists(sandman));
+    EXPECT_TRUE(w.pnlNieuwe->isVisible());
+
+    // Enter on "Create" itself makes them where the plan was made for, whatever the field
+    // holds by now.
     w.edtDestination->setText(destination + QStringLiteral("/Metalica"));
-    QTest::keyClick(w.ListNieuwe, Qt::Key_Return);
+    w.Ok->setFocus();
+    QTest::keyClick(w.Ok, Qt::Key_Return);
     EXPECT_TRUE(QFileInfo(destination + QStringLiteral("/NIRVANA")).isDir());
     EXPECT_FALSE(QFileInfo::exists(destination + QStringLiteral("/Metalica/NIRVANA")));
-    EXPECT_FALSE(QFileInfo(destination + QStringLiteral("/QUEEN")).exists());
     EXPECT_FALSE(w.pnlNieuwe->isVisible());
+    EXPECT_EQ(w.DetailsLines(),
+        QStringList { QStringLiteral("1 folder made in %1: NIRVANA").arg(destination) });
     EXPECT_EQ(w.destinationItems().count(), 2) << "the lists wait for the next refresh";
 
-    // Once the panel is closed Enter does nothing more.
-    QDir(destination + QStringLiteral("/NIRVANA")).removeRecursively();
-    QTest::keyClick(w.edtSource, Qt::Key_Return);
-    EXPECT_FALSE(QFileInfo(destination + QStringLiteral("/NIRVANA")).exists());
+    QString asked;
+    w.confirm = [&](const QString& question) {
+        asked = question;
+        return true;
+    };
+    w.UndoLastSort->trigger();
+    EXPECT_TRUE(asked.startsWith(QStringLiteral("Undo the folders made at ")))
+        << asked.toStdString();
+    EXPECT_TRUE(asked.endsWith(QStringLiteral("\n\n1 empty folder it made is removed.")));
+    EXPECT_FALSE(QFileInfo::exists(destination + QStringLiteral("/NIRVANA")));
+    EXPECT_EQ(
+        w.DetailsLines(), QStringList { QStringLiteral("Undo of run 1: 1 empty folder removed") });
+}
+
+// "Move files" moves only the plan on screen, for the folders the fields name.
+TEST_F(SortTest, MoveFilesActsOnlyOnThePlanShownForTheFoldersInTheFields)
+{
+    fillLibrary();
+    TfrmMain& w = window();
+    w.Refresh();
+    click(w.btnSorteren);
+    ASSERT_TRUE(w.btnVerplaats->isEnabled());
+
+    click(w.btnViewSource);
+    EXPECT_FALSE(w.btnVerplaats->isEnabled()) << "the plan is out of sight";
+    w.btnVerplaatsClick();
+    EXPECT_TRUE(QFile::exists(sandman));
+
+    click(w.btnSorteren);
+    ASSERT_TRUE(w.btnVerplaats->isEnabled());
+    w.edtSource->setText(folder(QStringLiteral("empty")));
+    EXPECT_FALSE(w.btnVerplaats->isEnabled()) << "the plan is for another folder";
+    w.btnVerplaatsClick();
+    EXPECT_TRUE(QFile::exists(sandman));
+
+    w.edtSource->setText(source);
+    ASSERT_TRUE(w.btnVerplaats->isEnabled());
+    click(w.btnVerplaats);
+    EXPECT_FALSE(QFile::exists(sandman));
 }
 
 // One artist whose folder cannot be made must not keep the others from getting theirs.
@@ -210,14 +263,37 @@ TEST_F(SortTest, CreateSkipsAFolderThatCannotBeMadeAndKeepsItListed)
     EXPECT_TRUE(w.pnlNieuwe->isVisible());
     EXPECT_EQ(newArtists(w), QStringList { QStringLiteral("NO/SUCH") });
     EXPECT_EQ(w.DetailsLines(),
-        QStringList { QStringLiteral("The folder %1/NO/SUCH could not be made: folder missing")
-                          .arg(destination) });
+        (QStringList { QStringLiteral("2 folders made in %1: GOOD, LATER").arg(destination),
+            QStringLiteral("The folder %1/NO/SUCH could not be made: folder missing")
+                .arg(destination) }));
     expectIdle(w);
 
     // The close image hides the panel and keeps its entries.
     QTest::mouseClick(w.imgCloseNieuwe, Qt::LeftButton, {}, QPoint(16, 14));
     EXPECT_FALSE(w.pnlNieuwe->isVisible());
     EXPECT_EQ(w.ListNieuwe->count(), 1);
+}
+
+// A file another program holds is not in the lists, and Details says so: how many, and which.
+TEST_F(SortTest, FilesLeftOutAreCountedAndNamed)
+{
+    folder(QStringLiteral("library/ABBA"));
+    const QString held = song(QStringLiteral("held.mp3"), QStringLiteral("Abba"));
+    test::OtherProcess player(
+        [&] { return ::open(QFile::encodeName(held).constData(), O_RDONLY) >= 0; });
+    ASSERT_TRUE(player.ready());
+    TfrmMain& w = window();
+    w.Refresh();
+    EXPECT_EQ(w.sourceItems().count(), 0);
+    const QStringList said { QStringLiteral("1 file left out for now (1 in use)"),
+        QStringLiteral("%1: in use").arg(held) };
+    EXPECT_EQ(w.DetailsLines(), said);
+
+    click(w.btnSorteren);
+    EXPECT_EQ(w.DetailsLines(),
+        QStringList { QStringLiteral(
+            "There are no mp3 files found or there are no folders matching the artists...") }
+            + said);
 }
 
 TEST_F(SortTest, SourceMenuOffersWhatTheDiskAllows)
@@ -251,6 +327,11 @@ TEST_F(SortTest, SourceMenuSetsAsideOrDeletesTheSelectedFile)
     const QByteArray bBytes = contents(b);
     TfrmMain& w = window();
     w.Refresh();
+    QStringList asked;
+    w.confirm = [&](const QString& question) {
+        asked.append(question);
+        return true;
+    };
 
     w.ListSource->setItemIndex(1);
     w.SourcePopupMenuPopup();
@@ -260,11 +341,17 @@ TEST_F(SortTest, SourceMenuSetsAsideOrDeletesTheSelectedFile)
     EXPECT_EQ(contents(doubles + QStringLiteral("/b (2).mp3")), bBytes);
     EXPECT_EQ(column(w.sourceItems(), 0), QStringList { a });
 
+    EXPECT_EQ(w.DetailsLines(),
+        QStringList { QStringLiteral("%1 set aside as %2/b (2).mp3").arg(b, doubles) });
+
+    // Deleting asks first, and says what it did.
     w.ListSource->setItemIndex(0);
     w.SourcePopupMenuPopup();
     w.Verwijderen->trigger();
+    EXPECT_EQ(asked, QStringList { QStringLiteral("Delete 'a.mp3' for good?") });
     EXPECT_FALSE(QFile::exists(a));
     EXPECT_EQ(w.sourceItems().count(), 0);
+    EXPECT_EQ(w.DetailsLines(), QStringList { QStringLiteral("%1 deleted for good").arg(a) });
     expectIdle(w);
 }
 
@@ -276,6 +363,8 @@ TEST_F(SortTest, SourceShortcutsApplyTheRuleAtTheMomentOfThePress)
     w.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
     w.ListSource->setFocus();
+    bool yes = false;
+    w.confirm = [&yes](const QString&) { return yes; };
 
     // The menu last opened with nothing selected; the key still sees the selection made since.
     w.SourcePopupMenuPopup();
@@ -286,6 +375,9 @@ TEST_F(SortTest, SourceShortcutsApplyTheRuleAtTheMomentOfThePress)
     EXPECT_TRUE(QFile::exists(a)) << "no doubles folder: nothing to set aside into";
     EXPECT_FALSE(anyDialogShown());
 
+    QTest::keyClick(w.ListSource, Qt::Key_Delete);
+    EXPECT_TRUE(QFile::exists(a)) << "the question declined";
+    yes = true;
     QTest::keyClick(w.ListSource, Qt::Key_Delete);
     EXPECT_FALSE(QFile::exists(a));
     EXPECT_EQ(w.sourceItems().count(), 0);

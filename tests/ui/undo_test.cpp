@@ -76,16 +76,56 @@ TEST_F(LibraryTest, DeletedByHandIntoTheTrashComesBackWithUndo)
     TfrmMain& w = window();
     w.workingCopy().useTrash = true;
     w.Refresh();
+    QStringList asked;
+    w.confirm = [&](const QString& question) {
+        asked.append(question);
+        return true;
+    };
     w.ListSource->setItemIndex(0);
     w.SourcePopupMenuPopup();
     w.Verwijderen->trigger();
     ASSERT_FALSE(QFile::exists(one));
+    EXPECT_EQ(asked, QStringList { QStringLiteral("Move 'One.mp3' to the Trash?") });
+    EXPECT_EQ(w.DetailsLines(), QStringList { QStringLiteral("%1 moved to the Trash").arg(one) });
     const QString trashed
         = qEnvironmentVariable("XDG_DATA_HOME") + QStringLiteral("/Trash/files/One.mp3");
     EXPECT_TRUE(QFile::exists(trashed));
 
-    w.confirm = [](const QString&) { return true; };
     w.UndoLastSort->trigger();
     EXPECT_TRUE(QFile::exists(one));
     EXPECT_FALSE(QFile::exists(trashed));
+}
+
+// The question says how many files can come back and why the others cannot, and so does
+// the result.
+TEST_F(LibraryTest, UndoSaysWhatCanComeBackAndWhyTheRestCannot)
+{
+    folder(QStringLiteral("library/Metallica"));
+    folder(QStringLiteral("library/Madonna"));
+    const QString one = song(QStringLiteral("One.mp3"), QStringLiteral("Metallica"));
+    const QString vogue = song(QStringLiteral("Vogue.mp3"), QStringLiteral("Madonna"));
+    // One is a double, deleted for good as the settings say.
+    ASSERT_TRUE(QFile::copy(vogue, destination + QStringLiteral("/Metallica/One.mp3")));
+    TfrmMain& w = window();
+    w.workingCopy().moveDoubles = false;
+    w.workingCopy().deleteDoubles = true;
+    w.Refresh();
+    click(w.btnSorteren);
+    click(w.btnVerplaats);
+    ASSERT_FALSE(QFile::exists(one));
+
+    QString asked;
+    w.confirm = [&](const QString& question) {
+        asked = question;
+        return true;
+    };
+    w.UndoLastSort->trigger();
+    EXPECT_TRUE(asked.endsWith(
+        QStringLiteral("1 file goes back where it was.\n1 cannot come back: 1 deleted for good.")))
+        << asked.toStdString();
+    EXPECT_TRUE(QFile::exists(vogue));
+    EXPECT_EQ(w.DetailsLines(),
+        (QStringList {
+            QStringLiteral("Undo of run 1: 1 file restored, 1 not restored (1 deleted for good)"),
+            QStringLiteral("%1: deleted for good").arg(one) }));
 }
