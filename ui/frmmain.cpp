@@ -172,8 +172,10 @@ TfrmMain::TfrmMain(TSettingsStore& store, QWidget* parent)
     setFocusOrder();
     connectHandlers();
 
+    // "No" is the default: an Enter pressed out of habit must not delete or undo anything.
     confirm = [this](const QString& question) {
-        return QMessageBox::question(this, QStringLiteral("Plumtide"), question)
+        return QMessageBox::question(this, QStringLiteral("Plumtide"), question,
+                   QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
             == QMessageBox::Yes;
     };
     FormCreate();
