@@ -246,11 +246,16 @@ TEST(MoveDecisions, AFolderMadeIsTakenBackOnlyWhileEmpty)
                               .folder(QStringLiteral("/music/FILED"))
                               .file(QStringLiteral("/music/FILED/a.mp3"), "a");
     const auto made = [](qint64 record, const char* folder) {
-        return TTakeBack { record, TMoveOutcome::Created, QString::fromLatin1(folder) };
+        return TTakeBack {
+            .record = record, .outcome = TMoveOutcome::Created, .file = QString::fromLatin1(folder)
+        };
     };
-    TTakeBack moved { 9, TMoveOutcome::Moved, QStringLiteral("/in/a.mp3"),
-        QStringLiteral("/music/FILED/a.mp3") };
-    moved.size = 1; // as the disk has it: the file is still the one moved there
+    // The file is still the one moved there: its size as the disk has it.
+    const TTakeBack moved { .record = 9,
+        .outcome = TMoveOutcome::Moved,
+        .file = QStringLiteral("/in/a.mp3"),
+        .target = QStringLiteral("/music/FILED/a.mp3"),
+        .size = 1 };
     EXPECT_EQ(decide(disk,
                   { moved, made(4, "/music/FILED"), made(3, "/music/EMPTY"), made(2, "/music/FULL"),
                       made(1, "/music/GONE"), made(5, "music/REL") },
