@@ -36,9 +36,9 @@ struct TDeleteByHand {
 struct TTakeBack {
     qint64 record = 0;
     TMoveOutcome outcome = TMoveOutcome::Moved;
-    QString file;
-    QString target;
-    QString trashed;
+    QString file {};
+    QString target {};
+    QString trashed {};
     qint64 size = -1;
     qint64 modified = 0;
     bool targetKept = false;
