@@ -22,29 +22,12 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 using namespace plumtide;
 
 namespace
 {
-
-const char* const kWords[] = { "the", "Black", "Madonna", "Pink", "Floyd", "Rolling", "Stones",
-    "Daft", "Punk", "Metallica", "Queen", "Sabbath", "Beatles", "Abba", "Orchestra", "Boys", "Jay",
-    "Massive", "Attack", "de", "Los", "Velvet", "Underground", "Radiohead", "Cure", "Smiths",
-    "Sonic", "Youth", "Kraftwerk", "Blondie", "Prince", "Bowie" };
-
-QString artistName(QRandomGenerator& random)
-{
-    const int words = 1 + int(random.bounded(3));
-    QStringList parts;
-    for (int i = 0; i < words; ++i)
-        parts << QString::fromLatin1(kWords[random.bounded(int(std::size(kWords)))]);
-    return parts.join(QLatin1Char(' ')).left(30);
-}
 
 // Seconds one run of the CLI takes, its output thrown away; the best of `rounds`.
 double secondsOf(const std::vector<QByteArray>& arguments, int rounds)
@@ -53,24 +36,7 @@ double secondsOf(const std::vector<QByteArray>& arguments, int rounds)
     for (int round = 0; round < rounds; ++round) {
         QElapsedTimer timer;
         timer.start();
-        const pid_t child = ::fork();
-        if (child == 0) {
-            const int null = ::open("/dev/null", O_WRONLY);
-            ::dup2(null, 1);
-            ::dup2(null, 2);
-            std::vector<char*> argv { const_cast<char*>(PLUMTIDE_CLI) };
-            for (const QByteArray& argument : arguments)
-                argv.push_back(const_cast<char*>(argument.constData()));
-            argv.push_back(nullptr);
-            ::execv(PLUMTIDE_CLI, argv.data());
-            ::_exit(127);
-        }
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-            std::fprintf(stderr, "plumtide-cli %s failed\n", arguments.front().constData());
-            std::exit(1);
-        }
+        bench::RunCli(arguments);
         best = std::min(best, timer.nsecsElapsed() / 1e9);
     }
     return best;
@@ -93,12 +59,12 @@ int main(int argc, char** argv)
     QRandomGenerator random(7);
     std::vector<QString> folderNames;
     for (int i = 0; i < folderCount; ++i) {
-        folderNames.push_back(artistName(random) + QStringLiteral(" %1").arg(i % 97));
+        folderNames.push_back(bench::RandomArtistName(random) + QStringLiteral(" %1").arg(i % 97));
         QDir().mkpath(destination + QLatin1Char('/') + folderNames.back());
     }
     std::vector<QString> artists;
     for (int i = 0; i < artistCount; ++i)
-        artists.push_back(artistName(random));
+        artists.push_back(bench::RandomArtistName(random));
     std::vector<QString> keys;
     QDir().mkpath(source);
     for (int i = 0; i < fileCount; ++i) {
