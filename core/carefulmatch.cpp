@@ -1,13 +1,13 @@
 #include "core/carefulmatch.h"
 
 #include "id3/id3lists.h"
-#include "platform/atomicfile.h"
-#include "platform/fileops.h"
-#include "platform/paths.h"
 
 #include <QRegularExpression>
+#include <QVarLengthArray>
 
 #include <algorithm>
+#include <array>
+#include <limits>
 
 namespace plumtide
 {
@@ -88,68 +88,183 @@ bool isDash(char32_t c)
     return c == U'-' || c == U'\u2013' || c == U'\u2014';
 }
 
-// One word of a folded text, and what stood between it and the word before.
+// One word of a folded text (a slice of the tokenizer's text), and what stood between it
+// and the word before.
 struct Token {
-    QString text;
-    bool commaBefore = false; // a "," among the separators before it
-    bool splitBefore = false; // a leading part ends before it
+    qsizetype begin;
+    qsizetype end;
+    bool commaBefore; // a "," among the separators before it
+    bool splitBefore; // a leading part ends before it
 };
 
-bool isCollaborationWord(const QString& word)
+bool isCollaborationWord(QStringView word)
 {
-    static const QSet<QString> words = { QStringLiteral("feat"), QStringLiteral("ft"),
-        QStringLiteral("featuring"), QStringLiteral("with"), QStringLiteral("vs"),
-        QStringLiteral("x"), QStringLiteral("and") };
-    return words.contains(word);
+    static constexpr QLatin1StringView words[] = { QLatin1StringView("feat"),
+        QLatin1StringView("ft"), QLatin1StringView("featuring"), QLatin1StringView("with"),
+        QLatin1StringView("vs"), QLatin1StringView("x"), QLatin1StringView("and") };
+    return std::any_of(std::begin(words), std::end(words),
+        [&](QLatin1StringView collaboration) { return word == collaboration; });
 }
 
+// What a character below U+0500 (Latin, Greek, Cyrillic and their accented letters) folds
+// to on its own, worked out once by the full decomposition: names in these scripts then
+// fold without a normalisation pass each.
+struct SmallFold {
+    enum Kind : quint8 { Slow, Vanish, Ascii, Letters } kind = Slow;
+    quint8 size = 0;
+    char16_t text[3] = {};
+};
+
+constexpr char32_t kSmallFoldEnd = 0x500;
+
+const std::array<SmallFold, kSmallFoldEnd>& smallFolds()
+{
+    static const std::array<SmallFold, kSmallFoldEnd> table = [] {
+        std::array<SmallFold, kSmallFoldEnd> folds {};
+        for (char32_t c = 0x80; c < kSmallFoldEnd; ++c) {
+            SmallFold& fold = folds[c];
+            const QChar::Category category = QChar::category(c);
+            if (vanishes(c)) {
+                fold.kind = SmallFold::Vanish;
+                continue;
+            }
+            if (category == QChar::Mark_NonSpacing || category == QChar::Mark_SpacingCombining
+                || category == QChar::Mark_Enclosing)
+                continue; // a mark depends on the letter before it
+            const QString decomposed
+                = QString(QChar(char16_t(c))).normalized(QString::NormalizationForm_KD);
+            if (decomposed.size() == 1 && decomposed.at(0).unicode() < 0x80) {
+                fold.kind = SmallFold::Ascii; // a space, a digit, a letter: as typed
+                fold.text[0] = decomposed.at(0).unicode();
+                fold.size = 1;
+                continue;
+            }
+            QString letters;
+            bool simple = true;
+            QChar::Script script = QChar::Script_Unknown;
+            for (const QChar x : decomposed) {
+                const QChar::Category part = x.category();
+                if (part == QChar::Mark_NonSpacing || part == QChar::Mark_SpacingCombining
+                    || part == QChar::Mark_Enclosing) {
+                    simple = simple && strippedScript(script);
+                } else if (const char* plain = plainSpelling(x.unicode())) {
+                    letters.append(QLatin1StringView(plain));
+                    script = QChar::Script_Latin;
+                } else if (x.isLetterOrNumber() && !x.isSurrogate()) {
+                    letters.append(x);
+                    script = x.script();
+                } else {
+                    simple = false;
+                }
+            }
+            letters = letters.toCaseFolded();
+            if (!simple || letters.isEmpty() || letters.size() > 3)
+                continue;
+            fold.kind = SmallFold::Letters;
+            fold.size = quint8(letters.size());
+            for (qsizetype i = 0; i < letters.size(); ++i)
+                fold.text[i] = letters.at(i).unicode();
+        }
+        return folds;
+    }();
+    return table;
+}
+
+// Splits a text into folded words, kept side by side in one buffer.
 class Tokenizer
 {
 public:
-    std::vector<Token> run(QStringView input)
+    explicit Tokenizer(QStringView input)
     {
-        QString text;
-        text.reserve(input.size());
-        bool ascii = true;
-        for (const QChar c : input) {
-            if (vanishes(c.unicode()))
-                continue;
-            ascii = ascii && c.unicode() < 0x80;
-            text.append(c);
-        }
-        if (!ascii)
+        const std::array<SmallFold, kSmallFoldEnd>& folds = smallFolds();
+        const bool small = std::all_of(input.begin(), input.end(), [&](QChar c) {
+            return c.unicode() < 0x80
+                || (c.unicode() < kSmallFoldEnd && folds[c.unicode()].kind != SmallFold::Slow);
+        });
+        if (small) {
+            for (const QChar c : input) {
+                const char16_t u = c.unicode();
+                if (u < 0x80) {
+                    if (!vanishes(u))
+                        take(u);
+                    continue;
+                }
+                const SmallFold& fold = folds[u];
+                if (fold.kind == SmallFold::Ascii)
+                    take(fold.text[0]);
+                else if (fold.kind == SmallFold::Letters)
+                    m_text.append(fold.text, fold.size);
+            }
+        } else {
+            QString text;
+            text.reserve(input.size());
+            for (const QChar c : input)
+                if (!vanishes(c.unicode()))
+                    text.append(c);
             text = text.normalized(QString::NormalizationForm_KD);
-
-        const char16_t* units = reinterpret_cast<const char16_t*>(text.utf16());
-        const qsizetype size = text.size();
-        for (qsizetype i = 0; i < size;) {
-            char32_t c = units[i++];
-            if (QChar::isHighSurrogate(c) && i < size && QChar::isLowSurrogate(units[i]))
-                c = QChar::surrogateToUcs4(char16_t(c), units[i++]);
-            take(c);
+            const char16_t* units = reinterpret_cast<const char16_t*>(text.utf16());
+            const qsizetype size = text.size();
+            for (qsizetype i = 0; i < size;) {
+                char32_t c = units[i++];
+                if (QChar::isHighSurrogate(c) && i < size && QChar::isLowSurrogate(units[i]))
+                    c = QChar::surrogateToUcs4(char16_t(c), units[i++]);
+                take(c);
+            }
         }
         endWord();
-        return std::move(m_tokens);
+    }
+
+    size_t size() const { return size_t(m_tokens.size()); }
+    bool splitBefore(size_t token) const { return m_tokens[qsizetype(token)].splitBefore; }
+
+    // The key of the first `count` words: a leading "the" and a trailing ", the" dropped.
+    QString key(size_t count) const
+    {
+        qsizetype begin = 0;
+        qsizetype end = qsizetype(count);
+        if (end - begin >= 2 && word(begin) == QLatin1StringView("the"))
+            ++begin;
+        if (end - begin >= 2 && word(end - 1) == QLatin1StringView("the")
+            && m_tokens[end - 1].commaBefore)
+            --end;
+        QString key;
+        if (begin >= end)
+            return key;
+        key.reserve(m_tokens[end - 1].end - m_tokens[begin].begin);
+        for (qsizetype i = begin; i < end; ++i) {
+            if (i > begin)
+                key.append(QLatin1Char(' '));
+            key.append(word(i));
+        }
+        return key;
     }
 
 private:
+    QStringView word(qsizetype token) const
+    {
+        const Token& t = m_tokens[token];
+        return QStringView(m_text.data() + t.begin, t.end - t.begin);
+    }
+
     void take(char32_t c)
     {
         if (c < 0x80) {
             if (c >= U'a' && c <= U'z') {
-                m_word.append(QChar(char16_t(c)));
+                m_text.append(char16_t(c));
                 m_lastScript = QChar::Script_Latin;
             } else if (c >= U'A' && c <= U'Z') {
-                m_word.append(QChar(char16_t(c - U'A' + U'a')));
+                m_text.append(char16_t(c - U'A' + U'a'));
                 m_lastScript = QChar::Script_Latin;
             } else if (c >= U'0' && c <= U'9') {
-                m_word.append(QChar(char16_t(c)));
+                m_text.append(char16_t(c));
                 m_lastScript = QChar::Script_Common;
             } else if (c == U'$') {
-                m_word.append(QLatin1Char('s'));
+                m_text.append(u's');
             } else if (c == U'&' || c == U'+') {
                 endWord();
-                m_tokens.push_back(Token { QStringLiteral("and"), m_comma, true });
+                m_text.append(u"and", 3);
+                m_tokens.append(Token { m_wordStart, m_text.size(), m_comma, true });
+                m_wordStart = m_text.size();
                 resetSeparators();
             } else {
                 separator(c);
@@ -161,12 +276,13 @@ private:
             || category == QChar::Mark_Enclosing) {
             // A mark belongs to the letter before it; it goes with the accents of the
             // scripts where people drop them, and with no letter to carry it.
-            if (!m_word.isEmpty() && !strippedScript(m_lastScript))
+            if (m_text.size() > m_wordStart && !strippedScript(m_lastScript))
                 appendUcs4(c);
             return;
         }
         if (const char* plain = plainSpelling(c)) {
-            m_word.append(QLatin1StringView(plain));
+            for (; *plain; ++plain)
+                m_text.append(char16_t(*plain));
             m_lastScript = QChar::Script_Latin;
             m_nonAscii = true;
             return;
@@ -183,10 +299,10 @@ private:
     void appendUcs4(char32_t c)
     {
         if (QChar::requiresSurrogates(c)) {
-            m_word.append(QChar(QChar::highSurrogate(c)));
-            m_word.append(QChar(QChar::lowSurrogate(c)));
+            m_text.append(QChar::highSurrogate(c));
+            m_text.append(QChar::lowSurrogate(c));
         } else {
-            m_word.append(QChar(char16_t(c)));
+            m_text.append(char16_t(c));
         }
     }
 
@@ -209,22 +325,30 @@ private:
 
     void endWord()
     {
-        if (m_word.isEmpty())
+        if (m_text.size() == m_wordStart)
             return;
-        QString word = std::move(m_word);
-        m_word.clear();
-        if (m_nonAscii)
-            word = word.toCaseFolded().normalized(QString::NormalizationForm_C);
-        const bool collaboration = isCollaborationWord(word);
-        m_tokens.push_back(Token { std::move(word), m_comma, m_split || collaboration });
+        if (m_nonAscii) {
+            const QString folded
+                = QStringView(m_text.data() + m_wordStart, m_text.size() - m_wordStart)
+                      .toString()
+                      .toCaseFolded()
+                      .normalized(QString::NormalizationForm_C);
+            m_text.resize(m_wordStart);
+            m_text.append(reinterpret_cast<const char16_t*>(folded.utf16()), folded.size());
+            m_nonAscii = false;
+        }
+        const QStringView word(m_text.data() + m_wordStart, m_text.size() - m_wordStart);
+        m_tokens.append(
+            Token { m_wordStart, m_text.size(), m_comma, m_split || isCollaborationWord(word) });
+        m_wordStart = m_text.size();
         resetSeparators();
-        m_nonAscii = false;
     }
 
     void resetSeparators() { m_comma = m_split = m_space = m_dashAfterSpace = false; }
 
-    std::vector<Token> m_tokens;
-    QString m_word;
+    QVarLengthArray<char16_t, 128> m_text; // the folded words, one after the other
+    QVarLengthArray<Token, 16> m_tokens;
+    qsizetype m_wordStart = 0;
     QChar::Script m_lastScript = QChar::Script_Unknown;
     bool m_nonAscii = false;
     bool m_comma = false;
@@ -233,25 +357,6 @@ private:
     bool m_dashAfterSpace = false;
 };
 
-// The key of the first `count` tokens: a leading "the" and a trailing ", the" dropped.
-QString keyOf(const std::vector<Token>& tokens, size_t count)
-{
-    const QLatin1StringView the("the");
-    size_t begin = 0;
-    size_t end = count;
-    if (end - begin >= 2 && tokens[begin].text == the)
-        ++begin;
-    if (end - begin >= 2 && tokens[end - 1].text == the && tokens[end - 1].commaBefore)
-        --end;
-    QString key;
-    for (size_t i = begin; i < end; ++i) {
-        if (i > begin)
-            key.append(QLatin1Char(' '));
-        key.append(tokens[i].text);
-    }
-    return key;
-}
-
 // Code points of a key, for the one-letter tier.
 qsizetype codePoints(const QString& key)
 {
@@ -259,23 +364,6 @@ qsizetype codePoints(const QString& key)
     for (qsizetype i = 0; i < key.size(); ++i)
         count += !QChar::isLowSurrogate(key.at(i).unicode());
     return count;
-}
-
-// Calls `f` with the key less each of its code points in turn.
-template <typename F> void forEachDeletion(const QString& key, F&& f)
-{
-    QString variant;
-    for (qsizetype i = 0; i < key.size();) {
-        const qsizetype width = (QChar::isHighSurrogate(key.at(i).unicode()) && i + 1 < key.size()
-                                    && QChar::isLowSurrogate(key.at(i + 1).unicode()))
-            ? 2
-            : 1;
-        variant.resize(0);
-        variant.append(QStringView(key).left(i));
-        variant.append(QStringView(key).mid(i + width));
-        f(variant);
-        i += width;
-    }
 }
 
 // Whether one code point inserted, deleted or replaced makes `a` of `b`.
@@ -346,30 +434,62 @@ QString trimmedText(const QString& text)
     return text.mid(begin, end - begin);
 }
 
-// ---- Assignment files -------------------------------------------------------------------
-
-// What an assignments file can hold at most; a bigger one was not written by Plumtide.
-constexpr qint64 kMaxAssignmentsFile = 16 << 20;
-
-QString normalisedFolder(const QString& folder)
+// Whether a folder name (and its key, FoldArtist of it) is a grouping: decided on the
+// key, which planning computes for every folder anyway, so that no folder costs a pattern
+// match.
+bool isGrouping(QStringView name, const QString& key)
 {
-    QString result = folder;
-    while (result.endsWith(QLatin1Char('/')))
-        result.chop(1);
-    return result;
+    if (key.isEmpty())
+        return name.trimmed() == QLatin1StringView("#");
+    const auto single = [](QStringView word) {
+        return word.size() == 1 || (word.size() == 2 && word.at(0).isHighSurrogate());
+    };
+    // "A", "Ж".
+    if (single(key) && QChar::isLetter(QStringView(key).toUcs4().front()))
+        return true;
+    // "A-C", "0-9": two letters, or 0 and 9, with a dash between them.
+    if (key == QLatin1StringView("0 9")
+        || (key.size() == 3 && key.at(1) == QLatin1Char(' ') && key.at(0).isLetter()
+            && key.at(2).isLetter())) {
+        if (std::any_of(name.begin(), name.end(), [](QChar c) { return isDash(c.unicode()); }))
+            return true;
+    }
+    // "60s", "1960s", "60's".
+    if ((key.size() == 3 || key.size() == 5) && key.endsWith(QLatin1StringView("0s"))
+        && std::all_of(key.begin(), key.end() - 1,
+            [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }))
+        return true;
+    return genreKeys().contains(key);
 }
 
-bool storableFolder(const QString& folder)
+// Where a featured artist is named in an artist text (" feat. X", " (ft X)",
+// " featuring X"), or -1.
+qsizetype featuringMark(QStringView text)
 {
-    if (folder.isEmpty() || folder.startsWith(QLatin1Char('/')))
-        return false;
-    if (folder.contains(QLatin1Char('\n')) || folder.contains(QLatin1Char('\r'))
-        || folder.contains(QChar(0)))
-        return false;
-    const QStringList parts = folder.split(QLatin1Char('/'));
-    return std::none_of(parts.begin(), parts.end(), [](const QString& part) {
-        return part.isEmpty() || part == QLatin1StringView(".") || part == QLatin1StringView("..");
-    });
+    for (qsizetype i = 1; i < text.size(); ++i) {
+        const QChar before = text.at(i - 1);
+        if (!before.isSpace() && before != QLatin1Char('(') && before != QLatin1Char('['))
+            continue;
+        qsizetype end = i;
+        while (end < text.size() && text.at(end).isLetter())
+            ++end;
+        const QStringView word = text.mid(i, end - i);
+        if (word.compare(QLatin1StringView("feat"), Qt::CaseInsensitive) != 0
+            && word.compare(QLatin1StringView("ft"), Qt::CaseInsensitive) != 0
+            && word.compare(QLatin1StringView("featuring"), Qt::CaseInsensitive) != 0)
+            continue;
+        if (end < text.size() && text.at(end) == QLatin1Char('.'))
+            ++end;
+        if (end == text.size() || text.at(end).isSpace()) {
+            qsizetype cut = i - 1;
+            while (cut > 0
+                && (text.at(cut - 1).isSpace() || text.at(cut - 1) == QLatin1Char('(')
+                    || text.at(cut - 1) == QLatin1Char('[')))
+                --cut;
+            return cut;
+        }
+    }
+    return -1;
 }
 
 } // namespace
@@ -402,22 +522,22 @@ QString MatchKindColumnText(TMatchKind kind)
 
 QString FoldArtist(QStringView text)
 {
-    const std::vector<Token> tokens = Tokenizer().run(text);
-    return keyOf(tokens, tokens.size());
+    const Tokenizer tokens(text);
+    return tokens.key(tokens.size());
 }
 
 QStringList ArtistCandidates(QStringView artistText)
 {
-    const std::vector<Token> tokens = Tokenizer().run(artistText);
+    const Tokenizer tokens(artistText);
     QStringList candidates;
     const auto add = [&](size_t count) {
-        QString key = keyOf(tokens, count);
+        QString key = tokens.key(count);
         if (!key.isEmpty() && !candidates.contains(key))
             candidates.append(std::move(key));
     };
     add(tokens.size());
     for (size_t count = tokens.size(); count-- > 1;)
-        if (tokens[count].splitBefore)
+        if (tokens.splitBefore(count))
             add(count);
     return candidates;
 }
@@ -435,19 +555,7 @@ bool IsPlaceholderKey(const QString& key)
 
 bool IsGroupingName(const QString& name)
 {
-    const QString text = trimmedText(name);
-    if (text == QLatin1StringView("#"))
-        return true;
-    if (text.size() == 1 && text.at(0).isLetter())
-        return true;
-    static const QRegularExpression letterRange(
-        QStringLiteral("^(\\p{L}|0)\\s*[-\\x{2013}\\x{2014}]\\s*(\\p{L}|9)$"));
-    static const QRegularExpression decade(
-        QStringLiteral("^['\\x{2019}]?(\\d0|\\d{3}0)['\\x{2019}]?s$"),
-        QRegularExpression::CaseInsensitiveOption);
-    if (text.size() <= 8 && (letterRange.match(text).hasMatch() || decade.match(text).hasMatch()))
-        return true;
-    return genreKeys().contains(FoldArtist(text));
+    return isGrouping(name, FoldArtist(name));
 }
 
 QString ArtistTextOf(const QString& tagArtist, const QString& fileName)
@@ -478,195 +586,425 @@ QString ArtistTextOf(const QString& tagArtist, const QString& fileName)
     return artist;
 }
 
-// ---- TAssignments ---------------------------------------------------------------------
+// ---- TCarefulMatcher ------------------------------------------------------------------
 
-TAssignments TAssignments::Parse(const QByteArray& utf8)
+// Hashes of keys over their code points, such that the hash of a key less one code point
+// follows from the key's prefix hashes without building that key: planning looks up every
+// one-letter deletion of a tag's key, and of every long folder key when indexing.
+namespace
 {
-    TAssignments result;
-    QString text = QString::fromUtf8(utf8);
-    if (text.startsWith(QChar(0xfeff)))
-        text.remove(0, 1);
-    QStringList lines = text.split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    for (QString& line : lines) {
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-        const qsizetype tab = line.indexOf(QLatin1Char('\t'));
-        Line entry { line, std::nullopt };
-        if (tab > 0) {
-            const QString key = FoldArtist(QStringView(line).left(tab));
-            const QString folder = normalisedFolder(line.mid(tab + 1));
-            if (!key.isEmpty() && storableFolder(folder)) {
-                entry.assignment = TAssignment { key, folder };
-                // Of two lines with one key the later holds: drop the earlier.
-                const auto earlier = result.m_index.constFind(key);
-                if (earlier != result.m_index.constEnd()) {
-                    result.m_lines.erase(result.m_lines.begin() + qsizetype(*earlier));
-                    result.reindex();
+
+constexpr quint64 kHashBase = 0x100000001b3ULL;
+
+class KeyHashes
+{
+public:
+    // Reuses the buffers of an earlier key.
+    void assign(QStringView key)
+    {
+        m_units.clear();
+        const char16_t* data = reinterpret_cast<const char16_t*>(key.utf16());
+        for (qsizetype i = 0; i < key.size(); ++i) {
+            char32_t c = data[i];
+            if (QChar::isHighSurrogate(c) && i + 1 < key.size()
+                && QChar::isLowSurrogate(data[i + 1]))
+                c = QChar::surrogateToUcs4(char16_t(c), data[++i]);
+            m_units.push_back(c);
+        }
+        m_prefix.resize(m_units.size() + 1);
+        m_power.resize(m_units.size() + 1);
+        m_prefix[0] = 0;
+        m_power[0] = 1;
+        for (qsizetype i = 0; i < m_units.size(); ++i) {
+            m_prefix[i + 1] = m_prefix[i] * kHashBase + m_units[i] + 1;
+            m_power[i + 1] = m_power[i] * kHashBase;
+        }
+    }
+    qsizetype length() const { return m_units.size(); }
+    quint64 whole() const { return m_prefix.back(); }
+    // The hash of the key without its code point at `at`.
+    quint64 without(qsizetype at) const
+    {
+        const quint64 shift = m_power[length() - 1 - at];
+        return whole() - m_prefix[at + 1] * shift + m_prefix[at] * shift;
+    }
+    // Calls `f` with the hash of each distinct deletion of one letter from the key
+    // (deleting any of a run of equal letters gives one and the same key). A space or a
+    // digit is never deleted: the one-letter tier asks for the same words and digits.
+    template <typename F> void forEachDeletion(F&& f) const
+    {
+        for (qsizetype i = 0; i < length(); ++i) {
+            const char32_t c = m_units[i];
+            if (c != U' ' && !QChar::isDigit(c) && (i == 0 || c != m_units[i - 1]))
+                f(without(i));
+        }
+    }
+
+private:
+    QVarLengthArray<char32_t, 64> m_units; // code points
+    QVarLengthArray<quint64, 65> m_prefix; // m_prefix[i]: hash of the first i code points
+    QVarLengthArray<quint64, 65> m_power; // m_power[i]: kHashBase^i
+};
+
+quint64 keyHash(QStringView key)
+{
+    quint64 hash = 0;
+    const char16_t* data = reinterpret_cast<const char16_t*>(key.utf16());
+    for (qsizetype i = 0; i < key.size(); ++i) {
+        char32_t c = data[i];
+        if (QChar::isHighSurrogate(c) && i + 1 < key.size() && QChar::isLowSurrogate(data[i + 1]))
+            c = QChar::surrogateToUcs4(char16_t(c), data[++i]);
+        hash = hash * kHashBase + c + 1;
+    }
+    return hash;
+}
+
+// Slots of a HashTable: part of the hash, to tell entries apart, and a value. The wide
+// slot keeps 32 bits of each; the narrow one, for the large tables of the one-letter tier,
+// 8 bits of hash and values below 2^24 in half the memory.
+struct WideSlot {
+    quint32 check = 0;
+    qint32 value = -1;
+
+    static constexpr qint64 maxValue = std::numeric_limits<qint32>::max();
+    WideSlot() = default;
+    WideSlot(quint64 hash, qint32 stored)
+        : check(quint32(hash >> 32))
+        , value(stored)
+    {
+    }
+    bool empty() const { return value < 0; }
+    bool matches(quint64 hash) const { return check == quint32(hash >> 32); }
+    qint32 get() const { return value; }
+};
+
+struct NarrowSlot {
+    quint32 bits = 0; // 8 bits of hash, then the value + 1; 0 when empty
+
+    static constexpr qint64 maxValue = (qint64(1) << 24) - 2;
+    NarrowSlot() = default;
+    NarrowSlot(quint64 hash, qint32 stored)
+        : bits(quint32(hash >> 56) << 24 | quint32(stored + 1))
+    {
+    }
+    bool empty() const { return bits == 0; }
+    bool matches(quint64 hash) const { return bits >> 24 == quint32(hash >> 56); }
+    qint32 get() const { return qint32(bits & 0xffffff) - 1; }
+};
+
+// A hash table of (hash, value) filled once, open addressing: no allocation per entry, and
+// a lookup reads one short run of slots. Only part of each hash is kept; callers compare
+// the keys themselves, so a collision costs a comparison, never a wrong answer.
+template <typename Slot> class HashTable
+{
+public:
+    bool empty() const { return m_count == 0; }
+
+    // Room for `count` entries, at most two thirds full.
+    void reserve(size_t count)
+    {
+        size_t capacity = 16;
+        while (capacity < count + count / 2)
+            capacity *= 2;
+        m_mask = capacity - 1;
+        m_slots.assign(capacity, Slot());
+    }
+
+    // Within the room reserved; 0 <= value <= Slot::maxValue.
+    void insert(quint64 hash, qint32 value)
+    {
+        size_t slot = mix(hash) & m_mask;
+        while (!m_slots[slot].empty())
+            slot = (slot + 1) & m_mask;
+        m_slots[slot] = Slot(hash, value);
+        ++m_count;
+    }
+
+    // Starts reading the slot of `hash`, so that several lookups wait for memory together.
+    void prefetch(quint64 hash) const
+    {
+        if (!m_slots.empty())
+            __builtin_prefetch(&m_slots[mix(hash) & m_mask]);
+    }
+
+    template <typename F> void find(quint64 hash, F&& f) const
+    {
+        if (m_slots.empty())
+            return;
+        for (size_t slot = mix(hash) & m_mask; !m_slots[slot].empty(); slot = (slot + 1) & m_mask)
+            if (m_slots[slot].matches(hash))
+                f(m_slots[slot].get());
+    }
+
+private:
+    // The polynomial hash's low bits depend on few code points; spread them.
+    static size_t mix(quint64 x)
+    {
+        x ^= x >> 33;
+        x *= 0xff51afd7ed558ccdULL;
+        x ^= x >> 33;
+        return size_t(x);
+    }
+
+    std::vector<Slot> m_slots;
+    size_t m_mask = 0;
+    size_t m_count = 0;
+};
+
+// One bit per hash, eight bits per entry: small enough to stay in the processor's cache
+// where the tables do not, and it answers "not there" for nearly nine in ten lookups of
+// what is not there.
+class BitFilter
+{
+public:
+    void reserve(size_t count)
+    {
+        size_t bits = 64;
+        while (bits < count * 8)
+            bits *= 2;
+        m_mask = bits - 1;
+        m_words.assign(bits / 64, 0);
+    }
+    void add(quint64 hash)
+    {
+        const size_t bit = size_t(hash >> 20) & m_mask;
+        m_words[bit / 64] |= quint64(1) << (bit % 64);
+    }
+    bool mayContain(quint64 hash) const
+    {
+        if (m_words.empty())
+            return false;
+        const size_t bit = size_t(hash >> 20) & m_mask;
+        return (m_words[bit / 64] >> (bit % 64)) & 1;
+    }
+
+private:
+    std::vector<quint64> m_words;
+    size_t m_mask = 0;
+};
+
+} // namespace
+
+class TCarefulMatcher::Index
+{
+public:
+    struct ArtistFolder {
+        qint32 folder; // index into the folders
+        qint32 depth;
+        QString key;
+        quint64 hash; // of the key
+    };
+
+    // `folders` as a refresh lists them: the parents of a folder are among them. Only the
+    // folders in the destination and in groupings are looked at (folded); the albums below
+    // artist folders, often half of all folders, cost a lookup of their parent each.
+    explicit Index(const std::vector<TFolderRow>& folders)
+    {
+        QSet<QStringView> groupings; // paths made of groupings only: a few dozen
+        std::vector<std::pair<QString, quint64>> ownKeys; // with their hashes
+        ownKeys.reserve(folders.size());
+        m_artists.reserve(folders.size());
+        const auto classify = [&](qint32 i, QStringView path, qsizetype slash, qint32 depth) {
+            // An artist folder stands directly in the destination or in groupings; below an
+            // artist folder are its albums, never candidates.
+            if (slash >= 0 && !groupings.contains(path.left(slash)))
+                return;
+            const QStringView own = path.mid(slash + 1);
+            QString key = FoldArtist(own);
+            if (key.isEmpty()) {
+                if (isGrouping(own, key))
+                    groupings.insert(path);
+                return;
+            }
+            const quint64 hash = keyHash(key);
+            ownKeys.emplace_back(key, hash);
+            if (isGrouping(own, key))
+                groupings.insert(path);
+            else if (!IsPlaceholderKey(key))
+                m_artists.push_back({ i, depth, std::move(key), hash });
+        };
+        // The folders in the destination first, then those below by depth, so that a
+        // folder's parent is known when the folder comes.
+        struct Deeper {
+            qint32 index;
+            QStringView path;
+            qsizetype slash; // the last "/"
+        };
+        std::vector<std::vector<Deeper>> deeper;
+        for (size_t i = 0; i < folders.size(); ++i) {
+            QStringView path(folders[i].relativeName);
+            while (path.endsWith(QLatin1Char('/')))
+                path.chop(1);
+            if (path.isEmpty())
+                continue;
+            qsizetype slash = -1;
+            size_t depth = 0;
+            for (qsizetype c = 0; c < path.size(); ++c) {
+                if (path[c] == QLatin1Char('/')) {
+                    slash = c;
+                    ++depth;
                 }
-                result.m_index.insert(key, result.m_lines.size());
+            }
+            if (depth == 0) {
+                classify(qint32(i), path, slash, 1);
+                continue;
+            }
+            if (deeper.size() < depth)
+                deeper.resize(depth);
+            deeper[depth - 1].push_back({ qint32(i), path, slash });
+        }
+        for (size_t below = 0; below < deeper.size(); ++below)
+            for (const Deeper& folder : deeper[below])
+                classify(folder.index, folder.path, folder.slash, qint32(below + 2));
+
+        m_ownNames.reserve(ownKeys.size());
+        m_ownKeys.reserve(ownKeys.size());
+        for (auto& [key, hash] : ownKeys) {
+            if (hasOwnKey(key, hash))
+                continue;
+            m_ownNames.insert(hash, qint32(m_ownKeys.size()));
+            m_ownKeys.push_back(std::move(key));
+        }
+        m_byKey.reserve(m_artists.size());
+        for (size_t a = 0; a < m_artists.size(); ++a)
+            m_byKey.insert(m_artists[a].hash, qint32(a));
+        buildOneOff();
+    }
+
+    // The artist folders whose key is `key`.
+    template <typename F> void forEqual(const QString& key, F&& f) const
+    {
+        m_byKey.find(keyHash(key), [&](qint32 artist) {
+            if (m_artists[size_t(artist)].key == key)
+                f(m_artists[size_t(artist)]);
+        });
+    }
+
+    // Adds the artist folders one letter off `key` (see TCarefulMatcher::match).
+    void collectOneOff(const QString& key, std::vector<qint32>& found) const
+    {
+        const qsizetype length = codePoints(key);
+        if (length + 1 < kMinimumOneOffKeyLength || length - 1 >= qsizetype(m_oneOff.size()))
+            return;
+        KeyHashes hashes;
+        hashes.assign(key);
+        const qsizetype words = wordCount(key);
+        const QString digits = digitsOf(key);
+        const auto consider = [&](qint32 value) {
+            const ArtistFolder& folder = m_artists[size_t(value / 2)];
+            if (std::find(found.begin(), found.end(), folder.folder) == found.end()
+                && oneEditApart(key, folder.key) && wordCount(folder.key) == words
+                && digitsOf(folder.key) == digits)
+                found.push_back(folder.folder);
+        };
+        // A folder key one letter longer (the tag lacks one): one of its deletions is the
+        // tag's key.
+        if (length < qsizetype(m_oneOff.size()))
+            m_oneOff[size_t(length)].entries.find(hashes.whole(), [&](qint32 value) {
+                if (value % 2 == 0)
+                    consider(value);
+            });
+        // A folder key one letter shorter (the tag has one too many), or of the same length
+        // with one letter replaced: the tag's key less one letter is the key, or one of its
+        // deletions. All of them are of one length: one table, read ahead for the
+        // deletions that the filter lets through (most do not: they are no folder's).
+        const LengthTable& shorter = m_oneOff[size_t(length - 1)];
+        if (shorter.entries.empty())
+            return;
+        QVarLengthArray<quint64, 64> deletions;
+        hashes.forEachDeletion([&](quint64 hash) {
+            if (!shorter.filter.mayContain(hash))
+                return;
+            shorter.entries.prefetch(hash);
+            deletions.append(hash);
+        });
+        for (const quint64 hash : deletions)
+            shorter.entries.find(hash, consider);
+    }
+
+    bool hasOwnKey(const QString& key) const { return hasOwnKey(key, keyHash(key)); }
+    bool hasOwnKey(const QString& key, quint64 hash) const
+    {
+        bool found = false;
+        m_ownNames.find(
+            hash, [&](qint32 index) { found = found || m_ownKeys[size_t(index)] == key; });
+        return found;
+    }
+
+private:
+    // Every long artist folder key (odd values) and each of its one-letter deletions (even
+    // values), in one table per length of what is stored, so that the lookups of one tag,
+    // all of two lengths, read two small tables rather than one large one.
+    // Table by table, so that each is filled while it is in the processor's cache: the
+    // table of length n holds the keys of n code points and the deletions of keys of n + 1.
+    void buildOneOff()
+    {
+        std::vector<std::vector<qint32>> byLength;
+        for (size_t a = 0; a < m_artists.size(); ++a) {
+            const qsizetype length = codePoints(m_artists[a].key);
+            if (length < kMinimumOneOffKeyLength)
+                continue;
+            if (qsizetype(byLength.size()) <= length)
+                byLength.resize(size_t(length + 1));
+            byLength[size_t(length)].push_back(qint32(a));
+        }
+        // Beyond what a narrow slot holds (millions of artist folders), no letter is forgiven.
+        if (byLength.empty() || qint64(m_artists.size()) * 2 + 1 > NarrowSlot::maxValue)
+            return;
+        m_oneOff.resize(byLength.size());
+        KeyHashes hashes;
+        for (size_t length = kMinimumOneOffKeyLength - 1; length < byLength.size(); ++length) {
+            const std::vector<qint32>& exact = byLength[length];
+            static const std::vector<qint32> none;
+            const std::vector<qint32>& longer
+                = length + 1 < byLength.size() ? byLength[length + 1] : none;
+            LengthTable& table = m_oneOff[length];
+            const size_t count = exact.size() + longer.size() * (length + 1);
+            if (count == 0)
+                continue;
+            table.entries.reserve(count);
+            table.filter.reserve(count);
+            for (const qint32 a : exact) {
+                const quint64 hash = m_artists[size_t(a)].hash;
+                table.entries.insert(hash, a * 2 + 1);
+                table.filter.add(hash);
+            }
+            for (const qint32 a : longer) {
+                hashes.assign(m_artists[size_t(a)].key);
+                hashes.forEachDeletion([&](quint64 hash) {
+                    table.entries.insert(hash, a * 2);
+                    table.filter.add(hash);
+                });
             }
         }
-        result.m_lines.push_back(std::move(entry));
     }
-    return result;
-}
 
-QByteArray TAssignments::serialise() const
-{
-    QString text;
-    for (const Line& line : m_lines) {
-        if (line.assignment)
-            text += line.assignment->artist + QLatin1Char('\t') + line.assignment->folder;
-        else
-            text += line.text;
-        text += QLatin1Char('\n');
-    }
-    return text.toUtf8();
-}
-
-bool TAssignments::assign(QStringView artist, const QString& folder)
-{
-    const QString key = FoldArtist(artist);
-    const QString relative = normalisedFolder(folder);
-    if (key.isEmpty() || !storableFolder(relative))
-        return false;
-    const auto found = m_index.constFind(key);
-    if (found != m_index.constEnd()) {
-        m_lines[*found].assignment->folder = relative;
-        return true;
-    }
-    m_index.insert(key, m_lines.size());
-    m_lines.push_back(Line { QString(), TAssignment { key, relative } });
-    return true;
-}
-
-bool TAssignments::remove(QStringView artist)
-{
-    const auto found = m_index.constFind(FoldArtist(artist));
-    if (found == m_index.constEnd())
-        return false;
-    m_lines.erase(m_lines.begin() + qsizetype(*found));
-    reindex();
-    return true;
-}
-
-std::optional<QString> TAssignments::folderFor(const QString& key) const
-{
-    const auto found = m_index.constFind(key);
-    if (found == m_index.constEnd())
-        return std::nullopt;
-    return m_lines[*found].assignment->folder;
-}
-
-std::vector<TAssignment> TAssignments::entries() const
-{
-    std::vector<TAssignment> result;
-    for (const Line& line : m_lines)
-        if (line.assignment)
-            result.push_back(*line.assignment);
-    return result;
-}
-
-void TAssignments::reindex()
-{
-    m_index.clear();
-    for (size_t i = 0; i < m_lines.size(); ++i)
-        if (m_lines[i].assignment)
-            m_index.insert(m_lines[i].assignment->artist, i);
-}
-
-TAssignments LoadAssignments(const QString& path)
-{
-    const std::optional<QByteArray> bytes = ReadSmallFile(path, kMaxAssignmentsFile);
-    return bytes ? TAssignments::Parse(*bytes) : TAssignments();
-}
-
-void SaveAssignments(const QString& path, const TAssignments& assignments)
-{
-    CreateFolders(FolderOf(path));
-    WriteFileAtomically(path, assignments.serialise(), 0600);
-}
-
-// ---- TAssignmentIndex -----------------------------------------------------------------
-
-TAssignmentIndex::TAssignmentIndex(
-    const TAssignments& assignments, const std::vector<TFolderRow>& folders)
-{
-    if (assignments.isEmpty())
-        return;
-    QHash<QString, qint32> byName;
-    for (qint32 i = 0; i < qint32(folders.size()); ++i)
-        byName.insert(folders[size_t(i)].relativeName, i); // a later duplicate is the same
-    for (TAssignment& assignment : assignments.entries()) {
-        const auto folder = byName.constFind(assignment.folder);
-        if (folder != byName.constEnd())
-            m_folderOf.insert(assignment.artist, *folder);
-        else
-            m_missing.push_back(std::move(assignment));
-    }
-}
-
-std::optional<qint32> TAssignmentIndex::find(const QStringList& candidates) const
-{
-    if (m_folderOf.isEmpty())
-        return std::nullopt;
-    for (const QString& key : candidates) {
-        const auto found = m_folderOf.constFind(key);
-        if (found != m_folderOf.constEnd())
-            return *found;
-    }
-    return std::nullopt;
-}
-
-std::optional<qint32> TAssignmentIndex::find(
-    const QString& tagArtist, const QString& fileName) const
-{
-    if (m_folderOf.isEmpty())
-        return std::nullopt;
-    return find(ArtistCandidates(ArtistTextOf(tagArtist, fileName)));
-}
-
-// ---- TCarefulMatcher ------------------------------------------------------------------
+    std::vector<ArtistFolder> m_artists;
+    HashTable<WideSlot> m_byKey; // artist folder keys
+    // One-letter tier: every long artist folder key (odd values) and each of its deletions
+    // of one letter (even values), by the length of what is stored, so that the lookups of
+    // one tag, all of two lengths, read two small tables rather than one large one.
+    struct LengthTable {
+        HashTable<NarrowSlot> entries;
+        BitFilter filter; // whether a hash may be among the entries
+    };
+    std::vector<LengthTable> m_oneOff;
+    HashTable<WideSlot> m_ownNames; // the own-name keys of artist folders and groupings, each once
+    std::vector<QString> m_ownKeys;
+};
 
 TCarefulMatcher::TCarefulMatcher(
     const std::vector<TFolderRow>& folders, const TAssignments& assignments)
     : m_assignments(assignments, folders)
+    , m_index(std::make_unique<Index>(folders))
 {
-    QHash<QString, bool> grouping; // by own name: the same few names recur at every level
-    const auto isGrouping = [&](const QString& name) {
-        auto found = grouping.constFind(name);
-        if (found == grouping.constEnd())
-            found = grouping.insert(name, IsGroupingName(name));
-        return *found;
-    };
-    m_keyOf.resize(folders.size());
-    for (qint32 i = 0; i < qint32(folders.size()); ++i) {
-        const QStringList parts
-            = folders[size_t(i)].relativeName.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-        if (parts.isEmpty())
-            continue;
-        const QString& own = parts.last();
-        const QString key = FoldArtist(own);
-        if (!key.isEmpty())
-            m_ownNameKeys.insert(key);
-        // An artist folder stands directly in the destination or in groupings; below an
-        // artist folder are its albums, never candidates.
-        const bool artistLevel = std::all_of(parts.begin(), parts.end() - 1, isGrouping);
-        if (!artistLevel || isGrouping(own) || IsPlaceholderKey(key))
-            continue;
-        ++m_artistFolderCount;
-        m_byKey[key].push_back(Folder { i, qint32(parts.size()) });
-        if (codePoints(key) >= kMinimumOneOffKeyLength) {
-            m_keyOf[size_t(i)] = key;
-            forEachDeletion(key, [&](const QString& variant) {
-                std::vector<qint32>& list = m_byDeletion[variant];
-                if (list.empty() || list.back() != i) // "aab" less either "a" is one variant
-                    list.push_back(i);
-            });
-        }
-    }
+}
+
+TCarefulMatcher::~TCarefulMatcher() = default;
+
+bool TCarefulMatcher::hasFolderKey(const QString& key) const
+{
+    return m_index->hasOwnKey(key);
 }
 
 std::optional<TCarefulMatch> TCarefulMatcher::match(
@@ -675,80 +1013,40 @@ std::optional<TCarefulMatch> TCarefulMatcher::match(
     return matchCandidates(ArtistCandidates(ArtistTextOf(tagArtist, fileName)));
 }
 
-std::optional<TCarefulMatch> TCarefulMatcher::equalMatch(const QString& key, bool& found) const
-{
-    const auto folders = m_byKey.constFind(key);
-    if (folders == m_byKey.constEnd())
-        return std::nullopt;
-    found = true;
-    const Folder* shallowest = nullptr;
-    bool tie = false;
-    for (const Folder& folder : *folders) {
-        if (!shallowest || folder.depth < shallowest->depth) {
-            shallowest = &folder;
-            tie = false;
-        } else if (folder.depth == shallowest->depth) {
-            tie = true;
-        }
-    }
-    if (tie)
-        return std::nullopt;
-    return TCarefulMatch { shallowest->index, TMatchKind::Same };
-}
-
-void TCarefulMatcher::collectOneOff(const QString& key, QSet<qint32>& folders) const
-{
-    const qsizetype length = codePoints(key);
-    if (length + 1 < kMinimumOneOffKeyLength)
-        return;
-    const qsizetype words = wordCount(key);
-    const QString digits = digitsOf(key);
-    const auto consider = [&](qint32 index, const QString& folderKey) {
-        if (codePoints(folderKey) >= kMinimumOneOffKeyLength && wordCount(folderKey) == words
-            && digitsOf(folderKey) == digits && oneEditApart(key, folderKey))
-            folders.insert(index);
-    };
-    const auto considerDeleted = [&](const QString& variant) {
-        // A folder key one letter shorter (the tag has one too many)...
-        const auto equal = m_byKey.constFind(variant);
-        if (equal != m_byKey.constEnd())
-            for (const Folder& folder : *equal)
-                consider(folder.index, variant);
-        // ...or of the same length, one letter replaced.
-        const auto replaced = m_byDeletion.constFind(variant);
-        if (replaced != m_byDeletion.constEnd())
-            for (const qint32 index : *replaced)
-                consider(index, m_keyOf[size_t(index)]);
-    };
-    forEachDeletion(key, considerDeleted);
-    // A folder key one letter longer (the tag lacks one).
-    const auto longer = m_byDeletion.constFind(key);
-    if (longer != m_byDeletion.constEnd())
-        for (const qint32 index : *longer)
-            consider(index, m_keyOf[size_t(index)]);
-}
-
 std::optional<TCarefulMatch> TCarefulMatcher::matchCandidates(const QStringList& candidates) const
 {
     if (const std::optional<qint32> assigned = m_assignments.find(candidates))
         return TCarefulMatch { *assigned, TMatchKind::Assigned };
-    for (const QString& key : candidates) {
+    std::vector<qint32> oneOff;
+    for (qsizetype c = 0; c < candidates.size(); ++c) {
+        const QString& key = candidates[c];
         if (IsPlaceholderKey(key))
             continue;
-        bool found = false;
-        std::optional<TCarefulMatch> match = equalMatch(key, found);
-        if (found)
-            return match; // the first equal candidate decides, also when it ties
+        const TCarefulMatcher::Index::ArtistFolder* shallowest = nullptr;
+        bool tie = false;
+        m_index->forEqual(key, [&](const Index::ArtistFolder& folder) {
+            if (!shallowest || folder.depth < shallowest->depth) {
+                shallowest = &folder;
+                tie = false;
+            } else if (folder.depth == shallowest->depth) {
+                tie = true;
+            }
+        });
+        if (shallowest) // the first equal candidate decides, also when it ties
+            return tie ? std::nullopt
+                       : std::optional(TCarefulMatch { shallowest->folder, TMatchKind::Same });
+        if (c == 0) {
+            m_index->collectOneOff(key, oneOff);
+            if (oneOff.size() == 1)
+                return TCarefulMatch { oneOff.front(), TMatchKind::OneOff };
+        }
     }
-    if (m_byDeletion.isEmpty())
+    for (qsizetype c = 1; c < candidates.size(); ++c)
+        if (!IsPlaceholderKey(candidates[c]))
+            m_index->collectOneOff(candidates[c], oneOff);
+    if (oneOff.size() != 1)
         return std::nullopt;
-    QSet<qint32> folders;
-    for (const QString& key : candidates)
-        if (!IsPlaceholderKey(key))
-            collectOneOff(key, folders);
-    if (folders.size() != 1)
-        return std::nullopt;
-    return TCarefulMatch { *folders.constBegin(), TMatchKind::OneOff };
+    return TCarefulMatch { oneOff.front(), TMatchKind::OneOff };
 }
 
 // ---- New artists ----------------------------------------------------------------------
@@ -769,10 +1067,7 @@ void TCarefulNewArtists::add(const QString& tagArtist, const QString& fileName)
     if (text.isEmpty())
         return;
     // The folder is the main artist's: a featured artist is a guest on this song only.
-    static const QRegularExpression featuring(
-        QStringLiteral("[\\s(\\[]+(feat\\.?|ft\\.?|featuring)(\\s|$)"),
-        QRegularExpression::CaseInsensitiveOption);
-    const qsizetype cut = text.indexOf(featuring);
+    const qsizetype cut = featuringMark(text);
     const QString name = NewArtistFolderName(cut > 0 ? text.left(cut) : text);
     const QString key = FoldArtist(name);
     if (IsPlaceholderKey(key) || m_keys.contains(key) || m_matcher.hasFolderKey(key)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/assignments.h"
 #include "core/rows.h"
 
 #include <QByteArray>
@@ -9,6 +10,7 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -63,79 +65,6 @@ QString ArtistTextOf(const QString& tagArtist, const QString& fileName);
 // featuring, with, vs, x, and), longest first; each folded, no key twice, no empty key.
 QStringList ArtistCandidates(QStringView artistText);
 
-// Remembered assignments: the folder that files of a folded artist go to, whatever any
-// rule says, kept as UTF-8 lines "folded artist<TAB>folder" with the folder relative to
-// the destination, so a library moved elsewhere keeps them.
-struct TAssignment {
-    QString artist; // folded key
-    QString folder; // relative to the destination, "/"-separated
-};
-
-class TAssignments
-{
-public:
-    // Reads the lines of an assignments file. A line without a TAB, or with an empty
-    // artist or folder, is not an assignment but is kept as it is, so that writing the
-    // assignments back loses nothing; a key is folded again, so a line written by hand as
-    // "The Beatles" works; of two lines with one key the later holds.
-    static TAssignments Parse(const QByteArray& utf8);
-    QByteArray serialise() const;
-
-    // Assigns the artist (folded here) to `folder`, replacing an assignment of the same key.
-    // False, and nothing changes, when the artist folds to nothing or the folder is not a
-    // relative path that a line can hold (empty, absolute, with a line break or a ".."
-    // component).
-    bool assign(QStringView artist, const QString& folder);
-    // Removes the assignment of the artist (folded here); false when there was none.
-    bool remove(QStringView artist);
-
-    // The folder assigned to a folded key, if any.
-    std::optional<QString> folderFor(const QString& key) const;
-    // Every assignment, in the order of the file.
-    std::vector<TAssignment> entries() const;
-    bool isEmpty() const { return m_index.isEmpty(); }
-
-private:
-    struct Line {
-        QString text; // as read, for lines that are not assignments
-        std::optional<TAssignment> assignment;
-    };
-    void reindex();
-
-    std::vector<Line> m_lines;
-    QHash<QString, size_t> m_index; // key -> line
-};
-
-// Reads the assignments file at `path`; a missing file holds none. Throws IOError when
-// the file exists but cannot be read (or is not a regular file of sensible size).
-TAssignments LoadAssignments(const QString& path);
-// Replaces the file at `path` atomically, creating its folder when missing. Throws IOError.
-void SaveAssignments(const QString& path, const TAssignments& assignments);
-
-// Assignments resolved against the destination's folders as a refresh listed them.
-// Used in both ways of matching: an assignment applies before any rule or score.
-class TAssignmentIndex
-{
-public:
-    TAssignmentIndex() = default;
-    TAssignmentIndex(const TAssignments& assignments, const std::vector<TFolderRow>& folders);
-
-    // The folder (an index into the folders) assigned to the first of `candidates` that has
-    // an assignment whose folder exists.
-    std::optional<qint32> find(const QStringList& candidates) const;
-    // The folder assigned to the file with this tag artist and file name (see ArtistTextOf
-    // and ArtistCandidates).
-    std::optional<qint32> find(const QString& tagArtist, const QString& fileName) const;
-
-    // The assignments whose folder is not among the folders: they are ignored, and a run
-    // says so once.
-    const std::vector<TAssignment>& missing() const { return m_missing; }
-
-private:
-    QHash<QString, qint32> m_folderOf;
-    std::vector<TAssignment> m_missing;
-};
-
 // A folder chosen for a file.
 struct TCarefulMatch {
     qint32 folder; // index into the folders the matcher was built from
@@ -149,41 +78,35 @@ class TCarefulMatcher
 {
 public:
     TCarefulMatcher(const std::vector<TFolderRow>& folders, const TAssignments& assignments = {});
+    ~TCarefulMatcher();
+    TCarefulMatcher(const TCarefulMatcher&) = delete;
+    TCarefulMatcher& operator=(const TCarefulMatcher&) = delete;
 
     // The folder for a file with this tag artist (empty when the tag has none) and file
-    // name, and how it was chosen; nothing when the file stays unfiled:
+    // name, and how it was chosen; nothing when the file stays unfiled. In this order:
     // 1. an assignment of one of its candidates (ArtistCandidates), longest first;
-    // 2. a placeholder artist, or none, files nowhere;
+    // 2. placeholder candidates ("Various Artists") are never compared with folders;
     // 3. the first candidate whose key equals an artist folder's key: the shallowest such
-    //    folder, and none when two are equally shallow;
+    //    folder, and none when two are equally shallow. Only when the whole text (the
+    //    first candidate) equals no folder and is one letter off exactly one folder does
+    //    that folder come before the leading parts: "Earth, Wind & Firre" is a typo of
+    //    Earth, Wind & Fire, not a song of Earth;
     // 4. when no candidate equals any folder: one letter inserted, deleted or replaced
     //    against a folder key of 8 characters or more with the same number of words and
     //    the same digits, when exactly one folder qualifies for all candidates together.
     std::optional<TCarefulMatch> match(const QString& tagArtist, const QString& fileName) const;
     std::optional<TCarefulMatch> matchCandidates(const QStringList& candidates) const;
 
-    // Whether some folder below the destination, at any level, has this own-name key.
-    bool hasFolderKey(const QString& key) const { return m_ownNameKeys.contains(key); }
+    // Whether an artist folder or a grouping has this key (an album folder of that name is
+    // no folder of that artist).
+    bool hasFolderKey(const QString& key) const;
 
     const TAssignmentIndex& assignments() const { return m_assignments; }
 
-    // How many folders are artist folders, the candidates of the rule.
-    qsizetype artistFolderCount() const { return m_artistFolderCount; }
-
 private:
-    struct Folder {
-        qint32 index;
-        qint32 depth;
-    };
-    std::optional<TCarefulMatch> equalMatch(const QString& key, bool& found) const;
-    void collectOneOff(const QString& key, QSet<qint32>& folders) const;
-
+    class Index;
     TAssignmentIndex m_assignments;
-    QHash<QString, std::vector<Folder>> m_byKey; // artist folders by key
-    QHash<QString, std::vector<qint32>> m_byDeletion; // long keys less one letter -> folders
-    std::vector<QString> m_keyOf; // key of each folder in m_byDeletion, by folder index
-    QSet<QString> m_ownNameKeys;
-    qsizetype m_artistFolderCount = 0;
+    std::unique_ptr<Index> m_index;
 };
 
 // The artists careful mode proposes as new folders: for files left unfiled, each artist
