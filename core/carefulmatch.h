@@ -71,9 +71,10 @@ struct TCarefulMatch {
     TMatchKind kind;
 };
 
-// The careful rule over one destination's folders, built once per planning. Folder keys
-// are kept in hash maps (and, for the one-letter tier, every key with one letter deleted),
-// so a file costs a few lookups however many folders there are.
+// The careful rule over one destination's folders (as a refresh lists them: the parents of
+// each folder among them), built once per planning. Folder keys are kept in hash tables
+// (and, for the one-letter tier, every key with one letter deleted), so a file costs a few
+// lookups however many folders there are.
 class TCarefulMatcher
 {
 public:
@@ -84,7 +85,8 @@ public:
 
     // The folder for a file with this tag artist (empty when the tag has none) and file
     // name, and how it was chosen; nothing when the file stays unfiled. In this order:
-    // 1. an assignment of one of its candidates (ArtistCandidates), longest first;
+    // 1. an assignment of one of its candidates (ArtistCandidates), longest first, even of
+    //    a placeholder: the user asked for it;
     // 2. placeholder candidates ("Various Artists") are never compared with folders;
     // 3. the first candidate whose key equals an artist folder's key: the shallowest such
     //    folder, and none when two are equally shallow. Only when the whole text (the
@@ -110,7 +112,8 @@ private:
 };
 
 // The artists careful mode proposes as new folders: for files left unfiled, each artist
-// once (by folded key), never one whose key a folder already has, never a placeholder.
+// once (by folded key), never one whose key an artist folder or a grouping already has,
+// never a placeholder.
 // An entry is the artist as first tagged, without a featured artist ("Eminem feat. X"
 // proposes "Eminem"), trimmed, with what a file name cannot hold replaced ("/" and NUL by
 // "_", a name "." or ".." by underscores): the folder "Create" makes.
