@@ -25,6 +25,7 @@
 #include "core/listing.h"
 #include "core/planner.h"
 #include "tests/support/musiclibrary.h"
+#include "tests/support/pumps.h"
 
 #include <QElapsedTimer>
 #include <QTemporaryDir>

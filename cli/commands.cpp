@@ -75,6 +75,7 @@ TWorkingCopy storedSettings()
 // What plan and sort work with: the stored settings with the command's options over them.
 struct SortSettings {
     int percentage = 37;
+    TMatching matching = TMatching::Similar;
     TMoveSettings move;
     qint64 settleMs = kHandSettleMs;
 };
@@ -84,7 +85,16 @@ SortSettings sortSettings(const ParsedCommand& command)
     const TWorkingCopy stored = storedSettings();
     SortSettings settings;
     settings.percentage = stored.comparePercentage;
+    settings.matching = stored.matching;
     settings.move = MoveSettingsOf(stored);
+    if (command.has(QStringLiteral("--match"))) {
+        const std::optional<TMatching> matching
+            = MatchingOf(command.value(QStringLiteral("--match")));
+        if (!matching)
+            throw UsageError(QStringLiteral("--match takes similar or careful, not '%1'")
+                                 .arg(command.value(QStringLiteral("--match"))));
+        settings.matching = *matching;
+    }
 
     if (command.has(QStringLiteral("--percentage")))
         settings.percentage = ParseNumber(
@@ -126,6 +136,43 @@ SortSettings sortSettings(const ParsedCommand& command)
         throw UsageError(QStringLiteral("doubles folder '%1' does not exist (give --doubles)")
                              .arg(settings.move.doublesFolder));
     return settings;
+}
+
+} // namespace
+
+TAssignments StoredAssignments()
+{
+    try {
+        return LoadAssignments(AssignmentsFile());
+    } catch (const PlumtideError& error) {
+        PrintError(QStringLiteral("plumtide-cli: warning: %1; no assignments apply\n")
+                       .arg(error.message()));
+        return {};
+    }
+}
+
+namespace
+{
+
+// What a run's planning is asked for.
+TSortRequest requestOf(const SortSettings& settings, const QString& source,
+    const QString& destination, const TLeaveOutPolicy& leaveOut)
+{
+    TSortRequest request;
+    request.source = source;
+    request.destination = destination;
+    request.percentage = settings.percentage;
+    request.matching = settings.matching;
+    request.assignments = StoredAssignments();
+    request.leaveOut = leaveOut;
+    return request;
+}
+
+void tellIgnored(const TAssignment& assignment)
+{
+    PrintError(QStringLiteral("plumtide-cli: the assignment of '%1' to '%2' is ignored: no such "
+                              "folder\n")
+                   .arg(assignment.artist, assignment.folder));
 }
 
 } // namespace
@@ -314,15 +361,17 @@ int RunPlan(const ParsedCommand& command)
             writer.emplace(stdout, out.json(), files, folders, [this] { m_progress.finish(); });
         }
         void planned(const std::vector<TPlanEntry>& rows) override { writer->write(rows); }
+        void assignmentIgnored(const TAssignment& assignment) override
+        {
+            m_progress.finish();
+            tellIgnored(assignment);
+        }
         RecordWriter& out;
         std::optional<PlanRowWriter> writer;
     } output(progress, out);
 
-    TSortRequest request;
-    request.source = source;
-    request.destination = destination;
-    request.percentage = settings.percentage;
-    request.leaveOut = TLeaveOutPolicy(TRunOrigin::Cli, settings.settleMs);
+    const TSortRequest request = requestOf(
+        settings, source, destination, TLeaveOutPolicy(TRunOrigin::Cli, settings.settleMs));
     const TPlannedSort plan = PlanSortRun(request, output, progress, output);
     progress.finish();
     output.writer->flush();
@@ -359,7 +408,7 @@ public:
         m_progress.setProgress(++m_done, m_total);
         if (NamesFolder(event.outcome))
             m_progress.finish();
-        WriteHistoryRecord(m_out, RecordOf(event));
+        WriteHistoryRecord(m_out, RecordOf(event), event.match);
         std::fflush(stdout);
         if (m_alsoTell)
             m_alsoTell(event);
@@ -368,6 +417,15 @@ public:
             PrintError(
                 QStringLiteral("plumtide-cli: %1: %2\n").arg(event.file, ReasonText(event.reason)));
         }
+    }
+
+    void assignmentIgnored(const TAssignment& assignment) override
+    {
+        if (m_toldIgnored.contains(assignment.artist))
+            return;
+        m_toldIgnored.insert(assignment.artist);
+        m_progress.finish();
+        tellIgnored(assignment);
     }
 
     void notRecorded(const QString& why)
@@ -406,6 +464,7 @@ public:
 private:
     RecordWriter& m_out;
     MoveReporter m_alsoTell;
+    QSet<QString> m_toldIgnored; // assignments said to be ignored, once per run
     long long m_done = 0;
     long long m_total = 0;
 };
@@ -418,10 +477,8 @@ SortCommand SortCommandOf(const ParsedCommand& command, const QString& source,
     const SortSettings settings = sortSettings(command);
     SortCommand sort;
     sort.origin = origin;
-    sort.request.source = source;
-    sort.request.destination = destination;
-    sort.request.percentage = settings.percentage;
-    sort.request.leaveOut = TLeaveOutPolicy(origin, settings.settleMs, std::move(held));
+    sort.request = requestOf(
+        settings, source, destination, TLeaveOutPolicy(origin, settings.settleMs, std::move(held)));
     sort.how.move = settings.move;
     sort.how.move.sourceFolder = source;
     sort.how.move.destinationFolder = destination;
@@ -489,6 +546,49 @@ TMoveSummary RunSortPrinting(const SortCommand& sort, RecordWriter& out, Termina
     return summary;
 }
 
+int RunAssign(const ParsedCommand& command)
+{
+    const QString path = AssignmentsFile();
+    TAssignments assignments = LoadAssignments(path);
+    RecordWriter out(stdout, false);
+    if (command.has(QStringLiteral("--list"))) {
+        if (!command.operands.isEmpty() || command.has(QStringLiteral("--remove")))
+            throw UsageError(QStringLiteral("assign --list takes nothing more"));
+        for (const TAssignment& assignment : assignments.entries())
+            out.write({ { "artist", assignment.artist }, { "folder", assignment.folder } });
+        return kExitOk;
+    }
+    if (command.has(QStringLiteral("--remove"))) {
+        if (!command.operands.isEmpty())
+            throw UsageError(QStringLiteral("assign --remove takes one ARTIST"));
+        const QString artist = command.value(QStringLiteral("--remove"));
+        if (!assignments.remove(artist)) {
+            PrintError(QStringLiteral("plumtide-cli: '%1' is assigned to no folder\n").arg(artist));
+            return kExitError;
+        }
+        SaveAssignments(path, assignments);
+        return kExitOk;
+    }
+    requireOperands(command, 2, "ARTIST and FOLDER");
+    QString folder = command.operands.at(1);
+    if (!IsRelativePath(folder)) {
+        // A path below the destination is kept relative to it, so a moved library keeps it.
+        const QString destination = AbsolutePath(storedSettings().destinationFolder);
+        const QString below = AbsolutePath(folder);
+        if (!below.startsWith(destination + QLatin1Char('/')))
+            throw UsageError(QStringLiteral("folder '%1' is not below the destination folder '%2'")
+                                 .arg(folder, destination));
+        folder = below.mid(destination.size() + 1);
+    }
+    folder = QDir::cleanPath(folder);
+    if (!assignments.assign(command.operands.at(0), folder))
+        throw UsageError(QStringLiteral("cannot assign '%1' to '%2' (an artist of no letters, or "
+                                        "a folder outside the destination)")
+                             .arg(command.operands.at(0), folder));
+    SaveAssignments(path, assignments);
+    return kExitOk;
+}
+
 int RunSort(const ParsedCommand& command)
 {
     requireOperands(command, 2, "SOURCE and DEST");
@@ -503,7 +603,8 @@ int RunSort(const ParsedCommand& command)
 const std::vector<CommandInfo>& Commands()
 {
     static const QStringList planOptions { QStringLiteral("--percentage"),
-        QStringLiteral("--doubles"), QStringLiteral("--delete-small"), QStringLiteral("--settle") };
+        QStringLiteral("--doubles"), QStringLiteral("--delete-small"), QStringLiteral("--settle"),
+        QStringLiteral("--match") };
     static const QStringList sortFlags { QStringLiteral("--json"), QStringLiteral("--keep-small"),
         QStringLiteral("--dry-run"), QStringLiteral("--create-artist-folders"),
         QStringLiteral("--trash"), QStringLiteral("--no-trash") };
@@ -541,6 +642,10 @@ const std::vector<CommandInfo>& Commands()
             "Prints plan<TAB>file<TAB>score<TAB>folder per plan row, then new<TAB>key per artist\n"
             "that has no folder yet. Nothing is changed.\n\n"
             "  --percentage N           compare percentage, 0 to 100\n"
+            "  --match similar|careful  similar names (at least the percentage), or only the\n"
+            "                           same artist (see the README); rows of careful matching\n"
+            "                           and of assignments add a fifth field: same, one-off or\n"
+            "                           assigned\n"
             "  --doubles move:DIR|delete|keep, --delete-small KB, --keep-small   as for sort\n"
             "  --json                   JSON Lines: "
             "{\"type\":\"plan\",\"file\",\"score\",\"folder\"}\n"
@@ -554,6 +659,8 @@ const std::vector<CommandInfo>& Commands()
             "skipped<TAB>file<TAB>reason; then a summary line (sorted: ...) on standard error.\n"
             "Settings not given come from the desktop program.\n\n"
             "  --percentage N           compare percentage, 0 to 100\n"
+            "  --match similar|careful  similar names, or only the same artist (default: Matching\n"
+            "                           in the settings, else similar)\n"
             "  --doubles move:DIR       set doubles aside in DIR (never overwriting a file there)\n"
             "  --doubles delete|keep    delete doubles, or leave them in SOURCE\n"
             "  --delete-small KB        delete mp3 files smaller than KB kilobytes (1024 bytes)\n"
@@ -619,6 +726,20 @@ const std::vector<CommandInfo>& Commands()
             "  --dry-run   print what would happen; change nothing\n"
             "  --json      JSON Lines: {\"outcome\",\"file\",\"target\",\"reason\"}\n",
             { { QStringLiteral("--json"), QStringLiteral("--dry-run") }, {} }, RunUndo },
+        { "assign", "files of an ARTIST go to FOLDER from now on, whatever the matching",
+            "usage: plumtide-cli assign ARTIST FOLDER\n"
+            "       plumtide-cli assign --list\n"
+            "       plumtide-cli assign --remove ARTIST\n\n"
+            "Remembers that files of ARTIST (compared as careful matching folds names: case,\n"
+            "accents, \"The\" and punctuation aside) go to FOLDER, a folder below the "
+            "destination,\n"
+            "given relative to it (\"Pop/Madonna\") or as a path below the Destination of the\n"
+            "settings. It applies before any matching, in both ways of matching: aliases\n"
+            "(2Pac and Tupac) and artists a rule leaves unfiled. The assignments live in\n"
+            "assignments.tsv beside the settings file.\n\n"
+            "  --list           print folded artist<TAB>folder per assignment\n"
+            "  --remove ARTIST  forget the assignment of ARTIST\n",
+            { { QStringLiteral("--list") }, { QStringLiteral("--remove") } }, RunAssign },
     };
     return commands;
 }

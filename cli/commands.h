@@ -24,6 +24,7 @@ int RunPlan(const ParsedCommand& command);
 int RunSort(const ParsedCommand& command);
 int RunHistory(const ParsedCommand& command);
 int RunUndo(const ParsedCommand& command);
+int RunAssign(const ParsedCommand& command);
 // Runs until SIGTERM or SIGINT, which end it normally (exit status 0), as a service.
 int RunWatch(const ParsedCommand& command);
 
@@ -43,6 +44,10 @@ SortCommand SortCommandOf(const ParsedCommand& command, const QString& source,
 TMoveSummary RunSortPrinting(const SortCommand& sort, RecordWriter& out, TerminalProgress& progress,
     const MoveReporter& alsoTell = {});
 
+// The artists the user assigned to folders (assignments.tsv beside the settings file);
+// none, said on standard error, when the file cannot be read.
+TAssignments StoredAssignments();
+
 // The syntax of each command and its help text.
 struct CommandInfo {
     const char* name;
@@ -53,8 +58,10 @@ struct CommandInfo {
 };
 const std::vector<CommandInfo>& Commands();
 
-// A record of the history in the sort's format.
-void WriteHistoryRecord(RecordWriter& out, const THistoryRecord& record);
+// A record of the history in the sort's format; with --json, a row that careful matching or
+// an assignment chose says so (`match`).
+void WriteHistoryRecord(
+    RecordWriter& out, const THistoryRecord& record, TMatchKind match = TMatchKind::Similar);
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitError = 1;

@@ -1,5 +1,7 @@
 #include "cli/records.h"
 
+#include "core/carefulmatch.h"
+
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -116,6 +118,9 @@ PlanRowWriter::PlanRowWriter(std::FILE* out, bool json, const std::vector<TSourc
     , m_folderFields(folders.size())
 {
     m_buffer.reserve(kBlockBytes + 4096);
+    for (const TMatchKind kind :
+        { TMatchKind::Similar, TMatchKind::Same, TMatchKind::OneOff, TMatchKind::Assigned })
+        m_matchWords[static_cast<size_t>(kind)] = MatchKindWord(kind).toUtf8();
 }
 
 PlanRowWriter::~PlanRowWriter()
@@ -142,6 +147,8 @@ void PlanRowWriter::write(const std::vector<TPlanEntry>& rows)
         const auto end = std::to_chars(
             score.data(), score.data() + score.size(), row.score, std::chars_format::general, 15);
         const std::string_view number(score.data(), static_cast<size_t>(end.ptr - score.data()));
+        // Rows of careful matching or of an assignment say how they were chosen.
+        const QByteArray& match = m_matchWords[static_cast<size_t>(row.match)];
         if (m_json) {
             m_buffer.append("{\"type\":\"plan\",\"file\":");
             m_buffer.append(file.constData(), static_cast<size_t>(file.size()));
@@ -149,6 +156,11 @@ void PlanRowWriter::write(const std::vector<TPlanEntry>& rows)
             m_buffer.append(number);
             m_buffer.append(",\"folder\":");
             m_buffer.append(folder.constData(), static_cast<size_t>(folder.size()));
+            if (!match.isEmpty()) {
+                m_buffer.append(",\"match\":\"");
+                m_buffer.append(match.constData(), static_cast<size_t>(match.size()));
+                m_buffer.push_back('"');
+            }
             m_buffer.append("}\n");
         } else {
             m_buffer.append("plan\t");
@@ -157,6 +169,10 @@ void PlanRowWriter::write(const std::vector<TPlanEntry>& rows)
             m_buffer.append(number);
             m_buffer.push_back('\t');
             m_buffer.append(folder.constData(), static_cast<size_t>(folder.size()));
+            if (!match.isEmpty()) {
+                m_buffer.push_back('\t');
+                m_buffer.append(match.constData(), static_cast<size_t>(match.size()));
+            }
             m_buffer.push_back('\n');
         }
         if (m_buffer.size() >= kBlockBytes)

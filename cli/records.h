@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <cstdio>
 #include <functional>
 #include <initializer_list>
@@ -76,6 +77,7 @@ private:
     const std::vector<TFolderRow>& m_folders;
     std::function<void()> m_beforeBlock;
     std::vector<QByteArray> m_folderFields; // encoded when first needed
+    std::array<QByteArray, 4> m_matchWords; // by TMatchKind
     std::string m_buffer;
 };
 

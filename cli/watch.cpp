@@ -125,6 +125,8 @@ private:
         sort.request.leaveOut
             = TLeaveOutPolicy(TRunOrigin::Watch, m_sort.request.leaveOut.settleMs(), LoadHolds());
         sort.how.leaveOut = sort.request.leaveOut;
+        // And the assignments: the user may have made one for a file this watch left.
+        sort.request.assignments = StoredAssignments();
         // A program that opened a file as the run came to it (a player, an indexer) has
         // usually let go a moment later, and a file written again has not settled: such
         // files settle anew instead of waiting for the retry.

@@ -2,7 +2,8 @@
 
 #include "core/carefulmatch.h"
 #include "platform/atomicfile.h"
-#include "platform/fileops.h"
+#include "platform/descriptor.h"
+#include "platform/names.h"
 #include "platform/paths.h"
 
 #include <algorithm>

@@ -503,6 +503,8 @@ QString MatchKindWord(TMatchKind kind)
         return QStringLiteral("one-off");
     case TMatchKind::Assigned:
         return QStringLiteral("assigned");
+    case TMatchKind::Similar:
+        break;
     }
     return {};
 }
@@ -510,6 +512,8 @@ QString MatchKindWord(TMatchKind kind)
 QString MatchKindColumnText(TMatchKind kind)
 {
     switch (kind) {
+    case TMatchKind::Similar:
+        break;
     case TMatchKind::Same:
         return QStringLiteral("same");
     case TMatchKind::OneOff:

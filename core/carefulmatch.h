@@ -26,16 +26,11 @@ namespace plumtide
 // a single letter off is forgiven only for long names and only when one folder qualifies.
 // Anything else stays unfiled: a wrong folder is worse than none.
 
-// How a file's folder was chosen.
-enum class TMatchKind {
-    Same, // the folded artist equals the folder's key
-    OneOff, // one letter off a long folder key, and no other folder qualifies
-    Assigned, // the user assigned this artist to the folder
-};
-
-// The word of records that programs read: "same", "one-off", "assigned".
+// The word of records that programs read: "same", "one-off", "assigned" (empty for a row
+// of the similar rule, whose records stay as they are).
 QString MatchKindWord(TMatchKind kind);
-// The text of the window's "%" column: "same", "1 off", "assigned".
+// The text of the window's "%" column: "same", "1 off", "assigned" (empty for a row of the
+// similar rule, which shows its score).
 QString MatchKindColumnText(TMatchKind kind);
 
 // The folded artist key: compatibility decomposition (NFKD); accents stripped from Latin,

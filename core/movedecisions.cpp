@@ -150,7 +150,12 @@ TMoveAction TMoveDecider::decide(
                 return { TActionKind::Nothing, create.folder };
             return { TActionKind::CreateFolder, create.folder, create.folder };
         }
-        TMoveAction operator()(const TPlanRow& row) const { return self.decideRow(row, view, now); }
+        TMoveAction operator()(const TPlanRow& row) const
+        {
+            TMoveAction action = self.decideRow(row, view, now);
+            action.match = row.match;
+            return action;
+        }
         TMoveAction operator()(const TSetAsideByHand& file) const
         {
             if (view.status(file.file).kind != PathKind::File)
@@ -310,6 +315,7 @@ TMoveEvent EventOf(const TMoveAction& action)
     const auto event = [&](TMoveOutcome outcome, const QString& target = QString()) {
         TMoveEvent result { outcome, action.file, target };
         result.restores = action.record;
+        result.match = action.match;
         return result;
     };
     switch (action.kind) {

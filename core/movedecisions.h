@@ -75,6 +75,7 @@ struct TMoveAction {
     QString target {};
     TReason reason = TReason::None;
     qint64 record = 0; // the history record an undo takes back
+    TMatchKind match = TMatchKind::Similar; // how the plan row was chosen
 };
 
 // How the move sees the disk. The executor looks at the disk itself; a dry run and the

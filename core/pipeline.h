@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/assignments.h"
 #include "core/leaveout.h"
 #include "core/movedecisions.h"
 #include "core/mover.h"
@@ -33,6 +34,9 @@ struct TSortRequest {
     QString source;
     QString destination;
     int percentage = 37;
+    TMatching matching = TMatching::Similar;
+    // Artists the user assigned to folders: their files go there in either way of matching.
+    TAssignments assignments;
     TLeaveOutPolicy leaveOut;
     // Only these files of the source (those still there), instead of every mp3 file below
     // it: what a watch found settled.
@@ -59,6 +63,8 @@ public:
         Q_UNUSED(files)
         Q_UNUSED(folders)
     }
+    // An assignment whose folder is gone: it is ignored (said once per run).
+    virtual void assignmentIgnored(const TAssignment& assignment) { Q_UNUSED(assignment) }
     // One planned file's rows, best first (possibly none); the entries index the lists.
     virtual void planned(const std::vector<TPlanEntry>& rows) { Q_UNUSED(rows) }
 };

@@ -471,6 +471,12 @@ void TfrmMain::refreshLists()
     request.source = edtSource->text();
     request.destination = edtDestination->text();
     request.percentage = m_workingCopy.comparePercentage;
+    request.matching = m_workingCopy.matching;
+    try {
+        request.assignments = LoadAssignments(AssignmentsFile());
+    } catch (const PlumtideError& error) {
+        qWarning("Plumtide: %s", error.what());
+    }
     request.leaveOut = leaveOutPolicy();
     m_listedSource = request.source;
     m_listing = PlanSortRun(request, m_pump, *m_details, rows, true);
@@ -632,7 +638,13 @@ void TfrmMain::btnSorterenClick()
             for (const TPlanEntry& row : rows)
                 entries.push_back(row);
         }
+        void assignmentIgnored(const TAssignment& assignment) override
+        {
+            ignored.append(QStringLiteral("The assignment of %1 to %2 is ignored: no such folder")
+                               .arg(assignment.artist, assignment.folder));
+        }
         TPlanEntries entries;
+        QStringList ignored;
     } planned;
     m_listing.plan(m_pump, planned);
     TPlanEntries entries = std::move(planned.entries);
@@ -658,6 +670,8 @@ void TfrmMain::btnSorterenClick()
         if (file.reason != TReason::HeldByUndo)
             DetailsAdd(leftOutLine(file));
     }
+    for (const QString& line : std::as_const(planned.ignored))
+        DetailsAdd(line);
     if (PlanHasFilesToMove(statusItems()))
         btnVerplaats->setEnabled(true);
 
