@@ -145,14 +145,14 @@ wait_until 15 hidden other_window || fail "a notification did not go away" # not
 click tray_icon - - 3
 wait_until 5 shown other_window || fail "a right click on the icon opened no menu"
 shot menu
-read -r _ _ _ _ menu_height <<<"$(other_window)"
-click other_window - $((menu_height - 12)) # its last entry, "Exit"
+read -r _ _ _ menu_width menu_height <<<"$(other_window)"
+click other_window $((menu_width / 2)) $((menu_height - 12)) # its last entry, "Exit"
 wait_until 10 ended "$pid" || fail "Exit in the icon's menu did not end the program"
 status=0
 wait "$pid" || status=$?
 [ "$status" -eq 0 ] || fail "the program exited with status $status"
 wait_until 5 hidden tray_icon || fail "the icon stayed after the program ended"
-echo "desktop test: minimised to the icon, a second start showed it, Exit ended it"
+echo "desktop test: minimised to the icon with the settings window, a second start showed both, Exit ended it"
 
 kill "$trayer"
 wait "$trayer" 2>/dev/null || true

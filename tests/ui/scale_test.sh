@@ -63,14 +63,17 @@ inside() {
         [ $((x + w)) -le $((ax + aw)) ] && [ $((y + h)) -le $((ay + ah)) ]
 }
 
-openbox >/dev/null 2>&1 &
-pids+=($!)
-wait_until 20 wm_running || fail "openbox did not start"
+# The panel first: openbox takes in the room it reserves when it starts, while a panel that
+# appears as openbox starts is now and then left unmanaged.
 trayer --edge bottom --align right --widthtype request --height 24 --transparent false \
     --SetDockType true --SetPartialStrut true &
 pids+=($!)
 wait_until 20 xdotool search --class trayer >/dev/null || fail "trayer did not start"
-wait_until 10 test "$(work_area | cut -d' ' -f4)" -lt 800 || fail "the panel reserved no room"
+openbox >/dev/null 2>&1 &
+pids+=($!)
+wait_until 20 wm_running || fail "openbox did not start"
+panel_reserved() { [ "$(work_area | cut -d' ' -f4)" -lt 800 ]; }
+wait_until 10 panel_reserved || fail "the panel reserved no room"
 
 for scale in 1.5 2; do
     QT_SCALE_FACTOR=$scale "$program" &
