@@ -106,19 +106,6 @@ TEST_F(SystrayTest, DisabledMinimisingKeepsTheTaskbarButtonAndClicksAreIgnored)
     EXPECT_TRUE(area.shown && !onTaskbar());
 }
 
-TEST_F(SystrayTest, TheProgramsOtherWindowsGoIntoTheNotificationAreaAndComeBackWithIt)
-{
-    QWidget settings(nullptr, Qt::Window | Qt::WindowStaysOnTopHint);
-    QWidget closed;
-    settings.show();
-    minimise();
-    EXPECT_FALSE(settings.isVisible());
-    emit fake->doubleClicked();
-    EXPECT_TRUE(window.isVisible() && !area.shown);
-    EXPECT_TRUE(settings.isVisible());
-    EXPECT_FALSE(closed.isVisible()) << "only the windows that were on screen come back";
-}
-
 TEST_F(SystrayTest, HintChangesReachTheShownIconCutTo63Characters)
 {
     minimise();
