@@ -319,7 +319,7 @@ TPlaceResult PlaceFileCopy(const QString& source, const QString& target)
     if (copy.result() != TPlaceResult::Placed || CommitFileCopy(copy) != TPlaceResult::Placed)
         return copy.result();
     if (const int error = SyncFolder(FolderOf(target)))
-        throw IOError(QStringLiteral("Cannot flush the folder of"), target, error);
+        throw IOError(QStringLiteral("Cannot finish saving"), target, error);
     return TPlaceResult::Placed;
 }
 

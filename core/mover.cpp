@@ -433,7 +433,8 @@ private:
         }
         for (const QString& folder : folders) {
             if (const int error = SyncFolder(folder))
-                throw IOError(QStringLiteral("Cannot flush the folder"), folder, error);
+                throw IOError(
+                    QStringLiteral("Cannot finish saving the files moved into"), folder, error);
         }
         // The copies are on disk: their sources go aside, and after a flush of their folders
         // (a moment in which a program that was just opening one shows up) they go for good.

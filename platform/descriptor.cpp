@@ -88,7 +88,7 @@ bool IsSameFile(const FileDescriptor& a, const FileDescriptor& b)
 void Truncate(const FileDescriptor& file, const QString& path)
 {
     if (::ftruncate(file.get(), 0) != 0)
-        throw IOError(QStringLiteral("Cannot truncate"), path, errno);
+        throw IOError(QStringLiteral("Cannot empty"), path, errno);
 }
 
 FileDescriptor CreateNewFile(const QString& path, unsigned mode, bool readable)
@@ -113,7 +113,7 @@ FileDescriptor OpenRegularFile(const QString& path, bool writable)
     struct stat st {
     };
     if (::fstat(file.get(), &st) != 0)
-        throw IOError(QStringLiteral("Cannot examine"), path, errno);
+        throw IOError(QStringLiteral("Cannot read the properties of"), path, errno);
     if (!S_ISREG(st.st_mode))
         return FileDescriptor();
     return file;
@@ -124,7 +124,7 @@ qint64 FileSize(const FileDescriptor& file, const QString& path)
     struct stat st {
     };
     if (::fstat(file.get(), &st) != 0)
-        throw IOError(QStringLiteral("Cannot examine"), path, errno);
+        throw IOError(QStringLiteral("Cannot read the properties of"), path, errno);
     return static_cast<qint64>(st.st_size);
 }
 

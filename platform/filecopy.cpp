@@ -111,7 +111,7 @@ void CopyContents(const FileDescriptor& source, const FileDescriptor& target,
 void SyncFile(const FileDescriptor& file, const QString& path)
 {
     if (::fsync(file.get()) != 0)
-        throw IOError(QStringLiteral("Cannot flush"), path, errno);
+        throw IOError(QStringLiteral("Cannot finish saving"), path, errno);
 }
 
 void StartWriteback(const FileDescriptor& file)
@@ -125,7 +125,8 @@ void CopyModeAndOwner(
     struct stat st {
     };
     if (::fstat(source.get(), &st) != 0)
-        throw IOError(QStringLiteral("Cannot examine the source of"), targetPath, errno);
+        throw IOError(
+            QStringLiteral("Cannot read the properties of the file copied to"), targetPath, errno);
     // Refused for another owner unless privileged, which is harmless. Before the mode, which
     // a change of owner may clear bits of.
     [[maybe_unused]] const int ignored = ::fchown(target.get(), st.st_uid, st.st_gid);
@@ -139,7 +140,8 @@ void CopyTimes(
     struct stat st {
     };
     if (::fstat(source.get(), &st) != 0)
-        throw IOError(QStringLiteral("Cannot examine the source of"), targetPath, errno);
+        throw IOError(
+            QStringLiteral("Cannot read the properties of the file copied to"), targetPath, errno);
     const struct timespec times[2] = { st.st_atim, st.st_mtim };
     if (::futimens(target.get(), times) != 0)
         throw IOError(QStringLiteral("Cannot set the times of"), targetPath, errno);

@@ -77,7 +77,7 @@ TWatchedFile TWatchedFile::Open(const QString& path)
     struct stat st {
     };
     if (::fstat(result.m_file.get(), &st) != 0)
-        throw IOError(QStringLiteral("Cannot examine"), path, errno);
+        throw IOError(QStringLiteral("Cannot read the properties of"), path, errno);
     result.m_regular = S_ISREG(st.st_mode);
     result.m_status = StatusFromStat(st);
     result.m_modified = NanosecondsOf(st.st_mtim);

@@ -11,8 +11,11 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev clang-14 libclang-rt-14-dev clang-format
     # running the desktop program headless, and looking at it
     xvfb xauth xdotool x11-utils fonts-dejavu-core fonts-dejavu-extra
-    # a window manager and a notification area for the end-to-end tests
-    openbox trayer
+    # a window manager and notification areas for the end-to-end tests: an XEmbed one, and
+    # a StatusNotifierItem watcher of the tests' own on a private D-Bus session bus
+    openbox trayer dbus python3-dbus python3-gi
+    # screenshots, and the colours of what the end-to-end tests see on screen
+    imagemagick
     # test data: real mp3 files and an independent tag implementation; benchmark reference
     lame python3 python3-mutagen
     # FLAC, Ogg and M4A tags (a build dependency); test files of those formats

@@ -206,6 +206,7 @@ void TfrmMain::connectHandlers()
     // Window chrome: usable while busy, and none of it lets events through.
     connect(imgMinimize, &TImage::clicked, this, &TfrmMain::imgMinimizeClick);
     connect(Afsluiten1, &QAction::triggered, this, &TfrmMain::Afsluiten1Click);
+    connect(ShowPlumtide, &QAction::triggered, this, &TfrmMain::ShowPlumtideClick);
     connect(Title, &TImage::mouseDown, this, &TfrmMain::TitleMouseDown);
     connect(Title, &TImage::mouseUp, this, &TfrmMain::TitleMouseUp);
     connect(mouseTimer, &QTimer::timeout, this, &TfrmMain::mouseTimerTimer);
@@ -296,6 +297,11 @@ void TfrmMain::imgExitClick()
 void TfrmMain::Afsluiten1Click()
 {
     close();
+}
+
+void TfrmMain::ShowPlumtideClick()
+{
+    Systray->RestoreApp();
 }
 
 void TfrmMain::imgMinimizeClick()
