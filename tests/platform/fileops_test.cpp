@@ -1,12 +1,15 @@
 #include "platform/descriptor.h"
 #include "platform/filecopy.h"
 #include "platform/filestatus.h"
+#include "platform/folderwatch.h"
 #include "platform/locks.h"
 #include "tests/support/otherprocess.h"
 
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+
+#include <limits>
 
 #include <gtest/gtest.h>
 
@@ -124,6 +127,27 @@ TEST_F(FileOps, KernelAndBufferCopiesAreByteExact)
         QFile copy(target);
         ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
         EXPECT_TRUE(copy.readAll() == contents.mid(5)) << "kernel " << byKernel;
+    }
+}
+
+// Times beyond what 64-bit nanoseconds hold (after 2262, before 1677) saturate in every
+// look at a file, so that they still compare as very new or very old instead of wrapping.
+TEST_F(FileOps, TimesBeyond64BitNanosecondsSaturate)
+{
+    const QString path = write("times.mp3", "x");
+    const QByteArray encoded = QFile::encodeName(path);
+    constexpr qint64 kMax = std::numeric_limits<qint64>::max();
+    constexpr qint64 kMin = std::numeric_limits<qint64>::min();
+    for (const auto& [seconds, expected] :
+        { std::pair<time_t, qint64> { 10413792000, kMax }, { -9300000000, kMin } }) {
+        const timespec times[2] = { { seconds, 0 }, { seconds, 0 } };
+        struct stat st {
+        };
+        if (::utimensat(AT_FDCWD, encoded.constData(), times, 0) != 0
+            || ::stat(encoded.constData(), &st) != 0 || st.st_mtim.tv_sec != seconds)
+            continue; // the file system keeps no such time
+        EXPECT_EQ(StatusOf(path).modified, expected) << seconds;
+        EXPECT_EQ(SampleFile(path)->modified, expected) << seconds;
     }
 }
 
