@@ -354,8 +354,9 @@ void TSourceWatcher::runEnded(const QSet<QString>& inUse)
         if (inUse.contains(path) || IsFileInUse(path)) {
             m_tracker.seen(path, *sample, moment); // settles anew
             m_tracker.inUse(path, moment);
-        } else
+        } else {
             m_tracker.park(path, *sample, moment);
+        }
     }
     schedule(moment + kEventDelayMs);
 }

@@ -124,8 +124,7 @@ void CopyContents(const FileDescriptor& source, const FileDescriptor& target,
     const qint64 expected = FileSize(source, sourcePath) - sourceStart;
     if (offsetOf(target, targetPath) - targetStart != expected
         || FileSize(target, targetPath) != targetStart + expected)
-        throw IOError(copyDescription(sourcePath) + QStringLiteral(" (the copy came out short)"),
-            targetPath, EIO);
+        throw IOError(copyDescription(sourcePath), targetPath, EIO);
 }
 
 void SyncFile(const FileDescriptor& file, const QString& path)

@@ -25,8 +25,8 @@ QByteArray unescaped(const QByteArray& field)
         const auto octal = [&](qsizetype at) { return field[at] >= '0' && field[at] <= '7'; };
         if (field[i] == '\\' && i + 3 < field.size() && octal(i + 1) && octal(i + 2)
             && octal(i + 3)) {
-            out.append(char(((field[i + 1] - '0') << 6) | ((field[i + 2] - '0') << 3)
-                | (field[i + 3] - '0')));
+            out.append(char(
+                ((field[i + 1] - '0') << 6) | ((field[i + 2] - '0') << 3) | (field[i + 3] - '0')));
             i += 3;
         } else {
             out.append(field[i]);

@@ -29,8 +29,8 @@ void abbaSongs(const QString& folder, int count)
 } // namespace
 
 // Standard output that cannot take the records (a full disk; a reader that has gone, as
-// `| head -n1` does): the run stops at its next safe point with status 1, the summary and
-// the reason on standard error, and every file it moved is in the history.
+// `| head -n1` does): the run stops at its next safe point with status 1 (a watch ends), the
+// summary and the reason on standard error, and every file it moved is in the history.
 TEST_F(Cli, OutputThatCannotBeWrittenEndsTheRunWithEverythingMovedRecorded)
 {
     const std::unique_ptr<QTemporaryDir> far = farFolder();
@@ -45,6 +45,7 @@ TEST_F(Cli, OutputThatCannotBeWrittenEndsTheRunWithEverythingMovedRecorded)
         { "list into a full disk", "list", Into::Full },
         { "sort into a full disk", "sort", Into::Full },
         { "sort into a reader that goes", "sort", Into::Head },
+        { "watch into a full disk", "watch", Into::Full },
     };
     int round = 0;
     for (const auto& c : cases) {
@@ -55,9 +56,9 @@ TEST_F(Cli, OutputThatCannotBeWrittenEndsTheRunWithEverythingMovedRecorded)
         abbaSongs(source, 150);
         const QStringList arguments = QLatin1String(c.command) == QLatin1String("list")
             ? QStringList { QStringLiteral("list"), source }
-            : QStringList { QStringLiteral("sort"), QStringLiteral("--doubles"),
-                  QStringLiteral("keep"), QStringLiteral("--settle"), QStringLiteral("0"),
-                  source, music };
+            : QStringList { QLatin1String(c.command), QStringLiteral("--doubles"),
+                  QStringLiteral("keep"), QStringLiteral("--settle"), QStringLiteral("0"), source,
+                  music };
         QProcess process;
         process.setProcessEnvironment(environment());
         process.setWorkingDirectory(dir.path());
@@ -109,10 +110,10 @@ TEST_F(Cli, AKernelCopyThatStopsShortStillMovesTheWholeFile)
     // The sanitizers' runtime need not come first when the shim is preloaded.
     preload.insert(QStringLiteral("ASAN_OPTIONS"),
         qEnvironmentVariable("ASAN_OPTIONS") + QStringLiteral(":verify_asan_link_order=0"));
-    std::unique_ptr<QProcess> process(start({ QStringLiteral("sort"), QStringLiteral("--settle"),
-                                                QStringLiteral("0"), far->path(),
-                                                QStringLiteral("music") },
-        {}, preload));
+    std::unique_ptr<QProcess> process(
+        start({ QStringLiteral("sort"), QStringLiteral("--settle"), QStringLiteral("0"),
+                  far->path(), QStringLiteral("music") },
+            {}, preload));
     ASSERT_TRUE(process->waitForFinished(60000));
     const QString out = QString::fromUtf8(process->readAllStandardOutput());
     EXPECT_EQ(process->exitCode(), 0) << process->readAllStandardError().toStdString();
@@ -135,8 +136,8 @@ TEST_F(Cli, AFileFromAfter2262IsSortedAndUndone)
     const timespec times[2] = { { k2300, 0 }, { k2300, 0 } };
     struct stat st {
     };
-    if (::utimensat(AT_FDCWD, file.constData(), times, 0) != 0
-        || ::stat(file.constData(), &st) != 0 || st.st_mtim.tv_sec != k2300)
+    if (::utimensat(AT_FDCWD, file.constData(), times, 0) != 0 || ::stat(file.constData(), &st) != 0
+        || st.st_mtim.tv_sec != k2300)
         GTEST_SKIP() << "the file system keeps no such time";
 
     const Result sorted = run({ QStringLiteral("sort"), QStringLiteral("--doubles"),

@@ -332,11 +332,16 @@ TEST_F(Cli, WatchReadsASourceOnAFuseFileSystemAgain)
         GTEST_SKIP() << "bindfs cannot mount here";
     struct Unmount {
         QString at;
-        ~Unmount() { QProcess::execute(QStringLiteral("fusermount"), { QStringLiteral("-u"), at }); }
+        ~Unmount()
+        {
+            QProcess::execute(QStringLiteral("fusermount"), { QStringLiteral("-u"), at });
+        }
     } unmount { mounted };
 
-    Watch watch(start(watchArguments(QStringLiteral("1"), { QStringLiteral("--poll"), QStringLiteral("1") })));
-    ASSERT_TRUE(watch.said(QStringLiteral("network or FUSE file system (fuse)"))) << watch.err.toStdString();
+    Watch watch(start(
+        watchArguments(QStringLiteral("1"), { QStringLiteral("--poll"), QStringLiteral("1") })));
+    ASSERT_TRUE(watch.said(QStringLiteral("network or FUSE file system (fuse)")))
+        << watch.err.toStdString();
     write(QStringLiteral("beneath/x.mp3"), mp3(QStringLiteral("Metallica"), QStringLiteral("X")));
     EXPECT_TRUE(watch.until([&] {
         return QFile::exists(path(QStringLiteral("music/Metallica/x.mp3")));
@@ -353,8 +358,8 @@ TEST_F(Cli, WatchWaitsWhileItsDestinationIsAnotherFolder)
 {
     folder(QStringLiteral("in"));
     folder(QStringLiteral("music/Metallica"));
-    Watch watch(start(watchArguments(
-        QStringLiteral("1"), { QStringLiteral("--create-artist-folders") })));
+    Watch watch(
+        start(watchArguments(QStringLiteral("1"), { QStringLiteral("--create-artist-folders") })));
     ASSERT_TRUE(watch.said(QStringLiteral("watching")));
     ASSERT_TRUE(QDir(dir.path()).rename(QStringLiteral("music"), QStringLiteral("disk")));
     folder(QStringLiteral("music"));
@@ -388,7 +393,8 @@ TEST_F(Cli, WatchTellsAFileLeftOncePerReason)
         return ::utimensat(AT_FDCWD, file.constData(), times, 0) == 0;
     };
     ASSERT_TRUE(setTime(::time(nullptr) + 3600));
-    Watch watch(start(watchArguments(QStringLiteral("1"), { QStringLiteral("--retry"), QStringLiteral("1") })));
+    Watch watch(start(
+        watchArguments(QStringLiteral("1"), { QStringLiteral("--retry"), QStringLiteral("1") })));
     const QString leftWritten = QStringLiteral("left 'in/later.mp3': still being written");
     ASSERT_TRUE(watch.said(leftWritten)) << watch.err.toStdString();
     watch.wait(5000);

@@ -1,4 +1,5 @@
 #include "platform/descriptor.h"
+#include "platform/errors.h"
 #include "platform/filecopy.h"
 #include "platform/filestatus.h"
 #include "platform/folderwatch.h"
@@ -127,6 +128,23 @@ TEST_F(FileOps, KernelAndBufferCopiesAreByteExact)
         QFile copy(target);
         ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
         EXPECT_TRUE(copy.readAll() == contents.mid(5)) << "kernel " << byKernel;
+    }
+}
+
+// A copy is never handed on when its length differs from what its source's descriptor tells
+// (here a file of the kernel's that reads as more than its size of 0).
+TEST_F(FileOps, ACopyOfAnotherLengthThanItsSourceIsRefused)
+{
+    const QString source = QStringLiteral("/proc/self/status");
+    const QString target = m_dir.filePath(QStringLiteral("status.mp3"));
+    const FileDescriptor in = OpenForReading(source);
+    ASSERT_EQ(FileSize(in, source), 0);
+    FileDescriptor out = OpenForWriting(target);
+    try {
+        CopyContents(in, out, source, target);
+        ADD_FAILURE() << "copied";
+    } catch (const IOError& error) {
+        EXPECT_EQ(error.errnoValue(), EIO);
     }
 }
 
