@@ -606,13 +606,17 @@ const std::vector<CommandInfo>& Commands()
             "DEST it watches the folders of the desktop program's settings.\n\n"
             "  --settle SECONDS         quiet time before a file is sorted (default 10)\n"
             "  --poll SECONDS           how often SOURCE is read again where the system cannot\n"
-            "                           watch it (default 30)\n"
+            "                           watch it, or where it lies on a network or FUSE file\n"
+            "                           system (default 30)\n"
             "  --retry SECONDS          how often files left in SOURCE (no folder for their\n"
             "                           artist yet) are tried again; 0: when they change\n"
             "                           (default 600)\n"
             "  other options as for sort\n\n"
-            "A missing SOURCE or DEST (an unmounted disk) is waited for. SIGTERM or Ctrl-C\n"
-            "finishes the file being moved, then ends the watch (exit status 0).\n",
+            "A missing SOURCE or DEST (an unmounted disk) is waited for, and so is a DEST that\n"
+            "is no longer the folder the watch began with or an empty mount point with nothing\n"
+            "mounted. Each file left in SOURCE is told on standard error when first left and\n"
+            "when its reason changes. SIGTERM, SIGHUP or Ctrl-C finishes the file being moved,\n"
+            "then ends the watch (exit status 0).\n",
             { sortFlags,
                 planOptions + QStringList { QStringLiteral("--poll"), QStringLiteral("--retry") } },
             RunWatch },

@@ -212,7 +212,7 @@ TEST_F(Watched, ReadingAgainFindsFilesWhereNoticesAreMissing)
 // notices (as the probe tells: NFS here) is read again every poll time, and said so once.
 TEST_F(Watched, ASourceOnANetworkFileSystemIsReadAgain)
 {
-    for (const QString remote : { QString(), QStringLiteral("/share") }) {
+    for (const QString& remote : { QString(), QStringLiteral("/share") }) {
         batches.clear();
         notices.clear();
         const QString share = dir.filePath(QStringLiteral("share"));
