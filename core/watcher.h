@@ -111,7 +111,7 @@ private:
 // at the same path, and files filed there would be hidden under the mount or out of the
 // library: until the folder is the one it was again, it counts as missing. A destination that
 // is the bare mount point of a disk not yet mounted (see IsBareMountPoint) counts as missing
-// from the start, and the folder that comes there first is the one taken.
+// from the start, until a disk is mounted there: that folder is then the one taken.
 class TWatchedDestination
 {
 public:
