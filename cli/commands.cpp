@@ -3,6 +3,7 @@
 #include "cli/records.h"
 #include "cli/terminal.h"
 #include "core/artistmatch.h"
+#include "core/filesleft.h"
 #include "core/listing.h"
 #include "core/pipeline.h"
 #include "core/planner.h"
@@ -300,6 +301,7 @@ public:
 
     void processEvents() override
     {
+        CheckOutput();
         if (m_countPumps)
             m_progress.setProgress(++m_done, m_total);
         else
@@ -388,10 +390,10 @@ namespace
 class SortOutput : public PlanProgress
 {
 public:
-    SortOutput(RecordWriter& out, TerminalProgress& progress, MoveReporter alsoTell)
+    SortOutput(RecordWriter& out, TerminalProgress& progress, EventFilter shown)
         : PlanProgress(progress)
         , m_out(out)
-        , m_alsoTell(std::move(alsoTell))
+        , m_shown(std::move(shown))
     {
     }
 
@@ -406,12 +408,13 @@ public:
     void outcome(const TMoveEvent& event)
     {
         m_progress.setProgress(++m_done, m_total);
+        m_left.see(event);
+        if (m_shown && !m_shown(event))
+            return;
         if (NamesFolder(event.outcome))
             m_progress.finish();
         WriteHistoryRecord(m_out, RecordOf(event), event.match);
-        std::fflush(stdout);
-        if (m_alsoTell)
-            m_alsoTell(event);
+        FlushOutput();
         if (event.reason == TReason::NoTrash) {
             m_progress.finish();
             PrintError(
@@ -454,16 +457,19 @@ public:
                 { "moved", "double-moved", "double-deleted", "double-kept", "small-deleted",
                     "in-place", "skipped" });
         }
-        std::fflush(stdout);
+        FlushOutput();
         // The error itself follows on its own line.
         TMoveSummary said = summary;
         said.failure.clear();
         PrintError(QStringLiteral("sorted: %1\n").arg(said.text()));
     }
 
+    TFilesLeft& left() { return m_left; }
+
 private:
     RecordWriter& m_out;
-    MoveReporter m_alsoTell;
+    EventFilter m_shown;
+    TFilesLeft m_left;
     QSet<QString> m_toldIgnored; // assignments said to be ignored, once per run
     long long m_done = 0;
     long long m_total = 0;
@@ -488,10 +494,10 @@ SortCommand SortCommandOf(const ParsedCommand& command, const QString& source,
     return sort;
 }
 
-TMoveSummary RunSortPrinting(const SortCommand& sort, RecordWriter& out, TerminalProgress& progress,
-    const MoveReporter& alsoTell)
+SortResult RunSortPrinting(const SortCommand& sort, RecordWriter& out, TerminalProgress& progress,
+    const EventFilter& shown)
 {
-    SortOutput output(out, progress, alsoTell);
+    SortOutput output(out, progress, shown);
     std::unique_ptr<TRunRecorder> recorder;
     // Said once, when the history first fails.
     bool told = false;
@@ -507,6 +513,7 @@ TMoveSummary RunSortPrinting(const SortCommand& sort, RecordWriter& out, Termina
         tellProblem();
     }
     TMoveSummary summary;
+    QStringList listed;
     try {
         TPlannedSort plan = PlanSortRun(sort.request, output, progress, output);
         QStringList folders;
@@ -532,8 +539,9 @@ TMoveSummary RunSortPrinting(const SortCommand& sort, RecordWriter& out, Termina
             return rows(item);
         };
         output.moving(folders.size());
+        listed = plan.filePaths();
         summary = CarryOut(
-            sort.how, work, plan.filePaths(), output, recorder.get(),
+            sort.how, work, listed, output, recorder.get(),
             [&](const TMoveEvent& event) { output.outcome(event); }, &summary);
     } catch (const std::exception&) {
         tellProblem();
@@ -543,7 +551,9 @@ TMoveSummary RunSortPrinting(const SortCommand& sort, RecordWriter& out, Termina
     }
     tellProblem();
     output.finished(summary);
-    return summary;
+    if (summary.end == TRunEnd::Completed)
+        output.left().completed(listed);
+    return { summary, output.left().files() };
 }
 
 int RunAssign(const ParsedCommand& command)
@@ -596,8 +606,19 @@ int RunSort(const ParsedCommand& command)
     const QString destination = existingFolder(command.operands.at(1), "destination");
     RecordWriter out(stdout, command.has(QStringLiteral("--json")));
     TerminalProgress progress;
-    RunSortPrinting(SortCommandOf(command, source, destination, TRunOrigin::Cli), out, progress);
-    return kExitOk;
+    const SortResult result = RunSortPrinting(
+        SortCommandOf(command, source, destination, TRunOrigin::Cli), out, progress);
+    if (!command.has(QStringLiteral("--fail-if-left")) || result.left.empty())
+        return kExitOk;
+    for (const TLeftOut& file : result.left)
+        PrintLeft(file);
+    return kExitLeft;
+}
+
+void PrintLeft(const TLeftOut& file)
+{
+    PrintError(QStringLiteral("plumtide-cli: left '%1': %2\n")
+                   .arg(OneLine(file.file), ReasonText(file.reason)));
 }
 
 const std::vector<CommandInfo>& Commands()
@@ -672,12 +693,16 @@ const std::vector<CommandInfo>& Commands()
             "  --trash, --no-trash      deleted small files and doubles go to the Trash, or are\n"
             "                           deleted for good (default: UseTrash in the settings)\n"
             "  --dry-run                print what would happen; change nothing\n"
+            "  --fail-if-left           exit status 3 when a file was left in SOURCE (skipped,\n"
+            "                           or no folder for its artist), each told on standard error\n"
             "  --json                   JSON Lines: "
             "{\"outcome\",\"file\",\"target\",\"reason\"},\n"
             "                           last {\"outcome\":\"summary\",...} with the counts\n\n"
             "Every sort but a dry run is recorded in the history (see history, undo).\n"
-            "Ctrl-C finishes the file being moved, then stops (exit status 130).\n",
-            { sortFlags, planOptions }, RunSort },
+            "Ctrl-C finishes the file being moved, then stops (exit status 130). A write error\n"
+            "on standard output stops it the same way, with exit status 1.\n",
+            { sortFlags + QStringList { QStringLiteral("--fail-if-left") }, planOptions },
+            RunSort },
         { "watch", "sorts SOURCE into DEST, then each new file once it has settled",
             "usage: plumtide-cli watch [OPTIONS] [SOURCE DEST]\n\n"
             "Sorts what is in SOURCE, then watches SOURCE and its sub-folders and sorts each new\n"
@@ -688,13 +713,17 @@ const std::vector<CommandInfo>& Commands()
             "DEST it watches the folders of the desktop program's settings.\n\n"
             "  --settle SECONDS         quiet time before a file is sorted (default 10)\n"
             "  --poll SECONDS           how often SOURCE is read again where the system cannot\n"
-            "                           watch it (default 30)\n"
+            "                           watch it, or where it lies on a network or FUSE file\n"
+            "                           system (default 30)\n"
             "  --retry SECONDS          how often files left in SOURCE (no folder for their\n"
             "                           artist yet) are tried again; 0: when they change\n"
             "                           (default 600)\n"
             "  other options as for sort\n\n"
-            "A missing SOURCE or DEST (an unmounted disk) is waited for. SIGTERM or Ctrl-C\n"
-            "finishes the file being moved, then ends the watch (exit status 0).\n",
+            "A missing SOURCE or DEST (an unmounted disk) is waited for, and so is a DEST that\n"
+            "is no longer the folder the watch began with or an empty mount point with nothing\n"
+            "mounted. Each file left in SOURCE is told on standard error when first left and\n"
+            "when its reason changes. SIGTERM, SIGHUP or Ctrl-C finishes the file being moved,\n"
+            "then ends the watch (exit status 0).\n",
             { sortFlags,
                 planOptions + QStringList { QStringLiteral("--poll"), QStringLiteral("--retry") } },
             RunWatch },

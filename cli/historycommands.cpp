@@ -97,7 +97,7 @@ int RunUndo(const ParsedCommand& command)
         progress, [&](const TMoveEvent& event) {
             progress.setProgress(++done, 0);
             WriteHistoryRecord(out, RecordOf(event));
-            std::fflush(stdout);
+            FlushOutput();
         });
     progress.finish();
     PrintError(QStringLiteral("undone: %1\n").arg(summary.text()));

@@ -4,12 +4,52 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <utility>
 
 namespace plumtide::cli
 {
+
+namespace
+{
+
+int g_outputError = 0;
+
+void keepOutputError(std::FILE* out)
+{
+    // errno is read at once, before any other call can change it.
+    const int error = errno;
+    if (out == stdout && g_outputError == 0)
+        g_outputError = error != 0 ? error : EIO;
+}
+
+} // namespace
+
+void WriteOutput(std::FILE* out, const char* data, size_t size)
+{
+    if (size == 0)
+        return;
+    errno = 0;
+    if (std::fwrite(data, 1, size, out) != size || std::ferror(out))
+        keepOutputError(out);
+}
+
+bool FlushOutput()
+{
+    errno = 0;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        keepOutputError(stdout);
+        return false;
+    }
+    return true;
+}
+
+int OutputError()
+{
+    return g_outputError;
+}
 
 QString JsonString(const QString& text)
 {
@@ -98,7 +138,7 @@ void RecordWriter::writeLine(
     }
     line += QLatin1Char('\n');
     const QByteArray bytes = line.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), m_out);
+    WriteOutput(m_out, bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
 namespace
@@ -186,7 +226,7 @@ void PlanRowWriter::flush()
         return;
     if (m_beforeBlock)
         m_beforeBlock();
-    std::fwrite(m_buffer.data(), 1, m_buffer.size(), m_out);
+    WriteOutput(m_out, m_buffer.data(), m_buffer.size());
     m_buffer.clear();
 }
 

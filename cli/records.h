@@ -81,6 +81,14 @@ private:
     std::string m_buffer;
 };
 
+// Writes `size` bytes to `out`. A failure on standard output (its reader gone: EPIPE; a full
+// disk: ENOSPC) is kept, the first one only: see OutputError.
+void WriteOutput(std::FILE* out, const char* data, size_t size);
+// Flushes standard output; false (and the failure kept) when that fails.
+bool FlushOutput();
+// The system's error number of standard output's first failed write; 0 while none failed.
+int OutputError();
+
 QString JsonString(const QString& text);
 
 // `text` with each control character (C0, DEL, C1) replaced by a space.

@@ -8,7 +8,7 @@ namespace plumtide
 
 const QString& ReasonText(TReason reason)
 {
-    static const std::array<QString, size_t(TReason::RelativePath) + 1> texts {
+    static const std::array<QString, size_t(TReason::NoArtistFolder) + 1> texts {
         QString(),
         QStringLiteral("already moved by an earlier row"),
         QStringLiteral("already handled by an earlier row"),
@@ -33,6 +33,7 @@ const QString& ReasonText(TReason reason)
         QStringLiteral("deleted for good"),
         QStringLiteral("no longer in the Trash"),
         QStringLiteral("recorded path is relative"),
+        QStringLiteral("no folder for its artist"),
     };
     return texts[size_t(reason)];
 }

@@ -39,6 +39,9 @@ enum class TReason : quint8 {
     DeletedForGood,
     NotInTrash,
     RelativePath,
+    // A file the plan gave no folder: none for its artist (or no artist at all). Never an
+    // event of a run; what a run tells of the files it left.
+    NoArtistFolder,
 };
 
 // The words records and the window use for a reason ("in use", "no longer exists").

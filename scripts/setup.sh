@@ -20,6 +20,9 @@ packages=(
     lame python3 python3-mutagen
     # FLAC, Ogg and M4A tags (a build dependency); test files of those formats
     libtag1-dev ffmpeg
+    # a FUSE file system over a local folder, for the watch of a source whose changes send no
+    # notices
+    bindfs
     # the Debian package and its checks; a Wayland compositor to run the program under
     dpkg-dev file lintian appstream desktop-file-utils man-db weston qt6-wayland
 )
