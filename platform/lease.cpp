@@ -2,6 +2,7 @@
 #include "platform/nanoseconds.h"
 
 #include "platform/errors.h"
+#include "platform/names.h"
 #include "platform/paths.h"
 
 #include <atomic>
@@ -67,11 +68,23 @@ void PrepareProcessForSharedFiles()
 
 TWatchedFile TWatchedFile::Open(const QString& path)
 {
+    return open(AT_FDCWD, EncodePath(path), path);
+}
+
+TWatchedFile TWatchedFile::Open(const TOpenFolder& folder, const QString& name)
+{
+    return open(folder.descriptor(), EncodePath(name), JoinPath(folder.path(), name));
+}
+
+TWatchedFile TWatchedFile::open(int folder, const QByteArray& name, const QString& path)
+{
     PrepareProcessForSharedFiles();
     TWatchedFile result;
     result.m_path = path;
-    result.m_file = FileDescriptor(::open(
-        EncodePath(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    result.m_folder = folder;
+    result.m_name = name;
+    result.m_file = FileDescriptor(::openat(
+        folder, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (!result.m_file.isOpen())
         throw IOError(QStringLiteral("Cannot open"), path, errno);
     struct stat st {
@@ -104,6 +117,8 @@ TWatchedFile TWatchedFile::Open(const QString& path)
 TWatchedFile::TWatchedFile(TWatchedFile&& other) noexcept
     : m_file(std::move(other.m_file))
     , m_path(std::move(other.m_path))
+    , m_folder(other.m_folder)
+    , m_name(std::move(other.m_name))
     , m_status(other.m_status)
     , m_regular(other.m_regular)
     , m_leased(std::exchange(other.m_leased, false))
@@ -119,6 +134,8 @@ TWatchedFile& TWatchedFile::operator=(TWatchedFile&& other) noexcept
         release();
         m_file = std::move(other.m_file);
         m_path = std::move(other.m_path);
+        m_folder = other.m_folder;
+        m_name = std::move(other.m_name);
         m_status = other.m_status;
         m_regular = other.m_regular;
         m_leased = std::exchange(other.m_leased, false);
@@ -168,7 +185,7 @@ bool TWatchedFile::unchanged() const
     // The name, not what a link there might lead to: it is the name that gets deleted.
     struct stat named {
     };
-    if (::lstat(EncodePath(m_path).constData(), &named) != 0
+    if (::fstatat(m_folder, m_name.constData(), &named, AT_SYMLINK_NOFOLLOW) != 0
         || static_cast<quint64>(named.st_dev) != m_status.device
         || static_cast<quint64>(named.st_ino) != m_status.inode)
         return false;
