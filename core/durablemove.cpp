@@ -156,6 +156,8 @@ public:
                 [](const auto& folder) { return folder.second->changed; });
     }
 
+    bool waitingFor(const QString& path) const { return m_targets.contains(path); }
+
     bool full() const
     {
         return m_moves.size() >= maxMoves() || m_copies >= kMaxCopies
@@ -485,6 +487,11 @@ void TDurableMove::changed(const QString& folder)
 bool TDurableMove::waiting() const
 {
     return m_impl->waiting();
+}
+
+bool TDurableMove::waitingFor(const QString& path) const
+{
+    return m_impl->waitingFor(path);
 }
 
 bool TDurableMove::full() const

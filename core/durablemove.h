@@ -84,6 +84,9 @@ public:
 
     // Whether anything waits for commit(): moves, or folders to flush.
     bool waiting() const;
+    // Whether a move of the group is to put a file at `path`: a move from there waits until
+    // the group is made.
+    bool waitingFor(const QString& path) const;
     // Whether the group is as large as a group gets (open files, copies, copied bytes): commit
     // it before adding more.
     bool full() const;

@@ -283,6 +283,9 @@ private:
 
     bool place(const TMoveAction& action, bool keepSource = false)
     {
+        // A file the group is still to put there (an undo taking a file back step by step).
+        if (m_moves.waitingFor(action.file))
+            commit();
         TDurableMove::TAdd added;
         try {
             added = m_moves.add(action.file, action.target, keepSource);

@@ -6,7 +6,6 @@
 #include "platform/paths.h"
 
 #include <QCoreApplication>
-#include <QSet>
 
 #include <algorithm>
 
@@ -246,9 +245,16 @@ THistory::THistory(const QString& path, Access access)
         m_db->number("PRAGMA journal_mode=WAL");
         m_db->exec("PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON");
     }
-    // What killed runs had under way is settled by whoever may write the file next.
-    if (m_db && !m_db->readOnly())
-        settlePending();
+    // What killed runs had under way is settled by whoever may write the file next; until
+    // then it is not shown, so a reader need not wait for it.
+    if (m_db && !m_db->readOnly()) {
+        try {
+            settlePending();
+        } catch (const HistoryError&) {
+            if (write)
+                throw;
+        }
+    }
 }
 
 THistory::~THistory() = default;
@@ -302,8 +308,26 @@ std::vector<qint64> THistory::addRecords(qint64 run, const std::vector<THistoryR
     // cut, or a move could happen that no record tells of.
     const bool pending = std::any_of(records.begin(), records.end(),
         [](const THistoryRecord& record) { return record.pending != TPending::None; });
-    if (pending)
-        m_db->exec("PRAGMA synchronous=FULL");
+    struct Durable {
+        TSqlite& db;
+        const bool on;
+        Durable(TSqlite& db, bool on)
+            : db(db)
+            , on(on)
+        {
+            if (on)
+                db.exec("PRAGMA synchronous=FULL");
+        }
+        ~Durable()
+        {
+            try {
+                if (on)
+                    db.exec("PRAGMA synchronous=NORMAL");
+            } catch (const HistoryError&) {
+                // Only slower: every commit of this connection is flushed.
+            }
+        }
+    } durable(*m_db, pending);
     TTransaction transaction(*m_db);
     TStatement insert(*m_db,
         "INSERT INTO records (run, outcome, file, target, reason, size, modified, trashed, kept, "
@@ -337,8 +361,6 @@ std::vector<qint64> THistory::addRecords(qint64 run, const std::vector<THistoryR
             .run();
     }
     transaction.commit();
-    if (pending)
-        m_db->exec("PRAGMA synchronous=NORMAL");
     return ids;
 }
 

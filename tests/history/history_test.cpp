@@ -11,8 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <csignal>
 #include <cstdio>
+#include <fcntl.h>
 #include <random>
 #include <set>
 #include <sys/stat.h>
@@ -425,4 +427,107 @@ INSERT INTO records (run, outcome, file, reason) VALUES (1, 'skipped', 'in/x.mp3
         QStringList { QStringLiteral("Waterloo.mp3: recorded path is relative") });
     EXPECT_TRUE(QFile::exists(moved));
     EXPECT_FALSE(QFile::exists(QDir::current().filePath(QStringLiteral("in/Waterloo.mp3"))));
+}
+
+// What a killed run had under way is settled by the next program that opens the history: a
+// move whose target holds the file and whose source is gone happened, and so did a copy
+// whose target holds it; nothing else did. A run still under way is left as it is.
+TEST(History, PendingMovesOfAKilledRunAreSettledAgainstTheDisk)
+{
+    HistoryLibrary lib;
+    const struct Case {
+        const char* name;
+        TPending pending;
+        bool atTarget;
+        bool atSource;
+        qint64 otherSize; // the target holds another file: this much larger
+        bool happened;
+    } cases[] = {
+        { "renamed", TPending::Move, true, false, 0, true },
+        { "not made yet", TPending::Move, false, true, 0, false },
+        { "copied, its source not yet deleted", TPending::Move, true, true, 0, false },
+        { "another file at the target", TPending::Move, true, false, 1, false },
+        { "copied back, its source stays", TPending::Copy, true, true, 0, true },
+    };
+    std::vector<THistoryRecord> records;
+    QStringList happened;
+    for (const Case& c : cases) {
+        const QString name = QString::fromLatin1(c.name) + QStringLiteral(".mp3");
+        const QString source = lib.song(QStringLiteral("in/") + name);
+        const QString target = lib.path(QStringLiteral("music/ABBA/") + name);
+        const TFileStatus status = StatusOf(source);
+        if (c.atTarget)
+            QFile::copy(source, target);
+        ::utimensat(AT_FDCWD, QFile::encodeName(target).constData(),
+            std::array<timespec, 2> { timespec { 0, UTIME_OMIT },
+                timespec { status.modified / 1000000000, status.modified % 1000000000 } }
+                .data(),
+            0);
+        if (!c.atSource)
+            QFile::remove(source);
+        THistoryRecord record;
+        record.outcome = TMoveOutcome::Moved;
+        record.file = source;
+        record.target = target;
+        record.size = status.size - c.otherSize;
+        record.modified = status.modified;
+        record.pending = c.pending;
+        records.push_back(record);
+        if (c.happened)
+            happened.append(target);
+    }
+    qint64 killed = 0;
+    qint64 underWay = 0;
+    {
+        THistory history(lib.history(), THistory::Access::Write);
+        killed = history.beginRun(
+            TRunOrigin::Cli, lib.path(QStringLiteral("in")), lib.path(QStringLiteral("music")));
+        underWay = history.beginRun(
+            TRunOrigin::Cli, lib.path(QStringLiteral("in")), lib.path(QStringLiteral("music")));
+        history.addRecords(killed, records);
+        history.addRecords(underWay, records);
+        TSqlite(lib.history(), false)
+            .exec(QStringLiteral("UPDATE runs SET pid = 999999999 WHERE id = %1")
+                      .arg(killed)
+                      .toLatin1()
+                      .constData());
+        EXPECT_TRUE(history.records(killed).empty());
+    }
+    const THistory history(lib.history(), THistory::Access::Read);
+    QStringList kept;
+    for (const THistoryRecord& record : history.records(killed))
+        kept.append(record.target);
+    EXPECT_EQ(kept, happened);
+    EXPECT_EQ(history.run(killed)->files, happened.size());
+    EXPECT_TRUE(history.records(underWay).empty());
+    EXPECT_EQ(history.run(underWay)->state, TRunState::Running);
+}
+
+// An undo takes back the newest record first: a file moved twice in one run goes back
+// through the folder it passed.
+TEST(Undo, TakesAFileMovedTwiceInOneRunBackStepByStep)
+{
+    HistoryLibrary lib;
+    const QString there = lib.song(QStringLiteral("music/Queen/x.mp3"));
+    const TFileStatus status = StatusOf(there);
+    qint64 run = 0;
+    {
+        THistory history(lib.history(), THistory::Access::Write);
+        run = history.beginRun(
+            TRunOrigin::Cli, lib.path(QStringLiteral("in")), lib.path(QStringLiteral("music")));
+        std::vector<THistoryRecord> records(2);
+        records[0].file = lib.path(QStringLiteral("in/x.mp3"));
+        records[0].target = records[1].file = lib.path(QStringLiteral("music/ABBA/x.mp3"));
+        records[1].target = there;
+        for (THistoryRecord& record : records) {
+            record.outcome = TMoveOutcome::Moved;
+            record.size = status.size;
+            record.modified = status.modified;
+        }
+        history.addRecords(run, records);
+        history.endRun(run, TRunEnd::Completed);
+    }
+    EXPECT_TRUE(notRestored(lib.undo(run)).isEmpty());
+    EXPECT_EQ(lib.tree(QStringLiteral("in")).size(), 1u);
+    EXPECT_TRUE(lib.tree(QStringLiteral("music")).empty());
 }
