@@ -2,12 +2,13 @@
 
 #include "core/durablemove.h"
 #include "core/fileutils.h"
-#include "platform/atomicfile.h"
 #include "platform/errors.h"
 #include "platform/filestatus.h"
 #include "platform/names.h"
 #include "platform/paths.h"
 #include "platform/trash.h"
+
+#include <QSet>
 
 #include <algorithm>
 #include <cerrno>
@@ -47,16 +48,6 @@ TMoveEvent failed(const TMoveAction& action, TReason reason)
     if (action.record != 0)
         stayed.file = action.kind == TActionKind::RestoreFromTrash ? action.target : action.file;
     return EventOf(stayed);
-}
-
-// Makes the missing folders of `folder`, each flushed into its parent.
-void makeFolders(const QString& folder)
-{
-    if (KindOfPath(folder) == PathKind::Folder)
-        return;
-    makeFolders(FolderOf(folder));
-    CreateFolders(folder);
-    SyncFolder(FolderOf(folder));
 }
 
 } // namespace
@@ -267,6 +258,20 @@ private:
         }
     }
 
+    // Makes the missing folders of `folder`; each is flushed into its parent with the group.
+    // A folder is looked at once a run.
+    void makeFolders(const QString& folder)
+    {
+        if (m_foldersThere.contains(folder))
+            return;
+        if (KindOfPath(folder) != PathKind::Folder) {
+            makeFolders(FolderOf(folder));
+            CreateFolders(folder);
+            m_moves.changed(FolderOf(folder));
+        }
+        m_foldersThere.insert(folder);
+    }
+
     // An undo's file from the Trash.
     bool bringBack(const TMoveAction& action)
     {
@@ -436,6 +441,7 @@ private:
     TDurableMove m_moves;
     std::vector<Waiting> m_waiting; // the group's moves, in the order added
     std::vector<TMoveEvent> m_held;
+    QSet<QString> m_foldersThere; // the folders of an undo's old paths, found or made
     TMoveSummary m_summary;
     bool m_lastGone = false; // whether the last event took its file away
 };

@@ -131,7 +131,7 @@ TWatchedFile::TWatchedFile(TWatchedFile&& other) noexcept
 TWatchedFile& TWatchedFile::operator=(TWatchedFile&& other) noexcept
 {
     if (this != &other) {
-        release();
+        // The file this held is closed, which ends its lease.
         m_file = std::move(other.m_file);
         m_path = std::move(other.m_path);
         m_folder = other.m_folder;
@@ -146,17 +146,8 @@ TWatchedFile& TWatchedFile::operator=(TWatchedFile&& other) noexcept
     return *this;
 }
 
-TWatchedFile::~TWatchedFile()
-{
-    release();
-}
-
-void TWatchedFile::release() noexcept
-{
-    if (m_leased && m_file.isOpen())
-        ::fcntl(m_file.get(), F_SETLEASE, F_UNLCK);
-    m_leased = false;
-}
+// Closing the file ends its lease.
+TWatchedFile::~TWatchedFile() = default;
 
 bool TWatchedFile::inUse() const
 {
@@ -180,14 +171,16 @@ bool TWatchedFile::asOpened() const
 
 bool TWatchedFile::unchanged() const
 {
-    if (!asOpened())
-        return false;
-    // The name, not what a link there might lead to: it is the name that gets deleted.
+    // The name, not what a link there might lead to: it is the name that gets renamed or
+    // deleted. Naming this very file, it tells its size and times as well.
     struct stat named {
     };
-    if (::fstatat(m_folder, m_name.constData(), &named, AT_SYMLINK_NOFOLLOW) != 0
+    if (!m_file.isOpen()
+        || ::fstatat(m_folder, m_name.constData(), &named, AT_SYMLINK_NOFOLLOW) != 0
         || static_cast<quint64>(named.st_dev) != m_status.device
-        || static_cast<quint64>(named.st_ino) != m_status.inode)
+        || static_cast<quint64>(named.st_ino) != m_status.inode
+        || static_cast<qint64>(named.st_size) != m_status.size
+        || NanosecondsOf(named.st_mtim) != m_modified || NanosecondsOf(named.st_ctim) != m_changed)
         return false;
     return !inUse();
 }

@@ -65,7 +65,6 @@ public:
 
 private:
     static TWatchedFile open(int folder, const QByteArray& name, const QString& path);
-    void release() noexcept;
 
     FileDescriptor m_file;
     QString m_path;
