@@ -242,12 +242,7 @@ TMoveSummary CarryOut(TCarryOut how, const TWorkSource& work, const QStringList&
         aborted.end = TRunEnd::Aborted;
         return ended(aborted);
     }
-    TMoveRun run(how, [&](const TMoveEvent& event) {
-        if (log)
-            log->record(event);
-        if (report)
-            report(event);
-    });
+    TMoveRun run(how, report, log);
     CheckpointPump checkpoints(log, pump);
     try {
         run.run(work, checkpoints);

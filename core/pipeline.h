@@ -118,7 +118,8 @@ TPlannedSort PlanSortRun(const TSortRequest& request, Pump& pump, DetailsSink& d
 
 // Entry point two. Carries out `work` in order (see TMoveRun): a sort by hand first waits
 // out the settle time of `files` once (see TLeaveOutPolicy::waitOut). Each event goes to
-// `log` (when given) once it is true on disk, then to `report`. The pump runs before each
+// `log` (when given) once it is true on disk, then to `report`; the log also learns the
+// moves of each group before they are made (TRunLog::expect). The pump runs before each
 // item, after the log had its checkpoint. The log is finished however the run ends, and
 // `summary` (when given) then holds what the run did; an error that ends the run escapes
 // (as IOError) after that.

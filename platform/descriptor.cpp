@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,6 +49,15 @@ int FileDescriptor::close()
 {
     const int fd = std::exchange(m_fd, -1);
     return fd >= 0 && ::close(fd) != 0 ? errno : 0;
+}
+
+qint64 OpenFileLimit()
+{
+    struct rlimit limit {
+    };
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return 1 << 20;
+    return static_cast<qint64>(limit.rlim_cur);
 }
 
 FileDescriptor OpenForReading(const QString& path)

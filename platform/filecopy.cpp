@@ -35,7 +35,7 @@ qint64 offsetOf(const FileDescriptor& file, const QString& path)
 {
     const off_t offset = ::lseek(file.get(), 0, SEEK_CUR);
     if (offset < 0)
-        throw IOError(QStringLiteral("Cannot examine"), path, errno);
+        throw IOError(QStringLiteral("Cannot read the properties of"), path, errno);
     return qint64(offset);
 }
 
