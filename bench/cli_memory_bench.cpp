@@ -13,10 +13,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using namespace plumtide;
 
@@ -26,25 +22,8 @@ namespace
 // The peak resident memory of one run of the CLI, in bytes; its output goes nowhere.
 double peakOf(const std::vector<QByteArray>& arguments)
 {
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int null = ::open("/dev/null", O_WRONLY);
-        ::dup2(null, 1);
-        ::dup2(null, 2);
-        std::vector<char*> argv { const_cast<char*>(PLUMTIDE_CLI) };
-        for (const QByteArray& argument : arguments)
-            argv.push_back(const_cast<char*>(argument.constData()));
-        argv.push_back(nullptr);
-        ::execv(PLUMTIDE_CLI, argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
     rusage usage {};
-    ::wait4(child, &status, 0, &usage);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        std::fprintf(stderr, "plumtide-cli failed\n");
-        std::exit(1);
-    }
+    bench::RunCli(arguments, &usage);
     return double(usage.ru_maxrss) * 1024;
 }
 

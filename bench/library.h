@@ -7,11 +7,17 @@
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
+#include <QRandomGenerator>
 #include <QStringList>
 
 #include <cstdio>
 #include <cstdlib>
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace plumtide::bench
 {
@@ -62,5 +68,52 @@ inline QStringList MakeLibrary(
         QDir().mkpath(destination + QStringLiteral("/Artist %1").arg(i));
     return paths;
 }
+
+// An artist's name of one to three common words, now and then with a number: many names
+// alike, as in a real library.
+inline QString RandomArtistName(QRandomGenerator& random)
+{
+    static const char* const words[] = { "the", "Black", "Madonna", "Pink", "Floyd", "Rolling",
+        "Stones", "Daft", "Punk", "Metallica", "Queen", "Sabbath", "Beatles", "Abba", "Orchestra",
+        "Boys", "Jay", "Massive", "Attack", "de", "Los", "Velvet", "Underground", "Radiohead",
+        "Cure", "Smiths", "Sonic", "Youth", "Kraftwerk", "Blondie", "Prince", "Bowie" };
+    const int count = 1 + int(random.bounded(3));
+    QStringList parts;
+    for (int i = 0; i < count; ++i)
+        parts << QString::fromLatin1(words[random.bounded(int(std::size(words)))]);
+    if (random.bounded(4) == 0)
+        parts << QString::number(random.bounded(100));
+    return parts.join(QLatin1Char(' ')).left(30);
+}
+
+#ifdef PLUMTIDE_CLI
+// Runs the built plumtide-cli with `arguments`, its output thrown away, and waits for it;
+// exits the benchmark when it fails. `usage` (when given) gets what the system counted.
+inline void RunCli(const std::vector<QByteArray>& arguments, rusage* usage = nullptr)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(null, 1);
+        ::dup2(null, 2);
+        std::vector<char*> argv { const_cast<char*>(PLUMTIDE_CLI) };
+        for (const QByteArray& argument : arguments)
+            argv.push_back(const_cast<char*>(argument.constData()));
+        argv.push_back(nullptr);
+        ::execv(PLUMTIDE_CLI, argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    rusage counted {};
+    ::wait4(child, &status, 0, &counted);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "plumtide-cli %s failed\n",
+            arguments.empty() ? "" : arguments.front().constData());
+        std::exit(1);
+    }
+    if (usage)
+        *usage = counted;
+}
+#endif
 
 } // namespace plumtide::bench

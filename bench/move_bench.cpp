@@ -1,17 +1,20 @@
-// Moves files of a few MB with the mover, and the same files with `mv` followed by one
-// `sync`, in the same run, and prints both times and the mover's speed as a share of mv's:
-// within one file system (where the mover renames) and across two (where it copies), each
-// the median of a few rounds with warm caches. Each round also moves the files with the
-// history recording the run, and prints that time against the plain move's.
+// Moves files with the mover, and the same files with `mv` followed by one `sync`, in the
+// same run, and prints both times and the mover's speed as a share of mv's, each the median
+// of a few rounds with warm caches:
+// - within one file system (where the mover renames): many small files, moved without and
+//   with the history recording the run, and the undo of the recorded move;
+// - across two (where it copies): fewer files of a few MB, without and with the history.
 //
-//     bench_move [files=300] [megabytes per file=5] [folder=current folder]
-//                [folder on another file system=/dev/shm] [rounds=3]
+//     bench_move [files within=2000] [files across=300] [megabytes per file across=5]
+//                [folder=current folder] [folder on another file system=/dev/shm] [rounds=3]
 //
-// Targets: within one file system at least 0.5 x the speed of mv + sync, across file
-// systems at least 0.8 x; with the history at most 1.10 x the time without.
+// Targets: within one file system, the move with the history and its undo each at least
+// 0.5 x the speed of mv + sync; across file systems at least 0.8 x; with the history at
+// most 1.10 x the time without.
 
 #include "core/pipeline.h"
 #include "history/recorder.h"
+#include "history/undo.h"
 #include "tests/support/pumps.h"
 
 #include <QDir>
@@ -34,7 +37,7 @@ namespace
 void makeFiles(const QString& folder, int count, qint64 bytes)
 {
     QDir().mkpath(folder);
-    QByteArray block(1 << 20, '\0');
+    QByteArray block(int(std::min<qint64>(bytes, 1 << 20)), '\0');
     QRandomGenerator random(1);
     for (int i = 0; i < count; ++i) {
         QFile file(folder + QStringLiteral("/%1.mp3").arg(i, 5, 10, QLatin1Char('0')));
@@ -63,6 +66,14 @@ QByteArray quoted(const QString& path)
     return "'" + QFile::encodeName(path) + "'";
 }
 
+void expectAll(int done, int count, const char* what)
+{
+    if (done != count) {
+        std::fprintf(stderr, "only %d of %d files %s\n", done, count, what);
+        std::exit(1);
+    }
+}
+
 // One move of every file of `source` into `target`, recorded in `history` unless it is empty;
 // seconds.
 double moverSeconds(
@@ -89,10 +100,24 @@ double moverSeconds(
         }
     }
     const double seconds = timer.nsecsElapsed() / 1e9;
-    if (moved != count) {
-        std::fprintf(stderr, "only %d of %d files moved\n", moved, count);
+    expectAll(moved, count, "moved");
+    return seconds;
+}
+
+// The undo of the newest run of `history`; seconds.
+double undoSeconds(const QString& history, int count)
+{
+    const std::optional<qint64> last = THistory(history, THistory::Access::Read).lastUndoable();
+    if (!last) {
+        std::fprintf(stderr, "nothing to undo\n");
         std::exit(1);
     }
+    NullPump pump;
+    QElapsedTimer timer;
+    timer.start();
+    const TUndoSummary undone = UndoRun(history, *last, false, pump, {});
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    expectAll(undone.restored, count, "restored");
     return seconds;
 }
 
@@ -110,82 +135,123 @@ double median(std::vector<double> values)
     return values[values.size() / 2];
 }
 
-// One comparison: files made in `sourceBase`, moved into a folder below `targetBase`.
-void compare(const char* title, const QString& sourceBase, const QString& targetBase, int count,
-    qint64 megabytes, int rounds, double target)
+struct Folders {
+    QTemporaryDir from;
+    QTemporaryDir to;
+    QString in;
+    QString music;
+    QString moved;
+    QString history;
+    bool sameFileSystem;
+};
+
+std::unique_ptr<Folders> folders(const QString& sourceBase, const QString& targetBase)
 {
-    QTemporaryDir from(sourceBase + QStringLiteral("/bench-move-XXXXXX"));
-    QTemporaryDir to(targetBase + QStringLiteral("/bench-move-XXXXXX"));
-    if (!from.isValid() || !to.isValid()) {
+    auto made = std::make_unique<Folders>(Folders {
+        QTemporaryDir(sourceBase + QStringLiteral("/bench-move-XXXXXX")),
+        QTemporaryDir(targetBase + QStringLiteral("/bench-move-XXXXXX")), {}, {}, {}, {}, false });
+    if (!made->from.isValid() || !made->to.isValid()) {
         std::fprintf(stderr, "cannot make a folder in %s or %s\n", qPrintable(sourceBase),
             qPrintable(targetBase));
         std::exit(1);
     }
-    const QString in = from.filePath(QStringLiteral("in"));
-    const QString music = to.filePath(QStringLiteral("music/Artist"));
-    const QString moved = to.filePath(QStringLiteral("mv"));
-    QDir().mkpath(music);
-    QDir().mkpath(moved);
-    const bool sameFileSystem = [&] {
-        struct stat a {
-        };
-        struct stat b {
-        };
-        return ::stat(QFile::encodeName(from.path()).constData(), &a) == 0
-            && ::stat(QFile::encodeName(to.path()).constData(), &b) == 0 && a.st_dev == b.st_dev;
-    }();
-    std::vector<double> mover;
-    std::vector<double> recorded;
-    std::vector<double> mv;
-    const QString history = from.filePath(QStringLiteral("state/history.sqlite"));
+    made->in = made->from.filePath(QStringLiteral("in"));
+    made->music = made->to.filePath(QStringLiteral("music/Artist"));
+    made->moved = made->to.filePath(QStringLiteral("mv"));
+    made->history = made->from.filePath(QStringLiteral("state/history.sqlite"));
+    QDir().mkpath(made->music);
+    QDir().mkpath(made->moved);
+    struct stat a {
+    };
+    struct stat b {
+    };
+    made->sameFileSystem = ::stat(QFile::encodeName(made->from.path()).constData(), &a) == 0
+        && ::stat(QFile::encodeName(made->to.path()).constData(), &b) == 0 && a.st_dev == b.st_dev;
+    return made;
+}
+
+void printHeader(const char* title, const Folders& f, int count, const QString& size, int rounds)
+{
+    std::printf("%s: %d files of %s, %s -> %s (%s), median of %d\n", title, count, qPrintable(size),
+        qPrintable(f.from.path()), qPrintable(f.to.path()),
+        f.sameFileSystem ? "one file system" : "two file systems", rounds);
+}
+
+void printRatio(const char* what, double ours, double mv, double target)
+{
+    std::printf("  %-22s %8.3f s; speed / (mv + sync) speed: %.2f x (target at least %.1f)\n", what,
+        ours, mv / ours, target);
+}
+
+// Within one file system: the move without and with the history, and the undo of the
+// recorded move, each against mv + sync of the same files.
+void compareRenames(const QString& base, int count, int rounds)
+{
+    const auto f = folders(base, base);
+    constexpr qint64 kBytes = 64 << 10;
+    std::vector<double> plain, recorded, undone, mv;
+    makeFiles(f->in, count, kBytes);
     for (int round = 0; round < rounds; ++round) {
-        // Within one file system the files are made once and put back by renames; across
-        // file systems they are made again for each move.
-        makeFiles(in, count, megabytes << 20);
-        mover.push_back(moverSeconds(in, music, count));
-        if (sameFileSystem) {
-            run("mv " + quoted(music) + "/*.mp3 " + quoted(in) + "/ && sync");
-        } else {
-            run("rm -f " + quoted(music) + "/*.mp3 && sync");
-            makeFiles(in, count, megabytes << 20);
-        }
-        recorded.push_back(moverSeconds(in, music, count, history));
-        if (sameFileSystem) {
-            run("mv " + quoted(music) + "/*.mp3 " + quoted(in) + "/ && sync");
-        } else {
-            run("rm -f " + quoted(music) + "/*.mp3 && sync");
-            makeFiles(in, count, megabytes << 20);
-        }
-        mv.push_back(mvSeconds(in, moved));
-        run("rm -f " + quoted(moved) + "/*.mp3 " + quoted(in) + "/*.mp3 && sync");
+        plain.push_back(moverSeconds(f->in, f->music, count));
+        run("mv " + quoted(f->music) + "/*.mp3 " + quoted(f->in) + "/ && sync");
+        recorded.push_back(moverSeconds(f->in, f->music, count, f->history));
+        undone.push_back(undoSeconds(f->history, count));
+        mv.push_back(mvSeconds(f->in, f->moved));
+        run("mv " + quoted(f->moved) + "/*.mp3 " + quoted(f->in) + "/ && sync");
     }
-    const double totalMB = double(count) * double(megabytes);
-    const double ours = median(mover);
+    printHeader("within one file system", *f, count, QStringLiteral("64 KB"), rounds);
     const double theirs = median(mv);
-    std::printf("%s: %d files of %lld MB, %s -> %s (%s), median of %d\n", title, count,
-        static_cast<long long>(megabytes), qPrintable(from.path()), qPrintable(to.path()),
-        sameFileSystem ? "one file system" : "two file systems", rounds);
-    std::printf("  mover:     %8.3f s  %9.1f MB/s\n", ours, totalMB / ours);
-    std::printf("  mv + sync: %8.3f s  %9.1f MB/s\n", theirs, totalMB / theirs);
-    std::printf("  mover speed / (mv + sync) speed: %.2f x (target at least %.1f)\n", theirs / ours,
-        target);
-    std::printf("  mover with history: %8.3f s; with / without: %.3f (target at most 1.10)\n",
-        median(recorded), median(recorded) / ours);
+    std::printf("  mv + sync:             %8.3f s\n", theirs);
+    printRatio("mover:", median(plain), theirs, 0.5);
+    printRatio("mover with history:", median(recorded), theirs, 0.5);
+    printRatio("undo of that move:", median(undone), theirs, 0.5);
+    std::printf(
+        "  with history / without: %.3f (target at most 1.10)\n", median(recorded) / median(plain));
+}
+
+// Across file systems: the move without and with the history against mv + sync.
+void compareCopies(
+    const QString& sourceBase, const QString& targetBase, int count, qint64 megabytes, int rounds)
+{
+    const auto f = folders(sourceBase, targetBase);
+    std::vector<double> plain, recorded, mv;
+    for (int round = 0; round < rounds; ++round) {
+        makeFiles(f->in, count, megabytes << 20);
+        plain.push_back(moverSeconds(f->in, f->music, count));
+        run("rm -f " + quoted(f->music) + "/*.mp3 && sync");
+        makeFiles(f->in, count, megabytes << 20);
+        recorded.push_back(moverSeconds(f->in, f->music, count, f->history));
+        run("rm -f " + quoted(f->music) + "/*.mp3 && sync");
+        makeFiles(f->in, count, megabytes << 20);
+        mv.push_back(mvSeconds(f->in, f->moved));
+        run("rm -f " + quoted(f->moved) + "/*.mp3 && sync");
+    }
+    printHeader("across file systems", *f, count, QStringLiteral("%1 MB").arg(megabytes), rounds);
+    const double theirs = median(mv);
+    const double totalMB = double(count) * double(megabytes);
+    std::printf("  mv + sync:             %8.3f s  %9.1f MB/s\n", theirs, totalMB / theirs);
+    printRatio("mover:", median(plain), theirs, 0.8);
+    std::printf(
+        "  with history / without: %.3f (target at most 1.10)\n", median(recorded) / median(plain));
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    const int count = argc > 1 ? std::atoi(argv[1]) : 300;
-    const qint64 megabytes = argc > 2 ? std::atoll(argv[2]) : 5;
-    const QString base = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QDir::currentPath();
-    const QString other = argc > 4 ? QString::fromLocal8Bit(argv[4]) : QStringLiteral("/dev/shm");
-    const int rounds = argc > 5 ? std::max(1, std::atoi(argv[5])) : 3;
+    const int within = argc > 1 ? std::atoi(argv[1]) : 2000;
+    const int across = argc > 2 ? std::atoi(argv[2]) : 300;
+    const qint64 megabytes = argc > 3 ? std::atoll(argv[3]) : 5;
+    const QString base = argc > 4 ? QString::fromLocal8Bit(argv[4]) : QDir::currentPath();
+    const QString other = argc > 5 ? QString::fromLocal8Bit(argv[5]) : QStringLiteral("/dev/shm");
+    const int rounds = argc > 6 ? std::max(1, std::atoi(argv[6])) : 3;
 
-    compare("within one file system", base, base, count, megabytes, rounds, 0.5);
+    if (within > 0)
+        compareRenames(base, within, rounds);
+    if (across <= 0)
+        return 0;
     if (QFileInfo(other).isDir())
-        compare("across file systems", base, other, count, megabytes, rounds, 0.8);
+        compareCopies(base, other, across, megabytes, rounds);
     else
         std::printf("across file systems: skipped, no folder %s\n", qPrintable(other));
     return 0;

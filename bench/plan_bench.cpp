@@ -10,6 +10,7 @@
 // Targets: planning no slower than the packed loop over all pairs, its cost per scored pair
 // within 2 x the packed loop's, and the same plan as the plain loops.
 
+#include "bench/library.h"
 #include "core/artistmatch.h"
 #include "core/planner.h"
 #include "core/similaritykernel.h"
@@ -30,22 +31,7 @@ using namespace plumtide;
 namespace
 {
 
-const char* const kWords[] = { "the", "Black", "Madonna", "Pink", "Floyd", "Rolling", "Stones",
-    "Daft", "Punk", "Metallica", "Queen", "Sabbath", "Beatles", "Abba", "Orchestra", "Boys", "Jay",
-    "Massive", "Attack", "de", "Los", "Velvet", "Underground", "Radiohead", "Cure", "Smiths",
-    "Sonic", "Youth", "Kraftwerk", "Blondie", "Prince", "Bowie" };
 const char* const kGenres[] = { "Pop/", "Rock/", "Jazz/", "Electronic/", "", "", "" };
-
-QString artistName(QRandomGenerator& random)
-{
-    const int words = 1 + int(random.bounded(3));
-    QStringList parts;
-    for (int i = 0; i < words; ++i)
-        parts << QString::fromLatin1(kWords[random.bounded(int(std::size(kWords)))]);
-    if (random.bounded(4) == 0)
-        parts << QString::number(random.bounded(100));
-    return parts.join(QLatin1Char(' ')).left(30);
-}
 
 } // namespace
 
@@ -76,13 +62,13 @@ int main(int argc, char** argv)
     for (int i = 0; i < folderCount; ++i) {
         const QString relative
             = QString::fromLatin1(kGenres[random.bounded(int(std::size(kGenres)))])
-            + artistName(random) + QStringLiteral(" %1").arg(i % 97);
+            + bench::RandomArtistName(random) + QStringLiteral(" %1").arg(i % 97);
         folders.push_back({ destination + QLatin1Char('/') + relative, relative });
     }
     // Songs come by the album: about 3,000 artists for 10,000 files.
     std::vector<QString> artists;
     for (int i = 0; i < std::max(1, fileCount * 3 / 10); ++i)
-        artists.push_back(NormaliseArtist(artistName(random)));
+        artists.push_back(NormaliseArtist(bench::RandomArtistName(random)));
     std::vector<TSourceRow> files;
     for (int i = 0; i < fileCount; ++i)
         files.push_back({ QStringLiteral("/in/%1.mp3").arg(i),

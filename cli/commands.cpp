@@ -3,6 +3,7 @@
 #include "cli/records.h"
 #include "cli/terminal.h"
 #include "core/artistmatch.h"
+#include "core/filesleft.h"
 #include "core/listing.h"
 #include "core/pipeline.h"
 #include "core/planner.h"
@@ -75,6 +76,7 @@ TWorkingCopy storedSettings()
 // What plan and sort work with: the stored settings with the command's options over them.
 struct SortSettings {
     int percentage = 37;
+    TMatching matching = TMatching::Similar;
     TMoveSettings move;
     qint64 settleMs = kHandSettleMs;
 };
@@ -84,7 +86,16 @@ SortSettings sortSettings(const ParsedCommand& command)
     const TWorkingCopy stored = storedSettings();
     SortSettings settings;
     settings.percentage = stored.comparePercentage;
+    settings.matching = stored.matching;
     settings.move = MoveSettingsOf(stored);
+    if (command.has(QStringLiteral("--match"))) {
+        const std::optional<TMatching> matching
+            = MatchingOf(command.value(QStringLiteral("--match")));
+        if (!matching)
+            throw UsageError(QStringLiteral("--match takes similar or careful, not '%1'")
+                                 .arg(command.value(QStringLiteral("--match"))));
+        settings.matching = *matching;
+    }
 
     if (command.has(QStringLiteral("--percentage")))
         settings.percentage = ParseNumber(
@@ -126,6 +137,43 @@ SortSettings sortSettings(const ParsedCommand& command)
     // double first needs it, and while one the user chose is missing its doubles stay
     // where they are (a watch started at log-on would otherwise never run at all).
     return settings;
+}
+
+} // namespace
+
+TAssignments StoredAssignments()
+{
+    try {
+        return LoadAssignments(AssignmentsFile());
+    } catch (const PlumtideError& error) {
+        PrintError(QStringLiteral("plumtide-cli: warning: %1; no assignments apply\n")
+                       .arg(error.message()));
+        return {};
+    }
+}
+
+namespace
+{
+
+// What a run's planning is asked for.
+TSortRequest requestOf(const SortSettings& settings, const QString& source,
+    const QString& destination, const TLeaveOutPolicy& leaveOut)
+{
+    TSortRequest request;
+    request.source = source;
+    request.destination = destination;
+    request.percentage = settings.percentage;
+    request.matching = settings.matching;
+    request.assignments = StoredAssignments();
+    request.leaveOut = leaveOut;
+    return request;
+}
+
+void tellIgnored(const TAssignment& assignment)
+{
+    PrintError(QStringLiteral("plumtide-cli: the assignment of '%1' to '%2' is ignored: no such "
+                              "folder\n")
+                   .arg(assignment.artist, assignment.folder));
 }
 
 } // namespace
@@ -253,6 +301,7 @@ public:
 
     void processEvents() override
     {
+        CheckOutput();
         if (m_countPumps)
             m_progress.setProgress(++m_done, m_total);
         else
@@ -314,15 +363,17 @@ int RunPlan(const ParsedCommand& command)
             writer.emplace(stdout, out.json(), files, folders, [this] { m_progress.finish(); });
         }
         void planned(const std::vector<TPlanEntry>& rows) override { writer->write(rows); }
+        void assignmentIgnored(const TAssignment& assignment) override
+        {
+            m_progress.finish();
+            tellIgnored(assignment);
+        }
         RecordWriter& out;
         std::optional<PlanRowWriter> writer;
     } output(progress, out);
 
-    TSortRequest request;
-    request.source = source;
-    request.destination = destination;
-    request.percentage = settings.percentage;
-    request.leaveOut = TLeaveOutPolicy(TRunOrigin::Cli, settings.settleMs);
+    const TSortRequest request = requestOf(
+        settings, source, destination, TLeaveOutPolicy(TRunOrigin::Cli, settings.settleMs));
     const TPlannedSort plan = PlanSortRun(request, output, progress, output);
     progress.finish();
     output.writer->flush();
@@ -339,10 +390,10 @@ namespace
 class SortOutput : public PlanProgress
 {
 public:
-    SortOutput(RecordWriter& out, TerminalProgress& progress, MoveReporter alsoTell)
+    SortOutput(RecordWriter& out, TerminalProgress& progress, EventFilter shown)
         : PlanProgress(progress)
         , m_out(out)
-        , m_alsoTell(std::move(alsoTell))
+        , m_shown(std::move(shown))
     {
     }
 
@@ -357,17 +408,27 @@ public:
     void outcome(const TMoveEvent& event)
     {
         m_progress.setProgress(++m_done, m_total);
+        m_left.see(event);
+        if (m_shown && !m_shown(event))
+            return;
         if (NamesFolder(event.outcome))
             m_progress.finish();
-        WriteHistoryRecord(m_out, RecordOf(event));
-        std::fflush(stdout);
-        if (m_alsoTell)
-            m_alsoTell(event);
+        WriteHistoryRecord(m_out, RecordOf(event), event.match);
+        FlushOutput();
         if (event.reason == TReason::NoTrash) {
             m_progress.finish();
             PrintError(
                 QStringLiteral("plumtide-cli: %1: %2\n").arg(event.file, ReasonText(event.reason)));
         }
+    }
+
+    void assignmentIgnored(const TAssignment& assignment) override
+    {
+        if (m_toldIgnored.contains(assignment.artist))
+            return;
+        m_toldIgnored.insert(assignment.artist);
+        m_progress.finish();
+        tellIgnored(assignment);
     }
 
     void notRecorded(const QString& why)
@@ -396,16 +457,20 @@ public:
                 { "moved", "double-moved", "double-deleted", "double-kept", "small-deleted",
                     "in-place", "skipped" });
         }
-        std::fflush(stdout);
+        FlushOutput();
         // The error itself follows on its own line.
         TMoveSummary said = summary;
         said.failure.clear();
         PrintError(QStringLiteral("sorted: %1\n").arg(said.text()));
     }
 
+    TFilesLeft& left() { return m_left; }
+
 private:
     RecordWriter& m_out;
-    MoveReporter m_alsoTell;
+    EventFilter m_shown;
+    TFilesLeft m_left;
+    QSet<QString> m_toldIgnored; // assignments said to be ignored, once per run
     long long m_done = 0;
     long long m_total = 0;
 };
@@ -465,10 +530,8 @@ SortCommand SortCommandOf(const ParsedCommand& command, const QString& source,
     const SortSettings settings = sortSettings(command);
     SortCommand sort;
     sort.origin = origin;
-    sort.request.source = source;
-    sort.request.destination = destination;
-    sort.request.percentage = settings.percentage;
-    sort.request.leaveOut = TLeaveOutPolicy(origin, settings.settleMs, std::move(held));
+    sort.request = requestOf(
+        settings, source, destination, TLeaveOutPolicy(origin, settings.settleMs, std::move(held)));
     sort.how.move = settings.move;
     sort.how.move.sourceFolder = source;
     sort.how.move.destinationFolder = destination;
@@ -478,10 +541,10 @@ SortCommand SortCommandOf(const ParsedCommand& command, const QString& source,
     return sort;
 }
 
-TMoveSummary RunSortPrinting(const SortCommand& sort, RecordWriter& out, TerminalProgress& progress,
-    const MoveReporter& alsoTell)
+SortResult RunSortPrinting(const SortCommand& sort, RecordWriter& out, TerminalProgress& progress,
+    const EventFilter& shown)
 {
-    SortOutput output(out, progress, alsoTell);
+    SortOutput output(out, progress, shown);
     // The folders for new artists are a run of their own, begun first: an undo takes the
     // sort back before it, and then the folders still empty.
     std::unique_ptr<TRunRecorder> folderRecorder;
@@ -506,6 +569,7 @@ TMoveSummary RunSortPrinting(const SortCommand& sort, RecordWriter& out, Termina
     }
     FoldersApart log(folderRecorder.get(), recorder.get());
     TMoveSummary summary;
+    QStringList listed;
     try {
         TPlannedSort plan = PlanSortRun(sort.request, output, progress, output);
         QStringList folders;
@@ -531,8 +595,9 @@ TMoveSummary RunSortPrinting(const SortCommand& sort, RecordWriter& out, Termina
             return rows(item);
         };
         output.moving(folders.size());
+        listed = plan.filePaths();
         summary = CarryOut(
-            sort.how, work, plan.filePaths(), output, recorder ? &log : nullptr,
+            sort.how, work, listed, output, recorder ? &log : nullptr,
             [&](const TMoveEvent& event) { output.outcome(event); }, &summary);
     } catch (const std::exception&) {
         tellProblem();
@@ -542,7 +607,52 @@ TMoveSummary RunSortPrinting(const SortCommand& sort, RecordWriter& out, Termina
     }
     tellProblem();
     output.finished(summary);
-    return summary;
+    if (summary.end == TRunEnd::Completed)
+        output.left().completed(listed);
+    return { summary, output.left().files() };
+}
+
+int RunAssign(const ParsedCommand& command)
+{
+    const QString path = AssignmentsFile();
+    TAssignments assignments = LoadAssignments(path);
+    RecordWriter out(stdout, false);
+    if (command.has(QStringLiteral("--list"))) {
+        if (!command.operands.isEmpty() || command.has(QStringLiteral("--remove")))
+            throw UsageError(QStringLiteral("assign --list takes nothing more"));
+        for (const TAssignment& assignment : assignments.entries())
+            out.write({ { "artist", assignment.artist }, { "folder", assignment.folder } });
+        return kExitOk;
+    }
+    if (command.has(QStringLiteral("--remove"))) {
+        if (!command.operands.isEmpty())
+            throw UsageError(QStringLiteral("assign --remove takes one ARTIST"));
+        const QString artist = command.value(QStringLiteral("--remove"));
+        if (!assignments.remove(artist)) {
+            PrintError(QStringLiteral("plumtide-cli: '%1' is assigned to no folder\n").arg(artist));
+            return kExitError;
+        }
+        SaveAssignments(path, assignments);
+        return kExitOk;
+    }
+    requireOperands(command, 2, "ARTIST and FOLDER");
+    QString folder = command.operands.at(1);
+    if (!IsRelativePath(folder)) {
+        // A path below the destination is kept relative to it, so a moved library keeps it.
+        const QString destination = AbsolutePath(storedSettings().destinationFolder);
+        const QString below = AbsolutePath(folder);
+        if (!below.startsWith(destination + QLatin1Char('/')))
+            throw UsageError(QStringLiteral("folder '%1' is not below the destination folder '%2'")
+                                 .arg(folder, destination));
+        folder = below.mid(destination.size() + 1);
+    }
+    folder = QDir::cleanPath(folder);
+    if (!assignments.assign(command.operands.at(0), folder))
+        throw UsageError(QStringLiteral("cannot assign '%1' to '%2' (an artist of no letters, or "
+                                        "a folder outside the destination)")
+                             .arg(command.operands.at(0), folder));
+    SaveAssignments(path, assignments);
+    return kExitOk;
 }
 
 int RunSort(const ParsedCommand& command)
@@ -552,14 +662,26 @@ int RunSort(const ParsedCommand& command)
     const QString destination = existingFolder(command.operands.at(1), "destination");
     RecordWriter out(stdout, command.has(QStringLiteral("--json")));
     TerminalProgress progress;
-    RunSortPrinting(SortCommandOf(command, source, destination, TRunOrigin::Cli), out, progress);
-    return kExitOk;
+    const SortResult result = RunSortPrinting(
+        SortCommandOf(command, source, destination, TRunOrigin::Cli), out, progress);
+    if (!command.has(QStringLiteral("--fail-if-left")) || result.left.empty())
+        return kExitOk;
+    for (const TLeftOut& file : result.left)
+        PrintLeft(file);
+    return kExitLeft;
+}
+
+void PrintLeft(const TLeftOut& file)
+{
+    PrintError(QStringLiteral("plumtide-cli: left '%1': %2\n")
+                   .arg(OneLine(file.file), ReasonText(file.reason)));
 }
 
 const std::vector<CommandInfo>& Commands()
 {
     static const QStringList planOptions { QStringLiteral("--percentage"),
-        QStringLiteral("--doubles"), QStringLiteral("--delete-small"), QStringLiteral("--settle") };
+        QStringLiteral("--doubles"), QStringLiteral("--delete-small"), QStringLiteral("--settle"),
+        QStringLiteral("--match") };
     static const QStringList sortFlags { QStringLiteral("--json"), QStringLiteral("--keep-small"),
         QStringLiteral("--dry-run"), QStringLiteral("--create-artist-folders"),
         QStringLiteral("--trash"), QStringLiteral("--no-trash") };
@@ -597,6 +719,10 @@ const std::vector<CommandInfo>& Commands()
             "Prints plan<TAB>file<TAB>score<TAB>folder per plan row, then new<TAB>key per artist\n"
             "that has no folder yet. Nothing is changed.\n\n"
             "  --percentage N           compare percentage, 0 to 100\n"
+            "  --match similar|careful  similar names (at least the percentage), or only the\n"
+            "                           same artist (see the README); rows of careful matching\n"
+            "                           and of assignments add a fifth field: same, one-off or\n"
+            "                           assigned\n"
             "  --doubles move:DIR|delete|keep, --delete-small KB, --keep-small   as for sort\n"
             "  --json                   JSON Lines: "
             "{\"type\":\"plan\",\"file\",\"score\",\"folder\"}\n"
@@ -610,6 +736,8 @@ const std::vector<CommandInfo>& Commands()
             "skipped<TAB>file<TAB>reason; then a summary line (sorted: ...) on standard error.\n"
             "Settings not given come from the desktop program.\n\n"
             "  --percentage N           compare percentage, 0 to 100\n"
+            "  --match similar|careful  similar names, or only the same artist (default: Matching\n"
+            "                           in the settings, else similar)\n"
             "  --doubles move:DIR       set doubles aside in DIR (never overwriting a file there)\n"
             "  --doubles delete|keep    delete doubles, or leave them in SOURCE\n"
             "  --delete-small KB        delete mp3 files smaller than KB kilobytes (1024 bytes)\n"
@@ -622,12 +750,16 @@ const std::vector<CommandInfo>& Commands()
             "  --trash, --no-trash      deleted small files and doubles go to the Trash, or are\n"
             "                           deleted for good (default: UseTrash in the settings)\n"
             "  --dry-run                print what would happen; change nothing\n"
+            "  --fail-if-left           exit status 3 when a file was left in SOURCE (skipped,\n"
+            "                           or no folder for its artist), each told on standard error\n"
             "  --json                   JSON Lines: "
             "{\"outcome\",\"file\",\"target\",\"reason\"},\n"
             "                           last {\"outcome\":\"summary\",...} with the counts\n\n"
             "Every sort but a dry run is recorded in the history (see history, undo).\n"
-            "Ctrl-C finishes the file being moved, then stops (exit status 130).\n",
-            { sortFlags, planOptions }, RunSort },
+            "Ctrl-C finishes the file being moved, then stops (exit status 130). A write error\n"
+            "on standard output stops it the same way, with exit status 1.\n",
+            { sortFlags + QStringList { QStringLiteral("--fail-if-left") }, planOptions },
+            RunSort },
         { "watch", "sorts SOURCE into DEST, then each new file once it has settled",
             "usage: plumtide-cli watch [OPTIONS] [SOURCE DEST]\n\n"
             "Sorts what is in SOURCE, then watches SOURCE and its sub-folders and sorts each new\n"
@@ -638,13 +770,17 @@ const std::vector<CommandInfo>& Commands()
             "DEST it watches the folders of the desktop program's settings.\n\n"
             "  --settle SECONDS         quiet time before a file is sorted (default 10)\n"
             "  --poll SECONDS           how often SOURCE is read again where the system cannot\n"
-            "                           watch it (default 30)\n"
+            "                           watch it, or where it lies on a network or FUSE file\n"
+            "                           system (default 30)\n"
             "  --retry SECONDS          how often files left in SOURCE (no folder for their\n"
             "                           artist yet) are tried again; 0: when they change\n"
             "                           (default 600)\n"
             "  other options as for sort\n\n"
-            "A missing SOURCE or DEST (an unmounted disk) is waited for. SIGTERM or Ctrl-C\n"
-            "finishes the file being moved, then ends the watch (exit status 0).\n",
+            "A missing SOURCE or DEST (an unmounted disk) is waited for, and so is a DEST that\n"
+            "is no longer the folder the watch began with or an empty mount point with nothing\n"
+            "mounted. Each file left in SOURCE is told on standard error when first left and\n"
+            "when its reason changes. SIGTERM, SIGHUP or Ctrl-C finishes the file being moved,\n"
+            "then ends the watch (exit status 0).\n",
             { sortFlags,
                 planOptions + QStringList { QStringLiteral("--poll"), QStringLiteral("--retry") } },
             RunWatch },
@@ -677,6 +813,20 @@ const std::vector<CommandInfo>& Commands()
             "  --dry-run   print what would happen; change nothing\n"
             "  --json      JSON Lines: {\"outcome\",\"file\",\"target\",\"reason\"}\n",
             { { QStringLiteral("--json"), QStringLiteral("--dry-run") }, {} }, RunUndo },
+        { "assign", "files of an ARTIST go to FOLDER from now on, whatever the matching",
+            "usage: plumtide-cli assign ARTIST FOLDER\n"
+            "       plumtide-cli assign --list\n"
+            "       plumtide-cli assign --remove ARTIST\n\n"
+            "Remembers that files of ARTIST (compared as careful matching folds names: case,\n"
+            "accents, \"The\" and punctuation aside) go to FOLDER, a folder below the "
+            "destination,\n"
+            "given relative to it (\"Pop/Madonna\") or as a path below the Destination of the\n"
+            "settings. It applies before any matching, in both ways of matching: aliases\n"
+            "(2Pac and Tupac) and artists a rule leaves unfiled. The assignments live in\n"
+            "assignments.tsv beside the settings file.\n\n"
+            "  --list           print folded artist<TAB>folder per assignment\n"
+            "  --remove ARTIST  forget the assignment of ARTIST\n",
+            { { QStringLiteral("--list") }, { QStringLiteral("--remove") } }, RunAssign },
     };
     return commands;
 }

@@ -6,15 +6,17 @@
 #include "core/pipeline.h"
 #include "history/history.h"
 
+#include <functional>
 #include <vector>
 
 namespace plumtide::cli
 {
 
 // Each command prints its records on standard output and returns the exit status:
-// 0 done (even when some files stayed), 1 ended by an I/O error, 2 bad input, 130
-// interrupted (but watch, which runs until it is stopped, 0). Usage errors are thrown as
-// UsageError; other errors escape as PlumtideError and are reported by main().
+// 0 done (even when some files stayed), 1 ended by an I/O error (standard output's too),
+// 2 bad input, 3 files left (sort --fail-if-left), 130 interrupted (but watch, which runs
+// until it is stopped, 0); where several apply, the first of 130, 1, 3. Usage errors are
+// thrown as UsageError; other errors escape as PlumtideError and are reported by main().
 int RunKey(const ParsedCommand& command);
 int RunScore(const ParsedCommand& command);
 int RunTags(const ParsedCommand& command);
@@ -24,6 +26,7 @@ int RunPlan(const ParsedCommand& command);
 int RunSort(const ParsedCommand& command);
 int RunHistory(const ParsedCommand& command);
 int RunUndo(const ParsedCommand& command);
+int RunAssign(const ParsedCommand& command);
 // Runs until SIGTERM or SIGINT, which end it normally (exit status 0), as a service.
 int RunWatch(const ParsedCommand& command);
 
@@ -38,10 +41,25 @@ struct SortCommand {
 };
 SortCommand SortCommandOf(const ParsedCommand& command, const QString& source,
     const QString& destination, TRunOrigin origin, THeldFiles held = {});
-// Plans and carries out `sort`, recorded in the history unless it is a dry run. An error
+// What a sort did, and the files it left in the source that it was asked to file (see
+// TFilesLeft; only known for a run that went through all its work).
+struct SortResult {
+    TMoveSummary summary;
+    std::vector<TLeftOut> left;
+};
+// Whether an event's record is printed.
+using EventFilter = std::function<bool(const TMoveEvent&)>;
+// Plans and carries out `sort`, recorded in the history unless it is a dry run; `shown`,
+// when set, sees each outcome first and decides whether its record is printed. An error
 // that ends the run escapes once the summary is printed.
-TMoveSummary RunSortPrinting(const SortCommand& sort, RecordWriter& out, TerminalProgress& progress,
-    const MoveReporter& alsoTell = {});
+SortResult RunSortPrinting(const SortCommand& sort, RecordWriter& out, TerminalProgress& progress,
+    const EventFilter& shown = {});
+// Tells on standard error of a file left in the source, and why.
+void PrintLeft(const TLeftOut& file);
+
+// The artists the user assigned to folders (assignments.tsv beside the settings file);
+// none, said on standard error, when the file cannot be read.
+TAssignments StoredAssignments();
 
 // The syntax of each command and its help text.
 struct CommandInfo {
@@ -53,12 +71,15 @@ struct CommandInfo {
 };
 const std::vector<CommandInfo>& Commands();
 
-// A record of the history in the sort's format.
-void WriteHistoryRecord(RecordWriter& out, const THistoryRecord& record);
+// A record of the history in the sort's format; with --json, a row that careful matching or
+// an assignment chose says so (`match`).
+void WriteHistoryRecord(
+    RecordWriter& out, const THistoryRecord& record, TMatchKind match = TMatchKind::Similar);
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitError = 1;
 inline constexpr int kExitUsage = 2;
+inline constexpr int kExitLeft = 3;
 inline constexpr int kExitInterrupted = 130;
 
 } // namespace plumtide::cli

@@ -3,6 +3,7 @@
 #include "cli/commands.h"
 #include "cli/records.h"
 #include "cli/terminal.h"
+#include "core/carefulmatch.h"
 #include "history/history.h"
 #include "history/undo.h"
 
@@ -24,7 +25,7 @@ qint64 runOperand(const ParsedCommand& command)
 
 } // namespace
 
-void WriteHistoryRecord(RecordWriter& out, const THistoryRecord& record)
+void WriteHistoryRecord(RecordWriter& out, const THistoryRecord& record, TMatchKind match)
 {
     std::vector<RecordWriter::Field> fields {
         { "outcome", QString::fromLatin1(OutcomeName(record.outcome)) },
@@ -37,6 +38,8 @@ void WriteHistoryRecord(RecordWriter& out, const THistoryRecord& record)
     // Only in JSON: a field more in a TAB record would break readers of the sort format.
     if (out.json() && !record.trashed.isEmpty())
         fields.push_back({ "trash", record.trashed });
+    if (out.json() && match != TMatchKind::Similar)
+        fields.push_back({ "match", MatchKindWord(match) });
     out.write(fields);
 }
 
@@ -94,7 +97,7 @@ int RunUndo(const ParsedCommand& command)
         progress, [&](const TMoveEvent& event) {
             progress.setProgress(++done, 0);
             WriteHistoryRecord(out, RecordOf(event));
-            std::fflush(stdout);
+            FlushOutput();
         });
     progress.finish();
     PrintError(QStringLiteral("undone: %1\n").arg(summary.text()));

@@ -1,6 +1,7 @@
 // plumtide-cli: the sorting core without a window, for servers, scripts and cron.
 
 #include "cli/commands.h"
+#include "cli/records.h"
 #include "cli/terminal.h"
 #include "platform/errors.h"
 #include "platform/lease.h"
@@ -29,8 +30,9 @@ QString toolHelp()
                         QString::fromUtf8(info.summary));
     text += QStringLiteral(
         "\nplumtide-cli COMMAND --help shows the options of a command.\n"
-        "Exit status: 0 done, 1 an I/O error ended the run, 2 bad input, 130 interrupted\n"
-        "(watch: 0 when stopped).\n");
+        "Exit status: 0 done, 1 an I/O error ended the run (also one on standard output),\n"
+        "2 bad input, 3 files left (sort --fail-if-left), 130 interrupted (watch: 0 when\n"
+        "stopped).\n");
     return text;
 }
 
@@ -72,16 +74,23 @@ int main(int argc, char** argv)
         // Ctrl-C, SIGTERM and SIGHUP (a lost terminal) stop the work at its next safe point
         // instead of killing the program in the middle of a move.
         TerminationRequestDescriptor();
+        // A reader of the records that goes away (`| head`) is an error of the output, told
+        // and ended like any other, not a death in the middle of a move.
+        IgnoreClosedPipes();
         PrepareProcessForSharedFiles();
         const int status = command->run(parsed);
-        std::fflush(stdout);
-        return TerminationRequested() && command->run != RunWatch ? kExitInterrupted : status;
+        FlushOutput();
+        if (TerminationRequested() && command->run != RunWatch)
+            return kExitInterrupted;
+        CheckOutput();
+        return status;
     } catch (const UsageError& error) {
         Print(stderr, QStringLiteral("plumtide-cli: %1\n").arg(QString::fromUtf8(error.what())));
         return kExitUsage;
     } catch (const PlumtideError& error) {
-        std::fflush(stdout);
+        FlushOutput();
         Print(stderr, QStringLiteral("plumtide-cli: %1\n").arg(error.message()));
-        return kExitError;
+        const bool interrupted = TerminationRequested() && command && command->run != RunWatch;
+        return interrupted ? kExitInterrupted : kExitError;
     }
 }

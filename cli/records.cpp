@@ -1,13 +1,55 @@
 #include "cli/records.h"
 
+#include "core/carefulmatch.h"
+
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <utility>
 
 namespace plumtide::cli
 {
+
+namespace
+{
+
+int g_outputError = 0;
+
+void keepOutputError(std::FILE* out)
+{
+    // errno is read at once, before any other call can change it.
+    const int error = errno;
+    if (out == stdout && g_outputError == 0)
+        g_outputError = error != 0 ? error : EIO;
+}
+
+} // namespace
+
+void WriteOutput(std::FILE* out, const char* data, size_t size)
+{
+    if (size == 0)
+        return;
+    errno = 0;
+    if (std::fwrite(data, 1, size, out) != size || std::ferror(out))
+        keepOutputError(out);
+}
+
+bool FlushOutput()
+{
+    errno = 0;
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        keepOutputError(stdout);
+        return false;
+    }
+    return true;
+}
+
+int OutputError()
+{
+    return g_outputError;
+}
 
 QString JsonString(const QString& text)
 {
@@ -96,7 +138,7 @@ void RecordWriter::writeLine(
     }
     line += QLatin1Char('\n');
     const QByteArray bytes = line.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), m_out);
+    WriteOutput(m_out, bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
 namespace
@@ -116,6 +158,9 @@ PlanRowWriter::PlanRowWriter(std::FILE* out, bool json, const std::vector<TSourc
     , m_folderFields(folders.size())
 {
     m_buffer.reserve(kBlockBytes + 4096);
+    for (const TMatchKind kind :
+        { TMatchKind::Similar, TMatchKind::Same, TMatchKind::OneOff, TMatchKind::Assigned })
+        m_matchWords[static_cast<size_t>(kind)] = MatchKindWord(kind).toUtf8();
 }
 
 PlanRowWriter::~PlanRowWriter()
@@ -142,6 +187,8 @@ void PlanRowWriter::write(const std::vector<TPlanEntry>& rows)
         const auto end = std::to_chars(
             score.data(), score.data() + score.size(), row.score, std::chars_format::general, 15);
         const std::string_view number(score.data(), static_cast<size_t>(end.ptr - score.data()));
+        // Rows of careful matching or of an assignment say how they were chosen.
+        const QByteArray& match = m_matchWords[static_cast<size_t>(row.match)];
         if (m_json) {
             m_buffer.append("{\"type\":\"plan\",\"file\":");
             m_buffer.append(file.constData(), static_cast<size_t>(file.size()));
@@ -149,6 +196,11 @@ void PlanRowWriter::write(const std::vector<TPlanEntry>& rows)
             m_buffer.append(number);
             m_buffer.append(",\"folder\":");
             m_buffer.append(folder.constData(), static_cast<size_t>(folder.size()));
+            if (!match.isEmpty()) {
+                m_buffer.append(",\"match\":\"");
+                m_buffer.append(match.constData(), static_cast<size_t>(match.size()));
+                m_buffer.push_back('"');
+            }
             m_buffer.append("}\n");
         } else {
             m_buffer.append("plan\t");
@@ -157,6 +209,10 @@ void PlanRowWriter::write(const std::vector<TPlanEntry>& rows)
             m_buffer.append(number);
             m_buffer.push_back('\t');
             m_buffer.append(folder.constData(), static_cast<size_t>(folder.size()));
+            if (!match.isEmpty()) {
+                m_buffer.push_back('\t');
+                m_buffer.append(match.constData(), static_cast<size_t>(match.size()));
+            }
             m_buffer.push_back('\n');
         }
         if (m_buffer.size() >= kBlockBytes)
@@ -170,7 +226,7 @@ void PlanRowWriter::flush()
         return;
     if (m_beforeBlock)
         m_beforeBlock();
-    std::fwrite(m_buffer.data(), 1, m_buffer.size(), m_out);
+    WriteOutput(m_out, m_buffer.data(), m_buffer.size());
     m_buffer.clear();
 }
 

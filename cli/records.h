@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <array>
 #include <cstdio>
 #include <functional>
 #include <initializer_list>
@@ -76,8 +77,17 @@ private:
     const std::vector<TFolderRow>& m_folders;
     std::function<void()> m_beforeBlock;
     std::vector<QByteArray> m_folderFields; // encoded when first needed
+    std::array<QByteArray, 4> m_matchWords; // by TMatchKind
     std::string m_buffer;
 };
+
+// Writes `size` bytes to `out`. A failure on standard output (its reader gone: EPIPE; a full
+// disk: ENOSPC) is kept, the first one only: see OutputError.
+void WriteOutput(std::FILE* out, const char* data, size_t size);
+// Flushes standard output; false (and the failure kept) when that fails.
+bool FlushOutput();
+// The system's error number of standard output's first failed write; 0 while none failed.
+int OutputError();
 
 QString JsonString(const QString& text);
 

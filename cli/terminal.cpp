@@ -1,5 +1,7 @@
 #include "cli/terminal.h"
 
+#include "cli/records.h"
+#include "platform/errors.h"
 #include "platform/termination.h"
 
 #include <cerrno>
@@ -14,7 +16,13 @@ namespace plumtide::cli
 void Print(std::FILE* out, const QString& text)
 {
     const QByteArray bytes = text.toUtf8();
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), out);
+    WriteOutput(out, bytes.constData(), static_cast<size_t>(bytes.size()));
+}
+
+void CheckOutput()
+{
+    if (const int error = OutputError())
+        throw IOError(QStringLiteral("Cannot write to"), QStringLiteral("standard output"), error);
 }
 
 TerminalProgress::TerminalProgress()
@@ -30,6 +38,7 @@ TerminalProgress::~TerminalProgress()
 
 void TerminalProgress::processEvents()
 {
+    CheckOutput();
     render(false);
 }
 

@@ -18,7 +18,13 @@ inline void PrintError(const QString& text)
     Print(stderr, text);
 }
 
-// The CLI's pump and Details sink: abort follows the interrupt flag; Details lines that
+// Throws IOError once a write to standard output has failed (see OutputError): whoever reads
+// the records is gone or cannot keep them, so the work stops at its next safe point, and
+// what it did is still recorded and summed up on standard error.
+void CheckOutput();
+
+// The CLI's pump and Details sink: abort follows the interrupt flag, and a failed standard
+// output ends the work (see CheckOutput); Details lines that
 // report a problem (a file in use, an unreadable name) go to standard error; when standard
 // error is a terminal, a one-line progress display with counts is kept up to date there.
 // Nothing of it goes to standard output.

@@ -2,6 +2,7 @@
 // for as long as the program runs (a service, for months).
 
 #include "cli/commands.h"
+#include "cli/records.h"
 #include "core/autosort.h"
 #include "core/fileutils.h"
 #include "core/watcher.h"
@@ -59,6 +60,7 @@ public:
     Watch(SortCommand sort, const TWatchSettings& settings, bool json)
         : m_sort(std::move(sort))
         , m_out(stdout, json)
+        , m_destination(m_sort.request.destination)
         , m_retryCap(QTime::fromMSecsSinceStartOfDay(
               int(std::min<qint64>(settings.retryMs > 0 ? settings.retryMs : 600000, 86399000))))
         , m_watcher(settings,
@@ -81,8 +83,10 @@ public:
                 .arg(m_watcher.folder())
                 .arg(m_watcher.tracker().settleMs() / 1000.0)
                 .arg(m_sort.request.destination));
+        // The destination is known from now on by its identity.
+        destinationHere();
         m_watcher.start();
-        if (!TerminationRequested())
+        if (!TerminationRequested() && !OutputError())
             m_loop.exec();
         say(QStringLiteral("watch stopped"));
     }
@@ -101,22 +105,48 @@ private:
             m_sortTimer.start(0);
     }
 
+    // Whether the destination is the folder the watch began with; says so when that
+    // changes.
+    bool destinationHere()
+    {
+        using State = TWatchedDestination::State;
+        const State state = m_destination.look();
+        if (state == m_destinationState)
+            return state == State::Here;
+        m_destinationState = state;
+        const QString& folder = m_destination.folder();
+        switch (state) {
+        case State::Here:
+            if (m_destinationWaited)
+                say(QStringLiteral("destination folder '%1' is back").arg(folder));
+            break;
+        case State::Missing:
+            say(QStringLiteral("destination folder '%1' is missing; waiting for it").arg(folder));
+            break;
+        case State::BareMountPoint:
+            say(QStringLiteral("destination folder '%1' is an empty mount point with nothing "
+                               "mounted on it; waiting for its disk")
+                    .arg(folder));
+            break;
+        case State::Replaced:
+            say(QStringLiteral("destination folder '%1' is no longer the folder the watch began "
+                               "with (a disk mounted or taken away there); waiting for it")
+                    .arg(folder));
+            break;
+        }
+        m_destinationWaited = m_destinationWaited || state != State::Here;
+        return state == State::Here;
+    }
+
     void sortPending()
     {
         if (TerminationRequested() || m_pending.isEmpty())
             return;
-        const QString& destination = m_sort.request.destination;
-        if (!FolderExists(destination)) {
-            if (!m_destinationMissing)
-                say(QStringLiteral("destination folder '%1' is missing; waiting for it")
-                        .arg(destination));
-            m_destinationMissing = true;
+        // Nothing is filed into, and no folder made in, a folder that is not the destination.
+        if (!destinationHere()) {
             m_sortTimer.start(1000);
             return;
         }
-        if (m_destinationMissing)
-            say(QStringLiteral("destination folder '%1' is back").arg(destination));
-        m_destinationMissing = false;
 
         SortCommand sort = m_sort;
         sort.request.files = std::exchange(m_pending, {});
@@ -125,19 +155,33 @@ private:
         sort.request.leaveOut
             = TLeaveOutPolicy(TRunOrigin::Watch, m_sort.request.leaveOut.settleMs(), LoadHolds());
         sort.how.leaveOut = sort.request.leaveOut;
+        // And the assignments: the user may have made one for a file this watch left.
+        sort.request.assignments = StoredAssignments();
         // A program that opened a file as the run came to it (a player, an indexer) has
         // usually let go a moment later, and a file written again has not settled: such
         // files settle anew instead of waiting for the retry.
         QSet<QString> inUse;
-        const auto tell = [&inUse](const TMoveEvent& event) {
-            if (event.outcome == TMoveOutcome::Skipped
-                && (event.reason == TReason::InUse || event.reason == TReason::StillBeingWritten))
+        const auto shown = [&](const TMoveEvent& event) {
+            if (event.outcome != TMoveOutcome::Skipped) {
+                if (!NamesFolder(event.outcome))
+                    m_told.remove(event.file);
+                return true;
+            }
+            if (event.reason == TReason::InUse || event.reason == TReason::StillBeingWritten)
                 inUse.insert(event.file);
+            // A file left for the reason it was left before is not told again at every retry.
+            const auto told = m_told.constFind(event.file);
+            return told == m_told.cend() || *told != event.reason;
         };
         try {
-            RunSortPrinting(sort, m_out, m_progress, tell);
+            tellLeft(RunSortPrinting(sort, m_out, m_progress, shown));
             m_failures = 0;
         } catch (const PlumtideError& error) {
+            if (OutputError()) {
+                // Nobody reads the records any more: the watch ends (main() tells why).
+                m_loop.quit();
+                return;
+            }
             say(error.message());
             // The files it did not get to stay offered and are tried again after a wait.
             for (const QString& file : std::as_const(*sort.request.files)) {
@@ -157,8 +201,27 @@ private:
             m_loop.quit();
     }
 
+    // One line per file left, when it is first left and when its reason changes.
+    void tellLeft(const SortResult& result)
+    {
+        for (const TLeftOut& file : result.left) {
+            const auto told = m_told.find(file.file);
+            if (told != m_told.end() && *told == file.reason)
+                continue;
+            m_progress.finish();
+            PrintLeft(file);
+            m_told.insert(file.file, file.reason);
+        }
+        // Files gone meanwhile (moved or deleted by someone else) are forgotten.
+        m_told.removeIf([](const auto& entry) { return !FileExists(entry.key()); });
+    }
+
     SortCommand m_sort;
     RecordWriter m_out;
+    TWatchedDestination m_destination;
+    TWatchedDestination::State m_destinationState = TWatchedDestination::State::Here;
+    bool m_destinationWaited = false;
+    QHash<QString, TReason> m_told; // files told as left, and why
     TerminalProgress m_progress;
     QTime m_retryCap;
     TSourceWatcher m_watcher;
@@ -167,7 +230,6 @@ private:
     std::unique_ptr<QSocketNotifier> m_interrupt;
     QStringList m_pending;
     int m_failures = 0;
-    bool m_destinationMissing = false;
 };
 
 } // namespace

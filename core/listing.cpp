@@ -19,6 +19,7 @@ TSourceRow rowOf(const QString& path, const TID3ArtistTitle& tag)
     if (tag.Status == TID3ReadStatus::Read || tag.Status == TID3ReadStatus::TagDamaged) {
         // A damaged tag still yields what stood before the damage.
         row.title = tag.Title;
+        row.artist = tag.Artist;
         if (!tag.Artist.isEmpty()) {
             row.key = NormaliseArtist(tag.Artist);
             return row;

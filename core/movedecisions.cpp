@@ -151,10 +151,21 @@ void TOverlayView::apply(const TMoveAction& action)
     }
 }
 
-TMoveDecider::TMoveDecider(const TMoveSettings& settings, const TLeaveOutPolicy& leaveOut)
+TMoveDecider::TMoveDecider(
+    const TMoveSettings& settings, const TLeaveOutPolicy& leaveOut, bool actsTestUse)
     : m_settings(settings)
     , m_leaveOut(leaveOut)
+    , m_actsTestUse(actsTestUse)
 {
+}
+
+TMoveAction TMoveDecider::unlessInUse(const TMoveAction& action, const TFileSystemView& view) const
+{
+    if (action.kind == TActionKind::Skip
+        || (m_actsTestUse && TakesFileAway(action.kind)))
+        return action;
+    const TReason why = view.unusable(action.file);
+    return why == TReason::None ? action : skipped(action.file, why);
 }
 
 TMoveAction TMoveDecider::decide(
@@ -175,22 +186,23 @@ TMoveAction TMoveDecider::decide(
                 return { TActionKind::Nothing, create.folder };
             return { TActionKind::CreateFolder, create.folder, create.folder };
         }
-        TMoveAction operator()(const TPlanRow& row) const { return self.decideRow(row, view, now); }
+        TMoveAction operator()(const TPlanRow& row) const
+        {
+            TMoveAction action = self.unlessInUse(self.decideRow(row, view, now), view);
+            action.match = row.match;
+            return action;
+        }
         TMoveAction operator()(const TSetAsideByHand& file) const
         {
             if (view.status(file.file).kind != PathKind::File)
                 return skipped(file.file, TReason::Missing);
-            if (const TReason why = view.unusable(file.file); why != TReason::None)
-                return skipped(file.file, why);
-            return self.setAside(file.file, view);
+            return self.unlessInUse(self.setAside(file.file, view), view);
         }
         TMoveAction operator()(const TDeleteByHand& file) const
         {
             if (view.status(file.file).kind != PathKind::File)
                 return skipped(file.file, TReason::Missing);
-            if (const TReason why = view.unusable(file.file); why != TReason::None)
-                return skipped(file.file, why);
-            return { TActionKind::DeleteByHand, file.file };
+            return self.unlessInUse({ TActionKind::DeleteByHand, file.file }, view);
         }
         TMoveAction operator()(const TTakeBack& record) const
         {
@@ -210,8 +222,6 @@ TMoveAction TMoveDecider::decideRow(
     const TFileStatus self = view.status(file);
     if (self.kind != PathKind::File)
         return skipped(file, TReason::Missing);
-    if (const TReason why = view.unusable(file); why != TReason::None)
-        return skipped(file, why);
     if (m_leaveOut.stillBeingWritten(file, self, now))
         return skipped(file, TReason::StillBeingWritten);
 
@@ -356,6 +366,7 @@ TMoveEvent EventOf(const TMoveAction& action)
     const auto event = [&](TMoveOutcome outcome, const QString& target = QString()) {
         TMoveEvent result { outcome, action.file, target };
         result.restores = action.record;
+        result.match = action.match;
         return result;
     };
     switch (action.kind) {

@@ -76,6 +76,7 @@ struct TMoveAction {
     QString target {};
     TReason reason = TReason::None;
     qint64 record = 0; // the history record an undo takes back
+    TMatchKind match = TMatchKind::Similar; // how the plan row was chosen
 };
 
 // How the move sees the disk. The executor looks at the disk itself; a dry run and the
@@ -137,10 +138,16 @@ private:
 // Decides the actions of a run item by item. A file's first plan row decides the file,
 // whatever its outcome: it remembers the files earlier rows dealt with, and a later row of
 // the same file is skipped, so a file its best folder cannot take never goes to a worse one.
+//
+// Whether another program uses a file is asked last, once the action is known. With
+// `actsTestUse` (the executor) it is asked only for actions that leave the file where it
+// is: an action that moves or deletes the file tests that on the very descriptor it acts
+// through, so the file is opened once. A dry run asks the view for every file.
 class TMoveDecider
 {
 public:
-    TMoveDecider(const TMoveSettings& settings, const TLeaveOutPolicy& leaveOut);
+    TMoveDecider(
+        const TMoveSettings& settings, const TLeaveOutPolicy& leaveOut, bool actsTestUse = false);
 
     // The action for `item` as `view` shows the disk at `now` (nanoseconds since the epoch).
     TMoveAction decide(const TWorkItem& item, const TFileSystemView& view, qint64 now) const;
@@ -156,9 +163,12 @@ private:
     TMoveAction decideRow(const TPlanRow& row, const TFileSystemView& view, qint64 now) const;
     TMoveAction decideTakeBack(const TTakeBack& record, const TFileSystemView& view) const;
     TMoveAction decideFolderTakeBack(const TTakeBack& record, const TFileSystemView& view) const;
+    // The action, or the file's skip when another program uses it.
+    TMoveAction unlessInUse(const TMoveAction& action, const TFileSystemView& view) const;
 
     const TMoveSettings& m_settings;
     const TLeaveOutPolicy& m_leaveOut;
+    const bool m_actsTestUse;
     QHash<QString, TReason> m_handled; // file -> the reason a later row of it is skipped
 };
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/reasons.h"
+#include "core/rows.h"
 
 #include <QString>
 
@@ -59,6 +60,8 @@ struct TMoveEvent {
     bool targetKept = false;
     // Restored and NotRestored: the record of the history it takes back.
     qint64 restores = 0;
+    // How the plan row that moved it was chosen.
+    TMatchKind match = TMatchKind::Similar;
 };
 
 using MoveReporter = std::function<void(const TMoveEvent&)>;

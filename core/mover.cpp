@@ -1,7 +1,7 @@
 #include "core/mover.h"
 
+#include "core/durablemove.h"
 #include "core/fileutils.h"
-#include "platform/atomicfile.h"
 #include "platform/errors.h"
 #include "platform/filestatus.h"
 #include "platform/names.h"
@@ -19,14 +19,8 @@ namespace plumtide
 namespace
 {
 
-// Copies waiting for their commit are committed together once this many are waiting or
-// they hold this many bytes: the disk then writes them side by side, which a flush after
-// every single file would prevent, and a move still never holds much uncommitted work.
-constexpr size_t kMaxPendingCopies = 16;
-constexpr qint64 kMaxPendingBytes = 64 << 20;
-// Renames hold no bytes: their folders are flushed together for many files (a flush costs
-// as much as hundreds of renames), and their events wait at most this long in number.
-constexpr size_t kMaxHeldEvents = 1024;
+// Events wait for the commit of their group at most this long in number.
+constexpr size_t kMaxHeldEvents = 4096;
 
 // How often a row is decided again when the disk changed between deciding and acting (a
 // name taken meanwhile) before the file is left where it is.
@@ -56,35 +50,24 @@ TMoveEvent failed(const TMoveAction& action, TReason reason)
     return EventOf(stayed);
 }
 
-// Makes the missing folders of `folder`, each flushed into its parent.
-void makeFolders(const QString& folder)
-{
-    if (KindOfPath(folder) == PathKind::Folder)
-        return;
-    makeFolders(FolderOf(folder));
-    CreateFolders(folder);
-    SyncFolder(FolderOf(folder));
-}
-
 } // namespace
 
-// Within one file system a file is renamed into place at once, and its move is done once
-// both folders are flushed, at the next commit. Across file systems a file is placed in two
-// steps: its copy is prepared under a temporary name (and the disk starts writing it), and
-// later, together with the other waiting copies, committed: flushed, renamed into place,
-// its folder flushed, and only then is the source deleted. Until then the overlay makes
-// later items see the move as done. Events are held back while copies wait, so that they
-// reach the reporter in item order and only once they are true.
+// Every file placed (moved, set aside, taken back) goes through one durable move, in
+// groups: each is added when its item is carried out, and the group is made at once, when it
+// is full or the run ends. Until then the overlay makes later items see the moves as done,
+// and events are held back, so that they reach the run log and the reporter in item order
+// and only once they are true; the run log learns the group's moves before they are made.
 class TMoveRun::Executor
 {
 public:
-    Executor(const TCarryOut& how, MoveReporter reporter)
+    Executor(const TCarryOut& how, MoveReporter reporter, TRunLog* log)
         : m_settings(how.move)
         , m_leaveOut(how.leaveOut)
         , m_dryRun(how.dryRun)
         , m_reporter(std::move(reporter))
+        , m_log(log)
         , m_world(m_disk)
-        , m_decider(m_settings, m_leaveOut)
+        , m_decider(m_settings, m_leaveOut, !m_dryRun)
     {
     }
 
@@ -106,7 +89,7 @@ public:
             m_summary.end = TRunEnd::Completed;
             return true;
         } catch (const std::exception& error) {
-            // The items before the error are carried out: their copies are complete.
+            // The items before the error are carried out: their group is made.
             try {
                 commit();
             } catch (...) {
@@ -121,11 +104,11 @@ public:
     const TMoveSummary& summary() const { return m_summary; }
 
 private:
-    struct Pending {
-        TPreparedCopy copy;
+    // A move of the group, with the event that reports it.
+    struct Waiting {
         TMoveAction action;
         size_t event; // index in m_held
-        TReason failure; // why its commit failed
+        bool keepSource;
     };
 
     // Decides and acts; decides again when the disk changed under the action. A plan row's
@@ -170,11 +153,12 @@ private:
                 return true;
             return place(action);
         case TActionKind::Restore:
+        case TActionKind::CopyBack:
             if (!makeFoldersFor(action))
                 return true;
-            return place(action);
+            // The doubles folder keeps its own copy.
+            return place(action, action.kind == TActionKind::CopyBack);
         case TActionKind::RestoreFromTrash:
-        case TActionKind::CopyBack:
             return bringBack(action);
         case TActionKind::DropDouble:
         case TActionKind::DeleteDouble:
@@ -253,7 +237,7 @@ private:
                 return true;
             }
         }
-        m_renamedFolders.insert(FolderOf(folder));
+        m_moves.changed(FolderOf(folder));
         report(EventOf(action));
         return true;
     }
@@ -284,7 +268,8 @@ private:
                                       : ReasonOfError(error)));
             return true;
         }
-        m_renamedFolders.insert(FolderOf(action.file));
+        m_foldersThere.remove(action.file);
+        m_moves.changed(FolderOf(action.file));
         report(EventOf(action));
         return true;
     }
@@ -301,26 +286,27 @@ private:
         }
     }
 
-    // An undo's file from the Trash, or copied back from the doubles folder's own copy.
+    // Makes the missing folders of `folder`; each is flushed into its parent with the group.
+    // A folder is looked at once a run.
+    void makeFolders(const QString& folder)
+    {
+        if (m_foldersThere.contains(folder))
+            return;
+        if (KindOfPath(folder) != PathKind::Folder) {
+            makeFolders(FolderOf(folder));
+            CreateFolders(folder);
+            m_moves.changed(FolderOf(folder));
+        }
+        m_foldersThere.insert(folder);
+    }
+
+    // An undo's file from the Trash.
     bool bringBack(const TMoveAction& action)
     {
         if (!makeFoldersFor(action))
             return true;
-        TReason why = TReason::None;
-        if (action.kind == TActionKind::RestoreFromTrash) {
-            if (const int error = RestoreFromTrash(action.file, action.target))
-                why = ReasonOfError(error);
-        } else {
-            try {
-                const TPlaceResult placed = PlaceFileCopy(action.file, action.target);
-                if (placed != TPlaceResult::Placed)
-                    why = placed == TPlaceResult::SourceInUse ? TReason::InUse : TReason::PathTaken;
-            } catch (const IOError& error) {
-                why = ReasonOfError(error.errnoValue());
-            }
-        }
-        if (why != TReason::None) {
-            report(failed(action, why));
+        if (const int error = RestoreFromTrash(action.file, action.target)) {
+            report(failed(action, ReasonOfError(error)));
             return true;
         }
         const TFileStatus status = StatusOf(action.target);
@@ -328,38 +314,36 @@ private:
         return true;
     }
 
-    bool place(const TMoveAction& action)
+    bool place(const TMoveAction& action, bool keepSource = false)
     {
-        // Within one file system the file is renamed, across file systems it is copied.
-        TRenameResult renamed = TRenameResult::OtherFileSystem;
-        TFileStatus moved;
+        // A file the group is still to put there (an undo taking a file back step by step).
+        if (m_moves.waitingFor(action.file))
+            commit();
+        TDurableMove::TAdd added;
         try {
-            renamed = MoveByRename(action.file, action.target, &moved);
+            added = m_moves.add(action.file, action.target, keepSource);
         } catch (const IOError& error) {
             checkRunFolders();
             report(failed(action, ReasonOfError(error.errnoValue())));
             return true;
         }
-        switch (renamed) {
-        case TRenameResult::TargetExists:
+        switch (added.added) {
+        case TDurableMove::TAdded::TargetExists:
             return false;
-        case TRenameResult::SourceInUse:
+        case TDurableMove::TAdded::SourceInUse:
             report(failed(action, TReason::InUse));
             return true;
-        case TRenameResult::NotRenamed:
+        case TDurableMove::TAdded::NotMoved:
             report(
                 failed(action, FileExists(action.file) ? TReason::CopyFailed : TReason::Missing));
             return true;
-        case TRenameResult::Renamed:
-            // Done on disk once both folders are flushed, at the next commit.
-            m_renamedFolders.insert(FolderOf(action.target));
-            m_renamedFolders.insert(FolderOf(action.file));
-            report(eventOf(action, moved.size, moved.modified));
-            return true;
-        case TRenameResult::OtherFileSystem:
+        case TDurableMove::TAdded::Added:
             break;
         }
-        return copy(action);
+        m_world.apply(action);
+        m_waiting.push_back(Waiting { action, m_held.size(), keepSource });
+        report(eventOf(action, added.size, added.modified));
+        return true;
     }
 
     // The event of a moved file, with what the history needs to know it again.
@@ -369,37 +353,6 @@ private:
         event.size = size;
         event.modified = modified;
         return event;
-    }
-
-    bool copy(const TMoveAction& action)
-    {
-        TPreparedCopy copy;
-        try {
-            copy = PrepareFileCopy(action.file, action.target);
-        } catch (const IOError& error) {
-            checkRunFolders();
-            report(failed(action, ReasonOfError(error.errnoValue())));
-            return true;
-        }
-        switch (copy.result()) {
-        case TPlaceResult::TargetExists:
-            return false;
-        case TPlaceResult::SourceInUse:
-            report(failed(action, TReason::InUse));
-            return true;
-        case TPlaceResult::NotCopied:
-            report(
-                failed(action, FileExists(action.file) ? TReason::CopyFailed : TReason::Missing));
-            return true;
-        case TPlaceResult::Placed:
-            break;
-        }
-        m_pendingBytes += copy.size();
-        m_world.apply(action);
-        const TMoveEvent event = eventOf(action, copy.size(), copy.modified());
-        m_pending.push_back(Pending { std::move(copy), action, m_held.size(), TReason::None });
-        report(event);
-        return true;
     }
 
     // A folder of the run that is gone ends the run rather than skipping every file left.
@@ -412,9 +365,8 @@ private:
         }
     }
 
-    // Whether done work waits for its commit: copies, or renames whose folders are not
-    // flushed yet.
-    bool waiting() const { return !m_pending.empty() || !m_renamedFolders.isEmpty(); }
+    // Whether work waits for its commit: moves, or folders not flushed yet.
+    bool waiting() const { return m_moves.waiting(); }
 
     void report(const TMoveEvent& event)
     {
@@ -429,107 +381,98 @@ private:
             return;
         }
         m_held.push_back(event);
-        if (m_pending.size() >= kMaxPendingCopies || m_pendingBytes >= kMaxPendingBytes
-            || m_held.size() >= kMaxHeldEvents)
+        if (m_moves.full() || m_held.size() >= kMaxHeldEvents)
             commit();
     }
 
     void deliver(const TMoveEvent& event)
     {
         m_summary.count(event);
-        m_reporter(event);
+        if (m_log)
+            m_log->record(event);
+        if (m_reporter)
+            m_reporter(event);
     }
 
-    // Flushes the folders of the renames, commits the waiting copies, deletes their sources,
-    // and reports what was held back.
+    // Makes the group's moves, once the run log knows them, and reports what was held back.
     void commit()
     {
-        QSet<QString> folders;
-        folders.swap(m_renamedFolders);
-        for (Pending& pending : m_pending) {
-            try {
-                if (CommitFileCopy(pending.copy) == TPlaceResult::Placed)
-                    folders.insert(FolderOf(pending.copy.target()));
-            } catch (const IOError& error) {
-                // This copy is dropped; its file stays where it is.
-                pending.failure = ReasonOfError(error.errnoValue());
-            }
+        if (m_log && !m_waiting.empty()) {
+            std::vector<TExpectedEvent> group;
+            group.reserve(m_held.size());
+            for (const TMoveEvent& event : m_held)
+                group.push_back({ event });
+            for (const Waiting& move : m_waiting)
+                group[move.event].pending = move.keepSource ? TPending::Copy : TPending::Move;
+            m_log->expect(group);
         }
-        for (const QString& folder : folders) {
-            if (const int error = SyncFolder(folder))
-                throw IOError(QStringLiteral("Cannot flush the folder"), folder, error);
+        const std::vector<TDurableMove::TResult> results = m_moves.commit();
+        for (size_t i = 0; i < m_waiting.size(); ++i) {
+            const TMoveAction& action = m_waiting[i].action;
+            m_world.forget(action.target);
+            m_world.forget(action.file);
+            if (results[i].done != TDurableMove::TDone::Moved)
+                m_held[m_waiting[i].event] = failed(action, reasonOf(results[i], action));
         }
-        // The copies are on disk: their sources go aside, and after a flush of their folders
-        // (a moment in which a program that was just opening one shows up) they go for good.
-        QSet<QString> sourceFolders;
-        for (Pending& pending : m_pending) {
-            if (pending.copy.result() == TPlaceResult::Placed && SetSourceAside(pending.copy) == 0)
-                sourceFolders.insert(FolderOf(pending.action.file));
+        m_waiting.clear();
+        deliverHeld();
+    }
+
+    static TReason reasonOf(const TDurableMove::TResult& result, const TMoveAction& action)
+    {
+        switch (result.done) {
+        case TDurableMove::TDone::Moved:
+            break;
+        case TDurableMove::TDone::TargetTaken:
+            // Taken meanwhile by another program: the file stays for a later run.
+            return action.record != 0 ? TReason::PathTaken : TReason::CopyFailed;
+        case TDurableMove::TDone::SourceInUse:
+            return TReason::InUse;
+        case TDurableMove::TDone::FolderGone:
+            return TReason::FolderMissing;
+        case TDurableMove::TDone::Failed:
+            return ReasonOfError(result.error);
         }
-        for (const QString& folder : std::as_const(sourceFolders))
-            SyncFolder(folder);
-        for (Pending& pending : m_pending) {
-            const QString& file = pending.action.file;
-            m_world.forget(pending.copy.target());
-            m_world.forget(file);
-            if (pending.copy.result() == TPlaceResult::Placed) {
-                // The source goes only if it is still what was copied; otherwise the copy
-                // goes and the file stays for a later run.
-                const int error = FinishMove(pending.copy);
-                if (error == 0)
-                    continue;
-                pending.failure = ReasonOfError(error);
-            }
-            // Something took the name while the copy was written, the commit failed, or the
-            // source could not go.
-            m_held[pending.event] = failed(pending.action,
-                pending.failure == TReason::None ? TReason::CopyFailed : pending.failure);
-        }
-        m_pending.clear();
-        m_pendingBytes = 0;
+        return TReason::None;
+    }
+
+    void deliverHeld()
+    {
         std::vector<TMoveEvent> held;
         held.swap(m_held);
         for (const TMoveEvent& event : held)
             deliver(event);
     }
 
-    // After an error: the waiting copies are dropped (their sources stay where they are) and
-    // the events that did happen are reported.
+    // After an error: the group's moves are dropped (their files stay where they are) and
+    // every event is reported as it now is.
     void abandon()
     {
-        std::vector<TMoveEvent> happened;
-        for (size_t i = 0; i < m_held.size(); ++i) {
-            const bool copying = std::any_of(m_pending.begin(), m_pending.end(),
-                [i](const Pending& pending) { return pending.event == i; });
-            if (!copying)
-                happened.push_back(m_held[i]);
-        }
-        m_pending.clear();
-        m_renamedFolders.clear();
-        m_held.clear();
-        for (const TMoveEvent& event : happened)
-            deliver(event);
+        m_moves.drop();
+        for (const Waiting& move : m_waiting)
+            m_held[move.event] = failed(move.action, TReason::CopyFailed);
+        m_waiting.clear();
+        deliverHeld();
     }
 
     const TMoveSettings m_settings;
     const TLeaveOutPolicy m_leaveOut;
     const bool m_dryRun;
     MoveReporter m_reporter;
+    TRunLog* m_log;
     TDiskView m_disk;
-    TOverlayView m_world; // the disk with the waiting copies laid over it
+    TOverlayView m_world; // the disk with the group's moves laid over it
     TMoveDecider m_decider;
-    std::vector<Pending> m_pending;
-    qint64 m_pendingBytes = 0;
-    // Folders whose entries changed since the last commit: both folders of each rename, the
-    // parents of folders made.
-    QSet<QString> m_renamedFolders;
+    TDurableMove m_moves;
+    std::vector<Waiting> m_waiting; // the group's moves, in the order added
     std::vector<TMoveEvent> m_held;
+    QSet<QString> m_foldersThere; // the folders of an undo's old paths, found or made
     TMoveSummary m_summary;
     bool m_lastGone = false; // whether the last event took its file away
 };
 
-TMoveRun::TMoveRun(const TCarryOut& how, MoveReporter report)
-    : m_executor(std::make_unique<Executor>(how, std::move(report)))
+TMoveRun::TMoveRun(const TCarryOut& how, MoveReporter report, TRunLog* log)
+    : m_executor(std::make_unique<Executor>(how, std::move(report), log))
 {
 }
 

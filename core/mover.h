@@ -30,11 +30,12 @@ struct TCarryOut {
 // - with small-file deletion on, a file under the limit that nobody holds is deleted;
 // - a file whose folder is gone stays;
 // - a file already in its folder stays and is reported in place;
-// - otherwise the file goes into its folder: within one file system by a rename (never over
-//   a file there, the source watched until the rename as a copy's would be), across file
-//   systems by a copy that is complete and on disk before the source is deleted; either way
-//   a move counts as done only once both folders are flushed, and a killed run leaves every
-//   file whole at its source or its target;
+// - otherwise the file goes into its folder through one durable move (see TDurableMove):
+//   within one file system by a rename, across file systems by a copy that is complete and
+//   on disk before the source is deleted, never over a file there; a move counts as done
+//   only once both folders are flushed, and a killed run leaves every file whole at its
+//   source or its target. The move's own open of the file is its in-use test, as a
+//   deletion's is: a file is opened once to be moved;
 // - a file whose name is taken in its folder is a double: set aside in the doubles folder,
 //   deleted, or kept, as the settings say. The doubles folder never loses a file: when its
 //   file of that name has the same contents the source is just deleted, otherwise the
@@ -47,6 +48,11 @@ struct TCarryOut {
 // An undo's records go back the same way: renamed within one file system, copied durably
 // across file systems, never over anything; a folder a run made is removed while empty.
 //
+// Files are placed in groups (as many as a group holds, or what the run has when it ends):
+// the run log (when given) gets the group's events, its moves as pending, before any of
+// them is made, and each event once it is true, so that no move is ever missing from the
+// run's record, whenever the run is killed.
+//
 // A failure that concerns one file or one folder (permission denied, a name the file system
 // refuses, no space for the file) skips that file with its reason and the run goes on. A
 // failure that concerns the whole run (its source or destination folder gone) ends it: what
@@ -54,11 +60,12 @@ struct TCarryOut {
 //
 // Copies are written a few at a time and committed together, so the disk can write them
 // side by side, and the folders of many renames are flushed together; each event is
-// reported once what it says is done on disk, in item order.
+// reported once what it says is done on disk, in item order, first to the log, then to
+// `report`.
 class TMoveRun
 {
 public:
-    TMoveRun(const TCarryOut& how, MoveReporter report);
+    TMoveRun(const TCarryOut& how, MoveReporter report, TRunLog* log = nullptr);
     ~TMoveRun();
     TMoveRun(const TMoveRun&) = delete;
     TMoveRun& operator=(const TMoveRun&) = delete;

@@ -1,5 +1,6 @@
 #include "core/pipeline.h"
 
+#include "core/carefulplanner.h"
 #include "core/listing.h"
 #include "core/scanner.h"
 
@@ -64,8 +65,19 @@ public:
 
     void plan(Pump& pump, TPlanObserver& observer)
     {
-        planner = std::make_unique<TSortPlanner>(
-            files, folders, request.destination, request.percentage);
+        if (request.matching == TMatching::Careful) {
+            auto careful = std::make_unique<TCarefulPlanner>(
+                files, folders, request.destination, request.assignments);
+            for (const TAssignment& gone : careful->missingAssignments())
+                observer.assignmentIgnored(gone);
+            planner = std::move(careful);
+        } else {
+            const TAssignmentIndex assigned(request.assignments, folders);
+            for (const TAssignment& gone : assigned.missing())
+                observer.assignmentIgnored(gone);
+            planner = std::make_unique<TSortPlanner>(files, folders, request.destination,
+                request.percentage, AssignedFolders(files, assigned));
+        }
         observer.planning(files, folders);
         observer.phase(Phase::Planning,
             std::count_if(files.begin(), files.end(),
@@ -86,7 +98,7 @@ public:
     QStringList newArtists;
     bool aborted = false;
     long long rowCount = 0;
-    std::unique_ptr<TSortPlanner> planner;
+    std::unique_ptr<TPlanner> planner;
 };
 
 TPlannedSort::TPlannedSort()
@@ -230,12 +242,7 @@ TMoveSummary CarryOut(TCarryOut how, const TWorkSource& work, const QStringList&
         aborted.end = TRunEnd::Aborted;
         return ended(aborted);
     }
-    TMoveRun run(how, [&](const TMoveEvent& event) {
-        if (log)
-            log->record(event);
-        if (report)
-            report(event);
-    });
+    TMoveRun run(how, report, log);
     CheckpointPump checkpoints(log, pump);
     try {
         run.run(work, checkpoints);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/assignments.h"
 #include "core/leaveout.h"
 #include "core/movedecisions.h"
 #include "core/mover.h"
@@ -33,6 +34,9 @@ struct TSortRequest {
     QString source;
     QString destination;
     int percentage = 37;
+    TMatching matching = TMatching::Similar;
+    // Artists the user assigned to folders: their files go there in either way of matching.
+    TAssignments assignments;
     TLeaveOutPolicy leaveOut;
     // Only these files of the source (those still there), instead of every mp3 file below
     // it: what a watch found settled.
@@ -59,6 +63,8 @@ public:
         Q_UNUSED(files)
         Q_UNUSED(folders)
     }
+    // An assignment whose folder is gone: it is ignored (said once per run).
+    virtual void assignmentIgnored(const TAssignment& assignment) { Q_UNUSED(assignment) }
     // One planned file's rows, best first (possibly none); the entries index the lists.
     virtual void planned(const std::vector<TPlanEntry>& rows) { Q_UNUSED(rows) }
 };
@@ -112,7 +118,8 @@ TPlannedSort PlanSortRun(const TSortRequest& request, Pump& pump, DetailsSink& d
 
 // Entry point two. Carries out `work` in order (see TMoveRun): a sort by hand first waits
 // out the settle time of `files` once (see TLeaveOutPolicy::waitOut). Each event goes to
-// `log` (when given) once it is true on disk, then to `report`. The pump runs before each
+// `log` (when given) once it is true on disk, then to `report`; the log also learns the
+// moves of each group before they are made (TRunLog::expect). The pump runs before each
 // item, after the log had its checkpoint. The log is finished however the run ends, and
 // `summary` (when given) then holds what the run did; an error that ends the run escapes
 // (as IOError) after that.

@@ -257,16 +257,33 @@ class TSortPlanner::Impl
 {
 public:
     Impl(const std::vector<TSourceRow>& files, const std::vector<TFolderRow>& folders,
-        const QString& destination, int percentage)
+        const QString& destination, int percentage, std::vector<qint32> assigned)
         : files(files)
         , folders(folders)
+        , destination(destination)
         , planner(folders, destination, percentage)
+        , assigned(std::move(assigned))
     {
+    }
+
+    // The folder the user assigned file `i` to, with its score; nothing when none.
+    std::optional<std::pair<qint32, double>> assignedRow(size_t i) const
+    {
+        if (i >= assigned.size() || assigned[i] < 0)
+            return std::nullopt;
+        const qint32 folder = assigned[i];
+        return std::pair { folder,
+            ArtistSimilarity(
+                files[i].key, PlanningName(destination, folders[size_t(folder)].path)) };
     }
 
     const std::vector<TSourceRow>& files;
     const std::vector<TFolderRow>& folders;
+    QString destination;
     Planner planner;
+    std::vector<qint32> assigned;
+    std::vector<std::pair<qint32, double>> assignedRows; // next()'s row of an assigned file
+    TMatchKind nextMatch = TMatchKind::Similar;
     std::vector<TPlanEntry> entries;
     // Where next() stands: the file whose rows it gives, and the row within them.
     size_t nextFile = 0;
@@ -275,8 +292,9 @@ public:
 };
 
 TSortPlanner::TSortPlanner(const std::vector<TSourceRow>& files,
-    const std::vector<TFolderRow>& folders, const QString& destination, int percentage)
-    : m_impl(std::make_unique<Impl>(files, folders, destination, percentage))
+    const std::vector<TFolderRow>& folders, const QString& destination, int percentage,
+    std::vector<qint32> assigned)
+    : m_impl(std::make_unique<Impl>(files, folders, destination, percentage, std::move(assigned)))
 {
 }
 
@@ -291,11 +309,18 @@ TSortPlan TSortPlanner::plan(
     std::vector<TPlanEntry>& entries = m_impl->entries;
     for (size_t i = 0; i < files.size(); ++i) {
         const TSourceRow& file = files[i];
-        if (file.key.size() < MinimumPlannedKeyLength)
+        const std::optional<std::pair<qint32, double>> assigned = m_impl->assignedRow(i);
+        if (file.key.size() < MinimumPlannedKeyLength && !assigned)
             continue;
         if (!pump.keepGoing()) {
             plan.aborted = true;
             break;
+        }
+        if (assigned) {
+            entries.assign({ TPlanEntry { static_cast<qint32>(i), assigned->first, assigned->second,
+                TMatchKind::Assigned } });
+            onRows(entries);
+            continue;
         }
         if (m_impl->folders.empty()) {
             newArtists.add(NormaliseArtist(file.key));
@@ -325,6 +350,13 @@ bool TSortPlanner::next(TPlanRow& row)
         if (impl.nextFile >= impl.files.size() || impl.folders.empty())
             return false;
         const TSourceRow& file = impl.files[impl.nextFile];
+        impl.nextMatch = TMatchKind::Similar;
+        if (const auto assigned = impl.assignedRow(impl.nextFile)) {
+            impl.assignedRows.assign({ *assigned });
+            impl.nextRows = &impl.assignedRows;
+            impl.nextMatch = TMatchKind::Assigned;
+            continue;
+        }
         if (file.key.size() < MinimumPlannedKeyLength) {
             ++impl.nextFile;
             continue;
@@ -333,7 +365,7 @@ bool TSortPlanner::next(TPlanRow& row)
     }
     const auto& [folder, score] = (*impl.nextRows)[impl.nextRow++];
     row = TPlanRow { impl.files[impl.nextFile].path, score,
-        impl.folders[static_cast<size_t>(folder)].path };
+        impl.folders[static_cast<size_t>(folder)].path, impl.nextMatch };
     return true;
 }
 

@@ -45,6 +45,24 @@ struct TPlanEntry {
     qint32 file;
     qint32 folder;
     double score;
+    TMatchKind match = TMatchKind::Similar;
+};
+
+// What planning the files of one run gives: each planned file's rows as they are made, and
+// then the same rows again one at a time for carrying them out.
+class TPlanner
+{
+public:
+    virtual ~TPlanner() = default;
+    // Plans every file in order, the pump run before each planned file: `onRows` sees each
+    // planned file's rows, best first (possibly none). Returns the new artists, and whether
+    // the pump stopped it; never rows.
+    virtual TSortPlan plan(
+        Pump& pump, const std::function<void(const std::vector<TPlanEntry>&)>& onRows)
+        = 0;
+    // The plan's rows one at a time, made as they are asked for: false after the last one.
+    // Independent of plan(); runs no pump.
+    virtual bool next(TPlanRow& row) = 0;
 };
 
 // Planning as PlanSort does it, with the rows handed over as they are made instead of kept,
@@ -55,23 +73,22 @@ struct TPlanEntry {
 // Names are prepared once and stored by length, each length group's names side by side;
 // a key shared by several files is scored once (its rows are kept for the next file with
 // that key while they fit a fixed budget, and scored again otherwise).
-class TSortPlanner
+//
+// A file the user assigned to a folder (`assigned`, one folder index per file, -1 for none;
+// empty when nothing is assigned) has that folder as its one row, whatever its key, and is
+// never a new artist.
+class TSortPlanner : public TPlanner
 {
 public:
     TSortPlanner(const std::vector<TSourceRow>& files, const std::vector<TFolderRow>& folders,
-        const QString& destination, int percentage);
-    ~TSortPlanner();
+        const QString& destination, int percentage, std::vector<qint32> assigned = {});
+    ~TSortPlanner() override;
     TSortPlanner(const TSortPlanner&) = delete;
     TSortPlanner& operator=(const TSortPlanner&) = delete;
 
-    // Plans every file in order, the pump run before each planned file: `onRows` sees each
-    // planned file's rows, best first (possibly none). Returns the new artists, and whether
-    // the pump stopped it; never rows.
-    TSortPlan plan(Pump& pump, const std::function<void(const std::vector<TPlanEntry>&)>& onRows);
-
-    // The plan's rows one at a time, made as they are asked for: false after the last one.
-    // Independent of plan(); runs no pump.
-    bool next(TPlanRow& row);
+    TSortPlan plan(
+        Pump& pump, const std::function<void(const std::vector<TPlanEntry>&)>& onRows) override;
+    bool next(TPlanRow& row) override;
 
 private:
     class Impl;

@@ -33,6 +33,7 @@ const QString& ReasonText(TReason reason)
         QStringLiteral("deleted for good"),
         QStringLiteral("no longer in the Trash"),
         QStringLiteral("recorded path is relative"),
+        QStringLiteral("no folder for its artist"),
         QStringLiteral("doubles folder missing"),
         QStringLiteral("folder not empty"),
     };

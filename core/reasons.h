@@ -39,6 +39,9 @@ enum class TReason : quint8 {
     DeletedForGood,
     NotInTrash,
     RelativePath,
+    // A file the plan gave no folder: none for its artist (or no artist at all). Never an
+    // event of a run; what a run tells of the files it left.
+    NoArtistFolder,
     // Doubles are set aside in a folder the user chose, and it is not there.
     DoublesFolderMissing,
     // An undo leaves a folder it made when something has been put in it since.

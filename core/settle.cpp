@@ -20,16 +20,22 @@ bool TSettleTracker::seen(const QString& path, const TFileSample& sample, qint64
         return true;
     }
     const auto waiting = m_waiting.find(path);
-    if (waiting != m_waiting.end() && waiting->sample == sample)
+    if (waiting == m_waiting.end()) {
+        m_waiting.insert(path, { sample, now });
+        return true;
+    }
+    if (waiting->sample == sample)
         return false;
-    m_waiting.insert(path, { sample, now });
+    *waiting = { sample, now, waiting->notBefore };
     return true;
 }
 
 void TSettleTracker::inUse(const QString& path, qint64 now)
 {
-    if (const auto waiting = m_waiting.find(path); waiting != m_waiting.end())
+    if (const auto waiting = m_waiting.find(path); waiting != m_waiting.end()) {
         waiting->since = now;
+        waiting->notBefore = now + kInUseRecheckMs;
+    }
 }
 
 void TSettleTracker::forget(const QString& path)
@@ -60,7 +66,7 @@ QStringList TSettleTracker::due(qint64 now) const
 {
     QStringList result;
     for (auto it = m_waiting.cbegin(); it != m_waiting.cend(); ++it) {
-        if (now - it->since >= m_settle)
+        if (now >= it->dueAt(m_settle))
             result.append(it.key());
     }
     return result;
@@ -70,7 +76,7 @@ std::optional<TSettleTracker::DueTimes> TSettleTracker::dueTimes() const
 {
     std::optional<DueTimes> times;
     for (const Quiet& quiet : m_waiting) {
-        const qint64 at = quiet.since + m_settle;
+        const qint64 at = quiet.dueAt(m_settle);
         times = times ? DueTimes { std::min(times->first, at), std::max(times->last, at) }
                       : DueTimes { at, at };
     }

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <optional>
 
 namespace plumtide
@@ -36,7 +37,9 @@ public:
     // not when (a copy may keep the original's, another machine's clock may differ).
     // Returns whether the file counts as changed: its quiet time starts anew.
     bool seen(const QString& path, const TFileSample& sample, qint64 now);
-    // Found open or locked by another program: its quiet time starts again.
+    // Found open or locked by another program: its quiet time starts again, and it is not
+    // looked at again for kInUseRecheckMs however short the settle time (a file held open
+    // for hours must not be tested in a tight loop).
     void inUse(const QString& path, qint64 now);
     // Gone from the source: deleted, moved away, or moved by a run.
     void forget(const QString& path);
@@ -71,6 +74,9 @@ private:
     struct Quiet {
         TFileSample sample;
         qint64 since = 0; // quiet since
+        qint64 notBefore = 0; // found in use: not due before then
+
+        qint64 dueAt(qint64 settle) const { return std::max(since + settle, notBefore); }
     };
 
     qint64 m_settle;
@@ -78,6 +84,9 @@ private:
     QHash<QString, Quiet> m_parked;
     QSet<QString> m_offered;
 };
+
+// How long a file found in use waits at least before it is tested again.
+inline constexpr qint64 kInUseRecheckMs = 1000;
 
 // Whether `path` names an mp3 file by its extension, as the source list takes them.
 bool IsMp3Name(const QString& path);

@@ -83,7 +83,7 @@ bool CopyFileByStream(const QString& source, const QString& target)
     if (const int error = out.close())
         throw IOError(QStringLiteral("Cannot write"), target, error);
     if (const int error = SyncFolder(FolderOf(target)))
-        throw IOError(QStringLiteral("Cannot flush the folder of"), target, error);
+        throw IOError(QStringLiteral("Cannot finish saving"), target, error);
     partial.commit();
     return true;
 }

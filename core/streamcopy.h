@@ -9,7 +9,7 @@ namespace plumtide
 // The plain file utilities of the program's first design: a size that clears "read-only",
 // and a copy by stream that replaces its target. No move uses them any more (a move is a
 // rename within one file system and a durable copy that never replaces anything across
-// file systems, see fileutils.h); they are kept for callers that want exactly these
+// file systems, see durablemove.h); they are kept for callers that want exactly these
 // semantics, and their tests.
 
 // The file's size in bytes; 0 when it does not exist, is in use, or cannot be read. Taking

@@ -2,6 +2,7 @@
 
 #include "core/fileutils.h"
 #include "platform/folderwatch.h"
+#include "platform/mounts.h"
 #include "platform/paths.h"
 
 #include <QFile>
@@ -135,6 +136,12 @@ void TSourceWatcher::walk(const QString& start)
     while (!queue.empty()) {
         const QString current = std::move(queue.front());
         queue.pop_front();
+        if (!m_polling && m_settings.remoteFileSystem) {
+            if (const std::optional<QString> type = m_settings.remoteFileSystem(current))
+                toPolling(QStringLiteral("'%1' is on a network or FUSE file system (%2), whose "
+                                         "changes made elsewhere send no notices")
+                              .arg(current, *type));
+        }
         if (!m_polling) {
             const int watch = m_watch->add(current, current == folder());
             if (watch >= 0 && !m_folders.contains(watch)) {
@@ -344,12 +351,33 @@ void TSourceWatcher::runEnded(const QSet<QString>& inUse)
         m_tracker.forget(path);
         if (!sample)
             continue;
-        if (inUse.contains(path) || IsFileInUse(path))
+        if (inUse.contains(path) || IsFileInUse(path)) {
             m_tracker.seen(path, *sample, moment); // settles anew
-        else
+            m_tracker.inUse(path, moment);
+        } else {
             m_tracker.park(path, *sample, moment);
+        }
     }
     schedule(moment + kEventDelayMs);
+}
+
+TWatchedDestination::TWatchedDestination(QString folder, QString fstab)
+    : m_folder(std::move(folder))
+    , m_fstab(fstab.isEmpty() ? QString::fromLatin1(kFileSystemTable) : std::move(fstab))
+{
+}
+
+TWatchedDestination::State TWatchedDestination::look()
+{
+    const std::optional<FolderId> id = FolderIdOf(m_folder);
+    if (!id)
+        return State::Missing;
+    if (m_id)
+        return *id == *m_id ? State::Here : State::Replaced;
+    if (IsBareMountPoint(m_folder, m_fstab))
+        return State::BareMountPoint;
+    m_id = id;
+    return State::Here;
 }
 
 } // namespace plumtide

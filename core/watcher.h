@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/settle.h"
+#include "platform/folderwatch.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -18,20 +19,23 @@ class QTimer;
 namespace plumtide
 {
 
-class TFolderWatch;
-
 struct TWatchSettings {
     QString folder;
     // How long a file must stay unchanged and unused before it is offered.
     qint64 settleMs = 10000;
     // How often the whole folder is read again when the system cannot watch it (its limit
-    // of folder watches reached, or no change notices at all).
+    // of folder watches reached, no change notices at all, or a network or FUSE file system
+    // whose changes from elsewhere send none).
     qint64 pollMs = 30000;
     // How often files that runs left in the folder are offered again; 0: only when they
     // change.
     qint64 retryMs = 0;
     // Read the folder every pollMs instead of being told of changes.
     bool poll = false;
+    // The type of a folder's file system when changes to it can come from elsewhere (see
+    // RemoteFileSystemType); asked for each folder watched.
+    using FileSystemProbe = std::function<std::optional<QString>(const QString& folder)>;
+    FileSystemProbe remoteFileSystem = RemoteFileSystemType;
 };
 
 // Watches the source folder and its sub-folders and tells when files have settled (see
@@ -100,6 +104,34 @@ private:
     qint64 m_nextPoll = 0;
     qint64 m_nextRetry = 0;
     qint64 m_nextRootCheck = 0;
+};
+
+// The destination of a watch, known by its identity (device and inode) from the moment
+// watching began. A disk mounted over it, or taken away from under it, leaves another folder
+// at the same path, and files filed there would be hidden under the mount or out of the
+// library: until the folder is the one it was again, it counts as missing. A destination that
+// is the bare mount point of a disk not yet mounted (see IsBareMountPoint) counts as missing
+// from the start, until a disk is mounted there: that folder is then the one taken.
+class TWatchedDestination
+{
+public:
+    enum class State {
+        Here, // the folder the watch began with
+        Missing, // no folder at the path
+        BareMountPoint, // an empty mount point of the system's table, nothing mounted on it
+        Replaced, // another folder than the one the watch began with
+    };
+
+    explicit TWatchedDestination(QString folder, QString fstab = QString());
+
+    const QString& folder() const { return m_folder; }
+    // Looks at the path now; only Here lets a run file anything there.
+    State look();
+
+private:
+    QString m_folder;
+    QString m_fstab;
+    std::optional<FolderId> m_id;
 };
 
 } // namespace plumtide

@@ -7,6 +7,8 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
+
 namespace plumtide
 {
 
@@ -15,7 +17,7 @@ namespace
 
 // "PlTd": marks the file as a Plumtide history for whoever finds it.
 constexpr qint64 kApplicationId = 0x506C5464;
-constexpr qint64 kSchemaVersion = 2;
+constexpr qint64 kSchemaVersion = 3;
 
 const char* const kSchema = R"(
 CREATE TABLE runs (
@@ -28,9 +30,11 @@ CREATE TABLE runs (
     files INTEGER NOT NULL DEFAULT 0,
     state INTEGER NOT NULL,
     pid INTEGER,
-    undoes INTEGER
+    undoes INTEGER,
+    pending_from INTEGER
 );
 CREATE INDEX runs_started ON runs(started);
+CREATE INDEX runs_pending ON runs(pending_from) WHERE pending_from IS NOT NULL;
 CREATE TABLE records (
     id INTEGER PRIMARY KEY,
     run INTEGER NOT NULL REFERENCES runs(id) ON DELETE CASCADE,
@@ -43,7 +47,8 @@ CREATE TABLE records (
     trashed TEXT NOT NULL DEFAULT '',
     kept INTEGER NOT NULL DEFAULT 0,
     restores INTEGER,
-    restored_by INTEGER
+    restored_by INTEGER,
+    pending INTEGER NOT NULL DEFAULT 0
 );
 CREATE INDEX records_run ON records(run, id);
 CREATE TABLE holds (
@@ -106,8 +111,23 @@ CREATE INDEX runs_started ON runs(started);
 CREATE INDEX records_run ON records(run, id);
 )";
 
-// The outcomes an undo takes back (UndoTakesBack): the files a run changed, which its file
-// count counts (ChangedFiles), and the folders it made.
+// Version 3 writes the moves of a group before they are made: records.pending says how
+// such a record is judged (the numbers of TPending), and runs.pending_from is the first
+// record of the group written but not yet confirmed. Confirming a group is then one change
+// to its run, whatever its size.
+const char* const kMigrateFrom2 = R"(
+ALTER TABLE records ADD COLUMN pending INTEGER NOT NULL DEFAULT 0;
+ALTER TABLE runs ADD COLUMN pending_from INTEGER;
+CREATE INDEX runs_pending ON runs(pending_from) WHERE pending_from IS NOT NULL;
+)";
+
+// The records that are shown: all but those of a group not yet confirmed.
+const char* const kShown = "(records.pending = 0 OR records.id < IFNULL((SELECT pending_from "
+                           "FROM runs AS owner WHERE owner.id = records.run), records.id + 1))";
+
+// The outcomes a run's file count counts (ChangedFiles), and those an undo takes back
+// (UndoTakesBack): the files a run changed, and the folders it made.
+const char* const kChangedOutcomes = "(1, 2, 3, 5, 10, 11)";
 const char* const kTakenBackOutcomes = "(1, 2, 3, 5, 8, 10, 11)";
 
 const char* const kRunColumns
@@ -230,6 +250,16 @@ THistory::THistory(const QString& path, Access access)
         m_db->number("PRAGMA journal_mode=WAL");
         m_db->exec("PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON");
     }
+    // What killed runs had under way is settled by whoever may write the file next; until
+    // then it is not shown, so a reader need not wait for it.
+    if (m_db && !m_db->readOnly()) {
+        try {
+            settlePending();
+        } catch (const HistoryError&) {
+            if (write)
+                throw;
+        }
+    }
 }
 
 THistory::~THistory() = default;
@@ -253,6 +283,8 @@ void THistory::migrate(qint64 from)
     TTransaction transaction(*m_db);
     if (from < 2)
         m_db->exec(kMigrateFrom1);
+    if (from < 3)
+        m_db->exec(kMigrateFrom2);
     m_db->exec(QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion).toLatin1().constData());
     transaction.commit();
 }
@@ -271,14 +303,40 @@ qint64 THistory::beginRun(
     return m_db->lastInsertId();
 }
 
-void THistory::addRecords(qint64 run, const std::vector<THistoryRecord>& records)
+std::vector<qint64> THistory::addRecords(qint64 run, const std::vector<THistoryRecord>& records)
 {
+    std::vector<qint64> ids;
     if (records.empty())
-        return;
+        return ids;
+    ids.reserve(records.size());
+    // Pending moves are about to be made: they must be on disk first, also through a power
+    // cut, or a move could happen that no record tells of.
+    const bool pending = std::any_of(records.begin(), records.end(),
+        [](const THistoryRecord& record) { return record.pending != TPending::None; });
+    struct Durable {
+        TSqlite& db;
+        const bool on;
+        Durable(TSqlite& db, bool on)
+            : db(db)
+            , on(on)
+        {
+            if (on)
+                db.exec("PRAGMA synchronous=FULL");
+        }
+        ~Durable()
+        {
+            try {
+                if (on)
+                    db.exec("PRAGMA synchronous=NORMAL");
+            } catch (const HistoryError&) {
+                // Only slower: every commit of this connection is flushed.
+            }
+        }
+    } durable(*m_db, pending);
     TTransaction transaction(*m_db);
     TStatement insert(*m_db,
         "INSERT INTO records (run, outcome, file, target, reason, size, modified, trashed, kept, "
-        "restores) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        "restores, pending) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     TStatement restored(*m_db, "UPDATE records SET restored_by = ? WHERE id = ?");
     TStatement hold(
         *m_db, "INSERT OR REPLACE INTO holds (path, size, modified, run) VALUES (?, ?, ?, ?)");
@@ -287,8 +345,12 @@ void THistory::addRecords(qint64 run, const std::vector<THistoryRecord>& records
         insert
             .bind({ run, qint64(record.outcome), record.file, record.target, record.reason,
                 record.size, record.modified, record.trashed, qint64(record.targetKept),
-                record.restores ? TSqlValue(record.restores) : TSqlValue(nullptr) })
+                record.restores ? TSqlValue(record.restores) : TSqlValue(nullptr),
+                qint64(record.pending) })
             .run();
+        ids.push_back(m_db->lastInsertId());
+        if (record.pending != TPending::None)
+            continue;
         if (ChangedFiles(record.outcome))
             ++changed;
         if (record.restores != 0)
@@ -298,7 +360,101 @@ void THistory::addRecords(qint64 run, const std::vector<THistoryRecord>& records
     }
     TStatement count(*m_db, "UPDATE runs SET files = files + ? WHERE id = ?");
     count.bind({ changed, run }).run();
+    if (pending) {
+        TStatement(*m_db, "UPDATE runs SET pending_from = ? WHERE id = ? AND pending_from IS NULL")
+            .bind({ ids.front(), run })
+            .run();
+    }
     transaction.commit();
+    return ids;
+}
+
+void THistory::confirmRecords(qint64 run, const std::vector<THistoryRecord>& corrected)
+{
+    TTransaction transaction(*m_db);
+    TStatement correct(*m_db,
+        "UPDATE records SET outcome = ?, file = ?, target = ?, reason = ?, size = ?, "
+        "modified = ?, trashed = ?, kept = ?, restores = ? WHERE id = ? AND run = ?");
+    for (const THistoryRecord& record : corrected) {
+        correct
+            .bind({ qint64(record.outcome), record.file, record.target, record.reason, record.size,
+                record.modified, record.trashed, qint64(record.targetKept),
+                record.restores ? TSqlValue(record.restores) : TSqlValue(nullptr), record.id, run })
+            .run();
+    }
+    // What addRecords does for each record that is not pending, for all of them at once.
+    const char* const group = "run = ?1 AND pending <> 0 AND id >= (SELECT pending_from FROM "
+                              "runs WHERE id = ?1)";
+    const QByteArray confirm[] = {
+        QStringLiteral("UPDATE records SET restored_by = ?1 WHERE id IN (SELECT restores FROM "
+                       "records WHERE %1 AND restores IS NOT NULL)")
+            .arg(QLatin1String(group))
+            .toLatin1(),
+        QStringLiteral("INSERT OR REPLACE INTO holds (path, size, modified, run) SELECT target, "
+                       "size, modified, run FROM records WHERE %1 AND restores IS NOT NULL AND outcome = 11 "
+                       "ORDER BY id")
+            .arg(QLatin1String(group))
+            .toLatin1(),
+        QStringLiteral("UPDATE runs SET files = files + (SELECT count(*) FROM records WHERE %1 "
+                       "AND outcome IN %2) WHERE id = ?1")
+            .arg(QLatin1String(group), QLatin1String(kChangedOutcomes))
+            .toLatin1(),
+        "UPDATE runs SET pending_from = NULL WHERE id = ?1",
+    };
+    for (const QByteArray& sql : confirm)
+        TStatement(*m_db, sql).bind({ run }).run();
+    transaction.commit();
+}
+
+bool THistory::underWay(qint64 pid, qint64 startedMs, TRunState state) const
+{
+    return state == TRunState::Running && ProcessRanAt(pid, startedMs * 1000000);
+}
+
+void THistory::settle(qint64 run)
+{
+    settlePending(run);
+}
+
+void THistory::settlePending(qint64 only)
+{
+    std::vector<std::pair<qint64, qint64>> runs; // run, its first pending record
+    {
+        TStatement select(*m_db,
+            "SELECT id, pending_from, pid, started, state FROM runs WHERE pending_from IS NOT "
+            "NULL AND (?1 = 0 OR id = ?1)");
+        select.bind({ only });
+        while (select.step()) {
+            if (only == 0
+                && underWay(select.integer(2), select.integer(3), TRunState(select.integer(4))))
+                continue;
+            runs.emplace_back(select.integer(0), select.integer(1));
+        }
+    }
+    for (const auto& [run, from] : runs) {
+        std::vector<qint64> dropped;
+        {
+            TStatement select(*m_db,
+                "SELECT id, file, target, size, modified, pending FROM records WHERE run = ? AND "
+                "id >= ? AND pending <> 0");
+            select.bind({ run, from });
+            while (select.step()) {
+                const TFileStatus there = StatusOf(select.text(2));
+                const bool happened = there.kind == PathKind::File
+                    && there.size == select.integer(3) && there.modified == select.integer(4)
+                    && (TPending(select.integer(5)) == TPending::Copy
+                        || KindOfPath(select.text(1)) == PathKind::Missing);
+                if (!happened)
+                    dropped.push_back(select.integer(0));
+            }
+        }
+        TTransaction transaction(*m_db);
+        TStatement drop(*m_db, "DELETE FROM records WHERE id = ?");
+        for (const qint64 id : dropped)
+            drop.bind({ id }).run();
+        transaction.commit();
+        confirmRecords(run);
+    }
 }
 
 void THistory::endRun(qint64 run, TRunEnd end)
@@ -337,7 +493,8 @@ THistoryRun THistory::runFrom(const TStatement& row) const
     run.files = row.integer(6);
     run.state = TRunState(row.integer(7));
     // A run whose process is gone was killed on the way.
-    if (run.state == TRunState::Running && !ProcessExists(row.integer(8)))
+    if (run.state == TRunState::Running
+        && !underWay(row.integer(8), row.integer(1), TRunState::Running))
         run.state = TRunState::Aborted;
     run.undoes = row.integer(9);
     return run;
@@ -373,8 +530,10 @@ std::vector<THistoryRecord> THistory::records(qint64 run) const
     if (!m_db)
         return result;
     TStatement select(*m_db,
-        "SELECT id, outcome, file, target, reason, size, modified, trashed, kept, restores, "
-        "restored_by FROM records WHERE run = ? ORDER BY id");
+        QStringLiteral("SELECT id, outcome, file, target, reason, size, modified, trashed, kept, "
+                       "restores, restored_by FROM records WHERE run = ? AND %1 ORDER BY id")
+            .arg(QLatin1String(kShown))
+            .toLatin1());
     select.bind({ run });
     while (select.step()) {
         THistoryRecord record;
@@ -409,12 +568,12 @@ std::optional<qint64> THistory::lastUndoable() const
         return std::nullopt;
     TStatement select(*m_db,
         QStringLiteral("SELECT id FROM runs WHERE origin <> %1 AND state NOT IN (%2, %3) AND "
-                       "EXISTS (SELECT 1 FROM records WHERE run = runs.id AND %4) "
+                       "EXISTS (SELECT 1 FROM records WHERE run = runs.id AND %4 AND %5) "
                        "ORDER BY id DESC LIMIT 1")
             .arg(qint64(TRunOrigin::Undo))
             .arg(qint64(TRunState::Undone))
             .arg(qint64(TRunState::PartlyUndone))
-            .arg(QLatin1String(kUndoable))
+            .arg(QLatin1String(kUndoable), QLatin1String(kShown))
             .toLatin1());
     if (!select.step())
         return std::nullopt;
@@ -425,8 +584,8 @@ std::pair<int, int> THistory::restoredCount(qint64 run) const
 {
     TStatement select(*m_db,
         QStringLiteral("SELECT count(*), count(restored_by) FROM records WHERE run = ? AND "
-                       "outcome IN %1")
-            .arg(QLatin1String(kTakenBackOutcomes))
+                       "%1 AND outcome IN %2")
+            .arg(QLatin1String(kShown), QLatin1String(kTakenBackOutcomes))
             .toLatin1());
     select.bind({ run }).step();
     return { int(select.integer(0)), int(select.integer(1)) };

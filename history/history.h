@@ -2,6 +2,7 @@
 
 #include "core/leaveout.h"
 #include "core/moveevents.h"
+#include "core/runlog.h"
 #include "core/summary.h"
 #include "history/sqlite.h"
 
@@ -53,6 +54,8 @@ struct THistoryRecord {
     bool targetKept = false; // see TMoveEvent
     qint64 restores = 0; // a restored record: the record it took back
     qint64 restoredBy = 0; // the undo run that took this one back
+    // A move written before it was made, until it is confirmed or settled (see addRecords).
+    TPending pending = TPending::None;
 };
 
 // The record of an event, its paths as they were given.
@@ -61,6 +64,13 @@ THistoryRecord RecordOf(const TMoveEvent& event);
 // The history database: every run with what happened to each of its files, and the files
 // an undo brought back. SQLite, in WAL mode so that readers never wait for a run that is
 // recording; several processes may write to it at once.
+//
+// A run writes the moves of a group before it makes them, as pending records, and confirms
+// them once they are on disk. Pending records are not shown (records(), counts, undo). A
+// history opened for writing settles the pending records that runs no longer under way left
+// (killed, or their recording failed): a move whose target holds the file with the recorded
+// size and modification time, and whose source is gone (a copy's source stays), happened
+// and is kept; any other is dropped.
 class THistory
 {
 public:
@@ -85,9 +95,17 @@ public:
     // A new run under way; returns its id. The folders are kept absolute.
     qint64 beginRun(
         TRunOrigin origin, const QString& source, const QString& destination, qint64 undoes = 0);
-    // Adds records to a run in one transaction. A restored record also marks the record it
-    // took back and holds the restored file (see holds()).
-    void addRecords(qint64 run, const std::vector<THistoryRecord>& records);
+    // Adds records to a run in one transaction; returns their ids. A restored record also
+    // marks the record it took back and holds the restored file (see holds()). A pending
+    // record does so, and counts as a file of the run, only once it is confirmed; records
+    // with pending ones among them are on disk before this returns, whatever happens next.
+    std::vector<qint64> addRecords(qint64 run, const std::vector<THistoryRecord>& records);
+    // Confirms the run's pending records in one transaction, each as it is written now except
+    // those in `corrected` (by id), which are written as given: a move that could not be
+    // made, as the file's skip.
+    void confirmRecords(qint64 run, const std::vector<THistoryRecord>& corrected = {});
+    // Settles the pending records of `run` against the disk (see above), under way or not.
+    void settle(qint64 run);
     void endRun(qint64 run, TRunEnd end);
     void setState(qint64 run, TRunState state);
     // Removes a run and its records.
@@ -115,6 +133,10 @@ public:
 private:
     void create();
     void migrate(qint64 from);
+    // Settles the pending records of every run that is no longer under way; of `only`, when
+    // given, whether under way or not.
+    void settlePending(qint64 only = 0);
+    bool underWay(qint64 pid, qint64 startedMs, TRunState state) const;
     THistoryRun runFrom(const class TStatement& row) const;
 
     QString m_path;

@@ -64,17 +64,77 @@ void TRunRecorder::failed(const QString& why)
     m_problem = why;
     m_history.reset();
     m_queue.clear();
+    m_expected.clear();
+    m_expectedIds.clear();
+    m_corrected.clear();
+}
+
+THistoryRecord TRunRecorder::recordOf(const TMoveEvent& event) const
+{
+    THistoryRecord record = RecordOf(event);
+    record.file = AbsolutePath(record.file);
+    record.target = AbsolutePath(record.target);
+    return record;
+}
+
+namespace
+{
+
+bool sameEvent(const TMoveEvent& a, const TMoveEvent& b)
+{
+    return a.outcome == b.outcome && a.file == b.file && a.target == b.target
+        && a.reason == b.reason && a.size == b.size && a.modified == b.modified
+        && a.trashed == b.trashed && a.targetKept == b.targetKept && a.restores == b.restores;
+}
+
+} // namespace
+
+void TRunRecorder::expect(const std::vector<TExpectedEvent>& group)
+{
+    checkpoint();
+    if (!m_history)
+        return;
+    std::vector<THistoryRecord> records;
+    records.reserve(group.size());
+    for (const TExpectedEvent& expected : group) {
+        records.push_back(recordOf(expected.event));
+        records.back().pending = expected.pending;
+    }
+    try {
+        m_expectedIds = m_history->addRecords(m_run, records);
+        m_expected = group;
+        m_confirmed = 0;
+        m_corrected.clear();
+    } catch (const PlumtideError& error) {
+        failed(error.message());
+    }
 }
 
 void TRunRecorder::record(const TMoveEvent& event)
 {
     if (!m_history)
         return;
-    THistoryRecord record = RecordOf(event);
-    record.file = AbsolutePath(record.file);
-    record.target = AbsolutePath(record.target);
-    m_changed = m_changed || UndoTakesBack(record.outcome);
-    m_queue.push_back(std::move(record));
+    m_changed = m_changed || UndoTakesBack(event.outcome);
+    if (m_confirmed < m_expected.size()) {
+        const size_t at = m_confirmed++;
+        if (!sameEvent(m_expected[at].event, event)) {
+            THistoryRecord record = recordOf(event);
+            record.id = m_expectedIds[at];
+            m_corrected.push_back(std::move(record));
+        }
+        // The whole group is on disk: its records are true.
+        if (m_confirmed == m_expected.size()) {
+            try {
+                m_history->confirmRecords(m_run, m_corrected);
+                m_expected.clear();
+                m_corrected.clear();
+            } catch (const PlumtideError& error) {
+                failed(error.message());
+            }
+        }
+        return;
+    }
+    m_queue.push_back(recordOf(event));
     // A long run of records without a checkpoint in between (a big group) is still written
     // in bounded transactions.
     if (m_queue.size() >= 1024)
@@ -100,6 +160,11 @@ void TRunRecorder::finish(const TMoveSummary& summary)
     if (!m_history)
         return;
     try {
+        // A group cut short by an error: the disk says what became of its moves.
+        if (!m_expected.empty()) {
+            m_history->settle(m_run);
+            m_expected.clear();
+        }
         if ((IsAutomatic(m_origin) || m_origin == TRunOrigin::Create) && !m_changed)
             m_history->forgetRun(m_run);
         else

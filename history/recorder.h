@@ -24,11 +24,13 @@ public:
 QString RunLockPath(const QString& historyPath);
 
 // Keeps one run in the history as it is carried out (the run log of CarryOut). Events are
-// recorded only once they happened (carrying out reports each once what it says is done on
-// disk) and written in groups, one transaction each, at the checkpoints between two items:
-// a run killed at any moment leaves no record of a move that did not happen, and at most
-// the files of its last group unrecorded. Every path is recorded from the root, whatever
-// folder the run was started in, so that an undo from anywhere finds the files.
+// recorded once they happened (carrying out reports each once what it says is done on disk)
+// and written in groups, one transaction each, at the checkpoints between two items. The
+// moves of a group are written before they are made, pending, in one transaction, and
+// confirmed in another once they are on disk: a run killed at any moment leaves no record
+// of a move that did not happen once the history settles it (see THistory), and no move
+// that happened unrecorded. Every path is recorded from the root, whatever folder the run
+// was started in, so that an undo from anywhere finds the files.
 //
 // A history that cannot be opened or written never stops the run: the recorder then records
 // nothing more, and problem() says why (the caller tells the user once).
@@ -49,6 +51,7 @@ public:
     qint64 runId() const { return m_run; }
     THistory* history() const { return m_history.get(); }
 
+    void expect(const std::vector<TExpectedEvent>& group) override;
     void record(const TMoveEvent& event) override;
     // Writes what was recorded since the last checkpoint.
     void checkpoint() override;
@@ -60,12 +63,19 @@ public:
 
 private:
     void failed(const QString& why);
+    THistoryRecord recordOf(const TMoveEvent& event) const;
 
     TRunOrigin m_origin;
     FileDescriptor m_lock;
     std::unique_ptr<THistory> m_history;
     qint64 m_run = 0;
     std::vector<THistoryRecord> m_queue;
+    // The group written before its moves were made, its records' ids, and how far record()
+    // got.
+    std::vector<TExpectedEvent> m_expected;
+    std::vector<qint64> m_expectedIds;
+    size_t m_confirmed = 0;
+    std::vector<THistoryRecord> m_corrected; // its records that turned out otherwise
     bool m_changed = false;
     bool m_finished = false;
     QString m_problem;

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -48,6 +49,15 @@ int FileDescriptor::close()
 {
     const int fd = std::exchange(m_fd, -1);
     return fd >= 0 && ::close(fd) != 0 ? errno : 0;
+}
+
+qint64 OpenFileLimit()
+{
+    struct rlimit limit {
+    };
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return 1 << 20;
+    return static_cast<qint64>(limit.rlim_cur);
 }
 
 FileDescriptor OpenForReading(const QString& path)
@@ -88,7 +98,7 @@ bool IsSameFile(const FileDescriptor& a, const FileDescriptor& b)
 void Truncate(const FileDescriptor& file, const QString& path)
 {
     if (::ftruncate(file.get(), 0) != 0)
-        throw IOError(QStringLiteral("Cannot truncate"), path, errno);
+        throw IOError(QStringLiteral("Cannot empty"), path, errno);
 }
 
 FileDescriptor CreateNewFile(const QString& path, unsigned mode, bool readable)
@@ -113,7 +123,7 @@ FileDescriptor OpenRegularFile(const QString& path, bool writable)
     struct stat st {
     };
     if (::fstat(file.get(), &st) != 0)
-        throw IOError(QStringLiteral("Cannot examine"), path, errno);
+        throw IOError(QStringLiteral("Cannot read the properties of"), path, errno);
     if (!S_ISREG(st.st_mode))
         return FileDescriptor();
     return file;
@@ -124,7 +134,7 @@ qint64 FileSize(const FileDescriptor& file, const QString& path)
     struct stat st {
     };
     if (::fstat(file.get(), &st) != 0)
-        throw IOError(QStringLiteral("Cannot examine"), path, errno);
+        throw IOError(QStringLiteral("Cannot read the properties of"), path, errno);
     return static_cast<qint64>(st.st_size);
 }
 

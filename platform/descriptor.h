@@ -42,6 +42,9 @@ private:
     int m_fd = -1;
 };
 
+// How many descriptors this process may hold open at once (its soft limit).
+qint64 OpenFileLimit();
+
 // Opens a file for reading without waiting: when another process holds a lease on it the
 // open fails with EWOULDBLOCK at once instead of stalling until the lease is broken.
 // Throws IOError.

@@ -31,6 +31,14 @@ QString copyDescription(const QString& sourcePath)
     return QStringLiteral("Cannot copy '") + sourcePath + QStringLiteral("' to");
 }
 
+qint64 offsetOf(const FileDescriptor& file, const QString& path)
+{
+    const off_t offset = ::lseek(file.get(), 0, SEEK_CUR);
+    if (offset < 0)
+        throw IOError(QStringLiteral("Cannot read the properties of"), path, errno);
+    return qint64(offset);
+}
+
 } // namespace
 
 bool AddOwnerWritePermission(const QString& path)
@@ -49,18 +57,20 @@ bool CopyContentsByKernel(const FileDescriptor& source, const FileDescriptor& ta
     const QString& sourcePath, const QString& targetPath)
 {
     // The kernel caps each call near 2 GiB anyway; the loop carries on to the end.
-    constexpr size_t chunk = size_t { 1 } << 30;
+    constexpr qint64 chunk = qint64 { 1 } << 30;
+    qint64 left = FileSize(source, sourcePath) - offsetOf(source, sourcePath);
     bool copiedAny = false;
-    for (;;) {
-        const ssize_t copied
-            = ::copy_file_range(source.get(), nullptr, target.get(), nullptr, chunk, 0);
+    while (left > 0) {
+        const ssize_t copied = ::copy_file_range(
+            source.get(), nullptr, target.get(), nullptr, size_t(std::min(left, chunk)), 0);
         if (copied > 0) {
             copiedAny = true;
+            left -= copied;
             continue;
         }
         if (copied == 0) {
-            // Some file systems report nothing to copy for a file that has contents; let the
-            // buffer copy read to the real end.
+            // Some file systems report nothing to copy for a file that has contents, and
+            // some kernels and drivers stop short: the buffer copy reads on from here.
             return copiedAny;
         }
         if (errno == EINTR)
@@ -71,6 +81,7 @@ bool CopyContentsByKernel(const FileDescriptor& source, const FileDescriptor& ta
             return false;
         throw IOError(copyDescription(sourcePath), targetPath, errno);
     }
+    return true;
 }
 
 void CopyContentsByBuffer(const FileDescriptor& source, const FileDescriptor& target,
@@ -104,14 +115,22 @@ void CopyContentsByBuffer(const FileDescriptor& source, const FileDescriptor& ta
 void CopyContents(const FileDescriptor& source, const FileDescriptor& target,
     const QString& sourcePath, const QString& targetPath)
 {
-    if (!CopyContentsByKernel(source, target, sourcePath, targetPath))
-        CopyContentsByBuffer(source, target, sourcePath, targetPath);
+    const qint64 sourceStart = offsetOf(source, sourcePath);
+    const qint64 targetStart = offsetOf(target, targetPath);
+    // Whatever the kernel copy left (nothing when it copied it all) is read to the end.
+    CopyContentsByKernel(source, target, sourcePath, targetPath);
+    CopyContentsByBuffer(source, target, sourcePath, targetPath);
+    // A copy that is not exactly as long as its source is never handed on as a copy of it.
+    const qint64 expected = FileSize(source, sourcePath) - sourceStart;
+    if (offsetOf(target, targetPath) - targetStart != expected
+        || FileSize(target, targetPath) != targetStart + expected)
+        throw IOError(copyDescription(sourcePath), targetPath, EIO);
 }
 
 void SyncFile(const FileDescriptor& file, const QString& path)
 {
     if (::fsync(file.get()) != 0)
-        throw IOError(QStringLiteral("Cannot flush"), path, errno);
+        throw IOError(QStringLiteral("Cannot finish saving"), path, errno);
 }
 
 void StartWriteback(const FileDescriptor& file)
@@ -125,7 +144,8 @@ void CopyModeAndOwner(
     struct stat st {
     };
     if (::fstat(source.get(), &st) != 0)
-        throw IOError(QStringLiteral("Cannot examine the source of"), targetPath, errno);
+        throw IOError(
+            QStringLiteral("Cannot read the properties of the file copied to"), targetPath, errno);
     // Refused for another owner unless privileged, which is harmless. Before the mode, which
     // a change of owner may clear bits of.
     [[maybe_unused]] const int ignored = ::fchown(target.get(), st.st_uid, st.st_gid);
@@ -139,7 +159,8 @@ void CopyTimes(
     struct stat st {
     };
     if (::fstat(source.get(), &st) != 0)
-        throw IOError(QStringLiteral("Cannot examine the source of"), targetPath, errno);
+        throw IOError(
+            QStringLiteral("Cannot read the properties of the file copied to"), targetPath, errno);
     const struct timespec times[2] = { st.st_atim, st.st_mtim };
     if (::futimens(target.get(), times) != 0)
         throw IOError(QStringLiteral("Cannot set the times of"), targetPath, errno);

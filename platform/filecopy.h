@@ -16,15 +16,19 @@ bool AddOwnerWritePermission(const QString& path);
 
 // Copies everything from the current offset of `source` to its end into `target` at the
 // target's offset: through the kernel (copy_file_range, which lets file systems share or
-// copy extents without a trip through user space) where it is offered, else by
-// CopyContentsByBuffer. A failure the kernel cannot pin on one side raises an error naming
+// copy extents without a trip through user space) where it is offered, and through
+// CopyContentsByBuffer for whatever the kernel did not copy. A copy whose length differs
+// from what its source holds at the end raises IOError (EIO), so that it is never taken for
+// a copy of the source. A failure the kernel cannot pin on one side raises an error naming
 // `targetPath` (where a full disk or a size limit shows) with the source in its message.
 void CopyContents(const FileDescriptor& source, const FileDescriptor& target,
     const QString& sourcePath, const QString& targetPath);
 
-// The kernel copy alone. Returns false, having copied nothing, when the kernel offers no
-// copy between these two files (different file system types, an old kernel); then the
-// caller copies through a buffer instead.
+// The kernel copy alone, up to the source's size as its descriptor tells it. Returns false,
+// having copied nothing, when the kernel offers no copy between these two files (different
+// file system types, an old kernel). A kernel that stops short (it reports nothing more to
+// copy) also returns early, with both offsets where it stopped: the caller copies the rest
+// through a buffer.
 bool CopyContentsByKernel(const FileDescriptor& source, const FileDescriptor& target,
     const QString& sourcePath, const QString& targetPath);
 

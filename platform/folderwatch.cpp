@@ -4,10 +4,12 @@
 #include "platform/paths.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace plumtide
@@ -44,6 +46,36 @@ std::optional<FolderId> FolderIdOf(const QString& path)
         return std::nullopt;
     return FolderId { static_cast<std::uint64_t>(st.st_dev),
         static_cast<std::uint64_t>(st.st_ino) };
+}
+
+std::optional<QString> RemoteFileSystemType(const QString& folder)
+{
+    // statfs(2) f_type values (linux/magic.h and the file systems' own headers).
+    static constexpr struct {
+        unsigned long magic;
+        const char* name;
+    } kRemote[] = {
+        { 0x6969, "nfs" },
+        { 0x517B, "smb" },
+        { 0xFF534D42, "cifs" },
+        { 0xFE534D42, "smb2" },
+        { 0x65735546, "fuse" },
+        { 0x01021997, "9p" },
+        { 0x00C36400, "ceph" },
+        { 0x5346414F, "afs" },
+        { 0x73757245, "coda" },
+    };
+    struct statfs st {
+    };
+    if (::statfs(EncodePath(folder).constData(), &st) != 0)
+        return std::nullopt;
+    // f_type is signed on some architectures: compare its 32 bits.
+    const auto type = static_cast<unsigned long>(static_cast<std::uint32_t>(st.f_type));
+    for (const auto& remote : kRemote) {
+        if (remote.magic == type)
+            return QString::fromLatin1(remote.name);
+    }
+    return std::nullopt;
 }
 
 TFolderWatch::TFolderWatch()

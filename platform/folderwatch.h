@@ -23,6 +23,13 @@ std::optional<TFileSample> SampleFile(const QString& path);
 // The identity of the folder at `path` (links followed), or nothing when no folder is there.
 std::optional<FolderId> FolderIdOf(const QString& path);
 
+// The name of the file system type holding `folder` ("nfs", "cifs", "fuse", ...) when the
+// kernel's change notices there tell only of changes made on this machine: network file
+// systems, and FUSE ones (sshfs, bindfs), whose files change behind the kernel's back. A
+// watch must read such folders again instead. Nothing for other file systems, or when the
+// type cannot be told.
+std::optional<QString> RemoteFileSystemType(const QString& folder);
+
 // What the kernel tells about one watched folder.
 struct TFolderEvent {
     enum Kind : unsigned {

@@ -2,6 +2,7 @@
 #include "platform/nanoseconds.h"
 
 #include "platform/errors.h"
+#include "platform/names.h"
 #include "platform/paths.h"
 
 #include <atomic>
@@ -67,17 +68,29 @@ void PrepareProcessForSharedFiles()
 
 TWatchedFile TWatchedFile::Open(const QString& path)
 {
+    return open(AT_FDCWD, EncodePath(path), path);
+}
+
+TWatchedFile TWatchedFile::Open(const TOpenFolder& folder, const QString& name)
+{
+    return open(folder.descriptor(), EncodePath(name), JoinPath(folder.path(), name));
+}
+
+TWatchedFile TWatchedFile::open(int folder, const QByteArray& name, const QString& path)
+{
     PrepareProcessForSharedFiles();
     TWatchedFile result;
     result.m_path = path;
-    result.m_file = FileDescriptor(::open(
-        EncodePath(path).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
+    result.m_folder = folder;
+    result.m_name = name;
+    result.m_file = FileDescriptor(::openat(
+        folder, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC));
     if (!result.m_file.isOpen())
         throw IOError(QStringLiteral("Cannot open"), path, errno);
     struct stat st {
     };
     if (::fstat(result.m_file.get(), &st) != 0)
-        throw IOError(QStringLiteral("Cannot examine"), path, errno);
+        throw IOError(QStringLiteral("Cannot read the properties of"), path, errno);
     result.m_regular = S_ISREG(st.st_mode);
     result.m_status = StatusFromStat(st);
     result.m_modified = NanosecondsOf(st.st_mtim);
@@ -104,6 +117,8 @@ TWatchedFile TWatchedFile::Open(const QString& path)
 TWatchedFile::TWatchedFile(TWatchedFile&& other) noexcept
     : m_file(std::move(other.m_file))
     , m_path(std::move(other.m_path))
+    , m_folder(other.m_folder)
+    , m_name(std::move(other.m_name))
     , m_status(other.m_status)
     , m_regular(other.m_regular)
     , m_leased(std::exchange(other.m_leased, false))
@@ -116,9 +131,11 @@ TWatchedFile::TWatchedFile(TWatchedFile&& other) noexcept
 TWatchedFile& TWatchedFile::operator=(TWatchedFile&& other) noexcept
 {
     if (this != &other) {
-        release();
+        // The file this held is closed, which ends its lease.
         m_file = std::move(other.m_file);
         m_path = std::move(other.m_path);
+        m_folder = other.m_folder;
+        m_name = std::move(other.m_name);
         m_status = other.m_status;
         m_regular = other.m_regular;
         m_leased = std::exchange(other.m_leased, false);
@@ -129,17 +146,8 @@ TWatchedFile& TWatchedFile::operator=(TWatchedFile&& other) noexcept
     return *this;
 }
 
-TWatchedFile::~TWatchedFile()
-{
-    release();
-}
-
-void TWatchedFile::release() noexcept
-{
-    if (m_leased && m_file.isOpen())
-        ::fcntl(m_file.get(), F_SETLEASE, F_UNLCK);
-    m_leased = false;
-}
+// Closing the file ends its lease.
+TWatchedFile::~TWatchedFile() = default;
 
 bool TWatchedFile::inUse() const
 {
@@ -163,14 +171,16 @@ bool TWatchedFile::asOpened() const
 
 bool TWatchedFile::unchanged() const
 {
-    if (!asOpened())
-        return false;
-    // The name, not what a link there might lead to: it is the name that gets deleted.
+    // The name, not what a link there might lead to: it is the name that gets renamed or
+    // deleted. Naming this very file, it tells its size and times as well.
     struct stat named {
     };
-    if (::lstat(EncodePath(m_path).constData(), &named) != 0
+    if (!m_file.isOpen()
+        || ::fstatat(m_folder, m_name.constData(), &named, AT_SYMLINK_NOFOLLOW) != 0
         || static_cast<quint64>(named.st_dev) != m_status.device
-        || static_cast<quint64>(named.st_ino) != m_status.inode)
+        || static_cast<quint64>(named.st_ino) != m_status.inode
+        || static_cast<qint64>(named.st_size) != m_status.size
+        || NanosecondsOf(named.st_mtim) != m_modified || NanosecondsOf(named.st_ctim) != m_changed)
         return false;
     return !inUse();
 }

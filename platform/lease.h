@@ -10,6 +10,8 @@
 namespace plumtide
 {
 
+class TOpenFolder;
+
 // Sets the process up for working on files that other programs use at the same time:
 // - a lease that another program breaks by opening the file is released at once, in a
 //   signal handler, instead of the kernel's default lease-break signal ending the process;
@@ -33,6 +35,9 @@ public:
     // Opens `path` for reading, never through a symbolic link at its last component (that
     // fails with ELOOP). Throws IOError when it cannot be opened; a missing file gives ENOENT.
     static TWatchedFile Open(const QString& path);
+    // Opens the file `name` in `folder` likewise. The folder must stay open as long as this
+    // does: unchanged() looks the name up there.
+    static TWatchedFile Open(const TOpenFolder& folder, const QString& name);
 
     TWatchedFile() = default;
     TWatchedFile(TWatchedFile&& other) noexcept;
@@ -51,7 +56,7 @@ public:
     // Whether the file is still what it was at open: nobody opened it since (where that can
     // be seen), and its size and its modification and change times are the same.
     bool asOpened() const;
-    // asOpened(), and its path still names it.
+    // asOpened(), and its name still names it.
     bool unchanged() const;
     // After Plumtide renamed the file itself (which sets its change time): takes the new
     // change time as the one to compare with, provided size and modification time are
@@ -59,10 +64,12 @@ public:
     bool renamed();
 
 private:
-    void release() noexcept;
+    static TWatchedFile open(int folder, const QByteArray& name, const QString& path);
 
     FileDescriptor m_file;
     QString m_path;
+    int m_folder = -1; // where m_name is looked up: a folder's descriptor, or AT_FDCWD
+    QByteArray m_name;
     TFileStatus m_status;
     bool m_regular = false;
     bool m_leased = false;

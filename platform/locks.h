@@ -24,6 +24,12 @@ bool IsLockedElsewhere(const FileDescriptor& file);
 // Whether a process with this id exists.
 bool ProcessExists(qint64 pid);
 
+// Whether the process with this id was already running at `moment` (nanoseconds since the
+// epoch, as file times count): it exists and started no later than that. One that started
+// later only got the number again (numbers come round, and start anew at every boot). Where
+// a process's start cannot be read, existing is enough.
+bool ProcessRanAt(qint64 pid, qint64 moment);
+
 // An advisory lock held while `file` is open; `error` says why there is none.
 struct TLockedFile {
     FileDescriptor file;

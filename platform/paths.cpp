@@ -121,6 +121,9 @@ QString AbsolutePath(const QString& path)
 {
     if (path.isEmpty())
         return path;
+    // Only a relative path needs the current folder (a system call).
+    if (!IsRelativePath(path))
+        return QDir::cleanPath(path);
     return QDir::cleanPath(QDir::current().absoluteFilePath(path));
 }
 

@@ -50,4 +50,13 @@ bool TerminationRequested()
     return g_requested != 0;
 }
 
+void IgnoreClosedPipes()
+{
+    struct sigaction action {
+    };
+    action.sa_handler = SIG_IGN;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGPIPE, &action, nullptr);
+}
+
 } // namespace plumtide

@@ -13,4 +13,9 @@ int TerminationRequestDescriptor();
 // Whether such a request has come (once the handlers are installed).
 bool TerminationRequested();
 
+// A write to a pipe whose reader has gone (`plumtide-cli sort | head -n1`) then fails with
+// EPIPE, which the writer handles, instead of killing the process with SIGPIPE halfway
+// through its work.
+void IgnoreClosedPipes();
+
 } // namespace plumtide

@@ -11,12 +11,18 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev clang-14 libclang-rt-14-dev clang-format
     # running the desktop program headless, and looking at it
     xvfb xauth xdotool x11-utils fonts-dejavu-core fonts-dejavu-extra
-    # a window manager and a notification area for the end-to-end tests
-    openbox trayer
+    # a window manager and notification areas for the end-to-end tests: an XEmbed one, and
+    # a StatusNotifierItem watcher of the tests' own on a private D-Bus session bus
+    openbox trayer dbus python3-dbus python3-gi
+    # screenshots, and the colours of what the end-to-end tests see on screen
+    imagemagick
     # test data: real mp3 files and an independent tag implementation; benchmark reference
     lame python3 python3-mutagen
     # FLAC, Ogg and M4A tags (a build dependency); test files of those formats
     libtag1-dev ffmpeg
+    # a FUSE file system over a local folder, for the watch of a source whose changes send no
+    # notices
+    bindfs
     # the Debian package and its checks; a Wayland compositor to run the program under
     dpkg-dev file lintian appstream desktop-file-utils man-db weston qt6-wayland
 )

@@ -119,6 +119,27 @@ void LoadWorkingCopy(const TSettingsStore& store, TWorkingCopy& copy, const QStr
     copy.useTrash = ReadBool(store, QStringLiteral("UseTrash"), false);
     copy.watchSource = ReadBool(store, QStringLiteral("WatchSource"), false);
     copy.watchSettle = std::clamp(ReadInteger(store, QStringLiteral("WatchSettle"), 10), 0, 86400);
+    copy.matching = MatchingOf(ReadString(store, QStringLiteral("Matching"), QString()))
+                        .value_or(TMatching::Similar);
+}
+
+QString MatchingText(TMatching matching)
+{
+    return matching == TMatching::Careful ? QStringLiteral("careful") : QStringLiteral("similar");
+}
+
+std::optional<TMatching> MatchingOf(const QString& text)
+{
+    if (text.compare(QStringLiteral("careful"), Qt::CaseInsensitive) == 0)
+        return TMatching::Careful;
+    if (text.compare(QStringLiteral("similar"), Qt::CaseInsensitive) == 0)
+        return TMatching::Similar;
+    return std::nullopt;
+}
+
+QString AssignmentsFile()
+{
+    return ConfigHome() + QStringLiteral("/Plumtide/assignments.tsv");
 }
 
 TWorkingCopy DefaultWorkingCopy(const QString& programFolder)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/movesettings.h"
+#include "core/rows.h"
 #include "settings/settingsstore.h"
 
 #include <QString>
@@ -50,13 +51,24 @@ struct TWorkingCopy {
     // has been unchanged and unused for watchSettle seconds.
     bool watchSource = false;
     int watchSettle = 0;
+    // How artists are matched with folders: `Matching` is "similar" or "careful".
+    TMatching matching = TMatching::Similar;
 };
 
 // Loads the working copy as the main window does when it is created, in this order:
 // autoStart, percentage, MoveFile, RemoveFile, AutoTime, chkAutoTime, DoubleDir, Source,
-// Destination, DoDelFile, delFileSize, UseTrash, WatchSource, WatchSettle. An unreadable
+// Destination, DoDelFile, delFileSize, UseTrash, WatchSource, WatchSettle, Matching. An unreadable
 // value raises SettingsError there; the fields after it keep what they held.
 void LoadWorkingCopy(const TSettingsStore& store, TWorkingCopy& copy, const QString& programFolder);
+
+// The word a `Matching` value is stored as, and the way of matching a stored word names
+// (nothing for a word that names none).
+QString MatchingText(TMatching matching);
+std::optional<TMatching> MatchingOf(const QString& text);
+
+// Where the artists the user assigned to folders are kept: assignments.tsv beside the
+// settings file.
+QString AssignmentsFile();
 
 // The working copy as a first start loads it, with no value stored.
 TWorkingCopy DefaultWorkingCopy(const QString& programFolder);

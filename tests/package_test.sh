@@ -37,6 +37,8 @@ apt-get install -y -qq --no-install-recommends "./$package" >/dev/null
 trap 'apt-get remove -y -qq plumtide >/dev/null 2>&1 || true' EXIT
 
 [ "$(command -v plumtide)" = /usr/bin/plumtide ] || fail "plumtide is not on the path"
+dpkg-query -W -f='${Recommends}' plumtide | grep -qw xdg-utils \
+    || fail "the package does not recommend xdg-utils, which the link opens the home page with"
 [ "$(plumtide-cli --version)" = "plumtide-cli $(sed -n 's/^project(Plumtide VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)" ] \
     || fail "plumtide-cli --version: $(plumtide-cli --version)"
 desktop-file-validate /usr/share/applications/plumtide.desktop | grep -v ': hint: ' \

@@ -1,6 +1,7 @@
 #include "ui/application.h"
 
 #include "ui/artwork.h"
+#include "ui/theme.h"
 
 #include <QtGlobal>
 
@@ -14,6 +15,7 @@ TPlumtideApplication::TPlumtideApplication(int& argc, char** argv)
     setApplicationDisplayName(QStringLiteral("Plumtide"));
     setApplicationVersion(QStringLiteral(PLUMTIDE_VERSION));
     setWindowIcon(ProgramIcon());
+    setPalette(WindowPalette());
 }
 
 bool TPlumtideApplication::notify(QObject* receiver, QEvent* event)

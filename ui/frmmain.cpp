@@ -329,6 +329,12 @@ TSortRequest TfrmMain::fieldRequest() const
     request.source = edtSource->text();
     request.destination = edtDestination->text();
     request.percentage = m_workingCopy.comparePercentage;
+    request.matching = m_workingCopy.matching;
+    try {
+        request.assignments = LoadAssignments(AssignmentsFile());
+    } catch (const PlumtideError& error) {
+        qWarning("Plumtide: %s", error.what());
+    }
     request.leaveOut = leaveOutPolicy();
     return request;
 }
@@ -355,6 +361,7 @@ void TfrmMain::connectHandlers()
     // Window chrome: usable while busy, and none of it lets events through.
     connect(imgMinimize, &TImage::clicked, this, &TfrmMain::imgMinimizeClick);
     connect(Afsluiten1, &QAction::triggered, this, &TfrmMain::Afsluiten1Click);
+    connect(ShowPlumtide, &QAction::triggered, this, &TfrmMain::ShowPlumtideClick);
     connect(Title, &TImage::mouseDown, this, &TfrmMain::TitleMouseDown);
     connect(Title, &TImage::mouseUp, this, &TfrmMain::TitleMouseUp);
     connect(mouseTimer, &QTimer::timeout, this, &TfrmMain::mouseTimerTimer);
@@ -445,6 +452,11 @@ void TfrmMain::imgExitClick()
 void TfrmMain::Afsluiten1Click()
 {
     close();
+}
+
+void TfrmMain::ShowPlumtideClick()
+{
+    Systray->RestoreApp();
 }
 
 void TfrmMain::imgMinimizeClick()
@@ -812,7 +824,13 @@ void TfrmMain::btnSorterenClick()
             for (const TPlanEntry& row : rows)
                 entries.push_back(row);
         }
+        void assignmentIgnored(const TAssignment& assignment) override
+        {
+            ignored.append(QStringLiteral("The assignment of %1 to %2 is ignored: no such folder")
+                               .arg(assignment.artist, assignment.folder));
+        }
         TPlanEntries entries;
+        QStringList ignored;
     } planned;
     m_listing.plan(m_pump, planned);
     TPlanEntries entries = std::move(planned.entries);
@@ -835,6 +853,8 @@ void TfrmMain::btnSorterenClick()
         pnlNieuwe->show();
     }
     showLeftOut();
+    for (const QString& line : std::as_const(planned.ignored))
+        DetailsAdd(line);
     btnVerplaats->setEnabled(moveFilesUsable());
 
     btnViewSource->setEnabled(true);

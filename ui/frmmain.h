@@ -121,6 +121,8 @@ public:
     void imgMinimizeClick();
     // "&Exit" in the notification area's menu.
     void Afsluiten1Click();
+    // "&Show Plumtide" in the notification area's menu: the window back from there.
+    void ShowPlumtideClick();
     void TitleMouseDown(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint position);
     void TitleMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers shift, QPoint position);
     void mouseTimerTimer();
@@ -243,6 +245,7 @@ public:
     QMenu* DestPopup; // attached to no view
     QAction* Delete1;
     QMenu* trayMenu;
+    QAction* ShowPlumtide;
     QAction* Afsluiten1;
 
     QTimer* AutoTimer;

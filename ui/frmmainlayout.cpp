@@ -21,6 +21,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace plumtide
 {
 
@@ -116,12 +118,14 @@ void TfrmMain::createControls()
     // The maker's address is the program's home page.
     WebLabel1 = new TWebLabel(this);
     WebLabel1->setObjectName(QStringLiteral("WebLabel1"));
-    WebLabel1->move(544, 456);
     const auto [linkTyp, link] = SplitAddress(HomePage());
     WebLabel1->SetLinkTyp(linkTyp);
     WebLabel1->SetLink(link);
     WebLabel1->setText(link);
     WebLabel1->adjustSize();
+    // At 456 a line of 10 points ends below the window's edge, its underline and descenders
+    // cut off; it rises over the footer line instead.
+    WebLabel1->move(544, std::min(456, kMainClientSize.height() - WebLabel1->height()));
     imgMinimize = image(this, QStringLiteral("imgMinimize"), QRect(672, -3, 25, 36), QPixmap(),
         QStringLiteral("Minimize"), hand);
 
@@ -263,6 +267,10 @@ void TfrmMain::createMenus()
     // The notification-area icon, where minimising sends the program, and its menu.
     trayMenu = new QMenu(this);
     trayMenu->setObjectName(QStringLiteral("trayMenu"));
+    // The way back that every tray offers, also those whose click opens the menu.
+    ShowPlumtide = menuEntry(trayMenu, QStringLiteral("ShowPlumtide"),
+        QStringLiteral("&Show Plumtide"), QKeySequence(), QIcon());
+    trayMenu->setDefaultAction(ShowPlumtide);
     trayMenu->addAction(UndoLastSort);
     Afsluiten1 = menuEntry(trayMenu, QStringLiteral("Afsluiten1"), QStringLiteral("&Exit"),
         QKeySequence(), ImageList.icon(TImageList::Cross));

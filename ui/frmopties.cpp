@@ -238,8 +238,9 @@ void TfrmOpties::setAutoSorting(bool on)
 void TfrmOpties::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    // Spontaneous show events come from the window system (a restore), not from showing.
-    if (!event->spontaneous())
+    // Spontaneous show events come from the window system (a restore), not from showing;
+    // neither is coming back with the main window from the notification area.
+    if (!event->spontaneous() && !m_main.Systray->Restoring())
         FormShow();
 }
 

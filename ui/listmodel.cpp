@@ -1,5 +1,7 @@
 #include "ui/listmodel.h"
 
+#include "core/carefulmatch.h"
+
 #include "core/artistmatch.h"
 #include "ui/artwork.h"
 
@@ -85,7 +87,9 @@ QString TListModel::text(int index, int column) const
         case 0:
             return m_planFiles.value(entry.file);
         case 1:
-            return FormatScore(entry.score, m_locale);
+            // A folder careful matching or an assignment chose says how, not a score.
+            return entry.match == TMatchKind::Similar ? FormatScore(entry.score, m_locale)
+                                                      : MatchKindColumnText(entry.match);
         case 2:
             return m_planFolders.value(entry.folder);
         default:

@@ -1,12 +1,16 @@
 #include "ui/systray.h"
 
+#include <QApplication>
 #include <QCursor>
-#include <QGuiApplication>
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QMenu>
 #include <QScopedValueRollback>
 #include <QSystemTrayIcon>
 #include <QWidget>
 #include <QWindowStateChangeEvent>
+
+#include <utility>
 
 namespace plumtide
 {
@@ -29,6 +33,12 @@ public:
                 switch (reason) {
                 case QSystemTrayIcon::Trigger:
                     emit leftPressed();
+                    if (activatesOnce())
+                        emit doubleClicked();
+                    break;
+                case QSystemTrayIcon::MiddleClick:
+                    if (activatesOnce())
+                        emit doubleClicked();
                     break;
                 case QSystemTrayIcon::DoubleClick:
                     emit doubleClicked();
@@ -60,6 +70,16 @@ public:
     }
 
 private:
+    // Trays that speak StatusNotifierItem (Plasma's, GNOME's with its extension) send one
+    // Activate or SecondaryActivate for a click and never a double click; Qt talks to
+    // them whenever their watcher is on the session bus.
+    static bool activatesOnce()
+    {
+        const QDBusConnectionInterface* bus = QDBusConnection::sessionBus().interface();
+        return bus != nullptr
+            && bus->isServiceRegistered(QStringLiteral("org.kde.StatusNotifierWatcher")).value();
+    }
+
     QSystemTrayIcon m_tray;
 };
 
@@ -191,6 +211,30 @@ void TSystray::AppRestore()
     m_window.activateWindow();
 }
 
+void TSystray::hideCompanions()
+{
+    for (QWidget* window : QApplication::topLevelWidgets()) {
+        const Qt::WindowType type = window->windowType();
+        if (window != &m_window && window->isVisible()
+            && (type == Qt::Window || type == Qt::Dialog)) {
+            m_hiddenCompanions.append(window);
+            window->hide();
+        }
+    }
+}
+
+void TSystray::showCompanions()
+{
+    const QScopedValueRollback restoring(m_restoring, true);
+    const QList<QPointer<QWidget>> companions = std::exchange(m_hiddenCompanions, {});
+    for (const QPointer<QWidget>& window : companions) {
+        if (window) {
+            window->show();
+            window->raise();
+        }
+    }
+}
+
 bool TSystray::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == &m_window && event->type() == QEvent::WindowStateChange) {
@@ -202,12 +246,17 @@ bool TSystray::eventFilter(QObject* watched, QEvent* event)
             QMetaObject::invokeMethod(
                 this,
                 [this] {
-                    if (m_window.isMinimized())
-                        AppMinimize();
+                    if (!m_window.isMinimized())
+                        return;
+                    // All of the program's windows go together, whether into the
+                    // notification area or onto the taskbar.
+                    hideCompanions();
+                    AppMinimize();
                 },
                 Qt::QueuedConnection);
         } else if (was && !is) {
             AppRestore();
+            showCompanions();
         }
     }
     return QObject::eventFilter(watched, event);

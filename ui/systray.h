@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QList>
 #include <QObject>
 #include <QPointer>
 
@@ -30,6 +31,8 @@ public:
 
 signals:
     void leftPressed();
+    // A double click, or the one activation of trays that send no double clicks (those
+    // that speak StatusNotifierItem: a click, or a middle click).
     void doubleClicked();
     void rightPressed();
 };
@@ -39,9 +42,11 @@ std::unique_ptr<TNotifyIcon> CreateNotifyIcon();
 
 // The program's icon in the notification area. Minimising `window` (by any means) puts
 // the icon there and hides the window, so that the taskbar button goes; a double click on
-// the icon restores the window and removes the icon; a right press opens PopupMenu at the
-// pointer. Where the desktop has no notification area, minimising is left alone: the
-// window stays minimised on the taskbar rather than hidden beyond reach.
+// the icon (or the single activation of a tray that sends no double clicks) restores the
+// window and removes the icon; a right press opens PopupMenu at the pointer. Where the
+// desktop has no notification area, minimising is left alone: the window stays minimised
+// on the taskbar rather than hidden beyond reach. The program's other windows (the
+// settings window) hide while `window` is minimised and come back with it.
 class TSystray : public QObject
 {
     Q_OBJECT
@@ -72,7 +77,8 @@ public:
 
     // The icon is in the notification area.
     bool Shown() const { return m_shown; }
-    // True while the component brings the window back, which is no new showing of it.
+    // True while the component brings the window or its companions back, which is no new
+    // showing of them.
     bool Restoring() const { return m_restoring; }
     // A notification from the icon, while it is shown.
     void ShowMessage(const QString& title, const QString& text);
@@ -101,6 +107,10 @@ private:
     QIcon shownIcon() const;
     // Shows the window again without it counting as a new showing.
     void showWindow();
+    // The program's other windows on screen go while the window is minimised, and come back
+    // with it, without counting as new showings either.
+    void hideCompanions();
+    void showCompanions();
 
     QWidget& m_window;
     std::unique_ptr<TNotifyIcon> m_notifyIcon;
@@ -110,6 +120,7 @@ private:
     QIcon m_icon;
     QString m_hint;
     QPointer<QMenu> m_popupMenu;
+    QList<QPointer<QWidget>> m_hiddenCompanions;
 };
 
 } // namespace plumtide

@@ -4,7 +4,11 @@
 #include "ui/artwork.h"
 
 #include <QColor>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QWidget>
+
+#include <algorithm>
 
 namespace plumtide
 {
@@ -142,6 +146,54 @@ QToolTip {
     return sheet;
 }
 
+QPalette WindowPalette()
+{
+    using namespace palette;
+    const auto colour = [](QRgb rgb) { return QColor::fromRgb(rgb); };
+    QPalette result(colour(kButtonTop), colour(kBoard));
+    const std::pair<QPalette::ColorRole, QRgb> roles[] = {
+        { QPalette::WindowText, kText },
+        { QPalette::Base, kField },
+        { QPalette::AlternateBase, kListAlternate },
+        { QPalette::Text, kInk },
+        { QPalette::ButtonText, kText },
+        { QPalette::BrightText, kText },
+        { QPalette::Highlight, kSelection },
+        { QPalette::HighlightedText, kText },
+        { QPalette::ToolTipBase, kSilver },
+        { QPalette::ToolTipText, kInk },
+        { QPalette::PlaceholderText, kDisabledText },
+    };
+    for (const auto& [role, rgb] : roles)
+        result.setColor(role, colour(rgb));
+    // Disabled fields stay light with grey text, as the style sheet's line edits do.
+    result.setColor(QPalette::Disabled, QPalette::Base, colour(kFieldDisabled));
+    result.setColor(QPalette::Disabled, QPalette::Text, colour(kDisabledText));
+    result.setColor(QPalette::Disabled, QPalette::WindowText, colour(kTextMuted));
+    result.setColor(QPalette::Disabled, QPalette::ButtonText, colour(kTextMuted));
+    return result;
+}
+
+namespace
+{
+
+int placeAlong(int wanted, int length, int start, int room)
+{
+    if (length > room)
+        return start;
+    return std::clamp(wanted, start, start + room - length);
+}
+
+} // namespace
+
+QPoint PlaceInside(QSize size, QPoint wanted, const QRect& available)
+{
+    if (available.isEmpty())
+        return wanted;
+    return { placeAlong(wanted.x(), size.width(), available.left(), available.width()),
+        placeAlong(wanted.y(), size.height(), available.top(), available.height()) };
+}
+
 void SkinWindow(QWidget& window, const QString& name, const QString& caption, QSize clientSize,
     QPoint screenPosition)
 {
@@ -151,7 +203,14 @@ void SkinWindow(QWidget& window, const QString& name, const QString& caption, QS
     window.setFont(WindowFont());
     window.setStyleSheet(WindowStyleSheet());
     window.setFixedSize(clientSize);
-    window.move(screenPosition);
+    // The fixed places suit a screen of 1024 x 768 or more at 100 %; a smaller screen, or a
+    // larger scale, must not put the close mark or the buttons out of reach.
+    const QScreen* screen = QGuiApplication::screenAt(screenPosition);
+    if (screen == nullptr)
+        screen = QGuiApplication::primaryScreen();
+    window.move(screen == nullptr
+            ? screenPosition
+            : PlaceInside(clientSize, screenPosition, screen->availableGeometry()));
 }
 
 } // namespace plumtide

@@ -14,6 +14,8 @@
 #include <map>
 #include <memory>
 
+#include <sys/stat.h>
+
 namespace plumtide::test
 {
 
@@ -75,9 +77,9 @@ protected:
 
     void folder(const QString& relative) const { QDir().mkpath(path(relative)); }
 
-    QProcess* start(const QStringList& arguments, const QByteArray& input = {})
+    // What the program runs with: its settings in the folder, its history and Trash beside.
+    QProcessEnvironment environment() const
     {
-        auto* process = new QProcess();
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
         // The default doubles folder lies below the home folder.
@@ -86,6 +88,15 @@ protected:
         environment.insert(
             QStringLiteral("XDG_STATE_HOME"), home.filePath(QStringLiteral("state")));
         environment.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+        return environment;
+    }
+
+    QProcess* start(const QStringList& arguments, const QByteArray& input = {},
+        const QProcessEnvironment& more = {})
+    {
+        auto* process = new QProcess();
+        QProcessEnvironment environment = this->environment();
+        environment.insert(more);
         process->setProcessEnvironment(environment);
         process->setWorkingDirectory(workingFolder.isEmpty() ? dir.path() : workingFolder);
         process->start(QStringLiteral(PLUMTIDE_CLI), arguments);
@@ -100,6 +111,26 @@ protected:
         process->waitForFinished(60000);
         return { process->exitCode(), QString::fromUtf8(process->readAllStandardOutput()),
             QString::fromUtf8(process->readAllStandardError()) };
+    }
+
+    // The newest run of the history, as `plumtide-cli history` lists it: its nine fields.
+    QStringList newestRun()
+    {
+        return run({ QStringLiteral("history") }).out.section(QLatin1Char('\n'), 0, 0).split('\t');
+    }
+
+    // A folder on another file system than the test's (in /dev/shm), so that moves there
+    // copy; nothing when there is no such file system.
+    std::unique_ptr<QTemporaryDir> farFolder() const
+    {
+        struct stat here {
+        };
+        struct stat there {
+        };
+        if (::stat(QFile::encodeName(dir.path()).constData(), &here) != 0
+            || ::stat("/dev/shm", &there) != 0 || here.st_dev == there.st_dev)
+            return nullptr;
+        return std::make_unique<QTemporaryDir>(QStringLiteral("/dev/shm/cli-test-XXXXXX"));
     }
 
     // Every file below the folder with a checksum of its contents.

@@ -2,13 +2,16 @@
 // folder that went away and came back, and a stop in the middle of a run.
 
 #include "clifixture.h"
+#include "tests/support/otherprocess.h"
 
 #include <QElapsedTimer>
+#include <QStandardPaths>
 #include <QThread>
 
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -63,6 +66,12 @@ public:
     {
         return until([&] { return err.contains(text); });
     }
+    // Reads what comes for `ms`.
+    void wait(int ms)
+    {
+        until([] { return false; }, ms);
+    }
+    qint64 pid() const { return m_process->processId(); }
 
     // SIGTERM, as systemd stops a service; the exit status.
     int stop()
@@ -257,4 +266,151 @@ TEST_F(Cli, WatchReadsTheFolderAgainOnceTheWatchLimitIsReached)
     })) << watch.err.toStdString();
     EXPECT_EQ(watch.stop(), 0);
     EXPECT_EQ(watch.err.count(QStringLiteral("limit of folder watches")), 1);
+}
+
+namespace
+{
+
+// The processor time a process has used so far (user and system), in seconds.
+double cpuSeconds(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    // The fields after the command name, which may hold spaces: state is the first.
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 13)
+        return -1;
+    const double ticks = double(::sysconf(_SC_CLK_TCK));
+    return (fields.at(11).toDouble() + fields.at(12).toDouble()) / ticks;
+}
+
+} // namespace
+
+// With no settle time at all, a file another program holds open is looked at once a second,
+// not in a loop: the watch uses under 5 % of a core while it waits, and files what arrives
+// beside it.
+TEST_F(Cli, WatchWithNoSettleTimeWaitsCalmlyForAFileHeldOpen)
+{
+    folder(QStringLiteral("music/Metallica"));
+    write(QStringLiteral("in/held.mp3"), mp3(QStringLiteral("Metallica"), QStringLiteral("One")));
+    const QByteArray held = QFile::encodeName(path(QStringLiteral("in/held.mp3")));
+    OtherProcess player([&] { return ::open(held.constData(), O_RDONLY) >= 0; });
+    ASSERT_TRUE(player.ready());
+    Watch watch(start(watchArguments(QStringLiteral("0"))));
+    ASSERT_TRUE(watch.said(QStringLiteral("watching")));
+    watch.wait(500);
+
+    const double before = cpuSeconds(watch.pid());
+    watch.wait(10000);
+    const double used = cpuSeconds(watch.pid()) - before;
+    ASSERT_GE(before, 0);
+    EXPECT_LT(used, 0.5) << "of 10 s";
+    write(QStringLiteral("in/free.mp3"), mp3(QStringLiteral("Metallica"), QStringLiteral("Two")));
+    EXPECT_TRUE(watch.until([&] {
+        return QFile::exists(path(QStringLiteral("music/Metallica/free.mp3")));
+    })) << watch.err.toStdString();
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("in/held.mp3"))));
+    EXPECT_EQ(watch.stop(), 0);
+}
+
+// A source on a FUSE file system (bindfs over a folder), written through the folder beneath
+// it as another machine writes to a share: no change notice comes, so the watch says once
+// that it reads the source again every --poll seconds, and files what arrived.
+TEST_F(Cli, WatchReadsASourceOnAFuseFileSystemAgain)
+{
+    if (!QFile::exists(QStringLiteral("/dev/fuse"))
+        || QStandardPaths::findExecutable(QStringLiteral("bindfs")).isEmpty())
+        GTEST_SKIP() << "no FUSE or no bindfs";
+    folder(QStringLiteral("beneath"));
+    folder(QStringLiteral("in"));
+    folder(QStringLiteral("music/Metallica"));
+    const QString mounted = path(QStringLiteral("in"));
+    if (QProcess::execute(QStringLiteral("bindfs"), { path(QStringLiteral("beneath")), mounted })
+        != 0)
+        GTEST_SKIP() << "bindfs cannot mount here";
+    struct Unmount {
+        QString at;
+        ~Unmount()
+        {
+            QProcess::execute(QStringLiteral("fusermount"), { QStringLiteral("-u"), at });
+        }
+    } unmount { mounted };
+
+    Watch watch(start(
+        watchArguments(QStringLiteral("1"), { QStringLiteral("--poll"), QStringLiteral("1") })));
+    ASSERT_TRUE(watch.said(QStringLiteral("network or FUSE file system (fuse)")))
+        << watch.err.toStdString();
+    write(QStringLiteral("beneath/x.mp3"), mp3(QStringLiteral("Metallica"), QStringLiteral("X")));
+    EXPECT_TRUE(watch.until([&] {
+        return QFile::exists(path(QStringLiteral("music/Metallica/x.mp3")));
+    })) << watch.err.toStdString();
+    EXPECT_FALSE(QFile::exists(path(QStringLiteral("beneath/x.mp3"))));
+    EXPECT_EQ(watch.stop(), 0);
+    EXPECT_EQ(watch.err.count(QStringLiteral("file system")), 1) << watch.err.toStdString();
+}
+
+// DEST replaced under the watch (a disk taken away leaves its empty mount point): nothing is
+// filed there and no artist folder is made there; once the folder the watch began with is
+// back, the file goes there.
+TEST_F(Cli, WatchWaitsWhileItsDestinationIsAnotherFolder)
+{
+    folder(QStringLiteral("in"));
+    folder(QStringLiteral("music/Metallica"));
+    Watch watch(
+        start(watchArguments(QStringLiteral("1"), { QStringLiteral("--create-artist-folders") })));
+    ASSERT_TRUE(watch.said(QStringLiteral("watching")));
+    ASSERT_TRUE(QDir(dir.path()).rename(QStringLiteral("music"), QStringLiteral("disk")));
+    folder(QStringLiteral("music"));
+    write(QStringLiteral("in/q.mp3"), mp3(QStringLiteral("Queen"), QStringLiteral("Bohemian")));
+    ASSERT_TRUE(watch.said(QStringLiteral("is no longer the folder the watch began with")))
+        << watch.err.toStdString();
+    watch.wait(2500);
+    EXPECT_TRUE(QDir(path(QStringLiteral("music"))).isEmpty());
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("in/q.mp3"))));
+
+    ASSERT_TRUE(QDir(dir.path()).rmdir(QStringLiteral("music")));
+    ASSERT_TRUE(QDir(dir.path()).rename(QStringLiteral("disk"), QStringLiteral("music")));
+    EXPECT_TRUE(watch.until([&] {
+        return QFile::exists(path(QStringLiteral("music/QUEEN/q.mp3")));
+    })) << watch.err.toStdString();
+    EXPECT_TRUE(watch.err.contains(QStringLiteral("is back")));
+    EXPECT_EQ(watch.stop(), 0);
+}
+
+// A file left at every retry is told once on standard error per reason it is left for, and
+// its skipped record is not printed again and again; once it is filed it is told no more.
+// Its time lies in the future first (an automatic run takes it for still being written),
+// then it has no folder for its artist, then it has one.
+TEST_F(Cli, WatchTellsAFileLeftOncePerReason)
+{
+    folder(QStringLiteral("music/Metallica"));
+    write(QStringLiteral("in/later.mp3"), mp3(QStringLiteral("Nobody Known"), QStringLiteral("X")));
+    const QByteArray file = QFile::encodeName(path(QStringLiteral("in/later.mp3")));
+    const auto setTime = [&](time_t seconds) {
+        const timespec times[2] = { { seconds, 0 }, { seconds, 0 } };
+        return ::utimensat(AT_FDCWD, file.constData(), times, 0) == 0;
+    };
+    ASSERT_TRUE(setTime(::time(nullptr) + 3600));
+    Watch watch(start(
+        watchArguments(QStringLiteral("1"), { QStringLiteral("--retry"), QStringLiteral("1") })));
+    const QString leftWritten = QStringLiteral("left 'in/later.mp3': still being written");
+    ASSERT_TRUE(watch.said(leftWritten)) << watch.err.toStdString();
+    watch.wait(5000);
+    EXPECT_EQ(watch.out.count(QStringLiteral("skipped\tin/later.mp3\tstill being written")), 1)
+        << watch.out.toStdString();
+
+    ASSERT_TRUE(setTime(::time(nullptr) - 3600));
+    const QString leftNoFolder = QStringLiteral("left 'in/later.mp3': no folder for its artist");
+    ASSERT_TRUE(watch.said(leftNoFolder)) << watch.err.toStdString();
+    watch.wait(4000);
+    folder(QStringLiteral("music/Nobody Known"));
+    EXPECT_TRUE(watch.until([&] {
+        return QFile::exists(path(QStringLiteral("music/Nobody Known/later.mp3")));
+    })) << watch.err.toStdString();
+    EXPECT_EQ(watch.stop(), 0);
+    EXPECT_EQ(watch.err.count(leftWritten), 1) << watch.err.toStdString();
+    EXPECT_EQ(watch.err.count(leftNoFolder), 1) << watch.err.toStdString();
+    EXPECT_EQ(watch.err.count(QStringLiteral("left '")), 2) << watch.err.toStdString();
 }

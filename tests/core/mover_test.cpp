@@ -1,3 +1,4 @@
+#include "core/durablemove.h"
 #include "core/fileutils.h"
 #include "core/pipeline.h"
 #include "platform/errors.h"
@@ -351,7 +352,7 @@ TEST(MovePlannedFiles, KeepsModeTimesAndOwnerAndNeverLeavesAFileTwice)
 }
 
 // Past a file-size limit a copy fails with its reason instead of the process being killed.
-TEST(PlaceFileCopy, FileSizeLimitFailsTheCopyNotTheProcess)
+TEST(DurableMove, FileSizeLimitFailsTheCopyNotTheProcess)
 {
     Library lib;
     const QString source = lib.write(QStringLiteral("in/big.mp3"), 300000);
@@ -364,7 +365,8 @@ TEST(PlaceFileCopy, FileSizeLimitFailsTheCopyNotTheProcess)
         };
         ::setrlimit(RLIMIT_FSIZE, &limit);
         try {
-            PlaceFileCopy(source, lib.path(QStringLiteral("music/ABBA/big.mp3")));
+            TDurableMove moves;
+            moves.add(source, lib.path(QStringLiteral("music/ABBA/big.mp3")), true);
         } catch (const IOError& error) {
             ::_exit(error.errnoValue() == EFBIG ? 0 : 2);
         }
@@ -482,22 +484,36 @@ TEST(MovePlannedFiles, DryRunReportsTheSameOutcomesAndChangesNothing)
     EXPECT_TRUE(dry.files(QStringLiteral("doubles")).isEmpty());
 }
 
-TEST(PlaceFileCopy, NeverReplacesAndCleansUpWhatKilledRunsLeft)
+// Nothing is ever written over a name that is taken, also when another program takes it
+// after the move was decided; what dead runs left in a folder goes the first time each run
+// touches it, what live ones are writing stays.
+TEST(DurableMove, NeverReplacesAndEachRunCleansUpWhatKilledRunsLeft)
 {
     Library lib;
-    const QString source = lib.write(QStringLiteral("in/a.mp3"), 10, 'a');
+    const QString a = lib.write(QStringLiteral("in/a.mp3"), 10, 'a');
     const QString taken = lib.write(QStringLiteral("music/ABBA/a.mp3"), 5, 'b');
-    EXPECT_EQ(PlaceFileCopy(source, taken), TPlaceResult::TargetExists);
+    const QString live = QStringLiteral(".plumtide-%1-3.part").arg(::getpid());
+    lib.write(QStringLiteral("music/Queen/") + live, 7);
+    for (bool keepSource : { false, true }) {
+        SCOPED_TRACE(keepSource ? "copy" : "move");
+        const QString b = lib.write(QStringLiteral("in/b.mp3"), 20, 'c');
+        lib.write(QStringLiteral("music/Queen/.plumtide-999999999-3.gone"), 7);
+        TDurableMove moves;
+        for (const auto& [from, to] : { std::pair { a, taken },
+                 std::pair { b, lib.path(QStringLiteral("music/Queen/b.mp3")) } })
+            EXPECT_EQ(moves.add(from, to, keepSource).added, TDurableMove::TAdded::Added);
+        const auto results = moves.commit();
+        ASSERT_EQ(results.size(), 2u);
+        EXPECT_EQ(results[0].done, TDurableMove::TDone::TargetTaken);
+        EXPECT_EQ(results[1].done, TDurableMove::TDone::Moved);
+        EXPECT_EQ(lib.files(QStringLiteral("music/ABBA")), QStringList { QStringLiteral("a.mp3") });
+        EXPECT_EQ(lib.files(QStringLiteral("music/Queen")),
+            (QStringList { live, QStringLiteral("b.mp3") }));
+        EXPECT_EQ(lib.exists(QStringLiteral("in/b.mp3")), keepSource);
+        QFile::remove(lib.path(QStringLiteral("music/Queen/b.mp3")));
+    }
     EXPECT_EQ(lib.read(QStringLiteral("music/ABBA/a.mp3")), QByteArray(5, 'b'));
-
-    // A partial file of a process that is gone is removed; one of a live process is not.
-    lib.write(QStringLiteral("music/Queen/.plumtide-999999999-3.part"), 7);
-    const QString live = QStringLiteral("music/Queen/.plumtide-%1-3.part").arg(::getpid());
-    lib.write(live, 7);
-    EXPECT_EQ(
-        PlaceFileCopy(source, lib.path(QStringLiteral("music/Queen/a.mp3"))), TPlaceResult::Placed);
-    EXPECT_EQ(lib.files(QStringLiteral("music/Queen")),
-        (QStringList { QFileInfo(live).fileName(), QStringLiteral("a.mp3") }));
+    EXPECT_EQ(lib.read(QStringLiteral("in/a.mp3")), QByteArray(10, 'a'));
 }
 
 TEST(NumberedFileName, NumberGoesBeforeTheExtension)
@@ -678,3 +694,89 @@ TEST(MovePlannedFiles, EventsArriveInRowOrderAcrossCommittedGroups)
     EXPECT_EQ(lib.files(QStringLiteral("music/ABBA")).size(), 32);
     EXPECT_EQ(lib.files(QStringLiteral("in")).size(), 8);
 }
+
+// An artist folder renamed away while its files wait for their commit (renamed within one
+// file system, copied across two): every file ends whole in exactly one place, the events
+// say where, and no temporary file stays behind.
+class FolderRenamedAway : public ::testing::TestWithParam<bool>
+{
+};
+
+TEST_P(FolderRenamedAway, NoFileTwiceNoTemporaryFileAndTheRunGoesOn)
+{
+    Library lib;
+    std::optional<QTemporaryDir> far;
+    QString sources = lib.path(QStringLiteral("in"));
+    if (GetParam()) {
+        const std::optional<QString> other = otherFileSystem(lib);
+        if (!other)
+            GTEST_SKIP() << "no second file system";
+        far.emplace(*other + QStringLiteral("/mover-test-XXXXXX"));
+        sources = far->path();
+    }
+    std::vector<TPlanRow> rows;
+    for (int i = 0; i < 12; ++i) {
+        const QString file = sources + QStringLiteral("/%1.mp3").arg(i, 2, 10, QLatin1Char('0'));
+        QFile out(file);
+        ASSERT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(QByteArray(4000 + i, char('a' + i)));
+        rows.push_back({ file, 50.0,
+            lib.path(i < 6 ? QStringLiteral("music/ABBA") : QStringLiteral("music/Queen")) });
+    }
+    // Before the fifth file, the first four wait in the folder for their commit.
+    class RenamingPump : public Pump
+    {
+    public:
+        explicit RenamingPump(const Library& lib)
+            : m_lib(lib)
+        {
+        }
+        void processEvents() override
+        {
+            if (++m_calls == 5) {
+                ASSERT_EQ(
+                    ::rename(
+                        QFile::encodeName(m_lib.path(QStringLiteral("music/ABBA"))).constData(),
+                        QFile::encodeName(m_lib.path(QStringLiteral("music/ABBA 2"))).constData()),
+                    0);
+            }
+        }
+        bool abortRequested() const override { return false; }
+
+    private:
+        const Library& m_lib;
+        int m_calls = 0;
+    } pump(lib);
+    std::vector<TMoveEvent> events;
+    TMoveRun run(carryOut(lib.settings()), [&](const TMoveEvent& e) { events.push_back(e); });
+    EXPECT_NO_THROW(run.run(work(rows), pump));
+    EXPECT_EQ(run.summary().end, TRunEnd::Completed);
+    ASSERT_EQ(events.size(), rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const QString name = QFileInfo(rows[i].file).fileName();
+        const QByteArray bytes(4000 + int(i), char('a' + i));
+        int places = 0;
+        for (const QString& place : { rows[i].file, lib.path(QStringLiteral("music/ABBA/") + name),
+                 lib.path(QStringLiteral("music/ABBA 2/") + name),
+                 lib.path(QStringLiteral("music/Queen/") + name) }) {
+            QFile file(place);
+            if (file.open(QIODevice::ReadOnly)) {
+                ++places;
+                EXPECT_EQ(file.readAll(), bytes) << place.toStdString();
+            }
+        }
+        EXPECT_EQ(places, 1) << name.toStdString();
+        // What the events say is where the file is.
+        const bool moved = events[i].outcome == TMoveOutcome::Moved;
+        EXPECT_TRUE(QFile::exists(moved ? events[i].target : rows[i].file)) << name.toStdString();
+    }
+    EXPECT_EQ(lib.files(QStringLiteral("music/Queen")).size(), 6);
+    for (const QString& folder :
+        { sources, lib.path(QStringLiteral("music/ABBA 2")), lib.path(QStringLiteral("music")) }) {
+        for (const QString& name : QDir(folder).entryList(QDir::Files | QDir::Hidden))
+            EXPECT_FALSE(IsPartialFileName(name)) << (folder + '/' + name).toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Moves, FolderRenamedAway, ::testing::Values(false, true),
+    [](const auto& info) { return info.param ? "AcrossFileSystems" : "WithinOneFileSystem"; });

@@ -29,6 +29,7 @@ struct Case {
     const char* rule;
     std::vector<Step> steps;
     qint64 dueFrom; // the first moment it is due; -1: never
+    qint64 settle = 1000;
 };
 
 } // namespace
@@ -48,10 +49,15 @@ TEST(SettleTracker, AFileIsDueOnceQuietAndUnusedForTheSettleTime)
         { "parked, then unparked: due at once",
             { { 's', 0, 1 }, { 'o', 1000 }, { 'p', 1200, 1 }, { 'r', 5000 } }, 1200 },
         { "gone with its folder", { { 's', 0, 1 }, { 'f', 10 } }, -1 },
+        { "no settle time: due at once", { { 's', 0, 1 } }, 0, 0 },
+        { "no settle time, in use: tested again a second later", { { 's', 0, 1 }, { 'u', 0 } },
+            1000, 0 },
+        { "no settle time, in use, then changed: still a second later",
+            { { 's', 0, 1 }, { 'u', 0 }, { 's', 300, 2 } }, 1000, 0 },
     };
     const QString file = QStringLiteral("/in/sub/a.mp3");
     for (const Case& c : cases) {
-        TSettleTracker tracker(1000);
+        TSettleTracker tracker(c.settle);
         for (const Step& step : c.steps) {
             const TFileSample sample { 1000 * step.sample, step.sample };
             switch (step.op) {
@@ -79,7 +85,7 @@ TEST(SettleTracker, AFileIsDueOnceQuietAndUnusedForTheSettleTime)
             EXPECT_TRUE(tracker.due(1000000).isEmpty()) << c.rule;
             EXPECT_FALSE(tracker.dueTimes()) << c.rule;
         } else {
-            EXPECT_TRUE(tracker.due(c.dueFrom - 1).isEmpty()) << c.rule;
+            EXPECT_TRUE(c.dueFrom == 0 || tracker.due(c.dueFrom - 1).isEmpty()) << c.rule;
             EXPECT_EQ(tracker.due(c.dueFrom), QStringList { file }) << c.rule;
             EXPECT_EQ(tracker.dueTimes()->first, c.dueFrom) << c.rule;
         }
@@ -102,13 +108,14 @@ protected:
             m_app = std::make_unique<QCoreApplication>(argc, argv);
     }
 
-    void start(bool poll)
+    void start(bool poll, TWatchSettings::FileSystemProbe remote = {})
     {
         TWatchSettings settings;
         settings.folder = dir.path();
         settings.settleMs = 300;
         settings.pollMs = 400;
         settings.poll = poll;
+        settings.remoteFileSystem = std::move(remote);
         watcher = std::make_unique<TSourceWatcher>(settings,
             TSourceWatcher::Callbacks {
                 [this](const QStringList& files) { batches.push_back(files); },
@@ -199,4 +206,70 @@ TEST_F(Watched, ReadingAgainFindsFilesWhereNoticesAreMissing)
     EXPECT_EQ(offered(), QStringList { dir.filePath(QStringLiteral("sub/a.mp3")) });
     ASSERT_TRUE(runUntil([&] { return offered().size() == 2; }));
     EXPECT_EQ(offered().at(1), dir.filePath(QStringLiteral("growing.mp3")));
+}
+
+// A source, or a folder below it, on a file system whose changes from elsewhere send no
+// notices (as the probe tells: NFS here) is read again every poll time, and said so once.
+TEST_F(Watched, ASourceOnANetworkFileSystemIsReadAgain)
+{
+    for (const QString& remote : { QString(), QStringLiteral("/share") }) {
+        batches.clear();
+        notices.clear();
+        const QString share = dir.filePath(QStringLiteral("share"));
+        QDir().mkpath(share);
+        start(false, [&](const QString& folder) -> std::optional<QString> {
+            if (folder == dir.path() + remote)
+                return QStringLiteral("nfs");
+            return std::nullopt;
+        });
+        EXPECT_TRUE(watcher->polling()) << remote.toStdString();
+        ASSERT_EQ(notices.size(), 1) << notices.join(QLatin1Char('\n')).toStdString();
+        EXPECT_TRUE(notices.at(0).contains(QStringLiteral("network or FUSE file system (nfs)")));
+        EXPECT_TRUE(notices.at(0).contains(QStringLiteral("every 0.4 s")));
+        write(QStringLiteral("share/a.mp3"), "a");
+        ASSERT_TRUE(runUntil([&] { return !batches.empty(); }));
+        EXPECT_EQ(offered(), QStringList { share + QStringLiteral("/a.mp3") });
+        EXPECT_EQ(notices.size(), 1);
+        QFile::remove(share + QStringLiteral("/a.mp3"));
+    }
+}
+
+// The destination of a watch counts only while it is the folder it was when watching began;
+// a bare mount point (named in the table of file systems, empty, nothing mounted) not even
+// then: files put there would be hidden once the disk is mounted.
+TEST(WatchedDestination, OnlyTheFolderTheWatchBeganWithCounts)
+{
+    using State = TWatchedDestination::State;
+    QTemporaryDir dir;
+    const QString music = dir.filePath(QStringLiteral("my music"));
+    const QString fstab = dir.filePath(QStringLiteral("fstab"));
+    QFile table(fstab);
+    ASSERT_TRUE(table.open(QIODevice::WriteOnly));
+    table.write("# <file system> <mount point> <type>\n"
+                "UUID=1234  /  ext4  defaults  0 1\n"
+                "LABEL=music\t"
+        + QFile::encodeName(dir.path()) + "/my\\040music  ext4  nofail  0 2\n");
+    table.close();
+
+    TWatchedDestination destination(music, fstab);
+    EXPECT_EQ(destination.look(), State::Missing);
+    ASSERT_TRUE(QDir().mkpath(music));
+    EXPECT_EQ(destination.look(), State::BareMountPoint);
+    QFile first(music + QStringLiteral("/first.mp3"));
+    ASSERT_TRUE(first.open(QIODevice::WriteOnly));
+    first.close();
+    EXPECT_EQ(destination.look(), State::Here) << "not bare: taken as the destination";
+
+    ASSERT_TRUE(QDir().rename(music, dir.filePath(QStringLiteral("away"))));
+    EXPECT_EQ(destination.look(), State::Missing);
+    ASSERT_TRUE(QDir().mkpath(music));
+    EXPECT_EQ(destination.look(), State::Replaced);
+    ASSERT_TRUE(QDir().rmdir(music));
+    ASSERT_TRUE(QDir().rename(dir.filePath(QStringLiteral("away")), music));
+    EXPECT_EQ(destination.look(), State::Here);
+
+    // Not named in the table: an empty folder is simply the destination.
+    const QString other = dir.filePath(QStringLiteral("other"));
+    ASSERT_TRUE(QDir().mkpath(other));
+    EXPECT_EQ(TWatchedDestination(other, fstab).look(), State::Here);
 }

@@ -1,12 +1,16 @@
 #include "platform/descriptor.h"
+#include "platform/errors.h"
 #include "platform/filecopy.h"
 #include "platform/filestatus.h"
+#include "platform/folderwatch.h"
 #include "platform/locks.h"
 #include "tests/support/otherprocess.h"
 
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+
+#include <limits>
 
 #include <gtest/gtest.h>
 
@@ -99,6 +103,23 @@ TEST_F(FileOps, OpenElsewhereSeesOtherDescriptorsAndLocks)
     }
 }
 
+// A process number tells who left a file only while that process is the one that ran when
+// the file was made: numbers come round again.
+TEST_F(FileOps, ProcessRanAtTellsTheProcessFromOneThatGotItsNumberLater)
+{
+    const qint64 now = StatusOf(write("now", "x")).changed;
+    constexpr qint64 kHour = qint64(3600) * 1000000000;
+    EXPECT_TRUE(ProcessRanAt(::getpid(), now));
+    EXPECT_FALSE(ProcessRanAt(::getpid(), now - kHour)) << "started an hour ago?";
+    OtherProcess later([] { return true; });
+    ASSERT_TRUE(later.ready());
+    const qint64 pid = later.pid();
+    EXPECT_TRUE(ProcessRanAt(pid, now + kHour));
+    EXPECT_FALSE(ProcessRanAt(pid, now - kHour));
+    later.end();
+    EXPECT_FALSE(ProcessRanAt(pid, now + kHour));
+}
+
 // Both ways of copying, on contents that are not a whole number of buffers, copied from an
 // offset other than 0 as CopyContents promises.
 TEST_F(FileOps, KernelAndBufferCopiesAreByteExact)
@@ -124,6 +145,44 @@ TEST_F(FileOps, KernelAndBufferCopiesAreByteExact)
         QFile copy(target);
         ASSERT_TRUE(copy.open(QIODevice::ReadOnly));
         EXPECT_TRUE(copy.readAll() == contents.mid(5)) << "kernel " << byKernel;
+    }
+}
+
+// A copy is never handed on when its length differs from what its source's descriptor tells
+// (here a file of the kernel's that reads as more than its size of 0).
+TEST_F(FileOps, ACopyOfAnotherLengthThanItsSourceIsRefused)
+{
+    const QString source = QStringLiteral("/proc/self/status");
+    const QString target = m_dir.filePath(QStringLiteral("status.mp3"));
+    const FileDescriptor in = OpenForReading(source);
+    ASSERT_EQ(FileSize(in, source), 0);
+    FileDescriptor out = OpenForWriting(target);
+    try {
+        CopyContents(in, out, source, target);
+        ADD_FAILURE() << "copied";
+    } catch (const IOError& error) {
+        EXPECT_EQ(error.errnoValue(), EIO);
+    }
+}
+
+// Times beyond what 64-bit nanoseconds hold (after 2262, before 1677) saturate in every
+// look at a file, so that they still compare as very new or very old instead of wrapping.
+TEST_F(FileOps, TimesBeyond64BitNanosecondsSaturate)
+{
+    const QString path = write("times.mp3", "x");
+    const QByteArray encoded = QFile::encodeName(path);
+    constexpr qint64 kMax = std::numeric_limits<qint64>::max();
+    constexpr qint64 kMin = std::numeric_limits<qint64>::min();
+    for (const auto& [seconds, expected] :
+        { std::pair<time_t, qint64> { 10413792000, kMax }, { -9300000000, kMin } }) {
+        const timespec times[2] = { { seconds, 0 }, { seconds, 0 } };
+        struct stat st {
+        };
+        if (::utimensat(AT_FDCWD, encoded.constData(), times, 0) != 0
+            || ::stat(encoded.constData(), &st) != 0 || st.st_mtim.tv_sec != seconds)
+            continue; // the file system keeps no such time
+        EXPECT_EQ(StatusOf(path).modified, expected) << seconds;
+        EXPECT_EQ(SampleFile(path)->modified, expected) << seconds;
     }
 }
 

@@ -48,6 +48,7 @@ public:
     OtherProcess& operator=(const OtherProcess&) = delete;
 
     bool ready() const { return m_ready; }
+    pid_t pid() const { return m_pid; }
 
     // Lets the child end, which closes whatever it held, and waits for it.
     void end()

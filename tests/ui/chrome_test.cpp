@@ -1,6 +1,8 @@
-// The notification-area icon (through a fake notification area) and the hyperlink label.
+// The notification-area icon (through a fake notification area), where windows are placed
+// on the screen, and the hyperlink label.
 
 #include "ui/systray.h"
+#include "ui/theme.h"
 #include "ui/weblabel.h"
 
 #include <QApplication>
@@ -121,6 +123,34 @@ TEST_F(SystrayTest, HintChangesReachTheShownIconCutTo63Characters)
         EXPECT_EQ(area.tip, tip) << hint.toStdString();
         EXPECT_EQ(tray->Hint(), tip);
     }
+}
+
+TEST(PlaceInside, KeepsTheWantedPlaceWhereTheWindowFitsAndTheTitleStripWithinReach)
+{
+    const QSize main(729, 471);
+    const QPoint at(159, 106);
+    const struct {
+        QSize size;
+        QPoint wanted;
+        QRect available;
+        QPoint place;
+        const char* what;
+    } cases[] = {
+        { main, at, QRect(0, 0, 1280, 776), at, "fits: where it is wanted" },
+        // 1280 x 800 at 150 %, less a panel along the bottom.
+        { main, at, QRect(0, 0, 853, 517), QPoint(124, 46), "moved in just far enough" },
+        { main, at, QRect(100, 30, 1180, 770), at, "panels left and top, still fits" },
+        { main, at, QRect(200, 120, 1080, 680), QPoint(200, 120), "panels left and top" },
+        // 1280 x 800 at 200 %: wider and taller than the screen.
+        { main, at, QRect(0, 0, 640, 388), QPoint(0, 0), "too large: at the top-left corner" },
+        { main, at, QRect(0, 0, 700, 600), QPoint(0, 106), "too wide only: at the left edge" },
+        { main, at, QRect(-1280, 0, 1280, 400), QPoint(-729, 0), "onto a screen left of it" },
+        { QSize(418, 259), QPoint(259, 179), QRect(0, 0, 640, 388), QPoint(222, 129),
+            "the settings window at 200 %" },
+        { main, at, QRect(), at, "no screen known: where it is wanted" },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PlaceInside(c.size, c.wanted, c.available), c.place) << c.what;
 }
 
 namespace

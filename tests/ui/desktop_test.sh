@@ -3,8 +3,9 @@
 # (openbox) and a notification area (trayer): started hidden with automatic sorting every 5
 # seconds, it files a song there at start and one that arrives later, with a notification
 # each time; a double click on its icon brings the window back; the title strip drags it;
-# the link opens the home page; minimised it goes back to the notification area; a second
-# start shows the first window and ends; "Exit" in the icon's menu ends it. Then, without a
+# the link opens the home page; minimised it goes back to the notification area, and the
+# settings window with it; a second start shows both again and ends; "Exit" in the icon's
+# menu ends it. Then, without a
 # notification area, start hidden leaves a minimised window on the taskbar.
 #   desktop_test.sh <path of plumtide> <home page>
 # Exits 77 (skipped) without the virtual display, openbox, trayer, lame or the X tools.
@@ -56,7 +57,8 @@ export PATH=$work/bin:$PATH
 # What is on screen: the main window, the icon, and the rest (notifications, menus).
 main_window() { plumtide_windows | awk '$4 == 729 && $5 == 471 { print; exit }'; }
 tray_icon() { plumtide_windows | awk '$4 <= 48 && $5 <= 48 { print; exit }'; }
-other_window() { plumtide_windows | awk '$4 > 48 && $4 != 729 { print; exit }'; }
+settings_window() { plumtide_windows | awk '$4 == 418 && $5 == 259 { print; exit }'; }
+other_window() { plumtide_windows | awk '$4 > 48 && $4 != 729 && $4 != 418 { print; exit }'; }
 shown() { [ -n "$("$1")" ]; }
 hidden() { [ -z "$("$1")" ]; }
 new_other_window() { local id; id=$(other_window | cut -d' ' -f1); [ -n "$id" ] && [ "$id" != "$1" ]; }
@@ -120,14 +122,22 @@ printf '%s' "$homepage" | cmp -s - "$work/opened" ||
 [ "$(cat "$work/opened.count")" = 1 ] || fail "xdg-open got $(cat "$work/opened.count") arguments"
 echo "desktop test: restored by a double click on the icon, dragged, the link opened"
 
+# The settings window, always on top, goes into the notification area with the program.
+click main_window 682 52
+wait_until 5 shown settings_window || fail "the Settings image opened no settings window"
 click main_window 684 12
 wait_until 5 shown tray_icon || fail "minimising did not show the icon"
 wait_until 5 hidden main_window || fail "minimising left the window on screen"
+wait_until 5 hidden settings_window || fail "the settings window stayed on screen"
+shot hidden-with-settings
 second=0
 timeout 20 "$program" || second=$?
 [ "$second" -eq 0 ] || fail "the second start ended with status $second"
 wait_until 5 shown main_window || fail "a second start did not bring the window back"
+wait_until 5 shown settings_window || fail "the settings window did not come back"
 kill -0 "$pid" || fail "the first copy ended"
+click settings_window 405 10 # its close mark
+wait_until 5 hidden settings_window || fail "the settings window did not close"
 
 click main_window 684 12
 wait_until 5 shown tray_icon || fail "minimising did not show the icon"
@@ -135,13 +145,14 @@ wait_until 15 hidden other_window || fail "a notification did not go away" # not
 click tray_icon - - 3
 wait_until 5 shown other_window || fail "a right click on the icon opened no menu"
 shot menu
-click other_window - -
+read -r _ _ _ menu_width menu_height <<<"$(other_window)"
+click other_window $((menu_width / 2)) $((menu_height - 12)) # its last entry, "Exit"
 wait_until 10 ended "$pid" || fail "Exit in the icon's menu did not end the program"
 status=0
 wait "$pid" || status=$?
 [ "$status" -eq 0 ] || fail "the program exited with status $status"
 wait_until 5 hidden tray_icon || fail "the icon stayed after the program ended"
-echo "desktop test: minimised to the icon, a second start showed it, Exit ended it"
+echo "desktop test: minimised to the icon with the settings window, a second start showed both, Exit ended it"
 
 kill "$trayer"
 wait "$trayer" 2>/dev/null || true

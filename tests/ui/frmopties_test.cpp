@@ -6,9 +6,12 @@
 #include "ui/frmopties.h"
 #include "ui/updown.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QLabel>
+#include <QMenu>
 #include <QProgressBar>
+#include <QScreen>
 #include <QTimeEdit>
 #include <QToolButton>
 
@@ -205,4 +208,43 @@ TEST_F(SettingsWindowTest, TitleDragTimerRunsOnlyWhileDragging)
     QTest::mouseRelease(o.imgTitle, Qt::LeftButton, {}, QPoint(100, 10));
     EXPECT_FALSE(o.Timer1->isActive());
     o.hide();
+}
+
+TEST_F(SettingsWindowTest, HidesWithTheMinimisedMainWindowAndComesBackAsItWasLeft)
+{
+    TfrmOpties& o = open();
+    TfrmMain& w = window();
+    click(o.chkAutoStart); // stored only when the window closes
+    w.showMinimized();
+    QCoreApplication::processEvents(); // the program's windows go once it is minimised
+    EXPECT_FALSE(o.isVisible());
+
+    // The way back from every notification area, the first entry of its menu.
+    ASSERT_EQ(w.trayMenu->actions().value(0), w.ShowPlumtide);
+    w.ShowPlumtide->trigger();
+    EXPECT_TRUE(w.isVisible() && !w.isMinimized());
+    EXPECT_TRUE(o.isVisible());
+    EXPECT_TRUE(o.chkAutoStart->isChecked()) << "loaded again from the store on its way back";
+    o.hide();
+}
+
+TEST_F(SettingsWindowTest, WindowsKeepTheirPlacesWhereTheyFitAndMoveOnScreenWhereNot)
+{
+    // The test screen is 800 x 800: the main window, 729 wide at 159, moves left just far
+    // enough; the settings window fits where it belongs.
+    ASSERT_EQ(window().screen()->availableGeometry(), QRect(0, 0, 800, 800));
+    EXPECT_EQ(window().geometry(), QRect(71, 106, 729, 471));
+    EXPECT_EQ(options().geometry(), QRect(259, 179, 418, 259));
+}
+
+TEST_F(SettingsWindowTest, EveryCaptionAndTheLinkLieWholeWithinTheirWindow)
+{
+    for (QWidget* shown : { static_cast<QWidget*>(&window()), static_cast<QWidget*>(&options()) }) {
+        for (const QLabel* label : shown->findChildren<QLabel*>()) {
+            const QRect place(label->mapTo(shown, QPoint(0, 0)), label->size());
+            if (!label->text().isEmpty()) {
+                EXPECT_TRUE(shown->rect().contains(place)) << label->objectName().toStdString();
+            }
+        }
+    }
 }

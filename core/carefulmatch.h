@@ -1,0 +1,135 @@
+#pragma once
+
+#include "core/assignments.h"
+#include "core/rows.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QStringView>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace plumtide
+{
+
+// Careful matching: a file goes to the folder of the same artist, or stays where it is.
+//
+// Tags and folder names are compared by their folded artist key (FoldArtist): the same
+// artist written "The Beatles", "Beatles, The" or "beatles", "AC/DC" or "AC_DC", "Björk" or
+// "Bjork" has one key. Folders are compared by their own name at the artist level, so
+// "Rock/Queen" is the folder of Queen. A key equal to one folder's files the file there;
+// a single letter off is forgiven only for long names and only when one folder qualifies.
+// Anything else stays unfiled: a wrong folder is worse than none.
+
+// The word of records that programs read: "same", "one-off", "assigned" (empty for a row
+// of the similar rule, whose records stay as they are).
+QString MatchKindWord(TMatchKind kind);
+// The text of the window's "%" column: "same", "1 off", "assigned" (empty for a row of the
+// similar rule, which shows its score).
+QString MatchKindColumnText(TMatchKind kind);
+
+// The folded artist key: compatibility decomposition (NFKD); accents stripped from Latin,
+// Greek and Cyrillic letters, and letters without a decomposition spelled plainly (ø -> o,
+// æ -> ae, ł -> l, ß -> ss and the like); case folded; "&" and "+" read as "and",
+// apostrophes vanish, "$" reads as "s", any other character that is neither a letter nor a
+// digit separates words; a leading "The" and a trailing ", The" are dropped. The words are
+// joined by single spaces. Empty when the text has no letter or digit.
+QString FoldArtist(QStringView text);
+
+// Keys that say nobody in particular ("various artists", "va", "unknown", "unknown
+// artist", the empty key and the like): such files never file by their artist.
+bool IsPlaceholderKey(const QString& key);
+
+// Whether a folder of this own name groups artist folders rather than being one: a genre
+// of the tag engine's genre list ("Rock", "Hip-Hop", "R&B"), a letter or letter range
+// ("A", "#", "0-9", "A-C") or a decade ("60s", "1960s", "60's").
+bool IsGroupingName(const QString& name);
+
+// The artist text a file is matched by: its tag's artist, trimmed; or, when the tag has
+// none, the artist of a file name that reads "Artist - Title" (with its extension); empty
+// otherwise, since a file name in any other form says nothing reliable about the artist.
+QString ArtistTextOf(const QString& tagArtist, const QString& fileName);
+
+// The keys a file's artist text is tried with, in order: the whole text, then each
+// leading part before ",", ";", "/", " - ", "&", "+" or a collaboration word (feat., ft.,
+// featuring, with, vs, x, and), longest first; each folded, no key twice, no empty key.
+QStringList ArtistCandidates(QStringView artistText);
+
+// A folder chosen for a file.
+struct TCarefulMatch {
+    qint32 folder; // index into the folders the matcher was built from
+    TMatchKind kind;
+};
+
+// The careful rule over one destination's folders (as a refresh lists them: the parents of
+// each folder among them), built once per planning. Folder keys are kept in hash tables
+// (and, for the one-letter tier, every key with one letter deleted), so a file costs a few
+// lookups however many folders there are.
+class TCarefulMatcher
+{
+public:
+    TCarefulMatcher(const std::vector<TFolderRow>& folders, const TAssignments& assignments = {});
+    ~TCarefulMatcher();
+    TCarefulMatcher(const TCarefulMatcher&) = delete;
+    TCarefulMatcher& operator=(const TCarefulMatcher&) = delete;
+
+    // The folder for a file with this tag artist (empty when the tag has none) and file
+    // name, and how it was chosen; nothing when the file stays unfiled. In this order:
+    // 1. an assignment of one of its candidates (ArtistCandidates), longest first, even of
+    //    a placeholder: the user asked for it;
+    // 2. placeholder candidates ("Various Artists") are never compared with folders;
+    // 3. the first candidate whose key equals an artist folder's key: the shallowest such
+    //    folder, and none when two are equally shallow. Only when the whole text (the
+    //    first candidate) equals no folder and is one letter off exactly one folder does
+    //    that folder come before the leading parts: "Earth, Wind & Firre" is a typo of
+    //    Earth, Wind & Fire, not a song of Earth;
+    // 4. when no candidate equals any folder: one letter inserted, deleted or replaced
+    //    against a folder key of 8 characters or more with the same number of words and
+    //    the same digits, when exactly one folder qualifies for all candidates together.
+    std::optional<TCarefulMatch> match(const QString& tagArtist, const QString& fileName) const;
+    std::optional<TCarefulMatch> matchCandidates(const QStringList& candidates) const;
+
+    // Whether an artist folder or a grouping has this key (an album folder of that name is
+    // no folder of that artist).
+    bool hasFolderKey(const QString& key) const;
+
+    const TAssignmentIndex& assignments() const { return m_assignments; }
+
+private:
+    class Index;
+    TAssignmentIndex m_assignments;
+    std::unique_ptr<Index> m_index;
+};
+
+// The artists careful mode proposes as new folders: for files left unfiled, each artist
+// once (by folded key), never one whose key an artist folder or a grouping already has,
+// never a placeholder.
+// An entry is the artist as first tagged, without a featured artist ("Eminem feat. X"
+// proposes "Eminem"), trimmed, with what a file name cannot hold replaced ("/" and NUL by
+// "_", a name "." or ".." by underscores): the folder "Create" makes.
+class TCarefulNewArtists
+{
+public:
+    explicit TCarefulNewArtists(const TCarefulMatcher& matcher)
+        : m_matcher(matcher)
+    {
+    }
+    void add(const QString& tagArtist, const QString& fileName);
+    const QStringList& names() const { return m_names; }
+
+private:
+    const TCarefulMatcher& m_matcher;
+    QStringList m_names;
+    QSet<QString> m_keys;
+};
+
+// The folder name a new artist's text makes: trimmed, "/" and NUL replaced by "_", and a
+// name of "." or ".." replaced by as many underscores.
+QString NewArtistFolderName(const QString& artistText);
+
+} // namespace plumtide

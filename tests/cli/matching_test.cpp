@@ -1,0 +1,115 @@
+// Careful matching and remembered assignments, end to end: what a user with a real library
+// sees from plumtide-cli.
+
+#include "tests/cli/clifixture.h"
+
+using namespace plumtide::test;
+
+TEST_F(Cli, CarefulMatchingFilesTheSameArtistOrNothing)
+{
+    // A library as people keep one, and downloads tagged as real files are.
+    for (const char* name : { "music/Beatles, The", "music/AC_DC", "music/Rock/Queen",
+             "music/Björk", "music/Rock/Queen/A Night at the Opera", "music/Radiohead" })
+        folder(QString::fromUtf8(name));
+    const struct {
+        const char* file;
+        const char* artist;
+    } songs[] = {
+        { "in/help.mp3", "The Beatles" },
+        { "in/tnt.mp3", "AC/DC" },
+        { "in/bohemian.mp3", "Queen" },
+        { "in/hunter.mp3", "Bjork feat. Someone" },
+        { "in/hits.mp3", "Various Artists" },
+        { "in/new.mp3", "Nobody Knows These" },
+    };
+    for (const auto& song : songs)
+        write(
+            QString::fromUtf8(song.file), mp3(QString::fromUtf8(song.artist), QStringLiteral("t")));
+    const QString in = path(QStringLiteral("in"));
+    const QString music = path(QStringLiteral("music"));
+
+    const Result careful = run({ QStringLiteral("plan"), QStringLiteral("--match"),
+        QStringLiteral("careful"), in, music });
+    ASSERT_EQ(careful.status, 0) << careful.err.toStdString();
+    QStringList rows;
+    for (const QString& line : careful.out.split('\n', Qt::SkipEmptyParts)) {
+        const QStringList fields = line.split('\t');
+        if (fields[0] == QStringLiteral("plan")) {
+            ASSERT_EQ(fields.size(), 5) << line.toStdString();
+            rows.append(QFileInfo(fields[1]).fileName() + QStringLiteral(" -> ")
+                + fields[3].mid(music.size() + 1) + QLatin1Char(' ') + fields[4]);
+        } else {
+            rows.append(line);
+        }
+    }
+    EXPECT_EQ(rows,
+        (QStringList { QStringLiteral("bohemian.mp3 -> Rock/Queen same"),
+            QStringLiteral("help.mp3 -> Beatles, The same"),
+            QStringLiteral("hunter.mp3 -> Björk same"), QStringLiteral("tnt.mp3 -> AC_DC same"),
+            QStringLiteral("new\tNobody Knows These") }));
+
+    // Similar names, the default, plan as they always did: no fifth field.
+    const Result similar = run({ QStringLiteral("plan"), in, music });
+    for (const QString& line : similar.out.split('\n', Qt::SkipEmptyParts))
+        EXPECT_LE(line.split('\t').size(), 4) << line.toStdString();
+
+    // Sorting carefully: the four are filed, the two stay, nothing goes anywhere else.
+    const Result sorted = run({ QStringLiteral("sort"), QStringLiteral("--match=careful"),
+        QStringLiteral("--doubles=keep"), QStringLiteral("--json"), in, music });
+    ASSERT_EQ(sorted.status, 0) << sorted.err.toStdString();
+    EXPECT_EQ(sorted.out.count(QStringLiteral("\"match\":\"same\"")), 4)
+        << sorted.out.toStdString();
+    const auto files = tree();
+    for (const char* filed :
+        { "music/Beatles, The/help.mp3", "music/AC_DC/tnt.mp3", "music/Rock/Queen/bohemian.mp3",
+            "music/Björk/hunter.mp3", "in/hits.mp3", "in/new.mp3" })
+        EXPECT_EQ(files.count(QString::fromUtf8(filed)), 1u) << filed;
+    EXPECT_EQ(files.size(), 6u);
+}
+
+// An alias the rule cannot know is assigned once, by hand; from then on its files go there
+// in both ways of matching. An assignment whose folder is gone is ignored, and said so.
+TEST_F(Cli, AssignmentsFileAnAliasInBothWaysOfMatching)
+{
+    folder(QStringLiteral("music/Tupac"));
+    folder(QStringLiteral("music/Gone"));
+    write(QStringLiteral("in/a.mp3"), mp3(QStringLiteral("2Pac"), QStringLiteral("t")));
+    write(QStringLiteral("in/b.mp3"), mp3(QStringLiteral("Kino"), QStringLiteral("t")));
+    const QString in = path(QStringLiteral("in"));
+    const QString music = path(QStringLiteral("music"));
+    // A folder given by its path is kept relative to the destination of the settings.
+    write(QStringLiteral("config/Plumtide/settings.ini"),
+        "[Software\\Plumtide]\nDestination=" + music.toUtf8() + "\n");
+
+    EXPECT_EQ(
+        run({ QStringLiteral("assign"), QStringLiteral("2Pac"), QStringLiteral("Tupac") }).status,
+        0);
+    EXPECT_EQ(
+        run({ QStringLiteral("assign"), QStringLiteral("Kino"), music + QStringLiteral("/Gone") })
+            .status,
+        0);
+    EXPECT_EQ(run({ QStringLiteral("assign"), QStringLiteral("--list") }).out,
+        QStringLiteral("2pac\tTupac\nkino\tGone\n"));
+    QDir(path(QStringLiteral("music/Gone"))).removeRecursively();
+
+    for (const char* matching : { "similar", "careful" }) {
+        const Result planned = run({ QStringLiteral("plan"), QStringLiteral("--match"),
+            QString::fromLatin1(matching), in, music });
+        EXPECT_TRUE(
+            planned.out.startsWith(QStringLiteral("plan\t%1\t").arg(in + QStringLiteral("/a.mp3"))))
+            << matching << planned.out.toStdString();
+        EXPECT_TRUE(planned.out.contains(
+            QStringLiteral("\t%1\tassigned\n").arg(music + QStringLiteral("/Tupac"))))
+            << matching;
+        EXPECT_EQ(planned.err.count(QStringLiteral("assignment of 'kino' to 'Gone' is ignored")), 1)
+            << planned.err.toStdString();
+    }
+    EXPECT_EQ(run({ QStringLiteral("assign"), QStringLiteral("--remove"), QStringLiteral("2PAC") })
+                  .status,
+        0);
+    EXPECT_EQ(run({ QStringLiteral("assign"), QStringLiteral("--remove"), QStringLiteral("2pac") })
+                  .status,
+        1);
+    EXPECT_EQ(run({ QStringLiteral("assign"), QStringLiteral("--list") }).out,
+        QStringLiteral("kino\tGone\n"));
+}
