@@ -161,8 +161,7 @@ TMoveDecider::TMoveDecider(
 
 TMoveAction TMoveDecider::unlessInUse(const TMoveAction& action, const TFileSystemView& view) const
 {
-    if (action.kind == TActionKind::Skip
-        || (m_actsTestUse && TakesFileAway(action.kind)))
+    if (action.kind == TActionKind::Skip || (m_actsTestUse && TakesFileAway(action.kind)))
         return action;
     const TReason why = view.unusable(action.file);
     return why == TReason::None ? action : skipped(action.file, why);

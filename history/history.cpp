@@ -390,9 +390,10 @@ void THistory::confirmRecords(qint64 run, const std::vector<THistoryRecord>& cor
                        "records WHERE %1 AND restores IS NOT NULL)")
             .arg(QLatin1String(group))
             .toLatin1(),
-        QStringLiteral("INSERT OR REPLACE INTO holds (path, size, modified, run) SELECT target, "
-                       "size, modified, run FROM records WHERE %1 AND restores IS NOT NULL AND outcome = 11 "
-                       "ORDER BY id")
+        QStringLiteral(
+            "INSERT OR REPLACE INTO holds (path, size, modified, run) SELECT target, "
+            "size, modified, run FROM records WHERE %1 AND restores IS NOT NULL AND outcome = 11 "
+            "ORDER BY id")
             .arg(QLatin1String(group))
             .toLatin1(),
         QStringLiteral("UPDATE runs SET files = files + (SELECT count(*) FROM records WHERE %1 "
