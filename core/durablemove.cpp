@@ -119,6 +119,13 @@ public:
                     folder->access());
         }
         Move move { &from, &to, FileNameOf(source), FileNameOf(target) };
+        if (!m_moves.empty()) {
+            const TFileStatus entry = from.open.entry(move.fromName);
+            for (const Move& waiting : m_moves) {
+                if (waiting.source.status().sameAs(entry))
+                    return { TAdded::SourceWaiting };
+            }
+        }
         try {
             move.source = TWatchedFile::Open(from.open, move.fromName);
         } catch (const IOError& error) {

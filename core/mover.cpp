@@ -153,6 +153,9 @@ private:
                 return true;
             return place(action);
         case TActionKind::Restore:
+            if (IsTrashFilesFolder(FolderOf(action.target)))
+                return backToTrash(action);
+            [[fallthrough]];
         case TActionKind::CopyBack:
             if (!makeFoldersFor(action))
                 return true;
@@ -203,9 +206,10 @@ private:
         switch (result) {
         case TRemoveResult::Removed:
             event.targetKept = action.kind == TActionKind::DropDouble;
-            if (m_settings.useTrash && event.trashed.isEmpty())
-                event.reason = TReason::NoTrash;
             report(event);
+            return true;
+        case TRemoveResult::NotTrashed:
+            report(skipped(action.file, NotTrashedReason(error)));
             return true;
         case TRemoveResult::Refused:
             return false;
@@ -314,6 +318,48 @@ private:
         return true;
     }
 
+    // The undo of an undo that brought a file back from the Trash: the file goes into the
+    // Trash again as a deletion does, with its info file, so that a file manager shows it
+    // and a further undo brings it back (the event names its place there).
+    bool backToTrash(const TMoveAction& action)
+    {
+        if (m_moves.waitingFor(action.file))
+            commit();
+        TMoveAction done = action;
+        qint64 size = 0;
+        qint64 modified = 0;
+        const auto accept = [&](const TFileStatus& status) {
+            size = status.size;
+            modified = status.modified;
+            return true;
+        };
+        int error = 0;
+        QString trashed;
+        switch (TrashUnusedFile(action.file, trashed, accept, &error)) {
+        case TRemoveResult::Removed: {
+            done.target = trashed;
+            TMoveEvent event = eventOf(done, size, modified);
+            event.trashed = trashed;
+            report(event);
+            return true;
+        }
+        case TRemoveResult::Missing:
+            report(failed(action, TReason::Missing));
+            return true;
+        case TRemoveResult::InUse:
+        case TRemoveResult::Refused:
+            report(failed(action, TReason::InUse));
+            return true;
+        case TRemoveResult::NotTrashed:
+            report(failed(action, NotTrashedReason(error)));
+            return true;
+        case TRemoveResult::Failed:
+            break;
+        }
+        report(failed(action, ReasonOfError(error)));
+        return true;
+    }
+
     bool place(const TMoveAction& action, bool keepSource = false)
     {
         // A file the group is still to put there (an undo taking a file back step by step).
@@ -322,6 +368,10 @@ private:
         TDurableMove::TAdd added;
         try {
             added = m_moves.add(action.file, action.target, keepSource);
+            if (added.added == TDurableMove::TAdded::SourceWaiting) {
+                commit();
+                added = m_moves.add(action.file, action.target, keepSource);
+            }
         } catch (const IOError& error) {
             checkRunFolders();
             report(failed(action, ReasonOfError(error.errnoValue())));
@@ -331,6 +381,7 @@ private:
         case TDurableMove::TAdded::TargetExists:
             return false;
         case TDurableMove::TAdded::SourceInUse:
+        case TDurableMove::TAdded::SourceWaiting:
             report(failed(action, TReason::InUse));
             return true;
         case TDurableMove::TAdded::NotMoved:

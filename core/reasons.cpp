@@ -27,6 +27,10 @@ const QString& ReasonText(TReason reason)
         QStringLiteral("no space"),
         QStringLiteral("symbolic link"),
         QStringLiteral("no Trash on its file system: deleted for good"),
+        QStringLiteral("could not be put in the Trash: no Trash on its file system"),
+        QStringLiteral("could not be put in the Trash: permission denied"),
+        QStringLiteral("could not be put in the Trash: no space"),
+        QStringLiteral("could not be put in the Trash: the move there failed"),
         QStringLiteral("no longer at its target"),
         QStringLiteral("changed since the move"),
         QStringLiteral("old path taken"),
@@ -68,6 +72,18 @@ TReason ReasonOfError(int errnoValue)
         return TReason::PathTaken;
     default:
         return TReason::CopyFailed;
+    }
+}
+
+TReason NotTrashedReason(int errnoValue)
+{
+    switch (ReasonOfError(errnoValue)) {
+    case TReason::PermissionDenied:
+        return TReason::NotTrashedPermission;
+    case TReason::NoSpace:
+        return TReason::NotTrashedNoSpace;
+    default:
+        return errnoValue == EXDEV ? TReason::NotTrashedNoTrash : TReason::NotTrashedFailed;
     }
 }
 

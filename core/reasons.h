@@ -30,8 +30,14 @@ enum class TReason : quint8 {
     NameRefused,
     NoSpace,
     SymbolicLink,
-    // A deletion that the settings wanted in the Trash.
+    // A deletion that the settings wanted in the Trash. NoTrash: deleted for good (what
+    // earlier versions did; kept for the records they wrote). The others: the file was kept,
+    // because no Trash could take it.
     NoTrash,
+    NotTrashedNoTrash,
+    NotTrashedPermission,
+    NotTrashedNoSpace,
+    NotTrashedFailed,
     // What an undo found.
     Gone,
     Changed,
@@ -53,5 +59,9 @@ const QString& ReasonText(TReason reason);
 
 // The reason a file or folder could not be placed, from the system's error.
 TReason ReasonOfError(int errnoValue);
+
+// The reason a file stayed because it could not be put in the Trash, from the system's
+// error (EXDEV: no Trash on its file system, or none that a rename reaches from its mount).
+TReason NotTrashedReason(int errnoValue);
 
 } // namespace plumtide
