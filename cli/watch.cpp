@@ -154,6 +154,8 @@ private:
         // run since the last.
         sort.request.leaveOut
             = TLeaveOutPolicy(TRunOrigin::Watch, m_sort.request.leaveOut.settleMs(), LoadHolds());
+        // A file opened since it was offered is left for the next run.
+        sort.request.leaveOut.setOpenCounts(m_watcher.openCounts().known());
         sort.how.leaveOut = sort.request.leaveOut;
         // And the assignments: the user may have made one for a file this watch left.
         sort.request.assignments = StoredAssignments();

@@ -104,6 +104,39 @@ void TSettleTracker::unparkAll()
     m_parked.clear();
 }
 
+void TSettleTracker::restartAll(qint64 now)
+{
+    for (Quiet& quiet : m_waiting)
+        quiet.since = std::max(quiet.since, now);
+}
+
+void TOpenCounts::opened(const QString& path)
+{
+    if (const auto known = m_counts.find(path); known != m_counts.end())
+        ++*known;
+}
+
+void TOpenCounts::closed(const QString& path)
+{
+    const auto known = m_counts.find(path);
+    if (known != m_counts.end() && --*known < 0)
+        m_counts.erase(known);
+}
+
+void TOpenCounts::forgetBelow(const QString& folder)
+{
+    const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    m_counts.removeIf([&](const auto& item) { return item.key().startsWith(prefix); });
+}
+
+std::optional<int> TOpenCounts::count(const QString& path) const
+{
+    const auto known = m_counts.constFind(path);
+    if (known == m_counts.cend())
+        return std::nullopt;
+    return *known;
+}
+
 bool IsMp3Name(const QString& path)
 {
     return path.endsWith(kMp3Extension, Qt::CaseInsensitive);

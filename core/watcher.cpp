@@ -111,6 +111,7 @@ void TSourceWatcher::endWatching()
     m_toLook.clear();
     m_toWalk.clear();
     m_tracker.forgetBelow(folder());
+    m_open.forgetAll();
     m_root.reset();
 }
 
@@ -200,6 +201,7 @@ void TSourceWatcher::forgetFolder(const QString& gone)
         }
     }
     m_tracker.forgetBelow(gone);
+    m_open.forgetBelow(gone);
 }
 
 void TSourceWatcher::readEvents()
@@ -208,9 +210,12 @@ void TSourceWatcher::readEvents()
         return;
     for (const TFolderEvent& event : m_watch->read()) {
         if (event.kind & TFolderEvent::Overflow) {
-            // Some notices were lost: read everything again.
+            // Some notices were lost: read everything again. Who opened or changed what
+            // meanwhile is unknown, so no count holds, and every file settles anew.
             if (!m_toWalk.contains(folder()))
                 m_toWalk.append(folder());
+            m_open.forgetAll();
+            m_tracker.restartAll(now());
             continue;
         }
         const auto watched = m_folders.constFind(event.watch);
@@ -230,10 +235,20 @@ void TSourceWatcher::readEvents()
         if (event.name.isEmpty() || !path)
             continue;
         if (event.kind & TFolderEvent::Left) {
-            if (event.isFolder)
+            if (event.isFolder) {
                 forgetFolder(*path);
-            else
+            } else {
                 m_tracker.forget(*path);
+                m_open.forget(*path);
+            }
+        }
+        if (!event.isFolder && IsMp3Name(*path)) {
+            if (event.kind & TFolderEvent::Created)
+                m_open.created(*path);
+            if (event.kind & TFolderEvent::Opened)
+                m_open.opened(*path);
+            if (event.kind & TFolderEvent::Closed)
+                m_open.closed(*path);
         }
         if (event.kind & TFolderEvent::Arrived && event.isFolder)
             m_toWalk.append(*path);
@@ -326,7 +341,7 @@ void TSourceWatcher::offerSettled()
             m_tracker.forget(path);
         } else if (m_tracker.seen(path, *sample, moment)) {
             // Changed after all: it waits again.
-        } else if (IsFileInUse(path)) {
+        } else if (m_open.open(path) || IsFileInUse(path)) {
             m_tracker.inUse(path, moment);
         } else {
             m_tracker.offer(path);
@@ -351,7 +366,7 @@ void TSourceWatcher::runEnded(const QSet<QString>& inUse)
         m_tracker.forget(path);
         if (!sample)
             continue;
-        if (inUse.contains(path) || IsFileInUse(path)) {
+        if (inUse.contains(path) || m_open.open(path) || IsFileInUse(path)) {
             m_tracker.seen(path, *sample, moment); // settles anew
             m_tracker.inUse(path, moment);
         } else {

@@ -39,7 +39,7 @@ struct TWatchSettings {
 };
 
 // Watches the source folder and its sub-folders and tells when files have settled (see
-// TSettleTracker), in batches: files that settle close together are offered together, so a
+// TSettleTracker), never while a file is known to be open (see TOpenCounts), in batches: files that settle close together are offered together, so a
 // burst of arrivals gives a few runs, not one per file. It runs in the event loop of the
 // thread that made it. A folder that disappears (deleted, an unmounted disk) is waited for,
 // and watched again, from scratch, once it is back.
@@ -71,6 +71,9 @@ public:
     bool settling(const QString& path) const { return m_tracker.settling(path); }
     bool polling() const { return m_polling; }
     const TSettleTracker& tracker() const { return m_tracker; }
+    // Who has the watched files open, as far as the watch saw them opened; a run's leave-out
+    // policy takes them (see TLeaveOutPolicy::setOpenCounts).
+    const TOpenCounts& openCounts() const { return m_open; }
 
 private:
     qint64 now() const { return m_clock.elapsed(); }
@@ -90,6 +93,7 @@ private:
     TWatchSettings m_settings;
     Callbacks m_callbacks;
     TSettleTracker m_tracker;
+    TOpenCounts m_open;
     QElapsedTimer m_clock;
     std::unique_ptr<QTimer> m_timer;
     std::unique_ptr<TFolderWatch> m_watch;

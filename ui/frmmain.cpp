@@ -1,6 +1,7 @@
 #include "ui/frmmain.h"
 
 #include "core/artistmatch.h"
+#include "core/filesleft.h"
 #include "core/fileutils.h"
 #include "core/pipeline.h"
 #include "core/watcher.h"
@@ -263,6 +264,8 @@ bool TfrmMain::autoRun()
     how.leaveOut = request.leaveOut;
     QStringList notes;
     QSet<QString> gone;
+    TFilesLeft left;
+    m_lastFilesLeft = 0;
     m_lastMoveSummary = TMoveSummary();
     m_lastMoveSummary.end = TRunEnd::Failed;
     const auto relist = [&] {
@@ -282,12 +285,16 @@ bool TfrmMain::autoRun()
                     notes.append(note);
                 if (ChangedFiles(event.outcome))
                     gone.insert(event.file);
+                left.see(event);
             },
             &m_lastMoveSummary);
     } catch (...) {
         relist();
         throw;
     }
+    if (m_lastMoveSummary.end == TRunEnd::Completed)
+        left.completed(m_listing.filePaths());
+    m_lastFilesLeft = qsizetype(left.files().size());
     relist();
     if (!recorder.problem().isEmpty())
         notes.prepend(
@@ -598,9 +605,13 @@ void TfrmMain::Refresh()
 
 TLeaveOutPolicy TfrmMain::leaveOutPolicy() const
 {
-    if (m_automatic)
-        return TLeaveOutPolicy(
+    if (m_automatic) {
+        TLeaveOutPolicy policy(
             TRunOrigin::Auto, qint64(m_workingCopy.watchSettle) * 1000, LoadHolds());
+        if (m_sourceWatch)
+            policy.setOpenCounts(m_sourceWatch->openCounts().known());
+        return policy;
+    }
     return TLeaveOutPolicy(TRunOrigin::Window, m_handSettleMs);
 }
 
@@ -741,7 +752,9 @@ void TfrmMain::startupTimerTimer()
 
 void TfrmMain::syncSourceWatch()
 {
-    if (!m_workingCopy.watchSource || !AutoTimer->isActive() || m_listedSource.isEmpty()) {
+    // Watched whenever automatic runs are on, also without WatchSource: the watch's open
+    // counts tell those runs which files another user's program still writes.
+    if (!AutoTimer->isActive() || m_listedSource.isEmpty()) {
         m_sourceWatch.reset();
         return;
     }
@@ -753,7 +766,10 @@ void TfrmMain::syncSourceWatch()
     // Files a run left behind are the timer's business, as without the watch.
     settings.retryMs = 0;
     m_sourceWatch = std::make_unique<TSourceWatcher>(settings,
-        TSourceWatcher::Callbacks { [this](const QStringList&) { m_autoSort.requestRun(); },
+        TSourceWatcher::Callbacks { [this](const QStringList&) {
+                                       if (m_workingCopy.watchSource)
+                                           m_autoSort.requestRun();
+                                   },
             [](const QString& message) { qInfo("Plumtide: %s", qUtf8Printable(message)); } });
     m_sourceWatch->start();
 }
@@ -770,8 +786,15 @@ void TfrmMain::AutoTimerTimer()
     case TAutoTick::Moved:
         // Details has it (see autoRun); the icon's notification tells whoever keeps the
         // program in the notification area what it did there (only while the icon is shown).
-        if (m_lastMoveSummary.anythingHappened())
-            Systray->ShowMessage(title, m_lastMoveSummary.text());
+        if (m_lastMoveSummary.anythingHappened() || m_lastFilesLeft > 0) {
+            QString text = m_lastMoveSummary.text();
+            if (m_lastFilesLeft > 0)
+                text += QStringLiteral("; %1 %2 left in the source")
+                            .arg(m_lastFilesLeft)
+                            .arg(m_lastFilesLeft == 1 ? QStringLiteral("file")
+                                                      : QStringLiteral("files"));
+            Systray->ShowMessage(title, text);
+        }
         break;
     case TAutoTick::Failed:
         // After the error handler, whose refresh clears the memo; one line however often

@@ -324,6 +324,7 @@ private:
     TMoveSummary m_lastMoveSummary;
     // What the history said of the last move: why it is not recorded, files not trashed.
     QStringList m_lastMoveNotes;
+    qsizetype m_lastFilesLeft = 0; // files the last automatic run left in the source
     // An automatic run is planning or moving: files an undo brought back are left alone.
     bool m_automatic = false;
     bool m_moveFailed = false; // the last move ended in an error not yet reported

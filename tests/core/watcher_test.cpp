@@ -18,7 +18,7 @@ namespace
 
 // One step of a file's life as the tracker hears of it: s seen (with sample number
 // `sample`), u found in use, o offered, p parked (with `sample`), r every parked file
-// unparked, f forgotten below its folder.
+// unparked, f forgotten below its folder, x notices lost.
 struct Step {
     char op;
     qint64 at;
@@ -49,6 +49,7 @@ TEST(SettleTracker, AFileIsDueOnceQuietAndUnusedForTheSettleTime)
         { "parked, then unparked: due at once",
             { { 's', 0, 1 }, { 'o', 1000 }, { 'p', 1200, 1 }, { 'r', 5000 } }, 1200 },
         { "gone with its folder", { { 's', 0, 1 }, { 'f', 10 } }, -1 },
+        { "notices lost: quiet only from then", { { 's', 0, 1 }, { 'x', 700 } }, 1700 },
         { "no settle time: due at once", { { 's', 0, 1 } }, 0, 0 },
         { "no settle time, in use: tested again a second later", { { 's', 0, 1 }, { 'u', 0 } },
             1000, 0 },
@@ -78,6 +79,9 @@ TEST(SettleTracker, AFileIsDueOnceQuietAndUnusedForTheSettleTime)
                 break;
             case 'f':
                 tracker.forgetBelow(QStringLiteral("/in/"));
+                break;
+            case 'x':
+                tracker.restartAll(step.at);
                 break;
             }
         }
