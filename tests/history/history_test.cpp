@@ -439,7 +439,8 @@ TEST(Trash, AnUndoOfAnUndoPutsTheFileBackIntoTheTrash)
         EXPECT_TRUE(notRestored(lib.undo(run)).isEmpty());
         const bool inTrash = run % 2 == 0;
         EXPECT_EQ(lib.tree(QStringLiteral("in")).empty(), inTrash);
-        EXPECT_EQ(trash(), inTrash ? trashed : std::map<QString, QString>());
+        const std::map<QString, QString> none;
+        EXPECT_EQ(trash(), inTrash ? trashed : none);
         EXPECT_TRUE(QDir(lib.home(QStringLiteral("data/Trash/info"))).isEmpty() != inTrash);
     }
     EXPECT_EQ(lib.tree(QStringLiteral("in")), before);
