@@ -39,10 +39,11 @@ struct TWatchSettings {
 };
 
 // Watches the source folder and its sub-folders and tells when files have settled (see
-// TSettleTracker), never while a file is known to be open (see TOpenCounts), in batches: files that settle close together are offered together, so a
-// burst of arrivals gives a few runs, not one per file. It runs in the event loop of the
-// thread that made it. A folder that disappears (deleted, an unmounted disk) is waited for,
-// and watched again, from scratch, once it is back.
+// TSettleTracker), never while a file is known to be open (see TOpenCounts), in batches:
+// files that settle close together are offered together, so a burst of arrivals gives a few
+// runs, not one per file. It runs in the event loop of the thread that made it. A folder
+// that disappears (deleted, an unmounted disk) is waited for, and watched again, from
+// scratch, once it is back.
 class TSourceWatcher
 {
 public:

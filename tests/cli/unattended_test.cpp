@@ -229,8 +229,8 @@ TEST_F(Cli, TwoNamesOfOneFileBothMoveAcrossFileSystems)
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(song);
     file.close();
-    ASSERT_EQ(::link(QFile::encodeName(first).constData(), QFile::encodeName(second).constData()),
-        0);
+    ASSERT_EQ(
+        ::link(QFile::encodeName(first).constData(), QFile::encodeName(second).constData()), 0);
     folder(QStringLiteral("music/ABBA"));
 
     const Result result = run({ QStringLiteral("sort"), QStringLiteral("--settle"),

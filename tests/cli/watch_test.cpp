@@ -428,8 +428,8 @@ TEST_F(Cli, WatchNeverMovesAnotherUsersFileWhileItsWriterHoldsItOpen)
     if (!far)
         GTEST_SKIP() << "no second file system";
     folder(QStringLiteral("music/ABBA"));
-    for (const QString& open : { dir.path(), home.path(), far->path(), path(QStringLiteral("music")),
-             path(QStringLiteral("music/ABBA")) })
+    for (const QString& open : { dir.path(), home.path(), far->path(),
+             path(QStringLiteral("music")), path(QStringLiteral("music/ABBA")) })
         ASSERT_EQ(::chmod(QFile::encodeName(open).constData(), 0777), 0);
 
     auto* process = new QProcess();
@@ -458,8 +458,7 @@ TEST_F(Cli, WatchNeverMovesAnotherUsersFileWhileItsWriterHoldsItOpen)
     ::close(writer);
 
     const QString target = path(QStringLiteral("music/ABBA/waterloo.mp3"));
-    ASSERT_TRUE(watch.until([&] { return !QFile::exists(source); }))
-        << watch.err.toStdString();
+    ASSERT_TRUE(watch.until([&] { return !QFile::exists(source); })) << watch.err.toStdString();
     QFile moved(target);
     ASSERT_TRUE(moved.open(QIODevice::ReadOnly)) << watch.out.toStdString();
     EXPECT_TRUE(moved.readAll() == song);

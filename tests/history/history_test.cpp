@@ -432,7 +432,8 @@ TEST(Trash, AnUndoOfAnUndoPutsTheFileBackIntoTheTrash)
     const std::map<QString, QString> trashed = trash();
     ASSERT_EQ(trashed.size(), 1u);
     EXPECT_EQ(trashed.begin()->second,
-        QStringLiteral("Path=") + QString::fromUtf8(QFile::encodeName(tiny).toPercentEncoding("/")));
+        QStringLiteral("Path=")
+            + QString::fromUtf8(QFile::encodeName(tiny).toPercentEncoding("/")));
 
     for (qint64 run = 1; run <= 3; ++run) {
         SCOPED_TRACE(run);
