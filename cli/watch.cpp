@@ -243,6 +243,7 @@ int RunWatch(const ParsedCommand& command)
     settings.pollMs = secondsOption(command, "--poll", 30, 1);
     settings.retryMs = secondsOption(command, "--retry", 600, 0);
     SortCommand sort = SortCommandOf(command, source, destination, TRunOrigin::Watch);
+    settings.formats = sort.request.formats;
     sort.request.leaveOut = TLeaveOutPolicy(TRunOrigin::Watch, settings.settleMs);
     Watch watch(sort, settings, command.has(QStringLiteral("--json")));
     watch.run();

@@ -1,7 +1,5 @@
 #include "core/settle.h"
 
-#include "core/listing.h"
-
 #include <algorithm>
 
 namespace plumtide
@@ -102,11 +100,6 @@ void TSettleTracker::unparkAll()
     for (auto it = m_parked.cbegin(); it != m_parked.cend(); ++it)
         m_waiting.insert(it.key(), it.value());
     m_parked.clear();
-}
-
-bool IsMp3Name(const QString& path)
-{
-    return path.endsWith(kMp3Extension, Qt::CaseInsensitive);
 }
 
 } // namespace plumtide

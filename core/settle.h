@@ -88,7 +88,4 @@ private:
 // How long a file found in use waits at least before it is tested again.
 inline constexpr qint64 kInUseRecheckMs = 1000;
 
-// Whether `path` names an mp3 file by its extension, as the source list takes them.
-bool IsMp3Name(const QString& path);
-
 } // namespace plumtide

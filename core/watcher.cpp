@@ -167,7 +167,8 @@ void TSourceWatcher::walk(const QString& start)
                 continue;
             if (entry.kind == FolderEntry::Kind::Folder) {
                 queue.push_back(*path);
-            } else if (entry.kind == FolderEntry::Kind::File && IsMp3Name(*path)) {
+            } else if (entry.kind == FolderEntry::Kind::File
+                && m_settings.formats.namesFile(*path)) {
                 look(*path);
                 if (whole)
                     present.insert(*path);
@@ -237,7 +238,8 @@ void TSourceWatcher::readEvents()
         }
         if (event.kind & TFolderEvent::Arrived && event.isFolder)
             m_toWalk.append(*path);
-        else if (event.kind & (TFolderEvent::Arrived | TFolderEvent::Written) && IsMp3Name(*path))
+        else if (event.kind & (TFolderEvent::Arrived | TFolderEvent::Written)
+            && m_settings.formats.namesFile(*path))
             m_toLook.insert(*path);
     }
     schedule(now() + kEventDelayMs);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/settle.h"
+#include "formats/audioformat.h"
 #include "platform/folderwatch.h"
 
 #include <QElapsedTimer>
@@ -21,6 +22,8 @@ namespace plumtide
 
 struct TWatchSettings {
     QString folder;
+    // The files watched, by their extension, as the source list takes them.
+    TFileFormats formats;
     // How long a file must stay unchanged and unused before it is offered.
     qint64 settleMs = 10000;
     // How often the whole folder is read again when the system cannot watch it (its limit
@@ -62,6 +65,7 @@ public:
     // Reads the folder, offers what has settled already, and watches.
     void start();
     const QString& folder() const { return m_settings.folder; }
+    const TFileFormats& formats() const { return m_settings.formats; }
 
     // The run of the offered files has ended: what it left in the folder waits for a change
     // (or for the retry); what is in use, or was when the run came to it (`inUse`),

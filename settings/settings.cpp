@@ -121,6 +121,8 @@ void LoadWorkingCopy(const TSettingsStore& store, TWorkingCopy& copy, const QStr
     copy.watchSettle = std::clamp(ReadInteger(store, QStringLiteral("WatchSettle"), 10), 0, 86400);
     copy.matching = MatchingOf(ReadString(store, QStringLiteral("Matching"), QString()))
                         .value_or(TMatching::Similar);
+    copy.formats = TFileFormats::FromText(ReadString(store, QStringLiteral("Formats"), QString()))
+                       .value_or(TFileFormats());
 }
 
 QString MatchingText(TMatching matching)
@@ -135,6 +137,24 @@ std::optional<TMatching> MatchingOf(const QString& text)
     if (text.compare(QStringLiteral("similar"), Qt::CaseInsensitive) == 0)
         return TMatching::Similar;
     return std::nullopt;
+}
+
+bool OtherFormatsTicked(const TFileFormats& formats)
+{
+    return formats.beyondMp3();
+}
+
+TFileFormats FormatsOfCheckBox(bool ticked, const TFileFormats& current)
+{
+    if (!ticked)
+        return TFileFormats();
+    return current.beyondMp3() ? current : TFileFormats::All();
+}
+
+QString SmallFilesCaption(const TFileFormats& formats)
+{
+    return formats.beyondMp3() ? QStringLiteral("Delete music files smaller then:")
+                               : QStringLiteral("Delete mp3 files smaller then:");
 }
 
 QString AssignmentsFile()

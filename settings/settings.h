@@ -2,6 +2,7 @@
 
 #include "core/movesettings.h"
 #include "core/rows.h"
+#include "formats/audioformat.h"
 #include "settings/settingsstore.h"
 
 #include <QString>
@@ -53,18 +54,31 @@ struct TWorkingCopy {
     int watchSettle = 0;
     // How artists are matched with folders: `Matching` is "similar" or "careful".
     TMatching matching = TMatching::Similar;
+    // The extensions of the files sorted: `Formats` as TFileFormats::FromText reads it.
+    TFileFormats formats;
 };
 
 // Loads the working copy as the main window does when it is created, in this order:
 // autoStart, percentage, MoveFile, RemoveFile, AutoTime, chkAutoTime, DoubleDir, Source,
-// Destination, DoDelFile, delFileSize, UseTrash, WatchSource, WatchSettle, Matching. An unreadable
-// value raises SettingsError there; the fields after it keep what they held.
+// Destination, DoDelFile, delFileSize, UseTrash, WatchSource, WatchSettle, Matching, Formats.
+// An unreadable value raises SettingsError there; the fields after it keep what they held. A
+// Matching or Formats value that names nothing known gives the default, as a missing one.
 void LoadWorkingCopy(const TSettingsStore& store, TWorkingCopy& copy, const QString& programFolder);
 
 // The word a `Matching` value is stored as, and the way of matching a stored word names
 // (nothing for a word that names none).
 QString MatchingText(TMatching matching);
 std::optional<TMatching> MatchingOf(const QString& text);
+
+// The settings window's check box "Also file FLAC, Ogg Vorbis, Opus and M4A files": ticked
+// while the formats go beyond mp3. Ticking it files every format (a list the user wrote into
+// the file that already goes beyond mp3 is kept); clearing it files mp3 alone.
+bool OtherFormatsTicked(const TFileFormats& formats);
+TFileFormats FormatsOfCheckBox(bool ticked, const TFileFormats& current);
+
+// The caption of the settings window's small-file check box: small-file deletion covers
+// every format filed, and the caption says so once that is more than mp3.
+QString SmallFilesCaption(const TFileFormats& formats);
 
 // Where the artists the user assigned to folders are kept: assignments.tsv beside the
 // settings file.

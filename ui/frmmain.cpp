@@ -330,6 +330,7 @@ TSortRequest TfrmMain::fieldRequest() const
     request.destination = edtDestination->text();
     request.percentage = m_workingCopy.comparePercentage;
     request.matching = m_workingCopy.matching;
+    request.formats = m_workingCopy.formats;
     try {
         request.assignments = LoadAssignments(AssignmentsFile());
     } catch (const PlumtideError& error) {
@@ -745,10 +746,12 @@ void TfrmMain::syncSourceWatch()
         m_sourceWatch.reset();
         return;
     }
-    if (m_sourceWatch && m_sourceWatch->folder() == m_listedSource)
+    if (m_sourceWatch && m_sourceWatch->folder() == m_listedSource
+        && m_sourceWatch->formats() == m_workingCopy.formats)
         return;
     TWatchSettings settings;
     settings.folder = m_listedSource;
+    settings.formats = m_workingCopy.formats;
     settings.settleMs = qint64(m_workingCopy.watchSettle) * 1000;
     // Files a run left behind are the timer's business, as without the watch.
     settings.retryMs = 0;

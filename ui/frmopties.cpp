@@ -248,6 +248,8 @@ void TfrmOpties::FormShow()
 {
     const TOptionsLoad load = LoadOptions(m_main.store(), controlValues(), ProgramFolder());
     setControlValues(load.values);
+    lblDelFile->setText(SmallFilesCaption(m_main.workingCopy().formats));
+    lblDelFile->adjustSize();
     if (!load.complete()) {
         // The window shows what could be read; the main window stays as it was.
         qWarning("Plumtide: %s", qPrintable(load.error));

@@ -108,10 +108,12 @@ protected:
             m_app = std::make_unique<QCoreApplication>(argc, argv);
     }
 
-    void start(bool poll, TWatchSettings::FileSystemProbe remote = {})
+    void start(
+        bool poll, TWatchSettings::FileSystemProbe remote = {}, const TFileFormats& formats = {})
     {
         TWatchSettings settings;
         settings.folder = dir.path();
+        settings.formats = formats;
         settings.settleMs = 300;
         settings.pollMs = 400;
         settings.poll = poll;
@@ -186,6 +188,25 @@ TEST_F(Watched, OffersSettledFilesInBatchesAndLeftoversOnlyOnceChanged)
     watcher->runEnded({ dir.filePath(QStringLiteral("old.mp3")) });
     ASSERT_TRUE(runUntil([&] { return offered().size() == 23; }));
     EXPECT_TRUE(notices.isEmpty()) << notices.join(QLatin1Char('\n')).toStdString();
+}
+
+// Only the formats asked for are watched, both those found at the start and those that
+// arrive later.
+TEST_F(Watched, OffersFilesOfTheFormatsAskedFor)
+{
+    for (const char* name : { "a.mp3", "b.flac", "c.OPUS", "d.wav", "e.flac.txt" })
+        write(QString::fromLatin1(name), "x");
+    start(false, {}, *TFileFormats::FromText(u"flac,opus"));
+    ASSERT_TRUE(runUntil([&] { return offered().size() >= 2; }));
+    EXPECT_EQ(offered(),
+        (QStringList {
+            dir.filePath(QStringLiteral("b.flac")), dir.filePath(QStringLiteral("c.OPUS")) }));
+    watcher->runEnded();
+
+    write(QStringLiteral("new/f.mp3"), "x");
+    write(QStringLiteral("new/g.flac"), "x");
+    ASSERT_TRUE(runUntil([&] { return offered().size() == 3; }));
+    EXPECT_EQ(offered().at(2), dir.filePath(QStringLiteral("new/g.flac")));
 }
 
 // Where the system cannot watch, the folder is read again and again, and files settle all

@@ -139,6 +139,46 @@ TEST(WorkingCopy, UnparsableNumbersGiveDefaultsAndPercentageKeepsLowByte)
     }
 }
 
+// Formats: a list of known extensions in any case and order, stored back in one form; any
+// value that is not such a list files mp3 alone, as a first run does. The settings window's
+// check box and small-file caption follow it.
+TEST(WorkingCopy, FormatsAreAListOfKnownExtensionsElseMp3)
+{
+    const struct {
+        const char* stored; // nullptr: no value
+        const char* formats;
+    } cases[] = {
+        { nullptr, "mp3" },
+        { "mp3", "mp3" },
+        { " FLAC , mp3,flac", "mp3,flac" },
+        { "m4a,opus,oga,ogg,flac,mp3", "mp3,flac,ogg,oga,opus,m4a" },
+        { "flac", "flac" },
+        { "", "mp3" },
+        { "mp3,wav", "mp3" },
+        { "mp3,", "mp3" },
+        { ".flac", "mp3" },
+    };
+    for (const auto& c : cases) {
+        TMemorySettingsStore store;
+        if (c.stored)
+            store.WriteValue(QStringLiteral("Formats"), QString::fromLatin1(c.stored));
+        TWorkingCopy copy = DefaultWorkingCopy(kProgramFolder);
+        LoadWorkingCopy(store, copy, kProgramFolder);
+        EXPECT_EQ(copy.formats.text(), QString::fromLatin1(c.formats))
+            << (c.stored ? c.stored : "(none)");
+        const bool beyond = copy.formats.text() != QStringLiteral("mp3");
+        EXPECT_EQ(OtherFormatsTicked(copy.formats), beyond);
+        EXPECT_EQ(SmallFilesCaption(copy.formats),
+            beyond ? QStringLiteral("Delete music files smaller then:")
+                   : QStringLiteral("Delete mp3 files smaller then:"));
+        // Ticking keeps a list that already goes beyond mp3; clearing files mp3 alone.
+        EXPECT_EQ(
+            FormatsOfCheckBox(true, copy.formats), beyond ? copy.formats : TFileFormats::All());
+        EXPECT_EQ(FormatsOfCheckBox(false, copy.formats), TFileFormats());
+    }
+    EXPECT_EQ(DefaultWorkingCopy(kProgramFolder).formats, TFileFormats());
+}
+
 TEST(WorkingCopy, RejectedAutoTimeStopsTheLoadThere)
 {
     TMemorySettingsStore store;
