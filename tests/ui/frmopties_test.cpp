@@ -4,6 +4,7 @@
 #include "ui/folderpanel.h"
 #include "ui/foldertree.h"
 #include "ui/frmopties.h"
+#include "ui/image.h"
 #include "ui/updown.h"
 
 #include <QAction>
@@ -247,4 +248,19 @@ TEST_F(SettingsWindowTest, EveryCaptionAndTheLinkLieWholeWithinTheirWindow)
             }
         }
     }
+}
+
+// With more than mp3 filed, small-file deletion covers every format, and its caption says so.
+TEST_F(SettingsWindowTest, SmallFileCaptionNamesWhatItDeletes)
+{
+    store.WriteValue(QStringLiteral("Formats"), QStringLiteral("mp3,flac"));
+    TfrmOpties& o = open();
+    EXPECT_EQ(o.lblDelFile->text(), QStringLiteral("Delete music files smaller then:"));
+    EXPECT_TRUE(o.rect().contains(QRect(o.lblDelFile->pos(), o.lblDelFile->size())));
+    o.hide();
+
+    window().workingCopy().formats = TFileFormats();
+    open();
+    EXPECT_EQ(o.lblDelFile->text(), QStringLiteral("Delete mp3 files smaller then:"));
+    o.hide();
 }
