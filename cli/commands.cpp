@@ -129,6 +129,8 @@ SortSettings sortSettings(const ParsedCommand& command)
         throw UsageError(QStringLiteral("--trash and --no-trash exclude each other"));
     if (command.has(QStringLiteral("--trash")) || command.has(QStringLiteral("--no-trash")))
         settings.move.useTrash = command.has(QStringLiteral("--trash"));
+    if (command.has(QStringLiteral("--no-companions")))
+        settings.move.moveCompanions = false;
     if (command.has(QStringLiteral("--settle")))
         settings.settleMs = qint64(ParseNumber(QStringLiteral("--settle"),
                                 command.value(QStringLiteral("--settle")), 0, 86400))
@@ -684,7 +686,8 @@ const std::vector<CommandInfo>& Commands()
         QStringLiteral("--match") };
     static const QStringList sortFlags { QStringLiteral("--json"), QStringLiteral("--keep-small"),
         QStringLiteral("--dry-run"), QStringLiteral("--create-artist-folders"),
-        QStringLiteral("--trash"), QStringLiteral("--no-trash") };
+        QStringLiteral("--trash"), QStringLiteral("--no-trash"),
+        QStringLiteral("--no-companions") };
     static const std::vector<CommandInfo> commands {
         { "key", "the artist key of each NAME (or of each line of standard input)",
             "usage: plumtide-cli key [NAME...]\n\n"
@@ -723,15 +726,19 @@ const std::vector<CommandInfo>& Commands()
             "                           same artist (see the README); rows of careful matching\n"
             "                           and of assignments add a fifth field: same, one-off or\n"
             "                           assigned\n"
-            "  --doubles move:DIR|delete|keep, --delete-small KB, --keep-small   as for sort\n"
+            "  --doubles move:DIR|delete|keep, --delete-small KB, --keep-small,\n"
+            "  --no-companions          as for sort\n"
             "  --json                   JSON Lines: "
             "{\"type\":\"plan\",\"file\",\"score\",\"folder\"}\n"
             "                           and {\"type\":\"new\",\"key\"}\n",
-            { { QStringLiteral("--json"), QStringLiteral("--keep-small") }, planOptions },
+            { { QStringLiteral("--json"), QStringLiteral("--keep-small"),
+                  QStringLiteral("--no-companions") },
+                planOptions },
             RunPlan },
         { "sort", "plans and moves SOURCE into DEST",
             "usage: plumtide-cli sort [OPTIONS] SOURCE DEST\n\n"
-            "Plans, then moves each planned file into its folder, one line per plan row:\n"
+            "Plans, then moves each planned file into its folder, one line per plan row and per\n"
+            "file that travels with its song:\n"
             "moved, double-moved, double-deleted, double-kept, small-deleted, in-place, or\n"
             "skipped<TAB>file<TAB>reason; then a summary line (sorted: ...) on standard error.\n"
             "Settings not given come from the desktop program.\n\n"
@@ -749,6 +756,10 @@ const std::vector<CommandInfo>& Commands()
             "                           if it changes meanwhile (still being written; default 2)\n"
             "  --trash, --no-trash      deleted small files and doubles go to the Trash, or are\n"
             "                           deleted for good (default: UseTrash in the settings)\n"
+            "  --no-companions          leave lyrics, cue sheets and notes named as a song\n"
+            "                           (.lrc, .cue, .txt) where they are; by default they\n"
+            "                           move with it (moved<TAB>file<TAB>target each; default:\n"
+            "                           MoveCompanions in the settings)\n"
             "  --dry-run                print what would happen; change nothing\n"
             "  --fail-if-left           exit status 3 when a file was left in SOURCE (skipped,\n"
             "                           or no folder for its artist), each told on standard error\n"

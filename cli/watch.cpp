@@ -244,6 +244,7 @@ int RunWatch(const ParsedCommand& command)
     settings.retryMs = secondsOption(command, "--retry", 600, 0);
     SortCommand sort = SortCommandOf(command, source, destination, TRunOrigin::Watch);
     sort.request.leaveOut = TLeaveOutPolicy(TRunOrigin::Watch, settings.settleMs);
+    settings.companions = sort.how.move.moveCompanions;
     Watch watch(sort, settings, command.has(QStringLiteral("--json")));
     watch.run();
     return kExitOk;

@@ -60,6 +60,7 @@ public:
         SourceInUse, // opened or changed meanwhile
         FolderGone, // the target's folder was renamed away or removed meanwhile
         Failed, // the system's error says why
+        LeaderStayed, // added with addFollower(), and the move it follows was not made
     };
     struct TResult {
         TDone done = TDone::Moved;
@@ -78,6 +79,10 @@ public:
     // is missing (ENOENT), or the copy cannot be written (a full disk, a folder it may not
     // write).
     TAdd add(const QString& source, const QString& target, bool keepSource = false);
+    // Adds a move that is made only when the last move added with add() is made: a file that
+    // travels with that one (a song's lyrics) never arrives without it. Otherwise as add();
+    // commit() gives such a move that stays TDone::LeaderStayed.
+    TAdd addFollower(const QString& source, const QString& target);
     // A folder whose entries changed by other means (a folder made in it): it is flushed at
     // the next commit with the others. Throws IOError when it cannot be opened.
     void changed(const QString& folder);

@@ -8,7 +8,7 @@ namespace plumtide
 
 const QString& ReasonText(TReason reason)
 {
-    static const std::array<QString, size_t(TReason::FolderNotEmpty) + 1> texts {
+    static const std::array<QString, size_t(TReason::CompanionNameTaken) + 1> texts {
         QString(),
         QStringLiteral("already moved by an earlier row"),
         QStringLiteral("already handled by an earlier row"),
@@ -36,6 +36,9 @@ const QString& ReasonText(TReason reason)
         QStringLiteral("no folder for its artist"),
         QStringLiteral("doubles folder missing"),
         QStringLiteral("folder not empty"),
+        QStringLiteral("companion in use"),
+        QStringLiteral("its song stayed"),
+        QStringLiteral("name taken beside its song"),
     };
     return texts[size_t(reason)];
 }

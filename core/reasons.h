@@ -46,6 +46,13 @@ enum class TReason : quint8 {
     DoublesFolderMissing,
     // An undo leaves a folder it made when something has been put in it since.
     FolderNotEmpty,
+    // A song stays because a file that travels with it (its lyrics, its cue sheet) is used
+    // by another program: the two are never parted.
+    CompanionInUse,
+    // A file that travels with a song stays because its song stayed after all, or because
+    // its name beside the song is taken.
+    SongStayed,
+    CompanionNameTaken,
 };
 
 // The words records and the window use for a reason ("in use", "no longer exists").

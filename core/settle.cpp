@@ -83,6 +83,14 @@ std::optional<TSettleTracker::DueTimes> TSettleTracker::dueTimes() const
     return times;
 }
 
+void TSettleTracker::waitFor(const QString& path, const QString& other)
+{
+    const auto waiting = m_waiting.find(path);
+    const auto awaited = m_waiting.constFind(other);
+    if (waiting != m_waiting.end() && awaited != m_waiting.cend())
+        waiting->notBefore = std::max(waiting->notBefore, awaited->dueAt(m_settle));
+}
+
 void TSettleTracker::offer(const QString& path)
 {
     m_waiting.remove(path);

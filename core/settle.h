@@ -57,6 +57,9 @@ public:
         qint64 last;
     };
     std::optional<DueTimes> dueTimes() const;
+    // A waiting file is not due before `other` (waiting too) is: a song waits for the files
+    // that travel with it.
+    void waitFor(const QString& path, const QString& other);
     void offer(const QString& path);
     // After the run: a file still in the source is parked with how it is now.
     void park(const QString& path, const TFileSample& sample, qint64 now);

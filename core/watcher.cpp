@@ -1,5 +1,7 @@
 #include "core/watcher.h"
 
+#include "core/companions.h"
+
 #include "core/fileutils.h"
 #include "platform/folderwatch.h"
 #include "platform/mounts.h"
@@ -167,7 +169,7 @@ void TSourceWatcher::walk(const QString& start)
                 continue;
             if (entry.kind == FolderEntry::Kind::Folder) {
                 queue.push_back(*path);
-            } else if (entry.kind == FolderEntry::Kind::File && IsMp3Name(*path)) {
+            } else if (entry.kind == FolderEntry::Kind::File && tracked(*path)) {
                 look(*path);
                 if (whole)
                     present.insert(*path);
@@ -176,6 +178,11 @@ void TSourceWatcher::walk(const QString& start)
     }
     if (whole)
         m_tracker.keepOnly(present);
+}
+
+bool TSourceWatcher::tracked(const QString& path) const
+{
+    return IsMp3Name(path) || (m_settings.companions && IsCompanionName(path));
 }
 
 void TSourceWatcher::look(const QString& path)
@@ -237,7 +244,7 @@ void TSourceWatcher::readEvents()
         }
         if (event.kind & TFolderEvent::Arrived && event.isFolder)
             m_toWalk.append(*path);
-        else if (event.kind & (TFolderEvent::Arrived | TFolderEvent::Written) && IsMp3Name(*path))
+        else if (event.kind & (TFolderEvent::Arrived | TFolderEvent::Written) && tracked(*path))
             m_toLook.insert(*path);
     }
     schedule(now() + kEventDelayMs);
@@ -319,7 +326,7 @@ void TSourceWatcher::offerSettled()
     const auto times = m_tracker.dueTimes();
     if (times && times->last > moment && moment < times->first + kBatchWaitMs)
         return;
-    QStringList ready;
+    QStringList songs;
     for (const QString& path : std::as_const(due)) {
         const std::optional<TFileSample> sample = SampleFile(path);
         if (!sample) {
@@ -328,10 +335,25 @@ void TSourceWatcher::offerSettled()
             // Changed after all: it waits again.
         } else if (IsFileInUse(path)) {
             m_tracker.inUse(path, moment);
+        } else if (IsMp3Name(path)) {
+            songs.append(path);
         } else {
-            m_tracker.offer(path);
-            ready.append(path);
+            // A companion that settled is never offered itself; its song may go now.
+            m_tracker.park(path, *sample, moment);
         }
+    }
+    QStringList ready;
+    for (const QString& song : std::as_const(songs)) {
+        const QStringList companions
+            = m_settings.companions ? CompanionCandidates(song) : QStringList();
+        const auto unsettled = std::find_if(companions.begin(), companions.end(),
+            [&](const QString& companion) { return m_tracker.settling(companion); });
+        if (unsettled != companions.end()) {
+            m_tracker.waitFor(song, *unsettled);
+            continue;
+        }
+        m_tracker.offer(song);
+        ready.append(song);
     }
     if (ready.isEmpty() || !m_callbacks.settled)
         return;

@@ -32,6 +32,9 @@ struct TWatchSettings {
     qint64 retryMs = 0;
     // Read the folder every pollMs instead of being told of changes.
     bool poll = false;
+    // A song is offered only once the files that travel with it (see companions.h) have
+    // settled too.
+    bool companions = true;
     // The type of a folder's file system when changes to it can come from elsewhere (see
     // RemoteFileSystemType); asked for each folder watched.
     using FileSystemProbe = std::function<std::optional<QString>(const QString& folder)>;
@@ -85,6 +88,8 @@ private:
     void look(const QString& path);
     void forgetFolder(const QString& folder);
     void offerSettled();
+    // Whether a file's changes are followed: a song, or a file that travels with one.
+    bool tracked(const QString& path) const;
     void tell(const QString& message) const;
 
     TWatchSettings m_settings;

@@ -121,6 +121,7 @@ void LoadWorkingCopy(const TSettingsStore& store, TWorkingCopy& copy, const QStr
     copy.watchSettle = std::clamp(ReadInteger(store, QStringLiteral("WatchSettle"), 10), 0, 86400);
     copy.matching = MatchingOf(ReadString(store, QStringLiteral("Matching"), QString()))
                         .value_or(TMatching::Similar);
+    copy.moveCompanions = ReadBool(store, QStringLiteral("MoveCompanions"), true);
 }
 
 QString MatchingText(TMatching matching)
@@ -153,6 +154,7 @@ TWorkingCopy DefaultWorkingCopy(const QString& programFolder)
     copy.destinationFolder = programFolder;
     copy.smallFileLimit = 512;
     copy.watchSettle = 10;
+    copy.moveCompanions = true;
     return copy;
 }
 
@@ -231,6 +233,7 @@ TMoveSettings MoveSettingsOf(const TWorkingCopy& copy)
     move.doublesFolder = copy.doublesFolder;
     move.makeDoublesFolder = IsDefaultDoublesFolder(copy.doublesFolder);
     move.useTrash = copy.useTrash;
+    move.moveCompanions = copy.moveCompanions;
     return move;
 }
 

@@ -53,11 +53,14 @@ struct TWorkingCopy {
     int watchSettle = 0;
     // How artists are matched with folders: `Matching` is "similar" or "careful".
     TMatching matching = TMatching::Similar;
+    // Lyrics, cue sheets and notes named as a song travel with it (`MoveCompanions`).
+    bool moveCompanions = false;
 };
 
 // Loads the working copy as the main window does when it is created, in this order:
 // autoStart, percentage, MoveFile, RemoveFile, AutoTime, chkAutoTime, DoubleDir, Source,
-// Destination, DoDelFile, delFileSize, UseTrash, WatchSource, WatchSettle, Matching. An unreadable
+// Destination, DoDelFile, delFileSize, UseTrash, WatchSource, WatchSettle, Matching,
+// MoveCompanions. An unreadable
 // value raises SettingsError there; the fields after it keep what they held.
 void LoadWorkingCopy(const TSettingsStore& store, TWorkingCopy& copy, const QString& programFolder);
 

@@ -752,6 +752,7 @@ void TfrmMain::syncSourceWatch()
     settings.settleMs = qint64(m_workingCopy.watchSettle) * 1000;
     // Files a run left behind are the timer's business, as without the watch.
     settings.retryMs = 0;
+    settings.companions = m_workingCopy.moveCompanions;
     m_sourceWatch = std::make_unique<TSourceWatcher>(settings,
         TSourceWatcher::Callbacks { [this](const QStringList&) { m_autoSort.requestRun(); },
             [](const QString& message) { qInfo("Plumtide: %s", qUtf8Printable(message)); } });

@@ -131,12 +131,12 @@ protected:
         file.write(bytes);
     }
 
-    // Runs the event loop until `done` holds, for at most ten seconds.
-    template <typename Done> bool runUntil(Done done)
+    // Runs the event loop until `done` holds, for at most `forMs` milliseconds.
+    template <typename Done> bool runUntil(Done done, qint64 forMs = 10000)
     {
         QElapsedTimer clock;
         clock.start();
-        while (!done() && clock.elapsed() < 10000) {
+        while (!done() && clock.elapsed() < forMs) {
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
             QThread::msleep(5);
         }
@@ -177,7 +177,8 @@ TEST_F(Watched, OffersSettledFilesInBatchesAndLeftoversOnlyOnceChanged)
     write(QStringLiteral("notes.txt"), "not music");
     ASSERT_TRUE(runUntil([&] { return offered().size() == 21; }));
     EXPECT_LE(batches.size(), 3u);
-    EXPECT_EQ(watcher->tracker().parkedCount(), 1);
+    // The notes are followed as a song's companion would be, and never offered themselves.
+    EXPECT_EQ(watcher->tracker().parkedCount(), 2);
 
     write(QStringLiteral("old.mp3"), " and more");
     ASSERT_TRUE(runUntil([&] { return offered().size() == 22; }));
@@ -186,6 +187,23 @@ TEST_F(Watched, OffersSettledFilesInBatchesAndLeftoversOnlyOnceChanged)
     watcher->runEnded({ dir.filePath(QStringLiteral("old.mp3")) });
     ASSERT_TRUE(runUntil([&] { return offered().size() == 23; }));
     EXPECT_TRUE(notices.isEmpty()) << notices.join(QLatin1Char('\n')).toStdString();
+}
+
+// A song waits for its lyrics: while they are still being written it is not offered, and
+// they are never offered themselves.
+TEST_F(Watched, ASongIsOfferedOnlyOnceItsCompanionsHaveSettled)
+{
+    start(false);
+    write(QStringLiteral("album/a.mp3"), "song");
+    QElapsedTimer writing;
+    writing.start();
+    while (writing.elapsed() < 1200) {
+        write(QStringLiteral("album/a.lrc"), "[00:01]line\n");
+        runUntil([] { return false; }, 100);
+        ASSERT_TRUE(batches.empty()) << "offered while its lyrics were written";
+    }
+    ASSERT_TRUE(runUntil([&] { return !batches.empty(); }));
+    EXPECT_EQ(offered(), QStringList { dir.filePath(QStringLiteral("album/a.mp3")) });
 }
 
 // Where the system cannot watch, the folder is read again and again, and files settle all
