@@ -30,7 +30,7 @@ TEST_F(Cli, LyricsAndCueSheetsMoveWithTheirSongAndComeBackWithIt)
     const Result together = run(sort);
     ASSERT_EQ(together.status, 0) << together.err.toStdString();
     EXPECT_EQ(together.out, moved("Waterloo.mp3") + moved("Waterloo.lrc") + moved("Waterloo.cue"));
-    EXPECT_EQ(run({ QStringLiteral("history"), QStringLiteral("2") }).out, together.out);
+    EXPECT_EQ(run({ QStringLiteral("history"), QStringLiteral("3") }).out, together.out);
     EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("in/readme.txt"))));
 
     const Result undone = run({ QStringLiteral("undo") });
