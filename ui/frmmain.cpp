@@ -10,11 +10,13 @@
 #include "platform/paths.h"
 #include "ui/application.h"
 #include "ui/controls.h"
+#include "ui/fileunder.h"
 #include "ui/folderpanel.h"
 #include "ui/foldertree.h"
 #include "ui/frmmainlayout.h"
 #include "ui/frmopties.h"
 #include "ui/historyhandlers.h"
+#include "ui/keyboard.h"
 #include "ui/theme.h"
 #include "ui/viewrules.h"
 
@@ -33,6 +35,7 @@
 #include <QScopeGuard>
 #include <QScopedValueRollback>
 #include <QSet>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QTimer>
 
@@ -171,12 +174,17 @@ TfrmMain::TfrmMain(TSettingsStore& store, QWidget* parent)
     createTimers();
     setFocusOrder();
     connectHandlers();
+    m_focusKeeper = new keyboard::TFocusKeeper(*this);
 
     // "No" is the default: an Enter pressed out of habit must not delete or undo anything.
     confirm = [this](const QString& question) {
         return QMessageBox::question(this, QStringLiteral("Plumtide"), question,
                    QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
             == QMessageBox::Yes;
+    };
+    chooseFolder = [this](const QString& artist, const QStringList& folders) {
+        TFolderChooser chooser(this, artist, folders);
+        return chooser.exec() == QDialog::Accepted ? chooser.chosen() : QString();
     };
     FormCreate();
 }
@@ -229,7 +237,7 @@ bool TfrmMain::autoRun()
     // Busy without taking anything from the user: the fields, the view and the panel stay
     // as they are; only the commands that start work of their own wait.
     setAllEnabled({ imgbrowseSource, imgBrowseDestination, btnSorteren, btnViewSource,
-                      btnViewDestination, btnVerplaats, btnNieuweWissen, Ok },
+                      btnViewDestination, btnVerplaats, btnNieuweWissen, btnFileUnder, Ok },
         false);
     setCursor(Qt::BusyCursor);
     // What the memo said stays unless the run has something to tell.
@@ -315,6 +323,8 @@ void TfrmMain::endWork()
     // An abort stops the work it was pressed for, never the next one.
     m_abort = false;
     imgannuleren->setEnabled(false);
+    if (m_focusKeeper)
+        m_focusKeeper->giveBack();
 }
 
 bool TfrmMain::moveFilesUsable() const
@@ -350,6 +360,7 @@ void TfrmMain::connectHandlers()
     onClick(btnVerplaats, &QPushButton::clicked, &TfrmMain::btnVerplaatsClick);
     onClick(Ok, &QPushButton::clicked, &TfrmMain::OkClick);
     onClick(btnNieuweWissen, &QPushButton::clicked, &TfrmMain::btnNieuweWissenClick);
+    onClick(btnFileUnder, &QPushButton::clicked, &TfrmMain::btnFileUnderClick);
     onClick(imgCloseNieuwe, &TImage::clicked, &TfrmMain::imgCloseNieuweClick);
     onClick(startupTimer, &QTimer::timeout, &TfrmMain::startupTimerTimer);
     onClick(Verplaatsennaardubbelebestanden, &QAction::triggered,
@@ -374,7 +385,10 @@ void TfrmMain::connectHandlers()
     onClick(imgbrowseSource, &TImage::clicked, &TfrmMain::imgbrowseSourceClick);
     onClick(imgBrowseDestination, &TImage::clicked, &TfrmMain::imgBrowseDestinationClick);
     onClick(imgBrowser, &TImage::clicked, &TfrmMain::imgBrowserClick);
-    onClick(ShellTreeView, &TShellTreeView::Click, &TfrmMain::ShellTreeViewClick);
+    onClick(ShellTreeView, &TShellTreeView::Chosen, &TfrmMain::ShellTreeViewClick);
+    // Usable while busy, as the close marks are.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &TfrmMain::closeTopPanel);
     onClick(imgOpties, &TImage::clicked, &TfrmMain::imgOptiesClick);
 }
 
@@ -513,7 +527,7 @@ void TfrmMain::disableButtons()
 {
     setAllEnabled(
         { imgbrowseSource, imgBrowseDestination, edtSource, edtDestination, btnNieuweWissen,
-            btnSorteren, btnViewDestination, btnViewSource, btnVerplaats, Details },
+            btnFileUnder, btnSorteren, btnViewDestination, btnViewSource, btnVerplaats, Details },
         false);
     Status->setCursor(Qt::WaitCursor);
     setCursor(Qt::WaitCursor);
@@ -521,8 +535,9 @@ void TfrmMain::disableButtons()
 
 void TfrmMain::enableButtons()
 {
-    setAllEnabled({ imgbrowseSource, imgBrowseDestination, edtSource, edtDestination,
-                      btnNieuweWissen, btnSorteren, btnViewDestination, btnViewSource },
+    setAllEnabled(
+        { imgbrowseSource, imgBrowseDestination, edtSource, edtDestination, btnNieuweWissen,
+            btnFileUnder, btnSorteren, btnViewDestination, btnViewSource },
         true);
     btnVerplaats->setEnabled(moveFilesUsable());
     Details->setEnabled(true);
@@ -965,7 +980,7 @@ void TfrmMain::OkClick()
         DetailsAdd(line);
     showHistoryNotes(*recorder, QString());
     if (failed.isEmpty()) {
-        pnlNieuwe->hide();
+        imgCloseNieuweClick();
         return;
     }
     // The artists left are those whose folder is missing, so that the user sees which.
@@ -980,9 +995,52 @@ void TfrmMain::btnNieuweWissenClick()
         delete ListNieuwe->takeItem(ListNieuwe->row(selected.first()));
 }
 
+void TfrmMain::btnFileUnderClick()
+{
+    const QList<QListWidgetItem*> selected = ListNieuwe->selectedItems();
+    if (selected.isEmpty() || m_workDepth > 0)
+        return;
+    const QString entry = selected.first()->text();
+    const QString destination
+        = m_plannedDestination.isEmpty() ? edtDestination->text() : m_plannedDestination;
+    const QStringList folders = ArtistFolderChoices(m_listing.folders());
+    if (folders.isEmpty()) {
+        DetailsShow(
+            QStringLiteral("%1 has no artist folders to file %2 under").arg(destination, entry));
+        return;
+    }
+    const QString folder = chooseFolder ? chooseFolder(entry, folders) : QString();
+    if (folder.isEmpty())
+        return;
+    if (!FileUnder(ArtistsBehindEntry(entry, m_listing.files()), folder)) {
+        DetailsShow(QStringLiteral("%1 cannot be filed under a folder: its name has no letter "
+                                   "or digit")
+                        .arg(entry));
+        return;
+    }
+    // The plan shows the artist's files going there, marked "assigned".
+    btnSorterenClick();
+    if (ListNieuwe->count() == 0)
+        imgCloseNieuweClick();
+    DetailsAdd(QStringLiteral("Files of %1 go to %2 from now on").arg(entry, folder));
+}
+
 void TfrmMain::imgCloseNieuweClick()
 {
+    const bool hadFocus = pnlNieuwe->isAncestorOf(focusWidget());
+    ListNieuwe->clear();
     pnlNieuwe->hide();
+    if (hadFocus)
+        (Status->isVisible() ? static_cast<QWidget*>(Status) : btnSorteren)->setFocus();
+}
+
+void TfrmMain::closeTopPanel()
+{
+    QWidget* top = keyboard::TopPanel({ pnlBrowse, pnlNieuwe });
+    if (top == pnlBrowse)
+        imgBrowserClick();
+    else if (top == pnlNieuwe)
+        runHandler(&TfrmMain::imgCloseNieuweClick);
 }
 
 void TfrmMain::SourcePopupMenuPopup()
@@ -1071,10 +1129,15 @@ void TfrmMain::openBrowser(TBrowseTarget target)
     // A browse image clicked while the panel is open switches it to that field.
     imgBrowseFile->setVisible(target == TBrowseTarget::Source);
     imgbrowseDir->setVisible(target == TBrowseTarget::Destination);
-    pnlBrowse->move(328, 40);
+    pnlBrowse->move(kBrowsePanelPlace.topLeft());
     pnlBrowse->show();
     pnlBrowse->raise();
     m_browseTarget = target;
+    // At the folder the field names, so that a folder near it is a step away.
+    const QLineEdit* field = target == TBrowseTarget::Source ? edtSource : edtDestination;
+    if (!field->text().isEmpty())
+        ShellTreeView->revealFolder(AbsolutePath(field->text()));
+    ShellTreeView->setFocus();
 }
 
 void TfrmMain::imgbrowseSourceClick()
@@ -1090,16 +1153,27 @@ void TfrmMain::imgBrowseDestinationClick()
 void TfrmMain::imgBrowserClick()
 {
     // The target stays: the next opening sets it anyway.
+    const bool hadFocus = pnlBrowse->isAncestorOf(focusWidget());
     imgbrowseDir->hide();
     imgBrowseFile->show();
-    pnlBrowse->move(328, 40);
+    pnlBrowse->move(kBrowsePanelPlace.topLeft());
     pnlBrowse->hide();
+    if (hadFocus)
+        (m_browseTarget == TBrowseTarget::Destination ? imgBrowseDestination : imgbrowseSource)
+            ->setFocus();
 }
 
 void TfrmMain::ShellTreeViewClick()
 {
     const QString folder = ShellTreeView->SelectedFolder();
     if (folder.isEmpty())
+        return;
+    // A whole disk as the source would sort every mp3 file on it: only when the user says so.
+    if (m_browseTarget == TBrowseTarget::Source && IsFileSystemRoot(folder, MountedVolumes())
+        && (!confirm
+            || !confirm(QStringLiteral("'%1' is the top of a whole disk. Sort the mp3 files of "
+                                       "all its folders?")
+                            .arg(folder))))
         return;
     // Setting a field to the text it holds is no change: its change handler stays quiet.
     if (m_browseTarget == TBrowseTarget::Source)
