@@ -1,4 +1,5 @@
-// The main window without a mouse, its two panels' places, and "File under…".
+// The main window without a mouse, its two panels' places, and "File under…". Enter on the
+// buttons, as a user presses it, is proven end to end (keyboard_e2e.sh).
 
 #include "core/assignments.h"
 #include "libraryfixture.h"
@@ -73,33 +74,6 @@ TEST_F(KeyboardTest, EveryClickablePictureIsAKeyboardActionWithAVisibleFocus)
         }
         EXPECT_GE(pressed.count(), 1);
     }
-}
-
-// Enter presses the focused button, and only that one; the button keeps the focus through
-// the work that disables it for a while.
-TEST_F(KeyboardTest, EnterPressesTheFocusedButton)
-{
-    folder(QStringLiteral("library/Metallica"));
-    const QString one = song(QStringLiteral("One.mp3"), QStringLiteral("Metallica"));
-    TfrmMain& w = activeWindow();
-
-    w.btnSorteren->setFocus();
-    QTest::keyClick(w.btnSorteren, Qt::Key_Return);
-    ASSERT_TRUE(w.Status->isVisible()) << "Start sort planned";
-    ASSERT_TRUE(w.btnVerplaats->isEnabled());
-    EXPECT_TRUE(w.btnSorteren->hasFocus()) << "the focus comes back after the work";
-
-    w.btnViewSource->setFocus();
-    QTest::keyClick(w.btnViewSource, Qt::Key_Enter);
-    EXPECT_TRUE(w.ListSource->isVisible());
-    EXPECT_TRUE(QFile::exists(one)) << "only the focused button was pressed";
-
-    w.btnSorteren->setFocus();
-    QTest::keyClick(w.btnSorteren, Qt::Key_Return);
-    w.btnVerplaats->setFocus();
-    QTest::keyClick(w.btnVerplaats, Qt::Key_Return);
-    EXPECT_FALSE(QFile::exists(one)) << "Move files moved it";
-    EXPECT_FALSE(w.pnlNieuwe->isVisible()) << "no new artist, and no folder made";
 }
 
 // Esc closes the panel that has the focus, else the one on top; closing empties the

@@ -44,14 +44,15 @@ expect_line() {
     fail "the settings file lacks '$1'"
 }
 click() { xdotool mousemove "$1" "$2" click 1; sleep 0.3; }
-# Clicks at x y until the settings file holds the line (the tree reads folders in the
-# background, so a row may not be there at the first click), or fails.
-click_until() {
+double_click() { xdotool mousemove "$1" "$2" click --repeat 2 --delay 80 1; sleep 0.3; }
+# Double-clicks at x y until the settings file holds the line (the tree reads folders in the
+# background, so a row may not be there at the first try), or fails.
+choose_until() {
     for _ in $(seq 50); do
-        click "$1" "$2"
+        double_click "$1" "$2"
         grep -qxF "$3" "$settings" && return 0
     done
-    fail "clicking at $1,$2 did not store '$3'"
+    fail "double-clicking at $1,$2 did not store '$3'"
 }
 
 for _ in $(seq 150); do
@@ -81,14 +82,14 @@ expect_line "Percentage=40"
 expect_line "chkAutoTime=1"
 expect_line "MoveFile=1"
 
-# The folder tree lies at 491,186; its rows are 18 pixels high: Computer, /, Home, and
-# once Home is open its folders in, lib.
+# The folder tree lies at 337,264; its rows are 18 pixels high: Computer, /, Home, and
+# Home's folders in, lib, none (the tree opens at the field's folder, none). A click
+# selects, a double click chooses.
 click 591 148 # browse for the source folder
-click 501 231 # Home's expand mark
-click_until 560 249 "Source=$HOME/in"
-click 741 156 # the panel's close mark
+choose_until 406 327 "Source=$HOME/in"
+click 587 235 # the panel's close mark
 click 591 173 # browse for the destination folder
-click_until 560 267 "Destination=$HOME/lib"
+choose_until 406 345 "Destination=$HOME/lib"
 expect_line "Source=$HOME/in"
 
 click 871 118 # the main window's close cross
