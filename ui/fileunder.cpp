@@ -7,6 +7,7 @@
 #include "settings/settings.h"
 #include "ui/foldertree.h"
 
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -97,7 +98,27 @@ TFolderChooser::TFolderChooser(QWidget* parent, const QString& artist, const QSt
     connect(list, &QListWidget::currentRowChanged, this, usable);
     usable();
     resize(360, 420);
+    filter->installEventFilter(this);
     filter->setFocus();
+}
+
+bool TFolderChooser::eventFilter(QObject* watched, QEvent* event)
+{
+    // The arrows in the filter field move through the list, so typing, then Down, then
+    // Enter needs no Tab in between.
+    if (watched == filter && event->type() == QEvent::KeyPress) {
+        switch (static_cast<QKeyEvent*>(event)->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+            QCoreApplication::sendEvent(list, event);
+            return true;
+        default:
+            break;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 QString TFolderChooser::chosen() const

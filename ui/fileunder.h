@@ -33,8 +33,8 @@ QStringList ArtistsBehindEntry(const QString& entry, const std::vector<TSourceRo
 // letter or digit. Throws IOError when the file cannot be read or written.
 bool FileUnder(const QStringList& artists, const QString& folder);
 
-// The list the folder is chosen from: a filter field above the folders; Enter or a double
-// click takes the selected one, Esc takes none.
+// The list the folder is chosen from: a filter field above the folders (the arrows move
+// through the list from there); Enter or a double click takes the selected one, Esc none.
 class TFolderChooser : public QDialog
 {
     Q_OBJECT
@@ -46,6 +46,9 @@ public:
 
     QLineEdit* const filter;
     QListWidget* const list;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void applyFilter(const QString& text);

@@ -167,13 +167,18 @@ TEST(FileUnderRule, ArtistsBehindAnEntry)
         EXPECT_EQ(ArtistsBehindEntry(QString::fromUtf8(c.entry), files), c.artists) << c.entry;
 }
 
-// The chooser narrows the list as the user types; Enter takes the first match.
+// The chooser narrows the list as the user types, the arrows move through what is left, and
+// Enter takes the selected folder.
 TEST(FileUnderRule, ChooserFiltersAndEnterTakesTheSelectedFolder)
 {
     TFolderChooser chooser(nullptr, QStringLiteral("NIRVANA"),
         { QStringLiteral("ABBA"), QStringLiteral("Rock/Nirvana"), QStringLiteral("Rock/Queen") });
     chooser.show();
-    QTest::keyClicks(chooser.filter, QStringLiteral("nir"));
+    QTest::keyClicks(chooser.filter, QStringLiteral("rock"));
+    EXPECT_EQ(chooser.chosen(), QStringLiteral("Rock/Nirvana"));
+    QTest::keyClick(chooser.filter, Qt::Key_Down);
+    EXPECT_EQ(chooser.chosen(), QStringLiteral("Rock/Queen"));
+    QTest::keyClick(chooser.filter, Qt::Key_Up);
     EXPECT_EQ(chooser.chosen(), QStringLiteral("Rock/Nirvana"));
     QTest::keyClick(chooser.filter, Qt::Key_Return);
     EXPECT_EQ(chooser.result(), QDialog::Accepted);
