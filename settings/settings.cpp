@@ -30,6 +30,19 @@ std::optional<int> parseDecimal(const QString& text)
     return value;
 }
 
+int readWatchSettle(const TSettingsStore& store)
+{
+    return std::clamp(
+        ReadInteger(store, QStringLiteral("WatchSettle"), kDefaultWatchSettle), 0, kMaxWatchSettle);
+}
+
+// A word that names no way of matching reads as the default one.
+TMatching readMatching(const TSettingsStore& store)
+{
+    return MatchingOf(ReadString(store, QStringLiteral("Matching"), QString()))
+        .value_or(TMatching::Similar);
+}
+
 } // namespace
 
 QString ReadString(const TSettingsStore& store, const QString& name, const QString& defaultValue)
@@ -118,9 +131,8 @@ void LoadWorkingCopy(const TSettingsStore& store, TWorkingCopy& copy, const QStr
     copy.smallFileLimit = ReadInteger(store, QStringLiteral("delFileSize"), 512);
     copy.useTrash = ReadBool(store, QStringLiteral("UseTrash"), false);
     copy.watchSource = ReadBool(store, QStringLiteral("WatchSource"), false);
-    copy.watchSettle = std::clamp(ReadInteger(store, QStringLiteral("WatchSettle"), 10), 0, 86400);
-    copy.matching = MatchingOf(ReadString(store, QStringLiteral("Matching"), QString()))
-                        .value_or(TMatching::Similar);
+    copy.watchSettle = readWatchSettle(store);
+    copy.matching = readMatching(store);
 }
 
 QString MatchingText(TMatching matching)
@@ -152,7 +164,7 @@ TWorkingCopy DefaultWorkingCopy(const QString& programFolder)
     copy.sourceFolder = programFolder;
     copy.destinationFolder = programFolder;
     copy.smallFileLimit = 512;
-    copy.watchSettle = 10;
+    copy.watchSettle = kDefaultWatchSettle;
     return copy;
 }
 
@@ -168,6 +180,10 @@ void ReadOptions(const TSettingsStore& store, TOptionsValues& values, QString& s
     values.autoStart = ReadBool(store, QStringLiteral("AutoStart"), false);
     values.deleteSmallFiles = ReadBool(store, QStringLiteral("DoDelFile"), false);
     values.smallFileLimit = ReadInteger(store, QStringLiteral("delFileSize"), 512);
+    values.useTrash = ReadBool(store, QStringLiteral("UseTrash"), false);
+    values.watchSource = ReadBool(store, QStringLiteral("WatchSource"), false);
+    values.watchSettle = readWatchSettle(store);
+    values.matching = readMatching(store);
     sourceFolder = ReadString(store, QStringLiteral("Source"), programFolder);
     destinationFolder = ReadString(store, QStringLiteral("Destination"), programFolder);
 }
@@ -183,6 +199,10 @@ void ApplyOptions(const TOptionsValues& values, TWorkingCopy& copy)
     copy.startHidden = values.autoStart;
     copy.deleteSmallFiles = values.deleteSmallFiles;
     copy.smallFileLimit = values.smallFileLimit;
+    copy.useTrash = values.useTrash;
+    copy.watchSource = values.watchSource;
+    copy.watchSettle = values.watchSettle;
+    copy.matching = values.matching;
 }
 
 void WriteOptions(
@@ -197,6 +217,10 @@ void WriteOptions(
     WriteBool(store, QStringLiteral("autoStart"), values.autoStart);
     WriteBool(store, QStringLiteral("doDelFile"), values.deleteSmallFiles);
     WriteInteger(store, QStringLiteral("delFileSize"), values.smallFileLimit);
+    WriteBool(store, QStringLiteral("UseTrash"), values.useTrash);
+    WriteBool(store, QStringLiteral("WatchSource"), values.watchSource);
+    WriteInteger(store, QStringLiteral("WatchSettle"), values.watchSettle);
+    WriteString(store, QStringLiteral("Matching"), MatchingText(values.matching));
     if (values.autoStart)
         store.WriteAutostart(executablePath);
     else

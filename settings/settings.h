@@ -30,6 +30,10 @@ std::optional<QTime> ParseTimeText(const QString& text);
 
 // The text of the default auto-sort interval: ten minutes.
 inline const char* const kDefaultAutoTime = "00:10:00";
+// The seconds a file must stay unchanged and unused before an automatic run takes it, and
+// the most that is stored (a day).
+inline constexpr int kDefaultWatchSettle = 10;
+inline constexpr int kMaxWatchSettle = 86400;
 
 // The main window's in-memory settings, with the widths the sorting relies on. Everything
 // is zero, false or empty until loaded.
@@ -88,10 +92,16 @@ struct TOptionsValues {
     bool autoStart = false;
     bool deleteSmallFiles = false;
     int smallFileLimit = 512;
+    // The second page: options beyond the first page's, each stored under its own name.
+    bool useTrash = false;
+    bool watchSource = false;
+    int watchSettle = kDefaultWatchSettle;
+    TMatching matching = TMatching::Similar;
 };
 
 // Loads the settings window's controls in its order (percentage, MoveFile, RemoveFile,
-// DoubleDir, AutoTime, chkAutoTime, AutoStart, DoDelFile, delFileSize), then the two
+// DoubleDir, AutoTime, chkAutoTime, AutoStart, DoDelFile, delFileSize, then the second
+// page's UseTrash, WatchSource, WatchSettle, Matching), then the two
 // folder fields of the main window (Source, Destination). The two folders default to the
 // program folder, never to the root, whose refresh would walk the whole machine, and the
 // doubles folder to DefaultDoublesFolder(). An
@@ -100,7 +110,8 @@ void ReadOptions(const TSettingsStore& store, TOptionsValues& values, QString& s
     QString& destinationFolder, const QString& programFolder);
 
 // Saves the settings window's controls in its order (Percentage, DoubleDir, MoveFile,
-// RemoveFile, AutoTime, chkAutoTime, autoStart, doDelFile, delFileSize), then writes or
+// RemoveFile, AutoTime, chkAutoTime, autoStart, doDelFile, delFileSize, UseTrash,
+// WatchSource, WatchSettle, Matching), then writes or
 // removes the log-on entry. A failed write raises SettingsError and stops the save there.
 void WriteOptions(
     TSettingsStore& store, const TOptionsValues& values, const QString& executablePath);

@@ -745,11 +745,15 @@ void TfrmMain::syncSourceWatch()
         m_sourceWatch.reset();
         return;
     }
-    if (m_sourceWatch && m_sourceWatch->folder() == m_listedSource)
+    const qint64 settleMs = qint64(m_workingCopy.watchSettle) * 1000;
+    // A settle time changed in the settings window holds for the next file, as every saved
+    // option does: the watch starts anew with it.
+    if (m_sourceWatch && m_sourceWatch->folder() == m_listedSource
+        && m_sourceWatch->tracker().settleMs() == settleMs)
         return;
     TWatchSettings settings;
     settings.folder = m_listedSource;
-    settings.settleMs = qint64(m_workingCopy.watchSettle) * 1000;
+    settings.settleMs = settleMs;
     // Files a run left behind are the timer's business, as without the watch.
     settings.retryMs = 0;
     m_sourceWatch = std::make_unique<TSourceWatcher>(settings,

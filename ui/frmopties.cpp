@@ -14,18 +14,92 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QList>
 #include <QProgressBar>
+#include <QRadioButton>
+#include <QShortcut>
 #include <QShowEvent>
+#include <QStackedWidget>
+#include <QStyle>
+#include <QTabBar>
 #include <QTimeEdit>
 #include <QTimer>
+#include <QToolButton>
+
+#include <initializer_list>
+#include <utility>
 
 namespace plumtide
 {
 
 namespace
 {
+
+// Enter, Return and Space press the image it watches, as they press a focused button.
+class TPressKeys : public QObject
+{
+public:
+    explicit TPressKeys(TImage* image)
+        : QObject(image)
+        , m_image(image)
+    {
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::KeyPress) {
+            switch (static_cast<QKeyEvent*>(event)->key()) {
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+            case Qt::Key_Space:
+                emit m_image->clicked();
+                return true;
+            default:
+                break;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    TImage* m_image;
+};
+
+// Controls drawn without a focus frame of their own (the boxes, whose text is a separate
+// caption, and the arrows) show the focus on what stands for them: while the watched control
+// has the focus, the marked widgets carry the property `focusMark`, which the style sheet draws.
+class TFocusMark : public QObject
+{
+public:
+    TFocusMark(QWidget* watched, std::initializer_list<QWidget*> marked)
+        : QObject(watched)
+        , m_marked(marked)
+    {
+        watched->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
+            const bool focus = event->type() == QEvent::FocusIn;
+            for (QWidget* widget : std::as_const(m_marked)) {
+                widget->setProperty("focusMark", focus);
+                // Property selectors are matched when a widget is polished.
+                widget->style()->unpolish(widget);
+                widget->style()->polish(widget);
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QList<QWidget*> m_marked;
+};
 
 QCheckBox* checkBox(QWidget* parent, const QString& name, QPoint at)
 {
@@ -38,7 +112,7 @@ QCheckBox* checkBox(QWidget* parent, const QString& name, QPoint at)
 // The caption right of a check box; clicking it clicks the box, as clicking a box's own
 // text would.
 TImage* boxLabel(
-    QWidget* parent, QCheckBox* box, const QString& name, const QString& text, QPoint at)
+    QWidget* parent, QAbstractButton* box, const QString& name, const QString& text, QPoint at)
 {
     auto* caption = new TImage(parent);
     caption->setObjectName(name);
@@ -50,8 +124,75 @@ TImage* boxLabel(
         if (box->isEnabled())
             box->click();
     });
+    new TFocusMark(box, { caption });
     return caption;
 }
+
+// Places the "More" page's rows top to bottom on the first page's grid: a box at 8 with its
+// caption at 32, 24 pixels a row; what belongs to the row above indented to 32. A new option
+// is one more call in its place; the rows below move down with it.
+class TRows
+{
+public:
+    TRows(QWidget* page, int top)
+        : m_page(page)
+        , m_top(top)
+    {
+    }
+
+    QLabel* heading(const QString& name, const QString& text)
+    {
+        QLabel* result = controls::label(m_page, name, text, QPoint(8, m_top), true);
+        m_top += 18;
+        return result;
+    }
+
+    QCheckBox* check(const QString& name, const QString& caption, TImage*& label)
+    {
+        QCheckBox* box = checkBox(m_page, name, QPoint(8, m_top));
+        label = boxLabel(m_page, box, captionName(name), caption, QPoint(32, m_top));
+        m_top += 24;
+        return box;
+    }
+
+    // One of a heading's choices, indented below it.
+    QRadioButton* choice(const QString& name, const QString& caption, TImage*& label)
+    {
+        auto* button = new QRadioButton(m_page);
+        button->setObjectName(name);
+        button->setGeometry(QRect(QPoint(32, m_top), QSize(13, 13)));
+        label = boxLabel(m_page, button, captionName(name), caption, QPoint(56, m_top));
+        m_top += 24;
+        return button;
+    }
+
+    // A number field with arrows and a unit, as "Delete mp3 files smaller then:" has, under
+    // the row above: it starts 18 pixels below that row's top.
+    TUpDown* number(const QString& name, const TUpDownRange& range, const QString& unit,
+        QLineEdit*& field, QLabel*& unitLabel)
+    {
+        const int top = m_top - 6;
+        field = new QLineEdit(m_page);
+        field->setObjectName(QStringLiteral("edt") + name);
+        field->setGeometry(32, top, 49, 21);
+        auto* arrows = new TUpDown(Qt::Vertical, range, m_page);
+        arrows->setObjectName(QStringLiteral("UD") + name);
+        arrows->setGeometry(81, top, 15, 21);
+        arrows->setAssociate(field);
+        unitLabel = controls::label(
+            m_page, QStringLiteral("lbl") + name + QStringLiteral("Unit"), unit, {}, true);
+        unitLabel->move(104, top + 6);
+        m_top = top + 30;
+        return arrows;
+    }
+
+private:
+    // "chkUseTrash" is captioned by "lblUseTrash".
+    static QString captionName(const QString& name) { return QStringLiteral("lbl") + name.mid(3); }
+
+    QWidget* m_page;
+    int m_top;
+};
 
 } // namespace
 
@@ -67,6 +208,7 @@ TfrmOpties::TfrmOpties(TfrmMain& main, QWidget* parent)
     createControls();
     createBrowsePanel();
     connectHandlers();
+    createKeys();
 }
 
 void TfrmOpties::createControls()
@@ -84,39 +226,43 @@ void TfrmOpties::createControls()
     imgCloseNieuwe = image(this, QStringLiteral("imgCloseNieuwe"), QRect(392, -3, 29, 28),
         QPixmap(), QStringLiteral("Close"), Qt::PointingHandCursor);
 
+    createPages();
+    // The first page keeps the original places: it covers the whole window, so its controls
+    // stand where they always stood.
+    QWidget* const page = pnlGeneral;
     Label1 = label(
-        this, QStringLiteral("Label1"), QStringLiteral("Compare percentage:"), QPoint(8, 32), true);
+        page, QStringLiteral("Label1"), QStringLiteral("Compare percentage:"), QPoint(8, 32), true);
     // Right-aligned against the end of the arrows, wide enough for "100 %".
-    lblPercentage = label(this, QStringLiteral("lblPercentage"), QString(), QPoint(0, 0), false);
+    lblPercentage = label(page, QStringLiteral("lblPercentage"), QString(), QPoint(0, 0), false);
     lblPercentage->setAlignment(Qt::AlignRight | Qt::AlignTop);
     lblPercentage->setGeometry(136, 32, 81, 14);
-    PercEqual = new QProgressBar(this);
+    PercEqual = new QProgressBar(page);
     PercEqual->setObjectName(QStringLiteral("PercEqual"));
     PercEqual->setGeometry(32, 48, 150, 15);
     PercEqual->setRange(0, 100);
     PercEqual->setTextVisible(false);
-    UpDownPerqEqual = new TUpDown(Qt::Horizontal, kPercentageRange, this);
+    UpDownPerqEqual = new TUpDown(Qt::Horizontal, kPercentageRange, page);
     UpDownPerqEqual->setObjectName(QStringLiteral("UpDownPerqEqual"));
     UpDownPerqEqual->setGeometry(184, 48, 33, 16);
 
-    chkAutoStart = checkBox(this, QStringLiteral("chkAutoStart"), QPoint(8, 72));
-    lblAutoStart = boxLabel(this, chkAutoStart, QStringLiteral("lblAutoStart"),
+    chkAutoStart = checkBox(page, QStringLiteral("chkAutoStart"), QPoint(8, 72));
+    lblAutoStart = boxLabel(page, chkAutoStart, QStringLiteral("lblAutoStart"),
         QStringLiteral("Load Plumtide on startup"), QPoint(32, 72));
-    chkRemoveDoubles = checkBox(this, QStringLiteral("chkRemoveDoubles"), QPoint(8, 96));
-    lblRemoveDoubles = boxLabel(this, chkRemoveDoubles, QStringLiteral("lblRemoveDoubles"),
+    chkRemoveDoubles = checkBox(page, QStringLiteral("chkRemoveDoubles"), QPoint(8, 96));
+    lblRemoveDoubles = boxLabel(page, chkRemoveDoubles, QStringLiteral("lblRemoveDoubles"),
         QStringLiteral("Delete double files"), QPoint(32, 96));
-    chkMoveDoubles = checkBox(this, QStringLiteral("chkMoveDoubles"), QPoint(8, 120));
-    lblMoveDoubles = boxLabel(this, chkMoveDoubles, QStringLiteral("lblMoveDoubles"),
+    chkMoveDoubles = checkBox(page, QStringLiteral("chkMoveDoubles"), QPoint(8, 120));
+    lblMoveDoubles = boxLabel(page, chkMoveDoubles, QStringLiteral("lblMoveDoubles"),
         QStringLiteral("Move double files to:"), QPoint(32, 120));
 
-    edtDoubleDir = new QLineEdit(DefaultDoublesFolder(), this);
+    edtDoubleDir = new QLineEdit(DefaultDoublesFolder(), page);
     edtDoubleDir->setObjectName(QStringLiteral("edtDoubleDir"));
     edtDoubleDir->setGeometry(32, 141, 273, 21);
     edtDoubleDir->setToolTip(QStringLiteral("Folder for double files"));
-    imgBrowse = image(this, QStringLiteral("imgBrowse"), QRect(312, 143, 17, 17),
+    imgBrowse = image(page, QStringLiteral("imgBrowse"), QRect(312, 143, 17, 17),
         LoadPicture(QLatin1String(artwork::kBrowse), density), QStringLiteral("Browse"),
         Qt::PointingHandCursor);
-    lblDoubleDirMissing = label(this, QStringLiteral("lblDoubleDirMissing"),
+    lblDoubleDirMissing = label(page, QStringLiteral("lblDoubleDirMissing"),
         QStringLiteral("(folder not found)"), QPoint(176, 120), true);
     lblDoubleDirMissing->setStyleSheet(QStringLiteral("color: #ffd24d;"));
     lblDoubleDirMissing->resize(234, lblDoubleDirMissing->height()); // to the window's edge
@@ -124,28 +270,83 @@ void TfrmOpties::createControls()
         QStringLiteral("This folder does not exist: doubles stay where they are until it does"));
     lblDoubleDirMissing->hide();
 
-    chkAutoTime = checkBox(this, QStringLiteral("chkAutoTime"), QPoint(8, 168));
-    lblAutoTime = boxLabel(this, chkAutoTime, QStringLiteral("lblAutoTime"),
+    chkAutoTime = checkBox(page, QStringLiteral("chkAutoTime"), QPoint(8, 168));
+    lblAutoTime = boxLabel(page, chkAutoTime, QStringLiteral("lblAutoTime"),
         QStringLiteral("Automaticly sort every:"), QPoint(32, 168));
-    AutoTime = new QTimeEdit(QTime(0, 10), this);
+    AutoTime = new QTimeEdit(QTime(0, 10), page);
     AutoTime->setObjectName(QStringLiteral("AutoTime"));
     AutoTime->setGeometry(32, 186, 73, 21);
     AutoTime->setDisplayFormat(QStringLiteral("HH:mm:ss"));
 
-    chkDelFile = checkBox(this, QStringLiteral("chkDelFile"), QPoint(8, 216));
-    lblDelFile = boxLabel(this, chkDelFile, QStringLiteral("lblDelFile"),
+    chkDelFile = checkBox(page, QStringLiteral("chkDelFile"), QPoint(8, 216));
+    lblDelFile = boxLabel(page, chkDelFile, QStringLiteral("lblDelFile"),
         QStringLiteral("Delete mp3 files smaller then:"), QPoint(32, 214));
-    edtFilesize = new QLineEdit(this);
+    edtFilesize = new QLineEdit(page);
     edtFilesize->setObjectName(QStringLiteral("edtFilesize"));
     edtFilesize->setGeometry(32, 232, 49, 21);
-    UDFileSize = new TUpDown(Qt::Vertical, kFileSizeRange, this);
+    UDFileSize = new TUpDown(Qt::Vertical, kFileSizeRange, page);
     UDFileSize->setObjectName(QStringLiteral("UDFileSize"));
     UDFileSize->setGeometry(81, 232, 15, 21);
     UDFileSize->setAssociate(edtFilesize);
     UDFileSize->setPosition(512);
-    lblKb = label(this, QStringLiteral("lblKb"), QStringLiteral("Kb"), QPoint(104, 238), true);
+    lblKb = label(page, QStringLiteral("lblKb"), QStringLiteral("Kb"), QPoint(104, 238), true);
+
+    createMorePage();
 
     setControlValues(TOptionsValues { .doublesFolder = DefaultDoublesFolder() });
+}
+
+void TfrmOpties::createPages()
+{
+    // Both pages cover the whole window under the title strip's zones, transparent over the
+    // artwork.
+    pgcPages = new QStackedWidget(this);
+    pgcPages->setObjectName(QStringLiteral("pgcPages"));
+    pgcPages->setGeometry(rect());
+    pgcPages->stackUnder(imgTitle);
+    pnlGeneral = new QWidget(pgcPages);
+    pnlGeneral->setObjectName(QStringLiteral("pnlGeneral"));
+    pnlMore = new QWidget(pgcPages);
+    pnlMore->setObjectName(QStringLiteral("pnlMore"));
+    pgcPages->addWidget(pnlGeneral);
+    pgcPages->addWidget(pnlMore);
+
+    // The tabs sit on the title strip's gold line, right of the title and left of the close
+    // mark, where the first page's layout leaves them room.
+    tbsPages = new QTabBar(this);
+    tbsPages->setObjectName(QStringLiteral("tbsPages"));
+    tbsPages->setDrawBase(false);
+    tbsPages->setExpanding(false);
+    tbsPages->addTab(QStringLiteral("General"));
+    tbsPages->addTab(QStringLiteral("More"));
+    tbsPages->setFocusPolicy(Qt::StrongFocus);
+    tbsPages->adjustSize();
+    tbsPages->move(388 - tbsPages->width(), 25 - tbsPages->height());
+}
+
+void TfrmOpties::createMorePage()
+{
+    TRows rows(pnlMore, 32);
+    lblMatching = rows.heading(
+        QStringLiteral("lblMatching"), QStringLiteral("Match artists with folders:"));
+    rdbSimilar = rows.choice(QStringLiteral("rdbSimilar"),
+        QStringLiteral("Similar names, at least the compare percentage"), lblSimilar);
+    rdbCareful = rows.choice(
+        QStringLiteral("rdbCareful"), QStringLiteral("Only the same artist"), lblCareful);
+    chkUseTrash = rows.check(QStringLiteral("chkUseTrash"),
+        QStringLiteral("Put deleted files in the Trash"), lblUseTrash);
+    chkWatchSource = rows.check(QStringLiteral("chkWatchSource"),
+        QStringLiteral("Sort new files as soon as they have settled"), lblWatchSource);
+    UDSettle = rows.number(QStringLiteral("Settle"), kSettleRange,
+        QStringLiteral("seconds unchanged and unused"), edtSettle, lblSeconds);
+
+    lblCareful->setToolTip(
+        QStringLiteral("A file goes only to its own artist's folder, or stays where it is"));
+    const QString needsAutomatic
+        = QStringLiteral("Works while \"Automaticly sort every:\" is on (first page)");
+    for (QWidget* control : std::initializer_list<QWidget*> {
+             chkWatchSource, lblWatchSource, edtSettle, UDSettle, lblSeconds })
+        control->setToolTip(needsAutomatic);
 }
 
 void TfrmOpties::createBrowsePanel()
@@ -159,8 +360,10 @@ void TfrmOpties::createBrowsePanel()
     imgCloseBrowser = pnlBrowse->closeZone;
     ShellTreeView = pnlBrowse->tree;
 
-    controls::tabOrder({ PercEqual, UpDownPerqEqual, edtDoubleDir, chkMoveDoubles, chkRemoveDoubles,
-        chkAutoTime, AutoTime, ShellTreeView, chkAutoStart, chkDelFile, edtFilesize, UDFileSize });
+    controls::tabOrder({ tbsPages, PercEqual, UpDownPerqEqual, edtDoubleDir, imgBrowse,
+        chkMoveDoubles, chkRemoveDoubles, chkAutoTime, AutoTime, ShellTreeView, chkAutoStart,
+        chkDelFile, edtFilesize, UDFileSize, rdbSimilar, rdbCareful, chkUseTrash, chkWatchSource,
+        edtSettle, UDSettle });
 }
 
 void TfrmOpties::connectHandlers()
@@ -179,6 +382,33 @@ void TfrmOpties::connectHandlers()
     connect(imgTitle, &TImage::mouseDown, this, &TfrmOpties::imgTitleMouseDown);
     connect(imgTitle, &TImage::mouseUp, this, &TfrmOpties::imgTitleMouseUp);
     connect(Timer1, &QTimer::timeout, this, &TfrmOpties::Timer1Timer);
+    connect(tbsPages, &QTabBar::currentChanged, this, &TfrmOpties::tbsPagesChange);
+    connect(chkWatchSource, &QCheckBox::clicked, this, &TfrmOpties::chkAutoTimeClick);
+    // Enter in the tree chooses the folder under the cursor, as a click does.
+    connect(ShellTreeView, &QAbstractItemView::activated, this, &TfrmOpties::ShellTreeViewClick);
+}
+
+void TfrmOpties::createKeys()
+{
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &TfrmOpties::EscapePressed);
+    const auto turn = [this](int by) {
+        tbsPages->setCurrentIndex(
+            (tbsPages->currentIndex() + by + tbsPages->count()) % tbsPages->count());
+    };
+    for (const auto& [keys, by] : { std::pair { QKeySequence(Qt::CTRL | Qt::Key_Tab), 1 },
+             std::pair { QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1 },
+             std::pair { QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1 } }) {
+        auto* shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, [turn, by = by] { turn(by); });
+    }
+    // The browse image is a button: it takes the focus from Tab, shows it, and Enter or
+    // Space presses it.
+    imgBrowse->setFocusPolicy(Qt::TabFocus);
+    imgBrowse->setProperty("keys", true);
+    imgBrowse->installEventFilter(new TPressKeys(imgBrowse));
+    for (TUpDown* arrows : { UpDownPerqEqual, UDFileSize, UDSettle })
+        new TFocusMark(arrows, { arrows->upButton(), arrows->downButton() });
 }
 
 TOptionsValues TfrmOpties::controlValues() const
@@ -193,6 +423,10 @@ TOptionsValues TfrmOpties::controlValues() const
     values.autoStart = chkAutoStart->isChecked();
     values.deleteSmallFiles = chkDelFile->isChecked();
     values.smallFileLimit = UDFileSize->Position();
+    values.useTrash = chkUseTrash->isChecked();
+    values.watchSource = chkWatchSource->isChecked();
+    values.watchSettle = UDSettle->Position();
+    values.matching = rdbCareful->isChecked() ? TMatching::Careful : TMatching::Similar;
     return values;
 }
 
@@ -208,6 +442,11 @@ void TfrmOpties::setControlValues(const TOptionsValues& values)
     chkAutoStart->setChecked(values.autoStart);
     chkDelFile->setChecked(values.deleteSmallFiles);
     UDFileSize->setPosition(values.smallFileLimit);
+    chkUseTrash->setChecked(values.useTrash);
+    chkWatchSource->setChecked(values.watchSource);
+    UDSettle->setPosition(values.watchSettle);
+    rdbSimilar->setChecked(values.matching == TMatching::Similar);
+    rdbCareful->setChecked(values.matching == TMatching::Careful);
     applyEnabling();
 }
 
@@ -217,6 +456,9 @@ void TfrmOpties::applyEnabling()
     const TOptionsEnabling enabling = OptionsEnabling(values);
     edtDoubleDir->setEnabled(enabling.doublesFolder);
     AutoTime->setEnabled(enabling.autoTime);
+    for (QWidget* control : std::initializer_list<QWidget*> {
+             chkWatchSource, lblWatchSource, edtSettle, UDSettle, lblSeconds })
+        control->setEnabled(enabling.watch);
     lblDoubleDirMissing->setVisible(WarnOfDoublesFolder(values));
 }
 
@@ -310,6 +552,7 @@ void TfrmOpties::chkAutoTimeClick()
 
 void TfrmOpties::imgBrowseClick()
 {
+    m_browseOpen = true;
     pnlBrowse->move(77, 20);
     pnlBrowse->show();
     pnlBrowse->raise();
@@ -325,7 +568,28 @@ void TfrmOpties::ShellTreeViewClick()
 
 void TfrmOpties::imgCloseBrowserClick()
 {
+    m_browseOpen = false;
     pnlBrowse->hide();
+    if (pgcPages->currentWidget() == pnlGeneral)
+        imgBrowse->setFocus(Qt::OtherFocusReason);
+}
+
+void TfrmOpties::tbsPagesChange(int page)
+{
+    pgcPages->setCurrentIndex(page);
+    pnlBrowse->setVisible(FolderPanelShown(page, m_browseOpen));
+}
+
+void TfrmOpties::EscapePressed()
+{
+    switch (EscapeCloses(pnlBrowse->isVisible())) {
+    case TEscapeCloses::FolderPanel:
+        imgCloseBrowserClick();
+        break;
+    case TEscapeCloses::Window:
+        imgCloseNieuweClick();
+        break;
+    }
 }
 
 void TfrmOpties::imgCloseNieuweClick()

@@ -182,6 +182,68 @@ TEST(Options, FirstRunDefaultsNeverNameTheRoot)
     EXPECT_EQ(destination, kProgramFolder);
 }
 
+// The second page's values: what the window writes, it and the main window read back alike;
+// a stored value out of range or unknown reads as the window can show it.
+TEST(Options, SecondPageValuesRoundTripAndReadAsTheWorkingCopyReadsThem)
+{
+    struct Case {
+        const char* useTrash;
+        const char* watchSource;
+        const char* watchSettle;
+        const char* matching;
+        bool trash;
+        bool watch;
+        int settle;
+        TMatching match;
+    };
+    const Case cases[] = {
+        { nullptr, nullptr, nullptr, nullptr, false, false, 10, TMatching::Similar },
+        { "1", "1", "0", "careful", true, true, 0, TMatching::Careful },
+        { "0", "3", "86400", "Careful", false, true, 86400, TMatching::Careful },
+        { "x", "0", "90000", "similar", false, false, 86400, TMatching::Similar },
+        { "1", "0", "-5", "exact", true, false, 0, TMatching::Similar },
+        { "1", "0", "ten", "", true, false, 10, TMatching::Similar },
+    };
+    const std::pair<const char*, const char * Case::*> names[]
+        = { { "UseTrash", &Case::useTrash }, { "WatchSource", &Case::watchSource },
+              { "WatchSettle", &Case::watchSettle }, { "Matching", &Case::matching } };
+    for (const Case& c : cases) {
+        const std::string label = std::string(c.watchSettle ? c.watchSettle : "-") + " "
+            + (c.matching ? c.matching : "-");
+        TMemorySettingsStore store;
+        for (const auto& [name, field] : names)
+            if (c.*field != nullptr)
+                store.WriteValue(QString::fromLatin1(name), QString::fromLatin1(c.*field));
+        TOptionsValues values;
+        QString source, destination;
+        ReadOptions(store, values, source, destination, kProgramFolder);
+        TWorkingCopy copy;
+        LoadWorkingCopy(store, copy, kProgramFolder);
+        EXPECT_EQ(values.useTrash, c.trash) << label;
+        EXPECT_EQ(values.watchSource, c.watch) << label;
+        EXPECT_EQ(values.watchSettle, c.settle) << label;
+        EXPECT_EQ(values.matching, c.match) << label;
+        EXPECT_EQ(std::tie(copy.useTrash, copy.watchSource, copy.watchSettle, copy.matching),
+            std::tie(values.useTrash, values.watchSource, values.watchSettle, values.matching))
+            << label;
+
+        // Saved and read again, nothing changes; applied, the working copy is the same.
+        TMemorySettingsStore saved;
+        WriteOptions(saved, values, QStringLiteral("/usr/bin/plumtide"));
+        TOptionsValues again;
+        ReadOptions(saved, again, source, destination, kProgramFolder);
+        EXPECT_EQ(std::tie(again.useTrash, again.watchSource, again.watchSettle, again.matching),
+            std::tie(values.useTrash, values.watchSource, values.watchSettle, values.matching))
+            << label;
+        TWorkingCopy applied;
+        ApplyOptions(values, applied);
+        EXPECT_EQ(
+            std::tie(applied.useTrash, applied.watchSource, applied.watchSettle, applied.matching),
+            std::tie(copy.useTrash, copy.watchSource, copy.watchSettle, copy.matching))
+            << label;
+    }
+}
+
 TEST(Options, FailedWriteStopsTheSaveThere)
 {
     TMemorySettingsStore store;
