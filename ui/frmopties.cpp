@@ -22,7 +22,6 @@
 #include <QRadioButton>
 #include <QShortcut>
 #include <QShowEvent>
-#include <QStackedWidget>
 #include <QStyle>
 #include <QTabBar>
 #include <QTimeEdit>
@@ -227,42 +226,42 @@ void TfrmOpties::createControls()
         QPixmap(), QStringLiteral("Close"), Qt::PointingHandCursor);
 
     createPages();
-    // The first page keeps the original places: it covers the whole window, so its controls
-    // stand where they always stood.
-    QWidget* const page = pnlGeneral;
+    // The first this's controls are the window's own children, at their original places, as
+    // they always were; the tabs show and hide them together.
+    const QObjectList before = children();
     Label1 = label(
-        page, QStringLiteral("Label1"), QStringLiteral("Compare percentage:"), QPoint(8, 32), true);
+        this, QStringLiteral("Label1"), QStringLiteral("Compare percentage:"), QPoint(8, 32), true);
     // Right-aligned against the end of the arrows, wide enough for "100 %".
-    lblPercentage = label(page, QStringLiteral("lblPercentage"), QString(), QPoint(0, 0), false);
+    lblPercentage = label(this, QStringLiteral("lblPercentage"), QString(), QPoint(0, 0), false);
     lblPercentage->setAlignment(Qt::AlignRight | Qt::AlignTop);
     lblPercentage->setGeometry(136, 32, 81, 14);
-    PercEqual = new QProgressBar(page);
+    PercEqual = new QProgressBar(this);
     PercEqual->setObjectName(QStringLiteral("PercEqual"));
     PercEqual->setGeometry(32, 48, 150, 15);
     PercEqual->setRange(0, 100);
     PercEqual->setTextVisible(false);
-    UpDownPerqEqual = new TUpDown(Qt::Horizontal, kPercentageRange, page);
+    UpDownPerqEqual = new TUpDown(Qt::Horizontal, kPercentageRange, this);
     UpDownPerqEqual->setObjectName(QStringLiteral("UpDownPerqEqual"));
     UpDownPerqEqual->setGeometry(184, 48, 33, 16);
 
-    chkAutoStart = checkBox(page, QStringLiteral("chkAutoStart"), QPoint(8, 72));
-    lblAutoStart = boxLabel(page, chkAutoStart, QStringLiteral("lblAutoStart"),
+    chkAutoStart = checkBox(this, QStringLiteral("chkAutoStart"), QPoint(8, 72));
+    lblAutoStart = boxLabel(this, chkAutoStart, QStringLiteral("lblAutoStart"),
         QStringLiteral("Load Plumtide on startup"), QPoint(32, 72));
-    chkRemoveDoubles = checkBox(page, QStringLiteral("chkRemoveDoubles"), QPoint(8, 96));
-    lblRemoveDoubles = boxLabel(page, chkRemoveDoubles, QStringLiteral("lblRemoveDoubles"),
+    chkRemoveDoubles = checkBox(this, QStringLiteral("chkRemoveDoubles"), QPoint(8, 96));
+    lblRemoveDoubles = boxLabel(this, chkRemoveDoubles, QStringLiteral("lblRemoveDoubles"),
         QStringLiteral("Delete double files"), QPoint(32, 96));
-    chkMoveDoubles = checkBox(page, QStringLiteral("chkMoveDoubles"), QPoint(8, 120));
-    lblMoveDoubles = boxLabel(page, chkMoveDoubles, QStringLiteral("lblMoveDoubles"),
+    chkMoveDoubles = checkBox(this, QStringLiteral("chkMoveDoubles"), QPoint(8, 120));
+    lblMoveDoubles = boxLabel(this, chkMoveDoubles, QStringLiteral("lblMoveDoubles"),
         QStringLiteral("Move double files to:"), QPoint(32, 120));
 
-    edtDoubleDir = new QLineEdit(DefaultDoublesFolder(), page);
+    edtDoubleDir = new QLineEdit(DefaultDoublesFolder(), this);
     edtDoubleDir->setObjectName(QStringLiteral("edtDoubleDir"));
     edtDoubleDir->setGeometry(32, 141, 273, 21);
     edtDoubleDir->setToolTip(QStringLiteral("Folder for double files"));
-    imgBrowse = image(page, QStringLiteral("imgBrowse"), QRect(312, 143, 17, 17),
+    imgBrowse = image(this, QStringLiteral("imgBrowse"), QRect(312, 143, 17, 17),
         LoadPicture(QLatin1String(artwork::kBrowse), density), QStringLiteral("Browse"),
         Qt::PointingHandCursor);
-    lblDoubleDirMissing = label(page, QStringLiteral("lblDoubleDirMissing"),
+    lblDoubleDirMissing = label(this, QStringLiteral("lblDoubleDirMissing"),
         QStringLiteral("(folder not found)"), QPoint(176, 120), true);
     lblDoubleDirMissing->setStyleSheet(QStringLiteral("color: #ffd24d;"));
     lblDoubleDirMissing->resize(234, lblDoubleDirMissing->height()); // to the window's edge
@@ -270,26 +269,30 @@ void TfrmOpties::createControls()
         QStringLiteral("This folder does not exist: doubles stay where they are until it does"));
     lblDoubleDirMissing->hide();
 
-    chkAutoTime = checkBox(page, QStringLiteral("chkAutoTime"), QPoint(8, 168));
-    lblAutoTime = boxLabel(page, chkAutoTime, QStringLiteral("lblAutoTime"),
+    chkAutoTime = checkBox(this, QStringLiteral("chkAutoTime"), QPoint(8, 168));
+    lblAutoTime = boxLabel(this, chkAutoTime, QStringLiteral("lblAutoTime"),
         QStringLiteral("Automaticly sort every:"), QPoint(32, 168));
-    AutoTime = new QTimeEdit(QTime(0, 10), page);
+    AutoTime = new QTimeEdit(QTime(0, 10), this);
     AutoTime->setObjectName(QStringLiteral("AutoTime"));
     AutoTime->setGeometry(32, 186, 73, 21);
     AutoTime->setDisplayFormat(QStringLiteral("HH:mm:ss"));
 
-    chkDelFile = checkBox(page, QStringLiteral("chkDelFile"), QPoint(8, 216));
-    lblDelFile = boxLabel(page, chkDelFile, QStringLiteral("lblDelFile"),
+    chkDelFile = checkBox(this, QStringLiteral("chkDelFile"), QPoint(8, 216));
+    lblDelFile = boxLabel(this, chkDelFile, QStringLiteral("lblDelFile"),
         QStringLiteral("Delete mp3 files smaller then:"), QPoint(32, 214));
-    edtFilesize = new QLineEdit(page);
+    edtFilesize = new QLineEdit(this);
     edtFilesize->setObjectName(QStringLiteral("edtFilesize"));
     edtFilesize->setGeometry(32, 232, 49, 21);
-    UDFileSize = new TUpDown(Qt::Vertical, kFileSizeRange, page);
+    UDFileSize = new TUpDown(Qt::Vertical, kFileSizeRange, this);
     UDFileSize->setObjectName(QStringLiteral("UDFileSize"));
     UDFileSize->setGeometry(81, 232, 15, 21);
     UDFileSize->setAssociate(edtFilesize);
     UDFileSize->setPosition(512);
-    lblKb = label(page, QStringLiteral("lblKb"), QStringLiteral("Kb"), QPoint(104, 238), true);
+    lblKb = label(this, QStringLiteral("lblKb"), QStringLiteral("Kb"), QPoint(104, 238), true);
+
+    for (QObject* child : children())
+        if (auto* control = qobject_cast<QWidget*>(child); control && !before.contains(child))
+            m_generalPage.append(control);
 
     createMorePage();
 
@@ -298,18 +301,14 @@ void TfrmOpties::createControls()
 
 void TfrmOpties::createPages()
 {
-    // Both pages cover the whole window under the title strip's zones, transparent over the
-    // artwork.
-    pgcPages = new QStackedWidget(this);
-    pgcPages->setObjectName(QStringLiteral("pgcPages"));
-    pgcPages->setGeometry(rect());
-    pgcPages->stackUnder(imgTitle);
-    pnlGeneral = new QWidget(pgcPages);
-    pnlGeneral->setObjectName(QStringLiteral("pnlGeneral"));
-    pnlMore = new QWidget(pgcPages);
+    // The More page covers the whole window under the title strip's zones, transparent over
+    // the artwork.
+    pnlMore = new QWidget(this);
     pnlMore->setObjectName(QStringLiteral("pnlMore"));
-    pgcPages->addWidget(pnlGeneral);
-    pgcPages->addWidget(pnlMore);
+    pnlMore->setGeometry(rect());
+    pnlMore->stackUnder(imgTitle);
+    pnlMore->setFont(font());
+    pnlMore->hide();
 
     // The tabs sit on the title strip's gold line, right of the title and left of the close
     // mark, where the first page's layout leaves them room.
@@ -347,6 +346,18 @@ void TfrmOpties::createMorePage()
     for (QWidget* control : std::initializer_list<QWidget*> {
              chkWatchSource, lblWatchSource, edtSettle, UDSettle, lblSeconds })
         control->setToolTip(needsAutomatic);
+
+    // Under the window's style sheet, a control whose font a rule changes (the bold captions)
+    // takes the rest of its font from the application, not from its page, once polished: the
+    // page's controls are given the window's font, as the window's own children keep it, and
+    // the captions are sized for it.
+    for (QWidget* control : pnlMore->findChildren<QWidget*>()) {
+        control->setFont(font());
+        if (auto* caption = qobject_cast<QLabel*>(control)) {
+            caption->ensurePolished();
+            caption->adjustSize();
+        }
+    }
 }
 
 void TfrmOpties::createBrowsePanel()
@@ -459,7 +470,7 @@ void TfrmOpties::applyEnabling()
     for (QWidget* control : std::initializer_list<QWidget*> {
              chkWatchSource, lblWatchSource, edtSettle, UDSettle, lblSeconds })
         control->setEnabled(enabling.watch);
-    lblDoubleDirMissing->setVisible(WarnOfDoublesFolder(values));
+    lblDoubleDirMissing->setVisible(tbsPages->currentIndex() == 0 && WarnOfDoublesFolder(values));
 }
 
 void TfrmOpties::showPercentage(int percentage)
@@ -570,13 +581,17 @@ void TfrmOpties::imgCloseBrowserClick()
 {
     m_browseOpen = false;
     pnlBrowse->hide();
-    if (pgcPages->currentWidget() == pnlGeneral)
+    if (tbsPages->currentIndex() == 0)
         imgBrowse->setFocus(Qt::OtherFocusReason);
 }
 
 void TfrmOpties::tbsPagesChange(int page)
 {
-    pgcPages->setCurrentIndex(page);
+    for (QWidget* control : std::as_const(m_generalPage))
+        control->setVisible(page == 0);
+    pnlMore->setVisible(page == 1);
+    // The folder warning shows as its rule says, and only on its page.
+    applyEnabling();
     pnlBrowse->setVisible(FolderPanelShown(page, m_browseOpen));
 }
 

@@ -3,6 +3,7 @@
 #include "settings/settings.h"
 #include "ui/titledrag.h"
 
+#include <QList>
 #include <QWidget>
 
 class QAbstractButton;
@@ -11,7 +12,6 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QRadioButton;
-class QStackedWidget;
 class QTabBar;
 class QTimeEdit;
 class QTimer;
@@ -97,10 +97,8 @@ public:
     TUpDown* UDFileSize;
     QLabel* lblKb;
 
-    // The pages and the tabs that choose them.
+    // The tabs that choose the page, and the More page.
     QTabBar* tbsPages;
-    QStackedWidget* pgcPages;
-    QWidget* pnlGeneral;
     QWidget* pnlMore;
 
     // --- The "More" page, top to bottom ---------------------------------------------------
@@ -146,6 +144,8 @@ private:
     TTitleDragger m_dragger;
     // Whether the folder panel is open on the first page, whichever page is shown.
     bool m_browseOpen = false;
+    // The first page's controls, shown and hidden together.
+    QList<QWidget*> m_generalPage;
 };
 
 } // namespace plumtide

@@ -261,7 +261,7 @@ TEST_F(SettingsWindowTest, MorePageSavesAndAppliesAtOnce)
     EXPECT_FALSE(o.pnlMore->isVisible());
     QTest::mouseClick(o.tbsPages, Qt::LeftButton, {}, o.tbsPages->tabRect(1).center());
     ASSERT_TRUE(o.pnlMore->isVisible());
-    EXPECT_FALSE(o.pnlGeneral->isVisible());
+    EXPECT_FALSE(o.Label1->isVisible());
     EXPECT_TRUE(o.rdbSimilar->isChecked());
     EXPECT_FALSE(o.chkWatchSource->isEnabled()) << "automatic sorting is off";
     EXPECT_FALSE(o.edtSettle->isEnabled());
@@ -310,7 +310,7 @@ TEST_F(SettingsWindowTest, KeyboardReachesEveryPageAndEscClosesSaving)
     QTest::keyClick(o.tbsPages, Qt::Key_Right);
     EXPECT_TRUE(o.pnlMore->isVisible());
     QTest::keyClick(&o, Qt::Key_PageUp, Qt::ControlModifier);
-    EXPECT_TRUE(o.pnlGeneral->isVisible());
+    EXPECT_TRUE(o.Label1->isVisible());
 
     // Every control that takes input can be reached with Tab, on either page.
     QSet<QWidget*> reached;
@@ -330,7 +330,7 @@ TEST_F(SettingsWindowTest, KeyboardReachesEveryPageAndEscClosesSaving)
     // A box's focus shows on its caption, drawn by the style sheet.
     o.chkUseTrash->setFocus();
     EXPECT_TRUE(o.lblUseTrash->property("focusMark").toBool());
-    o.chkAutoStart->setFocus();
+    o.tbsPages->setFocus();
     EXPECT_FALSE(o.lblUseTrash->property("focusMark").toBool());
 
     o.tbsPages->setCurrentIndex(0);
