@@ -69,35 +69,54 @@ private:
 };
 
 // Controls drawn without a focus frame of their own (the boxes, whose text is a separate
-// caption, and the arrows) show the focus on what stands for them: while the watched control
-// has the focus, the marked widgets carry the property `focusMark`, which the style sheet draws.
-class TFocusMark : public QObject
+// caption, and the arrows) show the focus as one gold ring the window holds, around the
+// control and what belongs to it. Re-polishing the captions to restyle them instead would cost
+// them the window's font under its style sheet.
+class TFocusRing : public QObject
 {
 public:
-    TFocusMark(QWidget* watched, std::initializer_list<QWidget*> marked)
+    TFocusRing(QWidget* watched, std::initializer_list<QWidget*> around)
         : QObject(watched)
-        , m_marked(marked)
+        , m_around(around)
     {
         watched->installEventFilter(this);
+    }
+
+    static constexpr const char* kName = "focusRing";
+
+    // The ring of the window `inside` lies in; made hidden, once, before any control.
+    static QWidget* of(QWidget* inside)
+    {
+        QWidget* window = inside->window();
+        auto* ring = window->findChild<QWidget*>(QLatin1String(kName), Qt::FindDirectChildrenOnly);
+        if (ring == nullptr) {
+            ring = new QLabel(window);
+            ring->setObjectName(QLatin1String(kName));
+            ring->setAttribute(Qt::WA_TransparentForMouseEvents);
+            ring->hide();
+        }
+        return ring;
     }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
-            const bool focus = event->type() == QEvent::FocusIn;
-            for (QWidget* widget : std::as_const(m_marked)) {
-                widget->setProperty("focusMark", focus);
-                // Property selectors are matched when a widget is polished.
-                widget->style()->unpolish(widget);
-                widget->style()->polish(widget);
-            }
+        if (event->type() == QEvent::FocusIn) {
+            QWidget* ring = of(static_cast<QWidget*>(watched));
+            QRect area;
+            for (QWidget* widget : std::as_const(m_around))
+                area |= QRect(widget->mapTo(ring->parentWidget(), QPoint(0, 0)), widget->size());
+            ring->setGeometry(area.adjusted(-3, -2, 3, 2));
+            ring->show();
+            ring->raise();
+        } else if (event->type() == QEvent::FocusOut) {
+            of(static_cast<QWidget*>(watched))->hide();
         }
         return QObject::eventFilter(watched, event);
     }
 
 private:
-    QList<QWidget*> m_marked;
+    QList<QWidget*> m_around;
 };
 
 QCheckBox* checkBox(QWidget* parent, const QString& name, QPoint at)
@@ -123,7 +142,7 @@ TImage* boxLabel(
         if (box->isEnabled())
             box->click();
     });
-    new TFocusMark(box, { caption });
+    new TFocusRing(box, { box, caption });
     return caption;
 }
 
@@ -309,6 +328,7 @@ void TfrmOpties::createPages()
     pnlMore->stackUnder(imgTitle);
     pnlMore->setFont(font());
     pnlMore->hide();
+    TFocusRing::of(this);
 
     // The tabs sit on the title strip's gold line, right of the title and left of the close
     // mark, where the first page's layout leaves them room.
@@ -371,6 +391,12 @@ void TfrmOpties::createBrowsePanel()
     imgCloseBrowser = pnlBrowse->closeZone;
     ShellTreeView = pnlBrowse->tree;
 
+    // Where the desktop lets Tab reach text and lists only, it still reaches controls with a
+    // strong focus, as it does the boxes; the browse image takes its place in the order only
+    // if it takes the focus when the order is set.
+    imgBrowse->setFocusPolicy(Qt::StrongFocus);
+    for (TUpDown* arrows : { UpDownPerqEqual, UDFileSize, UDSettle })
+        arrows->setFocusPolicy(Qt::StrongFocus);
     controls::tabOrder({ tbsPages, PercEqual, UpDownPerqEqual, edtDoubleDir, imgBrowse,
         chkMoveDoubles, chkRemoveDoubles, chkAutoTime, AutoTime, ShellTreeView, chkAutoStart,
         chkDelFile, edtFilesize, UDFileSize, rdbSimilar, rdbCareful, chkUseTrash, chkWatchSource,
@@ -413,13 +439,12 @@ void TfrmOpties::createKeys()
         auto* shortcut = new QShortcut(keys, this);
         connect(shortcut, &QShortcut::activated, this, [turn, by = by] { turn(by); });
     }
-    // The browse image is a button: it takes the focus from Tab, shows it, and Enter or
-    // Space presses it.
-    imgBrowse->setFocusPolicy(Qt::TabFocus);
+    // The browse image is a button: it takes the focus from Tab (see createBrowsePanel),
+    // shows it, and Enter or Space presses it.
     imgBrowse->setProperty("keys", true);
     imgBrowse->installEventFilter(new TPressKeys(imgBrowse));
     for (TUpDown* arrows : { UpDownPerqEqual, UDFileSize, UDSettle })
-        new TFocusMark(arrows, { arrows->upButton(), arrows->downButton() });
+        new TFocusRing(arrows, { arrows });
 }
 
 TOptionsValues TfrmOpties::controlValues() const

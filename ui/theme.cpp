@@ -75,8 +75,7 @@ QTabBar::tab:hover { color: %text; }
 QTabBar::tab:selected { color: %text; border-color: %gold; background: %navyDeep; }
 QTabBar::tab:focus { color: %gold; text-decoration: underline; }
 QLabel[keys="true"]:focus { border: 1px solid %gold; border-radius: 2px; }
-QLabel[focusMark="true"] { color: %gold; text-decoration: underline; }
-QToolButton[focusMark="true"] { border-color: %gold; }
+#focusRing { border: 1px solid %gold; border-radius: 3px; background: transparent; }
 #pnlMore QLabel:disabled { color: %mutedText; }
 
 QProgressBar { background: %field; border: 1px solid %fieldBorder; border-radius: 2px; }

@@ -327,11 +327,15 @@ TEST_F(SettingsWindowTest, KeyboardReachesEveryPageAndEscClosesSaving)
              o.chkAutoStart, o.chkDelFile, o.edtFilesize, o.UDFileSize, o.chkUseTrash })
         EXPECT_TRUE(reached.contains(control)) << control->objectName().toStdString();
     EXPECT_TRUE(reached.contains(o.rdbSimilar) || reached.contains(o.rdbCareful));
-    // A box's focus shows on its caption, drawn by the style sheet.
+    // A box's focus shows as a ring around it and its caption.
+    const QWidget* ring = o.findChild<QWidget*>(QStringLiteral("focusRing"));
+    ASSERT_NE(ring, nullptr);
     o.chkUseTrash->setFocus();
-    EXPECT_TRUE(o.lblUseTrash->property("focusMark").toBool());
+    EXPECT_TRUE(ring->isVisible());
+    EXPECT_TRUE(ring->geometry().contains(
+        QRect(o.lblUseTrash->mapTo(&o, QPoint(0, 0)), o.lblUseTrash->size())));
     o.tbsPages->setFocus();
-    EXPECT_FALSE(o.lblUseTrash->property("focusMark").toBool());
+    EXPECT_FALSE(ring->isVisible());
 
     o.tbsPages->setCurrentIndex(0);
     o.imgBrowse->setFocus();

@@ -142,9 +142,8 @@ TEST(OptionsRules, SavedOptionsReachTheWorkingCopyOnlyWhenAllWereWritten)
     EXPECT_EQ(copy.watchSettle, 3);
 }
 
-// The watch and its settle time belong to automatic sorting, as the interval does; Esc
-// closes the topmost thing open; the folder panel shows only on its own page.
-TEST(OptionsRules, EnablingEscapeAndTheFolderPanelFollowWhatIsOpen)
+// The watch and its settle time belong to automatic sorting, as the interval does.
+TEST(OptionsRules, TheWatchTakesInputOnlyWithAutomaticSorting)
 {
     struct Case {
         bool moveDoubles;
@@ -166,11 +165,6 @@ TEST(OptionsRules, EnablingEscapeAndTheFolderPanelFollowWhatIsOpen)
         EXPECT_EQ(OptionsEnabling(values), c.expected)
             << c.moveDoubles << c.autoTimeOn << c.watchSource;
     }
-    EXPECT_EQ(EscapeCloses(true), TEscapeCloses::FolderPanel);
-    EXPECT_EQ(EscapeCloses(false), TEscapeCloses::Window);
-    EXPECT_TRUE(FolderPanelShown(0, true));
-    EXPECT_FALSE(FolderPanelShown(1, true));
-    EXPECT_FALSE(FolderPanelShown(0, false));
 }
 
 TEST(ComputerPlaces, RootHomeThenRemovableAndNetworkVolumes)
