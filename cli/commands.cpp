@@ -73,10 +73,24 @@ TWorkingCopy storedSettings()
     return copy;
 }
 
+// The formats a command files: --formats, or else those of the stored settings.
+TFileFormats formatsOf(const ParsedCommand& command, const TWorkingCopy& stored)
+{
+    if (!command.has(QStringLiteral("--formats")))
+        return stored.formats;
+    const QString value = command.value(QStringLiteral("--formats"));
+    const std::optional<TFileFormats> formats = TFileFormats::FromText(value);
+    if (!formats)
+        throw UsageError(QStringLiteral("--formats takes a comma-separated list of %1, not '%2'")
+                             .arg(AudioExtensions().join(QStringLiteral(", ")), value));
+    return *formats;
+}
+
 // What plan and sort work with: the stored settings with the command's options over them.
 struct SortSettings {
     int percentage = 37;
     TMatching matching = TMatching::Similar;
+    TFileFormats formats;
     TMoveSettings move;
     qint64 settleMs = kHandSettleMs;
 };
@@ -87,6 +101,7 @@ SortSettings sortSettings(const ParsedCommand& command)
     SortSettings settings;
     settings.percentage = stored.comparePercentage;
     settings.matching = stored.matching;
+    settings.formats = formatsOf(command, stored);
     settings.move = MoveSettingsOf(stored);
     if (command.has(QStringLiteral("--match"))) {
         const std::optional<TMatching> matching
@@ -129,6 +144,8 @@ SortSettings sortSettings(const ParsedCommand& command)
         throw UsageError(QStringLiteral("--trash and --no-trash exclude each other"));
     if (command.has(QStringLiteral("--trash")) || command.has(QStringLiteral("--no-trash")))
         settings.move.useTrash = command.has(QStringLiteral("--trash"));
+    if (command.has(QStringLiteral("--no-companions")))
+        settings.move.moveCompanions = false;
     if (command.has(QStringLiteral("--settle")))
         settings.settleMs = qint64(ParseNumber(QStringLiteral("--settle"),
                                 command.value(QStringLiteral("--settle")), 0, 86400))
@@ -164,6 +181,7 @@ TSortRequest requestOf(const SortSettings& settings, const QString& source,
     request.destination = destination;
     request.percentage = settings.percentage;
     request.matching = settings.matching;
+    request.formats = settings.formats;
     request.assignments = StoredAssignments();
     request.leaveOut = leaveOut;
     return request;
@@ -265,12 +283,16 @@ int RunList(const ParsedCommand& command)
 {
     requireOperands(command, 1, "SOURCE");
     const QString source = existingFolder(command.operands.at(0), "source");
+    const TFileFormats formats = formatsOf(command, storedSettings());
     RecordWriter out(stdout, command.has(QStringLiteral("--json")));
     TerminalProgress progress;
     progress.setPhase(QStringLiteral("reading"));
-    ForEachSourceFile(source, progress, progress, [&](TSourceRow&& row) {
-        out.write({ { "path", row.path }, { "key", row.key }, { "title", row.title } });
-    });
+    ForEachSourceFile(
+        source, progress, progress,
+        [&](TSourceRow&& row) {
+            out.write({ { "path", row.path }, { "key", row.key }, { "title", row.title } });
+        },
+        {}, {}, std::nullopt, formats);
     return kExitOk;
 }
 
@@ -681,10 +703,11 @@ const std::vector<CommandInfo>& Commands()
 {
     static const QStringList planOptions { QStringLiteral("--percentage"),
         QStringLiteral("--doubles"), QStringLiteral("--delete-small"), QStringLiteral("--settle"),
-        QStringLiteral("--match") };
+        QStringLiteral("--match"), QStringLiteral("--formats") };
     static const QStringList sortFlags { QStringLiteral("--json"), QStringLiteral("--keep-small"),
         QStringLiteral("--dry-run"), QStringLiteral("--create-artist-folders"),
-        QStringLiteral("--trash"), QStringLiteral("--no-trash") };
+        QStringLiteral("--trash"), QStringLiteral("--no-trash"),
+        QStringLiteral("--no-companions") };
     static const std::vector<CommandInfo> commands {
         { "key", "the artist key of each NAME (or of each line of standard input)",
             "usage: plumtide-cli key [NAME...]\n\n"
@@ -703,12 +726,14 @@ const std::vector<CommandInfo>& Commands()
             "v1<TAB>yes|no, then frame<TAB>ID<TAB>size<TAB>text per frame in tag order (text only\n"
             "for text frames).\n",
             {}, RunTags },
-        { "list", "the mp3 files of SOURCE with artist key and title",
-            "usage: plumtide-cli list [--json] SOURCE\n\n"
-            "Prints path<TAB>artist key<TAB>title for every mp3 file below SOURCE, in list order.\n"
-            "Files in use are reported on standard error.\n\n"
-            "  --json   JSON Lines: {\"path\",\"key\",\"title\"}\n",
-            { { QStringLiteral("--json") }, {} }, RunList },
+        { "list", "the music files of SOURCE with artist key and title",
+            "usage: plumtide-cli list [--json] [--formats LIST] SOURCE\n\n"
+            "Prints path<TAB>artist key<TAB>title for every music file below SOURCE, in list\n"
+            "order. Files in use are reported on standard error.\n\n"
+            "  --formats LIST  the extensions listed, comma-separated: any of mp3, flac, ogg,\n"
+            "                  oga, opus, m4a (default: Formats in the settings, else mp3)\n"
+            "  --json          JSON Lines: {\"path\",\"key\",\"title\"}\n",
+            { { QStringLiteral("--json") }, { QStringLiteral("--formats") } }, RunList },
         { "folders", "the folders below DEST with their relative names",
             "usage: plumtide-cli folders [--json] DEST\n\n"
             "Prints path<TAB>relative folder name for every folder below DEST, in list order.\n\n"
@@ -723,15 +748,19 @@ const std::vector<CommandInfo>& Commands()
             "                           same artist (see the README); rows of careful matching\n"
             "                           and of assignments add a fifth field: same, one-off or\n"
             "                           assigned\n"
-            "  --doubles move:DIR|delete|keep, --delete-small KB, --keep-small   as for sort\n"
+            "  --doubles move:DIR|delete|keep, --delete-small KB, --keep-small, --formats LIST,\n"
+            "  --no-companions          as for sort\n"
             "  --json                   JSON Lines: "
             "{\"type\":\"plan\",\"file\",\"score\",\"folder\"}\n"
             "                           and {\"type\":\"new\",\"key\"}\n",
-            { { QStringLiteral("--json"), QStringLiteral("--keep-small") }, planOptions },
+            { { QStringLiteral("--json"), QStringLiteral("--keep-small"),
+                  QStringLiteral("--no-companions") },
+                planOptions },
             RunPlan },
         { "sort", "plans and moves SOURCE into DEST",
             "usage: plumtide-cli sort [OPTIONS] SOURCE DEST\n\n"
-            "Plans, then moves each planned file into its folder, one line per plan row:\n"
+            "Plans, then moves each planned file into its folder, one line per plan row and per\n"
+            "file that travels with its song:\n"
             "moved, double-moved, double-deleted, double-kept, small-deleted, in-place, or\n"
             "skipped<TAB>file<TAB>reason; then a summary line (sorted: ...) on standard error.\n"
             "Settings not given come from the desktop program.\n\n"
@@ -740,7 +769,10 @@ const std::vector<CommandInfo>& Commands()
             "                           in the settings, else similar)\n"
             "  --doubles move:DIR       set doubles aside in DIR (never overwriting a file there)\n"
             "  --doubles delete|keep    delete doubles, or leave them in SOURCE\n"
-            "  --delete-small KB        delete mp3 files smaller than KB kilobytes (1024 bytes)\n"
+            "  --formats LIST           the extensions sorted, comma-separated: any of mp3, flac,\n"
+            "                           ogg, oga, opus, m4a (default: Formats in the settings,\n"
+            "                           else mp3)\n"
+            "  --delete-small KB        delete music files smaller than KB kilobytes (1024 bytes)\n"
             "  --keep-small             sort small files like any other\n"
             "  --create-artist-folders  first create a folder for each new artist "
             "(created<TAB>folder;\n"
@@ -749,6 +781,10 @@ const std::vector<CommandInfo>& Commands()
             "                           if it changes meanwhile (still being written; default 2)\n"
             "  --trash, --no-trash      deleted small files and doubles go to the Trash, or are\n"
             "                           deleted for good (default: UseTrash in the settings)\n"
+            "  --no-companions          leave lyrics, cue sheets and notes named as a song\n"
+            "                           (.lrc, .cue, .txt) where they are; by default they\n"
+            "                           move with it (moved<TAB>file<TAB>target each; default:\n"
+            "                           MoveCompanions in the settings)\n"
             "  --dry-run                print what would happen; change nothing\n"
             "  --fail-if-left           exit status 3 when a file was left in SOURCE (skipped,\n"
             "                           or no folder for its artist), each told on standard error\n"
@@ -763,9 +799,10 @@ const std::vector<CommandInfo>& Commands()
         { "watch", "sorts SOURCE into DEST, then each new file once it has settled",
             "usage: plumtide-cli watch [OPTIONS] [SOURCE DEST]\n\n"
             "Sorts what is in SOURCE, then watches SOURCE and its sub-folders and sorts each new\n"
-            "mp3 file once it has settled: unchanged and not in use by another program for\n"
-            "--settle seconds, so a file still being downloaded or copied is never moved\n"
-            "half-written. Files that settle close together share a run. Each run prints what\n"
+            "music file (of --formats) once it has settled: unchanged and not in use by another\n"
+            "program for --settle seconds, so a file still being downloaded or copied is never\n"
+            "moved half-written. Files that settle close together share a run. Each run prints "
+            "what\n"
             "sort prints; what happens to the watch goes to standard error. Without SOURCE and\n"
             "DEST it watches the folders of the desktop program's settings.\n\n"
             "  --settle SECONDS         quiet time before a file is sorted (default 10)\n"

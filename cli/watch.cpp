@@ -154,6 +154,8 @@ private:
         // run since the last.
         sort.request.leaveOut
             = TLeaveOutPolicy(TRunOrigin::Watch, m_sort.request.leaveOut.settleMs(), LoadHolds());
+        // A file opened since it was offered is left for the next run.
+        sort.request.leaveOut.setOpenCounts(m_watcher.openCounts().known());
         sort.how.leaveOut = sort.request.leaveOut;
         // And the assignments: the user may have made one for a file this watch left.
         sort.request.assignments = StoredAssignments();
@@ -243,7 +245,9 @@ int RunWatch(const ParsedCommand& command)
     settings.pollMs = secondsOption(command, "--poll", 30, 1);
     settings.retryMs = secondsOption(command, "--retry", 600, 0);
     SortCommand sort = SortCommandOf(command, source, destination, TRunOrigin::Watch);
+    settings.formats = sort.request.formats;
     sort.request.leaveOut = TLeaveOutPolicy(TRunOrigin::Watch, settings.settleMs);
+    settings.companions = sort.how.move.moveCompanions;
     Watch watch(sort, settings, command.has(QStringLiteral("--json")));
     watch.run();
     return kExitOk;

@@ -104,6 +104,18 @@ public:
         }
     }
 
+    TAdd addFollower(const QString& source, const QString& target)
+    {
+        if (m_lastLeader < 0)
+            return {};
+        const std::ptrdiff_t leader = m_lastLeader;
+        const TAdd added = add(source, target, false);
+        m_lastLeader = leader;
+        if (added.added == TAdded::Added)
+            m_moves.back().leader = leader;
+        return added;
+    }
+
     TAdd add(const QString& source, const QString& target, bool keepSource)
     {
         if (source.isEmpty() || target.isEmpty() || source.size() > MaxCopyPathLength
@@ -119,6 +131,13 @@ public:
                     folder->access());
         }
         Move move { &from, &to, FileNameOf(source), FileNameOf(target) };
+        if (!m_moves.empty()) {
+            const TFileStatus entry = from.open.entry(move.fromName);
+            for (const Move& waiting : m_moves) {
+                if (waiting.source.status().sameAs(entry))
+                    return { TAdded::SourceWaiting };
+            }
+        }
         try {
             move.source = TWatchedFile::Open(from.open, move.fromName);
         } catch (const IOError& error) {
@@ -143,6 +162,7 @@ public:
         const TAdd added { TAdded::Added, move.source.status().size,
             move.source.status().modified };
         m_targets.insert(target);
+        m_lastLeader = std::ptrdiff_t(m_moves.size());
         m_moves.push_back(std::move(move));
         return added;
     }
@@ -174,6 +194,8 @@ public:
                 fail(move, TDone::FolderGone);
         }
         for (Move& move : m_moves) {
+            if (move.leader >= 0 && !m_moves[size_t(move.leader)].placed)
+                fail(move, TDone::LeaderStayed);
             if (move.result.done == TDone::Moved)
                 move.copy.isOpen() ? placeCopy(move) : rename(move);
         }
@@ -191,7 +213,9 @@ public:
         // The copies are on disk: their sources go aside, and after a flush of their folders
         // (a moment in which a program that was just opening one shows up) they go for good.
         for (Move& move : m_moves) {
-            if (move.placed && move.copied.kind != PathKind::Missing && !move.keepSource)
+            if (move.placed && leaderStayed(move))
+                takeBack(move, { TDone::LeaderStayed });
+            else if (move.placed && move.copied.kind != PathKind::Missing && !move.keepSource)
                 setAside(move);
         }
         flushChanged();
@@ -250,6 +274,7 @@ private:
         QString aside {}; // where the source was set aside
         bool placed = false; // at its target
         TResult result {};
+        std::ptrdiff_t leader = -1; // the move this one follows (see addFollower)
     };
 
     // The folder at `path`, opened when the group first needs it. The first time the run
@@ -404,10 +429,12 @@ private:
     void finish(Move& move)
     {
         const QString aside = std::exchange(move.aside, QString());
-        if (move.source.asOpened()) {
+        if (move.source.asOpened() && !leaderStayed(move)) {
             move.from->open.remove(aside);
             return;
         }
+        const TResult why
+            = leaderStayed(move) ? TResult { TDone::LeaderStayed } : TResult { TDone::SourceInUse };
         int error = EEXIST;
         for (int number = 1; number < 1000 && error == EEXIST; ++number) {
             const QString back
@@ -417,8 +444,14 @@ private:
         // A source that cannot go back keeps its copy: the copy is the file now.
         if (error == 0) {
             move.from->changed = true;
-            takeBack(move, { TDone::SourceInUse });
+            takeBack(move, why);
         }
+    }
+
+    // A follower whose leader is not (or no longer) at its target.
+    bool leaderStayed(const Move& move) const
+    {
+        return move.leader >= 0 && !m_moves[size_t(move.leader)].placed;
     }
 
     void fail(Move& move, TDone done, int error = 0)
@@ -455,6 +488,7 @@ private:
         m_moves.clear();
         m_folders.clear();
         m_targets.clear();
+        m_lastLeader = -1;
         m_copies = 0;
         m_copiedBytes = 0;
     }
@@ -462,6 +496,7 @@ private:
     std::vector<Move> m_moves;
     std::map<QString, std::unique_ptr<Folder>> m_folders; // those of the group, by path
     QSet<QString> m_targets;
+    std::ptrdiff_t m_lastLeader = -1; // the last move added with add()
     size_t m_copies = 0;
     qint64 m_copiedBytes = 0;
     QSet<FolderId> m_cleaned; // folders the run touched: their leftovers are gone
@@ -477,6 +512,11 @@ TDurableMove::~TDurableMove() = default;
 TDurableMove::TAdd TDurableMove::add(const QString& source, const QString& target, bool keepSource)
 {
     return m_impl->add(source, target, keepSource);
+}
+
+TDurableMove::TAdd TDurableMove::addFollower(const QString& source, const QString& target)
+{
+    return m_impl->addFollower(source, target);
 }
 
 void TDurableMove::changed(const QString& folder)

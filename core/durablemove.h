@@ -31,7 +31,9 @@ class TOpenFolder;
 // Each source is opened once, when it is added (never through a symbolic link), and that
 // open is the test whether another program uses it: a file another process has open or
 // locked is not moved. It stays open and watched (a lease, see TWatchedFile) until its move
-// is made; a file opened or changed meanwhile stays where it is.
+// is made; a file opened or changed meanwhile stays where it is. Another name of a file the
+// group holds (a hard link) is not opened until the group is made: that open would break
+// the group's own lease and leave both names looking used by another program.
 //
 // Folders are held open while their moves are under way and reached through those
 // descriptors: a folder renamed away meanwhile is still flushed and cleaned up, the moves into
@@ -45,6 +47,8 @@ public:
         Added, // waits for commit()
         TargetExists, // something has the target name, or a move of the group takes it
         SourceInUse, // another process has the source open or locked
+        SourceWaiting, // a move of the group holds the very file under another name (a hard
+                       // link): commit() the group first, then add it again
         NotMoved, // a path too long, or no regular file at the source
     };
     struct TAdd {
@@ -60,6 +64,7 @@ public:
         SourceInUse, // opened or changed meanwhile
         FolderGone, // the target's folder was renamed away or removed meanwhile
         Failed, // the system's error says why
+        LeaderStayed, // added with addFollower(), and the move it follows was not made
     };
     struct TResult {
         TDone done = TDone::Moved;
@@ -78,6 +83,10 @@ public:
     // is missing (ENOENT), or the copy cannot be written (a full disk, a folder it may not
     // write).
     TAdd add(const QString& source, const QString& target, bool keepSource = false);
+    // Adds a move that is made only when the last move added with add() is made: a file that
+    // travels with that one (a song's lyrics) never arrives without it. Otherwise as add();
+    // commit() gives such a move that stays TDone::LeaderStayed.
+    TAdd addFollower(const QString& source, const QString& target);
     // A folder whose entries changed by other means (a folder made in it): it is flushed at
     // the next commit with the others. Throws IOError when it cannot be opened.
     void changed(const QString& folder);

@@ -99,13 +99,16 @@ TRemoveResult TrashUnusedFile(const QString& path, QString& trashed,
     const std::function<bool(const TFileStatus&)>& accept, int* error)
 {
     trashed.clear();
-    return removeUnused(path, accept, error, [&] {
+    bool notTrashed = false;
+    const TRemoveResult result = removeUnused(path, accept, error, [&] {
         TTrashedFile place;
         const int failure = MoveToTrash(path, place);
         if (failure == 0)
             trashed = place.file;
-        return failure == EXDEV ? RemoveFile(path) : failure;
+        notTrashed = failure != 0;
+        return failure;
     });
+    return notTrashed ? TRemoveResult::NotTrashed : result;
 }
 
 bool SameContents(const QString& a, const QString& b)

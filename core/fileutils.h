@@ -42,7 +42,8 @@ TReason UnusableReason(const QString& path) noexcept;
 inline constexpr qsizetype MaxCopyPathLength = 254;
 
 // What RemoveUnusedFile did.
-enum class TRemoveResult { Removed, Missing, InUse, Refused, Failed };
+// NotTrashed: the file stays where it is, because no Trash could take it.
+enum class TRemoveResult { Removed, Missing, InUse, Refused, Failed, NotTrashed };
 
 // Deletes the file at `path` (never what a symbolic link there leads to) unless another
 // process has it open or locked, or it changes while it is looked at. `accept` sees the file
@@ -52,8 +53,9 @@ TRemoveResult RemoveUnusedFile(const QString& path,
     const std::function<bool(const TFileStatus&)>& accept = {}, int* error = nullptr);
 
 // RemoveUnusedFile, but into the desktop's Trash (see platform/trash.h): `trashed` gets the
-// file's place there. Where its file system has no Trash, the file is deleted for good and
-// `trashed` stays empty.
+// file's place there. A file that no Trash can take (none on its file system, a mount that
+// a rename cannot leave) is kept, NotTrashed with the error: the user asked for a deletion
+// that can be taken back, and one for good cannot.
 TRemoveResult TrashUnusedFile(const QString& path, QString& trashed,
     const std::function<bool(const TFileStatus&)>& accept = {}, int* error = nullptr);
 

@@ -1,5 +1,7 @@
 #include "core/leaveout.h"
 
+#include "platform/lease.h"
+
 #include <QDateTime>
 #include <QThread>
 
@@ -46,6 +48,8 @@ TReason TLeaveOutPolicy::atListing(const QString& path, const TFileStatus& statu
     const auto held = m_held.constFind(path);
     if (held != m_held.constEnd() && held->size == status.size && held->modified == status.modified)
         return TReason::HeldByUndo;
+    if (m_openCounts.value(path) > 0)
+        return TReason::InUse;
     if (stillBeingWritten(path, status, now))
         return TReason::StillBeingWritten;
     return TReason::None;
@@ -59,7 +63,14 @@ bool TLeaveOutPolicy::stillBeingWritten(
     const auto waited = m_waited.constFind(path);
     if (waited != m_waited.constEnd() && sameFile(*waited, status))
         return false;
-    return now - lastChange(status, now) < m_settleMs * kNsPerMs;
+    return now - lastChange(status, now) < settleMsOf(path, status) * kNsPerMs;
+}
+
+qint64 TLeaveOutPolicy::settleMsOf(const QString& path, const TFileStatus& status) const
+{
+    if (m_openCounts.contains(path) || MayLeaseFileOf(status.owner))
+        return m_settleMs;
+    return 2 * m_settleMs;
 }
 
 bool TLeaveOutPolicy::waitOut(const QStringList& files, Pump& pump)
@@ -74,7 +85,7 @@ bool TLeaveOutPolicy::waitOut(const QStringList& files, Pump& pump)
         if (status.kind != PathKind::File || !stillBeingWritten(file, status, start))
             continue;
         recent.insert(file, status);
-        until = std::max(until, lastChange(status, start) + m_settleMs * kNsPerMs);
+        until = std::max(until, lastChange(status, start) + settleMsOf(file, status) * kNsPerMs);
     }
     while (Now() < until) {
         if (!pump.keepGoing())

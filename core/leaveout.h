@@ -34,12 +34,16 @@ inline constexpr qint64 kHandSettleMs = 2000;
 //   by hand is the user asking for it);
 // - a file another program has open or locked (found by the open that reads its tag, and
 //   again when it is carried out);
+// - a file a watch saw opened and not closed again (automatic runs, with the watch's open
+//   counts): in use, whoever holds it;
 // - a file still being written: the later of its modification and change times lies within
 //   the settle time of now (a time in the future counts as now). Automatic runs leave such
 //   a file out; a sort started by hand waits the remaining settle time out once, at most
 //   that long, then leaves out what changed meanwhile. A writer that opens, appends and
 //   closes again and again is never seen by the in-use test between two writes, but its
-//   times always give it away.
+//   times always give it away. Where neither the in-use test (no lease on another user's
+//   file) nor an open count sees a writer that stalls with the file open, only the times
+//   do: for such a file the settle time is doubled.
 class TLeaveOutPolicy
 {
 public:
@@ -53,6 +57,11 @@ public:
     // The reason to leave out a file that nobody has open, as the listing found it at `now`
     // (nanoseconds since the epoch); None to list it.
     TReason atListing(const QString& path, const TFileStatus& status, qint64 now) const;
+    // The open counts of a watch on the source (see TOpenCounts::known); files not in it
+    // have none.
+    void setOpenCounts(QHash<QString, int> counts) { m_openCounts = std::move(counts); }
+    // The settle time of the file: doubled where nobody's open of it can be seen.
+    qint64 settleMsOf(const QString& path, const TFileStatus& status) const;
     // Whether the file counts as still being written at `now`.
     bool stillBeingWritten(const QString& path, const TFileStatus& status, qint64 now) const;
 
@@ -69,6 +78,7 @@ private:
     TRunOrigin m_origin = TRunOrigin::Cli;
     qint64 m_settleMs = 0;
     THeldFiles m_held;
+    QHash<QString, int> m_openCounts;
     QHash<QString, TFileStatus> m_waited; // files waited out, as they stayed
 };
 

@@ -3,6 +3,7 @@
 #include "core/artistmatch.h"
 #include "core/fileutils.h"
 #include "core/scanner.h"
+#include "formats/formatreader.h"
 #include "id3/id3engine.h"
 #include "platform/lease.h"
 
@@ -55,7 +56,11 @@ std::variant<TSourceRow, TReason> ReadUnusedSourceRow(
     }
     if (const TReason why = leaveOut.atListing(path, opened.status, now); why != TReason::None)
         return why;
-    return rowOf(path, ReadArtistAndTitle(std::move(opened.file), opened.status.size, path));
+    // Only now, with the file tested and held open, does a reader see it, and only through
+    // this descriptor: what it reads is the file the test passed.
+    return rowOf(path,
+        ReadArtistAndTitle(
+            AudioFormatOfFile(path), std::move(opened.file), opened.status.size, path));
 }
 
 std::vector<TFolderRow> ListDestinationFolders(const QString& destination, Pump& pump,
@@ -83,18 +88,20 @@ std::vector<TFolderRow> ListDestinationFolders(const QString& destination, Pump&
 }
 
 std::vector<TSourceRow> ListSourceFiles(const QString& source, Pump& pump, DetailsSink& details,
-    const TLeaveOutPolicy& leaveOut, const std::function<void(const TLeftOut&)>& onLeftOut)
+    const TLeaveOutPolicy& leaveOut, const std::function<void(const TLeftOut&)>& onLeftOut,
+    const TFileFormats& formats)
 {
     std::vector<TSourceRow> rows;
     ForEachSourceFile(
         source, pump, details, [&](TSourceRow&& row) { rows.push_back(std::move(row)); }, leaveOut,
-        onLeftOut);
+        onLeftOut, std::nullopt, formats);
     return rows;
 }
 
 qsizetype ForEachSourceFile(const QString& source, Pump& pump, DetailsSink& details,
     const std::function<void(TSourceRow&&)>& onRow, const TLeaveOutPolicy& leaveOut,
-    const std::function<void(const TLeftOut&)>& onLeftOut, const std::optional<QStringList>& given)
+    const std::function<void(const TLeftOut&)>& onLeftOut, const std::optional<QStringList>& given,
+    const TFileFormats& formats)
 {
     qsizetype listed = 0;
     QStringList files;
@@ -105,8 +112,7 @@ qsizetype ForEachSourceFile(const QString& source, Pump& pump, DetailsSink& deta
         if (!FolderExists(source))
             return listed;
         // Files in use are left out as they are read: one open serves the test and the tag.
-        files = GetFileList(
-            source, kMp3Extension, pump, details, [](const QString&) { return false; });
+        files = GetFileList(source, formats, pump, details, [](const QString&) { return false; });
     }
     const qint64 now = TLeaveOutPolicy::Now();
     const qsizetype count = files.size();

@@ -1,9 +1,12 @@
 #include "core/movedecisions.h"
 
+#include "core/companions.h"
 #include "core/fileutils.h"
 #include "core/movesettings.h"
 #include "platform/names.h"
 #include "platform/paths.h"
+
+#include <algorithm>
 
 namespace plumtide
 {
@@ -128,6 +131,13 @@ void TOverlayView::apply(const TMoveAction& action)
     switch (action.kind) {
     case TActionKind::Move:
     case TActionKind::SetDoubleAside:
+        for (const TCompanionMove& companion : action.companions) {
+            if (companion.reason == TReason::None) {
+                addFile(companion.target, companion.file);
+                remove(companion.file);
+            }
+        }
+        [[fallthrough]];
     case TActionKind::Restore:
     case TActionKind::RestoreFromTrash:
         addFile(action.target, action.file);
@@ -161,6 +171,12 @@ TMoveDecider::TMoveDecider(
 
 TMoveAction TMoveDecider::unlessInUse(const TMoveAction& action, const TFileSystemView& view) const
 {
+    // The executor opens a song before its companions: a companion in use must keep the song
+    // from moving before anything is under way, so it is asked here in every run.
+    for (const TCompanionMove& companion : action.companions) {
+        if (companion.reason == TReason::None && view.unusable(companion.file) == TReason::InUse)
+            return skipped(action.file, TReason::CompanionInUse);
+    }
     if (action.kind == TActionKind::Skip || (m_actsTestUse && TakesFileAway(action.kind)))
         return action;
     const TReason why = view.unusable(action.file);
@@ -195,7 +211,8 @@ TMoveAction TMoveDecider::decide(
         {
             if (view.status(file.file).kind != PathKind::File)
                 return skipped(file.file, TReason::Missing);
-            return self.unlessInUse(self.setAside(file.file, view), view);
+            return self.unlessInUse(
+                self.setAside(file.file, self.companionsOf(file.file, view), view), view);
         }
         TMoveAction operator()(const TDeleteByHand& file) const
         {
@@ -228,6 +245,11 @@ TMoveAction TMoveDecider::decideRow(
         return { TActionKind::DeleteSmall, file };
     if (view.status(row.folder).kind != PathKind::Folder)
         return skipped(file, TReason::FolderMissing);
+    const QStringList companions = companionsOf(file, view);
+    for (const QString& companion : companions) {
+        if (m_leaveOut.stillBeingWritten(companion, view.status(companion), now))
+            return skipped(file, TReason::StillBeingWritten);
+    }
 
     const QString target = JoinPath(row.folder, FileNameOf(file));
     const TFileStatus there = view.status(target);
@@ -238,13 +260,13 @@ TMoveAction TMoveDecider::decideRow(
     if (there.kind == PathKind::Missing) {
         if (tooLong(file, target))
             return skipped(file, TReason::PathTooLong);
-        return { TActionKind::Move, file, target };
+        return withCompanions({ TActionKind::Move, file, target }, companions, view);
     }
 
     // Its name is taken in its folder (by a file, or by anything else): a double.
     switch (m_settings.doubles) {
     case TDoubles::SetAside:
-        return setAside(file, view);
+        return setAside(file, companions, view);
     case TDoubles::Delete:
         return { TActionKind::DeleteDouble, file };
     case TDoubles::Keep:
@@ -253,7 +275,42 @@ TMoveAction TMoveDecider::decideRow(
     return { TActionKind::KeepDouble, file };
 }
 
+QStringList TMoveDecider::companionsOf(const QString& file, const TFileSystemView& view) const
+{
+    QStringList companions;
+    if (!m_settings.moveCompanions)
+        return companions;
+    for (const QString& candidate : CompanionCandidates(file)) {
+        if (view.status(candidate).kind == PathKind::File)
+            companions.append(candidate);
+    }
+    return companions;
+}
+
+TMoveAction TMoveDecider::withCompanions(
+    TMoveAction action, const QStringList& companions, const TFileSystemView& view) const
+{
+    for (const QString& companion : companions) {
+        TCompanionMove move { companion, CompanionTarget(companion, action.target) };
+        if (tooLong(move.file, move.target)
+            || EncodePath(FileNameOf(move.target)).size() > kMaxNameBytes)
+            return skipped(action.file, TReason::PathTooLong);
+        // Never over another file: the song goes, and what would have travelled with it
+        // stays rather than take another song's lyrics' place.
+        if (view.status(move.target).kind != PathKind::Missing)
+            move.reason = TReason::CompanionNameTaken;
+        action.companions.push_back(std::move(move));
+    }
+    return action;
+}
+
 TMoveAction TMoveDecider::setAside(const QString& file, const TFileSystemView& view) const
+{
+    return setAside(file, companionsOf(file, view), view);
+}
+
+TMoveAction TMoveDecider::setAside(
+    const QString& file, const QStringList& companions, const TFileSystemView& view) const
 {
     const QString& folder = m_settings.doublesFolder;
     // The default folder is made with the first double; one the user chose is not, and its
@@ -275,7 +332,16 @@ TMoveAction TMoveDecider::setAside(const QString& file, const TFileSystemView& v
             if (tooLong(file, candidate)
                 || EncodePath(FileNameOf(candidate)).size() > kMaxNameBytes)
                 return skipped(file, TReason::PathTooLong);
-            return { TActionKind::SetDoubleAside, file, candidate };
+            // A double's companions take the same number: the first name free for all.
+            const bool companionsFree
+                = std::all_of(companions.begin(), companions.end(), [&](const QString& companion) {
+                      return view.status(CompanionTarget(companion, candidate)).kind
+                          == PathKind::Missing;
+                  });
+            if (companionsFree)
+                return withCompanions(
+                    { TActionKind::SetDoubleAside, file, candidate }, companions, view);
+            continue;
         }
         if (there.kind == PathKind::File && view.sameContents(file, candidate))
             return { TActionKind::DropDouble, file, candidate };
@@ -403,6 +469,15 @@ TMoveEvent EventOf(const TMoveAction& action)
     return skippedEvent;
 }
 
+TMoveEvent EventOf(const TCompanionMove& companion)
+{
+    if (companion.reason == TReason::None)
+        return TMoveEvent { TMoveOutcome::Moved, companion.file, companion.target };
+    TMoveEvent event { TMoveOutcome::Skipped, companion.file };
+    event.reason = companion.reason;
+    return event;
+}
+
 QString SubjectOf(const TWorkItem& item)
 {
     struct Subject {
@@ -435,11 +510,25 @@ bool DecideMoves(const TWorkSource& work, const TMoveSettings& settings,
         world.addFolder(folder);
     TMoveDecider decider(settings, leaveOut);
     TWorkItem item;
+    bool songGoesBack = false;
     while (work(item)) {
         if (!pump.keepGoing())
             return false;
-        const TMoveAction action = decider.decide(item, world, TLeaveOutPolicy::Now());
+        TMoveAction action = decider.decide(item, world, TLeaveOutPolicy::Now());
+        if (const TTakeBack* back = std::get_if<TTakeBack>(&item)) {
+            if (back->follows && !songGoesBack)
+                action = TMoveAction { TActionKind::Skip, back->target, QString(),
+                    TReason::SongStayed, back->record };
+            else if (!back->follows)
+                songGoesBack = action.kind != TActionKind::Skip;
+        }
         onAction(action);
+        if (action.kind == TActionKind::Move || action.kind == TActionKind::SetDoubleAside) {
+            for (const TCompanionMove& companion : action.companions)
+                onAction(companion.reason == TReason::None
+                        ? TMoveAction { TActionKind::Move, companion.file, companion.target }
+                        : skipped(companion.file, companion.reason));
+        }
         world.apply(action);
         if (const TPlanRow* row = std::get_if<TPlanRow>(&item))
             decider.done(row->file, TakesFileAway(action.kind));

@@ -13,6 +13,7 @@
 
 #include <functional>
 #include <variant>
+#include <vector>
 
 namespace plumtide
 {
@@ -42,6 +43,9 @@ struct TTakeBack {
     qint64 size = -1;
     qint64 modified = 0;
     bool targetKept = false;
+    // A file that travelled with the song of the record before it: it goes back only with
+    // that song, never on its own.
+    bool follows = false;
 };
 using TWorkItem
     = std::variant<TLeftOut, TCreateFolder, TPlanRow, TSetAsideByHand, TDeleteByHand, TTakeBack>;
@@ -70,6 +74,14 @@ enum class TActionKind {
     Skip, // stays, for the reason given
 };
 
+// A file that travels with a moved song (see companions.h): it goes to `target` right after
+// its song, or stays for `reason`.
+struct TCompanionMove {
+    QString file;
+    QString target;
+    TReason reason = TReason::None;
+};
+
 struct TMoveAction {
     TActionKind kind = TActionKind::Skip;
     QString file;
@@ -77,6 +89,8 @@ struct TMoveAction {
     TReason reason = TReason::None;
     qint64 record = 0; // the history record an undo takes back
     TMatchKind match = TMatchKind::Similar; // how the plan row was chosen
+    // A song moved or set aside: the files that travel with it.
+    std::vector<TCompanionMove> companions {};
 };
 
 // How the move sees the disk. The executor looks at the disk itself; a dry run and the
@@ -163,8 +177,16 @@ private:
     TMoveAction decideRow(const TPlanRow& row, const TFileSystemView& view, qint64 now) const;
     TMoveAction decideTakeBack(const TTakeBack& record, const TFileSystemView& view) const;
     TMoveAction decideFolderTakeBack(const TTakeBack& record, const TFileSystemView& view) const;
-    // The action, or the file's skip when another program uses it.
+    // The action, or the file's skip when another program uses it or one of its companions.
     TMoveAction unlessInUse(const TMoveAction& action, const TFileSystemView& view) const;
+    // The companions beside `file` (none when the settings leave them).
+    QStringList companionsOf(const QString& file, const TFileSystemView& view) const;
+    // A song's action with its companions: each to the name beside `action.target`, or left
+    // where that name is taken. PathTooLong when one of those names is too long.
+    TMoveAction withCompanions(
+        TMoveAction action, const QStringList& companions, const TFileSystemView& view) const;
+    TMoveAction setAside(
+        const QString& file, const QStringList& companions, const TFileSystemView& view) const;
 
     const TMoveSettings& m_settings;
     const TLeaveOutPolicy& m_leaveOut;
@@ -177,6 +199,8 @@ bool TakesFileAway(TActionKind kind);
 
 // The event that reports a carried-out action.
 TMoveEvent EventOf(const TMoveAction& action);
+// The event of a companion that went with its song, or stayed.
+TMoveEvent EventOf(const TCompanionMove& companion);
 
 // The item's file (or folder), as its events name it.
 QString SubjectOf(const TWorkItem& item);
@@ -186,8 +210,9 @@ TWorkSource WorkOf(std::vector<TWorkItem> items);
 
 // Decides every item as a run would, in order, changing nothing: a dry run. Each later item
 // sees what the earlier ones would have done; `assumedFolders` are taken to exist (the
-// folders a real run would create first). The pump runs before each item; returns false
-// when it stopped the items.
+// folders a real run would create first). A song's companions follow its action as actions of
+// their own (moved, or skipped). The pump runs before each item; returns false when it
+// stopped the items.
 bool DecideMoves(const TWorkSource& work, const TMoveSettings& settings,
     const TLeaveOutPolicy& leaveOut, const TFileSystemView& disk, Pump& pump,
     const std::function<void(const TMoveAction&)>& onAction,

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <utility>
 
 namespace plumtide
 {
@@ -116,6 +117,18 @@ private:
     void carryOut(const TWorkItem& item)
     {
         const TPlanRow* row = std::get_if<TPlanRow>(&item);
+        const TTakeBack* back = std::get_if<TTakeBack>(&item);
+        m_following = back && back->follows;
+        if (!m_following) {
+            // The last song's group may be made now that no more of its files can join it.
+            if (std::exchange(m_groupOpen, false)
+                && (m_moves.full() || m_held.size() >= kMaxHeldEvents))
+                commit();
+        } else if (!m_groupOpen) {
+            report(EventOf(TMoveAction {
+                TActionKind::Skip, back->target, QString(), TReason::SongStayed, back->record }));
+            return;
+        }
         for (int attempt = 1;; ++attempt) {
             const TMoveAction action = m_decider.decide(item, m_world, TLeaveOutPolicy::Now());
             if (act(action))
@@ -153,6 +166,9 @@ private:
                 return true;
             return place(action);
         case TActionKind::Restore:
+            if (IsTrashFilesFolder(FolderOf(action.target)))
+                return backToTrash(action);
+            [[fallthrough]];
         case TActionKind::CopyBack:
             if (!makeFoldersFor(action))
                 return true;
@@ -203,9 +219,10 @@ private:
         switch (result) {
         case TRemoveResult::Removed:
             event.targetKept = action.kind == TActionKind::DropDouble;
-            if (m_settings.useTrash && event.trashed.isEmpty())
-                event.reason = TReason::NoTrash;
             report(event);
+            return true;
+        case TRemoveResult::NotTrashed:
+            report(skipped(action.file, NotTrashedReason(error)));
             return true;
         case TRemoveResult::Refused:
             return false;
@@ -314,14 +331,64 @@ private:
         return true;
     }
 
+    // The undo of an undo that brought a file back from the Trash: the file goes into the
+    // Trash again as a deletion does, with its info file, so that a file manager shows it
+    // and a further undo brings it back (the event names its place there).
+    bool backToTrash(const TMoveAction& action)
+    {
+        if (m_moves.waitingFor(action.file))
+            commit();
+        TMoveAction done = action;
+        qint64 size = 0;
+        qint64 modified = 0;
+        const auto accept = [&](const TFileStatus& status) {
+            size = status.size;
+            modified = status.modified;
+            return true;
+        };
+        int error = 0;
+        QString trashed;
+        switch (TrashUnusedFile(action.file, trashed, accept, &error)) {
+        case TRemoveResult::Removed: {
+            done.target = trashed;
+            TMoveEvent event = eventOf(done, size, modified);
+            event.trashed = trashed;
+            report(event);
+            return true;
+        }
+        case TRemoveResult::Missing:
+            report(failed(action, TReason::Missing));
+            return true;
+        case TRemoveResult::InUse:
+        case TRemoveResult::Refused:
+            report(failed(action, TReason::InUse));
+            return true;
+        case TRemoveResult::NotTrashed:
+            report(failed(action, NotTrashedReason(error)));
+            return true;
+        case TRemoveResult::Failed:
+            break;
+        }
+        report(failed(action, ReasonOfError(error)));
+        return true;
+    }
+
     bool place(const TMoveAction& action, bool keepSource = false)
     {
         // A file the group is still to put there (an undo taking a file back step by step).
         if (m_moves.waitingFor(action.file))
             commit();
+        // A companion an undo takes back joins its song's move, unless a full group was made
+        // between the two: the song is on its way back then.
+        const bool follower = m_following && m_moves.waiting() && !keepSource;
         TDurableMove::TAdd added;
         try {
-            added = m_moves.add(action.file, action.target, keepSource);
+            added = follower ? m_moves.addFollower(action.file, action.target)
+                             : m_moves.add(action.file, action.target, keepSource);
+            if (added.added == TDurableMove::TAdded::SourceWaiting) {
+                commit();
+                added = m_moves.add(action.file, action.target, keepSource);
+            }
         } catch (const IOError& error) {
             checkRunFolders();
             report(failed(action, ReasonOfError(error.errnoValue())));
@@ -331,6 +398,7 @@ private:
         case TDurableMove::TAdded::TargetExists:
             return false;
         case TDurableMove::TAdded::SourceInUse:
+        case TDurableMove::TAdded::SourceWaiting:
             report(failed(action, TReason::InUse));
             return true;
         case TDurableMove::TAdded::NotMoved:
@@ -340,10 +408,56 @@ private:
         case TDurableMove::TAdded::Added:
             break;
         }
-        m_world.apply(action);
-        m_waiting.push_back(Waiting { action, m_held.size(), keepSource });
-        report(eventOf(action, added.size, added.modified));
+        TMoveAction song = action;
+        song.companions.clear();
+        m_world.apply(song);
+        m_waiting.push_back(Waiting { song, m_held.size(), keepSource });
+        // A song and its companions share a group: it is not made between them (see
+        // carryOut).
+        if (!m_following)
+            m_groupOpen = true;
+        report(eventOf(song, added.size, added.modified));
+        const bool songGone = m_lastGone;
+        for (const TCompanionMove& companion : action.companions)
+            placeCompanion(companion);
+        m_lastGone = songGone;
         return true;
+    }
+
+    // A file that travels with the song just added: in the same group, right after it, and
+    // made only when the song's move is made. One that cannot follow stays where it is.
+    void placeCompanion(const TCompanionMove& companion)
+    {
+        if (companion.reason != TReason::None) {
+            report(EventOf(companion));
+            return;
+        }
+        const TMoveAction action { TActionKind::Move, companion.file, companion.target };
+        TDurableMove::TAdd added;
+        try {
+            added = m_moves.addFollower(action.file, action.target);
+        } catch (const IOError& error) {
+            report(failed(action, ReasonOfError(error.errnoValue())));
+            return;
+        }
+        switch (added.added) {
+        case TDurableMove::TAdded::TargetExists:
+            report(failed(action, TReason::CompanionNameTaken));
+            return;
+        case TDurableMove::TAdded::SourceInUse:
+        case TDurableMove::TAdded::SourceWaiting:
+            report(failed(action, TReason::InUse));
+            return;
+        case TDurableMove::TAdded::NotMoved:
+            report(
+                failed(action, FileExists(action.file) ? TReason::CopyFailed : TReason::Missing));
+            return;
+        case TDurableMove::TAdded::Added:
+            break;
+        }
+        m_world.apply(action);
+        m_waiting.push_back(Waiting { action, m_held.size(), false });
+        report(eventOf(action, added.size, added.modified));
     }
 
     // The event of a moved file, with what the history needs to know it again.
@@ -381,7 +495,7 @@ private:
             return;
         }
         m_held.push_back(event);
-        if (m_moves.full() || m_held.size() >= kMaxHeldEvents)
+        if (!m_groupOpen && (m_moves.full() || m_held.size() >= kMaxHeldEvents))
             commit();
     }
 
@@ -432,6 +546,8 @@ private:
             return TReason::FolderMissing;
         case TDurableMove::TDone::Failed:
             return ReasonOfError(result.error);
+        case TDurableMove::TDone::LeaderStayed:
+            return TReason::SongStayed;
         }
         return TReason::None;
     }
@@ -469,6 +585,10 @@ private:
     QSet<QString> m_foldersThere; // the folders of an undo's old paths, found or made
     TMoveSummary m_summary;
     bool m_lastGone = false; // whether the last event took its file away
+    // The last item that was not a companion placed its file: its companions may still join
+    // its group.
+    bool m_groupOpen = false;
+    bool m_following = false; // the item carried out is a companion an undo takes back
 };
 
 TMoveRun::TMoveRun(const TCarryOut& how, MoveReporter report, TRunLog* log)

@@ -26,6 +26,8 @@ struct TMoveSettings {
     // Small files and doubles that are deleted, and files deleted by hand, go to the
     // desktop's Trash instead, where their file system has one.
     bool useTrash = false;
+    // Lyrics, cue sheets and notes named as a song travel with it (see companions.h).
+    bool moveCompanions = true;
     // The folders the plan was made for. When one of them is gone (an unplugged disk), the
     // run stops instead of skipping every file that is left; empty: not checked.
     QString sourceFolder;

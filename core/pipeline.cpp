@@ -59,7 +59,7 @@ public:
                 leftOut.push_back(file);
                 observer.leftOut(file);
             },
-            request.files);
+            request.files, request.formats);
         aborted = pump.abortRequested();
     }
 

@@ -9,6 +9,7 @@
 #include "core/rows.h"
 #include "core/runlog.h"
 #include "core/summary.h"
+#include "formats/audioformat.h"
 
 #include <QString>
 #include <QStringList>
@@ -38,8 +39,10 @@ struct TSortRequest {
     // Artists the user assigned to folders: their files go there in either way of matching.
     TAssignments assignments;
     TLeaveOutPolicy leaveOut;
-    // Only these files of the source (those still there), instead of every mp3 file below
-    // it: what a watch found settled.
+    // The files listed, by their extension: mp3 alone unless the user asks for more.
+    TFileFormats formats;
+    // Only these files of the source (those still there), instead of every music file of
+    // `formats` below it: what a watch found settled.
     std::optional<QStringList> files;
 };
 

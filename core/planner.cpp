@@ -243,6 +243,16 @@ private:
     QSet<QString> m_seen;
 };
 
+// A key made from the name of a file without an artist tag holds the name's extension, as
+// the key writes it (".MP3", ".FLAC"): it names no artist to make a folder for.
+QString extensionInKey(const QString& path)
+{
+    const qsizetype dot = path.lastIndexOf(QLatin1Char('.'));
+    if (dot < 0 || dot < path.lastIndexOf(QLatin1Char('/')))
+        return QStringLiteral(".MP3");
+    return NormaliseArtist(QStringLiteral("x") + path.mid(dot)).mid(1);
+}
+
 } // namespace
 
 QString PlanningName(const QString& destination, const QString& folderPath)
@@ -333,7 +343,7 @@ TSortPlan TSortPlanner::plan(
             entries.push_back(TPlanEntry { static_cast<qint32>(i), folder, score });
         onRows(entries);
         if (outcome.anyBelow && !outcome.folderExists
-            && !outcome.candidate.contains(QStringLiteral(".MP3")))
+            && !outcome.candidate.contains(extensionInKey(file.path)))
             newArtists.add(outcome.candidate);
     }
     return plan;

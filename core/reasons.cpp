@@ -8,7 +8,7 @@ namespace plumtide
 
 const QString& ReasonText(TReason reason)
 {
-    static const std::array<QString, size_t(TReason::FolderNotEmpty) + 1> texts {
+    static const std::array<QString, size_t(TReason::CompanionNameTaken) + 1> texts {
         QString(),
         QStringLiteral("already moved by an earlier row"),
         QStringLiteral("already handled by an earlier row"),
@@ -27,6 +27,10 @@ const QString& ReasonText(TReason reason)
         QStringLiteral("no space"),
         QStringLiteral("symbolic link"),
         QStringLiteral("no Trash on its file system: deleted for good"),
+        QStringLiteral("could not be put in the Trash: no Trash on its file system"),
+        QStringLiteral("could not be put in the Trash: permission denied"),
+        QStringLiteral("could not be put in the Trash: no space"),
+        QStringLiteral("could not be put in the Trash: the move there failed"),
         QStringLiteral("no longer at its target"),
         QStringLiteral("changed since the move"),
         QStringLiteral("old path taken"),
@@ -36,6 +40,9 @@ const QString& ReasonText(TReason reason)
         QStringLiteral("no folder for its artist"),
         QStringLiteral("doubles folder missing"),
         QStringLiteral("folder not empty"),
+        QStringLiteral("companion in use"),
+        QStringLiteral("its song stayed"),
+        QStringLiteral("name taken beside its song"),
     };
     return texts[size_t(reason)];
 }
@@ -68,6 +75,18 @@ TReason ReasonOfError(int errnoValue)
         return TReason::PathTaken;
     default:
         return TReason::CopyFailed;
+    }
+}
+
+TReason NotTrashedReason(int errnoValue)
+{
+    switch (ReasonOfError(errnoValue)) {
+    case TReason::PermissionDenied:
+        return TReason::NotTrashedPermission;
+    case TReason::NoSpace:
+        return TReason::NotTrashedNoSpace;
+    default:
+        return errnoValue == EXDEV ? TReason::NotTrashedNoTrash : TReason::NotTrashedFailed;
     }
 }
 

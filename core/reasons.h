@@ -30,8 +30,14 @@ enum class TReason : quint8 {
     NameRefused,
     NoSpace,
     SymbolicLink,
-    // A deletion that the settings wanted in the Trash.
+    // A deletion that the settings wanted in the Trash. NoTrash: deleted for good (what
+    // earlier versions did; kept for the records they wrote). The others: the file was kept,
+    // because no Trash could take it.
     NoTrash,
+    NotTrashedNoTrash,
+    NotTrashedPermission,
+    NotTrashedNoSpace,
+    NotTrashedFailed,
     // What an undo found.
     Gone,
     Changed,
@@ -46,6 +52,13 @@ enum class TReason : quint8 {
     DoublesFolderMissing,
     // An undo leaves a folder it made when something has been put in it since.
     FolderNotEmpty,
+    // A song stays because a file that travels with it (its lyrics, its cue sheet) is used
+    // by another program: the two are never parted.
+    CompanionInUse,
+    // A file that travels with a song stays because its song stayed after all, or because
+    // its name beside the song is taken.
+    SongStayed,
+    CompanionNameTaken,
 };
 
 // The words records and the window use for a reason ("in use", "no longer exists").
@@ -53,5 +66,9 @@ const QString& ReasonText(TReason reason);
 
 // The reason a file or folder could not be placed, from the system's error.
 TReason ReasonOfError(int errnoValue);
+
+// The reason a file stayed because it could not be put in the Trash, from the system's
+// error (EXDEV: no Trash on its file system, or none that a rename reaches from its mount).
+TReason NotTrashedReason(int errnoValue);
 
 } // namespace plumtide

@@ -117,10 +117,10 @@ void walk(const QString& start, bool skipHiddenFolders, bool filesToo, bool foll
     }
 }
 
-} // namespace
-
-QStringList GetFileList(const QString& folder, const QString& extension, Pump& pump,
-    DetailsSink& details, const FileInUseTest& isFileInUse)
+// The files below `folder` whose name `wanted` takes, as GetFileList lists them.
+template <typename Wanted>
+QStringList fileList(const QString& folder, Wanted&& wanted, Pump& pump, DetailsSink& details,
+    const FileInUseTest& isFileInUse)
 {
     QStringList result;
     details.clear();
@@ -130,7 +130,7 @@ QStringList GetFileList(const QString& folder, const QString& extension, Pump& p
         folder, false, true, false, pump, details, [](const QString&) {},
         [&](const QString& current, const FolderEntry& entry) {
             const DecodedName name = decode(entry.name);
-            if (!hasExtension(name.text, extension))
+            if (!wanted(name.text))
                 return;
             const QString full = JoinPath(current, name.text);
             if (!name.exact) {
@@ -146,11 +146,29 @@ QStringList GetFileList(const QString& folder, const QString& extension, Pump& p
     return result;
 }
 
+} // namespace
+
+QStringList GetFileList(const QString& folder, const QString& extension, Pump& pump,
+    DetailsSink& details, const FileInUseTest& isFileInUse)
+{
+    return fileList(
+        folder, [&](const QString& name) { return hasExtension(name, extension); }, pump, details,
+        isFileInUse);
+}
+
 QStringList GetFileList(
     const QString& folder, const QString& extension, Pump& pump, DetailsSink& details)
 {
     return GetFileList(
         folder, extension, pump, details, [](const QString& path) { return IsFileInUse(path); });
+}
+
+QStringList GetFileList(const QString& folder, const TFileFormats& formats, Pump& pump,
+    DetailsSink& details, const FileInUseTest& isFileInUse)
+{
+    return fileList(
+        folder, [&](const QString& name) { return formats.namesFile(name); }, pump, details,
+        isFileInUse);
 }
 
 QStringList GetDirList(const QString& folder, Pump& pump, DetailsSink& details)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/pump.h"
+#include "formats/audioformat.h"
 #include "platform/paths.h"
 
 #include <QLatin1String>
@@ -39,6 +40,9 @@ QStringList GetFileList(const QString& folder, const QString& extension, Pump& p
 // The same with the real in-use test, IsFileInUse.
 QStringList GetFileList(
     const QString& folder, const QString& extension, Pump& pump, DetailsSink& details);
+// The same for the files whose extension is one of `formats`.
+QStringList GetFileList(const QString& folder, const TFileFormats& formats, Pump& pump,
+    DetailsSink& details, const FileInUseTest& isFileInUse);
 
 // `folder` itself, first, then the full paths of every folder below it at any depth,
 // hidden folders (name starting with '.') and everything below them left out. A symbolic

@@ -1,7 +1,5 @@
 #include "core/settle.h"
 
-#include "core/listing.h"
-
 #include <algorithm>
 
 namespace plumtide
@@ -83,6 +81,14 @@ std::optional<TSettleTracker::DueTimes> TSettleTracker::dueTimes() const
     return times;
 }
 
+void TSettleTracker::waitFor(const QString& path, const QString& other)
+{
+    const auto waiting = m_waiting.find(path);
+    const auto awaited = m_waiting.constFind(other);
+    if (waiting != m_waiting.end() && awaited != m_waiting.cend())
+        waiting->notBefore = std::max(waiting->notBefore, awaited->dueAt(m_settle));
+}
+
 void TSettleTracker::offer(const QString& path)
 {
     m_waiting.remove(path);
@@ -104,9 +110,37 @@ void TSettleTracker::unparkAll()
     m_parked.clear();
 }
 
-bool IsMp3Name(const QString& path)
+void TSettleTracker::restartAll(qint64 now)
 {
-    return path.endsWith(kMp3Extension, Qt::CaseInsensitive);
+    for (Quiet& quiet : m_waiting)
+        quiet.since = std::max(quiet.since, now);
+}
+
+void TOpenCounts::opened(const QString& path)
+{
+    if (const auto known = m_counts.find(path); known != m_counts.end())
+        ++*known;
+}
+
+void TOpenCounts::closed(const QString& path)
+{
+    const auto known = m_counts.find(path);
+    if (known != m_counts.end() && --*known < 0)
+        m_counts.erase(known);
+}
+
+void TOpenCounts::forgetBelow(const QString& folder)
+{
+    const QString prefix = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
+    m_counts.removeIf([&](const auto& item) { return item.key().startsWith(prefix); });
+}
+
+std::optional<int> TOpenCounts::count(const QString& path) const
+{
+    const auto known = m_counts.constFind(path);
+    if (known == m_counts.cend())
+        return std::nullopt;
+    return *known;
 }
 
 } // namespace plumtide

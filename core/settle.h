@@ -57,11 +57,17 @@ public:
         qint64 last;
     };
     std::optional<DueTimes> dueTimes() const;
+    // A waiting file is not due before `other` (waiting too) is: a song waits for the files
+    // that travel with it.
+    void waitFor(const QString& path, const QString& other);
     void offer(const QString& path);
     // After the run: a file still in the source is parked with how it is now.
     void park(const QString& path, const TFileSample& sample, qint64 now);
     // Every parked file waits again, its quiet time kept.
     void unparkAll();
+    // Every waiting file has been quiet only since `now` (notices were lost: what happened
+    // meanwhile is unknown).
+    void restartAll(qint64 now);
 
     qint64 settleMs() const { return m_settle; }
     // Whether `path` is known and not yet settled (a run must leave it out).
@@ -85,10 +91,38 @@ private:
     QSet<QString> m_offered;
 };
 
+// How many descriptors every process together holds open on each file of a watched folder,
+// from the kernel's open and close notices. It tells that another program still writes a
+// file where nothing else can: a lease cannot be taken on another user's file, and a writer
+// that stalls with the file open changes neither its size nor its times. The count is known
+// only for a file created while the folder was watched (its first open is then seen); a file
+// found by reading the folder, moved in, or met after notices were lost may have been open
+// already: its count is unknown, and the settle time alone decides.
+class TOpenCounts
+{
+public:
+    // The file was created: nobody had it open before.
+    void created(const QString& path) { m_counts.insert(path, 0); }
+    void opened(const QString& path);
+    // A close never seen opened (the count is then unknown after all) forgets the file.
+    void closed(const QString& path);
+    void forget(const QString& path) { m_counts.remove(path); }
+    void forgetBelow(const QString& folder);
+    // Notices were lost: no count is known any more.
+    void forgetAll() { m_counts.clear(); }
+
+    // The count, or nothing when it is unknown.
+    std::optional<int> count(const QString& path) const;
+    // Whether the file is known to be open.
+    bool open(const QString& path) const { return count(path).value_or(0) > 0; }
+    // Every known count.
+    const QHash<QString, int>& known() const { return m_counts; }
+
+private:
+    QHash<QString, int> m_counts;
+};
+
 // How long a file found in use waits at least before it is tested again.
 inline constexpr qint64 kInUseRecheckMs = 1000;
-
-// Whether `path` names an mp3 file by its extension, as the source list takes them.
-bool IsMp3Name(const QString& path);
 
 } // namespace plumtide

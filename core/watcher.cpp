@@ -1,5 +1,7 @@
 #include "core/watcher.h"
 
+#include "core/companions.h"
+
 #include "core/fileutils.h"
 #include "platform/folderwatch.h"
 #include "platform/mounts.h"
@@ -111,6 +113,7 @@ void TSourceWatcher::endWatching()
     m_toLook.clear();
     m_toWalk.clear();
     m_tracker.forgetBelow(folder());
+    m_open.forgetAll();
     m_root.reset();
 }
 
@@ -167,7 +170,7 @@ void TSourceWatcher::walk(const QString& start)
                 continue;
             if (entry.kind == FolderEntry::Kind::Folder) {
                 queue.push_back(*path);
-            } else if (entry.kind == FolderEntry::Kind::File && IsMp3Name(*path)) {
+            } else if (entry.kind == FolderEntry::Kind::File && tracked(*path)) {
                 look(*path);
                 if (whole)
                     present.insert(*path);
@@ -176,6 +179,11 @@ void TSourceWatcher::walk(const QString& start)
     }
     if (whole)
         m_tracker.keepOnly(present);
+}
+
+bool TSourceWatcher::tracked(const QString& path) const
+{
+    return m_settings.formats.namesFile(path) || (m_settings.companions && IsCompanionName(path));
 }
 
 void TSourceWatcher::look(const QString& path)
@@ -200,6 +208,7 @@ void TSourceWatcher::forgetFolder(const QString& gone)
         }
     }
     m_tracker.forgetBelow(gone);
+    m_open.forgetBelow(gone);
 }
 
 void TSourceWatcher::readEvents()
@@ -208,9 +217,12 @@ void TSourceWatcher::readEvents()
         return;
     for (const TFolderEvent& event : m_watch->read()) {
         if (event.kind & TFolderEvent::Overflow) {
-            // Some notices were lost: read everything again.
+            // Some notices were lost: read everything again. Who opened or changed what
+            // meanwhile is unknown, so no count holds, and every file settles anew.
             if (!m_toWalk.contains(folder()))
                 m_toWalk.append(folder());
+            m_open.forgetAll();
+            m_tracker.restartAll(now());
             continue;
         }
         const auto watched = m_folders.constFind(event.watch);
@@ -230,14 +242,24 @@ void TSourceWatcher::readEvents()
         if (event.name.isEmpty() || !path)
             continue;
         if (event.kind & TFolderEvent::Left) {
-            if (event.isFolder)
+            if (event.isFolder) {
                 forgetFolder(*path);
-            else
+            } else {
                 m_tracker.forget(*path);
+                m_open.forget(*path);
+            }
+        }
+        if (!event.isFolder && tracked(*path)) {
+            if (event.kind & TFolderEvent::Created)
+                m_open.created(*path);
+            if (event.kind & TFolderEvent::Opened)
+                m_open.opened(*path);
+            if (event.kind & TFolderEvent::Closed)
+                m_open.closed(*path);
         }
         if (event.kind & TFolderEvent::Arrived && event.isFolder)
             m_toWalk.append(*path);
-        else if (event.kind & (TFolderEvent::Arrived | TFolderEvent::Written) && IsMp3Name(*path))
+        else if (event.kind & (TFolderEvent::Arrived | TFolderEvent::Written) && tracked(*path))
             m_toLook.insert(*path);
     }
     schedule(now() + kEventDelayMs);
@@ -319,19 +341,34 @@ void TSourceWatcher::offerSettled()
     const auto times = m_tracker.dueTimes();
     if (times && times->last > moment && moment < times->first + kBatchWaitMs)
         return;
-    QStringList ready;
+    QStringList songs;
     for (const QString& path : std::as_const(due)) {
         const std::optional<TFileSample> sample = SampleFile(path);
         if (!sample) {
             m_tracker.forget(path);
         } else if (m_tracker.seen(path, *sample, moment)) {
             // Changed after all: it waits again.
-        } else if (IsFileInUse(path)) {
+        } else if (m_open.open(path) || IsFileInUse(path)) {
             m_tracker.inUse(path, moment);
+        } else if (m_settings.formats.namesFile(path)) {
+            songs.append(path);
         } else {
-            m_tracker.offer(path);
-            ready.append(path);
+            // A companion that settled is never offered itself; its song may go now.
+            m_tracker.park(path, *sample, moment);
         }
+    }
+    QStringList ready;
+    for (const QString& song : std::as_const(songs)) {
+        const QStringList companions
+            = m_settings.companions ? CompanionCandidates(song) : QStringList();
+        const auto unsettled = std::find_if(companions.begin(), companions.end(),
+            [&](const QString& companion) { return m_tracker.settling(companion); });
+        if (unsettled != companions.end()) {
+            m_tracker.waitFor(song, *unsettled);
+            continue;
+        }
+        m_tracker.offer(song);
+        ready.append(song);
     }
     if (ready.isEmpty() || !m_callbacks.settled)
         return;
@@ -351,7 +388,7 @@ void TSourceWatcher::runEnded(const QSet<QString>& inUse)
         m_tracker.forget(path);
         if (!sample)
             continue;
-        if (inUse.contains(path) || IsFileInUse(path)) {
+        if (inUse.contains(path) || m_open.open(path) || IsFileInUse(path)) {
             m_tracker.seen(path, *sample, moment); // settles anew
             m_tracker.inUse(path, moment);
         } else {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/settle.h"
+#include "formats/audioformat.h"
 #include "platform/folderwatch.h"
 
 #include <QElapsedTimer>
@@ -21,6 +22,8 @@ namespace plumtide
 
 struct TWatchSettings {
     QString folder;
+    // The files watched, by their extension, as the source list takes them.
+    TFileFormats formats;
     // How long a file must stay unchanged and unused before it is offered.
     qint64 settleMs = 10000;
     // How often the whole folder is read again when the system cannot watch it (its limit
@@ -32,6 +35,9 @@ struct TWatchSettings {
     qint64 retryMs = 0;
     // Read the folder every pollMs instead of being told of changes.
     bool poll = false;
+    // A song is offered only once the files that travel with it (see companions.h) have
+    // settled too.
+    bool companions = true;
     // The type of a folder's file system when changes to it can come from elsewhere (see
     // RemoteFileSystemType); asked for each folder watched.
     using FileSystemProbe = std::function<std::optional<QString>(const QString& folder)>;
@@ -39,10 +45,11 @@ struct TWatchSettings {
 };
 
 // Watches the source folder and its sub-folders and tells when files have settled (see
-// TSettleTracker), in batches: files that settle close together are offered together, so a
-// burst of arrivals gives a few runs, not one per file. It runs in the event loop of the
-// thread that made it. A folder that disappears (deleted, an unmounted disk) is waited for,
-// and watched again, from scratch, once it is back.
+// TSettleTracker), never while a file is known to be open (see TOpenCounts), in batches:
+// files that settle close together are offered together, so a burst of arrivals gives a few
+// runs, not one per file. It runs in the event loop of the thread that made it. A folder
+// that disappears (deleted, an unmounted disk) is waited for, and watched again, from
+// scratch, once it is back.
 class TSourceWatcher
 {
 public:
@@ -62,6 +69,8 @@ public:
     // Reads the folder, offers what has settled already, and watches.
     void start();
     const QString& folder() const { return m_settings.folder; }
+    const TFileFormats& formats() const { return m_settings.formats; }
+    bool companions() const { return m_settings.companions; }
 
     // The run of the offered files has ended: what it left in the folder waits for a change
     // (or for the retry); what is in use, or was when the run came to it (`inUse`),
@@ -71,6 +80,9 @@ public:
     bool settling(const QString& path) const { return m_tracker.settling(path); }
     bool polling() const { return m_polling; }
     const TSettleTracker& tracker() const { return m_tracker; }
+    // Who has the watched files open, as far as the watch saw them opened; a run's leave-out
+    // policy takes them (see TLeaveOutPolicy::setOpenCounts).
+    const TOpenCounts& openCounts() const { return m_open; }
 
 private:
     qint64 now() const { return m_clock.elapsed(); }
@@ -85,11 +97,14 @@ private:
     void look(const QString& path);
     void forgetFolder(const QString& folder);
     void offerSettled();
+    // Whether a file's changes are followed: a song, or a file that travels with one.
+    bool tracked(const QString& path) const;
     void tell(const QString& message) const;
 
     TWatchSettings m_settings;
     Callbacks m_callbacks;
     TSettleTracker m_tracker;
+    TOpenCounts m_open;
     QElapsedTimer m_clock;
     std::unique_ptr<QTimer> m_timer;
     std::unique_ptr<TFolderWatch> m_watch;

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <optional>
+
 namespace plumtide
 {
 
@@ -27,5 +29,38 @@ TAudioFormat AudioFormatOfFile(QStringView path);
 
 // The format's name in messages ("FLAC").
 QString AudioFormatText(TAudioFormat format);
+
+// The extensions a run files (the `Formats` setting, --formats): any of AudioExtensions(),
+// mp3 alone unless the user asks for more, so that nobody who files mp3 files finds other
+// files moved.
+class TFileFormats
+{
+public:
+    // mp3 alone.
+    TFileFormats() = default;
+    // Every extension of AudioExtensions().
+    static TFileFormats All();
+    // A comma-separated list of extensions (any case, spaces around each allowed, each at
+    // most once counted); nothing when it is empty or a word names no extension of
+    // AudioExtensions().
+    static std::optional<TFileFormats> FromText(QStringView text);
+    // The list as it is stored: the extensions in the order of AudioExtensions(), with ",".
+    QString text() const;
+
+    // Whether a file's name (from the last dot of its name, any case) names one of them.
+    bool namesFile(QStringView path) const;
+    // Whether the set holds more than mp3 alone.
+    bool beyondMp3() const;
+
+    friend bool operator==(const TFileFormats&, const TFileFormats&) = default;
+
+private:
+    explicit TFileFormats(quint8 bits)
+        : m_bits(bits)
+    {
+    }
+    // One bit per entry of AudioExtensions(); bit 0 is mp3.
+    quint8 m_bits = 1;
+};
 
 } // namespace plumtide

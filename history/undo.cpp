@@ -1,5 +1,6 @@
 #include "history/undo.h"
 
+#include "core/companions.h"
 #include "core/pipeline.h"
 #include "history/recorder.h"
 #include "platform/errors.h"
@@ -35,15 +36,30 @@ TUndoSummary UndoRun(
     if (!original)
         throw HistoryError(QStringLiteral("There is no run %1 in the history").arg(run));
 
-    // Newest first: a file moved twice in one run goes back step by step.
-    std::vector<TWorkItem> items;
+    // Newest first: a file moved twice in one run goes back step by step. A song's companions
+    // were recorded right after it; they go back right after it, and only with it.
+    std::vector<std::vector<TTakeBack>> groups;
     const std::vector<THistoryRecord> records = history.records(run);
-    for (auto record = records.rbegin(); record != records.rend(); ++record) {
-        if (record->restoredBy != 0 || !UndoTakesBack(record->outcome))
+    for (const THistoryRecord& record : records) {
+        if (record.restoredBy != 0 || !UndoTakesBack(record.outcome))
             continue;
-        items.push_back(TTakeBack { record->id, record->outcome, record->file, record->target,
-            record->trashed, record->size, record->modified, record->targetKept });
+        TTakeBack item { record.id, record.outcome, record.file, record.target, record.trashed,
+            record.size, record.modified, record.targetKept };
+        if (!groups.empty() && record.outcome == TMoveOutcome::Moved) {
+            const TTakeBack& song = groups.back().front();
+            item.follows
+                = (song.outcome == TMoveOutcome::Moved || song.outcome == TMoveOutcome::DoubleMoved)
+                && !song.targetKept && IsCompanionOf(item.file, song.file)
+                && IsCompanionOf(item.target, song.target);
+        }
+        if (item.follows)
+            groups.back().push_back(std::move(item));
+        else
+            groups.push_back({ std::move(item) });
     }
+    std::vector<TWorkItem> items;
+    for (auto group = groups.rbegin(); group != groups.rend(); ++group)
+        items.insert(items.end(), group->begin(), group->end());
 
     std::unique_ptr<TRunRecorder> recorder;
     if (!dryRun) {

@@ -47,6 +47,7 @@ TFileStatus StatusFromStat(const struct stat& st)
     status.inode = static_cast<quint64>(st.st_ino);
     status.modified = NanosecondsOf(st.st_mtim);
     status.changed = NanosecondsOf(st.st_ctim);
+    status.owner = static_cast<quint32>(st.st_uid);
     return status;
 }
 

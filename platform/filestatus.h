@@ -26,6 +26,7 @@ struct TFileStatus {
     quint64 inode = 0;
     qint64 modified = 0; // modification time, nanoseconds since the epoch
     qint64 changed = 0; // change time (of the inode: any write, rename or chmod), likewise
+    quint32 owner = 0; // the owner's user id
 
     // Whether both name the same existing file or folder, however the paths were spelt.
     bool sameAs(const TFileStatus& other) const

@@ -20,9 +20,11 @@ namespace
 
 // What a watched folder reports: entries arriving and leaving, files finished or touched
 // (a file being written is looked at when it settles, so every single write need not wake
-// anyone), and the folder's own end.
+// anyone), every open and close of its files (whoever makes them: where no lease can be
+// taken, as on another user's file, they are what tells that a writer still holds it), and
+// the folder's own end.
 constexpr uint32_t kWatchMask = IN_CREATE | IN_MOVED_TO | IN_CLOSE_WRITE | IN_ATTRIB | IN_DELETE
-    | IN_MOVED_FROM | IN_DELETE_SELF | IN_MOVE_SELF | IN_ONLYDIR;
+    | IN_MOVED_FROM | IN_DELETE_SELF | IN_MOVE_SELF | IN_OPEN | IN_CLOSE_NOWRITE | IN_ONLYDIR;
 
 // Older kernels refuse IN_MASK_CREATE; they then hand back the existing watch instead.
 bool g_maskCreate = true;
@@ -138,6 +140,12 @@ std::vector<TFolderEvent> TFolderWatch::read()
             event.kind |= TFolderEvent::Overflow;
         if (raw.mask & (IN_CREATE | IN_MOVED_TO))
             event.kind |= TFolderEvent::Arrived;
+        if (raw.mask & IN_CREATE)
+            event.kind |= TFolderEvent::Created;
+        if (raw.mask & IN_OPEN)
+            event.kind |= TFolderEvent::Opened;
+        if (raw.mask & (IN_CLOSE_WRITE | IN_CLOSE_NOWRITE))
+            event.kind |= TFolderEvent::Closed;
         if (raw.mask & (IN_CLOSE_WRITE | IN_ATTRIB))
             event.kind |= TFolderEvent::Written;
         if (raw.mask & (IN_DELETE | IN_MOVED_FROM))

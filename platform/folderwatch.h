@@ -38,6 +38,9 @@ struct TFolderEvent {
         Left = 4, // an entry was deleted or moved out
         FolderGone = 8, // the watched folder itself was deleted, moved or unmounted
         Overflow = 16, // events were lost: everything must be looked at again
+        Created = 32, // the entry was created in the folder (not moved in)
+        Opened = 64, // a file was opened, by any process
+        Closed = 128, // a file was closed, by any process, after writing or not
     };
     int watch = -1; // -1 with Overflow
     unsigned kind = 0;

@@ -66,6 +66,12 @@ void PrepareProcessForSharedFiles()
     });
 }
 
+bool MayLeaseFileOf(quint32 owner)
+{
+    const uid_t self = ::geteuid();
+    return self == 0 || self == owner;
+}
+
 TWatchedFile TWatchedFile::Open(const QString& path)
 {
     return open(AT_FDCWD, EncodePath(path), path);

@@ -20,6 +20,11 @@ class TOpenFolder;
 // Both programs call it at start; the first lease taken calls it too. Safe to call again.
 void PrepareProcessForSharedFiles();
 
+// Whether this process can take a lease on a file of `owner` (its own, or any as root):
+// where it cannot, another program's open of the file shows only through the watch's
+// open counts or the file's times.
+bool MayLeaseFileOf(quint32 owner);
+
 // A file opened to be moved or deleted, with what tells whether anyone else uses it.
 //
 // At open it takes a write lease, which the kernel grants only while no other descriptor is

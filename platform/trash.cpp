@@ -22,16 +22,17 @@ namespace plumtide
 namespace
 {
 
-// A Trash folder of this user: made private when missing; never a link, nor one that
-// another user owns (who could then read or swap what is put there).
-bool usableFolder(const QString& path)
+// A Trash folder of this user: made private when missing; never one that another user owns
+// (who could then read or swap what is put there), and never a link, except the home Trash
+// itself (`followLink`): a user who points it at another folder (a larger disk) means it.
+bool usableFolder(const QString& path, bool followLink = false)
 {
     const QByteArray bytes = EncodePath(path);
     if (::mkdir(bytes.constData(), 0700) != 0 && errno != EEXIST)
         return false;
     struct stat st {
     };
-    if (::lstat(bytes.constData(), &st) != 0)
+    if ((followLink ? ::stat(bytes.constData(), &st) : ::lstat(bytes.constData(), &st)) != 0)
         return false;
     if (!S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) {
         errno = EACCES;
@@ -40,9 +41,9 @@ bool usableFolder(const QString& path)
     return true;
 }
 
-bool usableTrash(const QString& trash)
+bool usableTrash(const QString& trash, bool followLink = false)
 {
-    return usableFolder(trash) && usableFolder(trash + QStringLiteral("/files"))
+    return usableFolder(trash, followLink) && usableFolder(trash + QStringLiteral("/files"))
         && usableFolder(trash + QStringLiteral("/info"));
 }
 
@@ -76,16 +77,17 @@ std::optional<Location> trashFor(const QString& folder)
     if (!deviceOf(folder, device))
         return std::nullopt;
     const QString data = DataHome();
-    if (deviceOfNearest(data) == device) {
+    const QString home = data + QStringLiteral("/Trash");
+    // Where the home Trash is a link, the file system it leads to is the one it serves.
+    if (deviceOfNearest(home) == device) {
         try {
             CreateFolders(data);
         } catch (const IOError& error) {
             errno = error.errnoValue();
             return std::nullopt;
         }
-        const QString trash = data + QStringLiteral("/Trash");
-        if (usableTrash(trash))
-            return Location { trash, QString() };
+        if (usableTrash(home, true))
+            return Location { home, QString() };
         return std::nullopt;
     }
     QString top = folder;
@@ -153,6 +155,17 @@ QString TrashInfoOf(const QString& trashedFile)
 {
     return FolderOf(FolderOf(trashedFile)) + QStringLiteral("/info/") + FileNameOf(trashedFile)
         + QStringLiteral(".trashinfo");
+}
+
+bool IsTrashFilesFolder(const QString& folder)
+{
+    if (FileNameOf(folder) != QLatin1String("files"))
+        return false;
+    const QString trash = FolderOf(folder);
+    const QString name = FileNameOf(trash);
+    const bool named = name == QLatin1String("Trash") || name.startsWith(QLatin1String(".Trash-"))
+        || FileNameOf(FolderOf(trash)) == QLatin1String(".Trash");
+    return named && KindOfPath(trash + QStringLiteral("/info")) == PathKind::Folder;
 }
 
 int MoveToTrash(const QString& path, TTrashedFile& place)

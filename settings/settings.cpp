@@ -30,6 +30,26 @@ std::optional<int> parseDecimal(const QString& text)
     return value;
 }
 
+int readWatchSettle(const TSettingsStore& store)
+{
+    return std::clamp(
+        ReadInteger(store, QStringLiteral("WatchSettle"), kDefaultWatchSettle), 0, kMaxWatchSettle);
+}
+
+// A word that names no way of matching reads as the default one.
+// A list naming anything unknown files mp3 alone: nothing is filed that was not clearly asked for.
+TFileFormats readFormats(const TSettingsStore& store)
+{
+    return TFileFormats::FromText(ReadString(store, QStringLiteral("Formats"), QString()))
+        .value_or(TFileFormats());
+}
+
+TMatching readMatching(const TSettingsStore& store)
+{
+    return MatchingOf(ReadString(store, QStringLiteral("Matching"), QString()))
+        .value_or(TMatching::Similar);
+}
+
 } // namespace
 
 QString ReadString(const TSettingsStore& store, const QString& name, const QString& defaultValue)
@@ -118,9 +138,10 @@ void LoadWorkingCopy(const TSettingsStore& store, TWorkingCopy& copy, const QStr
     copy.smallFileLimit = ReadInteger(store, QStringLiteral("delFileSize"), 512);
     copy.useTrash = ReadBool(store, QStringLiteral("UseTrash"), false);
     copy.watchSource = ReadBool(store, QStringLiteral("WatchSource"), false);
-    copy.watchSettle = std::clamp(ReadInteger(store, QStringLiteral("WatchSettle"), 10), 0, 86400);
-    copy.matching = MatchingOf(ReadString(store, QStringLiteral("Matching"), QString()))
-                        .value_or(TMatching::Similar);
+    copy.watchSettle = readWatchSettle(store);
+    copy.matching = readMatching(store);
+    copy.formats = readFormats(store);
+    copy.moveCompanions = ReadBool(store, QStringLiteral("MoveCompanions"), true);
 }
 
 QString MatchingText(TMatching matching)
@@ -135,6 +156,24 @@ std::optional<TMatching> MatchingOf(const QString& text)
     if (text.compare(QStringLiteral("similar"), Qt::CaseInsensitive) == 0)
         return TMatching::Similar;
     return std::nullopt;
+}
+
+bool OtherFormatsTicked(const TFileFormats& formats)
+{
+    return formats.beyondMp3();
+}
+
+TFileFormats FormatsOfCheckBox(bool ticked, const TFileFormats& current)
+{
+    if (!ticked)
+        return TFileFormats();
+    return current.beyondMp3() ? current : TFileFormats::All();
+}
+
+QString SmallFilesCaption(const TFileFormats& formats)
+{
+    return formats.beyondMp3() ? QStringLiteral("Delete music files smaller then:")
+                               : QStringLiteral("Delete mp3 files smaller then:");
 }
 
 QString AssignmentsFile()
@@ -152,7 +191,8 @@ TWorkingCopy DefaultWorkingCopy(const QString& programFolder)
     copy.sourceFolder = programFolder;
     copy.destinationFolder = programFolder;
     copy.smallFileLimit = 512;
-    copy.watchSettle = 10;
+    copy.watchSettle = kDefaultWatchSettle;
+    copy.moveCompanions = true;
     return copy;
 }
 
@@ -168,6 +208,11 @@ void ReadOptions(const TSettingsStore& store, TOptionsValues& values, QString& s
     values.autoStart = ReadBool(store, QStringLiteral("AutoStart"), false);
     values.deleteSmallFiles = ReadBool(store, QStringLiteral("DoDelFile"), false);
     values.smallFileLimit = ReadInteger(store, QStringLiteral("delFileSize"), 512);
+    values.useTrash = ReadBool(store, QStringLiteral("UseTrash"), false);
+    values.watchSource = ReadBool(store, QStringLiteral("WatchSource"), false);
+    values.watchSettle = readWatchSettle(store);
+    values.matching = readMatching(store);
+    values.formats = readFormats(store);
     sourceFolder = ReadString(store, QStringLiteral("Source"), programFolder);
     destinationFolder = ReadString(store, QStringLiteral("Destination"), programFolder);
 }
@@ -183,6 +228,11 @@ void ApplyOptions(const TOptionsValues& values, TWorkingCopy& copy)
     copy.startHidden = values.autoStart;
     copy.deleteSmallFiles = values.deleteSmallFiles;
     copy.smallFileLimit = values.smallFileLimit;
+    copy.useTrash = values.useTrash;
+    copy.watchSource = values.watchSource;
+    copy.watchSettle = values.watchSettle;
+    copy.matching = values.matching;
+    copy.formats = values.formats;
 }
 
 void WriteOptions(
@@ -197,6 +247,11 @@ void WriteOptions(
     WriteBool(store, QStringLiteral("autoStart"), values.autoStart);
     WriteBool(store, QStringLiteral("doDelFile"), values.deleteSmallFiles);
     WriteInteger(store, QStringLiteral("delFileSize"), values.smallFileLimit);
+    WriteBool(store, QStringLiteral("UseTrash"), values.useTrash);
+    WriteBool(store, QStringLiteral("WatchSource"), values.watchSource);
+    WriteInteger(store, QStringLiteral("WatchSettle"), values.watchSettle);
+    WriteString(store, QStringLiteral("Matching"), MatchingText(values.matching));
+    WriteString(store, QStringLiteral("Formats"), values.formats.text());
     if (values.autoStart)
         store.WriteAutostart(executablePath);
     else
@@ -231,6 +286,7 @@ TMoveSettings MoveSettingsOf(const TWorkingCopy& copy)
     move.doublesFolder = copy.doublesFolder;
     move.makeDoublesFolder = IsDefaultDoublesFolder(copy.doublesFolder);
     move.useTrash = copy.useTrash;
+    move.moveCompanions = copy.moveCompanions;
     return move;
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/movesettings.h"
 #include "core/rows.h"
+#include "formats/audioformat.h"
 #include "settings/settingsstore.h"
 
 #include <QString>
@@ -30,6 +31,10 @@ std::optional<QTime> ParseTimeText(const QString& text);
 
 // The text of the default auto-sort interval: ten minutes.
 inline const char* const kDefaultAutoTime = "00:10:00";
+// The seconds a file must stay unchanged and unused before an automatic run takes it, and
+// the most that is stored (a day).
+inline constexpr int kDefaultWatchSettle = 10;
+inline constexpr int kMaxWatchSettle = 86400;
 
 // The main window's in-memory settings, with the widths the sorting relies on. Everything
 // is zero, false or empty until loaded.
@@ -53,18 +58,34 @@ struct TWorkingCopy {
     int watchSettle = 0;
     // How artists are matched with folders: `Matching` is "similar" or "careful".
     TMatching matching = TMatching::Similar;
+    // The extensions of the files sorted: `Formats` as TFileFormats::FromText reads it.
+    TFileFormats formats;
+    // Lyrics, cue sheets and notes named as a song travel with it (`MoveCompanions`).
+    bool moveCompanions = false;
 };
 
 // Loads the working copy as the main window does when it is created, in this order:
 // autoStart, percentage, MoveFile, RemoveFile, AutoTime, chkAutoTime, DoubleDir, Source,
-// Destination, DoDelFile, delFileSize, UseTrash, WatchSource, WatchSettle, Matching. An unreadable
-// value raises SettingsError there; the fields after it keep what they held.
+// Destination, DoDelFile, delFileSize, UseTrash, WatchSource, WatchSettle, Matching, Formats,
+// MoveCompanions. An unreadable value raises SettingsError there; the fields after it keep what
+// they held. A Matching or Formats value that names nothing known gives the default, as a
+// missing one.
 void LoadWorkingCopy(const TSettingsStore& store, TWorkingCopy& copy, const QString& programFolder);
 
 // The word a `Matching` value is stored as, and the way of matching a stored word names
 // (nothing for a word that names none).
 QString MatchingText(TMatching matching);
 std::optional<TMatching> MatchingOf(const QString& text);
+
+// The settings window's check box "Also file FLAC, Ogg Vorbis, Opus and M4A files": ticked
+// while the formats go beyond mp3. Ticking it files every format (a list the user wrote into
+// the file that already goes beyond mp3 is kept); clearing it files mp3 alone.
+bool OtherFormatsTicked(const TFileFormats& formats);
+TFileFormats FormatsOfCheckBox(bool ticked, const TFileFormats& current);
+
+// The caption of the settings window's small-file check box: small-file deletion covers
+// every format filed, and the caption says so once that is more than mp3.
+QString SmallFilesCaption(const TFileFormats& formats);
 
 // Where the artists the user assigned to folders are kept: assignments.tsv beside the
 // settings file.
@@ -88,10 +109,17 @@ struct TOptionsValues {
     bool autoStart = false;
     bool deleteSmallFiles = false;
     int smallFileLimit = 512;
+    // The second page: options beyond the first page's, each stored under its own name.
+    bool useTrash = false;
+    bool watchSource = false;
+    int watchSettle = kDefaultWatchSettle;
+    TMatching matching = TMatching::Similar;
+    TFileFormats formats = TFileFormats();
 };
 
 // Loads the settings window's controls in its order (percentage, MoveFile, RemoveFile,
-// DoubleDir, AutoTime, chkAutoTime, AutoStart, DoDelFile, delFileSize), then the two
+// DoubleDir, AutoTime, chkAutoTime, AutoStart, DoDelFile, delFileSize, then the second
+// page's UseTrash, WatchSource, WatchSettle, Matching, Formats), then the two
 // folder fields of the main window (Source, Destination). The two folders default to the
 // program folder, never to the root, whose refresh would walk the whole machine, and the
 // doubles folder to DefaultDoublesFolder(). An
@@ -100,7 +128,8 @@ void ReadOptions(const TSettingsStore& store, TOptionsValues& values, QString& s
     QString& destinationFolder, const QString& programFolder);
 
 // Saves the settings window's controls in its order (Percentage, DoubleDir, MoveFile,
-// RemoveFile, AutoTime, chkAutoTime, autoStart, doDelFile, delFileSize), then writes or
+// RemoveFile, AutoTime, chkAutoTime, autoStart, doDelFile, delFileSize, UseTrash,
+// WatchSource, WatchSettle, Matching, Formats), then writes or
 // removes the log-on entry. A failed write raises SettingsError and stops the save there.
 void WriteOptions(
     TSettingsStore& store, const TOptionsValues& values, const QString& executablePath);

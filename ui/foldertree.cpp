@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileIconProvider>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QSet>
@@ -111,6 +112,15 @@ int CompareFolderNames(const QString& a, const QString& b)
             return x < y ? -1 : 1;
     }
     return (a.size() - i > 0) - (b.size() - j > 0);
+}
+
+bool IsFileSystemRoot(const QString& folder, const std::vector<TMountedVolume>& volumes)
+{
+    const QString path = QDir::cleanPath(folder);
+    if (path == QLatin1String("/"))
+        return true;
+    return std::any_of(volumes.begin(), volumes.end(),
+        [&](const TMountedVolume& volume) { return QDir::cleanPath(volume.rootPath) == path; });
 }
 
 std::vector<TMountedVolume> MountedVolumes()
@@ -240,6 +250,12 @@ QString TFolderTreeModel::path(const QModelIndex& index) const
 {
     const Node* node = nodeOf(index);
     return node ? node->path : QString();
+}
+
+bool TFolderTreeModel::isRead(const QModelIndex& index) const
+{
+    const Node* node = nodeOf(index);
+    return node && node->read;
 }
 
 void TFolderTreeModel::refreshPlaces()
@@ -550,6 +566,10 @@ TShellTreeView::TShellTreeView(QWidget* parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     expand(m_model->computerIndex());
+    connect(m_model, &TFolderTreeModel::folderRead, this, [this] {
+        if (!m_revealing.isEmpty())
+            revealStep();
+    });
 }
 
 QString TShellTreeView::SelectedFolder() const
@@ -561,8 +581,58 @@ QString TShellTreeView::SelectedFolder() const
     return !path.isEmpty() && KindOfPath(path) == PathKind::Folder ? path : QString();
 }
 
+void TShellTreeView::revealFolder(const QString& folder)
+{
+    m_revealing = QDir::cleanPath(folder);
+    if (!m_revealing.startsWith(QLatin1Char('/'))) {
+        m_revealing.clear();
+        return;
+    }
+    revealStep();
+}
+
+void TShellTreeView::revealStep()
+{
+    if (m_revealing.isEmpty())
+        return;
+    const auto within = [this](const QString& path) {
+        return path == m_revealing || path == QLatin1String("/")
+            || m_revealing.startsWith(path + QLatin1Char('/'));
+    };
+    // From "Computer" down: at each level the child whose folder holds the target, the
+    // longest one where places overlap (the home folder rather than "/").
+    QModelIndex at = m_model->computerIndex();
+    for (;;) {
+        if (m_model->path(at) == m_revealing)
+            break;
+        if (!m_model->isRead(at)) {
+            // Not read yet: the next step comes when it has been.
+            setCurrentIndex(at);
+            expand(at);
+            m_model->fetchMore(at);
+            return;
+        }
+        QModelIndex next;
+        for (int row = 0; row < m_model->rowCount(at); ++row) {
+            const QModelIndex child = m_model->index(row, 0, at);
+            const QString path = m_model->path(child);
+            if (within(path) && (!next.isValid() || path.size() > m_model->path(next).size()))
+                next = child;
+        }
+        if (!next.isValid())
+            break;
+        expand(at);
+        at = next;
+    }
+    m_revealing.clear();
+    setCurrentIndex(at);
+    scrollTo(at, QAbstractItemView::PositionAtCenter);
+}
+
 void TShellTreeView::mousePressEvent(QMouseEvent* event)
 {
+    // The user takes over: a folder still being revealed is no longer wanted.
+    m_revealing.clear();
     const QPoint at = event->position().toPoint();
     const QModelIndex index = indexAt(at);
     if (event->button() == Qt::RightButton) {
@@ -583,6 +653,38 @@ void TShellTreeView::mouseReleaseEvent(QMouseEvent* event)
     if (event->button() == Qt::LeftButton && !m_pressedOnMark
         && viewport()->rect().contains(event->position().toPoint()))
         emit Click();
+}
+
+void TShellTreeView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    const QPoint at = event->position().toPoint();
+    const QModelIndex index = indexAt(at);
+    // Opening a branch by its mark is no choice of folder.
+    const bool onItem = index.isValid() && at.x() >= visualRect(index).x();
+    QTreeView::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton && onItem) {
+        setCurrentIndex(index);
+        emit Chosen();
+    }
+}
+
+void TShellTreeView::keyPressEvent(QKeyEvent* event)
+{
+    m_revealing.clear();
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        if (currentIndex().isValid()) {
+            emit Chosen();
+            event->accept();
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    QTreeView::keyPressEvent(event);
 }
 
 void TShellTreeView::showEvent(QShowEvent* event)

@@ -23,6 +23,10 @@ struct TMountedVolume {
 // The mounted file systems now.
 std::vector<TMountedVolume> MountedVolumes();
 
+// Whether `folder` is the top of a whole file system: "/" or where a volume is mounted.
+// Choosing such a folder as the source would sort every mp3 file of the disk.
+bool IsFileSystemRoot(const QString& folder, const std::vector<TMountedVolume>& volumes);
+
 // The order of folder names in the tree, as people sort names: case aside, runs of digits
 // by their value ("b9" before "b10"). Negative, zero or positive, as a comparison goes.
 int CompareFolderNames(const QString& a, const QString& b);
@@ -63,6 +67,8 @@ public:
     QModelIndex computerIndex() const;
     // The folder a node stands for; empty for the "Computer" node and for no node.
     QString path(const QModelIndex& index) const;
+    // Whether the node's sub-folders have been read (the "Computer" node's always are).
+    bool isRead(const QModelIndex& index) const;
     void refreshPlaces();
 
     QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
@@ -106,7 +112,9 @@ private:
 
 // The folder tree of the browse panels, after the shell's folder tree: the "Computer" node
 // open at the top without a root line, 19 pixels of indentation per level, a right click
-// selects the node under the pointer.
+// selects the node under the pointer. Chosen() comes only from a double click, Enter or
+// Space, so that a window can let a click merely select (passing over "/" on the way to a
+// folder then chooses nothing).
 class TShellTreeView : public QTreeView
 {
     Q_OBJECT
@@ -117,18 +125,31 @@ public:
     // The path of the selected node: empty for the "Computer" node, for no selection, and
     // for a folder that no longer exists.
     QString SelectedFolder() const;
+    // Opens the tree down to `folder` (an absolute path) and selects it, reading the folders
+    // on the way as they are needed; where a part of the way is missing, the deepest folder
+    // reached stays selected. A later call takes over from an earlier one.
+    void revealFolder(const QString& folder);
 
 signals:
-    // A click with the left button anywhere in the tree but on an expand mark.
+    // A click with the left button anywhere in the tree but on an expand mark (the settings
+    // window's tree applies a folder on it).
     void Click();
+    // The selected node was chosen: a double click on it, or Enter or Space.
+    void Chosen();
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
+    // One step further down the way to the folder being revealed.
+    void revealStep();
+
     TFolderTreeModel* m_model;
+    QString m_revealing; // the folder being revealed, until it is reached
     bool m_pressedOnMark = false;
 };
 

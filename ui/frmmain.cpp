@@ -1,6 +1,7 @@
 #include "ui/frmmain.h"
 
 #include "core/artistmatch.h"
+#include "core/filesleft.h"
 #include "core/fileutils.h"
 #include "core/pipeline.h"
 #include "core/watcher.h"
@@ -10,11 +11,13 @@
 #include "platform/paths.h"
 #include "ui/application.h"
 #include "ui/controls.h"
+#include "ui/fileunder.h"
 #include "ui/folderpanel.h"
 #include "ui/foldertree.h"
 #include "ui/frmmainlayout.h"
 #include "ui/frmopties.h"
 #include "ui/historyhandlers.h"
+#include "ui/keyboard.h"
 #include "ui/theme.h"
 #include "ui/viewrules.h"
 
@@ -33,6 +36,7 @@
 #include <QScopeGuard>
 #include <QScopedValueRollback>
 #include <QSet>
+#include <QShortcut>
 #include <QShowEvent>
 #include <QTimer>
 
@@ -171,12 +175,17 @@ TfrmMain::TfrmMain(TSettingsStore& store, QWidget* parent)
     createTimers();
     setFocusOrder();
     connectHandlers();
+    m_focusKeeper = new keyboard::TFocusKeeper(*this);
 
     // "No" is the default: an Enter pressed out of habit must not delete or undo anything.
     confirm = [this](const QString& question) {
         return QMessageBox::question(this, QStringLiteral("Plumtide"), question,
                    QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
             == QMessageBox::Yes;
+    };
+    chooseFolder = [this](const QString& artist, const QStringList& folders) {
+        TFolderChooser chooser(this, artist, folders);
+        return chooser.exec() == QDialog::Accepted ? chooser.chosen() : QString();
     };
     FormCreate();
 }
@@ -229,7 +238,7 @@ bool TfrmMain::autoRun()
     // Busy without taking anything from the user: the fields, the view and the panel stay
     // as they are; only the commands that start work of their own wait.
     setAllEnabled({ imgbrowseSource, imgBrowseDestination, btnSorteren, btnViewSource,
-                      btnViewDestination, btnVerplaats, btnNieuweWissen, Ok },
+                      btnViewDestination, btnVerplaats, btnNieuweWissen, btnFileUnder, Ok },
         false);
     setCursor(Qt::BusyCursor);
     // What the memo said stays unless the run has something to tell.
@@ -263,6 +272,8 @@ bool TfrmMain::autoRun()
     how.leaveOut = request.leaveOut;
     QStringList notes;
     QSet<QString> gone;
+    TFilesLeft left;
+    m_lastFilesLeft = 0;
     m_lastMoveSummary = TMoveSummary();
     m_lastMoveSummary.end = TRunEnd::Failed;
     const auto relist = [&] {
@@ -282,12 +293,16 @@ bool TfrmMain::autoRun()
                     notes.append(note);
                 if (ChangedFiles(event.outcome))
                     gone.insert(event.file);
+                left.see(event);
             },
             &m_lastMoveSummary);
     } catch (...) {
         relist();
         throw;
     }
+    if (m_lastMoveSummary.end == TRunEnd::Completed)
+        left.completed(m_listing.filePaths());
+    m_lastFilesLeft = qsizetype(left.files().size());
     relist();
     if (!recorder.problem().isEmpty())
         notes.prepend(
@@ -315,6 +330,8 @@ void TfrmMain::endWork()
     // An abort stops the work it was pressed for, never the next one.
     m_abort = false;
     imgannuleren->setEnabled(false);
+    if (m_focusKeeper)
+        m_focusKeeper->giveBack();
 }
 
 bool TfrmMain::moveFilesUsable() const
@@ -330,6 +347,7 @@ TSortRequest TfrmMain::fieldRequest() const
     request.destination = edtDestination->text();
     request.percentage = m_workingCopy.comparePercentage;
     request.matching = m_workingCopy.matching;
+    request.formats = m_workingCopy.formats;
     try {
         request.assignments = LoadAssignments(AssignmentsFile());
     } catch (const PlumtideError& error) {
@@ -350,6 +368,7 @@ void TfrmMain::connectHandlers()
     onClick(btnVerplaats, &QPushButton::clicked, &TfrmMain::btnVerplaatsClick);
     onClick(Ok, &QPushButton::clicked, &TfrmMain::OkClick);
     onClick(btnNieuweWissen, &QPushButton::clicked, &TfrmMain::btnNieuweWissenClick);
+    onClick(btnFileUnder, &QPushButton::clicked, &TfrmMain::btnFileUnderClick);
     onClick(imgCloseNieuwe, &TImage::clicked, &TfrmMain::imgCloseNieuweClick);
     onClick(startupTimer, &QTimer::timeout, &TfrmMain::startupTimerTimer);
     onClick(Verplaatsennaardubbelebestanden, &QAction::triggered,
@@ -374,7 +393,10 @@ void TfrmMain::connectHandlers()
     onClick(imgbrowseSource, &TImage::clicked, &TfrmMain::imgbrowseSourceClick);
     onClick(imgBrowseDestination, &TImage::clicked, &TfrmMain::imgBrowseDestinationClick);
     onClick(imgBrowser, &TImage::clicked, &TfrmMain::imgBrowserClick);
-    onClick(ShellTreeView, &TShellTreeView::Click, &TfrmMain::ShellTreeViewClick);
+    onClick(ShellTreeView, &TShellTreeView::Chosen, &TfrmMain::ShellTreeViewClick);
+    // Usable while busy, as the close marks are.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &TfrmMain::closeTopPanel);
     onClick(imgOpties, &TImage::clicked, &TfrmMain::imgOptiesClick);
 }
 
@@ -513,7 +535,7 @@ void TfrmMain::disableButtons()
 {
     setAllEnabled(
         { imgbrowseSource, imgBrowseDestination, edtSource, edtDestination, btnNieuweWissen,
-            btnSorteren, btnViewDestination, btnViewSource, btnVerplaats, Details },
+            btnFileUnder, btnSorteren, btnViewDestination, btnViewSource, btnVerplaats, Details },
         false);
     Status->setCursor(Qt::WaitCursor);
     setCursor(Qt::WaitCursor);
@@ -521,8 +543,9 @@ void TfrmMain::disableButtons()
 
 void TfrmMain::enableButtons()
 {
-    setAllEnabled({ imgbrowseSource, imgBrowseDestination, edtSource, edtDestination,
-                      btnNieuweWissen, btnSorteren, btnViewDestination, btnViewSource },
+    setAllEnabled(
+        { imgbrowseSource, imgBrowseDestination, edtSource, edtDestination, btnNieuweWissen,
+            btnFileUnder, btnSorteren, btnViewDestination, btnViewSource },
         true);
     btnVerplaats->setEnabled(moveFilesUsable());
     Details->setEnabled(true);
@@ -598,9 +621,13 @@ void TfrmMain::Refresh()
 
 TLeaveOutPolicy TfrmMain::leaveOutPolicy() const
 {
-    if (m_automatic)
-        return TLeaveOutPolicy(
+    if (m_automatic) {
+        TLeaveOutPolicy policy(
             TRunOrigin::Auto, qint64(m_workingCopy.watchSettle) * 1000, LoadHolds());
+        if (m_sourceWatch)
+            policy.setOpenCounts(m_sourceWatch->openCounts().known());
+        return policy;
+    }
     return TLeaveOutPolicy(TRunOrigin::Window, m_handSettleMs);
 }
 
@@ -741,19 +768,32 @@ void TfrmMain::startupTimerTimer()
 
 void TfrmMain::syncSourceWatch()
 {
-    if (!m_workingCopy.watchSource || !AutoTimer->isActive() || m_listedSource.isEmpty()) {
+    // Watched whenever automatic runs are on, also without WatchSource: the watch's open
+    // counts tell those runs which files another user's program still writes.
+    if (!AutoTimer->isActive() || m_listedSource.isEmpty()) {
         m_sourceWatch.reset();
         return;
     }
-    if (m_sourceWatch && m_sourceWatch->folder() == m_listedSource)
+    const qint64 settleMs = qint64(m_workingCopy.watchSettle) * 1000;
+    // Options changed in the settings window hold for the next file, as every saved option
+    // does: the watch starts anew with them.
+    if (m_sourceWatch && m_sourceWatch->folder() == m_listedSource
+        && m_sourceWatch->formats() == m_workingCopy.formats
+        && m_sourceWatch->companions() == m_workingCopy.moveCompanions
+        && m_sourceWatch->tracker().settleMs() == settleMs)
         return;
     TWatchSettings settings;
     settings.folder = m_listedSource;
-    settings.settleMs = qint64(m_workingCopy.watchSettle) * 1000;
+    settings.formats = m_workingCopy.formats;
+    settings.settleMs = settleMs;
     // Files a run left behind are the timer's business, as without the watch.
     settings.retryMs = 0;
+    settings.companions = m_workingCopy.moveCompanions;
     m_sourceWatch = std::make_unique<TSourceWatcher>(settings,
-        TSourceWatcher::Callbacks { [this](const QStringList&) { m_autoSort.requestRun(); },
+        TSourceWatcher::Callbacks { [this](const QStringList&) {
+                                       if (m_workingCopy.watchSource)
+                                           m_autoSort.requestRun();
+                                   },
             [](const QString& message) { qInfo("Plumtide: %s", qUtf8Printable(message)); } });
     m_sourceWatch->start();
 }
@@ -770,8 +810,15 @@ void TfrmMain::AutoTimerTimer()
     case TAutoTick::Moved:
         // Details has it (see autoRun); the icon's notification tells whoever keeps the
         // program in the notification area what it did there (only while the icon is shown).
-        if (m_lastMoveSummary.anythingHappened())
-            Systray->ShowMessage(title, m_lastMoveSummary.text());
+        if (m_lastMoveSummary.anythingHappened() || m_lastFilesLeft > 0) {
+            QString text = m_lastMoveSummary.text();
+            if (m_lastFilesLeft > 0)
+                text += QStringLiteral("; %1 %2 left in the source")
+                            .arg(m_lastFilesLeft)
+                            .arg(m_lastFilesLeft == 1 ? QStringLiteral("file")
+                                                      : QStringLiteral("files"));
+            Systray->ShowMessage(title, text);
+        }
         break;
     case TAutoTick::Failed:
         // After the error handler, whose refresh clears the memo; one line however often
@@ -965,7 +1012,7 @@ void TfrmMain::OkClick()
         DetailsAdd(line);
     showHistoryNotes(*recorder, QString());
     if (failed.isEmpty()) {
-        pnlNieuwe->hide();
+        imgCloseNieuweClick();
         return;
     }
     // The artists left are those whose folder is missing, so that the user sees which.
@@ -980,9 +1027,52 @@ void TfrmMain::btnNieuweWissenClick()
         delete ListNieuwe->takeItem(ListNieuwe->row(selected.first()));
 }
 
+void TfrmMain::btnFileUnderClick()
+{
+    const QList<QListWidgetItem*> selected = ListNieuwe->selectedItems();
+    if (selected.isEmpty() || m_workDepth > 0)
+        return;
+    const QString entry = selected.first()->text();
+    const QString destination
+        = m_plannedDestination.isEmpty() ? edtDestination->text() : m_plannedDestination;
+    const QStringList folders = ArtistFolderChoices(m_listing.folders());
+    if (folders.isEmpty()) {
+        DetailsShow(
+            QStringLiteral("%1 has no artist folders to file %2 under").arg(destination, entry));
+        return;
+    }
+    const QString folder = chooseFolder ? chooseFolder(entry, folders) : QString();
+    if (folder.isEmpty())
+        return;
+    if (!FileUnder(ArtistsBehindEntry(entry, m_listing.files()), folder)) {
+        DetailsShow(QStringLiteral("%1 cannot be filed under a folder: its name has no letter "
+                                   "or digit")
+                        .arg(entry));
+        return;
+    }
+    // The plan shows the artist's files going there, marked "assigned".
+    btnSorterenClick();
+    if (ListNieuwe->count() == 0)
+        imgCloseNieuweClick();
+    DetailsAdd(QStringLiteral("Files of %1 go to %2 from now on").arg(entry, folder));
+}
+
 void TfrmMain::imgCloseNieuweClick()
 {
+    const bool hadFocus = pnlNieuwe->isAncestorOf(focusWidget());
+    ListNieuwe->clear();
     pnlNieuwe->hide();
+    if (hadFocus)
+        (Status->isVisible() ? static_cast<QWidget*>(Status) : btnSorteren)->setFocus();
+}
+
+void TfrmMain::closeTopPanel()
+{
+    QWidget* top = keyboard::TopPanel({ pnlBrowse, pnlNieuwe });
+    if (top == pnlBrowse)
+        imgBrowserClick();
+    else if (top == pnlNieuwe)
+        runHandler(&TfrmMain::imgCloseNieuweClick);
 }
 
 void TfrmMain::SourcePopupMenuPopup()
@@ -1071,10 +1161,15 @@ void TfrmMain::openBrowser(TBrowseTarget target)
     // A browse image clicked while the panel is open switches it to that field.
     imgBrowseFile->setVisible(target == TBrowseTarget::Source);
     imgbrowseDir->setVisible(target == TBrowseTarget::Destination);
-    pnlBrowse->move(328, 40);
+    pnlBrowse->move(kBrowsePanelPlace.topLeft());
     pnlBrowse->show();
     pnlBrowse->raise();
     m_browseTarget = target;
+    // At the folder the field names, so that a folder near it is a step away.
+    const QLineEdit* field = target == TBrowseTarget::Source ? edtSource : edtDestination;
+    if (!field->text().isEmpty())
+        ShellTreeView->revealFolder(AbsolutePath(field->text()));
+    ShellTreeView->setFocus();
 }
 
 void TfrmMain::imgbrowseSourceClick()
@@ -1090,16 +1185,27 @@ void TfrmMain::imgBrowseDestinationClick()
 void TfrmMain::imgBrowserClick()
 {
     // The target stays: the next opening sets it anyway.
+    const bool hadFocus = pnlBrowse->isAncestorOf(focusWidget());
     imgbrowseDir->hide();
     imgBrowseFile->show();
-    pnlBrowse->move(328, 40);
+    pnlBrowse->move(kBrowsePanelPlace.topLeft());
     pnlBrowse->hide();
+    if (hadFocus)
+        (m_browseTarget == TBrowseTarget::Destination ? imgBrowseDestination : imgbrowseSource)
+            ->setFocus();
 }
 
 void TfrmMain::ShellTreeViewClick()
 {
     const QString folder = ShellTreeView->SelectedFolder();
     if (folder.isEmpty())
+        return;
+    // A whole disk as the source would sort every mp3 file on it: only when the user says so.
+    if (m_browseTarget == TBrowseTarget::Source && IsFileSystemRoot(folder, MountedVolumes())
+        && (!confirm
+            || !confirm(QStringLiteral("'%1' is the top of a whole disk. Sort the mp3 files of "
+                                       "all its folders?")
+                            .arg(folder))))
         return;
     // Setting a field to the text it holds is no change: its change handler stays quiet.
     if (m_browseTarget == TBrowseTarget::Source)

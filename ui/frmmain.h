@@ -40,6 +40,10 @@ class TfrmOpties;
 class TShellTreeView;
 class TRunRecorder;
 class TSourceWatcher;
+namespace keyboard
+{
+class TFocusKeeper;
+}
 
 // Which folder field the folder browser fills.
 enum class TBrowseTarget { None, Source, Destination };
@@ -160,7 +164,13 @@ public:
     // its own in the history, which an undo takes back while the folders are empty.
     void OkClick();
     void btnNieuweWissenClick();
+    // "File under…": the selected new artist's files go to a folder the user picks, now and
+    // in every later sort (a remembered assignment); then the plan is made again.
+    void btnFileUnderClick();
+    // Hides the panel and empties its list, so nothing of an old plan shows there again.
     void imgCloseNieuweClick();
+    // Esc: closes the panel on top (the folder browser or the new artists), if one is open.
+    void closeTopPanel();
     void SourcePopupMenuPopup();
     // Sets the selected source file aside in the doubles folder.
     void VerplaatsennaardubbelebestandenClick();
@@ -173,6 +183,9 @@ public:
     // Asks the user a yes-or-no question (deleting a file, an undo); a message box unless a
     // test replaces it.
     std::function<bool(const QString& question)> confirm;
+    // Asks the user which of `folders` the artist's files go to; empty for none. A list to
+    // choose from unless a test replaces it.
+    std::function<QString(const QString& artist, const QStringList& folders)> chooseFolder;
     // How long a sort by hand waits for files changed just before it (see TLeaveOutPolicy).
     void setHandSettleMs(qint64 ms) { m_handSettleMs = ms; }
 
@@ -234,6 +247,7 @@ public:
     TImage* imgCloseNieuwe;
     QListWidget* ListNieuwe;
     QPushButton* btnNieuweWissen;
+    QPushButton* btnFileUnder;
     QPushButton* Ok;
 
     QMenu* SourcePopupMenu;
@@ -324,6 +338,7 @@ private:
     TMoveSummary m_lastMoveSummary;
     // What the history said of the last move: why it is not recorded, files not trashed.
     QStringList m_lastMoveNotes;
+    qsizetype m_lastFilesLeft = 0; // files the last automatic run left in the source
     // An automatic run is planning or moving: files an undo brought back are left alone.
     bool m_automatic = false;
     bool m_moveFailed = false; // the last move ended in an error not yet reported
@@ -339,6 +354,7 @@ private:
     std::vector<TLeftOut> m_leftOut; // what the plan shown left out
     qint64 m_handSettleMs = kHandSettleMs;
     std::unique_ptr<TSourceWatcher> m_sourceWatch; // while WatchSource applies
+    keyboard::TFocusKeeper* m_focusKeeper = nullptr; // a child of the window
 };
 
 } // namespace plumtide

@@ -8,6 +8,7 @@
 #include "ui/folderpanel.h"
 #include "ui/foldertree.h"
 #include "ui/frmmainlayout.h"
+#include "ui/keyboard.h"
 #include "ui/theme.h"
 
 #include <QAction>
@@ -178,10 +179,12 @@ void TfrmMain::createControls()
 
 void TfrmMain::createBrowsePanel()
 {
+    const QSize size = kBrowsePanelPlace.size();
     pnlBrowse = new TFolderPanel(this, QStringLiteral("pnlBrowse"),
-        { QSize(266, 295), QRect(1, 1, 264, 293), QRect(240, -3, 29, 28), QRect(4, 40, 258, 252) },
+        { size, QRect(1, 1, size.width() - 2, size.height() - 2), QRect(240, -3, 29, 28),
+            QRect(4, 40, size.width() - 8, size.height() - 43) },
         QStringLiteral("imgBrowser"));
-    pnlBrowse->move(348, 120);
+    pnlBrowse->move(kBrowsePanelPlace.topLeft());
     imgBrowseFile = pnlBrowse->addBackdrop(
         QStringLiteral("imgBrowseFile"), QLatin1String(artwork::kBrowseFromBackdrop));
     imgbrowseDir = pnlBrowse->addBackdrop(
@@ -195,8 +198,10 @@ void TfrmMain::createNewArtistsPanel()
 {
     pnlNieuwe = new QFrame(this);
     pnlNieuwe->setObjectName(QStringLiteral("pnlNieuwe"));
-    pnlNieuwe->setGeometry(64, 150, 268, 297);
-    Image1 = image(pnlNieuwe, QStringLiteral("Image1"), QRect(0, 0, 268, 297),
+    pnlNieuwe->setGeometry(kNewArtistsPanelPlace);
+    const int height = kNewArtistsPanelPlace.height();
+    Image1 = image(pnlNieuwe, QStringLiteral("Image1"),
+        QRect(QPoint(0, 0), kNewArtistsPanelPlace.size()),
         LoadPicture(QLatin1String(artwork::kNewArtistsBackdrop), devicePixelRatioF()), QString(),
         Qt::ArrowCursor);
     Image1->unsetCursor();
@@ -204,14 +209,17 @@ void TfrmMain::createNewArtistsPanel()
         QPixmap(), QStringLiteral("Close"), Qt::PointingHandCursor);
     ListNieuwe = new QListWidget(pnlNieuwe);
     ListNieuwe->setObjectName(QStringLiteral("ListNieuwe"));
-    ListNieuwe->setGeometry(3, 40, 261, 221);
+    ListNieuwe->setGeometry(3, 40, 261, height - 76);
     ListNieuwe->setSelectionMode(QAbstractItemView::SingleSelection);
     ListNieuwe->setUniformItemSizes(true);
     ListNieuwe->setStyleSheet(QStringLiteral("QListView::item { height: 13px; }"));
     btnNieuweWissen = button(pnlNieuwe, QStringLiteral("btnNieuweWissen"), QStringLiteral("Delete"),
-        QRect(4, 267, 85, 25), QString());
-    Ok = button(pnlNieuwe, QStringLiteral("Ok"), QStringLiteral("Create"), QRect(179, 267, 85, 25),
-        QString());
+        QRect(4, height - 30, 85, 25), QString());
+    btnFileUnder = button(pnlNieuwe, QStringLiteral("btnFileUnder"), QStringLiteral("File under…"),
+        QRect(91, height - 30, 86, 25),
+        QStringLiteral("File the selected artist's songs under a folder you choose, from now on"));
+    Ok = button(pnlNieuwe, QStringLiteral("Ok"), QStringLiteral("Create"),
+        QRect(179, height - 30, 85, 25), QString());
     // Enter presses "Create" only while it has the focus: an Enter meant for another control
     // (a field, "Move files") must never make folders.
     Ok->setAutoDefault(true);
@@ -314,9 +322,14 @@ void TfrmMain::createTimers()
 
 void TfrmMain::setFocusOrder()
 {
-    controls::tabOrder({ edtSource, edtDestination, ListSource, ListDestination, btnViewSource,
-        btnViewDestination, btnSorteren, pnlBrowse, Status, btnVerplaats, ListNieuwe,
-        btnNieuweWissen, Ok, Details });
+    keyboard::MakeActions({ imgbrowseSource, imgBrowseDestination, imgannuleren, imgOpties,
+        imgMinimize, imgExit, imgBrowser, imgCloseNieuwe });
+    keyboard::PressOnEnter({ btnViewSource, btnViewDestination, btnSorteren, btnVerplaats,
+        btnNieuweWissen, btnFileUnder });
+    controls::tabOrder({ edtSource, imgbrowseSource, edtDestination, imgBrowseDestination,
+        imgannuleren, imgOpties, imgMinimize, imgExit, ListSource, ListDestination, btnViewSource,
+        btnViewDestination, btnSorteren, imgBrowser, ShellTreeView, Status, btnVerplaats,
+        imgCloseNieuwe, ListNieuwe, btnNieuweWissen, btnFileUnder, Ok, Details });
 }
 
 } // namespace plumtide

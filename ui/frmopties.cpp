@@ -14,18 +14,110 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QList>
 #include <QProgressBar>
+#include <QRadioButton>
+#include <QShortcut>
 #include <QShowEvent>
+#include <QStyle>
+#include <QTabBar>
 #include <QTimeEdit>
 #include <QTimer>
+#include <QToolButton>
+
+#include <initializer_list>
+#include <utility>
 
 namespace plumtide
 {
 
 namespace
 {
+
+// Enter, Return and Space press the image it watches, as they press a focused button.
+class TPressKeys : public QObject
+{
+public:
+    explicit TPressKeys(TImage* image)
+        : QObject(image)
+        , m_image(image)
+    {
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::KeyPress) {
+            switch (static_cast<QKeyEvent*>(event)->key()) {
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+            case Qt::Key_Space:
+                emit m_image->clicked();
+                return true;
+            default:
+                break;
+            }
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    TImage* m_image;
+};
+
+// Controls drawn without a focus frame of their own (the boxes, whose text is a separate
+// caption, and the arrows) show the focus as one gold ring the window holds, around the
+// control and what belongs to it. Re-polishing the captions to restyle them instead would cost
+// them the window's font under its style sheet.
+class TFocusRing : public QObject
+{
+public:
+    TFocusRing(QWidget* watched, std::initializer_list<QWidget*> around)
+        : QObject(watched)
+        , m_around(around)
+    {
+        watched->installEventFilter(this);
+    }
+
+    static constexpr const char* kName = "focusRing";
+
+    // The ring of the window `inside` lies in; made hidden, once, before any control.
+    static QWidget* of(QWidget* inside)
+    {
+        QWidget* window = inside->window();
+        auto* ring = window->findChild<QWidget*>(QLatin1String(kName), Qt::FindDirectChildrenOnly);
+        if (ring == nullptr) {
+            ring = new QLabel(window);
+            ring->setObjectName(QLatin1String(kName));
+            ring->setAttribute(Qt::WA_TransparentForMouseEvents);
+            ring->hide();
+        }
+        return ring;
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::FocusIn) {
+            QWidget* ring = of(static_cast<QWidget*>(watched));
+            QRect area;
+            for (QWidget* widget : std::as_const(m_around))
+                area |= QRect(widget->mapTo(ring->parentWidget(), QPoint(0, 0)), widget->size());
+            ring->setGeometry(area.adjusted(-3, -2, 3, 2));
+            ring->show();
+            ring->raise();
+        } else if (event->type() == QEvent::FocusOut) {
+            of(static_cast<QWidget*>(watched))->hide();
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    QList<QWidget*> m_around;
+};
 
 QCheckBox* checkBox(QWidget* parent, const QString& name, QPoint at)
 {
@@ -38,7 +130,7 @@ QCheckBox* checkBox(QWidget* parent, const QString& name, QPoint at)
 // The caption right of a check box; clicking it clicks the box, as clicking a box's own
 // text would.
 TImage* boxLabel(
-    QWidget* parent, QCheckBox* box, const QString& name, const QString& text, QPoint at)
+    QWidget* parent, QAbstractButton* box, const QString& name, const QString& text, QPoint at)
 {
     auto* caption = new TImage(parent);
     caption->setObjectName(name);
@@ -50,8 +142,75 @@ TImage* boxLabel(
         if (box->isEnabled())
             box->click();
     });
+    new TFocusRing(box, { box, caption });
     return caption;
 }
+
+// Places the "More" page's rows top to bottom on the first page's grid: a box at 8 with its
+// caption at 32, 24 pixels a row; what belongs to the row above indented to 32. A new option
+// is one more call in its place; the rows below move down with it.
+class TRows
+{
+public:
+    TRows(QWidget* page, int top)
+        : m_page(page)
+        , m_top(top)
+    {
+    }
+
+    QLabel* heading(const QString& name, const QString& text)
+    {
+        QLabel* result = controls::label(m_page, name, text, QPoint(8, m_top), true);
+        m_top += 18;
+        return result;
+    }
+
+    QCheckBox* check(const QString& name, const QString& caption, TImage*& label)
+    {
+        QCheckBox* box = checkBox(m_page, name, QPoint(8, m_top));
+        label = boxLabel(m_page, box, captionName(name), caption, QPoint(32, m_top));
+        m_top += 24;
+        return box;
+    }
+
+    // One of a heading's choices, indented below it.
+    QRadioButton* choice(const QString& name, const QString& caption, TImage*& label)
+    {
+        auto* button = new QRadioButton(m_page);
+        button->setObjectName(name);
+        button->setGeometry(QRect(QPoint(32, m_top), QSize(13, 13)));
+        label = boxLabel(m_page, button, captionName(name), caption, QPoint(56, m_top));
+        m_top += 24;
+        return button;
+    }
+
+    // A number field with arrows and a unit, as "Delete mp3 files smaller then:" has, under
+    // the row above: it starts 18 pixels below that row's top.
+    TUpDown* number(const QString& name, const TUpDownRange& range, const QString& unit,
+        QLineEdit*& field, QLabel*& unitLabel)
+    {
+        const int top = m_top - 6;
+        field = new QLineEdit(m_page);
+        field->setObjectName(QStringLiteral("edt") + name);
+        field->setGeometry(32, top, 49, 21);
+        auto* arrows = new TUpDown(Qt::Vertical, range, m_page);
+        arrows->setObjectName(QStringLiteral("UD") + name);
+        arrows->setGeometry(81, top, 15, 21);
+        arrows->setAssociate(field);
+        unitLabel = controls::label(
+            m_page, QStringLiteral("lbl") + name + QStringLiteral("Unit"), unit, {}, true);
+        unitLabel->move(104, top + 6);
+        m_top = top + 30;
+        return arrows;
+    }
+
+private:
+    // "chkUseTrash" is captioned by "lblUseTrash".
+    static QString captionName(const QString& name) { return QStringLiteral("lbl") + name.mid(3); }
+
+    QWidget* m_page;
+    int m_top;
+};
 
 } // namespace
 
@@ -67,6 +226,7 @@ TfrmOpties::TfrmOpties(TfrmMain& main, QWidget* parent)
     createControls();
     createBrowsePanel();
     connectHandlers();
+    createKeys();
 }
 
 void TfrmOpties::createControls()
@@ -84,6 +244,10 @@ void TfrmOpties::createControls()
     imgCloseNieuwe = image(this, QStringLiteral("imgCloseNieuwe"), QRect(392, -3, 29, 28),
         QPixmap(), QStringLiteral("Close"), Qt::PointingHandCursor);
 
+    createPages();
+    // The first this's controls are the window's own children, at their original places, as
+    // they always were; the tabs show and hide them together.
+    const QObjectList before = children();
     Label1 = label(
         this, QStringLiteral("Label1"), QStringLiteral("Compare percentage:"), QPoint(8, 32), true);
     // Right-aligned against the end of the arrows, wide enough for "100 %".
@@ -145,7 +309,77 @@ void TfrmOpties::createControls()
     UDFileSize->setPosition(512);
     lblKb = label(this, QStringLiteral("lblKb"), QStringLiteral("Kb"), QPoint(104, 238), true);
 
+    for (QObject* child : children())
+        if (auto* control = qobject_cast<QWidget*>(child); control && !before.contains(child))
+            m_generalPage.append(control);
+
+    createMorePage();
+
     setControlValues(TOptionsValues { .doublesFolder = DefaultDoublesFolder() });
+}
+
+void TfrmOpties::createPages()
+{
+    // The More page covers the whole window under the title strip's zones, transparent over
+    // the artwork.
+    pnlMore = new QWidget(this);
+    pnlMore->setObjectName(QStringLiteral("pnlMore"));
+    pnlMore->setGeometry(rect());
+    pnlMore->stackUnder(imgTitle);
+    pnlMore->setFont(font());
+    pnlMore->hide();
+    TFocusRing::of(this);
+
+    // The tabs sit on the title strip's gold line, right of the title and left of the close
+    // mark, where the first page's layout leaves them room.
+    tbsPages = new QTabBar(this);
+    tbsPages->setObjectName(QStringLiteral("tbsPages"));
+    tbsPages->setDrawBase(false);
+    tbsPages->setExpanding(false);
+    tbsPages->addTab(QStringLiteral("General"));
+    tbsPages->addTab(QStringLiteral("More"));
+    tbsPages->setFocusPolicy(Qt::StrongFocus);
+    tbsPages->adjustSize();
+    tbsPages->move(388 - tbsPages->width(), 25 - tbsPages->height());
+}
+
+void TfrmOpties::createMorePage()
+{
+    TRows rows(pnlMore, 32);
+    lblMatching = rows.heading(
+        QStringLiteral("lblMatching"), QStringLiteral("Match artists with folders:"));
+    rdbSimilar = rows.choice(QStringLiteral("rdbSimilar"),
+        QStringLiteral("Similar names, at least the compare percentage"), lblSimilar);
+    rdbCareful = rows.choice(
+        QStringLiteral("rdbCareful"), QStringLiteral("Only the same artist"), lblCareful);
+    chkFormats = rows.check(QStringLiteral("chkFormats"),
+        QStringLiteral("Also file FLAC, Ogg Vorbis, Opus and M4A files"), lblFormats);
+    chkUseTrash = rows.check(QStringLiteral("chkUseTrash"),
+        QStringLiteral("Put deleted files in the Trash"), lblUseTrash);
+    chkWatchSource = rows.check(QStringLiteral("chkWatchSource"),
+        QStringLiteral("Sort new files as soon as they have settled"), lblWatchSource);
+    UDSettle = rows.number(QStringLiteral("Settle"), kSettleRange,
+        QStringLiteral("seconds unchanged and unused"), edtSettle, lblSeconds);
+
+    lblCareful->setToolTip(
+        QStringLiteral("A file goes only to its own artist's folder, or stays where it is"));
+    const QString needsAutomatic
+        = QStringLiteral("Works while \"Automaticly sort every:\" is on (first page)");
+    for (QWidget* control : std::initializer_list<QWidget*> {
+             chkWatchSource, lblWatchSource, edtSettle, UDSettle, lblSeconds })
+        control->setToolTip(needsAutomatic);
+
+    // Under the window's style sheet, a control whose font a rule changes (the bold captions)
+    // takes the rest of its font from the application, not from its page, once polished: the
+    // page's controls are given the window's font, as the window's own children keep it, and
+    // the captions are sized for it.
+    for (QWidget* control : pnlMore->findChildren<QWidget*>()) {
+        control->setFont(font());
+        if (auto* caption = qobject_cast<QLabel*>(control)) {
+            caption->ensurePolished();
+            caption->adjustSize();
+        }
+    }
 }
 
 void TfrmOpties::createBrowsePanel()
@@ -159,8 +393,16 @@ void TfrmOpties::createBrowsePanel()
     imgCloseBrowser = pnlBrowse->closeZone;
     ShellTreeView = pnlBrowse->tree;
 
-    controls::tabOrder({ PercEqual, UpDownPerqEqual, edtDoubleDir, chkMoveDoubles, chkRemoveDoubles,
-        chkAutoTime, AutoTime, ShellTreeView, chkAutoStart, chkDelFile, edtFilesize, UDFileSize });
+    // Where the desktop lets Tab reach text and lists only, it still reaches controls with a
+    // strong focus, as it does the boxes; the browse image takes its place in the order only
+    // if it takes the focus when the order is set.
+    imgBrowse->setFocusPolicy(Qt::StrongFocus);
+    for (TUpDown* arrows : { UpDownPerqEqual, UDFileSize, UDSettle })
+        arrows->setFocusPolicy(Qt::StrongFocus);
+    controls::tabOrder({ tbsPages, PercEqual, UpDownPerqEqual, edtDoubleDir, imgBrowse,
+        chkMoveDoubles, chkRemoveDoubles, chkAutoTime, AutoTime, ShellTreeView, chkAutoStart,
+        chkDelFile, edtFilesize, UDFileSize, rdbSimilar, rdbCareful, chkFormats, chkUseTrash,
+        chkWatchSource, edtSettle, UDSettle });
 }
 
 void TfrmOpties::connectHandlers()
@@ -169,7 +411,7 @@ void TfrmOpties::connectHandlers()
     // `clicked` comes from the user only; boxes set from code keep the other box as it is.
     connect(chkMoveDoubles, &QCheckBox::clicked, this, &TfrmOpties::chkMoveDoublesClick);
     connect(chkRemoveDoubles, &QCheckBox::clicked, this, &TfrmOpties::chkRemoveDoublesClick);
-    for (QCheckBox* box : { chkAutoTime, chkAutoStart, chkDelFile })
+    for (QCheckBox* box : { chkAutoTime, chkAutoStart, chkDelFile, chkFormats })
         connect(box, &QCheckBox::clicked, this, &TfrmOpties::chkAutoTimeClick);
     connect(imgBrowse, &TImage::clicked, this, &TfrmOpties::imgBrowseClick);
     connect(edtDoubleDir, &QLineEdit::textChanged, this, &TfrmOpties::applyEnabling);
@@ -179,6 +421,32 @@ void TfrmOpties::connectHandlers()
     connect(imgTitle, &TImage::mouseDown, this, &TfrmOpties::imgTitleMouseDown);
     connect(imgTitle, &TImage::mouseUp, this, &TfrmOpties::imgTitleMouseUp);
     connect(Timer1, &QTimer::timeout, this, &TfrmOpties::Timer1Timer);
+    connect(tbsPages, &QTabBar::currentChanged, this, &TfrmOpties::tbsPagesChange);
+    connect(chkWatchSource, &QCheckBox::clicked, this, &TfrmOpties::chkAutoTimeClick);
+    // Enter in the tree chooses the folder under the cursor, as a click does.
+    connect(ShellTreeView, &QAbstractItemView::activated, this, &TfrmOpties::ShellTreeViewClick);
+}
+
+void TfrmOpties::createKeys()
+{
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    connect(escape, &QShortcut::activated, this, &TfrmOpties::EscapePressed);
+    const auto turn = [this](int by) {
+        tbsPages->setCurrentIndex(
+            (tbsPages->currentIndex() + by + tbsPages->count()) % tbsPages->count());
+    };
+    for (const auto& [keys, by] : { std::pair { QKeySequence(Qt::CTRL | Qt::Key_Tab), 1 },
+             std::pair { QKeySequence(Qt::CTRL | Qt::Key_PageDown), 1 },
+             std::pair { QKeySequence(Qt::CTRL | Qt::Key_PageUp), -1 } }) {
+        auto* shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, [turn, by = by] { turn(by); });
+    }
+    // The browse image is a button: it takes the focus from Tab (see createBrowsePanel),
+    // shows it, and Enter or Space presses it.
+    imgBrowse->setProperty("keys", true);
+    imgBrowse->installEventFilter(new TPressKeys(imgBrowse));
+    for (TUpDown* arrows : { UpDownPerqEqual, UDFileSize, UDSettle })
+        new TFocusRing(arrows, { arrows });
 }
 
 TOptionsValues TfrmOpties::controlValues() const
@@ -193,6 +461,11 @@ TOptionsValues TfrmOpties::controlValues() const
     values.autoStart = chkAutoStart->isChecked();
     values.deleteSmallFiles = chkDelFile->isChecked();
     values.smallFileLimit = UDFileSize->Position();
+    values.useTrash = chkUseTrash->isChecked();
+    values.watchSource = chkWatchSource->isChecked();
+    values.watchSettle = UDSettle->Position();
+    values.matching = rdbCareful->isChecked() ? TMatching::Careful : TMatching::Similar;
+    values.formats = FormatsOfCheckBox(chkFormats->isChecked(), m_loadedFormats);
     return values;
 }
 
@@ -208,6 +481,14 @@ void TfrmOpties::setControlValues(const TOptionsValues& values)
     chkAutoStart->setChecked(values.autoStart);
     chkDelFile->setChecked(values.deleteSmallFiles);
     UDFileSize->setPosition(values.smallFileLimit);
+    chkUseTrash->setChecked(values.useTrash);
+    chkWatchSource->setChecked(values.watchSource);
+    UDSettle->setPosition(values.watchSettle);
+    rdbSimilar->setChecked(values.matching == TMatching::Similar);
+    rdbCareful->setChecked(values.matching == TMatching::Careful);
+    // A list written by hand stays as it is while the box stays ticked.
+    m_loadedFormats = values.formats;
+    chkFormats->setChecked(OtherFormatsTicked(values.formats));
     applyEnabling();
 }
 
@@ -217,7 +498,13 @@ void TfrmOpties::applyEnabling()
     const TOptionsEnabling enabling = OptionsEnabling(values);
     edtDoubleDir->setEnabled(enabling.doublesFolder);
     AutoTime->setEnabled(enabling.autoTime);
-    lblDoubleDirMissing->setVisible(WarnOfDoublesFolder(values));
+    for (QWidget* control : std::initializer_list<QWidget*> {
+             chkWatchSource, lblWatchSource, edtSettle, UDSettle, lblSeconds })
+        control->setEnabled(enabling.watch);
+    lblDoubleDirMissing->setVisible(tbsPages->currentIndex() == 0 && WarnOfDoublesFolder(values));
+    // Small-file deletion covers every format filed, and its caption says so.
+    lblDelFile->setText(SmallFilesCaption(values.formats));
+    lblDelFile->adjustSize();
 }
 
 void TfrmOpties::showPercentage(int percentage)
@@ -310,6 +597,7 @@ void TfrmOpties::chkAutoTimeClick()
 
 void TfrmOpties::imgBrowseClick()
 {
+    m_browseOpen = true;
     pnlBrowse->move(77, 20);
     pnlBrowse->show();
     pnlBrowse->raise();
@@ -325,7 +613,32 @@ void TfrmOpties::ShellTreeViewClick()
 
 void TfrmOpties::imgCloseBrowserClick()
 {
+    m_browseOpen = false;
     pnlBrowse->hide();
+    if (tbsPages->currentIndex() == 0)
+        imgBrowse->setFocus(Qt::OtherFocusReason);
+}
+
+void TfrmOpties::tbsPagesChange(int page)
+{
+    for (QWidget* control : std::as_const(m_generalPage))
+        control->setVisible(page == 0);
+    pnlMore->setVisible(page == 1);
+    // The folder warning shows as its rule says, and only on its page.
+    applyEnabling();
+    pnlBrowse->setVisible(FolderPanelShown(page, m_browseOpen));
+}
+
+void TfrmOpties::EscapePressed()
+{
+    switch (EscapeCloses(pnlBrowse->isVisible())) {
+    case TEscapeCloses::FolderPanel:
+        imgCloseBrowserClick();
+        break;
+    case TEscapeCloses::Window:
+        imgCloseNieuweClick();
+        break;
+    }
 }
 
 void TfrmOpties::imgCloseNieuweClick()

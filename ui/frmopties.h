@@ -3,12 +3,16 @@
 #include "settings/settings.h"
 #include "ui/titledrag.h"
 
+#include <QList>
 #include <QWidget>
 
+class QAbstractButton;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
+class QRadioButton;
+class QTabBar;
 class QTimeEdit;
 class QTimer;
 
@@ -26,6 +30,11 @@ class TUpDown;
 // its controls from the store (and sets the main window's folders, working copy and
 // automatic sorting from it); each close saves them and applies them to the main window.
 // A save that fails keeps the window open, and the next close tries the whole save again.
+// Two pages, chosen by tabs in the title strip: the first holds the original options at their
+// original places; "More" holds the options beyond them.
+// From the keyboard: Tab reaches every control (the tabs too), Ctrl+Tab and Ctrl+PgDown/PgUp
+// turn the page, Enter or Space presses the focused browse image, and Esc closes the folder
+// panel when it is open, otherwise the window (saving, as the close mark does).
 class TfrmOpties : public QWidget
 {
     Q_OBJECT
@@ -54,6 +63,8 @@ public:
     void ShellTreeViewClick();
     void imgCloseBrowserClick();
     void imgCloseNieuweClick();
+    void tbsPagesChange(int page);
+    void EscapePressed();
     void imgTitleMouseDown(
         Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint position);
     void imgTitleMouseUp(Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint position);
@@ -86,6 +97,27 @@ public:
     TUpDown* UDFileSize;
     QLabel* lblKb;
 
+    // The tabs that choose the page, and the More page.
+    QTabBar* tbsPages;
+    QWidget* pnlMore;
+
+    // --- The "More" page, top to bottom ---------------------------------------------------
+
+    QLabel* lblMatching;
+    QRadioButton* rdbSimilar;
+    TImage* lblSimilar;
+    QRadioButton* rdbCareful;
+    TImage* lblCareful;
+    QCheckBox* chkFormats;
+    TImage* lblFormats;
+    QCheckBox* chkUseTrash;
+    TImage* lblUseTrash;
+    QCheckBox* chkWatchSource;
+    TImage* lblWatchSource;
+    QLineEdit* edtSettle;
+    TUpDown* UDSettle;
+    QLabel* lblSeconds;
+
     // The folder panel for the doubles folder.
     TFolderPanel* pnlBrowse;
     TImage* imgDoublesFolder;
@@ -100,7 +132,10 @@ protected:
 
 private:
     void createControls();
+    void createPages();
+    void createMorePage();
     void createBrowsePanel();
+    void createKeys();
     void connectHandlers();
     void applyEnabling();
     void showPercentage(int percentage);
@@ -109,6 +144,12 @@ private:
 
     TfrmMain& m_main;
     TTitleDragger m_dragger;
+    // Whether the folder panel is open on the first page, whichever page is shown.
+    bool m_browseOpen = false;
+    // The formats the window was shown with: a list written by hand beyond the check box's.
+    TFileFormats m_loadedFormats;
+    // The first page's controls, shown and hidden together.
+    QList<QWidget*> m_generalPage;
 };
 
 } // namespace plumtide

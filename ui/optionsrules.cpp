@@ -41,7 +41,17 @@ TDoublesBoxes ClickDoublesBox(TDoublesBox clicked, bool clickedNowChecked)
 
 TOptionsEnabling OptionsEnabling(const TOptionsValues& values)
 {
-    return { values.moveDoubles, values.autoTimeOn };
+    return { values.moveDoubles, values.autoTimeOn, values.autoTimeOn };
+}
+
+TEscapeCloses EscapeCloses(bool folderPanelOpen)
+{
+    return folderPanelOpen ? TEscapeCloses::FolderPanel : TEscapeCloses::Window;
+}
+
+bool FolderPanelShown(int page, bool folderPanelOpen)
+{
+    return page == 0 && folderPanelOpen;
 }
 
 bool WarnOfDoublesFolder(const TOptionsValues& values)
@@ -63,6 +73,7 @@ TOptionsLoad LoadOptions(
     }
     load.values.percentage = ClampToRange(kPercentageRange, load.values.percentage);
     load.values.smallFileLimit = ClampToRange(kFileSizeRange, load.values.smallFileLimit);
+    load.values.watchSettle = ClampToRange(kSettleRange, load.values.watchSettle);
     return load;
 }
 

@@ -18,6 +18,7 @@ struct TUpDownRange {
 };
 inline constexpr TUpDownRange kPercentageRange { 0, 100, 1 };
 inline constexpr TUpDownRange kFileSizeRange { 0, 32000, 128 };
+inline constexpr TUpDownRange kSettleRange { 0, kMaxWatchSettle, 1 };
 
 int ClampToRange(const TUpDownRange& range, int value);
 // The position after `steps` presses (negative: the decreasing arrow); it stops at the ends.
@@ -40,16 +41,28 @@ struct TDoublesBoxes {
 TDoublesBoxes ClickDoublesBox(TDoublesBox clicked, bool clickedNowChecked);
 
 // Which controls of the settings window take input: the doubles folder only while doubles
-// are moved, the interval only while automatic sorting is on.
+// are moved; the interval, the source watch and the settle seconds only while automatic
+// sorting is on, since only automatic runs watch the source and wait for files to settle.
 struct TOptionsEnabling {
     bool doublesFolder = false;
     bool autoTime = false;
+    bool watch = false;
+    friend bool operator==(const TOptionsEnabling&, const TOptionsEnabling&) = default;
 };
 TOptionsEnabling OptionsEnabling(const TOptionsValues& values);
 
 // Whether the settings window warns that the doubles folder typed does not exist: its
 // doubles would stay where they are. The default folder is made when first needed.
 bool WarnOfDoublesFolder(const TOptionsValues& values);
+
+// What Esc closes in the settings window: the folder panel while it is open (as its own
+// close mark does), otherwise the window itself, saving as its close mark does.
+enum class TEscapeCloses { FolderPanel, Window };
+TEscapeCloses EscapeCloses(bool folderPanelOpen);
+
+// The folder panel belongs to the first page: it shows only there, and comes back when the
+// user returns to that page if it was open when they left.
+bool FolderPanelShown(int page, bool folderPanelOpen);
 
 // What one showing of the settings window loads. `values` starts as what the controls
 // held, so a value that cannot be read leaves it and everything after it as it was; the

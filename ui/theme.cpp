@@ -65,6 +65,19 @@ QToolButton {
 QToolButton:hover { border-color: %gold; }
 QToolButton:pressed { background: %buttonBottom; }
 
+QTabBar::tab {
+    color: %mutedText; font-weight: bold; padding: 2px 9px 3px 9px; margin-left: 3px;
+    border: 1px solid %buttonBorder; border-bottom: none;
+    border-top-left-radius: 4px; border-top-right-radius: 4px;
+    background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 %buttonTop, stop:1 %buttonBottom);
+}
+QTabBar::tab:hover { color: %text; }
+QTabBar::tab:selected { color: %text; border-color: %gold; background: %navyDeep; }
+QTabBar::tab:focus { color: %gold; text-decoration: underline; }
+QLabel[keys="true"]:focus { border: 1px solid %gold; border-radius: 2px; }
+#focusRing { border: 1px solid %gold; border-radius: 3px; background: transparent; }
+#pnlMore QLabel:disabled { color: %mutedText; }
+
 QProgressBar { background: %field; border: 1px solid %fieldBorder; border-radius: 2px; }
 QProgressBar::chunk {
     background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 %gold, stop:1 %goldDeep);

@@ -3,17 +3,24 @@
 // descriptor handed to the reader: the tag engine for mp3, TagLib through the descriptor for
 // the rest) beside a plain TagLib reader of the same files in the same run (FileRef on the
 // path, tags only). Prints the medians of a few rounds of processor time, warm caches, per
-// part, and the ratios.
+// part, and the ratios. Then the refresh of the whole mixed folder through the real listing
+// (ForEachSourceFile: the walk, the in-use test, the read, the artist key, the sort), once
+// with mp3 alone and once with the other three formats, each against the plain reader of the
+// files it lists.
 //
 //     bench_formats [files=10000] [rounds=5] [seconds of audio=1]
 //
-// Target: the part other than mp3 at least as fast as the plain reader (ratio >= 1).
+// Targets: the part other than mp3 at least as fast as the plain reader (ratio >= 1), read
+// and refreshed; the mp3 part's refresh keeping the ratio of its reads.
 //
 // The files are copies of ffmpeg-made templates (scripts/make_format_samples.sh), each given
 // its own artist and title by TagLib in the setup.
 
+#include "core/listing.h"
+#include "core/scanner.h"
 #include "formats/formatreader.h"
 #include "platform/lease.h"
+#include "tests/support/pumps.h"
 
 #include <QDir>
 #include <QFile>
@@ -27,6 +34,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <unistd.h>
+#include <variant>
 #include <vector>
 
 using namespace plumtide;
@@ -201,5 +209,63 @@ int main(int argc, char** argv)
     std::printf("FLAC, Ogg, M4A: as listed %.3f s, plain TagLib %.3f s: %.2f x (target at least "
                 "1)\n",
         othersListing, othersPlain, othersPlain / othersListing);
+
+    // The refresh a user waits for: the whole folder walked, the files of the formats on
+    // listed and read.
+    const struct {
+        const char* name;
+        TFileFormats formats;
+        std::vector<const TPart*> parts;
+    } refreshes[] = {
+        { "mp3", TFileFormats(), { &parts[0] } },
+        { "flac,ogg,m4a", *TFileFormats::FromText(u"flac,ogg,m4a"),
+            { &parts[1], &parts[2], &parts[3] } },
+    };
+    const QString source = dir.filePath(QStringLiteral("in"));
+    NullPump pump;
+    NullDetails details;
+    // The mp3 part as the listing took it before it knew other formats: the scan for one
+    // extension, then each file's row; its ratio is the one the mp3 part must keep.
+    const auto mp3AsBefore = [&] {
+        const QStringList files = GetFileList(
+            source, QStringLiteral(".mp3"), pump, details, [](const QString&) { return false; });
+        for (const QString& path : files) {
+            const std::variant<TSourceRow, TReason> read = ReadUnusedSourceRow(path);
+            if (const TSourceRow* row = std::get_if<TSourceRow>(&read))
+                characters += row->title.size();
+        }
+    };
+    for (const auto& refresh : refreshes) {
+        std::vector<double> listing;
+        std::vector<double> before;
+        std::vector<double> plain;
+        qsizetype listed = 0;
+        for (int round = 0; round < rounds; ++round) {
+            listing.push_back(secondsOf([&] {
+                listed = ForEachSourceFile(
+                    source, pump, details,
+                    [&](TSourceRow&& row) { characters += row.title.size(); }, {}, {}, std::nullopt,
+                    refresh.formats);
+            }));
+            if (refresh.formats == TFileFormats())
+                before.push_back(secondsOf(mp3AsBefore));
+            plain.push_back(secondsOf([&] {
+                for (const TPart* part : refresh.parts) {
+                    for (const QByteArray& path : part->encoded)
+                        characters += plainRead(path);
+                }
+            }));
+        }
+        const double listingSeconds = median(listing);
+        const double plainSeconds = median(plain);
+        std::printf("refresh of the %d files with Formats=%s: %lld listed in %.3f s (%6.0f "
+                    "files/s), plain TagLib %.3f s: %.2f x\n",
+            fileCount, refresh.name, static_cast<long long>(listed), listingSeconds,
+            double(listed) / listingSeconds, plainSeconds, plainSeconds / listingSeconds);
+        if (!before.empty())
+            std::printf("  the same with the scan for one extension, as before other formats: "
+                        "%.3f s: %.2f x\n",
+                median(before), plainSeconds / median(before));
+    }
     return 0;
 }

@@ -241,7 +241,7 @@ int main(int argc, char** argv)
     for (int round = 0; round < rounds; ++round) {
         walk.push_back(secondsOf([&] {
             listed = GetFileList(
-                source, kMp3Extension, pump, details, [](const QString&) { return false; });
+                source, TFileFormats(), pump, details, [](const QString&) { return false; });
         }));
         opening.push_back(secondsOf([&] {
             for (const QString& path : std::as_const(listed))

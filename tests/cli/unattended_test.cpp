@@ -214,3 +214,33 @@ TEST_F(Cli, FailIfLeftTellsOfEveryFileThatStayed)
             EXPECT_FALSE(err.contains(QStringLiteral("left '"))) << c.rule;
     }
 }
+
+// Two names of one file in SOURCE, moved across file systems: the second name is not taken
+// for another program holding the first (whose copy the run still has open); both arrive.
+TEST_F(Cli, TwoNamesOfOneFileBothMoveAcrossFileSystems)
+{
+    const std::unique_ptr<QTemporaryDir> far = farFolder();
+    if (!far)
+        GTEST_SKIP() << "no second file system";
+    const QByteArray song = mp3(QStringLiteral("Abba"), QStringLiteral("Waterloo"), 400000);
+    const QString first = far->filePath(QStringLiteral("waterloo.mp3"));
+    const QString second = far->filePath(QStringLiteral("waterloo again.mp3"));
+    QFile file(first);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(song);
+    file.close();
+    ASSERT_EQ(
+        ::link(QFile::encodeName(first).constData(), QFile::encodeName(second).constData()), 0);
+    folder(QStringLiteral("music/ABBA"));
+
+    const Result result = run({ QStringLiteral("sort"), QStringLiteral("--settle"),
+        QStringLiteral("0"), far->path(), QStringLiteral("music") });
+    EXPECT_EQ(result.status, 0) << result.err.toStdString();
+    EXPECT_FALSE(result.out.contains(QStringLiteral("in use"))) << result.out.toStdString();
+    for (const char* name : { "waterloo.mp3", "waterloo again.mp3" }) {
+        QFile moved(path(QStringLiteral("music/ABBA/") + QLatin1String(name)));
+        ASSERT_TRUE(moved.open(QIODevice::ReadOnly)) << name << ": " << result.out.toStdString();
+        EXPECT_TRUE(moved.readAll() == song) << name;
+    }
+    EXPECT_TRUE(QDir(far->path()).entryList(QDir::Files).isEmpty());
+}

@@ -414,3 +414,53 @@ TEST_F(Cli, WatchTellsAFileLeftOncePerReason)
     EXPECT_EQ(watch.err.count(leftNoFolder), 1) << watch.err.toStdString();
     EXPECT_EQ(watch.err.count(QStringLiteral("left '")), 2) << watch.err.toStdString();
 }
+
+// The watch running as a user without privileges, a download client as another user writing
+// into the watched folder on another file system, stalled with the file open for longer than
+// twice the settle time: no lease can be had on that user's file and its times stay still,
+// but the watch saw it opened and not closed. Not moved until its writer closed it, then
+// moved whole.
+TEST_F(Cli, WatchNeverMovesAnotherUsersFileWhileItsWriterHoldsItOpen)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "needs a second user: run as root";
+    const std::unique_ptr<QTemporaryDir> far = farFolder();
+    if (!far)
+        GTEST_SKIP() << "no second file system";
+    folder(QStringLiteral("music/ABBA"));
+    for (const QString& open : { dir.path(), home.path(), far->path(),
+             path(QStringLiteral("music")), path(QStringLiteral("music/ABBA")) })
+        ASSERT_EQ(::chmod(QFile::encodeName(open).constData(), 0777), 0);
+
+    auto* process = new QProcess();
+    process->setProcessEnvironment(environment());
+    process->setWorkingDirectory(dir.path());
+    process->start(QStringLiteral("setpriv"),
+        QStringList { QStringLiteral("--reuid=65534"), QStringLiteral("--regid=65534"),
+            QStringLiteral("--clear-groups"), QStringLiteral("--inh-caps=-all"),
+            QStringLiteral(PLUMTIDE_CLI), QStringLiteral("watch"), QStringLiteral("--settle"),
+            QStringLiteral("1"), far->path(), QStringLiteral("music") });
+    Watch watch(process);
+    ASSERT_TRUE(watch.said(QStringLiteral("watching"))) << watch.err.toStdString();
+    watch.wait(1000); // the folder's notices are on once it has been read
+
+    const QByteArray song = mp3(QStringLiteral("Abba"), QStringLiteral("Waterloo"), 600000);
+    const QString source = far->filePath(QStringLiteral("waterloo.mp3"));
+    const int writer
+        = ::open(QFile::encodeName(source).constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+    ASSERT_GE(writer, 0);
+    const qsizetype first = 100126;
+    ASSERT_EQ(::write(writer, song.constData(), size_t(first)), first);
+    watch.wait(3500);
+    EXPECT_TRUE(QFile::exists(source)) << "moved half-written: " << watch.out.toStdString();
+    ASSERT_EQ(::write(writer, song.constData() + first, size_t(song.size() - first)),
+        song.size() - first);
+    ::close(writer);
+
+    const QString target = path(QStringLiteral("music/ABBA/waterloo.mp3"));
+    ASSERT_TRUE(watch.until([&] { return !QFile::exists(source); })) << watch.err.toStdString();
+    QFile moved(target);
+    ASSERT_TRUE(moved.open(QIODevice::ReadOnly)) << watch.out.toStdString();
+    EXPECT_TRUE(moved.readAll() == song);
+    EXPECT_EQ(watch.stop(), 0);
+}

@@ -11,6 +11,7 @@
 
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <unistd.h>
 
 using namespace plumtide;
 
@@ -72,6 +73,45 @@ TEST(LeaveOut, OneRuleForEveryOrigin)
     }
     EXPECT_FALSE(TLeaveOutPolicy(TRunOrigin::Auto, 0).stillBeingWritten(song, justWritten, kNow))
         << "no settle time, nothing still being written";
+}
+
+// Where no lease can be taken (another user's file, without privileges) the watch's open
+// counts decide: a file known open is in use, one known closed settles as usual, and one
+// whose opens nobody saw waits twice the settle time.
+TEST(LeaveOut, OpenCountsOrATwiceLongerSettleTimeWhereNoLeaseSees)
+{
+    const QString song = QStringLiteral("/in/song.mp3");
+    const struct {
+        const char* name;
+        bool own; // else root's, another user's to the unprivileged child
+        std::optional<int> openCount; // nothing: unknown
+        qint64 changedAgo; // seconds
+        TReason atListing;
+    } cases[] = {
+        { "another user's file, known open", false, 1, 60, TReason::InUse },
+        { "another user's file, known closed", false, 0, 15, TReason::None },
+        { "another user's file, count unknown", false, {}, 15, TReason::StillBeingWritten },
+        { "another user's file, unknown, quiet twice as long", false, {}, 25, TReason::None },
+        { "own file, count unknown: the lease sees", true, {}, 15, TReason::None },
+    };
+    const std::optional<QByteArray> out = test::RunUnprivileged([&] {
+        QByteArray reasons;
+        for (const auto& c : cases) {
+            TFileStatus status = fileChanged(kNow - c.changedAgo * kSecond, kNow - 60 * kSecond);
+            status.owner = c.own ? quint32(::geteuid()) : 0;
+            TLeaveOutPolicy policy(TRunOrigin::Watch, 10000);
+            if (c.openCount)
+                policy.setOpenCounts({ { song, *c.openCount } });
+            reasons += ReasonText(policy.atListing(song, status, kNow)).toUtf8() + '\n';
+        }
+        return reasons;
+    });
+    ASSERT_TRUE(out);
+    const QList<QByteArray> reasons = out->split('\n');
+    ASSERT_GE(reasons.size(), qsizetype(std::size(cases)));
+    for (size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_EQ(reasons.at(qsizetype(i)), ReasonText(cases[i].atListing).toUtf8())
+            << cases[i].name;
 }
 
 // A sort by hand waits once for files changed just before it, at most the settle time, then

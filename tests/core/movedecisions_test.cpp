@@ -210,6 +210,82 @@ TEST(MoveDecisions, EveryOutcomeFromTheDiskAsItIs)
         EXPECT_EQ(decide(c.disk, c.rows, c.settings, c.assumed), c.expected) << c.name;
 }
 
+// Lyrics, cue sheets and notes named as a song go where the song goes, under the name it
+// gets there; where the song stays or is deleted, so do they.
+TEST(MoveDecisions, CompanionsTravelWithTheirSongUnderItsName)
+{
+    TMoveSettings base;
+    base.doublesFolder = QStringLiteral("/doubles");
+    TMoveSettings small = base;
+    small.deleteSmallFiles = true;
+    small.smallFileLimit = 1;
+    TMoveSettings deleting = base;
+    deleting.doubles = TDoubles::Delete;
+    TMoveSettings keeping = base;
+    keeping.doubles = TDoubles::Keep;
+    TMoveSettings off = base;
+    off.moveCompanions = false;
+
+    const auto world = [] {
+        FakeDisk disk;
+        disk.folder(QStringLiteral("/in")).folder(QStringLiteral("/music/ABBA"));
+        disk.folder(QStringLiteral("/doubles")).file(QStringLiteral("/in/a.mp3"), "new");
+        disk.file(QStringLiteral("/in/a.lrc"), "lyrics").file(QStringLiteral("/in/a.cue"));
+        // Not its companions: another base name, a link's worth of name, a folder.
+        disk.file(QStringLiteral("/in/ab.lrc")).file(QStringLiteral("/in/a.mp3.txt"));
+        disk.folder(QStringLiteral("/in/a.txt"));
+        return disk;
+    };
+    const auto taken = [&] { return world().file(QStringLiteral("/music/ABBA/a.mp3"), "old"); };
+    const QStringList both { QStringLiteral("Move /music/ABBA/a.mp3"),
+        QStringLiteral("Move /music/ABBA/a.lrc"), QStringLiteral("Move /music/ABBA/a.cue") };
+    const struct Case {
+        const char* name;
+        FakeDisk disk;
+        TMoveSettings settings;
+        QStringList expected;
+    } cases[] = {
+        { "both free", world(), base, both },
+        { "switched off", world(), off, { QStringLiteral("Move /music/ABBA/a.mp3") } },
+        { "upper-case names",
+            world()
+                .file(QStringLiteral("/in/B.MP3"), "new")
+                .file(QStringLiteral("/in/B.LRC"))
+                .file(QStringLiteral("/in/B.cue")),
+            base,
+            { QStringLiteral("Move /music/ABBA/B.MP3"), QStringLiteral("Move /music/ABBA/B.LRC"),
+                QStringLiteral("Move /music/ABBA/B.cue") } },
+        // The first number free for the song and every companion.
+        { "numbered double",
+            taken()
+                .file(QStringLiteral("/doubles/a.mp3"), "other")
+                .file(QStringLiteral("/doubles/a (2).cue"), "other"),
+            base,
+            { QStringLiteral("SetDoubleAside /doubles/a (3).mp3"),
+                QStringLiteral("Move /doubles/a (3).lrc"),
+                QStringLiteral("Move /doubles/a (3).cue") } },
+        { "companion in use", world().file(QStringLiteral("/in/a.cue"), "", TReason::InUse), base,
+            { QStringLiteral("Skip companion in use") } },
+        // Another song's lyrics already have the name: the song goes, its lyrics stay.
+        { "companion's name taken",
+            world().file(QStringLiteral("/music/ABBA/a.lrc"), "other lyrics"), base,
+            { QStringLiteral("Move /music/ABBA/a.mp3"),
+                QStringLiteral("Skip name taken beside its song"),
+                QStringLiteral("Move /music/ABBA/a.cue") } },
+        { "song deleted as small", world(), small, { QStringLiteral("DeleteSmall") } },
+        { "double deleted", taken(), deleting, { QStringLiteral("DeleteDouble") } },
+        { "double kept", taken(), keeping, { QStringLiteral("KeepDouble") } },
+        { "double already stored", taken().file(QStringLiteral("/doubles/a.mp3"), "new"), base,
+            { QStringLiteral("DropDouble /doubles/a.mp3") } },
+    };
+    for (const Case& c : cases) {
+        std::vector<TPlanRow> rows { row("/in/a.mp3", "/music/ABBA") };
+        if (c.disk.status(QStringLiteral("/in/B.MP3")).kind == PathKind::File)
+            rows = { row("/in/B.MP3", "/music/ABBA") };
+        EXPECT_EQ(decide(c.disk, rows, c.settings), c.expected) << c.name;
+    }
+}
+
 TEST(MoveSummary, CountsFilesNotRowsAndSaysHowTheRunEnded)
 {
     TMoveSummary summary;

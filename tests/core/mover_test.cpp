@@ -516,6 +516,37 @@ TEST(DurableMove, NeverReplacesAndEachRunCleansUpWhatKilledRunsLeft)
     EXPECT_EQ(lib.read(QStringLiteral("in/a.mp3")), QByteArray(10, 'a'));
 }
 
+// A file that follows another (a song's lyrics) is moved only when that one is: a song whose
+// name another program took meanwhile keeps its lyrics beside it.
+TEST(DurableMove, AFollowerMovesOnlyWithTheFileItFollows)
+{
+    Library lib;
+    const auto in = [&](const char* name) { return lib.path(QStringLiteral("in/") + name); };
+    const auto to = [&](const char* name) { return lib.path(QStringLiteral("music/") + name); };
+    for (const char* name : { "a.mp3", "a.lrc", "b.mp3", "b.lrc" })
+        lib.write(QStringLiteral("in/") + QLatin1String(name), 10);
+    TDurableMove moves;
+    EXPECT_EQ(
+        moves.addFollower(in("a.lrc"), to("ABBA/a.lrc")).added, TDurableMove::TAdded::NotMoved)
+        << "nothing to follow";
+    EXPECT_EQ(moves.add(in("a.mp3"), to("ABBA/a.mp3")).added, TDurableMove::TAdded::Added);
+    EXPECT_EQ(moves.addFollower(in("a.lrc"), to("ABBA/a.lrc")).added, TDurableMove::TAdded::Added);
+    EXPECT_EQ(moves.add(in("b.mp3"), to("Queen/b.mp3")).added, TDurableMove::TAdded::Added);
+    EXPECT_EQ(moves.addFollower(in("b.lrc"), to("Queen/b.lrc")).added, TDurableMove::TAdded::Added);
+    lib.write(QStringLiteral("music/ABBA/a.mp3"), 5, 'z');
+    std::vector<TDurableMove::TDone> done;
+    for (const TDurableMove::TResult& result : moves.commit())
+        done.push_back(result.done);
+    EXPECT_EQ(done,
+        (std::vector { TDurableMove::TDone::TargetTaken, TDurableMove::TDone::LeaderStayed,
+            TDurableMove::TDone::Moved, TDurableMove::TDone::Moved }));
+    EXPECT_EQ(lib.files(QStringLiteral("in")),
+        (QStringList { QStringLiteral("a.lrc"), QStringLiteral("a.mp3") }));
+    EXPECT_EQ(lib.files(QStringLiteral("music/ABBA")), QStringList { QStringLiteral("a.mp3") });
+    EXPECT_EQ(lib.files(QStringLiteral("music/Queen")),
+        (QStringList { QStringLiteral("b.lrc"), QStringLiteral("b.mp3") }));
+}
+
 TEST(NumberedFileName, NumberGoesBeforeTheExtension)
 {
     EXPECT_EQ(NumberedFileName(QStringLiteral("01 - Intro.mp3"), 2),

@@ -18,7 +18,7 @@ namespace
 
 // One step of a file's life as the tracker hears of it: s seen (with sample number
 // `sample`), u found in use, o offered, p parked (with `sample`), r every parked file
-// unparked, f forgotten below its folder.
+// unparked, f forgotten below its folder, x notices lost.
 struct Step {
     char op;
     qint64 at;
@@ -49,6 +49,7 @@ TEST(SettleTracker, AFileIsDueOnceQuietAndUnusedForTheSettleTime)
         { "parked, then unparked: due at once",
             { { 's', 0, 1 }, { 'o', 1000 }, { 'p', 1200, 1 }, { 'r', 5000 } }, 1200 },
         { "gone with its folder", { { 's', 0, 1 }, { 'f', 10 } }, -1 },
+        { "notices lost: quiet only from then", { { 's', 0, 1 }, { 'x', 700 } }, 1700 },
         { "no settle time: due at once", { { 's', 0, 1 } }, 0, 0 },
         { "no settle time, in use: tested again a second later", { { 's', 0, 1 }, { 'u', 0 } },
             1000, 0 },
@@ -79,6 +80,9 @@ TEST(SettleTracker, AFileIsDueOnceQuietAndUnusedForTheSettleTime)
             case 'f':
                 tracker.forgetBelow(QStringLiteral("/in/"));
                 break;
+            case 'x':
+                tracker.restartAll(step.at);
+                break;
             }
         }
         if (c.dueFrom < 0) {
@@ -108,10 +112,12 @@ protected:
             m_app = std::make_unique<QCoreApplication>(argc, argv);
     }
 
-    void start(bool poll, TWatchSettings::FileSystemProbe remote = {})
+    void start(
+        bool poll, TWatchSettings::FileSystemProbe remote = {}, const TFileFormats& formats = {})
     {
         TWatchSettings settings;
         settings.folder = dir.path();
+        settings.formats = formats;
         settings.settleMs = 300;
         settings.pollMs = 400;
         settings.poll = poll;
@@ -131,12 +137,12 @@ protected:
         file.write(bytes);
     }
 
-    // Runs the event loop until `done` holds, for at most ten seconds.
-    template <typename Done> bool runUntil(Done done)
+    // Runs the event loop until `done` holds, for at most `forMs` milliseconds.
+    template <typename Done> bool runUntil(Done done, qint64 forMs = 10000)
     {
         QElapsedTimer clock;
         clock.start();
-        while (!done() && clock.elapsed() < 10000) {
+        while (!done() && clock.elapsed() < forMs) {
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
             QThread::msleep(5);
         }
@@ -177,7 +183,8 @@ TEST_F(Watched, OffersSettledFilesInBatchesAndLeftoversOnlyOnceChanged)
     write(QStringLiteral("notes.txt"), "not music");
     ASSERT_TRUE(runUntil([&] { return offered().size() == 21; }));
     EXPECT_LE(batches.size(), 3u);
-    EXPECT_EQ(watcher->tracker().parkedCount(), 1);
+    // The notes are followed as a song's companion would be, and never offered themselves.
+    EXPECT_EQ(watcher->tracker().parkedCount(), 2);
 
     write(QStringLiteral("old.mp3"), " and more");
     ASSERT_TRUE(runUntil([&] { return offered().size() == 22; }));
@@ -186,6 +193,42 @@ TEST_F(Watched, OffersSettledFilesInBatchesAndLeftoversOnlyOnceChanged)
     watcher->runEnded({ dir.filePath(QStringLiteral("old.mp3")) });
     ASSERT_TRUE(runUntil([&] { return offered().size() == 23; }));
     EXPECT_TRUE(notices.isEmpty()) << notices.join(QLatin1Char('\n')).toStdString();
+}
+
+// Only the formats asked for are watched, both those found at the start and those that
+// arrive later.
+TEST_F(Watched, OffersFilesOfTheFormatsAskedFor)
+{
+    for (const char* name : { "a.mp3", "b.flac", "c.OPUS", "d.wav", "e.flac.txt" })
+        write(QString::fromLatin1(name), "x");
+    start(false, {}, *TFileFormats::FromText(u"flac,opus"));
+    ASSERT_TRUE(runUntil([&] { return offered().size() >= 2; }));
+    EXPECT_EQ(offered(),
+        (QStringList {
+            dir.filePath(QStringLiteral("b.flac")), dir.filePath(QStringLiteral("c.OPUS")) }));
+    watcher->runEnded();
+
+    write(QStringLiteral("new/f.mp3"), "x");
+    write(QStringLiteral("new/g.flac"), "x");
+    ASSERT_TRUE(runUntil([&] { return offered().size() == 3; }));
+    EXPECT_EQ(offered().at(2), dir.filePath(QStringLiteral("new/g.flac")));
+}
+
+// A song waits for its lyrics: while they are still being written it is not offered, and
+// they are never offered themselves.
+TEST_F(Watched, ASongIsOfferedOnlyOnceItsCompanionsHaveSettled)
+{
+    start(false);
+    write(QStringLiteral("album/a.mp3"), "song");
+    QElapsedTimer writing;
+    writing.start();
+    while (writing.elapsed() < 1200) {
+        write(QStringLiteral("album/a.lrc"), "[00:01]line\n");
+        runUntil([] { return false; }, 100);
+        ASSERT_TRUE(batches.empty()) << "offered while its lyrics were written";
+    }
+    ASSERT_TRUE(runUntil([&] { return !batches.empty(); }));
+    EXPECT_EQ(offered(), QStringList { dir.filePath(QStringLiteral("album/a.mp3")) });
 }
 
 // Where the system cannot watch, the folder is read again and again, and files settle all

@@ -121,6 +121,39 @@ TEST(AudioFormat, ExtensionsNameTheirReader)
         EXPECT_NE(AudioFormatOfExtension(extension), TAudioFormat::None) << qPrintable(extension);
 }
 
+// A set of formats names the files of its extensions only, by the last dot of the name.
+TEST(FileFormats, NameTheFilesOfTheirExtensions)
+{
+    const struct {
+        const char* path;
+        bool mp3Alone;
+        bool flacAndOpus;
+    } cases[] = {
+        { "/in/a.mp3", true, false },
+        { "/in/a.MP3", true, false },
+        { "/in/a.Flac", false, true },
+        { "/in/a.opus", false, true },
+        { "/in/a.ogg", false, false },
+        { "/in/a.flac.mp3", true, false },
+        { "/in/a.mp3.flac", false, true },
+        { "/in.flac/a", false, false },
+        { "/in/flac", false, false },
+        { "/in/a.", false, false },
+    };
+    const TFileFormats flacAndOpus = *TFileFormats::FromText(u"opus,flac");
+    for (const auto& c : cases) {
+        const QString path = QString::fromUtf8(c.path);
+        EXPECT_EQ(TFileFormats().namesFile(path), c.mp3Alone) << c.path;
+        EXPECT_EQ(flacAndOpus.namesFile(path), c.flacAndOpus) << c.path;
+        EXPECT_EQ(
+            TFileFormats::All().namesFile(path), AudioFormatOfFile(path) != TAudioFormat::None)
+            << c.path;
+    }
+    EXPECT_FALSE(TFileFormats().beyondMp3());
+    EXPECT_TRUE(flacAndOpus.beyondMp3());
+    EXPECT_EQ(TFileFormats::FromText(TFileFormats::All().text()), TFileFormats::All());
+}
+
 TEST_F(FormatFiles, ReadsArtistAndTitleOfEveryFormat)
 {
     const struct {

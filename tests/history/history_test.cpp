@@ -17,6 +17,7 @@
 #include <fcntl.h>
 #include <random>
 #include <set>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -338,6 +339,112 @@ TEST(Trash, DeletedFilesGoToTheTrashOfTheirFileSystemAndComeBack)
         for (const THistoryRecord& record : records)
             EXPECT_FALSE(QFile::exists(TrashInfoOf(record.trashed)));
     }
+}
+
+// With the Trash asked for, a deletion goes where the user's Trash is, also through a home
+// Trash that is a link; a file no Trash can take (seen through a bind mount, whose renames
+// cannot leave it) is kept and said so, never deleted for good.
+TEST(Trash, ADeletionGoesToTheTrashOrTheFileIsKept)
+{
+    enum class Setup { LinkedHomeTrash, BindMountedSource };
+    for (const Setup setup : { Setup::LinkedHomeTrash, Setup::BindMountedSource }) {
+        SCOPED_TRACE(int(setup));
+        HistoryLibrary lib;
+        lib.song(QStringLiteral("in/Queen - Tiny.mp3"), 100);
+        lib.song(QStringLiteral("in/ABBA - Dup.mp3"));
+        lib.song(QStringLiteral("music/ABBA/ABBA - Dup.mp3"), 2000);
+        const auto before = lib.tree(QStringLiteral("in"));
+        const QString in = lib.path(QStringLiteral("in"));
+        struct Unmount {
+            QByteArray at;
+            ~Unmount()
+            {
+                if (!at.isEmpty())
+                    ::umount2(at.constData(), MNT_DETACH);
+            }
+        } unmount;
+        if (setup == Setup::LinkedHomeTrash) {
+            QDir().mkpath(lib.home(QStringLiteral("data")));
+            QDir().mkpath(lib.home(QStringLiteral("elsewhere")));
+            ASSERT_TRUE(QFile::link(
+                lib.home(QStringLiteral("elsewhere")), lib.home(QStringLiteral("data/Trash"))));
+        } else {
+            const QByteArray at = QFile::encodeName(in);
+            if (::mount(at.constData(), at.constData(), nullptr, MS_BIND, nullptr) != 0)
+                continue; // not permitted here
+            unmount.at = at;
+        }
+        HistoryLibrary::SortJob job = lib.job();
+        job.move.deleteSmallFiles = true;
+        job.move.smallFileLimit = 1;
+        job.move.doubles = TDoubles::Delete;
+        job.move.useTrash = true;
+        lib.sort(job);
+
+        const std::vector<THistoryRecord> records
+            = THistory(lib.history(), THistory::Access::Read).records(1);
+        ASSERT_EQ(records.size(), 2u);
+        if (setup == Setup::BindMountedSource) {
+            for (const THistoryRecord& record : records) {
+                EXPECT_EQ(record.outcome, TMoveOutcome::Skipped);
+                EXPECT_EQ(record.reason, ReasonText(TReason::NotTrashedNoTrash));
+            }
+            EXPECT_EQ(lib.tree(QStringLiteral("in")), before);
+            continue;
+        }
+        for (const THistoryRecord& record : records) {
+            SCOPED_TRACE(record.file.toStdString());
+            ASSERT_FALSE(record.trashed.isEmpty());
+            const QString name = QFileInfo(record.trashed).fileName();
+            EXPECT_TRUE(QFile::exists(lib.home(QStringLiteral("elsewhere/files/") + name)));
+            EXPECT_TRUE(QFile::exists(
+                lib.home(QStringLiteral("elsewhere/info/") + name + QStringLiteral(".trashinfo"))));
+        }
+        EXPECT_TRUE(notRestored(lib.undo(1)).isEmpty());
+        EXPECT_EQ(lib.tree(QStringLiteral("in")), before);
+    }
+}
+
+// An undo of the undo that brought a file back from the Trash puts it into the Trash again
+// with its info file, as a file manager shows it; the next undo brings it back once more.
+TEST(Trash, AnUndoOfAnUndoPutsTheFileBackIntoTheTrash)
+{
+    HistoryLibrary lib;
+    const QString tiny = lib.song(QStringLiteral("in/Queen - Tiny.mp3"), 100);
+    const auto before = lib.tree(QStringLiteral("in"));
+    HistoryLibrary::SortJob job = lib.job();
+    job.move.deleteSmallFiles = true;
+    job.move.smallFileLimit = 1;
+    job.move.useTrash = true;
+    lib.sort(job);
+    // Each name in the Trash's files/ with the original path its info file gives.
+    const auto trash = [&] {
+        std::map<QString, QString> shown;
+        const QString files = lib.home(QStringLiteral("data/Trash/files"));
+        for (const QString& name : QDir(files).entryList(QDir::Files)) {
+            QFile info(TrashInfoOf(files + QLatin1Char('/') + name));
+            shown[name] = info.open(QIODevice::ReadOnly)
+                ? QString::fromUtf8(info.readAll()).section(QLatin1Char('\n'), 1, 1)
+                : QStringLiteral("no info file");
+        }
+        return shown;
+    };
+    const std::map<QString, QString> trashed = trash();
+    ASSERT_EQ(trashed.size(), 1u);
+    EXPECT_EQ(trashed.begin()->second,
+        QStringLiteral("Path=")
+            + QString::fromUtf8(QFile::encodeName(tiny).toPercentEncoding("/")));
+
+    for (qint64 run = 1; run <= 3; ++run) {
+        SCOPED_TRACE(run);
+        EXPECT_TRUE(notRestored(lib.undo(run)).isEmpty());
+        const bool inTrash = run % 2 == 0;
+        EXPECT_EQ(lib.tree(QStringLiteral("in")).empty(), inTrash);
+        const std::map<QString, QString> none;
+        EXPECT_EQ(trash(), inTrash ? trashed : none);
+        EXPECT_TRUE(QDir(lib.home(QStringLiteral("data/Trash/info"))).isEmpty() != inTrash);
+    }
+    EXPECT_EQ(lib.tree(QStringLiteral("in")), before);
 }
 
 // Automatic runs leave what an undo brought back where it is, until it changes or a sort by

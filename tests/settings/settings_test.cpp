@@ -8,6 +8,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include <tuple>
+
 #include <gtest/gtest.h>
 
 using namespace plumtide;
@@ -139,6 +141,46 @@ TEST(WorkingCopy, UnparsableNumbersGiveDefaultsAndPercentageKeepsLowByte)
     }
 }
 
+// Formats: a list of known extensions in any case and order, stored back in one form; any
+// value that is not such a list files mp3 alone, as a first run does. The settings window's
+// check box and small-file caption follow it.
+TEST(WorkingCopy, FormatsAreAListOfKnownExtensionsElseMp3)
+{
+    const struct {
+        const char* stored; // nullptr: no value
+        const char* formats;
+    } cases[] = {
+        { nullptr, "mp3" },
+        { "mp3", "mp3" },
+        { " FLAC , mp3,flac", "mp3,flac" },
+        { "m4a,opus,oga,ogg,flac,mp3", "mp3,flac,ogg,oga,opus,m4a" },
+        { "flac", "flac" },
+        { "", "mp3" },
+        { "mp3,wav", "mp3" },
+        { "mp3,", "mp3" },
+        { ".flac", "mp3" },
+    };
+    for (const auto& c : cases) {
+        TMemorySettingsStore store;
+        if (c.stored)
+            store.WriteValue(QStringLiteral("Formats"), QString::fromLatin1(c.stored));
+        TWorkingCopy copy = DefaultWorkingCopy(kProgramFolder);
+        LoadWorkingCopy(store, copy, kProgramFolder);
+        EXPECT_EQ(copy.formats.text(), QString::fromLatin1(c.formats))
+            << (c.stored ? c.stored : "(none)");
+        const bool beyond = copy.formats.text() != QStringLiteral("mp3");
+        EXPECT_EQ(OtherFormatsTicked(copy.formats), beyond);
+        EXPECT_EQ(SmallFilesCaption(copy.formats),
+            beyond ? QStringLiteral("Delete music files smaller then:")
+                   : QStringLiteral("Delete mp3 files smaller then:"));
+        // Ticking keeps a list that already goes beyond mp3; clearing files mp3 alone.
+        EXPECT_EQ(
+            FormatsOfCheckBox(true, copy.formats), beyond ? copy.formats : TFileFormats::All());
+        EXPECT_EQ(FormatsOfCheckBox(false, copy.formats), TFileFormats());
+    }
+    EXPECT_EQ(DefaultWorkingCopy(kProgramFolder).formats, TFileFormats());
+}
+
 TEST(WorkingCopy, RejectedAutoTimeStopsTheLoadThere)
 {
     TMemorySettingsStore store;
@@ -180,6 +222,62 @@ TEST(Options, FirstRunDefaultsNeverNameTheRoot)
     EXPECT_EQ(values.smallFileLimit, 512);
     EXPECT_EQ(source, kProgramFolder);
     EXPECT_EQ(destination, kProgramFolder);
+}
+
+// The second page's values: what the window writes, it and the main window read back alike;
+// a stored value out of range or unknown reads as the window can show it.
+TEST(Options, SecondPageValuesRoundTripAndReadAsTheWorkingCopyReadsThem)
+{
+    struct Case {
+        const char* useTrash;
+        const char* watchSource;
+        const char* watchSettle;
+        const char* matching;
+        bool trash;
+        bool watch;
+        int settle;
+        TMatching match;
+    };
+    const Case cases[] = {
+        { nullptr, nullptr, nullptr, nullptr, false, false, 10, TMatching::Similar },
+        { "1", "1", "0", "careful", true, true, 0, TMatching::Careful },
+        { "0", "3", "86400", "Careful", false, true, 86400, TMatching::Careful },
+        { "x", "0", "90000", "similar", false, false, 86400, TMatching::Similar },
+        { "1", "0", "-5", "exact", true, false, 0, TMatching::Similar },
+        { "1", "0", "ten", "", true, false, 10, TMatching::Similar },
+    };
+    const std::pair<const char*, const char * Case::*> names[]
+        = { { "UseTrash", &Case::useTrash }, { "WatchSource", &Case::watchSource },
+              { "WatchSettle", &Case::watchSettle }, { "Matching", &Case::matching } };
+    for (const Case& c : cases) {
+        const std::string label = std::string(c.watchSettle ? c.watchSettle : "-") + " "
+            + (c.matching ? c.matching : "-");
+        TMemorySettingsStore store;
+        for (const auto& [name, field] : names)
+            if (c.*field != nullptr)
+                store.WriteValue(QString::fromLatin1(name), QString::fromLatin1(c.*field));
+        TOptionsValues values;
+        QString source, destination;
+        ReadOptions(store, values, source, destination, kProgramFolder);
+        TWorkingCopy copy;
+        LoadWorkingCopy(store, copy, kProgramFolder);
+        EXPECT_EQ(values.useTrash, c.trash) << label;
+        EXPECT_EQ(values.watchSource, c.watch) << label;
+        EXPECT_EQ(values.watchSettle, c.settle) << label;
+        EXPECT_EQ(values.matching, c.match) << label;
+        EXPECT_EQ(std::tie(copy.useTrash, copy.watchSource, copy.watchSettle, copy.matching),
+            std::tie(values.useTrash, values.watchSource, values.watchSettle, values.matching))
+            << label;
+
+        // Saved and read again, nothing changes.
+        TMemorySettingsStore saved;
+        WriteOptions(saved, values, QStringLiteral("/usr/bin/plumtide"));
+        TOptionsValues again;
+        ReadOptions(saved, again, source, destination, kProgramFolder);
+        EXPECT_EQ(std::tie(again.useTrash, again.watchSource, again.watchSettle, again.matching),
+            std::tie(values.useTrash, values.watchSource, values.watchSettle, values.matching))
+            << label;
+    }
 }
 
 TEST(Options, FailedWriteStopsTheSaveThere)

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The real program on a desktop with a dark colour scheme (Plasma's Breeze Dark, read by
-# Qt from kdeglobals as on a Plasma desktop): the settings window's check boxes and its
-# disabled time field sit on the skin's artwork and must keep the skin's light fields, not
+# Qt from kdeglobals as on a Plasma desktop): the settings window's check boxes (on both
+# pages), its matching choices and its disabled time field sit on the skin's artwork and must keep the skin's light fields, not
 # take the desktop's dark ones.
 #   darkpalette_test.sh <path of plumtide>
 # Exits 77 (skipped) without the virtual display, openbox, ImageMagick or the X tools.
@@ -94,6 +94,15 @@ shot dark-palette
 # 32, 186 (73 x 21), above its text.
 light "the check box" 14 78
 light "the disabled time field" 35 189
-echo "dark palette test: the check boxes and the disabled time field keep the skin's light fields"
+# The More page (Ctrl+PgDown, once the window has the keyboard): the unchecked choice of
+# matching at 32, 74 and the Trash's box at 8, 98.
+xdotool mousemove $((sx + 400)) $((sy + 250)) click 1
+sleep 0.3
+xdotool key ctrl+Next
+sleep 0.5
+shot dark-palette-more
+light "the matching choice" 38 80
+light "the Trash's check box" 14 104
+echo "dark palette test: the check boxes, the choices and the disabled time field keep the skin's light fields"
 kill -TERM "$pid"
 wait "$pid" || fail "the program did not end cleanly"

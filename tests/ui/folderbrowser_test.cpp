@@ -1,5 +1,6 @@
 #include "libraryfixture.h"
 #include "ui/foldertree.h"
+#include "ui/frmmainlayout.h"
 
 #include <QScrollBar>
 
@@ -65,6 +66,12 @@ protected:
     {
         tree.scrollTo(node);
         QTest::mouseClick(tree.viewport(), Qt::LeftButton, {}, tree.visualRect(node).center());
+    }
+
+    static void doubleClickSelected(TShellTreeView& tree)
+    {
+        const QPoint at = tree.visualRect(tree.currentIndex()).center();
+        QTest::mouseDClick(tree.viewport(), Qt::LeftButton, {}, at);
     }
 
     QString root;
@@ -138,7 +145,7 @@ TEST_F(FolderBrowserTest, TypingStoresEveryChangeAndOnceMoreOnLeaving)
             "Source=/music", "Source=/music" }));
 }
 
-TEST_F(FolderBrowserTest, BrowsingSwitchesFieldsAndAppliesTheClickedFolder)
+TEST_F(FolderBrowserTest, BrowsingSwitchesFieldsAndADoubleClickAppliesTheFolder)
 {
     song(QStringLiteral("one.mp3"), QStringLiteral("Madonna"));
     TfrmMain& w = window();
@@ -148,11 +155,15 @@ TEST_F(FolderBrowserTest, BrowsingSwitchesFieldsAndAppliesTheClickedFolder)
     w.imgBrowseDestinationClick();
     w.imgbrowseSourceClick();
     EXPECT_TRUE(w.pnlBrowse->isVisible());
-    EXPECT_EQ(w.pnlBrowse->pos(), QPoint(328, 40));
+    EXPECT_EQ(w.pnlBrowse->pos(), kBrowsePanelPlace.topLeft());
     EXPECT_TRUE(w.imgBrowseFile->isVisible());
     EXPECT_FALSE(w.imgbrowseDir->isVisible());
 
+    // A click selects only; the double click applies.
     clickBelowHome(*w.ShellTreeView, QStringLiteral("incoming"));
+    EXPECT_EQ(w.edtSource->text(), doubles);
+    EXPECT_TRUE(store.writes().isEmpty());
+    doubleClickSelected(*w.ShellTreeView);
     EXPECT_EQ(w.edtSource->text(), source);
     EXPECT_EQ(store.writes(),
         (QStringList { "Source=" + source, "Source=" + source, "Destination=" + destination }));
@@ -178,6 +189,65 @@ TEST_F(FolderBrowserTest, TopNodeChangesNothingAndTheHeldFolderStoresAndRefreshe
     EXPECT_EQ(w.sourceItems().count(), 0); // no refresh
 
     clickBelowHome(tree, QStringLiteral("incoming"));
+    EXPECT_TRUE(store.writes().isEmpty());
+    tree.setFocus();
+    QTest::keyClick(&tree, Qt::Key_Return);
     EXPECT_EQ(store.writes(), (QStringList { "Source=" + source, "Destination=" + destination }));
     EXPECT_EQ(w.sourceItems().count(), 1);
+}
+
+// The browser opens at the folder the field names, down through folders not read before.
+TEST_F(FolderBrowserTest, OpensAtTheFolderInTheField)
+{
+    const QString deep = folder(QStringLiteral("library/Rock/Queen"));
+    TfrmMain& w = window();
+    w.edtDestination->setText(deep);
+    w.imgBrowseDestinationClick();
+    EXPECT_TRUE(waitFor([&] { return w.ShellTreeView->SelectedFolder() == deep; }))
+        << w.ShellTreeView->SelectedFolder().toStdString();
+
+    // A field naming no folder opens as far as the way goes.
+    w.edtSource->setText(source + QStringLiteral("/gone/away"));
+    w.imgbrowseSourceClick();
+    EXPECT_TRUE(waitFor([&] { return w.ShellTreeView->SelectedFolder() == source; }))
+        << w.ShellTreeView->SelectedFolder().toStdString();
+}
+
+// A whole disk becomes the source only when the user says so; other folders ask nothing.
+TEST_F(FolderBrowserTest, ARootAsksBeforeItBecomesTheSource)
+{
+    TfrmMain& w = window();
+    QStringList asked;
+    w.confirm = [&](const QString& question) {
+        asked.append(question);
+        return false;
+    };
+    TShellTreeView& tree = *w.ShellTreeView;
+    const QModelIndex root
+        = childByCaption(tree.folders(), tree.folders().computerIndex(), QStringLiteral("/"));
+    w.imgbrowseSourceClick();
+    clickNode(tree, root);
+    QTest::keyClick(&tree, Qt::Key_Space);
+    EXPECT_EQ(asked.size(), 1);
+    EXPECT_EQ(w.edtSource->text(), source) << "No keeps the source";
+
+    w.edtSource->setText(doubles);
+    clickBelowHome(tree, QStringLiteral("incoming"));
+    QTest::keyClick(&tree, Qt::Key_Return);
+    EXPECT_EQ(w.edtSource->text(), source);
+    EXPECT_EQ(asked.size(), 1);
+}
+
+TEST(FolderBrowserRule, FileSystemRoots)
+{
+    const std::vector<TMountedVolume> volumes { { QStringLiteral("/media/me/USB"),
+        QStringLiteral("vfat"), QString(), true } };
+    const struct {
+        const char* folder;
+        bool root;
+    } cases[]
+        = { { "/", true }, { "//", true }, { "/media/me/USB", true }, { "/media/me/USB/", true },
+              { "/media/me/USB/Music", false }, { "/media/me", false }, { "/home", false } };
+    for (const auto& c : cases)
+        EXPECT_EQ(IsFileSystemRoot(QString::fromUtf8(c.folder), volumes), c.root) << c.folder;
 }

@@ -4,14 +4,19 @@
 #include "ui/folderpanel.h"
 #include "ui/foldertree.h"
 #include "ui/frmopties.h"
+#include "ui/image.h"
 #include "ui/updown.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
+#include <QRadioButton>
 #include <QScreen>
+#include <QTabBar>
 #include <QTimeEdit>
 #include <QToolButton>
 
@@ -247,4 +252,131 @@ TEST_F(SettingsWindowTest, EveryCaptionAndTheLinkLieWholeWithinTheirWindow)
             }
         }
     }
+}
+
+// With more than mp3 filed, small-file deletion covers every format, and its caption says so;
+// the More page's box changes both at once, and the save stores what the box says.
+TEST_F(SettingsWindowTest, FormatsBoxAndSmallFileCaption)
+{
+    store.WriteValue(QStringLiteral("Formats"), QStringLiteral("mp3,flac"));
+    TfrmOpties& o = open();
+    EXPECT_TRUE(o.chkFormats->isChecked());
+    EXPECT_EQ(o.lblDelFile->text(), QStringLiteral("Delete music files smaller then:"));
+    EXPECT_TRUE(o.rect().contains(QRect(o.lblDelFile->pos(), o.lblDelFile->size())));
+
+    o.tbsPages->setCurrentIndex(1);
+    click(o.lblFormats);
+    EXPECT_EQ(o.lblDelFile->text(), QStringLiteral("Delete mp3 files smaller then:"));
+    o.close();
+    EXPECT_EQ(store.values().at(QStringLiteral("Formats")), QStringLiteral("mp3"));
+    EXPECT_EQ(window().workingCopy().formats, TFileFormats());
+
+    open();
+    click(o.lblFormats);
+    o.close();
+    EXPECT_EQ(window().workingCopy().formats, TFileFormats::All());
+}
+
+// The "More" page's options, set with the mouse, are what the next run uses once the window
+// closes; the page's watch controls follow automatic sorting on the first page.
+TEST_F(SettingsWindowTest, MorePageSavesAndAppliesAtOnce)
+{
+    TfrmOpties& o = open();
+    EXPECT_FALSE(o.pnlMore->isVisible());
+    QTest::mouseClick(o.tbsPages, Qt::LeftButton, {}, o.tbsPages->tabRect(1).center());
+    ASSERT_TRUE(o.pnlMore->isVisible());
+    EXPECT_FALSE(o.Label1->isVisible());
+    EXPECT_TRUE(o.rdbSimilar->isChecked());
+    EXPECT_FALSE(o.chkWatchSource->isEnabled()) << "automatic sorting is off";
+    EXPECT_FALSE(o.edtSettle->isEnabled());
+    EXPECT_EQ(o.edtSettle->text(), QStringLiteral("10"));
+
+    click(o.lblCareful);
+    click(o.lblUseTrash);
+    click(o.lblWatchSource); // disabled: stays off
+    EXPECT_FALSE(o.chkWatchSource->isChecked());
+    o.tbsPages->setCurrentIndex(0);
+    click(o.chkAutoTime);
+    o.tbsPages->setCurrentIndex(1);
+    EXPECT_TRUE(o.chkWatchSource->isEnabled());
+    click(o.lblWatchSource);
+    o.edtSettle->setText(QStringLiteral("25"));
+    o.close();
+
+    const TWorkingCopy& copy = window().workingCopy();
+    EXPECT_EQ(copy.matching, TMatching::Careful);
+    EXPECT_TRUE(copy.useTrash);
+    EXPECT_TRUE(copy.watchSource);
+    EXPECT_EQ(copy.watchSettle, 25);
+    EXPECT_TRUE(MoveSettingsOf(copy).useTrash);
+    const auto stored = store.values();
+    EXPECT_EQ(stored.at(QStringLiteral("Matching")), QStringLiteral("careful"));
+    EXPECT_EQ(stored.at(QStringLiteral("UseTrash")), QStringLiteral("1"));
+    EXPECT_EQ(stored.at(QStringLiteral("WatchSource")), QStringLiteral("1"));
+    EXPECT_EQ(stored.at(QStringLiteral("WatchSettle")), QStringLiteral("25"));
+
+    // Shown again, it loads what was saved.
+    open();
+    EXPECT_TRUE(o.rdbCareful->isChecked() && !o.rdbSimilar->isChecked());
+    EXPECT_EQ(o.edtSettle->text(), QStringLiteral("25"));
+    o.hide();
+}
+
+// From the keyboard alone: Tab reaches the tabs and the browse image, Enter opens the folder
+// panel, Esc closes the panel first and then the window, which saves as its close mark does.
+TEST_F(SettingsWindowTest, KeyboardReachesEveryPageAndEscClosesSaving)
+{
+    TfrmOpties& o = open();
+    o.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&o));
+    o.tbsPages->setFocus();
+    ASSERT_TRUE(o.tbsPages->hasFocus());
+    QTest::keyClick(o.tbsPages, Qt::Key_Right);
+    EXPECT_TRUE(o.pnlMore->isVisible());
+    QTest::keyClick(&o, Qt::Key_PageUp, Qt::ControlModifier);
+    EXPECT_TRUE(o.Label1->isVisible());
+
+    // Every control that takes input can be reached with Tab, on either page.
+    QSet<QWidget*> reached;
+    for (int page = 0; page < 2; ++page) {
+        o.tbsPages->setCurrentIndex(page);
+        o.tbsPages->setFocus();
+        for (int i = 0; i < 40 && QApplication::focusWidget() != nullptr; ++i) {
+            reached.insert(QApplication::focusWidget());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        }
+    }
+    for (QWidget* control : std::initializer_list<QWidget*> { o.tbsPages, o.UpDownPerqEqual,
+             o.edtDoubleDir, o.imgBrowse, o.chkMoveDoubles, o.chkRemoveDoubles, o.chkAutoTime,
+             o.chkAutoStart, o.chkDelFile, o.edtFilesize, o.UDFileSize, o.chkUseTrash })
+        EXPECT_TRUE(reached.contains(control)) << control->objectName().toStdString();
+    EXPECT_TRUE(reached.contains(o.rdbSimilar) || reached.contains(o.rdbCareful));
+    // A box's focus shows as a ring around it and its caption.
+    const QWidget* ring = o.findChild<QWidget*>(QStringLiteral("focusRing"));
+    ASSERT_NE(ring, nullptr);
+    o.chkUseTrash->setFocus();
+    EXPECT_TRUE(ring->isVisible());
+    EXPECT_TRUE(ring->geometry().contains(
+        QRect(o.lblUseTrash->mapTo(&o, QPoint(0, 0)), o.lblUseTrash->size())));
+    o.tbsPages->setFocus();
+    EXPECT_FALSE(ring->isVisible());
+
+    o.tbsPages->setCurrentIndex(0);
+    o.imgBrowse->setFocus();
+    QTest::keyClick(o.imgBrowse, Qt::Key_Return);
+    EXPECT_TRUE(o.pnlBrowse->isVisible());
+    // The panel belongs to the first page.
+    o.tbsPages->setCurrentIndex(1);
+    EXPECT_FALSE(o.pnlBrowse->isVisible());
+    o.tbsPages->setCurrentIndex(0);
+    EXPECT_TRUE(o.pnlBrowse->isVisible());
+
+    o.UpDownPerqEqual->upButton()->click();
+    QTest::keyClick(&o, Qt::Key_Escape);
+    EXPECT_FALSE(o.pnlBrowse->isVisible());
+    EXPECT_TRUE(o.isVisible());
+    QTest::keyClick(&o, Qt::Key_Escape);
+    EXPECT_FALSE(o.isVisible());
+    EXPECT_EQ(store.values().at(QStringLiteral("Percentage")), QStringLiteral("38"));
+    EXPECT_EQ(window().workingCopy().comparePercentage, 38);
 }

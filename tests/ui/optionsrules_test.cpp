@@ -74,6 +74,9 @@ TEST(OptionsRules, ArrowsStepAndStopAtTheEnds)
         { kFileSizeRange, 0, -1, 0 },
         { kPercentageRange, 37, 1, 38 },
         { kPercentageRange, 100, 1, 100 },
+        { kSettleRange, 10, -1, 9 },
+        { kSettleRange, 0, -1, 0 },
+        { kSettleRange, 86400, 1, 86400 },
     };
     for (const Case& c : cases)
         EXPECT_EQ(StepUpDown(c.range, c.position, c.steps), c.expected)
@@ -120,7 +123,9 @@ TEST(OptionsRules, SavedOptionsReachTheWorkingCopyOnlyWhenAllWereWritten)
     values.doublesFolder = QStringLiteral("/srv/doubles");
     values.deleteSmallFiles = true;
     values.smallFileLimit = 100;
-    store.failWritesOf(QStringLiteral("delFileSize"));
+    values.matching = TMatching::Careful;
+    values.watchSettle = 3;
+    store.failWritesOf(QStringLiteral("Matching")); // the last value the window writes
     EXPECT_THROW(
         SaveOptions(store, values, QStringLiteral("/usr/bin/plumtide"), copy), SettingsError);
     EXPECT_EQ(copy.comparePercentage, 0);
@@ -133,6 +138,33 @@ TEST(OptionsRules, SavedOptionsReachTheWorkingCopyOnlyWhenAllWereWritten)
     EXPECT_EQ(copy.doublesFolder, QStringLiteral("/srv/doubles"));
     EXPECT_TRUE(copy.deleteSmallFiles);
     EXPECT_EQ(copy.smallFileLimit, 100);
+    EXPECT_EQ(copy.matching, TMatching::Careful);
+    EXPECT_EQ(copy.watchSettle, 3);
+}
+
+// The watch and its settle time belong to automatic sorting, as the interval does.
+TEST(OptionsRules, TheWatchTakesInputOnlyWithAutomaticSorting)
+{
+    struct Case {
+        bool moveDoubles;
+        bool autoTimeOn;
+        bool watchSource;
+        TOptionsEnabling expected;
+    };
+    const Case cases[] = {
+        { true, false, false, { true, false, false } },
+        { false, true, false, { false, true, true } },
+        { false, false, true, { false, false, false } },
+        { true, true, true, { true, true, true } },
+    };
+    for (const Case& c : cases) {
+        TOptionsValues values;
+        values.moveDoubles = c.moveDoubles;
+        values.autoTimeOn = c.autoTimeOn;
+        values.watchSource = c.watchSource;
+        EXPECT_EQ(OptionsEnabling(values), c.expected)
+            << c.moveDoubles << c.autoTimeOn << c.watchSource;
+    }
 }
 
 TEST(ComputerPlaces, RootHomeThenRemovableAndNetworkVolumes)

@@ -197,3 +197,27 @@ TEST_F(LibraryTest, StartUpStepRefreshesOnceAfterOneAndAHalfSeconds)
     EXPECT_TRUE(w.AutoTimer->isActive()) << "automatic sorting is on";
     expectIdle(w);
 }
+
+// The lists show the files of the formats the settings name: a FLAC file whose tags cannot
+// be read is keyed by its name, as an mp3 file without a tag is.
+TEST_F(LibraryTest, RefreshListsTheFormatsOfTheSettings)
+{
+    store.WriteValue(QStringLiteral("Formats"), QStringLiteral("mp3,flac"));
+    const QString waterloo
+        = song(QStringLiteral("a.mp3"), QStringLiteral("Abba"), QStringLiteral("Waterloo"));
+    const QString live = source + QStringLiteral("/Queen - live.flac");
+    QFile flac(live);
+    ASSERT_TRUE(flac.open(QIODevice::WriteOnly));
+    flac.write(QByteArray(600, 'x'));
+    flac.close();
+
+    TfrmMain& w = window();
+    w.Refresh();
+    EXPECT_EQ(column(w.sourceItems(), 0), (QStringList { waterloo, live }));
+    EXPECT_EQ(column(w.sourceItems(), 1),
+        (QStringList { QStringLiteral("ABBA"), QStringLiteral("QUEEN") }));
+
+    w.workingCopy().formats = TFileFormats();
+    w.Refresh();
+    EXPECT_EQ(column(w.sourceItems(), 0), QStringList { waterloo });
+}

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The real program on a virtual X display, driven with the mouse as a user would: sets the
-# compare percentage and automatic sorting in the settings window, drags that window by its
-# title strip, picks the source and the destination folder in the folder browser, and
+# The real program on a virtual X display, driven with the mouse and keys as a user would:
+# sets the compare percentage and automatic sorting in the settings window, drags that window
+# by its title strip, turns to its More page with Ctrl+PgDown, chooses careful matching there,
+# closes it with Esc, picks the source and the destination folder in the folder browser, and
 # checks what reached the settings file.
 #   settings_e2e.sh <path of plumtide>
 # Exits 77 (skipped) when the virtual display or the X tools are not installed.
@@ -35,6 +36,7 @@ settings="$XDG_CONFIG_HOME/Plumtide/settings.ini"
 pid=$!
 trap 'kill "$pid" 2>/dev/null || true' EXIT
 
+hidden() { ! xdotool search --onlyvisible --name "^$1\$" >/dev/null 2>&1; }
 # Polls until the settings file holds the line, or fails.
 expect_line() {
     for _ in $(seq 100); do
@@ -44,14 +46,15 @@ expect_line() {
     fail "the settings file lacks '$1'"
 }
 click() { xdotool mousemove "$1" "$2" click 1; sleep 0.3; }
-# Clicks at x y until the settings file holds the line (the tree reads folders in the
-# background, so a row may not be there at the first click), or fails.
-click_until() {
+double_click() { xdotool mousemove "$1" "$2" click --repeat 2 --delay 80 1; sleep 0.3; }
+# Double-clicks at x y until the settings file holds the line (the tree reads folders in the
+# background, so a row may not be there at the first try), or fails.
+choose_until() {
     for _ in $(seq 50); do
-        click "$1" "$2"
+        double_click "$1" "$2"
         grep -qxF "$3" "$settings" && return 0
     done
-    fail "clicking at $1,$2 did not store '$3'"
+    fail "double-clicking at $1,$2 did not store '$3'"
 }
 
 for _ in $(seq 150); do
@@ -76,19 +79,27 @@ sleep 0.5
 info=$(xwininfo -id "$window")
 at="$(sed -n 's/^ *Absolute upper-left X: *//p' <<<"$info"),$(sed -n 's/^ *Absolute upper-left Y: *//p' <<<"$info")"
 [ "$at" = "500,390" ] || fail "the dragged settings window is at $at, expected 500,390"
-click 905 400 # the close mark, where the window now is
+# The More page from the keyboard, a choice there with the mouse, and Esc closes the window,
+# saving as its close mark does. The window now lies at 500,390.
+xdotool key ctrl+Next
+sleep 0.3
+click 600 470 # "Only the same artist", at 56,74 in the window
+xdotool key Escape
 expect_line "Percentage=40"
 expect_line "chkAutoTime=1"
 expect_line "MoveFile=1"
+expect_line "Matching=careful"
+expect_line "WatchSettle=10"
+wait_until 5 hidden Settings || fail "Esc left the settings window open"
 
-# The folder tree lies at 491,186; its rows are 18 pixels high: Computer, /, Home, and
-# once Home is open its folders in, lib.
+# The folder tree lies at 337,264; its rows are 18 pixels high: Computer, /, Home, and
+# Home's folders in, lib, none (the tree opens at the field's folder, none). A click
+# selects, a double click chooses.
 click 591 148 # browse for the source folder
-click 501 231 # Home's expand mark
-click_until 560 249 "Source=$HOME/in"
-click 741 156 # the panel's close mark
+choose_until 406 327 "Source=$HOME/in"
+click 587 235 # the panel's close mark
 click 591 173 # browse for the destination folder
-click_until 560 267 "Destination=$HOME/lib"
+choose_until 406 345 "Destination=$HOME/lib"
 expect_line "Source=$HOME/in"
 
 click 871 118 # the main window's close cross

@@ -9,9 +9,10 @@
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
-    // Moves the windows make are recorded, and deletions may go to the Trash: never the
-    // user's own.
+    // Moves the windows make are recorded, deletions may go to the Trash, and "File under…"
+    // writes assignments beside the settings: never the user's own.
     const QTemporaryDir home;
+    qputenv("XDG_CONFIG_HOME", home.filePath(QStringLiteral("config")).toUtf8());
     qputenv("XDG_STATE_HOME", home.filePath(QStringLiteral("state")).toUtf8());
     qputenv("XDG_DATA_HOME", home.filePath(QStringLiteral("data")).toUtf8());
     plumtide::TPlumtideApplication app(argc, argv);

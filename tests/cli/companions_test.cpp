@@ -1,0 +1,48 @@
+// Lyrics and cue sheets that travel with their song, end to end.
+
+#include "tests/cli/clifixture.h"
+
+using namespace plumtide::test;
+
+TEST_F(Cli, LyricsAndCueSheetsMoveWithTheirSongAndComeBackWithIt)
+{
+    write(QStringLiteral("in/Waterloo.mp3"), mp3(QStringLiteral("ABBA"), QStringLiteral("W")));
+    write(QStringLiteral("in/Waterloo.lrc"), "[00:01.00]My, my\n");
+    write(QStringLiteral("in/Waterloo.cue"), "FILE \"Waterloo.mp3\" MP3\n");
+    write(QStringLiteral("in/readme.txt"), "no song of that name\n");
+    folder(QStringLiteral("music/ABBA"));
+    const auto before = tree();
+    const QStringList sort { QStringLiteral("sort"), QStringLiteral("--doubles=keep"),
+        path(QStringLiteral("in")), path(QStringLiteral("music")) };
+    const auto moved = [&](const char* name) {
+        return QStringLiteral("moved\t%1\t%2\n")
+            .arg(path(QStringLiteral("in/") + QLatin1String(name)),
+                path(QStringLiteral("music/ABBA/") + QLatin1String(name)));
+    };
+
+    const Result alone = run(sort + QStringList { QStringLiteral("--no-companions") });
+    ASSERT_EQ(alone.status, 0) << alone.err.toStdString();
+    EXPECT_EQ(alone.out, moved("Waterloo.mp3"));
+    EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("in/Waterloo.lrc"))));
+    ASSERT_EQ(run({ QStringLiteral("undo") }).status, 0);
+    ASSERT_EQ(tree(), before);
+
+    const Result together = run(sort);
+    ASSERT_EQ(together.status, 0) << together.err.toStdString();
+    EXPECT_EQ(together.out, moved("Waterloo.mp3") + moved("Waterloo.lrc") + moved("Waterloo.cue"));
+    EXPECT_EQ(run({ QStringLiteral("history"), QStringLiteral("3") }).out, together.out);
+    EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("in/readme.txt"))));
+
+    const Result undone = run({ QStringLiteral("undo") });
+    EXPECT_EQ(undone.status, 0) << undone.err.toStdString();
+    EXPECT_EQ(undone.out.count(QStringLiteral("restored\t")), 3) << undone.out.toStdString();
+    EXPECT_EQ(tree(), before);
+
+    // A song that cannot go back keeps its lyrics beside it.
+    ASSERT_EQ(run(sort).status, 0);
+    write(QStringLiteral("music/ABBA/Waterloo.mp3"), "played with and saved again");
+    const Result kept = run({ QStringLiteral("undo") });
+    EXPECT_EQ(kept.out.count(QStringLiteral("not-restored\t")), 3) << kept.out.toStdString();
+    EXPECT_EQ(kept.out.count(QStringLiteral("\tits song stayed\n")), 2);
+    EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("music/ABBA/Waterloo.lrc"))));
+}
