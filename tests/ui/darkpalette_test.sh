@@ -18,20 +18,7 @@ fail() {
     exit 1
 }
 
-if [ "${2:-}" != "--inside" ]; then
-    for tool in xvfb-run xdotool xwininfo xprop openbox import convert; do
-        command -v "$tool" >/dev/null || { echo "dark palette test: no $tool, skipped"; exit 77; }
-    done
-    work=$(mktemp -d)
-    trap 'rm -rf "$work"' EXIT
-    WORK=$work on_virtual_display "$0" "$program" --inside
-    exit
-fi
-
-display_started
-work=$WORK
-pids=()
-trap 'kill "${pids[@]}" 2>/dev/null || true' EXIT
+start_on_display "dark palette test" "$0" "$program" "${2:-}" xdotool xwininfo xprop openbox import convert
 
 mkdir -p "$work/config/Plumtide" "$work/incoming" "$work/library"
 mkdir -m 700 "$work/runtime"
@@ -62,7 +49,6 @@ export XDG_CURRENT_DESKTOP=KDE KDE_SESSION_VERSION=5
 named() { xdotool search --onlyvisible --name "^$1" 2>/dev/null | head -n 1; }
 shown() { [ -n "$(named "$1")" ]; }
 origin() { xwininfo -id "$(named "$1")" | awk '/Absolute upper-left [XY]/ { printf "%s ", $4 }'; }
-wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
 # lightness X Y: the lightness of the screen's pixel at X, Y, from 0 (black) to 100 (white).
 lightness() {
     import -window root -crop "1x1+$1+$2" +repage -colorspace Gray -format '%[fx:int(100*p)]' info:

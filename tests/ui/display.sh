@@ -47,3 +47,43 @@ plumtide_windows() {
             "$(sed -n 's/^ *Height: *\([0-9]*\).*/\1/p' <<<"$info")"
     done
 }
+
+# start_on_display NAME SCRIPT PROGRAM SECOND-ARGUMENT TOOL...: the opening of a test of the
+# real program. Outside (SECOND-ARGUMENT is not --inside) it checks the tools, exits 77
+# (skipped) without one, runs SCRIPT PROGRAM --inside on a virtual display with a scratch
+# folder of its own as WORK, and exits with its status. Inside it sets work to that folder
+# and pids to a list of processes that are killed when the script exits.
+start_on_display() {
+    local name=$1 script=$2 program=$3 inside=$4 tool
+    shift 4
+    if [ "$inside" = --inside ]; then
+        display_started
+        work=$WORK
+        pids=()
+        trap 'kill "${pids[@]}" 2>/dev/null || true' EXIT
+        return
+    fi
+    for tool in xvfb-run "$@"; do
+        command -v "$tool" >/dev/null || { echo "$name: no $tool, skipped"; exit 77; }
+    done
+    work=$(mktemp -d)
+    trap 'rm -rf "$work"' EXIT
+    WORK=$work on_virtual_display "$script" "$program" --inside
+    exit
+}
+
+# The program's two windows as plumtide_windows prints them (empty when not on screen), told
+# apart by their sizes at scale 1.
+main_window() { plumtide_windows | awk '$4 == 729 && $5 == 471 { print; exit }'; }
+settings_window() { plumtide_windows | awk '$4 == 418 && $5 == 259 { print; exit }'; }
+shown() { [ -n "$("$1")" ]; }
+hidden() { [ -z "$("$1")" ]; }
+wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
+ended() { ! kill -0 "$1" 2>/dev/null; }
+# click WINDOW-FUNCTION X Y: X, Y inside the window.
+click() {
+    local _ x y
+    read -r _ x y _ <<<"$("$1")"
+    xdotool mousemove $((x + $2)) $((y + $3)) click 1
+    sleep 0.4
+}

@@ -19,20 +19,7 @@ fail() {
     exit 1
 }
 
-if [ "${2:-}" != "--inside" ]; then
-    for tool in xvfb-run xdotool xwininfo xprop openbox lame import; do
-        command -v "$tool" >/dev/null || { echo "keyboard e2e: no $tool, skipped"; exit 77; }
-    done
-    work=$(mktemp -d)
-    trap 'rm -rf "$work"' EXIT
-    WORK=$work on_virtual_display "$0" "$program" --inside
-    exit
-fi
-
-display_started
-work=$WORK
-pids=()
-trap 'kill "${pids[@]}" 2>/dev/null || true' EXIT
+start_on_display "keyboard e2e" "$0" "$program" "${2:-}" xdotool xwininfo xprop openbox lame import
 
 # Songs without a tag (the file name names the artist): Metallica has a folder, Nirvana none.
 mkdir -p "$work/config/Plumtide" "$work/in" "$work/lib/Metallica" "$work/doubles"
@@ -47,18 +34,6 @@ printf '[Software\\Plumtide]\nSource=%s\nDestination=%s\nDoubleDir=%s\n' \
 export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime HOME=$work
 export XDG_STATE_HOME=$work/state XDG_DATA_HOME=$work/data
 
-main_window() { plumtide_windows | awk '$4 == 729 && $5 == 471 { print; exit }'; }
-settings_window() { plumtide_windows | awk '$4 == 418 && $5 == 259 { print; exit }'; }
-shown() { [ -n "$("$1")" ]; }
-hidden() { [ -z "$("$1")" ]; }
-wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
-ended() { ! kill -0 "$1" 2>/dev/null; }
-click() {
-    local _ x y
-    read -r _ x y _ <<<"$("$1")"
-    xdotool mousemove $((x + $2)) $((y + $3)) click 1
-    sleep 0.4
-}
 key() { xdotool key --delay 120 "$@"; sleep 0.4; }
 tabs() { local i; for ((i = 0; i < $1; i++)); do xdotool key Tab; sleep 0.1; done; sleep 0.3; }
 # colour X Y: the colour at X, Y inside the main window.

@@ -20,20 +20,7 @@ fail() {
     exit 1
 }
 
-if [ "${2:-}" != "--inside" ]; then
-    for tool in xvfb-run xdotool xwininfo xprop openbox trayer; do
-        command -v "$tool" >/dev/null || { echo "scale test: no $tool, skipped"; exit 77; }
-    done
-    work=$(mktemp -d)
-    trap 'rm -rf "$work"' EXIT
-    WORK=$work on_virtual_display "$0" "$program" --inside
-    exit
-fi
-
-display_started
-work=$WORK
-pids=()
-trap 'kill "${pids[@]}" 2>/dev/null || true' EXIT
+start_on_display "scale test" "$0" "$program" "${2:-}" xdotool xwininfo xprop openbox trayer
 
 mkdir -p "$work/config/Plumtide" "$work/incoming" "$work/library"
 mkdir -m 700 "$work/runtime"
@@ -49,9 +36,6 @@ named() { plumtide_windows | while read -r id rest; do
 done; }
 main_window() { named Plumtide; }
 settings_window() { named Settings; }
-shown() { [ -n "$("$1")" ]; }
-ended() { ! kill -0 "$1" 2>/dev/null; }
-wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
 # The screen less the panel: "x y width height" of the window manager's work area.
 work_area() { xprop -root _NET_WORKAREA | sed 's/.*= *//; s/,//g' | cut -d' ' -f1-4; }
 # inside WINDOW-FUNCTION: the window lies wholly within the work area.

@@ -21,20 +21,7 @@ fail() {
     exit 1
 }
 
-if [ "${2:-}" != "--inside" ]; then
-    for tool in xvfb-run xdotool xwininfo xprop openbox lame; do
-        command -v "$tool" >/dev/null || { echo "window e2e: no $tool, skipped"; exit 77; }
-    done
-    work=$(mktemp -d)
-    trap 'rm -rf "$work"' EXIT
-    WORK=$work on_virtual_display "$0" "$program" --inside
-    exit
-fi
-
-display_started
-work=$WORK
-pids=()
-trap 'kill "${pids[@]}" 2>/dev/null || true' EXIT
+start_on_display "window e2e" "$0" "$program" "${2:-}" xdotool xwininfo xprop openbox lame
 
 # Songs without a tag (the file name names the artist); one of about 30 KB.
 mkdir -p "$work/config/Plumtide" "$work/in" "$work/lib/Metallica" "$work/doubles" "$work/typed"
@@ -50,19 +37,6 @@ printf '[Software\\Plumtide]\nSource=%s\nDestination=%s\nDoubleDir=%s\ndoDelFile
 export XDG_CONFIG_HOME=$work/config XDG_RUNTIME_DIR=$work/runtime HOME=$work
 export XDG_STATE_HOME=$work/state XDG_DATA_HOME=$work/data
 
-main_window() { plumtide_windows | awk '$4 == 729 && $5 == 471 { print; exit }'; }
-settings_window() { plumtide_windows | awk '$4 == 418 && $5 == 259 { print; exit }'; }
-shown() { [ -n "$("$1")" ]; }
-hidden() { [ -z "$("$1")" ]; }
-wm_running() { xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id'; }
-ended() { ! kill -0 "$1" 2>/dev/null; }
-# click WINDOW-FUNCTION X Y: X, Y inside the window.
-click() {
-    local _ x y
-    read -r _ x y _ <<<"$("$1")"
-    xdotool mousemove $((x + $2)) $((y + $3)) click 1
-    sleep 0.4
-}
 key() { xdotool key "$@"; sleep 0.3; }
 # Places in the main window (its client area, as laid out).
 source_field() { click main_window 300 42; }
