@@ -1,6 +1,7 @@
 #include "core/pipeline.h"
 
 #include "core/carefulplanner.h"
+#include "core/companions.h"
 #include "core/listing.h"
 #include "core/scanner.h"
 
@@ -237,7 +238,18 @@ TMoveSummary CarryOut(TCarryOut how, const TWorkSource& work, const QStringList&
             log->finish(done);
         return done;
     };
-    if (!how.leaveOut.waitOut(files, pump)) {
+    // A song moves only with its companions, so a sort by hand waits for theirs too: lyrics
+    // an undo just put back are as recent as the song.
+    QStringList waitFor = files;
+    if (how.move.moveCompanions && how.leaveOut.waitsOut()) {
+        for (const QString& file : files) {
+            for (const QString& companion : CompanionCandidates(file)) {
+                if (KindOfPath(companion) == PathKind::File)
+                    waitFor.append(companion);
+            }
+        }
+    }
+    if (!how.leaveOut.waitOut(waitFor, pump)) {
         TMoveSummary aborted;
         aborted.end = TRunEnd::Aborted;
         return ended(aborted);
