@@ -437,11 +437,6 @@ public:
             m_progress.finish();
         WriteHistoryRecord(m_out, RecordOf(event), event.match);
         FlushOutput();
-        if (event.reason == TReason::NoTrash) {
-            m_progress.finish();
-            PrintError(
-                QStringLiteral("plumtide-cli: %1: %2\n").arg(event.file, ReasonText(event.reason)));
-        }
     }
 
     void assignmentIgnored(const TAssignment& assignment) override

@@ -26,7 +26,6 @@ const QString& ReasonText(TReason reason)
         QStringLiteral("name refused by the file system"),
         QStringLiteral("no space"),
         QStringLiteral("symbolic link"),
-        QStringLiteral("no Trash on its file system: deleted for good"),
         QStringLiteral("could not be put in the Trash: no Trash on its file system"),
         QStringLiteral("could not be put in the Trash: permission denied"),
         QStringLiteral("could not be put in the Trash: no space"),

@@ -30,10 +30,8 @@ enum class TReason : quint8 {
     NameRefused,
     NoSpace,
     SymbolicLink,
-    // A deletion that the settings wanted in the Trash. NoTrash: deleted for good (what
-    // earlier versions did; kept for the records they wrote). The others: the file was kept,
-    // because no Trash could take it.
-    NoTrash,
+    // A deletion that the settings wanted in the Trash: the file was kept, because no Trash
+    // could take it.
     NotTrashedNoTrash,
     NotTrashedPermission,
     NotTrashedNoSpace,

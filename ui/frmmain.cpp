@@ -123,12 +123,13 @@ QString leftOutLine(const TLeftOut& file)
 }
 
 // What Details says of one event of a move, where there is more to say than the summary
-// does: a file left where it was, or a deletion the Trash did not take. Empty otherwise.
+// does: a file left where it was (a deletion the Trash did not take among them). Empty
+// otherwise.
 QString moveNote(const TMoveEvent& event)
 {
     const bool repeat
         = event.reason == TReason::AlreadyMoved || event.reason == TReason::AlreadyHandled;
-    if (event.reason == TReason::NoTrash || (event.outcome == TMoveOutcome::Skipped && !repeat))
+    if (event.outcome == TMoveOutcome::Skipped && !repeat)
         return QStringLiteral("%1: %2").arg(event.file, ReasonText(event.reason));
     return QString();
 }
