@@ -182,6 +182,7 @@ TSortRequest requestOf(const SortSettings& settings, const QString& source,
     request.percentage = settings.percentage;
     request.matching = settings.matching;
     request.formats = settings.formats;
+    request.companions = settings.move.moveCompanions;
     request.assignments = StoredAssignments();
     request.leaveOut = leaveOut;
     return request;
@@ -507,6 +508,23 @@ public:
     {
     }
 
+    // Each log learns the moves of its own part of a group before they are made, so that a
+    // run killed meanwhile leaves none of them out of the history.
+    void expect(const std::vector<TExpectedEvent>& group) override
+    {
+        std::vector<TExpectedEvent> folders;
+        std::vector<TExpectedEvent> rest;
+        for (const TExpectedEvent& event : group)
+            (m_folders && NamesFolder(event.event.outcome) ? folders : rest).push_back(event);
+        if (!folders.empty())
+            m_folders->expect(folders);
+        if (m_rest && !rest.empty())
+            m_rest->expect(rest);
+    }
+    std::vector<TKeptMove> movesFrom(const QString& stem) const override
+    {
+        return m_rest ? m_rest->movesFrom(stem) : std::vector<TKeptMove>();
+    }
     void record(const TMoveEvent& event) override
     {
         if (m_folders && NamesFolder(event.outcome)) {

@@ -1,7 +1,11 @@
 #include "core/companions.h"
 
+#include "platform/names.h"
 #include "platform/paths.h"
 
+#include <QSet>
+
+#include <algorithm>
 #include <array>
 
 namespace plumtide
@@ -67,6 +71,33 @@ bool IsCompanionOf(const QString& companion, const QString& song)
 {
     return IsCompanionName(companion) && companion != song && FolderOf(companion) == FolderOf(song)
         && baseOf(FileNameOf(companion)) == baseOf(FileNameOf(song));
+}
+
+QString CompanionStem(const QString& path)
+{
+    return JoinPath(FolderOf(path), baseOf(FileNameOf(path))) + QLatin1Char('.');
+}
+
+QStringList StrayCompanions(const QStringList& companions, const QStringList& songs)
+{
+    QSet<QString> stems;
+    stems.reserve(songs.size());
+    for (const QString& song : songs)
+        stems.insert(CompanionStem(song));
+    QStringList strays;
+    for (const QString& companion : companions) {
+        if (!stems.contains(CompanionStem(companion)))
+            strays.append(companion);
+    }
+    return strays;
+}
+
+bool HasSongBeside(const QString& companion, const TFileFormats& formats)
+{
+    const QString base = baseOf(FileNameOf(companion));
+    const QStringList names = EntryNames(FolderOf(companion));
+    return std::any_of(names.begin(), names.end(),
+        [&](const QString& name) { return formats.namesFile(name) && baseOf(name) == base; });
 }
 
 } // namespace plumtide

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "formats/audioformat.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -24,5 +26,15 @@ QString CompanionTarget(const QString& companion, const QString& songTarget);
 
 // Whether `companion` is a companion of `song` by name: the same folder and base name.
 bool IsCompanionOf(const QString& companion, const QString& song);
+
+// What the paths of a companion's songs begin with ("Music/Song." for "Music/Song.lrc"), and
+// of a song's companions.
+QString CompanionStem(const QString& path);
+
+// The companions of `companions` that none of `songs` has: left without their song.
+QStringList StrayCompanions(const QStringList& companions, const QStringList& songs);
+
+// Whether a file of `formats` lies beside `companion` under its name: its song is there.
+bool HasSongBeside(const QString& companion, const TFileFormats& formats);
 
 } // namespace plumtide

@@ -1,6 +1,7 @@
 #include "core/listing.h"
 
 #include "core/artistmatch.h"
+#include "core/companions.h"
 #include "core/fileutils.h"
 #include "core/scanner.h"
 #include "formats/formatreader.h"
@@ -101,18 +102,31 @@ std::vector<TSourceRow> ListSourceFiles(const QString& source, Pump& pump, Detai
 qsizetype ForEachSourceFile(const QString& source, Pump& pump, DetailsSink& details,
     const std::function<void(TSourceRow&&)>& onRow, const TLeaveOutPolicy& leaveOut,
     const std::function<void(const TLeftOut&)>& onLeftOut, const std::optional<QStringList>& given,
-    const TFileFormats& formats)
+    const TFileFormats& formats, QStringList* strays)
 {
     qsizetype listed = 0;
     QStringList files;
+    if (strays)
+        strays->clear();
     if (given) {
-        files = *given;
+        for (const QString& path : *given) {
+            if (formats.namesFile(path))
+                files.append(path);
+            else if (strays && IsCompanionName(path) && KindOfPath(path) == PathKind::File
+                && !HasSongBeside(path, formats))
+                strays->append(path);
+        }
         SortPaths(files);
     } else {
         if (!FolderExists(source))
             return listed;
         // Files in use are left out as they are read: one open serves the test and the tag.
-        files = GetFileList(source, formats, pump, details, [](const QString&) { return false; });
+        QStringList companions;
+        files = GetFileList(
+            source, formats, pump, details, [](const QString&) { return false; },
+            strays ? &companions : nullptr);
+        if (strays)
+            *strays = StrayCompanions(companions, files);
     }
     const qint64 now = TLeaveOutPolicy::Now();
     const qsizetype count = files.size();

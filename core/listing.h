@@ -32,10 +32,13 @@ std::vector<TSourceRow> ListSourceFiles(const QString& source, Pump& pump, Detai
 
 // The same rows handed to `onRow` one by one and not kept; returns how many. With `files`,
 // those files (sorted, the ones still there) instead of every music file below `source`.
+// With `strays`, the companions (see companions.h) below `source`, or among `files`, that
+// have no song beside them are put there; a companion is never a row.
 qsizetype ForEachSourceFile(const QString& source, Pump& pump, DetailsSink& details,
     const std::function<void(TSourceRow&&)>& onRow, const TLeaveOutPolicy& leaveOut = {},
     const std::function<void(const TLeftOut&)>& onLeftOut = {},
-    const std::optional<QStringList>& files = std::nullopt, const TFileFormats& formats = {});
+    const std::optional<QStringList>& files = std::nullopt, const TFileFormats& formats = {},
+    QStringList* strays = nullptr);
 
 // One file's row: the artist key from its tag's artist, or from its file name when the tag
 // has none; the title as the tag has it. A file whose tag cannot be read at all still gets

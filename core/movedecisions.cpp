@@ -224,6 +224,10 @@ TMoveAction TMoveDecider::decide(
         {
             return self.decideTakeBack(record, view);
         }
+        TMoveAction operator()(const TStrayCompanion& stray) const
+        {
+            return self.decideStray(stray, view, now);
+        }
     };
     return std::visit(Decide { *this, view, now }, item);
 }
@@ -273,6 +277,34 @@ TMoveAction TMoveDecider::decideRow(
         break;
     }
     return { TActionKind::KeepDouble, file };
+}
+
+TMoveAction TMoveDecider::decideStray(
+    const TStrayCompanion& stray, const TFileSystemView& view, qint64 now) const
+{
+    // Nothing is said of a companion that stays: most are notes nobody asked to file, and
+    // one whose song left it behind was told of when the song moved.
+    const QString& file = stray.file;
+    const TMoveAction stays { TActionKind::Nothing, file };
+    const TFileStatus self = view.status(file);
+    if (!m_settings.moveCompanions || self.kind != PathKind::File
+        || m_leaveOut.stillBeingWritten(file, self, now))
+        return stays;
+    // The newest move of a song of its name decides. A song moved on or changed since (the
+    // user dealt with it) keeps its companion here, as does a name taken beside it.
+    for (const TKeptMove& move : stray.moves) {
+        if (IsCompanionName(move.file) || !IsCompanionOf(file, move.file))
+            continue;
+        const TFileStatus song = view.status(move.target);
+        if (song.kind != PathKind::File || song.size != move.size || song.modified != move.modified)
+            return stays;
+        const QString target = CompanionTarget(file, move.target);
+        if (tooLong(file, target) || EncodePath(FileNameOf(target)).size() > kMaxNameBytes
+            || view.status(target).kind != PathKind::Missing)
+            return stays;
+        return { TActionKind::Move, file, target };
+    }
+    return stays;
 }
 
 QStringList TMoveDecider::companionsOf(const QString& file, const TFileSystemView& view) const
@@ -487,6 +519,7 @@ QString SubjectOf(const TWorkItem& item)
         QString operator()(const TSetAsideByHand& x) const { return x.file; }
         QString operator()(const TDeleteByHand& x) const { return x.file; }
         QString operator()(const TTakeBack& x) const { return x.file; }
+        QString operator()(const TStrayCompanion& x) const { return x.file; }
     };
     return std::visit(Subject {}, item);
 }

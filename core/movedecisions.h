@@ -4,6 +4,7 @@
 #include "core/moveevents.h"
 #include "core/pump.h"
 #include "core/rows.h"
+#include "core/runlog.h"
 #include "platform/filestatus.h"
 
 #include <QHash>
@@ -47,8 +48,17 @@ struct TTakeBack {
     // that song, never on its own.
     bool follows = false;
 };
-using TWorkItem
-    = std::variant<TLeftOut, TCreateFolder, TPlanRow, TSetAsideByHand, TDeleteByHand, TTakeBack>;
+// A companion (see companions.h) in the source without its song: a run was killed between
+// the song's move and its own, or it came after its song was filed. It follows the song when
+// a run moved the song and the song is still there as it was moved.
+struct TStrayCompanion {
+    QString file;
+    // The moves the run log keeps of files of its name (see TRunLog::movesFrom), newest
+    // first; the executor asks for them when it comes to the item. None: it stays.
+    std::vector<TKeptMove> moves {};
+};
+using TWorkItem = std::variant<TLeftOut, TCreateFolder, TPlanRow, TSetAsideByHand, TDeleteByHand,
+    TTakeBack, TStrayCompanion>;
 // The items of a run one at a time: false after the last.
 using TWorkSource = std::function<bool(TWorkItem&)>;
 
@@ -177,6 +187,8 @@ private:
     TMoveAction decideRow(const TPlanRow& row, const TFileSystemView& view, qint64 now) const;
     TMoveAction decideTakeBack(const TTakeBack& record, const TFileSystemView& view) const;
     TMoveAction decideFolderTakeBack(const TTakeBack& record, const TFileSystemView& view) const;
+    TMoveAction decideStray(
+        const TStrayCompanion& stray, const TFileSystemView& view, qint64 now) const;
     // The action, or the file's skip when another program uses it or one of its companions.
     TMoveAction unlessInUse(const TMoveAction& action, const TFileSystemView& view) const;
     // The companions beside `file` (none when the settings leave them).

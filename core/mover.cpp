@@ -1,5 +1,6 @@
 #include "core/mover.h"
 
+#include "core/companions.h"
 #include "core/durablemove.h"
 #include "core/fileutils.h"
 #include "platform/errors.h"
@@ -129,8 +130,14 @@ private:
                 TActionKind::Skip, back->target, QString(), TReason::SongStayed, back->record }));
             return;
         }
+        // A companion left without its song asks the log where its song went.
+        const TStrayCompanion* stray = std::get_if<TStrayCompanion>(&item);
+        const TWorkItem found = stray && m_log ? TWorkItem(TStrayCompanion {
+                                    stray->file, m_log->movesFrom(CompanionStem(stray->file)) })
+                                               : TWorkItem();
+        const TWorkItem& decided = stray && m_log ? found : item;
         for (int attempt = 1;; ++attempt) {
-            const TMoveAction action = m_decider.decide(item, m_world, TLeaveOutPolicy::Now());
+            const TMoveAction action = m_decider.decide(decided, m_world, TLeaveOutPolicy::Now());
             if (act(action))
                 break;
             if (attempt == kMaxAttempts) {

@@ -60,7 +60,7 @@ public:
                 leftOut.push_back(file);
                 observer.leftOut(file);
             },
-            request.files, request.formats);
+            request.files, request.formats, request.companions ? &strays : nullptr);
         aborted = pump.abortRequested();
     }
 
@@ -96,6 +96,7 @@ public:
     std::vector<TFolderRow> folders;
     std::vector<TSourceRow> files;
     std::vector<TLeftOut> leftOut;
+    QStringList strays;
     QStringList newArtists;
     bool aborted = false;
     long long rowCount = 0;
@@ -131,6 +132,11 @@ const std::vector<TLeftOut>& TPlannedSort::leftOut() const
     return m_impl->leftOut;
 }
 
+const QStringList& TPlannedSort::strays() const
+{
+    return m_impl->strays;
+}
+
 const QStringList& TPlannedSort::newArtists() const
 {
     return m_impl->newArtists;
@@ -164,9 +170,14 @@ void TPlannedSort::planAgain(
 TWorkSource TPlannedSort::work() const
 {
     Impl* impl = m_impl.get();
-    return [impl, left = size_t { 0 }, rows = impl->rowCount](TWorkItem& item) mutable {
+    return [impl, left = size_t { 0 }, stray = qsizetype { 0 }, rows = impl->rowCount](
+               TWorkItem& item) mutable {
         if (left < impl->leftOut.size()) {
             item = impl->leftOut[left++];
+            return true;
+        }
+        if (stray < impl->strays.size()) {
+            item = TStrayCompanion { impl->strays.at(stray++) };
             return true;
         }
         // The rows of an aborted plan end where it stopped.

@@ -44,6 +44,9 @@ struct TSortRequest {
     // Only these files of the source (those still there), instead of every music file of
     // `formats` below it: what a watch found settled.
     std::optional<QStringList> files;
+    // Whether companions left in the source without their song follow it (see
+    // TStrayCompanion): when companions move with their songs.
+    bool companions = false;
 };
 
 // What planning tells its caller as it goes; every hook does nothing by default.
@@ -87,6 +90,8 @@ public:
     const std::vector<TFolderRow>& folders() const;
     const std::vector<TSourceRow>& files() const;
     const std::vector<TLeftOut>& leftOut() const;
+    // The companions left in the source without their song (with TSortRequest::companions).
+    const QStringList& strays() const;
     const QStringList& newArtists() const;
     // Whether the pump stopped the listing or the planning.
     bool aborted() const;
@@ -100,8 +105,9 @@ public:
     void planAgain(
         Pump& pump, DetailsSink& details, TPlanObserver& observer, const QStringList& assumed = {});
 
-    // What carrying out the plan is given: the files left out, then the plan's rows (made
-    // as they are asked for; the plan must outlive the source).
+    // What carrying out the plan is given: the files left out, the companions left without
+    // their song, then the plan's rows (made as they are asked for; the plan must outlive the
+    // source).
     TWorkSource work() const;
     // The paths of the listed files.
     QStringList filePaths() const;

@@ -1,5 +1,6 @@
 #include "core/scanner.h"
 
+#include "core/companions.h"
 #include "core/fileutils.h"
 
 #include "platform/folderreader.h"
@@ -130,7 +131,7 @@ QStringList fileList(const QString& folder, Wanted&& wanted, Pump& pump, Details
         folder, false, true, false, pump, details, [](const QString&) {},
         [&](const QString& current, const FolderEntry& entry) {
             const DecodedName name = decode(entry.name);
-            if (!wanted(name.text))
+            if (!wanted(current, name))
                 return;
             const QString full = JoinPath(current, name.text);
             if (!name.exact) {
@@ -152,8 +153,9 @@ QStringList GetFileList(const QString& folder, const QString& extension, Pump& p
     DetailsSink& details, const FileInUseTest& isFileInUse)
 {
     return fileList(
-        folder, [&](const QString& name) { return hasExtension(name, extension); }, pump, details,
-        isFileInUse);
+        folder,
+        [&](const QString&, const DecodedName& name) { return hasExtension(name.text, extension); },
+        pump, details, isFileInUse);
 }
 
 QStringList GetFileList(
@@ -164,11 +166,23 @@ QStringList GetFileList(
 }
 
 QStringList GetFileList(const QString& folder, const TFileFormats& formats, Pump& pump,
-    DetailsSink& details, const FileInUseTest& isFileInUse)
+    DetailsSink& details, const FileInUseTest& isFileInUse, QStringList* companions)
 {
-    return fileList(
-        folder, [&](const QString& name) { return formats.namesFile(name); }, pump, details,
-        isFileInUse);
+    if (companions)
+        companions->clear();
+    QStringList files = fileList(
+        folder,
+        [&](const QString& current, const DecodedName& name) {
+            if (formats.namesFile(name.text))
+                return true;
+            if (companions && name.exact && IsCompanionName(name.text))
+                companions->append(JoinPath(current, name.text));
+            return false;
+        },
+        pump, details, isFileInUse);
+    if (companions)
+        SortPaths(*companions);
+    return files;
 }
 
 QStringList GetDirList(const QString& folder, Pump& pump, DetailsSink& details)

@@ -40,9 +40,11 @@ QStringList GetFileList(const QString& folder, const QString& extension, Pump& p
 // The same with the real in-use test, IsFileInUse.
 QStringList GetFileList(
     const QString& folder, const QString& extension, Pump& pump, DetailsSink& details);
-// The same for the files whose extension is one of `formats`.
+// The same for the files whose extension is one of `formats`. With `companions`, the files
+// named as a song's companions (see companions.h) are gathered there too, sorted, and not
+// told in `details`.
 QStringList GetFileList(const QString& folder, const TFileFormats& formats, Pump& pump,
-    DetailsSink& details, const FileInUseTest& isFileInUse);
+    DetailsSink& details, const FileInUseTest& isFileInUse, QStringList* companions = nullptr);
 
 // `folder` itself, first, then the full paths of every folder below it at any depth,
 // hidden folders (name starting with '.') and everything below them left out. A symbolic

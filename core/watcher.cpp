@@ -342,6 +342,7 @@ void TSourceWatcher::offerSettled()
     if (times && times->last > moment && moment < times->first + kBatchWaitMs)
         return;
     QStringList songs;
+    QStringList strays;
     for (const QString& path : std::as_const(due)) {
         const std::optional<TFileSample> sample = SampleFile(path);
         if (!sample) {
@@ -352,12 +353,19 @@ void TSourceWatcher::offerSettled()
             m_tracker.inUse(path, moment);
         } else if (m_settings.formats.namesFile(path)) {
             songs.append(path);
+        } else if (!HasSongBeside(path, m_settings.formats)) {
+            // Left behind by its song, or come after it: the run lets it follow the song.
+            strays.append(path);
         } else {
             // A companion that settled is never offered itself; its song may go now.
             m_tracker.park(path, *sample, moment);
         }
     }
     QStringList ready;
+    for (const QString& stray : std::as_const(strays)) {
+        m_tracker.offer(stray);
+        ready.append(stray);
+    }
     for (const QString& song : std::as_const(songs)) {
         const QStringList companions
             = m_settings.companions ? CompanionCandidates(song) : QStringList();

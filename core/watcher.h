@@ -36,7 +36,8 @@ struct TWatchSettings {
     // Read the folder every pollMs instead of being told of changes.
     bool poll = false;
     // A song is offered only once the files that travel with it (see companions.h) have
-    // settled too.
+    // settled too; a companion without its song is offered once settled (the run lets it
+    // follow its song).
     bool companions = true;
     // The type of a folder's file system when changes to it can come from elsewhere (see
     // RemoteFileSystemType); asked for each folder watched.

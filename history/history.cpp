@@ -51,6 +51,7 @@ CREATE TABLE records (
     pending INTEGER NOT NULL DEFAULT 0
 );
 CREATE INDEX records_run ON records(run, id);
+CREATE INDEX records_file ON records(file);
 CREATE TABLE holds (
     path TEXT PRIMARY KEY,
     size INTEGER NOT NULL,
@@ -249,6 +250,9 @@ THistory::THistory(const QString& path, Access access)
         // since records are written only once what they say is on disk.
         m_db->number("PRAGMA journal_mode=WAL");
         m_db->exec("PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON");
+        // Where a file went is looked up by its path (movesFrom); older versions read a
+        // history with the index as well.
+        m_db->exec("CREATE INDEX IF NOT EXISTS records_file ON records(file)");
     }
     // What killed runs had under way is settled by whoever may write the file next; until
     // then it is not shown, so a reader need not wait for it.
@@ -551,6 +555,27 @@ std::vector<THistoryRecord> THistory::records(qint64 run) const
         record.restoredBy = select.integer(10);
         result.push_back(record);
     }
+    return result;
+}
+
+std::vector<TKeptMove> THistory::movesFrom(const QString& stem) const
+{
+    std::vector<TKeptMove> result;
+    if (!m_db || stem.isEmpty())
+        return result;
+    // The paths from `stem` up to the stem with its last character one higher: a range the
+    // index on paths serves, where LIKE would read every record.
+    QString end = stem;
+    end.back() = QChar(char16_t(end.back().unicode() + 1));
+    TStatement select(*m_db,
+        QStringLiteral("SELECT file, target, size, modified FROM records WHERE file >= ? AND "
+                       "file < ? AND outcome IN (1, 2) AND kept = 0 AND restored_by IS NULL AND "
+                       "%1 ORDER BY id DESC LIMIT 16")
+            .arg(QLatin1String(kShown))
+            .toLatin1());
+    select.bind({ stem, end });
+    while (select.step())
+        result.push_back({ select.text(0), select.text(1), select.integer(2), select.integer(3) });
     return result;
 }
 

@@ -118,6 +118,9 @@ public:
     std::optional<THistoryRun> run(qint64 id) const;
     // A run's records in the order they happened.
     std::vector<THistoryRecord> records(qint64 run) const;
+    // The files moved (into their folders, or set aside as doubles) whose path starts with
+    // `stem`, and that no undo took back, newest first (at most 16).
+    std::vector<TKeptMove> movesFrom(const QString& stem) const;
     // The newest run that an undo can take back: not itself an undo, not (partly) undone,
     // and with a file moved or trashed that no undo brought back yet.
     std::optional<qint64> lastUndoable() const;

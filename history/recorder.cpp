@@ -21,6 +21,7 @@ QString RunLockPath(const QString& historyPath)
 TRunRecorder::TRunRecorder(TRunOrigin origin, const QString& source, const QString& destination,
     const QString& historyPath, qint64 undoes)
     : m_origin(origin)
+    , m_destination(destination)
 {
     try {
         m_history = std::make_unique<THistory>(historyPath, THistory::Access::Write);
@@ -108,6 +109,28 @@ void TRunRecorder::expect(const std::vector<TExpectedEvent>& group)
     } catch (const PlumtideError& error) {
         failed(error.message());
     }
+}
+
+std::vector<TKeptMove> TRunRecorder::movesFrom(const QString& stem) const
+{
+    if (!m_history)
+        return {};
+    const QString absolute = AbsolutePath(stem);
+    std::vector<TKeptMove> moves;
+    try {
+        moves = m_history->movesFrom(absolute);
+    } catch (const PlumtideError&) {
+        // Only a companion that stays for now: the run itself is still recorded.
+        return {};
+    }
+    // Named as the run names its files: it may have been given them from another folder.
+    const QString destination = AbsolutePath(m_destination) + QLatin1Char('/');
+    for (TKeptMove& move : moves) {
+        move.file = stem + move.file.mid(absolute.size());
+        if (move.target.startsWith(destination))
+            move.target = JoinPath(m_destination, move.target.mid(destination.size()));
+    }
+    return moves;
 }
 
 void TRunRecorder::record(const TMoveEvent& event)

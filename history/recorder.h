@@ -53,6 +53,7 @@ public:
 
     void expect(const std::vector<TExpectedEvent>& group) override;
     void record(const TMoveEvent& event) override;
+    std::vector<TKeptMove> movesFrom(const QString& stem) const override;
     // Writes what was recorded since the last checkpoint.
     void checkpoint() override;
     // Writes the rest and ends the run; then removes the runs older than the history keeps.
@@ -66,6 +67,7 @@ private:
     THistoryRecord recordOf(const TMoveEvent& event) const;
 
     TRunOrigin m_origin;
+    QString m_destination; // as the run was given it
     FileDescriptor m_lock;
     std::unique_ptr<THistory> m_history;
     qint64 m_run = 0;

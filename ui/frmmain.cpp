@@ -98,14 +98,18 @@ private:
 // happens to the view while the move runs.
 // What the move is given: the files the plan left out, then the plan's rows one at a time,
 // as the view holds them now, whatever happens to the view while the move runs.
-TWorkSource planWorkOf(const TListModel& plan, std::vector<TLeftOut> leftOut)
+TWorkSource planWorkOf(const TListModel& plan, std::vector<TLeftOut> leftOut, QStringList strays)
 {
     auto entries = std::make_shared<TPlanEntries>(plan.planEntries());
-    return [entries, leftOut = std::move(leftOut), files = plan.planFiles(),
-               folders = plan.planFolders(), left = size_t { 0 },
-               at = size_t { 0 }](TWorkItem& item) mutable {
+    return [entries, leftOut = std::move(leftOut), strays = std::move(strays),
+               files = plan.planFiles(), folders = plan.planFolders(), left = size_t { 0 },
+               stray = qsizetype { 0 }, at = size_t { 0 }](TWorkItem& item) mutable {
         if (left < leftOut.size()) {
             item = leftOut[left++];
+            return true;
+        }
+        if (stray < strays.size()) {
+            item = TStrayCompanion { strays.at(stray++) };
             return true;
         }
         if (at >= entries->size())
@@ -261,7 +265,7 @@ bool TfrmMain::autoRun()
     TPlanObserver planOnly;
     if (!m_listing.aborted())
         m_listing.plan(m_pump, planOnly);
-    if (m_listing.aborted() || m_listing.rowCount() == 0)
+    if (m_listing.aborted() || (m_listing.rowCount() == 0 && m_listing.strays().isEmpty()))
         return false;
 
     // An undo under way makes this run fail; it is tried again later.
@@ -349,6 +353,7 @@ TSortRequest TfrmMain::fieldRequest() const
     request.percentage = m_workingCopy.comparePercentage;
     request.matching = m_workingCopy.matching;
     request.formats = m_workingCopy.formats;
+    request.companions = m_workingCopy.moveCompanions;
     try {
         request.assignments = LoadAssignments(AssignmentsFile());
     } catch (const PlumtideError& error) {
@@ -884,6 +889,7 @@ void TfrmMain::btnSorterenClick()
     TPlanEntries entries = std::move(planned.entries);
     const QStringList newArtists = m_listing.newArtists();
     m_leftOut = m_listing.leftOut();
+    m_strays = m_listing.strays();
     statusItems().setPlan(sourceItems().captions(), destinationItems().captions(),
         std::move(entries), TImageList::MusicNotes);
     ListNieuwe->addItems(newArtists);
@@ -953,8 +959,9 @@ void TfrmMain::btnVerplaatsClick()
         m_lastMoveSummary = TMoveSummary();
         m_lastMoveSummary.end = TRunEnd::Failed;
         CarryOut(
-            how, planWorkOf(statusItems(), std::exchange(m_leftOut, {})), statusItems().planFiles(),
-            m_pump, &*recorder,
+            how,
+            planWorkOf(statusItems(), std::exchange(m_leftOut, {}), std::exchange(m_strays, {})),
+            statusItems().planFiles(), m_pump, &*recorder,
             [this](const TMoveEvent& event) {
                 if (const QString note = moveNote(event); !note.isEmpty())
                     m_lastMoveNotes.append(note);

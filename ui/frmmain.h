@@ -352,6 +352,7 @@ private:
     QString m_listedDestination;
     TPlannedSort m_listing; // the lists as the last refresh made them, planned by "Start sort"
     std::vector<TLeftOut> m_leftOut; // what the plan shown left out
+    QStringList m_strays; // lyrics and the like it found without their song
     qint64 m_handSettleMs = kHandSettleMs;
     std::unique_ptr<TSourceWatcher> m_sourceWatch; // while WatchSource applies
     keyboard::TFocusKeeper* m_focusKeeper = nullptr; // a child of the window

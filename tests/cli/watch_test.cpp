@@ -464,3 +464,28 @@ TEST_F(Cli, WatchNeverMovesAnotherUsersFileWhileItsWriterHoldsItOpen)
     EXPECT_TRUE(moved.readAll() == song);
     EXPECT_EQ(watch.stop(), 0);
 }
+
+// Lyrics that arrive after the watch filed their song follow it; notes named as no song filed
+// stay where they are.
+TEST_F(Cli, WatchFilesLyricsThatComeAfterTheirSong)
+{
+    folder(QStringLiteral("in"));
+    folder(QStringLiteral("music/ABBA"));
+    Watch watch(start(watchArguments(QStringLiteral("1"))));
+    ASSERT_TRUE(watch.said(QStringLiteral("watching"))) << watch.err.toStdString();
+    write(QStringLiteral("in/Waterloo.mp3"), mp3(QStringLiteral("ABBA"), QStringLiteral("W")));
+    ASSERT_TRUE(watch.until([&] { return watch.out.count(QStringLiteral("moved\t")) == 1; }))
+        << watch.err.toStdString();
+
+    write(QStringLiteral("in/Waterloo.lrc"), "[00:01.00]My, my\n");
+    write(QStringLiteral("in/readme.txt"), "no song of that name\n");
+    ASSERT_TRUE(watch.until([&] { return watch.out.count(QStringLiteral("moved\t")) == 2; }))
+        << watch.err.toStdString();
+    EXPECT_TRUE(
+        watch.out.endsWith(QStringLiteral("moved\tin/Waterloo.lrc\tmusic/ABBA/Waterloo.lrc\n")))
+        << watch.out.toStdString();
+    watch.wait(1500);
+    EXPECT_EQ(watch.stop(), 0);
+    EXPECT_EQ(watch.out.count(QStringLiteral("moved\t")), 2) << watch.out.toStdString();
+    EXPECT_TRUE(QFile::exists(path(QStringLiteral("in/readme.txt"))));
+}

@@ -286,6 +286,56 @@ TEST(MoveDecisions, CompanionsTravelWithTheirSongUnderItsName)
     }
 }
 
+// Lyrics without their song follow the newest move of a song of their name, only while the
+// song is still as it was moved and the name beside it is free.
+TEST(MoveDecisions, LyricsLeftBehindFollowTheirSongWhileItIsAsMoved)
+{
+    TMoveSettings on;
+    TMoveSettings off;
+    off.moveCompanions = false;
+    const auto world = [] {
+        FakeDisk disk;
+        disk.folder(QStringLiteral("/in")).file(QStringLiteral("/in/a.lrc"), "lyrics");
+        disk.file(QStringLiteral("/music/ABBA/a.mp3"), "song");
+        disk.file(QStringLiteral("/doubles/a (2).mp3"), "song");
+        return disk;
+    };
+    const auto moved = [](const char* file, const char* target, qint64 size = 4) {
+        return TKeptMove { QString::fromUtf8(file), QString::fromUtf8(target), size, 0 };
+    };
+    const TKeptMove filed = moved("/in/a.mp3", "/music/ABBA/a.mp3");
+    const struct Case {
+        const char* name;
+        FakeDisk disk;
+        TMoveSettings settings;
+        std::vector<TKeptMove> moves;
+        QString expected;
+    } cases[] = {
+        { "song as filed", world(), on, { filed }, QStringLiteral("Move /music/ABBA/a.lrc") },
+        { "set aside as a numbered double", world(), on,
+            { moved("/in/a.mp3", "/doubles/a (2).mp3") },
+            QStringLiteral("Move /doubles/a (2).lrc") },
+        { "other names moved", world(), on,
+            { moved("/in/a.txt", "/music/ABBA/a.txt"), moved("/in/ab.mp3", "/music/ABBA/a.mp3"),
+                filed },
+            QStringLiteral("Move /music/ABBA/a.lrc") },
+        { "no song of its name moved", world(), on, {}, QStringLiteral("Nothing") },
+        { "moved on since", world(), on, { moved("/in/a.mp3", "/music/Queen/a.mp3"), filed },
+            QStringLiteral("Nothing") },
+        { "changed since", world(), on, { moved("/in/a.mp3", "/music/ABBA/a.mp3", 3) },
+            QStringLiteral("Nothing") },
+        { "name taken beside it", world().file(QStringLiteral("/music/ABBA/a.lrc"), "other"), on,
+            { filed }, QStringLiteral("Nothing") },
+        { "switched off", world(), off, { filed }, QStringLiteral("Nothing") },
+    };
+    for (const Case& c : cases) {
+        const QStringList got = decide(c.disk,
+            std::vector<TWorkItem> { TStrayCompanion { QStringLiteral("/in/a.lrc"), c.moves } },
+            c.settings);
+        EXPECT_EQ(got, QStringList { c.expected }) << c.name;
+    }
+}
+
 TEST(MoveSummary, CountsFilesNotRowsAndSaysHowTheRunEnded)
 {
     TMoveSummary summary;

@@ -92,6 +92,7 @@ public:
         TSortRequest request;
         request.source = path(QStringLiteral("in"));
         request.destination = path(QStringLiteral("music"));
+        request.companions = job.move.moveCompanions;
         request.leaveOut = TLeaveOutPolicy(
             job.origin, 0, IsAutomatic(job.origin) ? LoadHolds(history()) : THeldFiles());
         TCarryOut how;

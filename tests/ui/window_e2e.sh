@@ -126,5 +126,11 @@ wait_until 10 test -e "$work/lib/Metallica/Metallica - Fuel.mp3" ||
     fail "leaving the field did not start the run"
 shot after-run
 echo "window e2e: no keystroke lost to automatic runs; the run came when the field was left"
+
+# Lyrics that come after their song was filed follow it at the next automatic run.
+printf '[00:01.00]Gimme fuel\n' >"$work/typed/Metallica - Fuel.lrc"
+wait_until 15 test -e "$work/lib/Metallica/Metallica - Fuel.lrc" ||
+    fail "the lyrics did not follow their song"
+echo "window e2e: lyrics that came after their song followed it"
 close_window
 wait_until 10 ended "$pid" || fail "the program did not end"
