@@ -1,5 +1,8 @@
 #include "history/history.h"
 
+#include "core/fileutils.h"
+#include "platform/descriptor.h"
+#include "platform/filecopy.h"
 #include "platform/filestatus.h"
 #include "platform/locks.h"
 #include "platform/names.h"
@@ -14,6 +17,25 @@ namespace plumtide
 
 namespace
 {
+
+// A move across file systems killed after its copy was in place and before its source was
+// deleted leaves the file in both places. It is finished as the run would have finished it:
+// the source goes while it is unused, unchanged, and has the very bytes of the copy at the
+// target. Returns whether it went.
+bool finishCutMove(const QString& source, const QString& target, const TFileStatus& copy)
+{
+    try {
+        const FileDescriptor a = OpenRegularFile(source, false);
+        const FileDescriptor b = OpenRegularFile(target, false);
+        if (!SameBytes(a, b))
+            return false;
+    } catch (const PlumtideError&) {
+        return false;
+    }
+    return RemoveUnusedFile(source, [&](const TFileStatus& status) {
+        return status.size == copy.size && status.modified == copy.modified;
+    }) == TRemoveResult::Removed;
+}
 
 // "PlTd": marks the file as a Plumtide history for whoever finds it.
 constexpr qint64 kApplicationId = 0x506C5464;
@@ -445,10 +467,12 @@ void THistory::settlePending(qint64 only)
             select.bind({ run, from });
             while (select.step()) {
                 const TFileStatus there = StatusOf(select.text(2));
-                const bool happened = there.kind == PathKind::File
-                    && there.size == select.integer(3) && there.modified == select.integer(4)
+                const bool arrived = there.kind == PathKind::File && there.size == select.integer(3)
+                    && there.modified == select.integer(4);
+                const bool happened = arrived
                     && (TPending(select.integer(5)) == TPending::Copy
-                        || KindOfPath(select.text(1)) == PathKind::Missing);
+                        || KindOfPath(select.text(1)) == PathKind::Missing
+                        || finishCutMove(select.text(1), select.text(2), there));
                 if (!happened)
                     dropped.push_back(select.integer(0));
             }

@@ -70,7 +70,9 @@ THistoryRecord RecordOf(const TMoveEvent& event);
 // history opened for writing settles the pending records that runs no longer under way left
 // (killed, or their recording failed): a move whose target holds the file with the recorded
 // size and modification time, and whose source is gone (a copy's source stays), happened
-// and is kept; any other is dropped.
+// and is kept; any other is dropped. A move cut between its copy and the deletion of its
+// source is finished first (the source deleted while it has the copy's very bytes and
+// nobody uses it), so that no file stays in both places.
 class THistory
 {
 public:

@@ -211,8 +211,17 @@ TEST_P(KilledSort, TheHistoryHoldsEveryMoveThatHappenedAndNoOther)
             const bool moved = checksum(atSources, name) != sum;
             ASSERT_TRUE(!moved || checksum(atTargets, name) == sum)
                 << "round " << round << ": " << name.toStdString() << " is nowhere whole";
+
             missing += moved && !recorded.count(name);
         }
+        // Settled, no file is in both places: a copy whose source was still to be deleted is
+        // finished.
+        std::map<QString, QByteArray> settledTargets;
+        for (const char* folder : { "music/ABBA", "music/Queen" })
+            settledTargets.merge(targets.tree(QString::fromLatin1(folder)));
+        for (const auto& [name, sum] : lib.tree(QStringLiteral("in")))
+            EXPECT_FALSE(settledTargets.count(name))
+                << "round " << round << ": " << name.toStdString() << " is in both places";
         killedHalfWay += !recorded.empty() && recorded.size() < rows.size();
         if (recorded.empty())
             continue;
@@ -538,7 +547,9 @@ INSERT INTO records (run, outcome, file, reason) VALUES (1, 'skipped', 'in/x.mp3
 
 // What a killed run had under way is settled by the next program that opens the history: a
 // move whose target holds the file and whose source is gone happened, and so did a copy
-// whose target holds it; nothing else did. A run still under way is left as it is.
+// whose target holds it; a move whose copy was in place, its source not yet deleted, is
+// finished while the source still has the copy's bytes; nothing else happened. A run still
+// under way is left as it is.
 TEST(History, PendingMovesOfAKilledRunAreSettledAgainstTheDisk)
 {
     HistoryLibrary lib;
@@ -549,15 +560,18 @@ TEST(History, PendingMovesOfAKilledRunAreSettledAgainstTheDisk)
         bool atSource;
         qint64 otherSize; // the target holds another file: this much larger
         bool happened;
+        bool sourceChanged = false; // other bytes, the same size and time
     } cases[] = {
         { "renamed", TPending::Move, true, false, 0, true },
         { "not made yet", TPending::Move, false, true, 0, false },
-        { "copied, its source not yet deleted", TPending::Move, true, true, 0, false },
+        { "copied, its source not yet deleted", TPending::Move, true, true, 0, true },
+        { "copied, its source changed since", TPending::Move, true, true, 0, false, true },
         { "another file at the target", TPending::Move, true, false, 1, false },
         { "copied back, its source stays", TPending::Copy, true, true, 0, true },
     };
     std::vector<THistoryRecord> records;
     QStringList happened;
+    QStringList sources; // those still there once settled
     for (const Case& c : cases) {
         const QString name = QString::fromLatin1(c.name) + QStringLiteral(".mp3");
         const QString source = lib.song(QStringLiteral("in/") + name);
@@ -572,6 +586,19 @@ TEST(History, PendingMovesOfAKilledRunAreSettledAgainstTheDisk)
             0);
         if (!c.atSource)
             QFile::remove(source);
+        if (c.sourceChanged) {
+            QFile file(source);
+            ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+            file.write("changed");
+            file.close();
+            ::utimensat(AT_FDCWD, QFile::encodeName(source).constData(),
+                std::array<timespec, 2> { timespec { 0, UTIME_OMIT },
+                    timespec { status.modified / 1000000000, status.modified % 1000000000 } }
+                    .data(),
+                0);
+        }
+        sources.append(
+            c.atSource && !(c.happened && c.pending == TPending::Move) ? source : QString());
         THistoryRecord record;
         record.outcome = TMoveOutcome::Moved;
         record.file = source;
@@ -606,6 +633,9 @@ TEST(History, PendingMovesOfAKilledRunAreSettledAgainstTheDisk)
         kept.append(record.target);
     EXPECT_EQ(kept, happened);
     EXPECT_EQ(history.run(killed)->files, happened.size());
+    for (size_t i = 0; i < records.size(); ++i)
+        EXPECT_EQ(QFile::exists(records[i].file), !sources[qsizetype(i)].isEmpty())
+            << cases[i].name;
     EXPECT_TRUE(history.records(underWay).empty());
     EXPECT_EQ(history.run(underWay)->state, TRunState::Running);
 }
