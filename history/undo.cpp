@@ -49,8 +49,8 @@ TUndoSummary UndoRun(
             const TTakeBack& song = groups.back().front();
             item.follows
                 = (song.outcome == TMoveOutcome::Moved || song.outcome == TMoveOutcome::DoubleMoved)
-                && !song.targetKept && IsCompanionOf(item.file, song.file)
-                && IsCompanionOf(item.target, song.target);
+                && !song.targetKept && !IsCompanionName(song.file)
+                && IsCompanionOf(item.file, song.file) && IsCompanionOf(item.target, song.target);
         }
         if (item.follows)
             groups.back().push_back(std::move(item));

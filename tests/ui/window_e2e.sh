@@ -131,6 +131,8 @@ echo "window e2e: no keystroke lost to automatic runs; the run came when the fie
 printf '[00:01.00]Gimme fuel\n' >"$work/typed/Metallica - Fuel.lrc"
 wait_until 15 test -e "$work/lib/Metallica/Metallica - Fuel.lrc" ||
     fail "the lyrics did not follow their song"
+sleep 0.5
+shot lyrics-followed
 echo "window e2e: lyrics that came after their song followed it"
 close_window
 wait_until 10 ended "$pid" || fail "the program did not end"
