@@ -55,37 +55,6 @@ TEST_F(Cli, LyricsAndCueSheetsMoveWithTheirSongAndComeBackWithIt)
     EXPECT_TRUE(QFileInfo::exists(path(QStringLiteral("music/ABBA/Waterloo.lrc"))));
 }
 
-// Lyrics that come after their song was filed (or that a killed run left behind) follow the
-// song on the next run, only while the song is still there as it was filed.
-TEST_F(Cli, LyricsLeftWithoutTheirSongFollowItWhileItIsAsFiled)
-{
-    for (const char* song : { "Waterloo", "SOS" })
-        write(QStringLiteral("in/%1.mp3").arg(QLatin1String(song)),
-            mp3(QStringLiteral("ABBA"), QLatin1String(song)));
-    folder(QStringLiteral("music/ABBA"));
-    const QStringList sort { QStringLiteral("sort"), path(QStringLiteral("in")),
-        path(QStringLiteral("music")) };
-    ASSERT_EQ(run(sort).status, 0);
-
-    write(QStringLiteral("in/Waterloo.lrc"), "[00:01.00]My, my\n");
-    write(QStringLiteral("in/SOS.lrc"), "[00:01.00]Where are those happy days\n");
-    write(QStringLiteral("in/Chiquitita.txt"), "no song of that name was filed\n");
-    write(QStringLiteral("music/ABBA/SOS.mp3"), "played with and saved again");
-    QThread::msleep(2100); // settled
-    const auto before = tree();
-    EXPECT_EQ(run(sort + QStringList { QStringLiteral("--no-companions") }).out, QString());
-
-    const Result followed = run(sort);
-    ASSERT_EQ(followed.status, 0) << followed.err.toStdString();
-    EXPECT_EQ(followed.out,
-        QStringLiteral("moved\t%1\t%2\n")
-            .arg(path(QStringLiteral("in/Waterloo.lrc")),
-                path(QStringLiteral("music/ABBA/Waterloo.lrc"))));
-    const Result undone = run({ QStringLiteral("undo") });
-    EXPECT_EQ(undone.status, 0) << undone.err.toStdString();
-    EXPECT_EQ(tree(), before);
-}
-
 // A sort killed right after a song's rename, before its lyrics' (two renames in a row): the
 // history keeps the song's move, and the next sort takes the lyrics to their song.
 TEST_F(Cli, LyricsAKilledSortLeftBehindFollowTheirSongOnTheNextSort)
