@@ -1,8 +1,6 @@
 #include "history/history.h"
 
 #include "core/fileutils.h"
-#include "platform/descriptor.h"
-#include "platform/filecopy.h"
 #include "platform/filestatus.h"
 #include "platform/locks.h"
 #include "platform/names.h"
@@ -24,14 +22,8 @@ namespace
 // target. Returns whether it went.
 bool finishCutMove(const QString& source, const QString& target, const TFileStatus& copy)
 {
-    try {
-        const FileDescriptor a = OpenRegularFile(source, false);
-        const FileDescriptor b = OpenRegularFile(target, false);
-        if (!SameBytes(a, b))
-            return false;
-    } catch (const PlumtideError&) {
+    if (!SameContents(source, target))
         return false;
-    }
     return RemoveUnusedFile(source, [&](const TFileStatus& status) {
         return status.size == copy.size && status.modified == copy.modified;
     }) == TRemoveResult::Removed;

@@ -20,6 +20,7 @@
 #include "core/scanner.h"
 #include "formats/formatreader.h"
 #include "platform/lease.h"
+#include "tests/support/formatsamples.h"
 #include "tests/support/pumps.h"
 
 #include <QDir>
@@ -122,9 +123,7 @@ int main(int argc, char** argv)
     const QByteArray seconds = argc > 3 ? QByteArray(argv[3]) : QByteArray("1");
     QTemporaryDir dir;
     const QString templates = dir.filePath(QStringLiteral("templates"));
-    const QByteArray command = "'" PLUMTIDE_SOURCE_DIR "/scripts/make_format_samples.sh' '"
-        + QFile::encodeName(templates) + "' '" + seconds + "'";
-    if (std::system(command.constData()) != 0) {
+    if (!test::MakeFormatSamples(templates, seconds)) {
         std::fprintf(stderr, "cannot make the templates (needs ffmpeg, scripts/setup.sh)\n");
         return 1;
     }

@@ -2,6 +2,7 @@
 // scripts/make_format_samples.sh): --formats and the Formats setting, sort, undo and watch.
 
 #include "clifixture.h"
+#include "tests/support/formatsamples.h"
 
 #include <QElapsedTimer>
 #include <QStandardPaths>
@@ -19,11 +20,9 @@ class CliFormats : public Cli
 protected:
     void SetUp() override
     {
-        if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
+        if (!HaveFfmpeg())
             GTEST_SKIP() << "ffmpeg is missing (scripts/setup.sh installs it)";
-        const QByteArray command = "'" PLUMTIDE_SOURCE_DIR "/scripts/make_format_samples.sh' '"
-            + QFile::encodeName(samples.path()) + "'";
-        ASSERT_EQ(std::system(command.constData()), 0);
+        ASSERT_TRUE(MakeFormatSamples(samples.path()));
     }
 
     // A download folder of one song in every format, tagged Abba, and the artist's folder.

@@ -3,6 +3,7 @@
 
 #include "core/listing.h"
 #include "core/pipeline.h"
+#include "tests/support/formatsamplestest.h"
 #include "tests/support/otherprocess.h"
 #include "tests/support/pumps.h"
 
@@ -23,29 +24,14 @@ using namespace plumtide;
 namespace
 {
 
-class MixedFolder : public testing::Test
+class MixedFolder : public test::FormatSamplesTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
-            return;
-        s_samples = new QTemporaryDir;
-        const QByteArray command = "'" PLUMTIDE_SOURCE_DIR "/scripts/make_format_samples.sh' '"
-            + QFile::encodeName(s_samples->path()) + "'";
-        s_made = std::system(command.constData()) == 0;
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_samples;
-        s_samples = nullptr;
-    }
-
     void SetUp() override
     {
-        if (!s_samples)
-            GTEST_SKIP() << "ffmpeg is missing (scripts/setup.sh installs it)";
-        ASSERT_TRUE(s_made) << "scripts/make_format_samples.sh failed";
+        FormatSamplesTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         fresh();
     }
 
@@ -68,7 +54,7 @@ protected:
     QString path(const QString& relative) const { return m_dir->filePath(relative); }
     void copy(const QString& sample, const QString& relative) const
     {
-        ASSERT_TRUE(QFile::copy(s_samples->filePath(sample), path(relative))) << qPrintable(sample);
+        ASSERT_TRUE(QFile::copy(Sample(sample), path(relative))) << qPrintable(sample);
     }
     void write(const QString& relative, const QByteArray& bytes) const
     {
@@ -90,15 +76,9 @@ protected:
         return request;
     }
 
-    static QTemporaryDir* s_samples;
-    static bool s_made;
-
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
 };
-
-QTemporaryDir* MixedFolder::s_samples = nullptr;
-bool MixedFolder::s_made = false;
 
 TFileFormats formats(const char* text)
 {

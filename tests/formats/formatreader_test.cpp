@@ -4,6 +4,7 @@
 // that cannot be read.
 #include "formats/descriptorstream.h"
 #include "formats/formatreader.h"
+#include "tests/support/formatsamplestest.h"
 
 #include <QDir>
 #include <QFile>
@@ -55,45 +56,18 @@ void Write(const QString& path, const QByteArray& bytes)
     ASSERT_EQ(file.write(bytes), bytes.size());
 }
 
-class FormatFiles : public testing::Test
+class FormatFiles : public test::FormatSamplesTest
 {
 protected:
-    static void SetUpTestSuite()
-    {
-        if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty())
-            return;
-        s_dir = new QTemporaryDir;
-        const QByteArray command = "'" PLUMTIDE_SOURCE_DIR "/scripts/make_format_samples.sh' '"
-            + QFile::encodeName(s_dir->path()) + "'";
-        s_made = std::system(command.constData()) == 0;
-    }
-    static void TearDownTestSuite()
-    {
-        delete s_dir;
-        s_dir = nullptr;
-    }
-    void SetUp() override
-    {
-        if (!s_dir)
-            GTEST_SKIP() << "ffmpeg is missing (scripts/setup.sh installs it)";
-        ASSERT_TRUE(s_made) << "scripts/make_format_samples.sh failed";
-    }
-    static QString Sample(const QString& name) { return s_dir->filePath(name); }
     // A copy of a sample under a new name, to change or cut.
     static QString Copy(const QString& sample, const QString& name)
     {
-        const QString path = s_dir->filePath(name);
+        const QString path = Sample(name);
         QFile::remove(path);
         EXPECT_TRUE(QFile::copy(Sample(sample), path));
         return path;
     }
-
-    static QTemporaryDir* s_dir;
-    static bool s_made;
 };
-
-QTemporaryDir* FormatFiles::s_dir = nullptr;
-bool FormatFiles::s_made = false;
 
 TEST(AudioFormat, ExtensionsNameTheirReader)
 {
@@ -237,7 +211,7 @@ TEST_F(FormatFiles, FilesCutShortOrOfGarbageGiveTheirTextsOrNone)
     for (const QString& extension : kTagLibExtensions) {
         const QByteArray whole = Contents(Sample(QStringLiteral("tagged.") + extension));
         ASSERT_GT(whole.size(), 2000);
-        const QString path = s_dir->filePath(QStringLiteral("cut.") + extension);
+        const QString path = Sample(QStringLiteral("cut.") + extension);
         for (qsizetype length = 0; length < whole.size(); length += length < 300 ? 7 : 301) {
             Write(path, whole.left(length));
             const TID3ArtistTitle read = Read(path);
@@ -287,7 +261,7 @@ TEST_F(FormatFiles, FilesCutShortOrOfGarbageGiveTheirTextsOrNone)
         { "magic.ogg", "OggS", TID3ReadStatus::Unrecognised }, // no codec after the header
     };
     for (const auto& c : cases) {
-        const QString path = s_dir->filePath(QString::fromUtf8(c.name));
+        const QString path = Sample(QString::fromUtf8(c.name));
         Write(path, c.head + garbage);
         const TID3ArtistTitle read = Read(path);
         EXPECT_EQ(read.Status, c.status) << c.name;
@@ -316,7 +290,7 @@ TEST_F(FormatFiles, ReadsOnlyTheDescriptorItIsGivenAsFarAsTheSizeGiven)
     EXPECT_TRUE(bounded.Artist.isEmpty());
 
     // A descriptor the system cannot read from.
-    const QString folder = s_dir->filePath(QStringLiteral("folder.flac"));
+    const QString folder = Sample(QStringLiteral("folder.flac"));
     ASSERT_TRUE(QDir().mkpath(folder));
     FileDescriptor opened(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_CLOEXEC));
     ASSERT_TRUE(opened.isOpen());
