@@ -93,11 +93,8 @@ double moverSeconds(
         CarryOut(TCarryOut {}, work, {}, pump, nullptr, countMoved);
     } else {
         TRunRecorder recorder(TRunOrigin::Cli, source, target, history);
+        // A history that cannot be written throws: the benchmark ends there.
         CarryOut(TCarryOut {}, work, {}, pump, &recorder, countMoved);
-        if (!recorder.problem().isEmpty()) {
-            std::fprintf(stderr, "not recorded: %s\n", qPrintable(recorder.problem()));
-            std::exit(1);
-        }
     }
     const double seconds = timer.nsecsElapsed() / 1e9;
     expectAll(moved, count, "moved");

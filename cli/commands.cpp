@@ -449,12 +449,10 @@ public:
         tellIgnored(assignment);
     }
 
-    void notRecorded(const QString& why)
+    void notice(const QString& what)
     {
         m_progress.finish();
-        PrintError(
-            QStringLiteral("plumtide-cli: warning: this run is not recorded in the history: %1\n")
-                .arg(why));
+        PrintError(QStringLiteral("plumtide-cli: %1\n").arg(what));
     }
 
     void finished(const TMoveSummary& summary)
@@ -584,23 +582,16 @@ SortResult RunSortPrinting(const SortCommand& sort, RecordWriter& out, TerminalP
     // sort back before it, and then the folders still empty.
     std::unique_ptr<TRunRecorder> folderRecorder;
     std::unique_ptr<TRunRecorder> recorder;
-    // Said once, when the history first fails.
-    bool told = false;
-    const auto tellProblem = [&] {
-        for (const TRunRecorder* each : { folderRecorder.get(), recorder.get() }) {
-            if (each && !told && !each->problem().isEmpty()) {
-                told = true;
-                output.notRecorded(each->problem());
-            }
-        }
-    };
     if (!sort.how.dryRun) {
         if (sort.createArtistFolders)
             folderRecorder = std::make_unique<TRunRecorder>(
                 TRunOrigin::Create, sort.request.source, sort.request.destination);
         recorder = std::make_unique<TRunRecorder>(
             sort.origin, sort.request.source, sort.request.destination);
-        tellProblem();
+        for (const TRunRecorder* each : { folderRecorder.get(), recorder.get() }) {
+            if (each && !each->notice().isEmpty())
+                output.notice(each->notice());
+        }
     }
     FoldersApart log(folderRecorder.get(), recorder.get());
     TMoveSummary summary;
@@ -635,12 +626,10 @@ SortResult RunSortPrinting(const SortCommand& sort, RecordWriter& out, TerminalP
             sort.how, work, listed, output, recorder ? &log : nullptr,
             [&](const TMoveEvent& event) { output.outcome(event); }, &summary);
     } catch (const std::exception&) {
-        tellProblem();
         summary.end = TRunEnd::Failed;
         output.finished(summary);
         throw;
     }
-    tellProblem();
     output.finished(summary);
     if (summary.end == TRunEnd::Completed)
         output.left().completed(listed);

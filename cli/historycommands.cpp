@@ -5,8 +5,11 @@
 #include "cli/terminal.h"
 #include "core/carefulmatch.h"
 #include "history/history.h"
+#include "history/recorder.h"
 #include "history/undo.h"
+#include "platform/locks.h"
 
+#include <cerrno>
 #include <climits>
 #include <cstdio>
 
@@ -50,6 +53,10 @@ int RunHistory(const ParsedCommand& command)
     if (command.has(QStringLiteral("--prune"))) {
         const int days = ParseNumber(
             QStringLiteral("--prune"), command.value(QStringLiteral("--prune")), 0, 100000);
+        // Only a holder of the run lock changes the history (it may bring its schema up to date).
+        const TLockedFile lock = TryLockFile(RunLockPath(path), false);
+        if (lock.error == EWOULDBLOCK)
+            throw UndoUnderWay();
         const int pruned = THistory(path, THistory::Access::Write).prune(days);
         PrintError(QStringLiteral("pruned: %1 %2\n")
                        .arg(pruned)

@@ -66,6 +66,7 @@ public:
         : m_settings(how.move)
         , m_leaveOut(how.leaveOut)
         , m_dryRun(how.dryRun)
+        , m_assumedGone(how.assumedGone)
         , m_reporter(std::move(reporter))
         , m_log(log)
         , m_world(m_disk)
@@ -152,11 +153,14 @@ private:
     // A dry run: reports what each item would do, against the disk as it is.
     bool pretend(const TWorkSource& work, Pump& pump)
     {
-        const bool completed = DecideMoves(
-            work, m_settings, m_leaveOut, m_disk, pump, [&](const TMoveAction& action) {
-                if (action.kind != TActionKind::Nothing)
-                    report(EventOf(action));
-            });
+        TOverlayView disk(m_disk);
+        for (const QString& gone : m_assumedGone)
+            disk.remove(gone);
+        const bool completed
+            = DecideMoves(work, m_settings, m_leaveOut, disk, pump, [&](const TMoveAction& action) {
+                  if (action.kind != TActionKind::Nothing)
+                      report(EventOf(action));
+              });
         m_summary.end = completed ? TRunEnd::Completed : TRunEnd::Aborted;
         return completed;
     }
@@ -217,7 +221,10 @@ private:
         const auto accept = [&](const TFileStatus& status) {
             event.size = status.size;
             event.modified = status.modified;
-            return !small || status.size < limit;
+            if (small && status.size >= limit)
+                return false;
+            writeAhead(event, TPending::Delete);
+            return true;
         };
         int error = 0;
         const TRemoveResult result = m_settings.useTrash
@@ -252,6 +259,7 @@ private:
     bool create(const TMoveAction& action)
     {
         const QString& folder = action.target;
+        writeAhead(EventOf(action), TPending::Create);
         try {
             CreateFolder(folder);
         } catch (const IOError& error) {
@@ -263,6 +271,9 @@ private:
         }
         m_moves.changed(FolderOf(folder));
         report(EventOf(action));
+        // Its record is confirmed before anything else joins a group.
+        if (m_log)
+            commit();
         return true;
     }
 
@@ -515,6 +526,18 @@ private:
             m_reporter(event);
     }
 
+    // A deletion or a folder about to be made is written down before it happens, as a group
+    // of its own; the moves waiting are made first, so that the log learns events in order.
+    // The event reported next is this one, as it turned out.
+    void writeAhead(const TMoveEvent& event, TPending pending)
+    {
+        if (!m_log)
+            return;
+        if (waiting())
+            commit();
+        m_log->expect({ { event, pending } });
+    }
+
     // Makes the group's moves, once the run log knows them, and reports what was held back.
     void commit()
     {
@@ -581,6 +604,7 @@ private:
     const TMoveSettings m_settings;
     const TLeaveOutPolicy m_leaveOut;
     const bool m_dryRun;
+    const QStringList m_assumedGone;
     MoveReporter m_reporter;
     TRunLog* m_log;
     TDiskView m_disk;

@@ -19,6 +19,9 @@ struct TCarryOut {
     TLeaveOutPolicy leaveOut;
     // Decide everything and report it, change nothing.
     bool dryRun = false;
+    // In a dry run: files taken as gone, as the real run will find them (what recovering a
+    // killed run deletes before the real run begins).
+    QStringList assumedGone;
 };
 
 // The executor: carries out a run's items in order, one event per item (see CarryOut in

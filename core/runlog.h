@@ -14,6 +14,8 @@ enum class TPending : quint8 {
     None = 0, // it is true already
     Move = 1, // a move about to be made: true once its target holds the file, its source gone
     Copy = 2, // a copy about to be made, its source staying: true once its target holds it
+    Delete = 3, // a deletion (for good or into the Trash): true once the file is gone
+    Create = 4, // a folder about to be made: true once it is there
 };
 
 // An event of a group whose moves are about to be made, as it will be once they are.

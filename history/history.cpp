@@ -7,6 +7,11 @@
 #include "platform/paths.h"
 
 #include <QCoreApplication>
+#include <QScopeGuard>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 
 #include <algorithm>
 
@@ -137,16 +142,45 @@ CREATE INDEX runs_pending ON runs(pending_from) WHERE pending_from IS NOT NULL;
 )";
 
 // The records that are shown: all but those of a group not yet confirmed.
-const char* const kShown = "(records.pending = 0 OR records.id < IFNULL((SELECT pending_from "
-                           "FROM runs AS owner WHERE owner.id = records.run), records.id + 1))";
+const char* const kShown
+    = "(records.pending = 0 OR records.id < IFNULL((SELECT pending_from FROM runs AS owner WHERE "
+      "owner.id = records.run), records.id + 1) OR records.id IN temp.settled)";
 
 // The outcomes a run's file count counts (ChangedFiles), and those an undo takes back
 // (UndoTakesBack): the files a run changed, and the folders it made.
-const char* const kChangedOutcomes = "(1, 2, 3, 5, 10, 11)";
-const char* const kTakenBackOutcomes = "(1, 2, 3, 5, 8, 10, 11)";
+// The numbers of the outcomes `which` holds for, as an SQL list: "(1, 2, 5)".
+QString outcomeList(bool (*which)(TMoveOutcome))
+{
+    QStringList numbers;
+    for (int value = 1; IsKnownOutcome(value); ++value) {
+        if (which(TMoveOutcome(value)))
+            numbers.append(QString::number(value));
+    }
+    return QLatin1Char('(') + numbers.join(QLatin1String(", ")) + QLatin1Char(')');
+}
 
-const char* const kRunColumns
-    = "id, started, ended, origin, source, destination, files, state, pid, undoes";
+const QString& changedOutcomes()
+{
+    static const QString list = outcomeList(ChangedFiles);
+    return list;
+}
+
+const QString& takenBackOutcomes()
+{
+    static const QString list = outcomeList(UndoTakesBack);
+    return list;
+}
+
+// A run's files count what recovery keeps as well (see THistory: a reader shows them).
+const QString& runColumns()
+{
+    static const QString columns
+        = QStringLiteral("id, started, ended, origin, source, destination, files + (SELECT "
+                         "count(*) FROM records WHERE run = runs.id AND id IN temp.settled AND "
+                         "outcome IN %1), state, pid, undoes")
+              .arg(changedOutcomes());
+    return columns;
+}
 
 TRunState stateOf(TRunEnd end)
 {
@@ -219,97 +253,167 @@ QString THistory::DefaultPath()
     return StateHome() + QStringLiteral("/Plumtide/history.sqlite");
 }
 
+QString LiveRunsPath(const QString& historyPath)
+{
+    return FolderOf(historyPath) + QStringLiteral("/runs.live");
+}
+
+QStringList TRecovery::finishedSources() const
+{
+    QStringList sources;
+    for (const TRun& run : runs) {
+        for (const auto& [source, target] : run.cut)
+            sources.append(source);
+    }
+    return sources;
+}
+
 THistory::THistory(const QString& path, Access access)
     : m_path(path)
 {
-    const bool write = access == Access::Write;
-    if (!write && KindOfPath(path) == PathKind::Missing)
-        return;
-    if (write) {
-        try {
-            CreateFolders(FolderOf(path));
-        } catch (const IOError& error) {
-            throw HistoryError(error.message());
-        }
-    }
-    m_db = std::make_unique<TSqlite>(path, write);
-    if (write && m_db->readOnly())
-        throw HistoryError(QStringLiteral("%1 is read-only").arg(path));
-    const qint64 schema = m_db->number("PRAGMA user_version");
-    const qint64 application = m_db->number("PRAGMA application_id");
-    if (schema == 0 && application == 0) {
-        if (m_db->number("SELECT count(*) FROM sqlite_master") != 0)
-            throw HistoryError(QStringLiteral("%1 is not a Plumtide history").arg(path));
-        if (write)
-            create();
-        else
-            m_db.reset();
-    } else if (application != kApplicationId) {
-        throw HistoryError(QStringLiteral("%1 is not a Plumtide history").arg(path));
-    } else if (schema > kSchemaVersion) {
-        throw HistoryError(
-            QStringLiteral("%1 was written by a newer version of Plumtide").arg(path));
-    } else if (schema < kSchemaVersion) {
-        // An older history is brought up to date in place, also when it is only to be read.
-        if (!write) {
-            m_db = std::make_unique<TSqlite>(path, true);
-            if (m_db->readOnly())
-                throw HistoryError(QStringLiteral("%1 needs an update but is read-only").arg(path));
-        }
-        migrate(schema);
-    }
-    if (m_db && write) {
-        // Readers never wait for a writer; a kill loses nothing committed. The WAL is synced
-        // at checkpoints only: a power cut may cost the last records, never a false one,
-        // since records are written only once what they say is on disk.
-        m_db->number("PRAGMA journal_mode=WAL");
-        m_db->exec("PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=ON");
-        // Where a file went is looked up by its path (movesFrom); older versions read a
-        // history with the index as well.
-        m_db->exec("CREATE INDEX IF NOT EXISTS records_file ON records(file)");
-    }
-    // What killed runs had under way is settled by whoever may write the file next; until
-    // then it is not shown, so a reader need not wait for it.
-    if (m_db && !m_db->readOnly()) {
-        try {
-            settlePending();
-        } catch (const HistoryError&) {
-            if (write)
-                throw;
+    if (access == Access::Write)
+        openForWriting();
+    else
+        openForReading();
+    // Records that recovery would keep are shown as kept; a writer keeps them for real
+    // before it shows anything, so its table stays empty.
+    if (m_db) {
+        m_db->exec("CREATE TEMP TABLE IF NOT EXISTS settled (id INTEGER PRIMARY KEY)");
+        if (access == Access::Read) {
+            TStatement insert(*m_db, "INSERT OR IGNORE INTO temp.settled (id) VALUES (?)");
+            for (const TRecovery::TRun& run : recovery().runs) {
+                for (const qint64 id : run.kept)
+                    insert.bind({ id }).run();
+            }
         }
     }
 }
 
+namespace
+{
+
+enum class TSchema { Empty, Current, Older, Newer, Foreign };
+
+TSchema schemaOf(TSqlite& db, qint64& version)
+{
+    version = db.number("PRAGMA user_version");
+    const qint64 application = db.number("PRAGMA application_id");
+    if (version == 0 && application == 0)
+        return db.number("SELECT count(*) FROM sqlite_master") == 0 ? TSchema::Empty
+                                                                    : TSchema::Foreign;
+    if (application != kApplicationId)
+        return TSchema::Foreign;
+    if (version > kSchemaVersion)
+        return TSchema::Newer;
+    return version < kSchemaVersion ? TSchema::Older : TSchema::Current;
+}
+
+[[noreturn]] void refuse(TSchema schema, const QString& path)
+{
+    if (schema == TSchema::Newer)
+        throw HistoryError(
+            QStringLiteral("%1 was written by a newer version of Plumtide").arg(path));
+    throw HistoryError(QStringLiteral("%1 is not a Plumtide history").arg(path));
+}
+
+} // namespace
+
+void THistory::openForWriting()
+{
+    try {
+        CreateFolders(FolderOf(m_path));
+    } catch (const IOError& error) {
+        throw HistoryError(error.message());
+    }
+    m_live = FileDescriptor(::open(EncodePath(LiveRunsPath(m_path)).constData(),
+        O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+    if (!m_live.isOpen())
+        throw HistoryError(QStringLiteral("Cannot open %1: %2")
+                               .arg(LiveRunsPath(m_path), QString::fromLocal8Bit(strerror(errno))));
+    m_db = std::make_unique<TSqlite>(m_path, true);
+    if (m_db->readOnly())
+        throw HistoryError(QStringLiteral("%1 is read-only").arg(m_path));
+    qint64 version = 0;
+    TSchema schema = schemaOf(*m_db, version);
+    if (schema == TSchema::Newer || schema == TSchema::Foreign)
+        refuse(schema, m_path);
+    // Readers never wait for a writer; a kill loses nothing committed. The WAL is synced at
+    // checkpoints only: a power cut may cost the last records, never a false one, since
+    // records are written only once what they say is on disk. Dropping the old tables of a
+    // migration must not cascade into the records being carried over: foreign keys are on
+    // once the schema is settled.
+    m_db->number("PRAGMA journal_mode=WAL");
+    m_db->exec("PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=OFF");
+    {
+        // Read again inside the write transaction: another run may have made it meanwhile.
+        TTransaction transaction(*m_db);
+        schema = schemaOf(*m_db, version);
+        if (schema == TSchema::Empty)
+            create();
+        else if (schema == TSchema::Older)
+            migrate(version);
+        else if (schema != TSchema::Current)
+            refuse(schema, m_path);
+        // Where a file went is looked up by its path (movesFrom); older versions read a
+        // history with the index as well.
+        m_db->exec("CREATE INDEX IF NOT EXISTS records_file ON records(file)");
+        transaction.commit();
+    }
+    m_db->exec("PRAGMA foreign_keys=ON");
+}
+
+void THistory::openForReading()
+{
+    if (KindOfPath(m_path) == PathKind::Missing)
+        return;
+    m_db = std::make_unique<TSqlite>(m_path, false);
+    qint64 version = 0;
+    const TSchema schema = schemaOf(*m_db, version);
+    if (schema == TSchema::Empty) {
+        m_db.reset();
+        return;
+    }
+    if (schema == TSchema::Newer || schema == TSchema::Foreign)
+        refuse(schema, m_path);
+    if (schema == TSchema::Older) {
+        // Brought up to date in memory: only a run holding the run lock changes the file.
+        m_db = m_db->copyInMemory();
+        m_db->exec("PRAGMA foreign_keys=OFF");
+        TTransaction transaction(*m_db);
+        migrate(version);
+        transaction.commit();
+    }
+    const QByteArray live = EncodePath(LiveRunsPath(m_path));
+    m_live = FileDescriptor(::open(live.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+}
+
 THistory::~THistory() = default;
 
+// Both run inside the caller's transaction, with foreign keys off.
 void THistory::create()
 {
-    TTransaction transaction(*m_db);
     m_db->exec(kSchema);
     m_db->exec(QStringLiteral("PRAGMA application_id=%1; PRAGMA user_version=%2")
                    .arg(kApplicationId)
                    .arg(kSchemaVersion)
                    .toLatin1()
                    .constData());
-    transaction.commit();
 }
 
 void THistory::migrate(qint64 from)
 {
-    // Dropping the old tables must not cascade into the records being carried over.
-    m_db->exec("PRAGMA foreign_keys=OFF");
-    TTransaction transaction(*m_db);
     if (from < 2)
         m_db->exec(kMigrateFrom1);
     if (from < 3)
         m_db->exec(kMigrateFrom2);
     m_db->exec(QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion).toLatin1().constData());
-    transaction.commit();
 }
 
 qint64 THistory::beginRun(
     TRunOrigin origin, const QString& source, const QString& destination, qint64 undoes)
 {
+    // The run holds its lock before anybody can see it.
+    TTransaction transaction(*m_db);
     TStatement insert(*m_db,
         "INSERT INTO runs (started, origin, source, destination, state, pid, undoes) "
         "VALUES (?, ?, ?, ?, ?, ?, ?)");
@@ -318,7 +422,14 @@ qint64 THistory::beginRun(
             qint64(TRunState::Running), QCoreApplication::applicationPid(),
             undoes ? TSqlValue(undoes) : TSqlValue(nullptr) })
         .run();
-    return m_db->lastInsertId();
+    const qint64 run = m_db->lastInsertId();
+    if (!TryLockByte(m_live, run))
+        throw HistoryError(QStringLiteral("Cannot lock run %1 in %2: %3")
+                               .arg(run)
+                               .arg(LiveRunsPath(m_path), QString::fromLocal8Bit(strerror(errno))));
+    transaction.commit();
+    m_ownRuns.push_back(run);
+    return run;
 }
 
 std::vector<qint64> THistory::addRecords(qint64 run, const std::vector<THistoryRecord>& records)
@@ -416,7 +527,7 @@ void THistory::confirmRecords(qint64 run, const std::vector<THistoryRecord>& cor
             .toLatin1(),
         QStringLiteral("UPDATE runs SET files = files + (SELECT count(*) FROM records WHERE %1 "
                        "AND outcome IN %2) WHERE id = ?1")
-            .arg(QLatin1String(group), QLatin1String(kChangedOutcomes))
+            .arg(QLatin1String(group), changedOutcomes())
             .toLatin1(),
         "UPDATE runs SET pending_from = NULL WHERE id = ?1",
     };
@@ -425,63 +536,136 @@ void THistory::confirmRecords(qint64 run, const std::vector<THistoryRecord>& cor
     transaction.commit();
 }
 
-bool THistory::underWay(qint64 pid, qint64 startedMs, TRunState state) const
+bool THistory::underWay(qint64 run, TRunState state) const
 {
-    return state == TRunState::Running && ProcessRanAt(pid, startedMs * 1000000);
+    if (state != TRunState::Running)
+        return false;
+    if (std::find(m_ownRuns.begin(), m_ownRuns.end(), run) != m_ownRuns.end())
+        return true;
+    // No lock file: no run ever held a lock there.
+    return m_live.isOpen() && ByteLockedElsewhere(m_live, run);
+}
+
+TRecovery::TRun THistory::judge(qint64 run, qint64 from) const
+{
+    TRecovery::TRun judged;
+    judged.id = run;
+    TStatement select(*m_db,
+        "SELECT id, file, target, size, modified, pending FROM records WHERE run = ? AND "
+        "id >= ? AND pending <> 0");
+    select.bind({ run, from });
+    while (select.step()) {
+        const QString file = select.text(1);
+        const QString target = select.text(2);
+        bool happened = false;
+        switch (TPending(select.integer(5))) {
+        case TPending::None:
+            break;
+        case TPending::Move:
+        case TPending::Copy: {
+            const TFileStatus there = StatusOf(target);
+            const bool arrived = there.kind == PathKind::File && there.size == select.integer(3)
+                && there.modified == select.integer(4);
+            if (!arrived)
+                break;
+            if (TPending(select.integer(5)) == TPending::Copy
+                || KindOfPath(file) == PathKind::Missing) {
+                happened = true;
+            } else if (SameContents(file, target)) {
+                happened = true;
+                judged.cut.emplace_back(file, target);
+            }
+            break;
+        }
+        case TPending::Delete:
+            happened = KindOfPath(file) == PathKind::Missing;
+            break;
+        case TPending::Create:
+            happened = KindOfPath(file) == PathKind::Folder;
+            break;
+        }
+        (happened ? judged.kept : judged.dropped).push_back(select.integer(0));
+    }
+    return judged;
+}
+
+TRecovery THistory::recovery() const
+{
+    TRecovery found;
+    if (!m_db)
+        return found;
+    TStatement select(
+        *m_db, "SELECT id, pending_from, state FROM runs WHERE pending_from IS NOT NULL");
+    while (select.step()) {
+        if (!underWay(select.integer(0), TRunState(select.integer(2))))
+            found.runs.push_back(judge(select.integer(0), select.integer(1)));
+    }
+    return found;
+}
+
+int THistory::recover()
+{
+    int settled = 0;
+    for (const TRecovery::TRun& found : recovery().runs) {
+        // Judged again while holding the run's lock: another process may be settling it.
+        if (!TryLockByte(m_live, found.id))
+            continue;
+        const auto unlock = qScopeGuard([&] { UnlockByte(m_live, found.id); });
+        if (const qint64 from = pendingFrom(found.id)) {
+            settle(judge(found.id, from));
+            ++settled;
+        }
+    }
+    return settled;
+}
+
+qint64 THistory::pendingFrom(qint64 run) const
+{
+    TStatement select(*m_db, "SELECT IFNULL(pending_from, 0) FROM runs WHERE id = ?");
+    select.bind({ run });
+    return select.step() ? select.integer(0) : 0;
 }
 
 void THistory::settle(qint64 run)
 {
-    settlePending(run);
+    if (const qint64 from = pendingFrom(run))
+        settle(judge(run, from));
 }
 
-void THistory::settlePending(qint64 only)
+void THistory::settle(TRecovery::TRun judged)
 {
-    std::vector<std::pair<qint64, qint64>> runs; // run, its first pending record
-    {
-        TStatement select(*m_db,
-            "SELECT id, pending_from, pid, started, state FROM runs WHERE pending_from IS NOT "
-            "NULL AND (?1 = 0 OR id = ?1)");
-        select.bind({ only });
-        while (select.step()) {
-            if (only == 0
-                && underWay(select.integer(2), select.integer(3), TRunState(select.integer(4))))
-                continue;
-            runs.emplace_back(select.integer(0), select.integer(1));
-        }
-    }
-    for (const auto& [run, from] : runs) {
-        std::vector<qint64> dropped;
-        {
-            TStatement select(*m_db,
-                "SELECT id, file, target, size, modified, pending FROM records WHERE run = ? AND "
-                "id >= ? AND pending <> 0");
-            select.bind({ run, from });
-            while (select.step()) {
-                const TFileStatus there = StatusOf(select.text(2));
-                const bool arrived = there.kind == PathKind::File && there.size == select.integer(3)
-                    && there.modified == select.integer(4);
-                const bool happened = arrived
-                    && (TPending(select.integer(5)) == TPending::Copy
-                        || KindOfPath(select.text(1)) == PathKind::Missing
-                        || finishCutMove(select.text(1), select.text(2), there));
-                if (!happened)
-                    dropped.push_back(select.integer(0));
+    for (const auto& [source, target] : judged.cut) {
+        if (!finishCutMove(source, target, StatusOf(target))) {
+            // Still in both places: the record goes, the source stays the file.
+            TStatement find(*m_db,
+                "SELECT id FROM records WHERE run = ? AND file = ? AND target = ? AND pending <> "
+                "0");
+            find.bind({ judged.id, source, target });
+            while (find.step()) {
+                const qint64 id = find.integer(0);
+                judged.kept.erase(
+                    std::remove(judged.kept.begin(), judged.kept.end(), id), judged.kept.end());
+                judged.dropped.push_back(id);
             }
         }
-        TTransaction transaction(*m_db);
-        TStatement drop(*m_db, "DELETE FROM records WHERE id = ?");
-        for (const qint64 id : dropped)
-            drop.bind({ id }).run();
-        transaction.commit();
-        confirmRecords(run);
     }
+    TTransaction transaction(*m_db);
+    TStatement drop(*m_db, "DELETE FROM records WHERE id = ?");
+    for (const qint64 id : judged.dropped)
+        drop.bind({ id }).run();
+    transaction.commit();
+    confirmRecords(judged.id);
 }
 
 void THistory::endRun(qint64 run, TRunEnd end)
 {
     TStatement update(*m_db, "UPDATE runs SET ended = ?, state = ?, pid = NULL WHERE id = ?");
     update.bind({ nowMs(), qint64(stateOf(end)), run }).run();
+    const auto own = std::find(m_ownRuns.begin(), m_ownRuns.end(), run);
+    if (own != m_ownRuns.end()) {
+        UnlockByte(m_live, run);
+        m_ownRuns.erase(own);
+    }
 }
 
 void THistory::setState(qint64 run, TRunState state)
@@ -513,9 +697,8 @@ THistoryRun THistory::runFrom(const TStatement& row) const
     run.destination = row.text(5);
     run.files = row.integer(6);
     run.state = TRunState(row.integer(7));
-    // A run whose process is gone was killed on the way.
-    if (run.state == TRunState::Running
-        && !underWay(row.integer(8), row.integer(1), TRunState::Running))
+    // A run that holds no lock was killed on the way.
+    if (run.state == TRunState::Running && !underWay(run.id, TRunState::Running))
         run.state = TRunState::Aborted;
     run.undoes = row.integer(9);
     return run;
@@ -527,7 +710,7 @@ std::vector<THistoryRun> THistory::runs() const
     if (!m_db)
         return result;
     TStatement select(
-        *m_db, QStringLiteral("SELECT %1 FROM runs ORDER BY id DESC").arg(kRunColumns).toLatin1());
+        *m_db, QStringLiteral("SELECT %1 FROM runs ORDER BY id DESC").arg(runColumns()).toLatin1());
     while (select.step())
         result.push_back(runFrom(select));
     return result;
@@ -538,7 +721,7 @@ std::optional<THistoryRun> THistory::run(qint64 id) const
     if (!m_db)
         return std::nullopt;
     TStatement select(
-        *m_db, QStringLiteral("SELECT %1 FROM runs WHERE id = ?").arg(kRunColumns).toLatin1());
+        *m_db, QStringLiteral("SELECT %1 FROM runs WHERE id = ?").arg(runColumns()).toLatin1());
     select.bind({ id });
     if (!select.step())
         return std::nullopt;
@@ -627,7 +810,7 @@ std::pair<int, int> THistory::restoredCount(qint64 run) const
     TStatement select(*m_db,
         QStringLiteral("SELECT count(*), count(restored_by) FROM records WHERE run = ? AND "
                        "%1 AND outcome IN %2")
-            .arg(QLatin1String(kShown), QLatin1String(kTakenBackOutcomes))
+            .arg(QLatin1String(kShown), takenBackOutcomes())
             .toLatin1());
     select.bind({ run }).step();
     return { int(select.integer(0)), int(select.integer(1)) };

@@ -5,10 +5,12 @@
 #include "core/runlog.h"
 #include "core/summary.h"
 #include "history/sqlite.h"
+#include "platform/descriptor.h"
 
 #include <QDateTime>
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -61,18 +63,42 @@ struct THistoryRecord {
 // The record of an event, its paths as they were given.
 THistoryRecord RecordOf(const TMoveEvent& event);
 
+// What recovery finds of runs that ended (killed, or their recording failed) with moves
+// written down but not confirmed: which of them happened. Deciding only looks at the disk.
+struct TRecovery {
+    struct TRun {
+        qint64 id = 0;
+        std::vector<qint64> kept; // happened: shown, and confirmed when recovery acts
+        std::vector<qint64> dropped; // never happened
+        // Moves across file systems cut between the copy and the deletion of their source
+        // (both places hold the same bytes): acting finishes them, the source deleted.
+        std::vector<std::pair<QString, QString>> cut; // source, target
+    };
+    std::vector<TRun> runs;
+
+    // The sources that acting would delete: a dry run takes them as gone.
+    QStringList finishedSources() const;
+};
+
 // The history database: every run with what happened to each of its files, and the files
 // an undo brought back. SQLite, in WAL mode so that readers never wait for a run that is
 // recording; several processes may write to it at once.
 //
-// A run writes the moves of a group before it makes them, as pending records, and confirms
-// them once they are on disk. Pending records are not shown (records(), counts, undo). A
-// history opened for writing settles the pending records that runs no longer under way left
-// (killed, or their recording failed): a move whose target holds the file with the recorded
-// size and modification time, and whose source is gone (a copy's source stays), happened
-// and is kept; any other is dropped. A move cut between its copy and the deletion of its
-// source is finished first (the source deleted while it has the copy's very bytes and
-// nobody uses it), so that no file stays in both places.
+// A run writes the moves of a group (and its deletions and folders made) before it makes
+// them, as pending records, and confirms them once they are on disk. Pending records of a
+// run under way are not shown (records(), counts, undo). A run under way is one that holds
+// its byte of the live-runs lock file beside the history (see TryLockByte): never judged by a
+// process id, which another namespace or a later boot may give to another process.
+//
+// Opening the history, even for writing, never changes the disk beyond the database itself,
+// and opening it for reading never changes anything: an older schema is brought up to date
+// in memory, and the pending records of runs no longer under way are judged in memory
+// (recovery()) and shown as the next run will keep them. That run, holding the run lock,
+// acts on the same judgement (recover()): a move whose target holds the file with the
+// recorded size and modification time, and whose source is gone (a copy's source stays),
+// happened; a deletion whose file is gone happened; a folder made that is there happened; a
+// move cut between its copy and the deletion of its source is finished (the source deleted
+// while it has the copy's very bytes and nobody uses it); any other is dropped.
 class THistory
 {
 public:
@@ -83,10 +109,12 @@ public:
     // How long runs are kept when nothing else is said.
     static constexpr int kDefaultDays = 365;
 
-    // Opens the file. For writing it and its folder are made when missing and the schema is
-    // created or brought up to date. Throws HistoryError when it cannot: a folder it may not
-    // make, a read-only file, a file that is not a Plumtide history (or is damaged), or one
-    // that a newer Plumtide wrote. For reading, a missing file is an empty history.
+    // Opens the file. For writing (by a caller holding the run lock: see TRunRecorder) it and
+    // its folder are made when missing and the schema is created or brought up to date, in
+    // one transaction, so two runs that start at once make it once. Throws HistoryError when
+    // it cannot: a folder it may not make, a read-only file, a file that is not a Plumtide
+    // history, or one that a newer Plumtide wrote; HistoryDamaged where SQLite finds the file
+    // damaged or not a database. For reading, a missing file is an empty history.
     THistory(const QString& path, Access access);
     ~THistory();
     THistory(const THistory&) = delete;
@@ -94,7 +122,8 @@ public:
 
     const QString& path() const { return m_path; }
 
-    // A new run under way; returns its id. The folders are kept absolute.
+    // A new run under way; returns its id. The folders are kept absolute. The run holds its
+    // byte of the live-runs lock until it ends or this object goes.
     qint64 beginRun(
         TRunOrigin origin, const QString& source, const QString& destination, qint64 undoes = 0);
     // Adds records to a run in one transaction; returns their ids. A restored record also
@@ -106,7 +135,12 @@ public:
     // those in `corrected` (by id), which are written as given: a move that could not be
     // made, as the file's skip.
     void confirmRecords(qint64 run, const std::vector<THistoryRecord>& corrected = {});
-    // Settles the pending records of `run` against the disk (see above), under way or not.
+    // What recovery would do now (it only looks; see above). Of a reader: what it shows.
+    TRecovery recovery() const;
+    // Settles the pending records of every run no longer under way, each while holding that
+    // run's lock, and returns how many runs it settled.
+    int recover();
+    // Settles the pending records of `run`, one of this object's own runs, against the disk.
     void settle(qint64 run);
     void endRun(qint64 run, TRunEnd end);
     void setState(qint64 run, TRunState state);
@@ -136,17 +170,28 @@ public:
     void releaseAll();
 
 private:
+    void openForWriting();
+    void openForReading();
     void create();
     void migrate(qint64 from);
-    // Settles the pending records of every run that is no longer under way; of `only`, when
-    // given, whether under way or not.
-    void settlePending(qint64 only = 0);
-    bool underWay(qint64 pid, qint64 startedMs, TRunState state) const;
+    // Judges the pending records of `run` (see above).
+    TRecovery::TRun judge(qint64 run, qint64 from) const;
+    // Acts on a judgement: finishes the cut moves, drops what never happened, confirms the
+    // rest.
+    void settle(TRecovery::TRun judged);
+    bool underWay(qint64 run, TRunState state) const;
+    // The first record of the run's group not confirmed yet; 0 when none.
+    qint64 pendingFrom(qint64 run) const;
     THistoryRun runFrom(const class TStatement& row) const;
 
     QString m_path;
     std::unique_ptr<TSqlite> m_db;
+    FileDescriptor m_live; // the live-runs lock file
+    std::vector<qint64> m_ownRuns; // the runs this object began, and holds the locks of
 };
+
+// The lock file beside a history whose bytes the runs under way hold (see THistory).
+QString LiveRunsPath(const QString& historyPath);
 
 // The ISO 8601 form of a moment in the history: local time with its offset from UTC.
 QString IsoTime(const QDateTime& moment);

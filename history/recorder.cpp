@@ -1,9 +1,14 @@
 #include "history/recorder.h"
 
 #include "platform/locks.h"
+#include "platform/names.h"
 #include "platform/paths.h"
 
+#include <QDateTime>
+
 #include <cerrno>
+#include <cstring>
+#include <sys/file.h>
 
 namespace plumtide
 {
@@ -18,33 +23,92 @@ QString RunLockPath(const QString& historyPath)
     return FolderOf(historyPath) + QStringLiteral("/runs.lock");
 }
 
+namespace
+{
+
+// The file and its journal files, set aside together under one dated name; returns the name
+// of the file.
+QString setAside(const QString& path)
+{
+    const QString stamp = QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-HHmmss"));
+    for (int attempt = 1;; ++attempt) {
+        const QString aside
+            = QStringLiteral("%1.damaged-%2%3")
+                  .arg(path, stamp, attempt == 1 ? QString() : QStringLiteral("-%1").arg(attempt));
+        const int error = RenameNoReplace(path, aside);
+        if (error == EEXIST && attempt < 100)
+            continue;
+        if (error != 0)
+            throw HistoryError(QStringLiteral("Cannot set the damaged history %1 aside: %2")
+                                   .arg(path, QString::fromLocal8Bit(strerror(error))));
+        for (const char* journal : { "-wal", "-shm", "-journal" }) {
+            const QString from = path + QLatin1String(journal);
+            if (KindOfPath(from) != PathKind::Missing)
+                RenameNoReplace(from, aside + QLatin1String(journal));
+        }
+        return aside;
+    }
+}
+
+} // namespace
+
 TRunRecorder::TRunRecorder(TRunOrigin origin, const QString& source, const QString& destination,
-    const QString& historyPath, qint64 undoes)
+    const QString& historyPath, qint64 undoes, bool keep)
     : m_origin(origin)
     , m_destination(destination)
 {
-    try {
-        m_history = std::make_unique<THistory>(historyPath, THistory::Access::Write);
-    } catch (const PlumtideError& error) {
-        m_problem = error.message();
-        return;
-    }
     // An undo needs the disk to itself; runs only need to know that no undo is under way.
     const bool undo = origin == TRunOrigin::Undo;
+    try {
+        CreateFolders(FolderOf(historyPath));
+    } catch (const IOError& error) {
+        if (keep)
+            throw HistoryError(error.message());
+    }
     TLockedFile lock = TryLockFile(RunLockPath(historyPath), undo);
     m_lock = std::move(lock.file);
     if (lock.error == EWOULDBLOCK) {
-        if (undo)
-            throw PlumtideError(QStringLiteral("A sort is under way; undo once it has ended"));
-        throw UndoUnderWay();
+        if (!undo)
+            throw UndoUnderWay();
+        // Sorts share the lock; only an undo holds it alone.
+        if (TryLockFile(RunLockPath(historyPath), false).error == EWOULDBLOCK)
+            throw UndoUnderWay();
+        throw PlumtideError(QStringLiteral("A sort is under way; undo once it has ended"));
     }
+    if (lock.error != 0 && keep)
+        throw HistoryError(
+            QStringLiteral("Cannot lock %1: %2")
+                .arg(RunLockPath(historyPath), QString::fromLocal8Bit(strerror(lock.error))));
+    if (!keep)
+        return;
+    open(historyPath, undo);
+    // What killed runs left is settled before this run's first change.
+    m_history->recover();
+    if (ReleasesHolds(origin))
+        m_history->releaseAll();
+    m_run = m_history->beginRun(origin, source, destination, undoes);
+}
+
+void TRunRecorder::open(const QString& historyPath, bool undo)
+{
     try {
-        if (ReleasesHolds(origin))
-            m_history->releaseAll();
-        m_run = m_history->beginRun(origin, source, destination, undoes);
-    } catch (const PlumtideError& error) {
-        failed(error.message());
+        m_history = std::make_unique<THistory>(historyPath, THistory::Access::Write);
+        return;
+    } catch (const HistoryDamaged& damaged) {
+        // Set aside only while no other run has it open: they hold the run lock too.
+        if (!undo && ::flock(m_lock.get(), LOCK_EX | LOCK_NB) != 0)
+            throw HistoryError(QStringLiteral("The history %1 is damaged (%2); it is set aside "
+                                              "and a new one begun once no other run is under "
+                                              "way")
+                                   .arg(historyPath, damaged.message()));
+        const QString aside = setAside(historyPath);
+        m_notice = QStringLiteral("the history was damaged (%1); it was set aside as %2 and a "
+                                  "new one begun")
+                       .arg(damaged.message(), aside);
+        if (!undo)
+            ::flock(m_lock.get(), LOCK_SH);
     }
+    m_history = std::make_unique<THistory>(historyPath, THistory::Access::Write);
 }
 
 TRunRecorder::~TRunRecorder()
@@ -62,12 +126,18 @@ TRunRecorder::~TRunRecorder()
 
 void TRunRecorder::failed(const QString& why)
 {
-    m_problem = why;
+    m_problem = QStringLiteral("the history could not be written: %1").arg(why);
     m_history.reset();
     m_queue.clear();
     m_expected.clear();
     m_expectedIds.clear();
     m_corrected.clear();
+}
+
+void TRunRecorder::throwIfFailed() const
+{
+    if (!m_problem.isEmpty())
+        throw HistoryError(m_problem);
 }
 
 THistoryRecord TRunRecorder::recordOf(const TMoveEvent& event) const
@@ -107,7 +177,9 @@ void TRunRecorder::expect(const std::vector<TExpectedEvent>& group)
         m_confirmed = 0;
         m_corrected.clear();
     } catch (const PlumtideError& error) {
+        // The group is not made.
         failed(error.message());
+        throwIfFailed();
     }
 }
 
@@ -159,13 +231,19 @@ void TRunRecorder::record(const TMoveEvent& event)
     }
     m_queue.push_back(recordOf(event));
     // A long run of records without a checkpoint in between (a big group) is still written
-    // in bounded transactions.
-    if (m_queue.size() >= 1024)
-        checkpoint();
+    // in bounded transactions. A failure stops the run at its next change, not while it
+    // reports what is already done.
+    if (m_queue.size() >= 1024) {
+        try {
+            checkpoint();
+        } catch (const HistoryError&) {
+        }
+    }
 }
 
 void TRunRecorder::checkpoint()
 {
+    throwIfFailed();
     if (!m_history || m_queue.empty())
         return;
     try {
@@ -173,13 +251,20 @@ void TRunRecorder::checkpoint()
         m_queue.clear();
     } catch (const PlumtideError& error) {
         failed(error.message());
+        throwIfFailed();
     }
 }
 
 void TRunRecorder::finish(const TMoveSummary& summary)
 {
     m_finished = true;
-    checkpoint();
+    try {
+        checkpoint();
+    } catch (const HistoryError&) {
+        if (summary.end != TRunEnd::Failed)
+            throw;
+        return;
+    }
     if (!m_history)
         return;
     try {
@@ -195,6 +280,8 @@ void TRunRecorder::finish(const TMoveSummary& summary)
         m_history->prune(THistory::kDefaultDays);
     } catch (const PlumtideError& error) {
         failed(error.message());
+        if (summary.end != TRunEnd::Failed)
+            throwIfFailed();
     }
 }
 

@@ -27,8 +27,24 @@ TSqlite::~TSqlite()
 
 void TSqlite::fail(const char* what) const
 {
-    throw HistoryError(QStringLiteral("%1: %2").arg(
-        QString::fromUtf8(what), QString::fromUtf8(sqlite3_errmsg(m_db))));
+    const QString message = QStringLiteral("%1: %2").arg(
+        QString::fromUtf8(what), QString::fromUtf8(sqlite3_errmsg(m_db)));
+    const int code = sqlite3_errcode(m_db) & 0xff;
+    if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB)
+        throw HistoryDamaged(message);
+    throw HistoryError(message);
+}
+
+std::unique_ptr<TSqlite> TSqlite::copyInMemory() const
+{
+    auto copy = std::make_unique<TSqlite>(QStringLiteral(":memory:"), true);
+    sqlite3_backup* backup = sqlite3_backup_init(copy->m_db, "main", m_db, "main");
+    if (!backup)
+        copy->fail("History");
+    sqlite3_backup_step(backup, -1);
+    if (sqlite3_backup_finish(backup) != SQLITE_OK)
+        copy->fail("History");
+    return copy;
 }
 
 void TSqlite::exec(const char* sql)

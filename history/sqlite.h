@@ -6,6 +6,7 @@
 #include <QtGlobal>
 
 #include <initializer_list>
+#include <memory>
 #include <variant>
 
 struct sqlite3;
@@ -19,6 +20,13 @@ class HistoryError : public PlumtideError
 {
 public:
     using PlumtideError::PlumtideError;
+};
+
+// SQLite found the file damaged, or not a database at all: what it held cannot be read.
+class HistoryDamaged : public HistoryError
+{
+public:
+    using HistoryError::HistoryError;
 };
 
 // One open SQLite database; closed when destroyed. Everything that fails throws
@@ -38,6 +46,9 @@ public:
     void exec(const char* sql);
     // Whether the file could be opened for reading only.
     bool readOnly() const;
+    // A copy of the whole database in memory, for reading and changing without touching
+    // the file.
+    std::unique_ptr<TSqlite> copyInMemory() const;
     // The first column of the first row of a query (0 when it gives none).
     qint64 number(const char* sql);
     qint64 lastInsertId() const;

@@ -31,10 +31,22 @@ QString TUndoSummary::text() const
 TUndoSummary UndoRun(
     const QString& historyPath, qint64 run, bool dryRun, Pump& pump, const MoveReporter& report)
 {
-    THistory history(historyPath, dryRun ? THistory::Access::Read : THistory::Access::Write);
-    const std::optional<THistoryRun> original = history.run(run);
+    // A dry run reads what the real undo will find once the run lock is taken and what killed
+    // runs left is settled: the same history, settled in memory.
+    auto reader = std::make_unique<THistory>(historyPath, THistory::Access::Read);
+    const std::optional<THistoryRun> original = reader->run(run);
     if (!original)
         throw HistoryError(QStringLiteral("There is no run %1 in the history").arg(run));
+    std::unique_ptr<TRunRecorder> recorder;
+    TCarryOut how;
+    if (dryRun) {
+        how.assumedGone = reader->recovery().finishedSources();
+    } else {
+        reader.reset();
+        recorder = std::make_unique<TRunRecorder>(
+            TRunOrigin::Undo, original->source, original->destination, historyPath, run);
+    }
+    THistory& history = dryRun ? *reader : *recorder->history();
 
     // Newest first: a file moved twice in one run goes back step by step. A song's companions
     // were recorded right after it; they go back right after it, and only with it.
@@ -61,15 +73,6 @@ TUndoSummary UndoRun(
     for (auto group = groups.rbegin(); group != groups.rend(); ++group)
         items.insert(items.end(), group->begin(), group->end());
 
-    std::unique_ptr<TRunRecorder> recorder;
-    if (!dryRun) {
-        recorder = std::make_unique<TRunRecorder>(
-            TRunOrigin::Undo, original->source, original->destination, historyPath, run);
-        // An undo that is not recorded would leave its run looking as it was.
-        if (!recorder->recording())
-            throw HistoryError(recorder->problem());
-    }
-    TCarryOut how;
     how.dryRun = dryRun;
     how.leaveOut = TLeaveOutPolicy(TRunOrigin::Undo, 0);
     const TMoveSummary done
@@ -82,7 +85,7 @@ TUndoSummary UndoRun(
     summary.notRestored = done.notRestored;
     summary.reasons = done.notRestoredReasons;
     summary.aborted = done.end == TRunEnd::Aborted;
-    if (recorder && recorder->recording()) {
+    if (recorder) {
         const auto [total, restored] = history.restoredCount(run);
         history.setState(run, restored == total ? TRunState::Undone : TRunState::PartlyUndone);
     }

@@ -54,6 +54,40 @@ TLockedFile TryLockFile(const QString& path, bool exclusive)
     return locked;
 }
 
+namespace
+{
+
+struct flock byteLock(short type, qint64 offset)
+{
+    struct flock lock {
+    };
+    lock.l_type = type;
+    lock.l_whence = SEEK_SET;
+    lock.l_start = offset;
+    lock.l_len = 1;
+    return lock;
+}
+
+} // namespace
+
+bool TryLockByte(const FileDescriptor& file, qint64 offset)
+{
+    struct flock lock = byteLock(F_WRLCK, offset);
+    return ::fcntl(file.get(), F_OFD_SETLK, &lock) == 0;
+}
+
+void UnlockByte(const FileDescriptor& file, qint64 offset)
+{
+    struct flock lock = byteLock(F_UNLCK, offset);
+    ::fcntl(file.get(), F_OFD_SETLK, &lock);
+}
+
+bool ByteLockedElsewhere(const FileDescriptor& file, qint64 offset)
+{
+    struct flock lock = byteLock(F_WRLCK, offset);
+    return ::fcntl(file.get(), F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
+}
+
 bool ProcessExists(qint64 pid)
 {
     if (pid <= 0)

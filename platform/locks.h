@@ -40,4 +40,18 @@ struct TLockedFile {
 // missing: shared or exclusive, without waiting.
 TLockedFile TryLockFile(const QString& path, bool exclusive);
 
+// Byte locks: a lock file whose bytes each stand for one holder (a run by its number).
+// They are open-file-description locks, so they belong to the descriptor and not to a
+// process id: a holder in another process namespace (a container sharing the folder) is
+// seen as well, and a number that comes round again is never taken for a live holder.
+// They go when the descriptor is closed, also when its process is killed.
+//
+// Takes the write lock on byte `offset` of the file, without waiting; false when another
+// descriptor holds it (or the lock cannot be had: then errno says why).
+bool TryLockByte(const FileDescriptor& file, qint64 offset);
+void UnlockByte(const FileDescriptor& file, qint64 offset);
+// Whether another descriptor holds a lock on byte `offset`. The file may be open for
+// reading only.
+bool ByteLockedElsewhere(const FileDescriptor& file, qint64 offset);
+
 } // namespace plumtide

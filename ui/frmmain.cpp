@@ -309,9 +309,8 @@ bool TfrmMain::autoRun()
         left.completed(m_listing.filePaths());
     m_lastFilesLeft = qsizetype(left.files().size());
     relist();
-    if (!recorder.problem().isEmpty())
-        notes.prepend(
-            QStringLiteral("This run is not recorded in the history: %1").arg(recorder.problem()));
+    if (!recorder.notice().isEmpty())
+        notes.prepend(recorder.notice());
     m_lastMoveNotes = notes;
     if (m_lastMoveSummary.anythingHappened()) {
         told = true;
@@ -941,7 +940,9 @@ void TfrmMain::btnVerplaatsClick()
     std::optional<TRunRecorder> recorder;
     try {
         recorder.emplace(TRunOrigin::Window, m_plannedSource, m_plannedDestination);
-    } catch (const UndoUnderWay& error) {
+    } catch (const PlumtideError& error) {
+        // Nothing moves that the history could not keep: an undo under way, or a history
+        // that cannot be used.
         DetailsShow(error.message());
         enableButtons();
         return;
@@ -951,10 +952,8 @@ void TfrmMain::btnVerplaatsClick()
         // Kept however the run ends: an error goes on to the error handler, which reports it.
         const auto keep = qScopeGuard([&] {
             m_moveFailed = m_lastMoveSummary.end == TRunEnd::Failed;
-            if (!recorder->problem().isEmpty())
-                m_lastMoveNotes.prepend(
-                    QStringLiteral("This run is not recorded in the history: %1")
-                        .arg(recorder->problem()));
+            if (!recorder->notice().isEmpty())
+                m_lastMoveNotes.prepend(recorder->notice());
         });
         m_lastMoveSummary = TMoveSummary();
         m_lastMoveSummary.end = TRunEnd::Failed;
@@ -994,7 +993,7 @@ void TfrmMain::OkClick()
     std::optional<TRunRecorder> recorder;
     try {
         recorder.emplace(TRunOrigin::Create, source, destination);
-    } catch (const UndoUnderWay& error) {
+    } catch (const PlumtideError& error) {
         DetailsShow(error.message());
         return;
     }
@@ -1120,16 +1119,22 @@ void TfrmMain::runMenuCommand(const TWorkItem& command, const QString& destinati
 {
     if (m_workDepth > 0)
         return;
+    std::optional<TRunRecorder> recorder;
+    try {
+        recorder.emplace(TRunOrigin::Menu, edtSource->text(), destination);
+    } catch (const PlumtideError& error) {
+        DetailsShow(error.message());
+        return;
+    }
     beginWork();
     const auto ended = qScopeGuard([this] { endWork(); });
-    TRunRecorder recorder(TRunOrigin::Menu, edtSource->text(), destination);
     TCarryOut how;
     how.move = MoveSettingsOf(m_workingCopy);
     QString note;
-    CarryOut(how, WorkOf({ command }), {}, m_pump, &recorder,
+    CarryOut(how, WorkOf({ command }), {}, m_pump, &*recorder,
         [&](const TMoveEvent& event) { note = menuNote(event); });
     Refresh();
-    showHistoryNotes(recorder, note);
+    showHistoryNotes(*recorder, note);
 }
 
 void TfrmMain::edtSourceChange()

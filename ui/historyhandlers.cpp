@@ -43,9 +43,8 @@ QString UndoQuestion(const THistoryRun& run, const TUndoSummary& preview)
 
 void TfrmMain::showHistoryNotes(const TRunRecorder& recorder, const QString& note)
 {
-    if (!recorder.problem().isEmpty())
-        DetailsAdd(
-            QStringLiteral("This run is not recorded in the history: %1").arg(recorder.problem()));
+    if (!recorder.notice().isEmpty())
+        DetailsAdd(recorder.notice());
     if (!note.isEmpty())
         DetailsAdd(note);
 }

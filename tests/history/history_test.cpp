@@ -2,16 +2,19 @@
 #include "history/recorder.h"
 #include "history/sqlite.h"
 #include "history/undo.h"
+#include "platform/locks.h"
 #include "platform/trash.h"
 #include "tests/history/historylibrary.h"
 #include "tests/support/unprivileged.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QRegularExpression>
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <atomic>
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
@@ -20,6 +23,7 @@
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 
 using namespace plumtide;
 using namespace plumtide::test;
@@ -195,7 +199,8 @@ TEST_P(KilledSort, TheHistoryHoldsEveryMoveThatHappenedAndNoOther)
             return found == files.end() ? QByteArray() : found->second;
         };
         const auto atSources = lib.tree(QStringLiteral("in"));
-        // Opened after the kill: the history settles what the run had under way.
+        // Read after the kill: the history shows what the next run will keep of what this one
+        // had under way.
         const THistory history(lib.history(), THistory::Access::Read);
         std::set<QString> recorded;
         for (const THistoryRun& run : history.runs()) {
@@ -214,8 +219,9 @@ TEST_P(KilledSort, TheHistoryHoldsEveryMoveThatHappenedAndNoOther)
 
             missing += moved && !recorded.count(name);
         }
-        // Settled, no file is in both places: a copy whose source was still to be deleted is
-        // finished.
+        // Settled by the next run, no file is in both places: a copy whose source was still
+        // to be deleted is finished.
+        THistory(lib.history(), THistory::Access::Write).recover();
         std::map<QString, QByteArray> settledTargets;
         for (const char* folder : { "music/ABBA", "music/Queen" })
             settledTargets.merge(targets.tree(QString::fromLatin1(folder)));
@@ -238,35 +244,43 @@ TEST_P(KilledSort, TheHistoryHoldsEveryMoveThatHappenedAndNoOther)
 INSTANTIATE_TEST_SUITE_P(Sorts, KilledSort, ::testing::Values(false, true),
     [](const auto& info) { return info.param ? "CopiesAcrossFileSystems" : "RenamesWithinOne"; });
 
-// A history that cannot be written never stops a sort; the caller hears why, once.
-TEST(RecordedSort, GoesOnWhenTheHistoryCannotBeWritten)
+// No run changes anything its history cannot keep. A history SQLite cannot read is set aside
+// with its journal and a new one begun, said once; any other history that cannot be used
+// (a newer version's included, which is never set aside) stops the run before its first
+// change.
+TEST(RecordedSort, NeverChangesWhatItsHistoryCannotKeep)
 {
+    const auto writeFile = [](const QString& path, const QByteArray& bytes) {
+        QDir().mkpath(QFileInfo(path).path());
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+    };
     const struct {
         const char* name;
         std::function<void(const HistoryLibrary&)> spoil;
-        bool unprivileged;
+        bool setAside;
+        bool unprivileged = false;
     } cases[] = {
-        { "garbage file",
-            [](const HistoryLibrary& lib) {
-                QDir().mkpath(QFileInfo(lib.history()).path());
-                QFile file(lib.history());
-                file.open(QIODevice::WriteOnly);
-                file.write(QByteArray(8192, 'g'));
-            },
-            false },
+        { "not a database",
+            [&](const HistoryLibrary& lib) { writeFile(lib.history(), QByteArray(8192, 'g')); },
+            true },
         { "state folder is a file",
+            [&](const HistoryLibrary& lib) { writeFile(lib.home(QStringLiteral("state")), {}); },
+            false },
+        { "written by a newer version",
             [](const HistoryLibrary& lib) {
-                QFile file(lib.home(QStringLiteral("state")));
-                file.open(QIODevice::WriteOnly);
+                lib.sort(lib.job()); // makes the history
+                TSqlite(lib.history(), false).exec("PRAGMA user_version=99");
             },
             false },
         { "read-only file",
             [](const HistoryLibrary& lib) {
-                lib.sort(lib.job()); // makes the history
+                lib.sort(lib.job());
                 ::chmod(lib.history().toUtf8().constData(), 0444);
                 ::chmod(QFileInfo(lib.history()).path().toUtf8().constData(), 0555);
             },
-            true },
+            false, true },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -274,8 +288,16 @@ TEST(RecordedSort, GoesOnWhenTheHistoryCannotBeWritten)
         c.spoil(lib);
         lib.song(QStringLiteral("in/Madonna - Vogue.mp3"));
         lib.song(QStringLiteral("in/sub/Queen - One.mp3"));
+        const auto in = lib.tree(QStringLiteral("in"));
         const auto spoiled = lib.treeAt(lib.home(QString()));
-        QStringList told;
+        const auto sort = [&] {
+            try {
+                return QStringLiteral("told: ") + lib.sort(lib.job()).join('\n');
+            } catch (const PlumtideError& error) {
+                return QStringLiteral("stopped: ") + error.message();
+            }
+        };
+        QString said;
         if (c.unprivileged) {
             ASSERT_EQ(::system(QStringLiteral("chmod -R a+rwX '%1/in' '%1/music'")
                                    .arg(lib.path(QString()))
@@ -283,17 +305,138 @@ TEST(RecordedSort, GoesOnWhenTheHistoryCannotBeWritten)
                                    .constData()),
                 0);
             ::chmod(lib.path(QString()).toUtf8().constData(), 0777);
-            const std::optional<QByteArray> out
-                = RunUnprivileged([&] { return lib.sort(lib.job()).join('\n').toUtf8(); });
+            const std::optional<QByteArray> out = RunUnprivileged([&] { return sort().toUtf8(); });
             ASSERT_TRUE(out);
-            told = QString::fromUtf8(*out).split('\n', Qt::SkipEmptyParts);
+            said = QString::fromUtf8(*out);
         } else {
-            told = lib.sort(lib.job());
+            said = sort();
         }
-        EXPECT_TRUE(lib.tree(QStringLiteral("in")).empty());
-        EXPECT_EQ(lib.tree(QStringLiteral("music/Queen")).size(), 1u);
-        ASSERT_EQ(told.size(), 1) << told.join('\n').toStdString();
-        EXPECT_EQ(lib.treeAt(lib.home(QString())), spoiled);
+        if (c.setAside) {
+            EXPECT_TRUE(said.startsWith(QStringLiteral("told: the history was damaged")))
+                << said.toStdString();
+            EXPECT_TRUE(lib.tree(QStringLiteral("in")).empty());
+            // The old file kept as it was under a dated name; the new history has the run.
+            const QStringList aside
+                = QDir(QFileInfo(lib.history()).path())
+                      .entryList({ QStringLiteral("history.sqlite.damaged-*") });
+            ASSERT_EQ(aside.size(), 1);
+            EXPECT_TRUE(QRegularExpression(QStringLiteral("^history.sqlite.damaged-\\d{8}-\\d{6}$"))
+                            .match(aside.first())
+                            .hasMatch());
+            QFile old(QFileInfo(lib.history()).path() + '/' + aside.first());
+            ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+            EXPECT_EQ(old.readAll(), QByteArray(8192, 'g'));
+            EXPECT_EQ(THistory(lib.history(), THistory::Access::Read).runs().size(), 1u);
+        } else {
+            EXPECT_TRUE(said.startsWith(QStringLiteral("stopped: "))) << said.toStdString();
+            EXPECT_EQ(lib.tree(QStringLiteral("in")), in);
+            EXPECT_EQ(lib.treeAt(lib.home(QString())), spoiled);
+        }
+    }
+}
+
+// A change is written down before it is made; where that fails (a disk full, the database
+// held by another program past its wait) the change is not made and the run stops with the
+// reason.
+TEST(RecordedSort, AChangeThatCannotBeWrittenDownIsNotMade)
+{
+    const struct {
+        const char* name;
+        std::function<void(HistoryLibrary&, HistoryLibrary::SortJob&)> prepare;
+        std::function<std::vector<TWorkItem>(const HistoryLibrary&)> work;
+    } cases[] = {
+        { "a move", [](HistoryLibrary&, HistoryLibrary::SortJob&) {},
+            [](const HistoryLibrary& lib) {
+                return std::vector<TWorkItem> { TPlanRow { lib.path(QStringLiteral("in/a.mp3")),
+                    100.0, lib.path(QStringLiteral("music/ABBA")) } };
+            } },
+        { "a deletion",
+            [](HistoryLibrary&, HistoryLibrary::SortJob& job) {
+                job.move.deleteSmallFiles = true;
+                job.move.smallFileLimit = 10;
+            },
+            [](const HistoryLibrary& lib) {
+                return std::vector<TWorkItem> { TPlanRow { lib.path(QStringLiteral("in/a.mp3")),
+                    100.0, lib.path(QStringLiteral("music/ABBA")) } };
+            } },
+        { "a folder made", [](HistoryLibrary&, HistoryLibrary::SortJob&) {},
+            [](const HistoryLibrary& lib) {
+                return std::vector<TWorkItem> { TCreateFolder {
+                    lib.path(QStringLiteral("music/Blondie")) } };
+            } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        HistoryLibrary lib;
+        HistoryLibrary::SortJob job = lib.job();
+        c.prepare(lib, job);
+        lib.sort(lib.job()); // makes the history
+        lib.song(QStringLiteral("in/a.mp3"));
+        const auto before = lib.treeAt(lib.path(QString()));
+        TCarryOut how;
+        how.move = job.move;
+        TRunRecorder recorder(TRunOrigin::Cli, lib.path(QStringLiteral("in")),
+            lib.path(QStringLiteral("music")), lib.history());
+        TSqlite other(lib.history(), false);
+        other.exec("BEGIN IMMEDIATE");
+        NullPump pump;
+        EXPECT_THROW(CarryOut(how, WorkOf(c.work(lib)), {}, pump, &recorder), HistoryError);
+        other.exec("ROLLBACK");
+        EXPECT_EQ(lib.treeAt(lib.path(QString())), before);
+        EXPECT_TRUE(QDir(lib.path(QStringLiteral("music/ABBA"))).isEmpty());
+        EXPECT_FALSE(QFileInfo::exists(lib.path(QStringLiteral("music/Blondie"))));
+    }
+}
+
+// Runs that find no history and start at the same moment (the watch service and the window at
+// log-on) make it once, and each is recorded.
+TEST(RecordedSort, RunsThatMakeTheHistoryAtOnceAreEachRecorded)
+{
+    for (int trial = 0; trial < 10; ++trial) {
+        HistoryLibrary lib;
+        constexpr int kRuns = 6;
+        std::atomic<int> ready { 0 };
+        std::vector<QString> failures(kRuns);
+        std::vector<std::thread> runs;
+        for (int i = 0; i < kRuns; ++i) {
+            runs.emplace_back([&, i] {
+                ++ready;
+                while (ready < kRuns) { }
+                try {
+                    TRunRecorder recorder(TRunOrigin::Watch, lib.path(QStringLiteral("in")),
+                        lib.path(QStringLiteral("music")), lib.history());
+                    recorder.record({ TMoveOutcome::Created, lib.path(QStringLiteral("music")) });
+                    recorder.finish(TMoveSummary {});
+                } catch (const PlumtideError& error) {
+                    failures[size_t(i)] = error.message();
+                }
+            });
+        }
+        for (std::thread& run : runs)
+            run.join();
+        for (const QString& failure : failures)
+            EXPECT_TRUE(failure.isEmpty()) << failure.toStdString();
+        EXPECT_EQ(THistory(lib.history(), THistory::Access::Read).runs().size(), size_t(kRuns));
+    }
+}
+
+// One undo at a time, and none while a sort runs; each is told what it waits for.
+TEST(RecordedSort, AnUndoIsToldWhatIsUnderWay)
+{
+    HistoryLibrary lib;
+    lib.sort(lib.job());
+    for (const bool undoing : { false, true }) {
+        const TLockedFile held = TryLockFile(RunLockPath(lib.history()), undoing);
+        ASSERT_EQ(held.error, 0);
+        try {
+            TRunRecorder undo(TRunOrigin::Undo, lib.path(QStringLiteral("in")),
+                lib.path(QStringLiteral("music")), lib.history(), 1);
+            ADD_FAILURE() << "an undo started beside another run";
+        } catch (const PlumtideError& error) {
+            EXPECT_TRUE(error.message().startsWith(undoing ? QStringLiteral("An undo is under way")
+                                                           : QStringLiteral("A sort is under way")))
+                << error.message().toStdString();
+        }
     }
 }
 
@@ -545,11 +688,12 @@ INSERT INTO records (run, outcome, file, reason) VALUES (1, 'skipped', 'in/x.mp3
     EXPECT_FALSE(QFile::exists(QDir::current().filePath(QStringLiteral("in/Waterloo.mp3"))));
 }
 
-// What a killed run had under way is settled by the next program that opens the history: a
-// move whose target holds the file and whose source is gone happened, and so did a copy
-// whose target holds it; a move whose copy was in place, its source not yet deleted, is
-// finished while the source still has the copy's bytes; nothing else happened. A run still
-// under way is left as it is.
+// What a killed run had under way is judged against the disk: a move whose target holds the
+// file and whose source is gone happened, and so did a copy whose target holds it; a move
+// whose copy was in place, its source not yet deleted, is finished while the source still
+// has the copy's bytes; nothing else happened. A reader shows that judgement and changes
+// nothing; the next run acts on it. A run that still holds its lock is under way, whatever
+// its process id says (another process namespace gives other numbers).
 TEST(History, PendingMovesOfAKilledRunAreSettledAgainstTheDisk)
 {
     HistoryLibrary lib;
@@ -568,6 +712,8 @@ TEST(History, PendingMovesOfAKilledRunAreSettledAgainstTheDisk)
         { "copied, its source changed since", TPending::Move, true, true, 0, false, true },
         { "another file at the target", TPending::Move, true, false, 1, false },
         { "copied back, its source stays", TPending::Copy, true, true, 0, true },
+        { "deleted", TPending::Delete, false, false, 0, true },
+        { "not deleted yet", TPending::Delete, false, true, 0, false },
     };
     std::vector<THistoryRecord> records;
     QStringList happened;
@@ -575,15 +721,18 @@ TEST(History, PendingMovesOfAKilledRunAreSettledAgainstTheDisk)
     for (const Case& c : cases) {
         const QString name = QString::fromLatin1(c.name) + QStringLiteral(".mp3");
         const QString source = lib.song(QStringLiteral("in/") + name);
-        const QString target = lib.path(QStringLiteral("music/ABBA/") + name);
+        const bool deletion = c.pending == TPending::Delete;
+        const QString target
+            = deletion ? QString() : lib.path(QStringLiteral("music/ABBA/") + name);
         const TFileStatus status = StatusOf(source);
-        if (c.atTarget)
+        if (c.atTarget) {
             QFile::copy(source, target);
-        ::utimensat(AT_FDCWD, QFile::encodeName(target).constData(),
-            std::array<timespec, 2> { timespec { 0, UTIME_OMIT },
-                timespec { status.modified / 1000000000, status.modified % 1000000000 } }
-                .data(),
-            0);
+            ::utimensat(AT_FDCWD, QFile::encodeName(target).constData(),
+                std::array<timespec, 2> { timespec { 0, UTIME_OMIT },
+                    timespec { status.modified / 1000000000, status.modified % 1000000000 } }
+                    .data(),
+                0);
+        }
         if (!c.atSource)
             QFile::remove(source);
         if (c.sourceChanged) {
@@ -600,7 +749,7 @@ TEST(History, PendingMovesOfAKilledRunAreSettledAgainstTheDisk)
         sources.append(
             c.atSource && !(c.happened && c.pending == TPending::Move) ? source : QString());
         THistoryRecord record;
-        record.outcome = TMoveOutcome::Moved;
+        record.outcome = deletion ? TMoveOutcome::SmallDeleted : TMoveOutcome::Moved;
         record.file = source;
         record.target = target;
         record.size = status.size - c.otherSize;
@@ -608,36 +757,124 @@ TEST(History, PendingMovesOfAKilledRunAreSettledAgainstTheDisk)
         record.pending = c.pending;
         records.push_back(record);
         if (c.happened)
-            happened.append(target);
+            happened.append(source);
     }
+    const auto atSources = [&] {
+        std::vector<bool> there;
+        for (const THistoryRecord& record : records)
+            there.push_back(QFile::exists(record.file));
+        return there;
+    };
+    const auto keptOf = [&](const THistory& history, qint64 run) {
+        QStringList kept;
+        for (const THistoryRecord& record : history.records(run))
+            kept.append(record.file);
+        return kept;
+    };
+    const QString in = lib.path(QStringLiteral("in"));
+    const QString music = lib.path(QStringLiteral("music"));
+    THistory live(lib.history(), THistory::Access::Write);
+    const qint64 underWay = live.beginRun(TRunOrigin::Cli, in, music);
+    live.addRecords(underWay, records);
     qint64 killed = 0;
-    qint64 underWay = 0;
     {
         THistory history(lib.history(), THistory::Access::Write);
-        killed = history.beginRun(
-            TRunOrigin::Cli, lib.path(QStringLiteral("in")), lib.path(QStringLiteral("music")));
-        underWay = history.beginRun(
-            TRunOrigin::Cli, lib.path(QStringLiteral("in")), lib.path(QStringLiteral("music")));
+        killed = history.beginRun(TRunOrigin::Cli, in, music);
         history.addRecords(killed, records);
-        history.addRecords(underWay, records);
-        TSqlite(lib.history(), false)
-            .exec(QStringLiteral("UPDATE runs SET pid = 999999999 WHERE id = %1")
-                      .arg(killed)
-                      .toLatin1()
-                      .constData());
         EXPECT_TRUE(history.records(killed).empty());
     }
-    const THistory history(lib.history(), THistory::Access::Read);
-    QStringList kept;
-    for (const THistoryRecord& record : history.records(killed))
-        kept.append(record.target);
-    EXPECT_EQ(kept, happened);
-    EXPECT_EQ(history.run(killed)->files, happened.size());
+    // The live run's process id names no process here.
+    TSqlite(lib.history(), false)
+        .exec(QStringLiteral("UPDATE runs SET pid = 999999999 WHERE id = %1")
+                  .arg(underWay)
+                  .toLatin1()
+                  .constData());
+
+    const std::vector<bool> before = atSources();
+    // The shared-memory index of the live run's database is written by every reader.
+    const auto historyFiles = [&] {
+        auto files = lib.treeAt(lib.home(QString()));
+        std::erase_if(files, [](const auto& file) { return file.first.endsWith("-shm"); });
+        return files;
+    };
+    const auto files = historyFiles();
+    {
+        const THistory reader(lib.history(), THistory::Access::Read);
+        EXPECT_EQ(keptOf(reader, killed), happened);
+        EXPECT_EQ(reader.run(killed)->files, happened.size());
+        EXPECT_EQ(reader.run(killed)->state, TRunState::Aborted);
+        EXPECT_TRUE(reader.records(underWay).empty());
+        EXPECT_EQ(reader.run(underWay)->state, TRunState::Running);
+    }
+    EXPECT_EQ(atSources(), before) << "a reader changed the disk";
+    EXPECT_TRUE(historyFiles() == files) << "a reader changed the history";
+
+    THistory next(lib.history(), THistory::Access::Write);
+    EXPECT_EQ(next.recover(), 1);
+    EXPECT_EQ(keptOf(next, killed), happened);
+    EXPECT_EQ(next.run(killed)->files, happened.size());
     for (size_t i = 0; i < records.size(); ++i)
         EXPECT_EQ(QFile::exists(records[i].file), !sources[qsizetype(i)].isEmpty())
             << cases[i].name;
-    EXPECT_TRUE(history.records(underWay).empty());
-    EXPECT_EQ(history.run(underWay)->state, TRunState::Running);
+    EXPECT_TRUE(next.records(underWay).empty());
+    EXPECT_EQ(next.run(underWay)->state, TRunState::Running);
+}
+
+// Reading the history (history, undo --dry-run, the window's undo question) never changes the
+// disk, not even after a killed run; a dry run says what the real undo will do once that run
+// is settled.
+TEST(Undo, ADryRunChangesNothingAndSaysWhatTheUndoWillDo)
+{
+    HistoryLibrary lib;
+    // Killed with one file renamed and another copied across, its source not yet deleted.
+    std::vector<THistoryRecord> records;
+    for (const char* name : { "renamed.mp3", "cut.mp3" }) {
+        const QString source = lib.song(QStringLiteral("in/") + QLatin1String(name));
+        const QString target = lib.path(QStringLiteral("music/ABBA/") + QLatin1String(name));
+        const TFileStatus status = StatusOf(source);
+        ASSERT_TRUE(QFile::copy(source, target));
+        const std::array<timespec, 2> times { timespec { 0, UTIME_OMIT },
+            timespec { status.modified / 1000000000, status.modified % 1000000000 } };
+        ::utimensat(AT_FDCWD, QFile::encodeName(target).constData(), times.data(), 0);
+        if (QLatin1String(name) == QLatin1String("renamed.mp3"))
+            QFile::remove(source);
+        THistoryRecord record;
+        record.outcome = TMoveOutcome::Moved;
+        record.file = source;
+        record.target = target;
+        record.size = status.size;
+        record.modified = status.modified;
+        record.pending = TPending::Move;
+        records.push_back(record);
+    }
+    qint64 run = 0;
+    {
+        THistory killed(lib.history(), THistory::Access::Write);
+        run = killed.beginRun(
+            TRunOrigin::Cli, lib.path(QStringLiteral("in")), lib.path(QStringLiteral("music")));
+        killed.addRecords(run, records);
+    }
+    const auto disk = lib.treeAt(lib.path(QString()));
+    const auto history = lib.treeAt(lib.home(QString()));
+    const auto said = [](const std::vector<TMoveEvent>& events) {
+        QStringList lines;
+        for (const TMoveEvent& event : events)
+            lines.append(
+                QStringLiteral("%1 %2 %3")
+                    .arg(QLatin1String(OutcomeName(event.outcome)), event.file, event.target));
+        return lines;
+    };
+    EXPECT_EQ(THistory(lib.history(), THistory::Access::Read).lastUndoable(), run);
+    std::vector<TMoveEvent> dry;
+    NullPump pump;
+    UndoRun(lib.history(), run, true, pump, [&](const TMoveEvent& e) { dry.push_back(e); });
+    EXPECT_EQ(lib.treeAt(lib.path(QString())), disk);
+    EXPECT_EQ(lib.treeAt(lib.home(QString())), history);
+
+    EXPECT_EQ(said(dry), said(lib.undo(run)));
+    EXPECT_EQ(dry.size(), 2u);
+    EXPECT_EQ(lib.tree(QStringLiteral("in")).size(), 2u);
+    EXPECT_TRUE(lib.tree(QStringLiteral("music")).empty());
 }
 
 // An undo takes back the newest record first: a file moved twice in one run goes back

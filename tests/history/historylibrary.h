@@ -86,7 +86,8 @@ public:
         return job;
     }
 
-    // Plans and carries out the job, recorded; why the history did not record it, if so.
+    // Plans and carries out the job, recorded; what the recorder told (a history set aside).
+    // Throws what the run throws: a history that cannot be used stops it.
     QStringList sort(const SortJob& job) const
     {
         TSortRequest request;
@@ -107,8 +108,8 @@ public:
         const TPlannedSort plan = PlanSortRun(request, pump, details, quiet);
         CarryOut(how, plan.work(), plan.filePaths(), pump, &recorder);
         QStringList told;
-        if (!recorder.problem().isEmpty())
-            told.append(recorder.problem());
+        if (!recorder.notice().isEmpty())
+            told.append(recorder.notice());
         return told;
     }
 
