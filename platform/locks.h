@@ -39,5 +39,7 @@ struct TLockedFile {
 // Takes an advisory lock (flock) on the file at `path`, which is created (private) when
 // missing: shared or exclusive, without waiting.
 TLockedFile TryLockFile(const QString& path, bool exclusive);
+// TryLockFile, but waits for a lock held elsewhere to be released.
+TLockedFile LockFile(const QString& path, bool exclusive);
 
 } // namespace plumtide
