@@ -19,13 +19,12 @@ namespace
 // A move across file systems killed after its copy was in place and before its source was
 // deleted leaves the file in both places. It is finished as the run would have finished it:
 // the source goes while it is unused, unchanged, and has the very bytes of the copy at the
-// target. Returns whether it went.
+// target, read through the open that the deletion checks. Returns whether it went.
 bool finishCutMove(const QString& source, const QString& target, const TFileStatus& copy)
 {
-    if (!SameContents(source, target))
-        return false;
-    return RemoveUnusedFile(source, [&](const TFileStatus& status) {
-        return status.size == copy.size && status.modified == copy.modified;
+    return RemoveUnusedFile(source, [&](const TWatchedFile& file) {
+        return file.status().size == copy.size && file.status().modified == copy.modified
+            && SameContents(file, target);
     }) == TRemoveResult::Removed;
 }
 
