@@ -639,12 +639,11 @@ SortResult RunSortPrinting(const SortCommand& sort, RecordWriter& out, TerminalP
 int RunAssign(const ParsedCommand& command)
 {
     const QString path = AssignmentsFile();
-    TAssignments assignments = LoadAssignments(path);
     RecordWriter out(stdout, false);
     if (command.has(QStringLiteral("--list"))) {
         if (!command.operands.isEmpty() || command.has(QStringLiteral("--remove")))
             throw UsageError(QStringLiteral("assign --list takes nothing more"));
-        for (const TAssignment& assignment : assignments.entries())
+        for (const TAssignment& assignment : LoadAssignments(path).entries())
             out.write({ { "artist", assignment.artist }, { "folder", assignment.folder } });
         return kExitOk;
     }
@@ -652,11 +651,11 @@ int RunAssign(const ParsedCommand& command)
         if (!command.operands.isEmpty())
             throw UsageError(QStringLiteral("assign --remove takes one ARTIST"));
         const QString artist = command.value(QStringLiteral("--remove"));
-        if (!assignments.remove(artist)) {
+        if (!UpdateAssignments(
+                path, [&](TAssignments& assignments) { return assignments.remove(artist); })) {
             PrintError(QStringLiteral("plumtide-cli: '%1' is assigned to no folder\n").arg(artist));
             return kExitError;
         }
-        SaveAssignments(path, assignments);
         return kExitOk;
     }
     requireOperands(command, 2, "ARTIST and FOLDER");
@@ -671,11 +670,12 @@ int RunAssign(const ParsedCommand& command)
         folder = below.mid(destination.size() + 1);
     }
     folder = QDir::cleanPath(folder);
-    if (!assignments.assign(command.operands.at(0), folder))
+    if (!UpdateAssignments(path, [&](TAssignments& assignments) {
+            return assignments.assign(command.operands.at(0), folder);
+        }))
         throw UsageError(QStringLiteral("cannot assign '%1' to '%2' (an artist of no letters, or "
                                         "a folder outside the destination)")
                              .arg(command.operands.at(0), folder));
-    SaveAssignments(path, assignments);
     return kExitOk;
 }
 

@@ -3,6 +3,8 @@
 #include "core/carefulmatch.h"
 #include "platform/atomicfile.h"
 #include "platform/descriptor.h"
+#include "platform/errors.h"
+#include "platform/locks.h"
 #include "platform/names.h"
 #include "platform/paths.h"
 
@@ -152,6 +154,20 @@ void SaveAssignments(const QString& path, const TAssignments& assignments)
 {
     CreateFolders(FolderOf(path));
     WriteFileAtomically(path, assignments.serialise(), 0600);
+}
+
+bool UpdateAssignments(const QString& path, const std::function<bool(TAssignments&)>& change)
+{
+    CreateFolders(FolderOf(path));
+    const QString lockPath = path + QStringLiteral(".lock");
+    const TLockedFile lock = LockFile(lockPath, true);
+    if (!lock.file.isOpen())
+        throw IOError(QStringLiteral("Cannot lock"), lockPath, lock.error);
+    TAssignments assignments = LoadAssignments(path);
+    if (!change(assignments))
+        return false;
+    SaveAssignments(path, assignments);
+    return true;
 }
 
 TAssignmentIndex::TAssignmentIndex(

@@ -8,6 +8,7 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -62,6 +63,12 @@ private:
 TAssignments LoadAssignments(const QString& path);
 // Replaces the file at `path` atomically, creating its folder when missing. Throws IOError.
 void SaveAssignments(const QString& path, const TAssignments& assignments);
+// Loads the assignments at `path`, lets `change` change them and, when it returns true,
+// saves them, while holding a lock that every update takes: two programs that assign at
+// once each keep their change, neither saving over the other's with what it read before.
+// The lock is a file of its own beside (`path` + ".lock"), because a save replaces the
+// assignments file. Returns what `change` returned. Throws IOError.
+bool UpdateAssignments(const QString& path, const std::function<bool(TAssignments&)>& change);
 
 // Assignments resolved against the destination's folders as a refresh listed them.
 // Used in both ways of matching: an assignment applies before any rule or score.

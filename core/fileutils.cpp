@@ -9,7 +9,11 @@
 #include "platform/paths.h"
 #include "platform/trash.h"
 
+#include <QCoreApplication>
+
+#include <atomic>
 #include <cerrno>
+#include <unistd.h>
 #include <utility>
 
 namespace plumtide
@@ -57,10 +61,32 @@ TReason UnusableReason(const QString& path) noexcept
 namespace
 {
 
-// `remove` returns 0 or the error that kept the file.
-template <typename Remove>
-TRemoveResult removeUnused(const QString& path,
-    const std::function<bool(const TFileStatus&)>& accept, int* error, Remove remove)
+// A file on its way out: `away` renames it to a place of its own (0 and that place, or the
+// error with the file still at its path), `finish` ends what it is there for, `back` returns
+// it to a path (EEXIST when that name is taken).
+struct TWayOut {
+    std::function<int(QString& place)> away;
+    std::function<int(const QString& place)> finish;
+    std::function<int(const QString& place, const QString& path)> back;
+};
+
+// A file that turned out not to be the one approved goes back under its name, or the first
+// free numbered name beside it should a new file have taken that name meanwhile.
+void putBack(const TWayOut& way, const QString& place, const QString& path)
+{
+    int error = EEXIST;
+    for (int number = 1; number < 1000 && error == EEXIST; ++number)
+        error = way.back(place,
+            number == 1 ? path
+                        : JoinPath(FolderOf(path), NumberedFileName(FileNameOf(path), number)));
+}
+
+// The one way a file is deleted, for good or into the Trash: only the file that was opened
+// and approved, as it was then. Its name is tested just before it is renamed away, and what
+// the rename took is tested after it, so that a file saved anew under the name in between is
+// never what goes.
+TRemoveResult removeUnused(
+    const QString& path, const TAcceptFile& accept, int* error, const TWayOut& way)
 {
     int failure = 0;
     const auto failed = [&] {
@@ -79,44 +105,98 @@ TRemoveResult removeUnused(const QString& path,
         return TRemoveResult::Missing;
     if (file.inUse())
         return TRemoveResult::InUse;
-    if (accept && !accept(file.status()))
+    if (accept && !accept(file))
         return TRemoveResult::Refused;
     if (!file.unchanged())
         return TRemoveResult::InUse;
-    failure = remove();
-    return failure == 0 ? TRemoveResult::Removed : failed();
+    QString place;
+    failure = way.away(place);
+    if (failure != 0)
+        return failed();
+    if (!file.renamedTo(place)) {
+        putBack(way, place, path);
+        return TRemoveResult::InUse;
+    }
+    failure = way.finish(place);
+    if (failure != 0) {
+        putBack(way, place, path);
+        return failed();
+    }
+    return TRemoveResult::Removed;
+}
+
+// A name in the file's folder for it to wait under until it is deleted: one of the names
+// the durable move sets its sources aside under, which listings pass over and which are
+// cleaned up after a killed process as theirs are (see RemoveStalePartialFiles).
+QString asideName()
+{
+    static std::atomic<quint64> counter { 0 };
+    return QStringLiteral(".plumtide-%1-%2.gone")
+        .arg(QCoreApplication::applicationPid())
+        .arg(counter++);
+}
+
+bool sameOpenContents(
+    const FileDescriptor& first, const QString& a, const FileDescriptor& second, const QString& b)
+{
+    return FileSize(first, a) == FileSize(second, b) && SameBytes(first, second);
 }
 
 } // namespace
 
-TRemoveResult RemoveUnusedFile(
-    const QString& path, const std::function<bool(const TFileStatus&)>& accept, int* error)
+TRemoveResult RemoveUnusedFile(const QString& path, const TAcceptFile& accept, int* error)
 {
-    return removeUnused(path, accept, error, [&] { return RemoveFile(path); });
+    TWayOut way;
+    way.away = [&](QString& place) {
+        int failure = EEXIST;
+        for (int attempt = 0; attempt < 100 && failure == EEXIST; ++attempt) {
+            place = JoinPath(FolderOf(path), asideName());
+            failure = RenameNoReplace(path, place);
+        }
+        return failure;
+    };
+    way.finish = [](const QString& place) { return RemoveFile(place); };
+    way.back = [](const QString& place, const QString& to) { return RenameNoReplace(place, to); };
+    return removeUnused(path, accept, error, way);
 }
 
-TRemoveResult TrashUnusedFile(const QString& path, QString& trashed,
-    const std::function<bool(const TFileStatus&)>& accept, int* error)
+TRemoveResult TrashUnusedFile(
+    const QString& path, QString& trashed, const TAcceptFile& accept, int* error)
 {
     trashed.clear();
     bool notTrashed = false;
-    const TRemoveResult result = removeUnused(path, accept, error, [&] {
-        TTrashedFile place;
-        const int failure = MoveToTrash(path, place);
-        if (failure == 0)
-            trashed = place.file;
+    TWayOut way;
+    way.away = [&](QString& place) {
+        TTrashedFile where;
+        const int failure = MoveToTrash(path, where);
+        place = where.file;
         notTrashed = failure != 0;
         return failure;
-    });
+    };
+    way.finish = [&](const QString& place) {
+        trashed = place;
+        return 0;
+    };
+    way.back = [](const QString& place, const QString& to) { return RestoreFromTrash(place, to); };
+    const TRemoveResult result = removeUnused(path, accept, error, way);
     return notTrashed ? TRemoveResult::NotTrashed : result;
 }
 
 bool SameContents(const QString& a, const QString& b)
 {
     try {
-        const FileDescriptor first = OpenForReading(a);
-        const FileDescriptor second = OpenForReading(b);
-        return FileSize(first, a) == FileSize(second, b) && SameBytes(first, second);
+        return sameOpenContents(OpenForReading(a), a, OpenForReading(b), b);
+    } catch (...) {
+        return false;
+    }
+}
+
+bool SameContents(const TWatchedFile& file, const QString& other)
+{
+    try {
+        // From the start, whoever read it before.
+        return ::lseek(file.descriptor().get(), 0, SEEK_SET) == 0
+            && sameOpenContents(file.descriptor(), file.path(), OpenForReading(other), other);
     } catch (...) {
         return false;
     }

@@ -42,24 +42,35 @@ TReason UnusableReason(const QString& path) noexcept;
 inline constexpr qsizetype MaxCopyPathLength = 254;
 
 // What RemoveUnusedFile did.
+// InUse: another process has the file open or locked, or it changed while it was looked at.
 // NotTrashed: the file stays where it is, because no Trash could take it.
 enum class TRemoveResult { Removed, Missing, InUse, Refused, Failed, NotTrashed };
 
+// What a deletion's caller asks of the file it is about to delete, as it is open (its real
+// size, whatever else holds it): whatever it reads is read through that very open file (see
+// SameContents), so that what it approves is what gets deleted.
+using TAcceptFile = std::function<bool(const TWatchedFile&)>;
+
 // Deletes the file at `path` (never what a symbolic link there leads to) unless another
-// process has it open or locked, or it changes while it is looked at. `accept` sees the file
-// as it is open (its real size, whatever else holds it) and may refuse the delete. For
-// Failed, `error` (when given) gets the system's error number.
-TRemoveResult RemoveUnusedFile(const QString& path,
-    const std::function<bool(const TFileStatus&)>& accept = {}, int* error = nullptr);
+// process has it open or locked, or it changes while it is looked at, `accept` and the
+// deletion included: the file is first renamed aside in its folder, and deleted only when
+// that name still leads to the file that was opened, with the size and times it had (a
+// file saved anew under its name, or written to with its times put back, goes back to its
+// name and counts as in use). `accept` may refuse the delete. For Failed, `error` (when
+// given) gets the system's error number.
+TRemoveResult RemoveUnusedFile(
+    const QString& path, const TAcceptFile& accept = {}, int* error = nullptr);
 
 // RemoveUnusedFile, but into the desktop's Trash (see platform/trash.h): `trashed` gets the
 // file's place there. A file that no Trash can take (none on its file system, a mount that
 // a rename cannot leave) is kept, NotTrashed with the error: the user asked for a deletion
 // that can be taken back, and one for good cannot.
-TRemoveResult TrashUnusedFile(const QString& path, QString& trashed,
-    const std::function<bool(const TFileStatus&)>& accept = {}, int* error = nullptr);
+TRemoveResult TrashUnusedFile(
+    const QString& path, QString& trashed, const TAcceptFile& accept = {}, int* error = nullptr);
 
 // Whether two files have the same contents. False when either cannot be read.
 bool SameContents(const QString& a, const QString& b);
+// Whether the open file has the contents of the file at `other`, read from its start.
+bool SameContents(const TWatchedFile& file, const QString& other);
 
 } // namespace plumtide

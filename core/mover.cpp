@@ -211,17 +211,20 @@ private:
         return true;
     }
 
-    // Deletes the action's file unless someone uses it; the size that makes a small file is
-    // taken from the very file that is deleted. False when it is no longer small.
+    // Deletes the action's file unless someone uses it; the size that makes a small file, and
+    // the bytes that make a double of the doubles folder's copy, are taken from the very file
+    // that is deleted. False when it is no longer small, or no longer that copy.
     bool remove(const TMoveAction& action)
     {
         const bool small = action.kind == TActionKind::DeleteSmall;
         const qint64 limit = qint64(m_settings.smallFileLimit) * 1024;
         TMoveEvent event = EventOf(action);
-        const auto accept = [&](const TFileStatus& status) {
-            event.size = status.size;
-            event.modified = status.modified;
-            if (small && status.size >= limit)
+        const auto accept = [&](const TWatchedFile& file) {
+            event.size = file.status().size;
+            event.modified = file.status().modified;
+            if (action.kind == TActionKind::DropDouble && !SameContents(file, action.target))
+                return false;
+            if (small && file.status().size >= limit)
                 return false;
             writeAhead(event, TPending::Delete);
             return true;
@@ -359,9 +362,9 @@ private:
         TMoveAction done = action;
         qint64 size = 0;
         qint64 modified = 0;
-        const auto accept = [&](const TFileStatus& status) {
-            size = status.size;
-            modified = status.modified;
+        const auto accept = [&](const TWatchedFile& file) {
+            size = file.status().size;
+            modified = file.status().modified;
             return true;
         };
         int error = 0;

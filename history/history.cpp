@@ -7,7 +7,9 @@
 #include "platform/paths.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QScopeGuard>
+#include <QThread>
 
 #include <cerrno>
 #include <cstring>
@@ -24,13 +26,12 @@ namespace
 // A move across file systems killed after its copy was in place and before its source was
 // deleted leaves the file in both places. It is finished as the run would have finished it:
 // the source goes while it is unused, unchanged, and has the very bytes of the copy at the
-// target. Returns whether it went.
+// target, read through the open that the deletion checks. Returns whether it went.
 bool finishCutMove(const QString& source, const QString& target, const TFileStatus& copy)
 {
-    if (!SameContents(source, target))
-        return false;
-    return RemoveUnusedFile(source, [&](const TFileStatus& status) {
-        return status.size == copy.size && status.modified == copy.modified;
+    return RemoveUnusedFile(source, [&](const TWatchedFile& file) {
+        return file.status().size == copy.size && file.status().modified == copy.modified
+            && SameContents(file, target);
     }) == TRemoveResult::Removed;
 }
 
@@ -296,16 +297,41 @@ enum class TSchema { Empty, Current, Older, Newer, Foreign };
 
 TSchema schemaOf(TSqlite& db, qint64& version)
 {
-    version = db.number("PRAGMA user_version");
-    const qint64 application = db.number("PRAGMA application_id");
+    // One statement, so one snapshot: another run may be making the schema meanwhile.
+    TStatement read(db,
+        "SELECT (SELECT user_version FROM pragma_user_version), (SELECT application_id FROM "
+        "pragma_application_id), (SELECT count(*) FROM sqlite_master)");
+    read.step();
+    version = read.integer(0);
+    const qint64 application = read.integer(1);
     if (version == 0 && application == 0)
-        return db.number("SELECT count(*) FROM sqlite_master") == 0 ? TSchema::Empty
-                                                                    : TSchema::Foreign;
+        return read.integer(2) == 0 ? TSchema::Empty : TSchema::Foreign;
     if (application != kApplicationId)
         return TSchema::Foreign;
     if (version > kSchemaVersion)
         return TSchema::Newer;
     return version < kSchemaVersion ? TSchema::Older : TSchema::Current;
+}
+
+// The journal mode changes only while the file is this connection's alone, and SQLite does
+// not wait for that (another run may be opening it at the same moment): tried again for as
+// long as a write waits. A file in WAL mode already needs nothing.
+void useWriteAheadLog(TSqlite& db)
+{
+    QElapsedTimer waited;
+    waited.start();
+    for (;;) {
+        try {
+            db.number("PRAGMA journal_mode=WAL");
+            return;
+        } catch (const HistoryDamaged&) {
+            throw;
+        } catch (const HistoryError&) {
+            if (waited.elapsed() > 5000)
+                throw;
+        }
+        QThread::msleep(5);
+    }
 }
 
 [[noreturn]] void refuse(TSchema schema, const QString& path)
@@ -342,7 +368,7 @@ void THistory::openForWriting()
     // records are written only once what they say is on disk. Dropping the old tables of a
     // migration must not cascade into the records being carried over: foreign keys are on
     // once the schema is settled.
-    m_db->number("PRAGMA journal_mode=WAL");
+    useWriteAheadLog(*m_db);
     m_db->exec("PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=OFF");
     {
         // Read again inside the write transaction: another run may have made it meanwhile.

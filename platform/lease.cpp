@@ -202,6 +202,13 @@ bool TWatchedFile::renamed()
     return true;
 }
 
+bool TWatchedFile::renamedTo(const QString& name)
+{
+    m_name = EncodePath(name);
+    m_path = m_folder == AT_FDCWD ? name : JoinPath(FolderOf(m_path), name);
+    return renamed() && unchanged();
+}
+
 bool IsOpenElsewhere(const FileDescriptor& file)
 {
     PrepareProcessForSharedFiles();

@@ -67,6 +67,10 @@ public:
     // change time as the one to compare with, provided size and modification time are
     // still those of the open. False when they are not.
     bool renamed();
+    // After Plumtide renamed the file to `name` (a path, or a name in the folder it was opened
+    // in, as it was opened): renamed(), and that name leads to this very file, unchanged() as
+    // it is; unchanged() looks at that name from then on.
+    bool renamedTo(const QString& name);
 
 private:
     static TWatchedFile open(int folder, const QByteArray& name, const QString& path);

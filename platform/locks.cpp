@@ -38,7 +38,10 @@ bool IsLockedElsewhere(const FileDescriptor& file)
     return ::fcntl(file.get(), F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
 }
 
-TLockedFile TryLockFile(const QString& path, bool exclusive)
+namespace
+{
+
+TLockedFile lockFile(const QString& path, bool exclusive, bool wait)
 {
     TLockedFile locked;
     locked.file = FileDescriptor(
@@ -47,11 +50,28 @@ TLockedFile TryLockFile(const QString& path, bool exclusive)
         locked.error = errno;
         return locked;
     }
-    if (::flock(locked.file.get(), (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
+    const int how = (exclusive ? LOCK_EX : LOCK_SH) | (wait ? 0 : LOCK_NB);
+    int result = 0;
+    do
+        result = ::flock(locked.file.get(), how);
+    while (result != 0 && errno == EINTR);
+    if (result != 0) {
         locked.error = errno;
         locked.file.close();
     }
     return locked;
+}
+
+} // namespace
+
+TLockedFile TryLockFile(const QString& path, bool exclusive)
+{
+    return lockFile(path, exclusive, false);
+}
+
+TLockedFile LockFile(const QString& path, bool exclusive)
+{
+    return lockFile(path, exclusive, true);
 }
 
 namespace

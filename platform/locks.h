@@ -39,6 +39,8 @@ struct TLockedFile {
 // Takes an advisory lock (flock) on the file at `path`, which is created (private) when
 // missing: shared or exclusive, without waiting.
 TLockedFile TryLockFile(const QString& path, bool exclusive);
+// TryLockFile, but waits for a lock held elsewhere to be released.
+TLockedFile LockFile(const QString& path, bool exclusive);
 
 // Byte locks: a lock file whose bytes each stand for one holder (a run by its number).
 // They are open-file-description locks, so they belong to the descriptor and not to a

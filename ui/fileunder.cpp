@@ -56,14 +56,12 @@ QStringList ArtistsBehindEntry(const QString& entry, const std::vector<TSourceRo
 
 bool FileUnder(const QStringList& artists, const QString& folder)
 {
-    const QString path = AssignmentsFile();
-    TAssignments assignments = LoadAssignments(path);
-    bool any = false;
-    for (const QString& artist : artists)
-        any = assignments.assign(artist, folder) || any;
-    if (any)
-        SaveAssignments(path, assignments);
-    return any;
+    return UpdateAssignments(AssignmentsFile(), [&](TAssignments& assignments) {
+        bool any = false;
+        for (const QString& artist : artists)
+            any = assignments.assign(artist, folder) || any;
+        return any;
+    });
 }
 
 TFolderChooser::TFolderChooser(QWidget* parent, const QString& artist, const QStringList& folders)

@@ -3,6 +3,8 @@
 
 #include "tests/cli/clifixture.h"
 
+#include <vector>
+
 using namespace plumtide::test;
 
 TEST_F(Cli, CarefulMatchingFilesTheSameArtistOrNothing)
@@ -112,4 +114,24 @@ TEST_F(Cli, AssignmentsFileAnAliasInBothWaysOfMatching)
         1);
     EXPECT_EQ(run({ QStringLiteral("assign"), QStringLiteral("--list") }).out,
         QStringLiteral("kino\tGone\n"));
+}
+
+// Assignments made at the same moment (scripts, two windows) are all kept: none overwrites
+// another's with the file as it read it.
+TEST_F(Cli, AssignmentsMadeAtOnceAreAllKept)
+{
+    constexpr int kAssigners = 16;
+    std::vector<std::unique_ptr<QProcess>> assigners;
+    for (int i = 0; i < kAssigners; ++i)
+        assigners.emplace_back(start({ QStringLiteral("assign"), QStringLiteral("Artist %1").arg(i),
+            QStringLiteral("Folder %1").arg(i) }));
+    for (const auto& assigner : assigners) {
+        ASSERT_TRUE(assigner->waitForFinished(60000));
+        EXPECT_EQ(assigner->exitCode(), 0) << assigner->readAllStandardError().toStdString();
+    }
+    const QStringList listed = run({ QStringLiteral("assign"), QStringLiteral("--list") })
+                                   .out.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    EXPECT_EQ(listed.size(), kAssigners) << listed.join(QLatin1Char('\n')).toStdString();
+    for (int i = 0; i < kAssigners; ++i)
+        EXPECT_TRUE(listed.contains(QStringLiteral("artist %1\tFolder %1").arg(i))) << i;
 }

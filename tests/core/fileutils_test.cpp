@@ -69,6 +69,37 @@ QString pathOfLength(const QTemporaryDir& dir, qsizetype length, char fill = 'x'
     return path;
 }
 
+// What another program does to a file between its comparison with a copy and its deletion.
+bool appendTo(const QString& file)
+{
+    const int fd = ::open(QFile::encodeName(file).constData(), O_WRONLY | O_APPEND);
+    const bool done = fd >= 0 && ::write(fd, "+", 1) == 1;
+    return ::close(fd) == 0 && done;
+}
+
+// A tagger's "keep the timestamp": a byte rewritten, size and modification time put back.
+bool rewriteKeepingTimes(const QString& file)
+{
+    struct stat st {
+    };
+    const int fd = ::open(QFile::encodeName(file).constData(), O_WRONLY);
+    if (fd < 0 || ::fstat(fd, &st) != 0)
+        return false;
+    const struct timespec times[2] = { st.st_atim, st.st_mtim };
+    const bool done = ::pwrite(fd, "#", 1, 0) == 1 && ::futimens(fd, times) == 0;
+    return ::close(fd) == 0 && done;
+}
+
+// An editor's save: a new file renamed over the name.
+bool saveAnew(const QString& file)
+{
+    QFile anew(file + QStringLiteral(".new"));
+    return anew.open(QIODevice::WriteOnly) && anew.write("other bytes") == 11 && anew.flush()
+        && ::rename(
+               QFile::encodeName(anew.fileName()).constData(), QFile::encodeName(file).constData())
+        == 0;
+}
+
 class FileUtils : public testing::Test
 {
 protected:
@@ -317,6 +348,56 @@ TEST_F(FileUtils, CopyOntoFullFileSystemLeavesNoPartialTarget)
         GTEST_SKIP() << "cannot mount a small file system here";
     EXPECT_EQ(status, 0);
     EXPECT_EQ(readFile(source), contents);
+}
+
+// A double compared with the doubles folder's copy, or a cut move's source with its copy, is
+// deleted (for good or into the Trash) only as it was compared: what another program does
+// to it after that keeps it, as in use, and leaves nothing set aside beside it.
+TEST_F(FileUtils, FileChangedAfterItsComparisonIsKept)
+{
+    // The Trash of the test's own folder.
+    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(path("data")));
+    const struct {
+        const char* name;
+        bool (*change)(const QString&);
+        TRemoveResult result;
+        QByteArray left; // what the name holds afterwards
+    } rows[] = {
+        { "untouched", nullptr, TRemoveResult::Removed, "<missing>" },
+        { "appended", appendTo, TRemoveResult::InUse, "the same bytes+" },
+        { "rewritten, times kept", rewriteKeepingTimes, TRemoveResult::InUse, "#he same bytes" },
+        { "saved anew", saveAnew, TRemoveResult::InUse, "other bytes" },
+    };
+    for (const auto& row : rows) {
+        for (const bool trash : { false, true }) {
+            const QString file = path("double.mp3");
+            const QString copy = path("copy.mp3");
+            writeFile(file, "the same bytes");
+            writeFile(copy, "the same bytes");
+            const TAcceptFile compare = [&](const TWatchedFile& open) {
+                const bool same = SameContents(open, copy);
+                if (row.change) {
+                    OtherProcess other([&] { return row.change(file); });
+                    EXPECT_TRUE(other.ready()) << row.name;
+                }
+                return same;
+            };
+            QString trashed;
+            const TRemoveResult result
+                = trash ? TrashUnusedFile(file, trashed, compare) : RemoveUnusedFile(file, compare);
+            const char* how = trash ? " into the Trash" : " for good";
+            EXPECT_EQ(result, row.result) << row.name << how;
+            EXPECT_EQ(readFile(file), row.left) << row.name << how;
+            EXPECT_EQ(
+                QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden).size(), row.change ? 2 : 1)
+                << row.name << how;
+        }
+    }
+    if (dataHome.isNull())
+        qunsetenv("XDG_DATA_HOME");
+    else
+        qputenv("XDG_DATA_HOME", dataHome);
 }
 
 } // namespace

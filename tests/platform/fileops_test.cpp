@@ -3,6 +3,7 @@
 #include "platform/filecopy.h"
 #include "platform/filestatus.h"
 #include "platform/folderwatch.h"
+#include "platform/lease.h"
 #include "platform/locks.h"
 #include "tests/support/otherprocess.h"
 
@@ -105,6 +106,53 @@ TEST_F(FileOps, OpenElsewhereSeesOtherDescriptorsAndLocks)
 
 // A process number tells who left a file only while that process is the one that ran when
 // the file was made: numbers come round again.
+// A file renamed aside to be deleted is still the one opened only while nothing took the
+// name it went to and nobody wrote to it, however its times were put back.
+TEST_F(FileOps, FileRenamedAsideIsStillTheOneOpenedOnlyUntouched)
+{
+    const struct {
+        const char* name;
+        bool (*meanwhile)(const QString& aside);
+        bool same;
+    } rows[] = {
+        { "untouched", nullptr, true },
+        { "another file renamed there",
+            [](const QString& aside) {
+                const QByteArray other = QFile::encodeName(aside + QStringLiteral(".other"));
+                QFile file(QString::fromUtf8(other));
+                return file.open(QIODevice::WriteOnly) && file.write("x") == 1 && file.flush()
+                    && ::rename(other.constData(), QFile::encodeName(aside).constData()) == 0;
+            },
+            false },
+        { "rewritten, times put back",
+            [](const QString& aside) {
+                struct stat st {
+                };
+                const int fd = ::open(QFile::encodeName(aside).constData(), O_WRONLY);
+                if (fd < 0 || ::fstat(fd, &st) != 0)
+                    return false;
+                const struct timespec times[2] = { st.st_atim, st.st_mtim };
+                const bool done = ::pwrite(fd, "#", 1, 0) == 1 && ::futimens(fd, times) == 0;
+                return ::close(fd) == 0 && done;
+            },
+            false },
+    };
+    for (const auto& row : rows) {
+        const QString path = write("song.mp3", "some audio");
+        const QString aside = m_dir.filePath(QStringLiteral(".aside"));
+        TWatchedFile file = TWatchedFile::Open(path);
+        ASSERT_TRUE(file.unchanged()) << row.name;
+        ASSERT_EQ(
+            ::rename(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()), 0);
+        if (row.meanwhile) {
+            OtherProcess other([&] { return row.meanwhile(aside); });
+            EXPECT_TRUE(other.ready()) << row.name;
+        }
+        EXPECT_EQ(file.renamedTo(aside), row.same) << row.name;
+        QFile::remove(aside);
+    }
+}
+
 TEST_F(FileOps, ProcessRanAtTellsTheProcessFromOneThatGotItsNumberLater)
 {
     const qint64 now = StatusOf(write("now", "x")).changed;
