@@ -73,22 +73,29 @@ TWorkingCopy storedSettings()
     return copy;
 }
 
+// The option over a stored setting, as the settings table names it.
+QString optionOver(const TSetting& setting)
+{
+    return QString::fromLatin1(setting.option);
+}
+
 // The formats a command files: --formats, or else those of the stored settings.
 TFileFormats formatsOf(const ParsedCommand& command, const TWorkingCopy& stored)
 {
-    if (!command.has(QStringLiteral("--formats")))
+    const QString option = optionOver(Setting("Formats"));
+    if (!command.has(option))
         return stored.formats;
-    const QString value = command.value(QStringLiteral("--formats"));
+    const QString value = command.value(option);
     const std::optional<TFileFormats> formats = TFileFormats::FromText(value);
     if (!formats)
-        throw UsageError(QStringLiteral("--formats takes a comma-separated list of %1, not '%2'")
-                             .arg(AudioExtensions().join(QStringLiteral(", ")), value));
+        throw UsageError(QStringLiteral("%1 takes a comma-separated list of %2, not '%3'")
+                             .arg(option, AudioExtensions().join(QStringLiteral(", ")), value));
     return *formats;
 }
 
 // What plan and sort work with: the stored settings with the command's options over them.
 struct SortSettings {
-    int percentage = 37;
+    int percentage = DefaultInteger("Percentage");
     TMatching matching = TMatching::Similar;
     TFileFormats formats;
     TMoveSettings move;
@@ -103,20 +110,22 @@ SortSettings sortSettings(const ParsedCommand& command)
     settings.matching = stored.matching;
     settings.formats = formatsOf(command, stored);
     settings.move = MoveSettingsOf(stored);
-    if (command.has(QStringLiteral("--match"))) {
-        const std::optional<TMatching> matching
-            = MatchingOf(command.value(QStringLiteral("--match")));
+    const QString match = optionOver(Setting("Matching"));
+    if (command.has(match)) {
+        const std::optional<TMatching> matching = MatchingOf(command.value(match));
         if (!matching)
-            throw UsageError(QStringLiteral("--match takes similar or careful, not '%1'")
-                                 .arg(command.value(QStringLiteral("--match"))));
+            throw UsageError(QStringLiteral("%1 takes similar or careful, not '%2'")
+                                 .arg(match, command.value(match)));
         settings.matching = *matching;
     }
 
-    if (command.has(QStringLiteral("--percentage")))
-        settings.percentage = ParseNumber(
-            QStringLiteral("--percentage"), command.value(QStringLiteral("--percentage")), 0, 100);
-    if (command.has(QStringLiteral("--doubles"))) {
-        const QString value = command.value(QStringLiteral("--doubles"));
+    const TSetting& percentage = Setting("Percentage");
+    if (command.has(optionOver(percentage)))
+        settings.percentage = ParseNumber(optionOver(percentage),
+            command.value(optionOver(percentage)), percentage.min, percentage.max);
+    const QString doubles = optionOver(Setting("DoubleDir"));
+    if (command.has(doubles)) {
+        const QString value = command.value(doubles);
         if (value.startsWith(QStringLiteral("move:")) && value.size() > 5) {
             settings.move.doubles = TDoubles::SetAside;
             settings.move.doublesFolder = value.mid(5);
@@ -126,25 +135,27 @@ SortSettings sortSettings(const ParsedCommand& command)
         } else if (value == QStringLiteral("keep")) {
             settings.move.doubles = TDoubles::Keep;
         } else {
-            throw UsageError(
-                QStringLiteral("--doubles takes move:FOLDER, delete or keep, not '%1'").arg(value));
+            throw UsageError(QStringLiteral("%1 takes move:FOLDER, delete or keep, not '%2'")
+                                 .arg(doubles, value));
         }
     }
-    if (command.has(QStringLiteral("--delete-small"))
-        && command.has(QStringLiteral("--keep-small")))
-        throw UsageError(QStringLiteral("--delete-small and --keep-small exclude each other"));
-    if (command.has(QStringLiteral("--delete-small"))) {
+    const QString deleteSmall = optionOver(Setting("delFileSize"));
+    if (command.has(deleteSmall) && command.has(QStringLiteral("--keep-small")))
+        throw UsageError(QStringLiteral("%1 and --keep-small exclude each other").arg(deleteSmall));
+    if (command.has(deleteSmall)) {
         settings.move.deleteSmallFiles = true;
-        settings.move.smallFileLimit = ParseNumber(QStringLiteral("--delete-small"),
-            command.value(QStringLiteral("--delete-small")), 0, 2000000);
+        // Beyond the settings window's arrows: a limit typed here is taken as it is.
+        settings.move.smallFileLimit
+            = ParseNumber(deleteSmall, command.value(deleteSmall), 0, 2000000);
     }
     if (command.has(QStringLiteral("--keep-small")))
         settings.move.deleteSmallFiles = false;
-    if (command.has(QStringLiteral("--trash")) && command.has(QStringLiteral("--no-trash")))
-        throw UsageError(QStringLiteral("--trash and --no-trash exclude each other"));
-    if (command.has(QStringLiteral("--trash")) || command.has(QStringLiteral("--no-trash")))
-        settings.move.useTrash = command.has(QStringLiteral("--trash"));
-    if (command.has(QStringLiteral("--no-companions")))
+    const QString trash = optionOver(Setting("UseTrash"));
+    if (command.has(trash) && command.has(QStringLiteral("--no-trash")))
+        throw UsageError(QStringLiteral("%1 and --no-trash exclude each other").arg(trash));
+    if (command.has(trash) || command.has(QStringLiteral("--no-trash")))
+        settings.move.useTrash = command.has(trash);
+    if (command.has(optionOver(Setting("MoveCompanions"))))
         settings.move.moveCompanions = false;
     if (command.has(QStringLiteral("--settle")))
         settings.settleMs = qint64(ParseNumber(QStringLiteral("--settle"),
