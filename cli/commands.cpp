@@ -100,6 +100,7 @@ struct SortSettings {
     TFileFormats formats;
     TMoveSettings move;
     qint64 settleMs = kHandSettleMs;
+    bool keepHistory = DefaultBool("KeepHistory");
 };
 
 SortSettings sortSettings(const ParsedCommand& command)
@@ -110,6 +111,7 @@ SortSettings sortSettings(const ParsedCommand& command)
     settings.matching = stored.matching;
     settings.formats = formatsOf(command, stored);
     settings.move = MoveSettingsOf(stored);
+    settings.keepHistory = stored.keepHistory;
     const QString match = optionOver(Setting("Matching"));
     if (command.has(match)) {
         const std::optional<TMatching> matching = MatchingOf(command.value(match));
@@ -157,6 +159,8 @@ SortSettings sortSettings(const ParsedCommand& command)
         settings.move.useTrash = command.has(trash);
     if (command.has(optionOver(Setting("MoveCompanions"))))
         settings.move.moveCompanions = false;
+    if (command.has(optionOver(Setting("KeepHistory"))))
+        settings.keepHistory = false;
     if (command.has(QStringLiteral("--settle")))
         settings.settleMs = qint64(ParseNumber(QStringLiteral("--settle"),
                                 command.value(QStringLiteral("--settle")), 0, 86400))
@@ -584,6 +588,7 @@ SortCommand SortCommandOf(const ParsedCommand& command, const QString& source,
     sort.how.leaveOut = sort.request.leaveOut;
     sort.how.dryRun = command.has(QStringLiteral("--dry-run"));
     sort.createArtistFolders = command.has(QStringLiteral("--create-artist-folders"));
+    sort.keepHistory = settings.keepHistory;
     return sort;
 }
 
@@ -730,8 +735,8 @@ const std::vector<CommandInfo>& Commands()
         QStringLiteral("--match"), QStringLiteral("--formats") };
     static const QStringList sortFlags { QStringLiteral("--json"), QStringLiteral("--keep-small"),
         QStringLiteral("--dry-run"), QStringLiteral("--create-artist-folders"),
-        QStringLiteral("--trash"), QStringLiteral("--no-trash"),
-        QStringLiteral("--no-companions") };
+        QStringLiteral("--trash"), QStringLiteral("--no-trash"), QStringLiteral("--no-companions"),
+        QStringLiteral("--no-history") };
     static const std::vector<CommandInfo> commands {
         { "key", "the artist key of each NAME (or of each line of standard input)",
             "usage: plumtide-cli key [NAME...]\n\n"
@@ -809,13 +814,16 @@ const std::vector<CommandInfo>& Commands()
             "                           (.lrc, .cue, .txt) where they are; by default they\n"
             "                           move with it (moved<TAB>file<TAB>target each; default:\n"
             "                           MoveCompanions in the settings)\n"
+            "  --no-history             do not record the run in the history, so that undo cannot\n"
+            "                           take it back (default: KeepHistory in the settings)\n"
             "  --dry-run                print what would happen; change nothing\n"
             "  --fail-if-left           exit status 3 when a file was left in SOURCE (skipped,\n"
             "                           or no folder for its artist), each told on standard error\n"
             "  --json                   JSON Lines: "
             "{\"outcome\",\"file\",\"target\",\"reason\"},\n"
             "                           last {\"outcome\":\"summary\",...} with the counts\n\n"
-            "Every sort but a dry run is recorded in the history (see history, undo).\n"
+            "Every sort but a dry run or one with --no-history is recorded in the history (see\n"
+            "history, undo).\n"
             "Ctrl-C finishes the file being moved, then stops (exit status 130). A write error\n"
             "on standard output stops it the same way, with exit status 1.\n",
             { sortFlags + QStringList { QStringLiteral("--fail-if-left") }, planOptions },

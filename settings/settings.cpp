@@ -214,6 +214,7 @@ void LoadWorkingCopy(const TSettingsStore& store, TWorkingCopy& copy, const QStr
     copy.matching = readMatching(store);
     copy.formats = readFormats(store);
     copy.moveCompanions = ReadBool(store, Setting("MoveCompanions"));
+    copy.keepHistory = ReadBool(store, Setting("KeepHistory"));
 }
 
 QString MatchingText(TMatching matching)

@@ -78,12 +78,14 @@ struct TWorkingCopy {
     TFileFormats formats;
     // Lyrics, cue sheets and notes named as a song travel with it (`MoveCompanions`).
     bool moveCompanions = false;
+    // A run is recorded in the history (`KeepHistory`, set in the file only).
+    bool keepHistory = false;
 };
 
 // Loads the working copy as the main window does when it is created, in this order:
 // autoStart, percentage, MoveFile, RemoveFile, AutoTime, chkAutoTime, DoubleDir, Source,
 // Destination, DoDelFile, delFileSize, UseTrash, WatchSource, WatchSettle, Matching, Formats,
-// MoveCompanions. An unreadable value raises SettingsError there; the fields after it
+// MoveCompanions, KeepHistory. An unreadable value raises SettingsError there; the fields after it
 // keep what they held. A Matching or Formats value that names nothing known gives the default, as a
 // missing one.
 void LoadWorkingCopy(const TSettingsStore& store, TWorkingCopy& copy, const QString& programFolder);

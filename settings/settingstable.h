@@ -55,6 +55,7 @@ consteval auto settingsTable()
         { "Source",         Folder,  "",          Program, 0,   0,     false,   nullptr },
         { "Destination",    Folder,  "",          Program, 0,   0,     false,   nullptr },
         { "MoveCompanions", Bool,    "1",         None,    0,   0,     true,    "--no-companions" },
+        { "KeepHistory",    Bool,    "1",         None,    0,   0,     true,    "--no-history" },
     });
     // clang-format on
 }

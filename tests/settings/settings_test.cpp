@@ -198,6 +198,24 @@ TEST(WorkingCopy, RejectedAutoTimeStopsTheLoadThere)
     EXPECT_EQ(copy.smallFileLimit, 0);
 }
 
+// KeepHistory is in the file only: the working copy reads it, the window's values have none.
+TEST(WorkingCopy, KeepHistoryIsOnUnlessStoredAsZero)
+{
+    const struct {
+        const char* stored; // nullptr: no value
+        bool keep;
+    } cases[] = { { nullptr, true }, { "1", true }, { "0", false }, { "x", true }, { "2", true } };
+    for (const auto& c : cases) {
+        TMemorySettingsStore store;
+        if (c.stored)
+            store.WriteValue(QStringLiteral("keephistory"), QString::fromLatin1(c.stored));
+        TWorkingCopy copy;
+        LoadWorkingCopy(store, copy, kProgramFolder);
+        EXPECT_EQ(copy.keepHistory, c.keep) << (c.stored ? c.stored : "(none)");
+    }
+    EXPECT_TRUE(DefaultWorkingCopy(kProgramFolder).keepHistory);
+}
+
 TEST(WorkingCopy, TimeTextsReadInBothForms)
 {
     EXPECT_EQ(ParseTimeText(QStringLiteral("00:10:00")), QTime(0, 10, 0));
