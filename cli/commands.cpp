@@ -73,26 +73,34 @@ TWorkingCopy storedSettings()
     return copy;
 }
 
+// The option over a stored setting, as the settings table names it.
+QString optionOver(const TSetting& setting)
+{
+    return QString::fromLatin1(setting.option);
+}
+
 // The formats a command files: --formats, or else those of the stored settings.
 TFileFormats formatsOf(const ParsedCommand& command, const TWorkingCopy& stored)
 {
-    if (!command.has(QStringLiteral("--formats")))
+    const QString option = optionOver(Setting("Formats"));
+    if (!command.has(option))
         return stored.formats;
-    const QString value = command.value(QStringLiteral("--formats"));
+    const QString value = command.value(option);
     const std::optional<TFileFormats> formats = TFileFormats::FromText(value);
     if (!formats)
-        throw UsageError(QStringLiteral("--formats takes a comma-separated list of %1, not '%2'")
-                             .arg(AudioExtensions().join(QStringLiteral(", ")), value));
+        throw UsageError(QStringLiteral("%1 takes a comma-separated list of %2, not '%3'")
+                             .arg(option, AudioExtensions().join(QStringLiteral(", ")), value));
     return *formats;
 }
 
 // What plan and sort work with: the stored settings with the command's options over them.
 struct SortSettings {
-    int percentage = 37;
+    int percentage = DefaultInteger("Percentage");
     TMatching matching = TMatching::Similar;
     TFileFormats formats;
     TMoveSettings move;
     qint64 settleMs = kHandSettleMs;
+    bool keepHistory = DefaultBool("KeepHistory");
 };
 
 SortSettings sortSettings(const ParsedCommand& command)
@@ -103,20 +111,23 @@ SortSettings sortSettings(const ParsedCommand& command)
     settings.matching = stored.matching;
     settings.formats = formatsOf(command, stored);
     settings.move = MoveSettingsOf(stored);
-    if (command.has(QStringLiteral("--match"))) {
-        const std::optional<TMatching> matching
-            = MatchingOf(command.value(QStringLiteral("--match")));
+    settings.keepHistory = stored.keepHistory;
+    const QString match = optionOver(Setting("Matching"));
+    if (command.has(match)) {
+        const std::optional<TMatching> matching = MatchingOf(command.value(match));
         if (!matching)
-            throw UsageError(QStringLiteral("--match takes similar or careful, not '%1'")
-                                 .arg(command.value(QStringLiteral("--match"))));
+            throw UsageError(QStringLiteral("%1 takes similar or careful, not '%2'")
+                                 .arg(match, command.value(match)));
         settings.matching = *matching;
     }
 
-    if (command.has(QStringLiteral("--percentage")))
-        settings.percentage = ParseNumber(
-            QStringLiteral("--percentage"), command.value(QStringLiteral("--percentage")), 0, 100);
-    if (command.has(QStringLiteral("--doubles"))) {
-        const QString value = command.value(QStringLiteral("--doubles"));
+    const TSetting& percentage = Setting("Percentage");
+    if (command.has(optionOver(percentage)))
+        settings.percentage = ParseNumber(optionOver(percentage),
+            command.value(optionOver(percentage)), percentage.min, percentage.max);
+    const QString doubles = optionOver(Setting("DoubleDir"));
+    if (command.has(doubles)) {
+        const QString value = command.value(doubles);
         if (value.startsWith(QStringLiteral("move:")) && value.size() > 5) {
             settings.move.doubles = TDoubles::SetAside;
             settings.move.doublesFolder = value.mid(5);
@@ -126,26 +137,30 @@ SortSettings sortSettings(const ParsedCommand& command)
         } else if (value == QStringLiteral("keep")) {
             settings.move.doubles = TDoubles::Keep;
         } else {
-            throw UsageError(
-                QStringLiteral("--doubles takes move:FOLDER, delete or keep, not '%1'").arg(value));
+            throw UsageError(QStringLiteral("%1 takes move:FOLDER, delete or keep, not '%2'")
+                                 .arg(doubles, value));
         }
     }
-    if (command.has(QStringLiteral("--delete-small"))
-        && command.has(QStringLiteral("--keep-small")))
-        throw UsageError(QStringLiteral("--delete-small and --keep-small exclude each other"));
-    if (command.has(QStringLiteral("--delete-small"))) {
+    const QString deleteSmall = optionOver(Setting("delFileSize"));
+    if (command.has(deleteSmall) && command.has(QStringLiteral("--keep-small")))
+        throw UsageError(QStringLiteral("%1 and --keep-small exclude each other").arg(deleteSmall));
+    if (command.has(deleteSmall)) {
         settings.move.deleteSmallFiles = true;
-        settings.move.smallFileLimit = ParseNumber(QStringLiteral("--delete-small"),
-            command.value(QStringLiteral("--delete-small")), 0, 2000000);
+        // Beyond the settings window's arrows: a limit typed here is taken as it is.
+        settings.move.smallFileLimit
+            = ParseNumber(deleteSmall, command.value(deleteSmall), 0, 2000000);
     }
     if (command.has(QStringLiteral("--keep-small")))
         settings.move.deleteSmallFiles = false;
-    if (command.has(QStringLiteral("--trash")) && command.has(QStringLiteral("--no-trash")))
-        throw UsageError(QStringLiteral("--trash and --no-trash exclude each other"));
-    if (command.has(QStringLiteral("--trash")) || command.has(QStringLiteral("--no-trash")))
-        settings.move.useTrash = command.has(QStringLiteral("--trash"));
-    if (command.has(QStringLiteral("--no-companions")))
+    const QString trash = optionOver(Setting("UseTrash"));
+    if (command.has(trash) && command.has(QStringLiteral("--no-trash")))
+        throw UsageError(QStringLiteral("%1 and --no-trash exclude each other").arg(trash));
+    if (command.has(trash) || command.has(QStringLiteral("--no-trash")))
+        settings.move.useTrash = command.has(trash);
+    if (command.has(optionOver(Setting("MoveCompanions"))))
         settings.move.moveCompanions = false;
+    if (command.has(optionOver(Setting("KeepHistory"))))
+        settings.keepHistory = false;
     if (command.has(QStringLiteral("--settle")))
         settings.settleMs = qint64(ParseNumber(QStringLiteral("--settle"),
                                 command.value(QStringLiteral("--settle")), 0, 86400))
@@ -571,6 +586,7 @@ SortCommand SortCommandOf(const ParsedCommand& command, const QString& source,
     sort.how.leaveOut = sort.request.leaveOut;
     sort.how.dryRun = command.has(QStringLiteral("--dry-run"));
     sort.createArtistFolders = command.has(QStringLiteral("--create-artist-folders"));
+    sort.keepHistory = settings.keepHistory;
     return sort;
 }
 
@@ -708,8 +724,8 @@ const std::vector<CommandInfo>& Commands()
         QStringLiteral("--match"), QStringLiteral("--formats") };
     static const QStringList sortFlags { QStringLiteral("--json"), QStringLiteral("--keep-small"),
         QStringLiteral("--dry-run"), QStringLiteral("--create-artist-folders"),
-        QStringLiteral("--trash"), QStringLiteral("--no-trash"),
-        QStringLiteral("--no-companions") };
+        QStringLiteral("--trash"), QStringLiteral("--no-trash"), QStringLiteral("--no-companions"),
+        QStringLiteral("--no-history") };
     static const std::vector<CommandInfo> commands {
         { "key", "the artist key of each NAME (or of each line of standard input)",
             "usage: plumtide-cli key [NAME...]\n\n"
@@ -787,13 +803,16 @@ const std::vector<CommandInfo>& Commands()
             "                           (.lrc, .cue, .txt) where they are; by default they\n"
             "                           move with it (moved<TAB>file<TAB>target each; default:\n"
             "                           MoveCompanions in the settings)\n"
+            "  --no-history             do not record the run in the history, so that undo cannot\n"
+            "                           take it back (default: KeepHistory in the settings)\n"
             "  --dry-run                print what would happen; change nothing\n"
             "  --fail-if-left           exit status 3 when a file was left in SOURCE (skipped,\n"
             "                           or no folder for its artist), each told on standard error\n"
             "  --json                   JSON Lines: "
             "{\"outcome\",\"file\",\"target\",\"reason\"},\n"
             "                           last {\"outcome\":\"summary\",...} with the counts\n\n"
-            "Every sort but a dry run is recorded in the history (see history, undo).\n"
+            "Every sort but a dry run or one with --no-history is recorded in the history (see\n"
+            "history, undo).\n"
             "Ctrl-C finishes the file being moved, then stops (exit status 130). A write error\n"
             "on standard output stops it the same way, with exit status 1.\n",
             { sortFlags + QStringList { QStringLiteral("--fail-if-left") }, planOptions },

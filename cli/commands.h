@@ -38,6 +38,8 @@ struct SortCommand {
     TSortRequest request;
     TCarryOut how;
     bool createArtistFolders = false;
+    // Whether the run goes into the history: KeepHistory, or --no-history over it.
+    bool keepHistory = true;
 };
 SortCommand SortCommandOf(const ParsedCommand& command, const QString& source,
     const QString& destination, TRunOrigin origin, THeldFiles held = {});

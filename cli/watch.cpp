@@ -9,6 +9,7 @@
 #include "history/recorder.h"
 #include "platform/errors.h"
 #include "platform/termination.h"
+#include "settings/settings.h"
 #include "settings/settingsstore.h"
 
 #include <QEventLoop>
@@ -33,8 +34,8 @@ std::pair<QString, QString> watchedFolders(const ParsedCommand& command)
         throw UsageError(QStringLiteral(
             "watch needs SOURCE and DEST, or neither (see plumtide-cli watch --help)"));
     const TFileSettingsStore store;
-    const std::optional<QString> source = store.ReadValue(QStringLiteral("Source"));
-    const std::optional<QString> destination = store.ReadValue(QStringLiteral("Destination"));
+    const std::optional<QString> source = store.ReadValue(SettingName(Setting("Source")));
+    const std::optional<QString> destination = store.ReadValue(SettingName(Setting("Destination")));
     if (source.value_or(QString()).isEmpty() || destination.value_or(QString()).isEmpty())
         throw UsageError(
             QStringLiteral("watch needs SOURCE and DEST: none given, and %1 names no Source "
@@ -241,7 +242,7 @@ int RunWatch(const ParsedCommand& command)
     const auto [source, destination] = watchedFolders(command);
     TWatchSettings settings;
     settings.folder = source;
-    settings.settleMs = secondsOption(command, "--settle", 10, 0);
+    settings.settleMs = secondsOption(command, "--settle", DefaultInteger("WatchSettle"), 0);
     settings.pollMs = secondsOption(command, "--poll", 30, 1);
     settings.retryMs = secondsOption(command, "--retry", 600, 0);
     SortCommand sort = SortCommandOf(command, source, destination, TRunOrigin::Watch);

@@ -32,23 +32,32 @@ std::optional<int> parseDecimal(const QString& text)
 
 int readWatchSettle(const TSettingsStore& store)
 {
-    return std::clamp(
-        ReadInteger(store, QStringLiteral("WatchSettle"), kDefaultWatchSettle), 0, kMaxWatchSettle);
+    const TSetting& settle = Setting("WatchSettle");
+    return std::clamp(ReadInteger(store, settle), settle.min, settle.max);
 }
 
-// A word that names no way of matching reads as the default one.
 // A list naming anything unknown files mp3 alone: nothing is filed that was not clearly asked for.
 TFileFormats readFormats(const TSettingsStore& store)
 {
-    return TFileFormats::FromText(ReadString(store, QStringLiteral("Formats"), QString()))
-        .value_or(TFileFormats());
+    return TFileFormats::FromText(ReadString(store, Setting("Formats"))).value_or(TFileFormats());
 }
 
+// A word that names no way of matching reads as the default one.
 TMatching readMatching(const TSettingsStore& store)
 {
-    return MatchingOf(ReadString(store, QStringLiteral("Matching"), QString()))
-        .value_or(TMatching::Similar);
+    return MatchingOf(ReadString(store, Setting("Matching"))).value_or(TMatching::Similar);
 }
+
+// A store with nothing in it: reading from it gives every default.
+class TEmptyStore : public TSettingsStore
+{
+public:
+    std::optional<QString> ReadValue(const QString&) const override { return std::nullopt; }
+    void WriteValue(const QString&, const QString&) override { }
+    void WriteAutostart(const QString&) override { }
+    void DeleteAutostart() override { }
+    std::optional<QString> AutostartExecutable() const override { return std::nullopt; }
+};
 
 } // namespace
 
@@ -100,6 +109,71 @@ void WriteTime(TSettingsStore& store, const QString& name, const QTime& value)
     store.WriteValue(name, FormatTimeText(value));
 }
 
+QString SettingName(const TSetting& setting)
+{
+    return QString::fromLatin1(setting.name);
+}
+
+bool ReadBool(const TSettingsStore& store, const TSetting& setting)
+{
+    Q_ASSERT(setting.type == TSettingType::Bool);
+    return ReadInteger(store, SettingName(setting),
+               parseDecimal(QLatin1String(setting.defaultText)).value_or(0))
+        != 0;
+}
+
+int ReadInteger(const TSettingsStore& store, const TSetting& setting)
+{
+    Q_ASSERT(setting.type == TSettingType::Integer);
+    return ReadInteger(
+        store, SettingName(setting), parseDecimal(QLatin1String(setting.defaultText)).value_or(0));
+}
+
+QString ReadString(const TSettingsStore& store, const TSetting& setting)
+{
+    Q_ASSERT(setting.type == TSettingType::Text);
+    return ReadString(store, SettingName(setting), QLatin1String(setting.defaultText));
+}
+
+QTime ReadTime(const TSettingsStore& store, const TSetting& setting)
+{
+    Q_ASSERT(setting.type == TSettingType::Time);
+    return ReadTime(store, SettingName(setting), QLatin1String(setting.defaultText));
+}
+
+QString ReadFolder(
+    const TSettingsStore& store, const TSetting& setting, const QString& programFolder)
+{
+    Q_ASSERT(setting.type == TSettingType::Folder);
+    return ReadString(store, SettingName(setting),
+        setting.defaultFolder == TDefaultFolder::Doubles ? DefaultDoublesFolder() : programFolder);
+}
+
+void WriteBool(TSettingsStore& store, const TSetting& setting, bool value)
+{
+    WriteBool(store, SettingName(setting), value);
+}
+
+void WriteInteger(TSettingsStore& store, const TSetting& setting, int value)
+{
+    WriteInteger(store, SettingName(setting), value);
+}
+
+void WriteString(TSettingsStore& store, const TSetting& setting, const QString& value)
+{
+    WriteString(store, SettingName(setting), value);
+}
+
+void WriteTime(TSettingsStore& store, const TSetting& setting, const QTime& value)
+{
+    WriteTime(store, SettingName(setting), value);
+}
+
+QTime DefaultAutoTime()
+{
+    return *ParseTimeText(QLatin1String(Setting("AutoTime").defaultText));
+}
+
 QString FormatTimeText(const QTime& time)
 {
     return time.toString(QStringLiteral("HH:mm:ss"));
@@ -123,25 +197,24 @@ std::optional<QTime> ParseTimeText(const QString& text)
 
 void LoadWorkingCopy(const TSettingsStore& store, TWorkingCopy& copy, const QString& programFolder)
 {
-    copy.startHidden = ReadBool(store, QStringLiteral("autoStart"), false);
-    copy.comparePercentage
-        = static_cast<quint8>(ReadInteger(store, QStringLiteral("percentage"), 37));
-    copy.moveDoubles = ReadBool(store, QStringLiteral("MoveFile"), true);
-    copy.deleteDoubles = ReadBool(store, QStringLiteral("RemoveFile"), false);
-    copy.autoSortInterval
-        = ReadTime(store, QStringLiteral("AutoTime"), QLatin1String(kDefaultAutoTime));
-    copy.autoSortOn = ReadBool(store, QStringLiteral("chkAutoTime"), false);
-    copy.doublesFolder = ReadString(store, QStringLiteral("DoubleDir"), DefaultDoublesFolder());
-    copy.sourceFolder = ReadString(store, QStringLiteral("Source"), programFolder);
-    copy.destinationFolder = ReadString(store, QStringLiteral("Destination"), programFolder);
-    copy.deleteSmallFiles = ReadBool(store, QStringLiteral("DoDelFile"), false);
-    copy.smallFileLimit = ReadInteger(store, QStringLiteral("delFileSize"), 512);
-    copy.useTrash = ReadBool(store, QStringLiteral("UseTrash"), false);
-    copy.watchSource = ReadBool(store, QStringLiteral("WatchSource"), false);
+    copy.startHidden = ReadBool(store, Setting("autoStart"));
+    copy.comparePercentage = static_cast<quint8>(ReadInteger(store, Setting("Percentage")));
+    copy.moveDoubles = ReadBool(store, Setting("MoveFile"));
+    copy.deleteDoubles = ReadBool(store, Setting("RemoveFile"));
+    copy.autoSortInterval = ReadTime(store, Setting("AutoTime"));
+    copy.autoSortOn = ReadBool(store, Setting("chkAutoTime"));
+    copy.doublesFolder = ReadFolder(store, Setting("DoubleDir"), programFolder);
+    copy.sourceFolder = ReadFolder(store, Setting("Source"), programFolder);
+    copy.destinationFolder = ReadFolder(store, Setting("Destination"), programFolder);
+    copy.deleteSmallFiles = ReadBool(store, Setting("doDelFile"));
+    copy.smallFileLimit = ReadInteger(store, Setting("delFileSize"));
+    copy.useTrash = ReadBool(store, Setting("UseTrash"));
+    copy.watchSource = ReadBool(store, Setting("WatchSource"));
     copy.watchSettle = readWatchSettle(store);
     copy.matching = readMatching(store);
     copy.formats = readFormats(store);
-    copy.moveCompanions = ReadBool(store, QStringLiteral("MoveCompanions"), true);
+    copy.moveCompanions = ReadBool(store, Setting("MoveCompanions"));
+    copy.keepHistory = ReadBool(store, Setting("KeepHistory"));
 }
 
 QString MatchingText(TMatching matching)
@@ -184,37 +257,29 @@ QString AssignmentsFile()
 TWorkingCopy DefaultWorkingCopy(const QString& programFolder)
 {
     TWorkingCopy copy;
-    copy.comparePercentage = 37;
-    copy.moveDoubles = true;
-    copy.autoSortInterval = *ParseTimeText(QLatin1String(kDefaultAutoTime));
-    copy.doublesFolder = DefaultDoublesFolder();
-    copy.sourceFolder = programFolder;
-    copy.destinationFolder = programFolder;
-    copy.smallFileLimit = 512;
-    copy.watchSettle = kDefaultWatchSettle;
-    copy.moveCompanions = true;
+    LoadWorkingCopy(TEmptyStore(), copy, programFolder);
     return copy;
 }
 
 void ReadOptions(const TSettingsStore& store, TOptionsValues& values, QString& sourceFolder,
     QString& destinationFolder, const QString& programFolder)
 {
-    values.percentage = ReadInteger(store, QStringLiteral("percentage"), 37);
-    values.moveDoubles = ReadBool(store, QStringLiteral("MoveFile"), true);
-    values.removeDoubles = ReadBool(store, QStringLiteral("RemoveFile"), false);
-    values.doublesFolder = ReadString(store, QStringLiteral("DoubleDir"), DefaultDoublesFolder());
-    values.autoTime = ReadTime(store, QStringLiteral("AutoTime"), QLatin1String(kDefaultAutoTime));
-    values.autoTimeOn = ReadBool(store, QStringLiteral("chkAutoTime"), false);
-    values.autoStart = ReadBool(store, QStringLiteral("AutoStart"), false);
-    values.deleteSmallFiles = ReadBool(store, QStringLiteral("DoDelFile"), false);
-    values.smallFileLimit = ReadInteger(store, QStringLiteral("delFileSize"), 512);
-    values.useTrash = ReadBool(store, QStringLiteral("UseTrash"), false);
-    values.watchSource = ReadBool(store, QStringLiteral("WatchSource"), false);
+    values.percentage = ReadInteger(store, Setting("Percentage"));
+    values.moveDoubles = ReadBool(store, Setting("MoveFile"));
+    values.removeDoubles = ReadBool(store, Setting("RemoveFile"));
+    values.doublesFolder = ReadFolder(store, Setting("DoubleDir"), programFolder);
+    values.autoTime = ReadTime(store, Setting("AutoTime"));
+    values.autoTimeOn = ReadBool(store, Setting("chkAutoTime"));
+    values.autoStart = ReadBool(store, Setting("autoStart"));
+    values.deleteSmallFiles = ReadBool(store, Setting("doDelFile"));
+    values.smallFileLimit = ReadInteger(store, Setting("delFileSize"));
+    values.useTrash = ReadBool(store, Setting("UseTrash"));
+    values.watchSource = ReadBool(store, Setting("WatchSource"));
     values.watchSettle = readWatchSettle(store);
     values.matching = readMatching(store);
     values.formats = readFormats(store);
-    sourceFolder = ReadString(store, QStringLiteral("Source"), programFolder);
-    destinationFolder = ReadString(store, QStringLiteral("Destination"), programFolder);
+    sourceFolder = ReadFolder(store, Setting("Source"), programFolder);
+    destinationFolder = ReadFolder(store, Setting("Destination"), programFolder);
 }
 
 void ApplyOptions(const TOptionsValues& values, TWorkingCopy& copy)
@@ -238,20 +303,20 @@ void ApplyOptions(const TOptionsValues& values, TWorkingCopy& copy)
 void WriteOptions(
     TSettingsStore& store, const TOptionsValues& values, const QString& executablePath)
 {
-    WriteInteger(store, QStringLiteral("Percentage"), values.percentage);
-    WriteString(store, QStringLiteral("DoubleDir"), values.doublesFolder);
-    WriteBool(store, QStringLiteral("MoveFile"), values.moveDoubles);
-    WriteBool(store, QStringLiteral("RemoveFile"), values.removeDoubles);
-    WriteTime(store, QStringLiteral("AutoTime"), values.autoTime);
-    WriteBool(store, QStringLiteral("chkAutoTime"), values.autoTimeOn);
-    WriteBool(store, QStringLiteral("autoStart"), values.autoStart);
-    WriteBool(store, QStringLiteral("doDelFile"), values.deleteSmallFiles);
-    WriteInteger(store, QStringLiteral("delFileSize"), values.smallFileLimit);
-    WriteBool(store, QStringLiteral("UseTrash"), values.useTrash);
-    WriteBool(store, QStringLiteral("WatchSource"), values.watchSource);
-    WriteInteger(store, QStringLiteral("WatchSettle"), values.watchSettle);
-    WriteString(store, QStringLiteral("Matching"), MatchingText(values.matching));
-    WriteString(store, QStringLiteral("Formats"), values.formats.text());
+    WriteInteger(store, Setting("Percentage"), values.percentage);
+    WriteString(store, Setting("DoubleDir"), values.doublesFolder);
+    WriteBool(store, Setting("MoveFile"), values.moveDoubles);
+    WriteBool(store, Setting("RemoveFile"), values.removeDoubles);
+    WriteTime(store, Setting("AutoTime"), values.autoTime);
+    WriteBool(store, Setting("chkAutoTime"), values.autoTimeOn);
+    WriteBool(store, Setting("autoStart"), values.autoStart);
+    WriteBool(store, Setting("doDelFile"), values.deleteSmallFiles);
+    WriteInteger(store, Setting("delFileSize"), values.smallFileLimit);
+    WriteBool(store, Setting("UseTrash"), values.useTrash);
+    WriteBool(store, Setting("WatchSource"), values.watchSource);
+    WriteInteger(store, Setting("WatchSettle"), values.watchSettle);
+    WriteString(store, Setting("Matching"), MatchingText(values.matching));
+    WriteString(store, Setting("Formats"), values.formats.text());
     if (values.autoStart)
         store.WriteAutostart(executablePath);
     else
@@ -261,17 +326,17 @@ void WriteOptions(
 void WriteSourceFolder(TSettingsStore& store, const QString& folder, TDurable when)
 {
     if (when == TDurable::Soon)
-        store.WriteValueSoon(QStringLiteral("Source"), folder);
+        store.WriteValueSoon(SettingName(Setting("Source")), folder);
     else
-        WriteString(store, QStringLiteral("Source"), folder);
+        WriteString(store, Setting("Source"), folder);
 }
 
 void WriteDestinationFolder(TSettingsStore& store, const QString& folder, TDurable when)
 {
     if (when == TDurable::Soon)
-        store.WriteValueSoon(QStringLiteral("Destination"), folder);
+        store.WriteValueSoon(SettingName(Setting("Destination")), folder);
     else
-        WriteString(store, QStringLiteral("Destination"), folder);
+        WriteString(store, Setting("Destination"), folder);
 }
 
 TMoveSettings MoveSettingsOf(const TWorkingCopy& copy)

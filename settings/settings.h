@@ -4,6 +4,7 @@
 #include "core/rows.h"
 #include "formats/audioformat.h"
 #include "settings/settingsstore.h"
+#include "settings/settingstable.h"
 
 #include <QString>
 #include <QTime>
@@ -24,17 +25,32 @@ void WriteInteger(TSettingsStore& store, const QString& name, int value);
 void WriteBool(TSettingsStore& store, const QString& name, bool value);
 void WriteTime(TSettingsStore& store, const QString& name, const QTime& value);
 
+// The same for a row of the settings table, with its name and default. A folder's default
+// is the program folder or DefaultDoublesFolder(), as the row says.
+QString SettingName(const TSetting& setting);
+bool ReadBool(const TSettingsStore& store, const TSetting& setting);
+int ReadInteger(const TSettingsStore& store, const TSetting& setting);
+QString ReadString(const TSettingsStore& store, const TSetting& setting);
+QTime ReadTime(const TSettingsStore& store, const TSetting& setting);
+QString ReadFolder(
+    const TSettingsStore& store, const TSetting& setting, const QString& programFolder);
+void WriteBool(TSettingsStore& store, const TSetting& setting, bool value);
+void WriteInteger(TSettingsStore& store, const TSetting& setting, int value);
+void WriteString(TSettingsStore& store, const TSetting& setting, const QString& value);
+void WriteTime(TSettingsStore& store, const TSetting& setting, const QTime& value);
+
 // Time-of-day text: written as "HH:mm:ss"; read in that form (hours with or without a
 // leading zero) or in the user's locale's long time format.
 QString FormatTimeText(const QTime& time);
 std::optional<QTime> ParseTimeText(const QString& text);
 
-// The text of the default auto-sort interval: ten minutes.
-inline const char* const kDefaultAutoTime = "00:10:00";
 // The seconds a file must stay unchanged and unused before an automatic run takes it, and
 // the most that is stored (a day).
-inline constexpr int kDefaultWatchSettle = 10;
-inline constexpr int kMaxWatchSettle = 86400;
+inline constexpr int kDefaultWatchSettle = DefaultInteger("WatchSettle");
+inline constexpr int kMaxWatchSettle = Setting("WatchSettle").max;
+
+// The default auto-sort interval, as the table stores it.
+QTime DefaultAutoTime();
 
 // The main window's in-memory settings, with the widths the sorting relies on. Everything
 // is zero, false or empty until loaded.
@@ -62,13 +78,15 @@ struct TWorkingCopy {
     TFileFormats formats;
     // Lyrics, cue sheets and notes named as a song travel with it (`MoveCompanions`).
     bool moveCompanions = false;
+    // A run is recorded in the history (`KeepHistory`, set in the file only).
+    bool keepHistory = false;
 };
 
 // Loads the working copy as the main window does when it is created, in this order:
 // autoStart, percentage, MoveFile, RemoveFile, AutoTime, chkAutoTime, DoubleDir, Source,
 // Destination, DoDelFile, delFileSize, UseTrash, WatchSource, WatchSettle, Matching, Formats,
-// MoveCompanions. An unreadable value raises SettingsError there; the fields after it keep what
-// they held. A Matching or Formats value that names nothing known gives the default, as a
+// MoveCompanions, KeepHistory. An unreadable value raises SettingsError there; the fields after it
+// keep what they held. A Matching or Formats value that names nothing known gives the default, as a
 // missing one.
 void LoadWorkingCopy(const TSettingsStore& store, TWorkingCopy& copy, const QString& programFolder);
 
@@ -91,7 +109,7 @@ QString SmallFilesCaption(const TFileFormats& formats);
 // settings file.
 QString AssignmentsFile();
 
-// The working copy as a first start loads it, with no value stored.
+// The working copy as a first start loads it, with no value stored: the table's defaults.
 TWorkingCopy DefaultWorkingCopy(const QString& programFolder);
 
 // What a move takes from the working copy: small files, doubles and the doubles folder
@@ -99,20 +117,21 @@ TWorkingCopy DefaultWorkingCopy(const QString& programFolder);
 TMoveSettings MoveSettingsOf(const TWorkingCopy& copy);
 
 // What the settings window's controls hold.
+// Each starts as the table's default, but the doubles folder, which is empty.
 struct TOptionsValues {
-    int percentage = 37;
-    bool moveDoubles = true;
-    bool removeDoubles = false;
+    int percentage = DefaultInteger("Percentage");
+    bool moveDoubles = DefaultBool("MoveFile");
+    bool removeDoubles = DefaultBool("RemoveFile");
     QString doublesFolder;
-    QTime autoTime = QTime(0, 10);
-    bool autoTimeOn = false;
-    bool autoStart = false;
-    bool deleteSmallFiles = false;
-    int smallFileLimit = 512;
+    QTime autoTime = DefaultAutoTime();
+    bool autoTimeOn = DefaultBool("chkAutoTime");
+    bool autoStart = DefaultBool("autoStart");
+    bool deleteSmallFiles = DefaultBool("doDelFile");
+    int smallFileLimit = DefaultInteger("delFileSize");
     // The second page: options beyond the first page's, each stored under its own name.
-    bool useTrash = false;
-    bool watchSource = false;
-    int watchSettle = kDefaultWatchSettle;
+    bool useTrash = DefaultBool("UseTrash");
+    bool watchSource = DefaultBool("WatchSource");
+    int watchSettle = DefaultInteger("WatchSettle");
     TMatching matching = TMatching::Similar;
     TFileFormats formats = TFileFormats();
 };

@@ -291,7 +291,7 @@ void TfrmOpties::createControls()
     chkAutoTime = checkBox(this, QStringLiteral("chkAutoTime"), QPoint(8, 168));
     lblAutoTime = boxLabel(this, chkAutoTime, QStringLiteral("lblAutoTime"),
         QStringLiteral("Automaticly sort every:"), QPoint(32, 168));
-    AutoTime = new QTimeEdit(QTime(0, 10), this);
+    AutoTime = new QTimeEdit(DefaultAutoTime(), this);
     AutoTime->setObjectName(QStringLiteral("AutoTime"));
     AutoTime->setGeometry(32, 186, 73, 21);
     AutoTime->setDisplayFormat(QStringLiteral("HH:mm:ss"));
@@ -306,7 +306,7 @@ void TfrmOpties::createControls()
     UDFileSize->setObjectName(QStringLiteral("UDFileSize"));
     UDFileSize->setGeometry(81, 232, 15, 21);
     UDFileSize->setAssociate(edtFilesize);
-    UDFileSize->setPosition(512);
+    UDFileSize->setPosition(DefaultInteger("delFileSize"));
     lblKb = label(this, QStringLiteral("lblKb"), QStringLiteral("Kb"), QPoint(104, 238), true);
 
     for (QObject* child : children())

@@ -16,9 +16,14 @@ struct TUpDownRange {
     int max = 100;
     int increment = 1;
 };
-inline constexpr TUpDownRange kPercentageRange { 0, 100, 1 };
-inline constexpr TUpDownRange kFileSizeRange { 0, 32000, 128 };
-inline constexpr TUpDownRange kSettleRange { 0, kMaxWatchSettle, 1 };
+// The ranges are the settings table's; the steps are the window's own.
+constexpr TUpDownRange RangeOf(const TSetting& setting, int increment)
+{
+    return { setting.min, setting.max, increment };
+}
+inline constexpr TUpDownRange kPercentageRange = RangeOf(Setting("Percentage"), 1);
+inline constexpr TUpDownRange kFileSizeRange = RangeOf(Setting("delFileSize"), 128);
+inline constexpr TUpDownRange kSettleRange = RangeOf(Setting("WatchSettle"), 1);
 
 int ClampToRange(const TUpDownRange& range, int value);
 // The position after `steps` presses (negative: the decreasing arrow); it stops at the ends.

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSet>
 #include <QTemporaryDir>
 
 #include <tuple>
@@ -197,6 +198,24 @@ TEST(WorkingCopy, RejectedAutoTimeStopsTheLoadThere)
     EXPECT_EQ(copy.smallFileLimit, 0);
 }
 
+// KeepHistory is in the file only: the working copy reads it, the window's values have none.
+TEST(WorkingCopy, KeepHistoryIsOnUnlessStoredAsZero)
+{
+    const struct {
+        const char* stored; // nullptr: no value
+        bool keep;
+    } cases[] = { { nullptr, true }, { "1", true }, { "0", false }, { "x", true }, { "2", true } };
+    for (const auto& c : cases) {
+        TMemorySettingsStore store;
+        if (c.stored)
+            store.WriteValue(QStringLiteral("keephistory"), QString::fromLatin1(c.stored));
+        TWorkingCopy copy;
+        LoadWorkingCopy(store, copy, kProgramFolder);
+        EXPECT_EQ(copy.keepHistory, c.keep) << (c.stored ? c.stored : "(none)");
+    }
+    EXPECT_TRUE(DefaultWorkingCopy(kProgramFolder).keepHistory);
+}
+
 TEST(WorkingCopy, TimeTextsReadInBothForms)
 {
     EXPECT_EQ(ParseTimeText(QStringLiteral("00:10:00")), QTime(0, 10, 0));
@@ -278,6 +297,23 @@ TEST(Options, SecondPageValuesRoundTripAndReadAsTheWorkingCopyReadsThem)
             std::tie(values.useTrash, values.watchSource, values.watchSettle, values.matching))
             << label;
     }
+}
+
+// The window's controls start where a first start's load puts them.
+TEST(Options, InitialValuesAreTheTablesDefaults)
+{
+    const TOptionsValues initial;
+    TOptionsValues loaded;
+    loaded.percentage = -1;
+    loaded.moveDoubles = !loaded.moveDoubles;
+    QString source, destination;
+    ReadOptions(TMemorySettingsStore(), loaded, source, destination, kProgramFolder);
+    const auto fields = [](const TOptionsValues& v) {
+        return std::tie(v.percentage, v.moveDoubles, v.removeDoubles, v.autoTime, v.autoTimeOn,
+            v.autoStart, v.deleteSmallFiles, v.smallFileLimit, v.useTrash, v.watchSource,
+            v.watchSettle, v.matching, v.formats);
+    };
+    EXPECT_TRUE(fields(initial) == fields(loaded));
 }
 
 TEST(Options, FailedWriteStopsTheSaveThere)
@@ -390,4 +426,29 @@ TEST_F(FileStoreTest, UnwritableLocationRaisesSettingsError)
         dir.filePath(QStringLiteral("blocker/Plumtide.desktop")));
     EXPECT_THROW(WriteInteger(blocked, QStringLiteral("Percentage"), 1), SettingsError);
     EXPECT_THROW(blocked.WriteAutostart(QStringLiteral("/usr/bin/plumtide")), SettingsError);
+}
+
+// Each name once (names are read in any case), and the README's table of settings names each
+// with its default and its option.
+TEST(SettingsTable, NamesAreDistinctAndEachIsDocumented)
+{
+    QFile readme(QStringLiteral(PLUMTIDE_SOURCE_DIR "/README.md"));
+    ASSERT_TRUE(readme.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(readme.readAll()).split(QLatin1Char('\n'));
+    QSet<QString> seen;
+    for (const TSetting& setting : kSettings) {
+        const QString name = QString::fromLatin1(setting.name);
+        EXPECT_FALSE(seen.contains(name.toLower())) << setting.name;
+        seen.insert(name.toLower());
+        const QStringList rows = lines.filter(QStringLiteral("| `%1` |").arg(name));
+        ASSERT_EQ(rows.size(), 1) << setting.name;
+        if (setting.type != TSettingType::Folder) {
+            EXPECT_TRUE(rows.first().contains(
+                QStringLiteral("| `%1` |").arg(QString::fromLatin1(setting.defaultText))))
+                << setting.name;
+        }
+        if (setting.option) {
+            EXPECT_TRUE(rows.first().contains(QString::fromLatin1(setting.option))) << setting.name;
+        }
+    }
 }
