@@ -371,6 +371,18 @@ void writeLeftOut(RecordWriter& out, const TLeftOut& file)
         out, RecordOf(TMoveEvent { TMoveOutcome::Skipped, file.file, QString(), file.reason }));
 }
 
+// A listed file the plan gave no row, why, and the folders in question.
+void writeUnfiled(RecordWriter& out, const TPlannedSort& plan, const TUnfiledEntry& entry)
+{
+    QStringList folders;
+    for (const qint32 folder : entry.folders)
+        folders.append(plan.folders()[size_t(folder)].path);
+    out.writeWithList({ { "outcome", QStringLiteral("unfiled") },
+                          { "file", plan.files()[size_t(entry.file)].path },
+                          { "reason", UnfiledReasonText(entry.reason) } },
+        "folders", folders);
+}
+
 } // namespace
 
 int RunPlan(const ParsedCommand& command)
@@ -415,6 +427,8 @@ int RunPlan(const ParsedCommand& command)
     const TPlannedSort plan = PlanSortRun(request, output, progress, output);
     progress.finish();
     output.writer->flush();
+    for (const TUnfiledEntry& entry : plan.unfiled())
+        writeUnfiled(out, plan, entry);
     for (const QString& key : plan.newArtists())
         out.write({ { "type", QStringLiteral("new") }, { "key", key } });
     return kExitOk;
@@ -470,6 +484,17 @@ public:
         PrintError(QStringLiteral("plumtide-cli: %1\n").arg(what));
     }
 
+    // The files the plan left unfiled, once it is carried out to the end.
+    void unfiled(const TPlannedSort& plan, const UnfiledFilter& shown)
+    {
+        m_progress.finish();
+        for (const TUnfiledEntry& entry : plan.unfiled()) {
+            if (!shown || shown(plan.files()[size_t(entry.file)].path))
+                writeUnfiled(m_out, plan, entry);
+        }
+        FlushOutput();
+    }
+
     void finished(const TMoveSummary& summary)
     {
         m_progress.finish();
@@ -484,9 +509,11 @@ public:
                     { "small-deleted", QString::number(summary.smallDeleted) },
                     { "in-place", QString::number(summary.inPlace) },
                     { "skipped", QString::number(summary.skippedFiles()) },
-                    { "end", QString::fromLatin1(ends[static_cast<int>(summary.end)]) } },
+                    { "end", QString::fromLatin1(ends[static_cast<int>(summary.end)]) },
+                    { "companions", QString::number(summary.companionsMoved) },
+                    { "left", QString::number(m_left.files().size()) } },
                 { "moved", "double-moved", "double-deleted", "double-kept", "small-deleted",
-                    "in-place", "skipped" });
+                    "in-place", "skipped", "companions", "left" });
         }
         FlushOutput();
         // The error itself follows on its own line.
@@ -591,7 +618,7 @@ SortCommand SortCommandOf(const ParsedCommand& command, const QString& source,
 }
 
 SortResult RunSortPrinting(const SortCommand& sort, RecordWriter& out, TerminalProgress& progress,
-    const EventFilter& shown)
+    const EventFilter& shown, const UnfiledFilter& unfiledShown)
 {
     SortOutput output(out, progress, shown);
     // The folders for new artists are a run of their own, begun first: an undo takes the
@@ -612,8 +639,9 @@ SortResult RunSortPrinting(const SortCommand& sort, RecordWriter& out, TerminalP
     FoldersApart log(folderRecorder.get(), recorder.get());
     TMoveSummary summary;
     QStringList listed;
+    TPlannedSort plan;
     try {
-        TPlannedSort plan = PlanSortRun(sort.request, output, progress, output);
+        plan = PlanSortRun(sort.request, output, progress, output);
         QStringList folders;
         if (sort.createArtistFolders && !plan.aborted()) {
             for (const QString& key : plan.newArtists())
@@ -646,9 +674,20 @@ SortResult RunSortPrinting(const SortCommand& sort, RecordWriter& out, TerminalP
         output.finished(summary);
         throw;
     }
-    output.finished(summary);
-    if (summary.end == TRunEnd::Completed)
+    // A run stopped half-way may not have planned again with the folders it made.
+    if (summary.end == TRunEnd::Completed) {
+        output.unfiled(plan, unfiledShown);
+        // A file kept in the source by the user's choice is not left there.
+        QSet<QString> kept;
+        for (const TUnfiledEntry& entry : plan.unfiled()) {
+            if (!CountsAsLeft(entry.reason))
+                kept.insert(plan.files()[size_t(entry.file)].path);
+        }
+        if (!kept.isEmpty())
+            listed.removeIf([&](const QString& file) { return kept.contains(file); });
         output.left().completed(listed);
+    }
+    output.finished(summary);
     return { summary, output.left().files() };
 }
 
@@ -759,8 +798,10 @@ const std::vector<CommandInfo>& Commands()
             { { QStringLiteral("--json") }, {} }, RunFolders },
         { "plan", "the sort plan of SOURCE into DEST, and the new artists",
             "usage: plumtide-cli plan [OPTIONS] SOURCE DEST\n\n"
-            "Prints plan<TAB>file<TAB>score<TAB>folder per plan row, then new<TAB>key per artist\n"
-            "that has no folder yet. Nothing is changed.\n\n"
+            "Prints plan<TAB>file<TAB>score<TAB>folder per plan row, then\n"
+            "unfiled<TAB>file<TAB>reason[<TAB>folder...] per file without a row (reason\n"
+            "no-folder, ambiguous or one-off), then new<TAB>key per artist that has no folder\n"
+            "yet. Nothing is changed.\n\n"
             "  --percentage N           compare percentage, 0 to 100\n"
             "  --match similar|careful  similar names (at least the percentage), or only the\n"
             "                           same artist (see the README); rows of careful matching\n"
@@ -770,6 +811,7 @@ const std::vector<CommandInfo>& Commands()
             "  --no-companions          as for sort\n"
             "  --json                   JSON Lines: "
             "{\"type\":\"plan\",\"file\",\"score\",\"folder\"}\n"
+            "                           {\"outcome\":\"unfiled\",\"file\",\"reason\",\"folders\"}\n"
             "                           and {\"type\":\"new\",\"key\"}\n",
             { { QStringLiteral("--json"), QStringLiteral("--keep-small"),
                   QStringLiteral("--no-companions") },
@@ -780,7 +822,9 @@ const std::vector<CommandInfo>& Commands()
             "Plans, then moves each planned file into its folder, one line per plan row and per\n"
             "file that travels with its song:\n"
             "moved, double-moved, double-deleted, double-kept, small-deleted, in-place, or\n"
-            "skipped<TAB>file<TAB>reason; then a summary line (sorted: ...) on standard error.\n"
+            "skipped<TAB>file<TAB>reason; then unfiled<TAB>file<TAB>reason[<TAB>folder...] per\n"
+            "file the plan gave no row (as plan prints it), and a summary line (sorted: ...) on\n"
+            "standard error.\n"
             "Settings not given come from the desktop program.\n\n"
             "  --percentage N           compare percentage, 0 to 100\n"
             "  --match similar|careful  similar names, or only the same artist (default: Matching\n"
@@ -806,8 +850,8 @@ const std::vector<CommandInfo>& Commands()
             "  --no-history             do not record the run in the history, so that undo cannot\n"
             "                           take it back (default: KeepHistory in the settings)\n"
             "  --dry-run                print what would happen; change nothing\n"
-            "  --fail-if-left           exit status 3 when a file was left in SOURCE (skipped,\n"
-            "                           or no folder for its artist), each told on standard error\n"
+            "  --fail-if-left           exit status 3 when a file was left in SOURCE (skipped or\n"
+            "                           unfiled), each told on standard error\n"
             "  --json                   JSON Lines: "
             "{\"outcome\",\"file\",\"target\",\"reason\"},\n"
             "                           last {\"outcome\":\"summary\",...} with the counts\n\n"
@@ -867,7 +911,8 @@ const std::vector<CommandInfo>& Commands()
             "made is removed while it is empty. Prints restored<TAB>target<TAB>source,\n"
             "removed<TAB>folder or not-restored<TAB>path<TAB>reason per file, then a summary\n"
             "line (undone: ...) on standard error. Files deleted for good cannot come back;\n"
-            "those that went to the Trash do. Exit status 1 when there is nothing to undo.\n\n"
+            "those that went to the Trash do. Exit status 1 when there is nothing to undo, 3\n"
+            "when files stayed that a later undo RUN may still bring back (a dry run too).\n\n"
             "  --dry-run   print what would happen; change nothing\n"
             "  --json      JSON Lines: {\"outcome\",\"file\",\"target\",\"reason\"}\n",
             { { QStringLiteral("--json"), QStringLiteral("--dry-run") }, {} }, RunUndo },

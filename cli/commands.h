@@ -14,9 +14,10 @@ namespace plumtide::cli
 
 // Each command prints its records on standard output and returns the exit status:
 // 0 done (even when some files stayed), 1 ended by an I/O error (standard output's too),
-// 2 bad input, 3 files left (sort --fail-if-left), 130 interrupted (but watch, which runs
-// until it is stopped, 0); where several apply, the first of 130, 1, 3. Usage errors are
-// thrown as UsageError; other errors escape as PlumtideError and are reported by main().
+// 2 bad input, 3 files left (sort --fail-if-left; undo: files that stayed but may still come
+// back), 130 interrupted (but watch, which runs until it is stopped, 0); where several
+// apply, the first of 130, 1, 3. Usage errors are thrown as UsageError; other errors escape
+// as PlumtideError and are reported by main().
 int RunKey(const ParsedCommand& command);
 int RunScore(const ParsedCommand& command);
 int RunTags(const ParsedCommand& command);
@@ -51,11 +52,15 @@ struct SortResult {
 };
 // Whether an event's record is printed.
 using EventFilter = std::function<bool(const TMoveEvent&)>;
+// Whether the `unfiled` record of a file the plan gave no row is printed.
+using UnfiledFilter = std::function<bool(const QString& file)>;
 // Plans and carries out `sort`, recorded in the history unless it is a dry run; `shown`,
-// when set, sees each outcome first and decides whether its record is printed. An error
-// that ends the run escapes once the summary is printed.
+// when set, sees each outcome first and decides whether its record is printed, and
+// `unfiledShown` each file the plan left unfiled (their records follow the outcomes of a run
+// that went through all its work). An error that ends the run escapes once the summary is
+// printed.
 SortResult RunSortPrinting(const SortCommand& sort, RecordWriter& out, TerminalProgress& progress,
-    const EventFilter& shown = {});
+    const EventFilter& shown = {}, const UnfiledFilter& unfiledShown = {});
 // Tells on standard error of a file left in the source, and why.
 void PrintLeft(const TLeftOut& file);
 

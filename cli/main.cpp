@@ -31,8 +31,8 @@ QString toolHelp()
     text += QStringLiteral(
         "\nplumtide-cli COMMAND --help shows the options of a command.\n"
         "Exit status: 0 done, 1 an I/O error ended the run (also one on standard output),\n"
-        "2 bad input, 3 files left (sort --fail-if-left), 130 interrupted (watch: 0 when\n"
-        "stopped).\n");
+        "2 bad input, 3 files left (sort --fail-if-left; undo: files that may still come\n"
+        "back), 130 interrupted (watch: 0 when stopped).\n");
     return text;
 }
 

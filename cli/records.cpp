@@ -110,8 +110,15 @@ void RecordWriter::writeWithNumbers(
     writeLine(fields, numbers);
 }
 
-void RecordWriter::writeLine(
-    const std::vector<Field>& fields, std::initializer_list<const char*> numbers)
+void RecordWriter::writeWithList(
+    const std::vector<Field>& fields, const char* name, const QStringList& list)
+{
+    const ListField field { name, list };
+    writeLine(fields, {}, &field);
+}
+
+void RecordWriter::writeLine(const std::vector<Field>& fields,
+    std::initializer_list<const char*> numbers, const ListField* list)
 {
     QString line;
     if (m_json) {
@@ -129,11 +136,22 @@ void RecordWriter::writeLine(
             else
                 line += JsonString(text);
         }
+        if (list) {
+            QStringList items;
+            for (const QString& text : list->texts)
+                items.append(JsonString(text));
+            line += QLatin1Char(',') + JsonString(QString::fromLatin1(list->name))
+                + QStringLiteral(":[") + items.join(QLatin1Char(',')) + QLatin1Char(']');
+        }
         line += QLatin1Char('}');
     } else {
         QStringList texts;
         for (const auto& field : fields)
             texts.append(OneLine(field.second));
+        if (list) {
+            for (const QString& text : list->texts)
+                texts.append(OneLine(text));
+        }
         line = texts.join(QLatin1Char('\t'));
     }
     line += QLatin1Char('\n');

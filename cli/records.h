@@ -40,11 +40,19 @@ public:
     // Like write(), but the fields named in `numbers` are written as JSON numbers.
     void writeWithNumbers(
         const std::vector<Field>& fields, std::initializer_list<const char*> numbers);
+    // Like write(), with a last field `name` of any number of texts: in TAB form each a field
+    // of its own (none when there are none), in JSON an array.
+    void writeWithList(const std::vector<Field>& fields, const char* name, const QStringList& list);
 
     bool json() const { return m_json; }
 
 private:
-    void writeLine(const std::vector<Field>& fields, std::initializer_list<const char*> numbers);
+    struct ListField {
+        const char* name;
+        const QStringList& texts;
+    };
+    void writeLine(const std::vector<Field>& fields, std::initializer_list<const char*> numbers,
+        const ListField* list = nullptr);
 
     std::FILE* m_out;
     bool m_json;

@@ -177,7 +177,12 @@ private:
             return told == m_told.cend() || *told != event.reason;
         };
         try {
-            tellLeft(RunSortPrinting(sort, m_out, m_progress, shown));
+            // Nor is a file left unfiled as before.
+            const auto unfiledShown = [&](const QString& file) {
+                const auto told = m_told.constFind(file);
+                return told == m_told.cend() || *told != TReason::NoArtistFolder;
+            };
+            tellLeft(RunSortPrinting(sort, m_out, m_progress, shown, unfiledShown));
             m_failures = 0;
         } catch (const PlumtideError& error) {
             if (OutputError()) {

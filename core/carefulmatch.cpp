@@ -1053,6 +1053,39 @@ std::optional<TCarefulMatch> TCarefulMatcher::matchCandidates(const QStringList&
     return TCarefulMatch { oneOff.front(), TMatchKind::OneOff };
 }
 
+TCarefulMiss TCarefulMatcher::whyUnfiled(const QString& tagArtist, const QString& fileName) const
+{
+    TCarefulMiss miss;
+    std::vector<qint32> oneOff;
+    for (const QString& key : ArtistCandidates(ArtistTextOf(tagArtist, fileName))) {
+        if (IsPlaceholderKey(key))
+            continue;
+        qint32 depth = std::numeric_limits<qint32>::max();
+        std::vector<qint32> shallowest;
+        m_index->forEqual(key, [&](const Index::ArtistFolder& folder) {
+            if (folder.depth < depth) {
+                depth = folder.depth;
+                shallowest.clear();
+            }
+            if (folder.depth == depth)
+                shallowest.push_back(folder.folder);
+        });
+        if (!shallowest.empty()) {
+            if (shallowest.size() > 1) {
+                std::sort(shallowest.begin(), shallowest.end());
+                miss = { TUnfiledReason::Ambiguous, std::move(shallowest) };
+            }
+            return miss;
+        }
+        m_index->collectOneOff(key, oneOff);
+    }
+    if (oneOff.size() > 1) {
+        std::sort(oneOff.begin(), oneOff.end());
+        miss = { TUnfiledReason::OneOff, std::move(oneOff) };
+    }
+    return miss;
+}
+
 // ---- New artists ----------------------------------------------------------------------
 
 QString NewArtistFolderName(const QString& artistText)

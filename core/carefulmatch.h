@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/assignments.h"
+#include "core/reasons.h"
 #include "core/rows.h"
 
 #include <QByteArray>
@@ -66,6 +67,13 @@ struct TCarefulMatch {
     TMatchKind kind;
 };
 
+// Why careful matching leaves a file unfiled, and the folders in question (indexes into the
+// folders the matcher was built from, in their order; none for NoFolder).
+struct TCarefulMiss {
+    TUnfiledReason reason = TUnfiledReason::NoFolder;
+    std::vector<qint32> folders;
+};
+
 // The careful rule over one destination's folders (as a refresh lists them: the parents of
 // each folder among them), built once per planning. Folder keys are kept in hash tables
 // (and, for the one-letter tier, every key with one letter deleted), so a file costs a few
@@ -93,6 +101,10 @@ public:
     //    the same digits, when exactly one folder qualifies for all candidates together.
     std::optional<TCarefulMatch> match(const QString& tagArtist, const QString& fileName) const;
     std::optional<TCarefulMatch> matchCandidates(const QStringList& candidates) const;
+    // For a file that match() leaves unfiled: Ambiguous when the first candidate equal to
+    // any artist folder's key is equal to several at the same depth, OneOff when nothing is
+    // equal and several folders are one letter off, NoFolder otherwise (placeholders too).
+    TCarefulMiss whyUnfiled(const QString& tagArtist, const QString& fileName) const;
 
     // Whether an artist folder or a grouping has this key (an album folder of that name is
     // no folder of that artist).

@@ -64,6 +64,13 @@ bool TCarefulPlanner::next(TPlanRow& row)
     return false;
 }
 
+TUnfiledEntry TCarefulPlanner::unfiled(qint32 file) const
+{
+    const TSourceRow& row = m_files[size_t(file)];
+    TCarefulMiss miss = m_matcher.whyUnfiled(row.artist, FileNameOf(row.path));
+    return { file, miss.reason, std::move(miss.folders) };
+}
+
 const std::vector<TAssignment>& TCarefulPlanner::missingAssignments() const
 {
     return m_matcher.assignments().missing();

@@ -25,6 +25,7 @@ public:
     TSortPlan plan(
         Pump& pump, const std::function<void(const std::vector<TPlanEntry>&)>& onRows) override;
     bool next(TPlanRow& row) override;
+    TUnfiledEntry unfiled(qint32 file) const override;
 
     // Assignments whose folder is gone: ignored.
     const std::vector<TAssignment>& missingAssignments() const;

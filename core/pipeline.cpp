@@ -84,12 +84,22 @@ public:
             std::count_if(files.begin(), files.end(),
                 [](const TSourceRow& row) { return row.key.size() >= MinimumPlannedKeyLength; }));
         rowCount = 0;
+        unfiled.clear();
+        std::vector<bool> filed(files.size(), false);
         const TSortPlan result = planner->plan(pump, [&](const std::vector<TPlanEntry>& rows) {
             rowCount += static_cast<long long>(rows.size());
+            if (!rows.empty())
+                filed[size_t(rows.front().file)] = true;
             observer.planned(rows);
         });
         newArtists = result.newArtists;
         aborted = aborted || result.aborted;
+        if (aborted)
+            return;
+        for (size_t i = 0; i < files.size(); ++i) {
+            if (!filed[i])
+                unfiled.push_back(planner->unfiled(qint32(i)));
+        }
     }
 
     TSortRequest request;
@@ -100,6 +110,7 @@ public:
     QStringList newArtists;
     bool aborted = false;
     long long rowCount = 0;
+    std::vector<TUnfiledEntry> unfiled;
     std::unique_ptr<TPlanner> planner;
 };
 
@@ -150,6 +161,11 @@ bool TPlannedSort::aborted() const
 long long TPlannedSort::rowCount() const
 {
     return m_impl->rowCount;
+}
+
+const std::vector<TUnfiledEntry>& TPlannedSort::unfiled() const
+{
+    return m_impl->unfiled;
 }
 
 void TPlannedSort::plan(Pump& pump, TPlanObserver& observer)

@@ -97,6 +97,9 @@ public:
     bool aborted() const;
     // How many rows the plan has.
     long long rowCount() const;
+    // The files the plan gave no row, in list order, and why: after a plan that went
+    // through every file (none while it was stopped).
+    const std::vector<TUnfiledEntry>& unfiled() const;
 
     // Plans what was listed (after PlanSortRun with `listOnly`).
     void plan(Pump& pump, TPlanObserver& observer);

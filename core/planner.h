@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/pump.h"
+#include "core/reasons.h"
 #include "core/rows.h"
 
 #include <QStringList>
@@ -48,6 +49,14 @@ struct TPlanEntry {
     TMatchKind match = TMatchKind::Similar;
 };
 
+// A planned file that got no row, and why; `folders` are the folders in question (indexes
+// into the folders), for the reasons that have them.
+struct TUnfiledEntry {
+    qint32 file;
+    TUnfiledReason reason = TUnfiledReason::NoFolder;
+    std::vector<qint32> folders {};
+};
+
 // What planning the files of one run gives: each planned file's rows as they are made, and
 // then the same rows again one at a time for carrying them out.
 class TPlanner
@@ -63,6 +72,9 @@ public:
     // The plan's rows one at a time, made as they are asked for: false after the last one.
     // Independent of plan(); runs no pump.
     virtual bool next(TPlanRow& row) = 0;
+    // Why `file`, which plan() gave no rows, stays unfiled: no folder scored enough (or its
+    // key is too short to be planned at all), unless a planner knows better.
+    virtual TUnfiledEntry unfiled(qint32 file) const { return { file }; }
 };
 
 // Planning as PlanSort does it, with the rows handed over as they are made instead of kept,

@@ -46,6 +46,24 @@ const QString& ReasonText(TReason reason)
     return texts[size_t(reason)];
 }
 
+const QString& UnfiledReasonText(TUnfiledReason reason)
+{
+    static const std::array<QString, size_t(TUnfiledReason::NameAmbiguous) + 1> texts {
+        QStringLiteral("no-folder"),
+        QStringLiteral("ambiguous"),
+        QStringLiteral("one-off"),
+        QStringLiteral("no-album-folder"),
+        QStringLiteral("compilation"),
+        QStringLiteral("name-ambiguous"),
+    };
+    return texts[size_t(reason)];
+}
+
+bool CountsAsLeft(TUnfiledReason reason)
+{
+    return reason != TUnfiledReason::Compilation;
+}
+
 TReason ReasonOfError(int errnoValue)
 {
     switch (errnoValue) {

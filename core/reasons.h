@@ -62,6 +62,24 @@ enum class TReason : quint8 {
 // The words records and the window use for a reason ("in use", "no longer exists").
 const QString& ReasonText(TReason reason);
 
+// Why a listed file got no plan row: not filed, and not left out for a reason of its own.
+enum class TUnfiledReason : quint8 {
+    NoFolder, // no folder matched it (or its key is too short to be planned at all)
+    Ambiguous, // careful matching found several folders of its artist, equally near the top
+    OneOff, // careful matching found it one letter off several folders: it never guesses
+    // Words kept for rules to come; nothing gives them yet.
+    NoAlbumFolder,
+    Compilation, // kept in the source by the user's choice
+    NameAmbiguous,
+};
+
+// The word records give for an unfiled file ("no-folder", "ambiguous").
+const QString& UnfiledReasonText(TUnfiledReason reason);
+
+// Whether a file left unfiled for this reason is a file left in the source that the user
+// must be told of (not one kept there by choice).
+bool CountsAsLeft(TUnfiledReason reason);
+
 // The reason a file or folder could not be placed, from the system's error.
 TReason ReasonOfError(int errnoValue);
 

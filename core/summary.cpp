@@ -1,5 +1,6 @@
 #include "core/summary.h"
 
+#include "core/companions.h"
 #include "platform/paths.h"
 
 #include <QStringList>
@@ -42,6 +43,8 @@ void TMoveSummary::count(const TMoveEvent& event)
     switch (event.outcome) {
     case TMoveOutcome::Moved:
         ++moved;
+        if (IsCompanionName(event.file))
+            ++companionsMoved;
         return;
     case TMoveOutcome::DoubleMoved:
         ++doublesMoved;

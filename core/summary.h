@@ -25,6 +25,7 @@ QString ReasonCounts(const std::vector<std::pair<TReason, int>>& reasons);
 // What one move did, counted per file: the line a user reads after every move.
 struct TMoveSummary {
     int moved = 0;
+    int companionsMoved = 0; // lyrics, cue sheets and notes that went with a song: within moved
     int doublesMoved = 0;
     int doublesDeleted = 0;
     int doublesKept = 0;

@@ -5,6 +5,8 @@
 #include "history/recorder.h"
 #include "platform/errors.h"
 
+#include <QSet>
+
 namespace plumtide
 {
 
@@ -75,14 +77,29 @@ TUndoSummary UndoRun(
 
     how.dryRun = dryRun;
     how.leaveOut = TLeaveOutPolicy(TRunOrigin::Undo, 0);
+    QSet<qint64> folders; // the records of folders the run made
+    for (const THistoryRecord& record : records) {
+        if (record.outcome == TMoveOutcome::Created)
+            folders.insert(record.id);
+    }
+    int mayComeBack = 0;
+    const auto told = [&](const TMoveEvent& event) {
+        // A folder kept is the user's now (it holds what they put there), or gone already.
+        if (event.outcome == TMoveOutcome::NotRestored && event.reason != TReason::DeletedForGood
+            && event.reason != TReason::RelativePath && !folders.contains(event.restores))
+            ++mayComeBack;
+        if (report)
+            report(event);
+    };
     const TMoveSummary done
-        = CarryOut(how, WorkOf(std::move(items)), {}, pump, recorder.get(), report);
+        = CarryOut(how, WorkOf(std::move(items)), {}, pump, recorder.get(), told);
 
     TUndoSummary summary;
     summary.run = run;
     summary.restored = done.restored;
     summary.removed = done.removed;
     summary.notRestored = done.notRestored;
+    summary.mayComeBack = mayComeBack;
     summary.reasons = done.notRestoredReasons;
     summary.aborted = done.end == TRunEnd::Aborted;
     if (recorder) {

@@ -13,6 +13,10 @@ struct TUndoSummary {
     int restored = 0;
     int removed = 0; // empty folders the run had made
     int notRestored = 0;
+    // Of those, the files a later undo (`undo RUN`) may still take back once their cause is
+    // gone (an old path taken, a file no longer at its target): not one deleted for good or
+    // recorded with a relative path, and no folder the run made (kept: it is the user's now).
+    int mayComeBack = 0;
     // Why files stayed, by reason, in the order the reasons first came up.
     std::vector<std::pair<TReason, int>> reasons;
     bool aborted = false;

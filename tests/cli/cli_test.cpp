@@ -58,7 +58,8 @@ TEST_F(Cli, PlanListsRowsThenNewArtists)
     EXPECT_EQ(plan.status, 0) << plan.err.toStdString();
     EXPECT_EQ(plan.out,
         QStringLiteral("plan\tin/c.MP3\t61.25\tmusic/Metalica\n"
-
+                       "unfiled\tin/001-Queen - Bohemian.mp3\tno-folder\n"
+                       "unfiled\tin/a.mp3\tno-folder\nunfiled\tin/sub/b.mp3\tno-folder\n"
                        "new\tQUEEN\nnew\tMADONNA\nnew\tABBA\n"));
     const Result json = run({ QStringLiteral("plan"), QStringLiteral("--json"),
         QStringLiteral("--percentage=60"), QStringLiteral("in"), QStringLiteral("music") });
@@ -117,7 +118,8 @@ TEST_F(Cli, NothingIsMovedOntoItselfAndTheSummaryCountsWhatHappened)
                        "{\"outcome\":\"in-place\",\"file\":\"music/Madonna/Vogue.mp3\"}\n"
                        "{\"outcome\":\"summary\",\"moved\":0,\"double-moved\":0,"
                        "\"double-deleted\":0,\"double-kept\":0,\"small-deleted\":0,"
-                       "\"in-place\":2,\"skipped\":0,\"end\":\"completed\"}\n"));
+                       "\"in-place\":2,\"skipped\":0,\"end\":\"completed\",\"companions\":0,"
+                       "\"left\":0}\n"));
     EXPECT_EQ(itself.err, QStringLiteral("sorted: 2 files already in place\n"));
 
     write(QStringLiteral("in/Vogue.mp3"), mp3(QStringLiteral("Madonna"), QStringLiteral("Live")));
@@ -130,6 +132,19 @@ TEST_F(Cli, NothingIsMovedOntoItselfAndTheSummaryCountsWhatHappened)
                        "double-kept\tin/Vogue.mp3\n"));
     EXPECT_EQ(own.err, QStringLiteral("sorted: 1 file moved, 1 double kept\n"));
     EXPECT_TRUE(QFile::exists(path(QStringLiteral("in/Vogue.mp3"))));
+
+    // Lyrics that went with their song count among the files moved and as a companion; a
+    // file left unfiled counts as left, a double kept by choice does not.
+    write(QStringLiteral("in/Frozen.mp3"), mp3(QStringLiteral("Madonna"), QStringLiteral("F")));
+    write(QStringLiteral("in/Frozen.lrc"), "[00:01]You only see");
+    write(QStringLiteral("in/Unknown.mp3"), mp3(QStringLiteral("Nobody Known"), QString()));
+    const Result counted = run({ QStringLiteral("sort"), QStringLiteral("--json"),
+        QStringLiteral("--doubles=keep"), QStringLiteral("in"), QStringLiteral("music") });
+    EXPECT_TRUE(counted.out.endsWith(QStringLiteral(
+        "{\"outcome\":\"summary\",\"moved\":2,\"double-moved\":0,\"double-deleted\":0,"
+        "\"double-kept\":1,\"small-deleted\":0,\"in-place\":0,\"skipped\":0,"
+        "\"end\":\"completed\",\"companions\":1,\"left\":1}\n")))
+        << counted.out.toStdString();
 }
 
 TEST_F(Cli, BadInputExitsWithTwoAndIOErrorsWithOne)
@@ -243,6 +258,10 @@ TEST_F(Cli, MissingDoublesFolderNeverStopsTheRun)
         = run({ QStringLiteral("sort"), QStringLiteral("in"), QStringLiteral("music") });
     EXPECT_EQ(fallback.status, 0) << fallback.err.toStdString();
     const QString made = home.filePath(QStringLiteral("Plumtide doubles"));
-    EXPECT_EQ(fallback.out, QStringLiteral("double-moved\tin/c.MP3\t%1/c.MP3\n").arg(made));
+    EXPECT_EQ(fallback.out,
+        QStringLiteral("double-moved\tin/c.MP3\t%1/c.MP3\n"
+                       "unfiled\tin/001-Queen - Bohemian.mp3\tno-folder\n"
+                       "unfiled\tin/a.mp3\tno-folder\n")
+            .arg(made));
     EXPECT_EQ(fallback.err, QStringLiteral("sorted: 1 double set aside in %1\n").arg(made));
 }

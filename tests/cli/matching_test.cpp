@@ -48,6 +48,8 @@ TEST_F(Cli, CarefulMatchingFilesTheSameArtistOrNothing)
         (QStringList { QStringLiteral("bohemian.mp3 -> Rock/Queen same"),
             QStringLiteral("help.mp3 -> Beatles, The same"),
             QStringLiteral("hunter.mp3 -> Björk same"), QStringLiteral("tnt.mp3 -> AC_DC same"),
+            QStringLiteral("unfiled\t%1/hits.mp3\tno-folder").arg(in),
+            QStringLiteral("unfiled\t%1/new.mp3\tno-folder").arg(in),
             QStringLiteral("new\tNobody Knows These") }));
 
     // Similar names, the default, plan as they always did: no fifth field.
@@ -134,4 +136,56 @@ TEST_F(Cli, AssignmentsMadeAtOnceAreAllKept)
     EXPECT_EQ(listed.size(), kAssigners) << listed.join(QLatin1Char('\n')).toStdString();
     for (int i = 0; i < kAssigners; ++i)
         EXPECT_TRUE(listed.contains(QStringLiteral("artist %1\tFolder %1").arg(i))) << i;
+}
+
+// Every listed file that gets no row has one unfiled record saying why, with the folders in
+// question where there are several; plan and sort print the same.
+TEST_F(Cli, EachFileLeftUnfiledSaysWhy)
+{
+    for (const char* name :
+        { "music/Pop/Queen", "music/Rock/Queen", "music/Metallica", "music/Metalika" })
+        folder(QString::fromUtf8(name));
+    const struct {
+        const char* artist;
+        const char* match;
+        const char* record; // after the file's path; empty: it is filed
+    } cases[] = {
+        { "Queen", "careful", "ambiguous\tmusic/Pop/Queen\tmusic/Rock/Queen" },
+        { "Metalica", "careful", "one-off\tmusic/Metalika\tmusic/Metallica" },
+        { "Nobody Knows These", "careful", "no-folder" },
+        { "Various Artists", "careful", "no-folder" }, // a placeholder
+        { "Metallica", "similar", "" }, { "Nobody Knows These", "similar", "no-folder" },
+        { "ABC", "similar", "no-folder" }, // a key too short to be planned
+    };
+    int round = 0;
+    for (const auto& c : cases) {
+        const QString in = QStringLiteral("in%1").arg(++round);
+        write(in + QStringLiteral("/song.mp3"),
+            mp3(QString::fromUtf8(c.artist), QStringLiteral("Song")));
+        const QString match = QStringLiteral("--match=") + QLatin1String(c.match);
+        const QString expected = *c.record
+            ? QStringLiteral("unfiled\t%1/song.mp3\t%2\n").arg(in, QString::fromUtf8(c.record))
+            : QString();
+        const Result plan = run({ QStringLiteral("plan"), match, in, QStringLiteral("music") });
+        const Result sort = run({ QStringLiteral("sort"), QStringLiteral("--dry-run"), match,
+            QStringLiteral("--settle=0"), in, QStringLiteral("music") });
+        for (const Result* result : { &plan, &sort }) {
+            EXPECT_EQ(result->status, 0) << c.artist << ": " << result->err.toStdString();
+            QString records;
+            for (const QString& line : result->out.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+                if (line.startsWith(QStringLiteral("unfiled\t")))
+                    records += line + QLatin1Char('\n');
+            }
+            EXPECT_EQ(records.toStdString(), expected.toStdString())
+                << c.artist << " (" << c.match << ")";
+        }
+    }
+    const Result json
+        = run({ QStringLiteral("sort"), QStringLiteral("--json"), QStringLiteral("--fail-if-left"),
+            QStringLiteral("--match=careful"), QStringLiteral("in1"), QStringLiteral("music") });
+    EXPECT_EQ(json.status, 3) << json.err.toStdString();
+    EXPECT_TRUE(json.out.startsWith(QStringLiteral(
+        "{\"outcome\":\"unfiled\",\"file\":\"in1/song.mp3\",\"reason\":\"ambiguous\","
+        "\"folders\":[\"music/Pop/Queen\",\"music/Rock/Queen\"]}\n")))
+        << json.out.toStdString();
 }
