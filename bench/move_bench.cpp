@@ -13,8 +13,8 @@
 // most 1.10 x the time without.
 
 #include "core/pipeline.h"
-#include "history/recorder.h"
-#include "history/undo.h"
+#include "session/recorder.h"
+#include "session/undo.h"
 #include "tests/support/pumps.h"
 
 #include <QDir>

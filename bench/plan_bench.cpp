@@ -91,7 +91,7 @@ int main(int argc, char** argv)
 
     // The same with every row made as a TPlanRow of two paths.
     timer.restart();
-    const TSortPlan fast = PlanSort(files, folders, destination, percentage, pump);
+    const TSortPlan fast = test::PlannedRows(files, folders, destination, percentage, pump);
     const double rowsSeconds = timer.nsecsElapsed() / 1e9;
 
     // The packed plain loop: every file's key against every folder's name.
@@ -136,7 +136,7 @@ int main(int argc, char** argv)
     const double plainSampleSeconds = timer.nsecsElapsed() / 1e9;
     const double plainSeconds = plainSampleSeconds * fileCount / sampleCount;
 
-    const TSortPlan fastSample = PlanSort(sample, folders, destination, percentage, pump);
+    const TSortPlan fastSample = test::PlannedRows(sample, folders, destination, percentage, pump);
     bool same = fastSample.rows.size() == plainSample.rows.size()
         && fastSample.newArtists == plainSample.newArtists;
     for (size_t i = 0; same && i < fastSample.rows.size(); ++i)

@@ -135,7 +135,7 @@ int main(int argc, char** argv)
         window.btnSorterenClick();
         QCoreApplication::processEvents();
         const double grown = peakBytes() - resident;
-        const double rows = window.statusItems().count();
+        const double rows = window.planItems().count();
         const double held = heapBytes() - before;
         std::printf("plan at 0 %% of 2,000 files x 2,000 folders: %.0f rows, %.1f MB held "
                     "(%.1f bytes per row beyond the lists' paths, target at most 16), the "
@@ -207,7 +207,7 @@ int main(int argc, char** argv)
     }
     std::printf("\"Start sort\" of %d files into %d folders: %.3f s (%d plan rows); longest "
                 "freeze: refresh %.0f ms, \"Start sort\" %.0f ms (medians of %d)\n",
-        fileCount, folderCount, median(sortSeconds), window.statusItems().count(),
+        fileCount, folderCount, median(sortSeconds), window.planItems().count(),
         median(refreshFreezes) * 1e3, median(sortFreezes) * 1e3, rounds);
     return 0;
 }

@@ -8,10 +8,10 @@
 #include "core/pipeline.h"
 #include "core/planner.h"
 #include "core/scanner.h"
-#include "history/recorder.h"
 #include "id3/id3engine.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
+#include "session/recorder.h"
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
 
@@ -93,25 +93,19 @@ TFileFormats formatsOf(const ParsedCommand& command, const TWorkingCopy& stored)
     return *formats;
 }
 
-// What plan and sort work with: the stored settings with the command's options over them.
+// What plan and sort work with: the stored settings with the command's options over them,
+// and how long a file must have been left alone.
 struct SortSettings {
-    int percentage = DefaultInteger("Percentage");
-    TMatching matching = TMatching::Similar;
-    TFileFormats formats;
-    TMoveSettings move;
+    TWorkingCopy settings;
     qint64 settleMs = kHandSettleMs;
-    bool keepHistory = DefaultBool("KeepHistory");
 };
 
 SortSettings sortSettings(const ParsedCommand& command)
 {
-    const TWorkingCopy stored = storedSettings();
-    SortSettings settings;
-    settings.percentage = stored.comparePercentage;
-    settings.matching = stored.matching;
-    settings.formats = formatsOf(command, stored);
-    settings.move = MoveSettingsOf(stored);
-    settings.keepHistory = stored.keepHistory;
+    SortSettings sort;
+    TWorkingCopy& settings = sort.settings;
+    settings = storedSettings();
+    settings.formats = formatsOf(command, settings);
     const QString match = optionOver(Setting("Matching"));
     if (command.has(match)) {
         const std::optional<TMatching> matching = MatchingOf(command.value(match));
@@ -123,52 +117,46 @@ SortSettings sortSettings(const ParsedCommand& command)
 
     const TSetting& percentage = Setting("Percentage");
     if (command.has(optionOver(percentage)))
-        settings.percentage = ParseNumber(optionOver(percentage),
-            command.value(optionOver(percentage)), percentage.min, percentage.max);
+        settings.comparePercentage = quint8(ParseNumber(optionOver(percentage),
+            command.value(optionOver(percentage)), percentage.min, percentage.max));
     const QString doubles = optionOver(Setting("DoubleDir"));
     if (command.has(doubles)) {
         const QString value = command.value(doubles);
-        if (value.startsWith(QStringLiteral("move:")) && value.size() > 5) {
-            settings.move.doubles = TDoubles::SetAside;
-            settings.move.doublesFolder = value.mid(5);
-            settings.move.makeDoublesFolder = IsDefaultDoublesFolder(settings.move.doublesFolder);
-        } else if (value == QStringLiteral("delete")) {
-            settings.move.doubles = TDoubles::Delete;
-        } else if (value == QStringLiteral("keep")) {
-            settings.move.doubles = TDoubles::Keep;
-        } else {
+        settings.moveDoubles = value.startsWith(QStringLiteral("move:")) && value.size() > 5;
+        settings.deleteDoubles = value == QStringLiteral("delete");
+        if (settings.moveDoubles)
+            settings.doublesFolder = value.mid(5);
+        else if (!settings.deleteDoubles && value != QStringLiteral("keep"))
             throw UsageError(QStringLiteral("%1 takes move:FOLDER, delete or keep, not '%2'")
                                  .arg(doubles, value));
-        }
     }
     const QString deleteSmall = optionOver(Setting("delFileSize"));
     if (command.has(deleteSmall) && command.has(QStringLiteral("--keep-small")))
         throw UsageError(QStringLiteral("%1 and --keep-small exclude each other").arg(deleteSmall));
     if (command.has(deleteSmall)) {
-        settings.move.deleteSmallFiles = true;
+        settings.deleteSmallFiles = true;
         // Beyond the settings window's arrows: a limit typed here is taken as it is.
-        settings.move.smallFileLimit
-            = ParseNumber(deleteSmall, command.value(deleteSmall), 0, 2000000);
+        settings.smallFileLimit = ParseNumber(deleteSmall, command.value(deleteSmall), 0, 2000000);
     }
     if (command.has(QStringLiteral("--keep-small")))
-        settings.move.deleteSmallFiles = false;
+        settings.deleteSmallFiles = false;
     const QString trash = optionOver(Setting("UseTrash"));
     if (command.has(trash) && command.has(QStringLiteral("--no-trash")))
         throw UsageError(QStringLiteral("%1 and --no-trash exclude each other").arg(trash));
     if (command.has(trash) || command.has(QStringLiteral("--no-trash")))
-        settings.move.useTrash = command.has(trash);
+        settings.useTrash = command.has(trash);
     if (command.has(optionOver(Setting("MoveCompanions"))))
-        settings.move.moveCompanions = false;
+        settings.moveCompanions = false;
     if (command.has(optionOver(Setting("KeepHistory"))))
         settings.keepHistory = false;
     if (command.has(QStringLiteral("--settle")))
-        settings.settleMs = qint64(ParseNumber(QStringLiteral("--settle"),
-                                command.value(QStringLiteral("--settle")), 0, 86400))
+        sort.settleMs = qint64(ParseNumber(QStringLiteral("--settle"),
+                            command.value(QStringLiteral("--settle")), 0, 86400))
             * 1000;
     // A doubles folder that is missing is no reason to refuse: the default one is made when a
     // double first needs it, and while one the user chose is missing its doubles stay
     // where they are (a watch started at log-on would otherwise never run at all).
-    return settings;
+    return sort;
 }
 
 } // namespace
@@ -186,22 +174,6 @@ TAssignments StoredAssignments()
 
 namespace
 {
-
-// What a run's planning is asked for.
-TSortRequest requestOf(const SortSettings& settings, const QString& source,
-    const QString& destination, const TLeaveOutPolicy& leaveOut)
-{
-    TSortRequest request;
-    request.source = source;
-    request.destination = destination;
-    request.percentage = settings.percentage;
-    request.matching = settings.matching;
-    request.formats = settings.formats;
-    request.companions = settings.move.moveCompanions;
-    request.assignments = StoredAssignments();
-    request.leaveOut = leaveOut;
-    return request;
-}
 
 void tellIgnored(const TAssignment& assignment)
 {
@@ -393,6 +365,12 @@ int RunPlan(const ParsedCommand& command)
     const SortSettings settings = sortSettings(command);
     RecordWriter out(stdout, command.has(QStringLiteral("--json")));
     TerminalProgress progress;
+    TRunChoices choices;
+    choices.source = source;
+    choices.destination = destination;
+    choices.settleMs = settings.settleMs;
+    choices.assignments = StoredAssignments();
+    choices.dryRun = true;
 
     // The rows go out as they are made: a plan of millions of rows needs no more memory
     // than one of a few.
@@ -422,9 +400,8 @@ int RunPlan(const ParsedCommand& command)
         std::optional<PlanRowWriter> writer;
     } output(progress, out);
 
-    const TSortRequest request = requestOf(
-        settings, source, destination, TLeaveOutPolicy(TRunOrigin::Cli, settings.settleMs));
-    const TPlannedSort plan = PlanSortRun(request, output, progress, output);
+    const TPlannedSort plan
+        = PlanSortRun(SetupRun(settings.settings, choices).request, output, progress, output);
     progress.finish();
     output.writer->flush();
     for (const TUnfiledEntry& entry : plan.unfiled())
@@ -460,7 +437,6 @@ public:
     void outcome(const TMoveEvent& event)
     {
         m_progress.setProgress(++m_done, m_total);
-        m_left.see(event);
         if (m_shown && !m_shown(event))
             return;
         if (NamesFolder(event.outcome))
@@ -495,7 +471,8 @@ public:
         FlushOutput();
     }
 
-    void finished(const TMoveSummary& summary)
+    // `left`: the files the run left, as --fail-if-left counts them.
+    void finished(const TMoveSummary& summary, size_t left)
     {
         m_progress.finish();
         if (m_out.json()) {
@@ -511,7 +488,7 @@ public:
                     { "skipped", QString::number(summary.skippedFiles()) },
                     { "end", QString::fromLatin1(ends[static_cast<int>(summary.end)]) },
                     { "companions", QString::number(summary.companionsMoved) },
-                    { "left", QString::number(m_left.files().size()) } },
+                    { "left", QString::number(left) } },
                 { "moved", "double-moved", "double-deleted", "double-kept", "small-deleted",
                     "in-place", "skipped", "companions", "left" });
         }
@@ -522,79 +499,12 @@ public:
         PrintError(QStringLiteral("sorted: %1\n").arg(said.text()));
     }
 
-    TFilesLeft& left() { return m_left; }
-
 private:
     RecordWriter& m_out;
     EventFilter m_shown;
-    TFilesLeft m_left;
     QSet<QString> m_toldIgnored; // assignments said to be ignored, once per run
     long long m_done = 0;
     long long m_total = 0;
-};
-
-} // namespace
-
-namespace
-{
-
-// One run carried out, kept as two: the folders made (when `folders` is given) and the rest.
-class FoldersApart : public TRunLog
-{
-public:
-    FoldersApart(TRunLog* folders, TRunLog* rest)
-        : m_folders(folders)
-        , m_rest(rest)
-    {
-    }
-
-    // Each log learns the moves of its own part of a group before they are made, so that a
-    // run killed meanwhile leaves none of them out of the history.
-    void expect(const std::vector<TExpectedEvent>& group) override
-    {
-        std::vector<TExpectedEvent> folders;
-        std::vector<TExpectedEvent> rest;
-        for (const TExpectedEvent& event : group)
-            (m_folders && NamesFolder(event.event.outcome) ? folders : rest).push_back(event);
-        if (!folders.empty())
-            m_folders->expect(folders);
-        if (m_rest && !rest.empty())
-            m_rest->expect(rest);
-    }
-    std::vector<TKeptMove> movesFrom(const QString& stem) const override
-    {
-        return m_rest ? m_rest->movesFrom(stem) : std::vector<TKeptMove>();
-    }
-    void record(const TMoveEvent& event) override
-    {
-        if (m_folders && NamesFolder(event.outcome)) {
-            m_folders->record(event);
-            m_folderSummary.count(event);
-        } else if (m_rest) {
-            m_rest->record(event);
-        }
-    }
-    void checkpoint() override
-    {
-        for (TRunLog* log : { m_folders, m_rest }) {
-            if (log)
-                log->checkpoint();
-        }
-    }
-    void finish(const TMoveSummary& summary) override
-    {
-        if (m_folders) {
-            m_folderSummary.end = summary.end;
-            m_folders->finish(m_folderSummary);
-        }
-        if (m_rest)
-            m_rest->finish(summary);
-    }
-
-private:
-    TRunLog* m_folders;
-    TRunLog* m_rest;
-    TMoveSummary m_folderSummary;
 };
 
 } // namespace
@@ -603,47 +513,31 @@ SortCommand SortCommandOf(const ParsedCommand& command, const QString& source,
     const QString& destination, TRunOrigin origin, THeldFiles held)
 {
     const SortSettings settings = sortSettings(command);
-    SortCommand sort;
-    sort.origin = origin;
-    sort.request = requestOf(
-        settings, source, destination, TLeaveOutPolicy(origin, settings.settleMs, std::move(held)));
-    sort.how.move = settings.move;
-    sort.how.move.sourceFolder = source;
-    sort.how.move.destinationFolder = destination;
-    sort.how.leaveOut = sort.request.leaveOut;
-    sort.how.dryRun = command.has(QStringLiteral("--dry-run"));
-    sort.createArtistFolders = command.has(QStringLiteral("--create-artist-folders"));
-    sort.keepHistory = settings.keepHistory;
-    return sort;
+    TRunChoices choices;
+    choices.origin = origin;
+    choices.source = source;
+    choices.destination = destination;
+    choices.settleMs = settings.settleMs;
+    choices.held = std::move(held);
+    choices.assignments = StoredAssignments();
+    choices.dryRun = command.has(QStringLiteral("--dry-run"));
+    choices.createArtistFolders = command.has(QStringLiteral("--create-artist-folders"));
+    return SetupRun(settings.settings, choices);
 }
 
 SortResult RunSortPrinting(const SortCommand& sort, RecordWriter& out, TerminalProgress& progress,
     const EventFilter& shown, const UnfiledFilter& unfiledShown)
 {
     SortOutput output(out, progress, shown);
-    // The folders for new artists are a run of their own, begun first: an undo takes the
-    // sort back before it, and then the folders still empty.
-    std::unique_ptr<TRunRecorder> folderRecorder;
-    std::unique_ptr<TRunRecorder> recorder;
-    if (!sort.how.dryRun) {
-        if (sort.createArtistFolders)
-            folderRecorder = std::make_unique<TRunRecorder>(
-                TRunOrigin::Create, sort.request.source, sort.request.destination);
-        recorder = std::make_unique<TRunRecorder>(
-            sort.origin, sort.request.source, sort.request.destination);
-        for (const TRunRecorder* each : { folderRecorder.get(), recorder.get() }) {
-            if (each && !each->notice().isEmpty())
-                output.notice(each->notice());
-        }
-    }
-    FoldersApart log(folderRecorder.get(), recorder.get());
-    TMoveSummary summary;
+    TRunSession session(sort.start);
+    for (const QString& notice : session.notices())
+        output.notice(notice);
     QStringList listed;
     TPlannedSort plan;
     try {
         plan = PlanSortRun(sort.request, output, progress, output);
         QStringList folders;
-        if (sort.createArtistFolders && !plan.aborted()) {
+        if (sort.start.foldersApart && !plan.aborted()) {
             for (const QString& key : plan.newArtists())
                 folders.append(JoinPath(sort.request.destination, key));
         }
@@ -666,14 +560,13 @@ SortResult RunSortPrinting(const SortCommand& sort, RecordWriter& out, TerminalP
         };
         output.moving(folders.size());
         listed = plan.filePaths();
-        summary = CarryOut(
-            sort.how, work, listed, output, recorder ? &log : nullptr,
-            [&](const TMoveEvent& event) { output.outcome(event); }, &summary);
+        session.carryOut(sort.how, work, listed, output,
+            [&](const TMoveEvent& event) { output.outcome(event); });
     } catch (const std::exception&) {
-        summary.end = TRunEnd::Failed;
-        output.finished(summary);
+        output.finished(session.summary(), session.left().size());
         throw;
     }
+    const TMoveSummary& summary = session.summary();
     // A run stopped half-way may not have planned again with the folders it made.
     if (summary.end == TRunEnd::Completed) {
         output.unfiled(plan, unfiledShown);
@@ -685,10 +578,10 @@ SortResult RunSortPrinting(const SortCommand& sort, RecordWriter& out, TerminalP
         }
         if (!kept.isEmpty())
             listed.removeIf([&](const QString& file) { return kept.contains(file); });
-        output.left().completed(listed);
+        session.completed(listed);
     }
-    output.finished(summary);
-    return { summary, output.left().files() };
+    output.finished(summary, session.left().size());
+    return { summary, session.left() };
 }
 
 int RunAssign(const ParsedCommand& command)

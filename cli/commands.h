@@ -5,6 +5,7 @@
 #include "cli/terminal.h"
 #include "core/pipeline.h"
 #include "history/history.h"
+#include "session/setup.h"
 
 #include <functional>
 #include <vector>
@@ -34,14 +35,7 @@ int RunWatch(const ParsedCommand& command);
 // What sort and watch share: the sort a command line asks for (the desktop program's
 // settings with the options over them), and one run of it with sort's records and summary;
 // `alsoTell`, when set, sees each outcome after its record.
-struct SortCommand {
-    TRunOrigin origin = TRunOrigin::Cli;
-    TSortRequest request;
-    TCarryOut how;
-    bool createArtistFolders = false;
-    // Whether the run goes into the history: KeepHistory, or --no-history over it.
-    bool keepHistory = true;
-};
+using SortCommand = TRunSetup;
 SortCommand SortCommandOf(const ParsedCommand& command, const QString& source,
     const QString& destination, TRunOrigin origin, THeldFiles held = {});
 // What a sort did, and the files it left in the source that it was asked to file (see

@@ -5,9 +5,9 @@
 #include "cli/terminal.h"
 #include "core/carefulmatch.h"
 #include "history/history.h"
-#include "history/recorder.h"
-#include "history/undo.h"
 #include "platform/locks.h"
+#include "session/recorder.h"
+#include "session/undo.h"
 
 #include <cerrno>
 #include <climits>

@@ -6,9 +6,10 @@
 #include "core/autosort.h"
 #include "core/fileutils.h"
 #include "core/watcher.h"
-#include "history/recorder.h"
 #include "platform/errors.h"
 #include "platform/termination.h"
+#include "session/recorder.h"
+#include "session/tellonce.h"
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
 
@@ -62,6 +63,7 @@ public:
         : m_sort(std::move(sort))
         , m_out(stdout, json)
         , m_destination(m_sort.request.destination)
+        , m_tell(TellOnceFor(m_sort.request.source, TRunOrigin::Watch))
         , m_retryCap(QTime::fromMSecsSinceStartOfDay(
               int(std::min<qint64>(settings.retryMs > 0 ? settings.retryMs : 600000, 86399000))))
         , m_watcher(settings,
@@ -167,30 +169,31 @@ private:
         const auto shown = [&](const TMoveEvent& event) {
             if (event.outcome != TMoveOutcome::Skipped) {
                 if (!NamesFolder(event.outcome))
-                    m_told.remove(event.file);
+                    m_tell.forget(event.file);
                 return true;
             }
             if (event.reason == TReason::InUse || event.reason == TReason::StillBeingWritten)
                 inUse.insert(event.file);
             // A file left for the reason it was left before is not told again at every retry.
-            const auto told = m_told.constFind(event.file);
-            return told == m_told.cend() || *told != event.reason;
+            return m_tell.isNew(event.file, event.reason);
         };
         try {
             // Nor is a file left unfiled as before.
-            const auto unfiledShown = [&](const QString& file) {
-                const auto told = m_told.constFind(file);
-                return told == m_told.cend() || *told != TReason::NoArtistFolder;
-            };
+            const auto unfiledShown
+                = [&](const QString& file) { return m_tell.isNew(file, TReason::NoArtistFolder); };
             tellLeft(RunSortPrinting(sort, m_out, m_progress, shown, unfiledShown));
             m_failures = 0;
+            m_tell.succeeded();
         } catch (const PlumtideError& error) {
             if (OutputError()) {
                 // Nobody reads the records any more: the watch ends (main() tells why).
                 m_loop.quit();
                 return;
             }
-            say(error.message());
+            // The same error at every retry is told once.
+            const bool news = m_tell.newError(error.message());
+            if (news)
+                say(error.message());
             // The files it did not get to stay offered and are tried again after a wait.
             for (const QString& file : std::as_const(*sort.request.files)) {
                 if (FileExists(file))
@@ -199,7 +202,8 @@ private:
             ++m_failures;
             if (!m_pending.isEmpty()) {
                 const qint64 wait = RetryDelayMs(m_failures, m_retryCap);
-                say(QStringLiteral("trying again in %1 s").arg(wait / 1000.0));
+                if (news)
+                    say(QStringLiteral("trying again in %1 s").arg(wait / 1000.0));
                 m_sortTimer.start(int(wait));
                 return;
             }
@@ -212,16 +216,10 @@ private:
     // One line per file left, when it is first left and when its reason changes.
     void tellLeft(const SortResult& result)
     {
-        for (const TLeftOut& file : result.left) {
-            const auto told = m_told.find(file.file);
-            if (told != m_told.end() && *told == file.reason)
-                continue;
+        for (const TLeftOut& file : m_tell.newlyLeft(result.left)) {
             m_progress.finish();
             PrintLeft(file);
-            m_told.insert(file.file, file.reason);
         }
-        // Files gone meanwhile (moved or deleted by someone else) are forgotten.
-        m_told.removeIf([](const auto& entry) { return !FileExists(entry.key()); });
     }
 
     SortCommand m_sort;
@@ -229,7 +227,7 @@ private:
     TWatchedDestination m_destination;
     TWatchedDestination::State m_destinationState = TWatchedDestination::State::Here;
     bool m_destinationWaited = false;
-    QHash<QString, TReason> m_told; // files told as left, and why
+    TTellOnce& m_tell;
     TerminalProgress m_progress;
     QTime m_retryCap;
     TSourceWatcher m_watcher;

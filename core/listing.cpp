@@ -14,7 +14,7 @@ namespace plumtide
 namespace
 {
 
-TSourceRow rowOf(const QString& path, const TID3ArtistTitle& tag)
+TSourceRow rowOf(const QString& path, const TArtistTitle& tag)
 {
     TSourceRow row;
     row.path = path;
@@ -51,7 +51,7 @@ std::variant<TSourceRow, TReason> ReadUnusedSourceRow(
     case TOpenResult::NotRegular:
         // Gone since it was listed, or not a file after all: a row by its name, as for a
         // file whose tag cannot be read.
-        return rowOf(path, TID3ArtistTitle { {}, {}, TID3ReadStatus::NoFile, {} });
+        return rowOf(path, TArtistTitle { {}, {}, TID3ReadStatus::NoFile, {} });
     case TOpenResult::Opened:
         break;
     }

@@ -458,6 +458,11 @@ bool TakesFileAway(TActionKind kind)
     }
 }
 
+TStrayCompanion StrayOf(const QString& file, const TKeptMovesLookup& keptMoves)
+{
+    return { file, keptMoves ? keptMoves(CompanionStem(file)) : std::vector<TKeptMove>() };
+}
+
 TMoveEvent EventOf(const TMoveAction& action)
 {
     const auto event = [&](TMoveOutcome outcome, const QString& target = QString()) {

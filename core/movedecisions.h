@@ -53,10 +53,12 @@ struct TTakeBack {
 // a run moved the song and the song is still there as it was moved.
 struct TStrayCompanion {
     QString file;
-    // The moves the run log keeps of files of its name (see TRunLog::movesFrom), newest
-    // first; the executor asks for them when it comes to the item. None: it stays.
+    // The moves the history keeps of files of its name, newest first, as planning looked
+    // them up (see TSortRequest::keptMoves). None: it stays.
     std::vector<TKeptMove> moves {};
 };
+// The item of a companion left without its song, its song's moves looked up.
+TStrayCompanion StrayOf(const QString& file, const TKeptMovesLookup& keptMoves);
 using TWorkItem = std::variant<TLeftOut, TCreateFolder, TPlanRow, TSetAsideByHand, TDeleteByHand,
     TTakeBack, TStrayCompanion>;
 // The items of a run one at a time: false after the last.

@@ -61,6 +61,12 @@ bool UndoTakesBack(TMoveOutcome outcome)
     return ChangedFiles(outcome) || outcome == TMoveOutcome::Created;
 }
 
+bool DeletesFile(TMoveOutcome outcome)
+{
+    return outcome == TMoveOutcome::DoubleDeleted || outcome == TMoveOutcome::SmallDeleted
+        || outcome == TMoveOutcome::Deleted;
+}
+
 bool NamesFolder(TMoveOutcome outcome)
 {
     return outcome == TMoveOutcome::Created || outcome == TMoveOutcome::NotCreated

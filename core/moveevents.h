@@ -38,6 +38,8 @@ bool IsKnownOutcome(int value);
 bool ChangedFiles(TMoveOutcome outcome);
 // Outcomes an undo takes back: what changed files, and the folders a run made.
 bool UndoTakesBack(TMoveOutcome outcome);
+// Outcomes that deleted their file (for good, or into the Trash).
+bool DeletesFile(TMoveOutcome outcome);
 // Outcomes whose record names a folder rather than a file.
 bool NamesFolder(TMoveOutcome outcome);
 // Outcomes whose record gives a reason.
@@ -62,6 +64,9 @@ struct TMoveEvent {
     qint64 restores = 0;
     // How the plan row that moved it was chosen.
     TMatchKind match = TMatchKind::Similar;
+    // Moved: a companion (lyrics, a cue sheet) that travelled with the song reported just
+    // before it, and goes back with it.
+    bool companion = false;
 };
 
 using MoveReporter = std::function<void(const TMoveEvent&)>;

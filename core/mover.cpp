@@ -131,14 +131,8 @@ private:
                 TActionKind::Skip, back->target, QString(), TReason::SongStayed, back->record }));
             return;
         }
-        // A companion left without its song asks the log where its song went.
-        const TStrayCompanion* stray = std::get_if<TStrayCompanion>(&item);
-        const TWorkItem found = stray && m_log ? TWorkItem(TStrayCompanion {
-                                    stray->file, m_log->movesFrom(CompanionStem(stray->file)) })
-                                               : TWorkItem();
-        const TWorkItem& decided = stray && m_log ? found : item;
         for (int attempt = 1;; ++attempt) {
-            const TMoveAction action = m_decider.decide(decided, m_world, TLeaveOutPolicy::Now());
+            const TMoveAction action = m_decider.decide(item, m_world, TLeaveOutPolicy::Now());
             if (act(action))
                 break;
             if (attempt == kMaxAttempts) {
@@ -478,7 +472,9 @@ private:
         }
         m_world.apply(action);
         m_waiting.push_back(Waiting { action, m_held.size(), false });
-        report(eventOf(action, added.size, added.modified));
+        TMoveEvent event = eventOf(action, added.size, added.modified);
+        event.companion = true;
+        report(event);
     }
 
     // The event of a moved file, with what the history needs to know it again.

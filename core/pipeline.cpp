@@ -193,7 +193,7 @@ TWorkSource TPlannedSort::work() const
             return true;
         }
         if (stray < impl->strays.size()) {
-            item = TStrayCompanion { impl->strays.at(stray++) };
+            item = StrayOf(impl->strays.at(stray++), impl->request.keptMoves);
             return true;
         }
         // The rows of an aborted plan end where it stopped.

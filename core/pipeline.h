@@ -47,6 +47,8 @@ struct TSortRequest {
     // Whether companions left in the source without their song follow it (see
     // TStrayCompanion): when companions move with their songs.
     bool companions = false;
+    // Where their songs went, as the history keeps it; none without one.
+    TKeptMovesLookup keptMoves;
 };
 
 // What planning tells its caller as it goes; every hook does nothing by default.

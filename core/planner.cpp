@@ -379,18 +379,4 @@ bool TSortPlanner::next(TPlanRow& row)
     return true;
 }
 
-TSortPlan PlanSort(const std::vector<TSourceRow>& files, const std::vector<TFolderRow>& folders,
-    const QString& destination, int percentage, Pump& pump)
-{
-    std::vector<TPlanRow> rows;
-    TSortPlanner planner(files, folders, destination, percentage);
-    TSortPlan plan = planner.plan(pump, [&](const std::vector<TPlanEntry>& entries) {
-        for (const TPlanEntry& entry : entries)
-            rows.push_back(TPlanRow { files[static_cast<size_t>(entry.file)].path, entry.score,
-                folders[static_cast<size_t>(entry.folder)].path });
-    });
-    plan.rows = std::move(rows);
-    return plan;
-}
-
 } // namespace plumtide

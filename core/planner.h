@@ -23,23 +23,6 @@ struct TSortPlan {
     bool aborted = false;
 };
 
-// Plans the sort of `files` into `folders` (both as the refresh listed them) at the compare
-// percentage `percentage`:
-// - a key shorter than 4 characters gets no rows and is never a new artist;
-// - a folder whose relative name (computed again from its path below `destination`; a path
-//   not longer than `destination` is used whole) scores >= percentage gets a plan row;
-// - when some folder scores below the percentage, the file's key normalised once more is a
-//   new artist unless some folder's listed relative name scores strictly more than the
-//   percentage against it, or it contains ".MP3" (a key taken from a bare file name);
-// - with no folders at all, every key of 4 characters or more is a new artist.
-// The pump runs before each file; once it asks to stop, the rows found so far are kept.
-//
-// The result equals that of scoring every pair with ArtistSimilarity, but each name is
-// prepared once, files with the same key are scored once, and pairs whose lengths alone
-// keep them below the percentage are not scored at all.
-TSortPlan PlanSort(const std::vector<TSourceRow>& files, const std::vector<TFolderRow>& folders,
-    const QString& destination, int percentage, Pump& pump);
-
 // One plan row by number: the file's index in the files planned, the folder's in the
 // folders, and the score. Sixteen bytes, where a TPlanRow holds two paths.
 struct TPlanEntry {
@@ -77,9 +60,24 @@ public:
     virtual TUnfiledEntry unfiled(qint32 file) const { return { file }; }
 };
 
-// Planning as PlanSort does it, with the rows handed over as they are made instead of kept,
-// so that the memory a plan needs stays the same however many rows it has: a caller writes
-// them out, carries them out or keeps them as numbers. The files and folders must outlive
+// The sort planner plans `files` into `folders` (both as the refresh listed them) at the
+// compare percentage `percentage`:
+// - a key shorter than 4 characters gets no rows and is never a new artist;
+// - a folder whose relative name (computed again from its path below `destination`; a path
+//   not longer than `destination` is used whole) scores >= percentage gets a plan row;
+// - when some folder scores below the percentage, the file's key normalised once more is a
+//   new artist unless some folder's listed relative name scores strictly more than the
+//   percentage against it, or it contains ".MP3" (a key taken from a bare file name);
+// - with no folders at all, every key of 4 characters or more is a new artist.
+// The pump runs before each file; once it asks to stop, the rows found so far are kept.
+//
+// The result equals that of scoring every pair with ArtistSimilarity, but each name is
+// prepared once, files with the same key are scored once, and pairs whose lengths alone
+// keep them below the percentage are not scored at all.
+//
+// The rows are handed over as they are made instead of kept, so that the memory a plan needs
+// stays the same however many rows it has: a caller writes them out, carries them out or
+// keeps them as numbers. The files and folders must outlive
 // the planner and stay as they are.
 //
 // Names are prepared once and stored by length, each length group's names side by side;

@@ -3,6 +3,7 @@
 #include "core/moveevents.h"
 #include "core/summary.h"
 
+#include <functional>
 #include <vector>
 
 namespace plumtide
@@ -32,6 +33,10 @@ struct TKeptMove {
     qint64 modified = 0;
 };
 
+// The moves a log keeps of files whose path starts with `stem` and that no undo took back,
+// newest first: where the song of a companion left without it went (see TStrayCompanion).
+using TKeptMovesLookup = std::function<std::vector<TKeptMove>(const QString& stem)>;
+
 // Where carrying out reports what a run did, for keeping: the history implements it (the
 // core knows nothing of how it is kept). Every event reaches record() once what it says is
 // true on disk, in order.
@@ -47,14 +52,6 @@ public:
     virtual void record(const TMoveEvent& event) = 0;
     // A safe point between two items: what was recorded may be written out now.
     virtual void checkpoint() { }
-    // The moves the log keeps of files whose path starts with `stem` and that no undo took
-    // back, newest first: where the song of a companion left without it went (see
-    // TStrayCompanion).
-    virtual std::vector<TKeptMove> movesFrom(const QString& stem) const
-    {
-        Q_UNUSED(stem)
-        return {};
-    }
     // The run ended, however it ended (also when an error ends it).
     virtual void finish(const TMoveSummary& summary) = 0;
 };

@@ -159,12 +159,12 @@ TReader readerFor(TAudioFormat format, TagLib::IOStream& stream)
 
 } // namespace
 
-TID3ArtistTitle ReadArtistAndTitle(
+TArtistTitle ReadArtistAndTitle(
     TAudioFormat format, FileDescriptor file, qint64 size, const QString& path)
 {
     if (format == TAudioFormat::Mp3)
         return ReadArtistAndTitle(std::move(file), size, path);
-    TID3ArtistTitle result;
+    TArtistTitle result;
     TDescriptorStream stream(std::move(file), size, path);
     const TReader reader = readerFor(format, stream);
     TTexts texts;

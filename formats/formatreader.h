@@ -26,7 +26,7 @@ namespace plumtide
 // TagLib cannot make sense of the rest (cut short, corrupt), with whatever texts it read;
 // OpenFailed when the file cannot be read. Error says why. Never throws for what the file
 // holds.
-TID3ArtistTitle ReadArtistAndTitle(
+TArtistTitle ReadArtistAndTitle(
     TAudioFormat format, FileDescriptor file, qint64 size, const QString& path);
 
 } // namespace plumtide

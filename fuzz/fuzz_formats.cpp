@@ -30,7 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Check(::pwrite(memory, data, size, 0) == static_cast<ssize_t>(size));
     const QString path = QStringLiteral("input");
     for (TAudioFormat format : { TAudioFormat::Flac, TAudioFormat::Ogg, TAudioFormat::Mp4 }) {
-        const TID3ArtistTitle read = ReadArtistAndTitle(
+        const TArtistTitle read = ReadArtistAndTitle(
             format, FileDescriptor(::dup(memory)), static_cast<qint64>(size), path);
         Check(read.Status != TID3ReadStatus::OpenFailed);
         Check(read.Status != TID3ReadStatus::NoFile);

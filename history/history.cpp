@@ -8,7 +8,6 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QScopeGuard>
 #include <QThread>
 
 #include <cerrno>
@@ -23,21 +22,9 @@ namespace plumtide
 namespace
 {
 
-// A move across file systems killed after its copy was in place and before its source was
-// deleted leaves the file in both places. It is finished as the run would have finished it:
-// the source goes while it is unused, unchanged, and has the very bytes of the copy at the
-// target, read through the open that the deletion checks. Returns whether it went.
-bool finishCutMove(const QString& source, const QString& target, const TFileStatus& copy)
-{
-    return RemoveUnusedFile(source, [&](const TWatchedFile& file) {
-        return file.status().size == copy.size && file.status().modified == copy.modified
-            && SameContents(file, target);
-    }) == TRemoveResult::Removed;
-}
-
 // "PlTd": marks the file as a Plumtide history for whoever finds it.
 constexpr qint64 kApplicationId = 0x506C5464;
-constexpr qint64 kSchemaVersion = 3;
+constexpr qint64 kSchemaVersion = 4;
 
 const char* const kSchema = R"(
 CREATE TABLE runs (
@@ -68,7 +55,8 @@ CREATE TABLE records (
     kept INTEGER NOT NULL DEFAULT 0,
     restores INTEGER,
     restored_by INTEGER,
-    pending INTEGER NOT NULL DEFAULT 0
+    pending INTEGER NOT NULL DEFAULT 0,
+    companion INTEGER
 );
 CREATE INDEX records_run ON records(run, id);
 CREATE INDEX records_file ON records(file);
@@ -140,6 +128,12 @@ const char* const kMigrateFrom2 = R"(
 ALTER TABLE records ADD COLUMN pending INTEGER NOT NULL DEFAULT 0;
 ALTER TABLE runs ADD COLUMN pending_from INTEGER;
 CREATE INDEX runs_pending ON runs(pending_from) WHERE pending_from IS NOT NULL;
+)";
+
+// Version 4 says of a move whether it travelled with the song recorded just before it
+// (records.companion, 0 or 1); older records leave it unknown.
+const char* const kMigrateFrom3 = R"(
+ALTER TABLE records ADD COLUMN companion INTEGER;
 )";
 
 // The records that are shown: all but those of a group not yet confirmed.
@@ -233,6 +227,7 @@ THistoryRecord RecordOf(const TMoveEvent& event)
     record.modified = event.modified;
     record.trashed = event.trashed;
     record.targetKept = event.targetKept;
+    record.companion = event.companion;
     // Only a file brought back (or a folder removed) takes its record back; one left names
     // none.
     const bool takenBack
@@ -432,6 +427,8 @@ void THistory::migrate(qint64 from)
         m_db->exec(kMigrateFrom1);
     if (from < 3)
         m_db->exec(kMigrateFrom2);
+    if (from < 4)
+        m_db->exec(kMigrateFrom3);
     m_db->exec(QStringLiteral("PRAGMA user_version=%1").arg(kSchemaVersion).toLatin1().constData());
 }
 
@@ -491,7 +488,7 @@ std::vector<qint64> THistory::addRecords(qint64 run, const std::vector<THistoryR
     TTransaction transaction(*m_db);
     TStatement insert(*m_db,
         "INSERT INTO records (run, outcome, file, target, reason, size, modified, trashed, kept, "
-        "restores, pending) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
+        "restores, pending, companion) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)");
     TStatement restored(*m_db, "UPDATE records SET restored_by = ? WHERE id = ?");
     TStatement hold(
         *m_db, "INSERT OR REPLACE INTO holds (path, size, modified, run) VALUES (?, ?, ?, ?)");
@@ -501,7 +498,7 @@ std::vector<qint64> THistory::addRecords(qint64 run, const std::vector<THistoryR
             .bind({ run, qint64(record.outcome), record.file, record.target, record.reason,
                 record.size, record.modified, record.trashed, qint64(record.targetKept),
                 record.restores ? TSqlValue(record.restores) : TSqlValue(nullptr),
-                qint64(record.pending) })
+                qint64(record.pending), qint64(record.companion.value_or(false)) })
             .run();
         ids.push_back(m_db->lastInsertId());
         if (record.pending != TPending::None)
@@ -529,12 +526,14 @@ void THistory::confirmRecords(qint64 run, const std::vector<THistoryRecord>& cor
     TTransaction transaction(*m_db);
     TStatement correct(*m_db,
         "UPDATE records SET outcome = ?, file = ?, target = ?, reason = ?, size = ?, "
-        "modified = ?, trashed = ?, kept = ?, restores = ? WHERE id = ? AND run = ?");
+        "modified = ?, trashed = ?, kept = ?, restores = ?, companion = ? WHERE id = ? AND "
+        "run = ?");
     for (const THistoryRecord& record : corrected) {
         correct
             .bind({ qint64(record.outcome), record.file, record.target, record.reason, record.size,
                 record.modified, record.trashed, qint64(record.targetKept),
-                record.restores ? TSqlValue(record.restores) : TSqlValue(nullptr), record.id, run })
+                record.restores ? TSqlValue(record.restores) : TSqlValue(nullptr),
+                qint64(record.companion.value_or(false)), record.id, run })
             .run();
     }
     // What addRecords does for each record that is not pending, for all of them at once.
@@ -629,20 +628,14 @@ TRecovery THistory::recovery() const
     return found;
 }
 
-int THistory::recover()
+bool THistory::lockRun(qint64 run)
 {
-    int settled = 0;
-    for (const TRecovery::TRun& found : recovery().runs) {
-        // Judged again while holding the run's lock: another process may be settling it.
-        if (!TryLockByte(m_live, found.id))
-            continue;
-        const auto unlock = qScopeGuard([&] { UnlockByte(m_live, found.id); });
-        if (const qint64 from = pendingFrom(found.id)) {
-            settle(judge(found.id, from));
-            ++settled;
-        }
-    }
-    return settled;
+    return TryLockByte(m_live, run);
+}
+
+void THistory::unlockRun(qint64 run)
+{
+    UnlockByte(m_live, run);
 }
 
 qint64 THistory::pendingFrom(qint64 run) const
@@ -652,29 +645,26 @@ qint64 THistory::pendingFrom(qint64 run) const
     return select.step() ? select.integer(0) : 0;
 }
 
-void THistory::settle(qint64 run)
+TRecovery::TRun THistory::judgeRun(qint64 run) const
 {
-    if (const qint64 from = pendingFrom(run))
-        settle(judge(run, from));
+    const qint64 from = pendingFrom(run);
+    return from != 0 ? judge(run, from) : TRecovery::TRun {};
 }
 
-void THistory::settle(TRecovery::TRun judged)
+std::vector<qint64> THistory::pendingMoves(
+    qint64 run, const QString& file, const QString& target) const
 {
-    for (const auto& [source, target] : judged.cut) {
-        if (!finishCutMove(source, target, StatusOf(target))) {
-            // Still in both places: the record goes, the source stays the file.
-            TStatement find(*m_db,
-                "SELECT id FROM records WHERE run = ? AND file = ? AND target = ? AND pending <> "
-                "0");
-            find.bind({ judged.id, source, target });
-            while (find.step()) {
-                const qint64 id = find.integer(0);
-                judged.kept.erase(
-                    std::remove(judged.kept.begin(), judged.kept.end(), id), judged.kept.end());
-                judged.dropped.push_back(id);
-            }
-        }
-    }
+    std::vector<qint64> ids;
+    TStatement find(
+        *m_db, "SELECT id FROM records WHERE run = ? AND file = ? AND target = ? AND pending <> 0");
+    find.bind({ run, file, target });
+    while (find.step())
+        ids.push_back(find.integer(0));
+    return ids;
+}
+
+void THistory::settle(const TRecovery::TRun& judged)
+{
     TTransaction transaction(*m_db);
     TStatement drop(*m_db, "DELETE FROM records WHERE id = ?");
     for (const qint64 id : judged.dropped)
@@ -761,7 +751,8 @@ std::vector<THistoryRecord> THistory::records(qint64 run) const
         return result;
     TStatement select(*m_db,
         QStringLiteral("SELECT id, outcome, file, target, reason, size, modified, trashed, kept, "
-                       "restores, restored_by FROM records WHERE run = ? AND %1 ORDER BY id")
+                       "restores, restored_by, companion FROM records WHERE run = ? AND %1 "
+                       "ORDER BY id")
             .arg(QLatin1String(kShown))
             .toLatin1());
     select.bind({ run });
@@ -778,6 +769,8 @@ std::vector<THistoryRecord> THistory::records(qint64 run) const
         record.targetKept = select.integer(8) != 0;
         record.restores = select.integer(9);
         record.restoredBy = select.integer(10);
+        if (!select.isNull(11))
+            record.companion = select.integer(11) != 0;
         result.push_back(record);
     }
     return result;
@@ -809,7 +802,15 @@ namespace
 
 // Records an undo can take back: a file moved somewhere (by a sort, or back by an undo),
 // deleted into the Trash, or a folder made.
-const char* const kUndoable = "(outcome IN (1, 2, 8, 11) OR trashed <> '') AND restored_by IS NULL";
+const QString& undoable()
+{
+    static const QString condition
+        = QStringLiteral("(outcome IN %1 OR trashed <> '') AND restored_by IS NULL")
+              .arg(outcomeList([](TMoveOutcome outcome) {
+                  return UndoTakesBack(outcome) && !DeletesFile(outcome);
+              }));
+    return condition;
+}
 
 } // namespace
 
@@ -824,7 +825,7 @@ std::optional<qint64> THistory::lastUndoable() const
             .arg(qint64(TRunOrigin::Undo))
             .arg(qint64(TRunState::Undone))
             .arg(qint64(TRunState::PartlyUndone))
-            .arg(QLatin1String(kUndoable), QLatin1String(kShown))
+            .arg(undoable(), QLatin1String(kShown))
             .toLatin1());
     if (!select.step())
         return std::nullopt;

@@ -58,6 +58,9 @@ struct THistoryRecord {
     qint64 restoredBy = 0; // the undo run that took this one back
     // A move written before it was made, until it is confirmed or settled (see addRecords).
     TPending pending = TPending::None;
+    // A move that travelled with the song recorded just before it (see TMoveEvent); unknown
+    // in the records of versions that did not say.
+    std::optional<bool> companion {};
 };
 
 // The record of an event, its paths as they were given.
@@ -94,8 +97,8 @@ struct TRecovery {
 // and opening it for reading never changes anything: an older schema is brought up to date
 // in memory, and the pending records of runs no longer under way are judged in memory
 // (recovery()) and shown as the next run will keep them. That run, holding the run lock,
-// acts on the same judgement (recover()): a move whose target holds the file with the
-// recorded size and modification time, and whose source is gone (a copy's source stays),
+// acts on the same judgement (Recover in session/recovery.h): a move whose target holds the file
+// with the recorded size and modification time, and whose source is gone (a copy's source stays),
 // happened; a deletion whose file is gone happened; a folder made that is there happened; a
 // move cut between its copy and the deletion of its source is finished (the source deleted
 // while it has the copy's very bytes and nobody uses it); any other is dropped.
@@ -135,13 +138,19 @@ public:
     // those in `corrected` (by id), which are written as given: a move that could not be
     // made, as the file's skip.
     void confirmRecords(qint64 run, const std::vector<THistoryRecord>& corrected = {});
-    // What recovery would do now (it only looks; see above). Of a reader: what it shows.
+    // What recovery would do now: it only looks (see above). Of a reader: what it shows.
     TRecovery recovery() const;
-    // Settles the pending records of every run no longer under way, each while holding that
-    // run's lock, and returns how many runs it settled.
-    int recover();
-    // Settles the pending records of `run`, one of this object's own runs, against the disk.
-    void settle(qint64 run);
+    // The judgement of one run's pending records now; an id of 0 when it has none.
+    TRecovery::TRun judgeRun(qint64 run) const;
+    // The pending records of a run that move `file` to `target`.
+    std::vector<qint64> pendingMoves(qint64 run, const QString& file, const QString& target) const;
+    // Writes a judgement down: drops what never happened, confirms the rest. The files are
+    // the caller's (see Recover in session/recovery.h): a store changes no file.
+    void settle(const TRecovery::TRun& judged);
+    // A run's lock in the live-runs lock file, to settle a run no longer under way while
+    // nobody else does; false when another holds it.
+    bool lockRun(qint64 run);
+    void unlockRun(qint64 run);
     void endRun(qint64 run, TRunEnd end);
     void setState(qint64 run, TRunState state);
     // Removes a run and its records.
@@ -176,9 +185,6 @@ private:
     void migrate(qint64 from);
     // Judges the pending records of `run` (see above).
     TRecovery::TRun judge(qint64 run, qint64 from) const;
-    // Acts on a judgement: finishes the cut moves, drops what never happened, confirms the
-    // rest.
-    void settle(TRecovery::TRun judged);
     bool underWay(qint64 run, TRunState state) const;
     // The first record of the run's group not confirmed yet; 0 when none.
     qint64 pendingFrom(qint64 run) const;

@@ -455,9 +455,9 @@ namespace
 {
 
 // Loads the engine's tag by `load` and takes artist and title, whatever goes wrong.
-template <typename Load> TID3ArtistTitle readWith(TID3Engine& engine, Load load)
+template <typename Load> TArtistTitle readWith(TID3Engine& engine, Load load)
 {
-    TID3ArtistTitle result;
+    TArtistTitle result;
     engine.SetTextFramesOnly(true);
     try {
         load();
@@ -495,7 +495,7 @@ template <typename Load> TID3ArtistTitle readWith(TID3Engine& engine, Load load)
 
 } // namespace
 
-TID3ArtistTitle ReadArtistAndTitle(const QString& path, bool fullID3TagSeek)
+TArtistTitle ReadArtistAndTitle(const QString& path, bool fullID3TagSeek)
 {
     TID3Engine engine;
     engine.SetFileName(path);
@@ -510,7 +510,7 @@ TID3ArtistTitle ReadArtistAndTitle(const QString& path, bool fullID3TagSeek)
     });
 }
 
-TID3ArtistTitle ReadArtistAndTitle(FileDescriptor file, qint64 size, const QString& path)
+TArtistTitle ReadArtistAndTitle(FileDescriptor file, qint64 size, const QString& path)
 {
     TID3Engine engine;
     engine.SetFileName(path);

@@ -195,7 +195,7 @@ enum class TID3ReadStatus {
                  // why); no texts. Never for mp3, where any bytes may precede the audio.
 };
 
-struct TID3ArtistTitle {
+struct TArtistTitle {
     QString Artist;
     QString Title;
     TID3ReadStatus Status = TID3ReadStatus::Read;
@@ -208,12 +208,12 @@ struct TID3ArtistTitle {
 // only the tag's bytes, or the last 128 bytes when there is no ID3v2 tag, in six system
 // calls: open, two fstat, a read of the first ten bytes, a read of the rest of the tag or of
 // the last 128 bytes, close; a seventh reads the last 128 bytes when the tag lacks a field.
-TID3ArtistTitle ReadArtistAndTitle(const QString& path, bool fullID3TagSeek = false);
+TArtistTitle ReadArtistAndTitle(const QString& path, bool fullID3TagSeek = false);
 
 // The same on a regular file the caller has opened and examined (`size` bytes), which the
 // read takes over and closes: a first read of ten bytes, a second of the rest of the tag or
 // of the last 128 bytes, a third of the last 128 bytes when the tag lacks artist or title,
 // and nothing else. `path` is only used in messages.
-TID3ArtistTitle ReadArtistAndTitle(FileDescriptor file, qint64 size, const QString& path);
+TArtistTitle ReadArtistAndTitle(FileDescriptor file, qint64 size, const QString& path);
 
 } // namespace plumtide

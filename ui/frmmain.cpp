@@ -5,10 +5,11 @@
 #include "core/fileutils.h"
 #include "core/pipeline.h"
 #include "core/watcher.h"
-#include "history/recorder.h"
 #include "platform/errors.h"
 #include "platform/filestatus.h"
 #include "platform/paths.h"
+#include "session/recorder.h"
+#include "session/tellonce.h"
 #include "ui/application.h"
 #include "ui/controls.h"
 #include "ui/fileunder.h"
@@ -96,20 +97,23 @@ private:
 
 // The plan's rows one at a time, as the move takes them: the plan as it is now, whatever
 // happens to the view while the move runs.
-// What the move is given: the files the plan left out, then the plan's rows one at a time,
-// as the view holds them now, whatever happens to the view while the move runs.
-TWorkSource planWorkOf(const TListModel& plan, std::vector<TLeftOut> leftOut, QStringList strays)
+// What the move is given: the files the plan left out, the companions left without their
+// song, then the plan's rows one at a time, as the view holds them now, whatever happens to
+// the view while the move runs.
+TWorkSource planWorkOf(const TListModel& plan, std::vector<TLeftOut> leftOut, QStringList strays,
+    TKeptMovesLookup keptMoves)
 {
     auto entries = std::make_shared<TPlanEntries>(plan.planEntries());
     return [entries, leftOut = std::move(leftOut), strays = std::move(strays),
-               files = plan.planFiles(), folders = plan.planFolders(), left = size_t { 0 },
-               stray = qsizetype { 0 }, at = size_t { 0 }](TWorkItem& item) mutable {
+               keptMoves = std::move(keptMoves), files = plan.planFiles(),
+               folders = plan.planFolders(), left = size_t { 0 }, stray = qsizetype { 0 },
+               at = size_t { 0 }](TWorkItem& item) mutable {
         if (left < leftOut.size()) {
             item = leftOut[left++];
             return true;
         }
         if (stray < strays.size()) {
-            item = TStrayCompanion { strays.at(stray++) };
+            item = StrayOf(strays.at(stray++), keptMoves);
             return true;
         }
         if (at >= entries->size())
@@ -260,7 +264,8 @@ bool TfrmMain::autoRun()
         }
     });
 
-    const TSortRequest request = fieldRequest();
+    const TRunSetup setup = fieldSetup();
+    const TSortRequest& request = setup.request;
     listIntoViews(request);
     TPlanObserver planOnly;
     if (!m_listing.aborted())
@@ -268,16 +273,11 @@ bool TfrmMain::autoRun()
     if (m_listing.aborted() || (m_listing.rowCount() == 0 && m_listing.strays().isEmpty()))
         return false;
 
-    // An undo under way makes this run fail; it is tried again later.
-    TRunRecorder recorder(TRunOrigin::Auto, request.source, request.destination);
-    TCarryOut how;
-    how.move = MoveSettingsOf(m_workingCopy);
-    how.move.sourceFolder = request.source;
-    how.move.destinationFolder = request.destination;
-    how.leaveOut = request.leaveOut;
+    // An undo under way, or a history that cannot be used, makes this run fail; it is tried
+    // again later.
+    TRunSession session(setup.start);
     QStringList notes;
     QSet<QString> gone;
-    TFilesLeft left;
     m_lastFilesLeft = 0;
     m_lastMoveSummary = TMoveSummary();
     m_lastMoveSummary.end = TRunEnd::Failed;
@@ -285,32 +285,33 @@ bool TfrmMain::autoRun()
         // The lists show what the run left, where the user looks at them; the plan shown
         // loses the files the run took away.
         listIntoViews(request);
-        const bool planned = statusItems().count() > 0;
-        statusItems().removePlanFiles(gone);
-        if (planned && statusItems().count() == 0)
-            statusItems().add(PlanPlaceholderRow());
+        const bool planned = planItems().count() > 0;
+        planItems().removePlanFiles(gone);
+        if (planned && planItems().count() == 0)
+            planItems().add(PlanPlaceholderRow());
     };
     try {
-        CarryOut(
-            how, m_listing.work(), m_listing.filePaths(), m_pump, &recorder,
+        session.carryOut(setup.how, m_listing.work(), m_listing.filePaths(), m_pump,
             [&](const TMoveEvent& event) {
                 if (const QString note = moveNote(event); !note.isEmpty())
                     notes.append(note);
                 if (ChangedFiles(event.outcome))
                     gone.insert(event.file);
-                left.see(event);
-            },
-            &m_lastMoveSummary);
+            });
     } catch (...) {
+        m_lastMoveSummary = session.summary();
         relist();
         throw;
     }
+    m_lastMoveSummary = session.summary();
     if (m_lastMoveSummary.end == TRunEnd::Completed)
-        left.completed(m_listing.filePaths());
-    m_lastFilesLeft = qsizetype(left.files().size());
+        session.completed(m_listing.filePaths());
+    // The notification tells of files newly left, not of the same ones at every run.
+    m_lastFilesLeft
+        = qsizetype(TellOnceFor(request.source, TRunOrigin::Auto).newlyLeft(session.left()).size());
     relist();
-    if (!recorder.notice().isEmpty())
-        notes.prepend(recorder.notice());
+    for (const QString& notice : session.notices())
+        notes.prepend(notice);
     m_lastMoveNotes = notes;
     if (m_lastMoveSummary.anythingHappened()) {
         told = true;
@@ -340,26 +341,50 @@ void TfrmMain::endWork()
 
 bool TfrmMain::moveFilesUsable() const
 {
-    return !Status->isHidden() && PlanHasFilesToMove(statusItems())
+    return !Status->isHidden() && PlanHasFilesToMove(planItems())
         && edtSource->text() == m_plannedSource && edtDestination->text() == m_plannedDestination;
 }
 
-TSortRequest TfrmMain::fieldRequest() const
+TRunSetup TfrmMain::runSetup(
+    TRunOrigin origin, const QString& source, const QString& destination) const
 {
-    TSortRequest request;
-    request.source = edtSource->text();
-    request.destination = edtDestination->text();
-    request.percentage = m_workingCopy.comparePercentage;
-    request.matching = m_workingCopy.matching;
-    request.formats = m_workingCopy.formats;
-    request.companions = m_workingCopy.moveCompanions;
+    TRunChoices choices;
+    choices.origin = origin;
+    choices.source = source;
+    choices.destination = destination;
+    const bool automatic = IsAutomatic(origin);
+    choices.settleMs = automatic ? qint64(m_workingCopy.watchSettle) * 1000 : m_handSettleMs;
+    if (automatic)
+        choices.held = LoadHolds();
     try {
-        request.assignments = LoadAssignments(AssignmentsFile());
+        choices.assignments = LoadAssignments(AssignmentsFile());
     } catch (const PlumtideError& error) {
         qWarning("Plumtide: %s", error.what());
     }
-    request.leaveOut = leaveOutPolicy();
-    return request;
+    TRunSetup setup = SetupRun(m_workingCopy, choices);
+    if (automatic && m_sourceWatch) {
+        setup.request.leaveOut.setOpenCounts(m_sourceWatch->openCounts().known());
+        setup.how.leaveOut = setup.request.leaveOut;
+    }
+    return setup;
+}
+
+std::unique_ptr<TRunSession> TfrmMain::startSession(const TRunSetup& setup)
+{
+    try {
+        return std::make_unique<TRunSession>(setup.start);
+    } catch (const PlumtideError& error) {
+        // Nothing changes that the history could not keep: an undo under way, or a history
+        // that cannot be used. Details says why.
+        DetailsShow(error.message());
+        return nullptr;
+    }
+}
+
+TRunSetup TfrmMain::fieldSetup() const
+{
+    return runSetup(m_automatic ? TRunOrigin::Auto : TRunOrigin::Window, edtSource->text(),
+        edtDestination->text());
 }
 
 void TfrmMain::connectHandlers()
@@ -575,7 +600,7 @@ void TfrmMain::Verwijderen1Click()
     // Only the plan changes; "Move files" keeps its state.
     const int index = Status->itemIndex();
     if (CanRemoveRowByHand(index))
-        statusItems().remove(index);
+        planItems().remove(index);
 }
 
 void TfrmMain::DestPopupPopup()
@@ -624,24 +649,12 @@ void TfrmMain::Refresh()
     enableButtons();
 }
 
-TLeaveOutPolicy TfrmMain::leaveOutPolicy() const
-{
-    if (m_automatic) {
-        TLeaveOutPolicy policy(
-            TRunOrigin::Auto, qint64(m_workingCopy.watchSettle) * 1000, LoadHolds());
-        if (m_sourceWatch)
-            policy.setOpenCounts(m_sourceWatch->openCounts().known());
-        return policy;
-    }
-    return TLeaveOutPolicy(TRunOrigin::Window, m_handSettleMs);
-}
-
 void TfrmMain::refreshLists()
 {
     setAllEnabled({ btnViewSource, btnViewDestination, btnSorteren, btnVerplaats }, false);
     ListDestination->setCursor(Qt::WaitCursor);
     ListSource->setCursor(Qt::WaitCursor);
-    listIntoViews(fieldRequest());
+    listIntoViews(fieldSetup().request);
     ListDestination->unsetCursor();
     ListSource->unsetCursor();
     setAllEnabled({ btnViewSource, btnViewDestination, btnSorteren }, true);
@@ -771,6 +784,21 @@ void TfrmMain::startupTimerTimer()
     syncSourceWatch();
 }
 
+void TfrmMain::settingsChanged(
+    const TOptionsValues& values, const std::optional<std::pair<QString, QString>>& folders)
+{
+    if (folders) {
+        edtSource->setText(folders->first);
+        edtDestination->setText(folders->second);
+    }
+    ApplyOptions(values, m_workingCopy);
+    if (!values.autoTimeOn)
+        AutoTimer->stop();
+    else if (!AutoTimer->isActive())
+        AutoTimer->start();
+    syncSourceWatch();
+}
+
 void TfrmMain::syncSourceWatch()
 {
     // Watched whenever automatic runs are on, also without WatchSource: the watch's open
@@ -853,14 +881,14 @@ void TfrmMain::btnSorterenClick()
     setActiveView(QStringLiteral("Status"));
     ListSource->hide();
     ListDestination->hide();
-    statusItems().clear();
+    planItems().clear();
 
     Refresh();
 
     Status->show();
     btnViewSource->setEnabled(false);
     btnViewDestination->setEnabled(false);
-    statusItems().clear();
+    planItems().clear();
     ListNieuwe->clear();
     DetailsShow(QStringLiteral(
         "Now searching for folders matching the the artist. This may take a while..."));
@@ -889,14 +917,14 @@ void TfrmMain::btnSorterenClick()
     const QStringList newArtists = m_listing.newArtists();
     m_leftOut = m_listing.leftOut();
     m_strays = m_listing.strays();
-    statusItems().setPlan(sourceItems().captions(), destinationItems().captions(),
-        std::move(entries), TImageList::MusicNotes);
+    planItems().setPlan(sourceItems().captions(), destinationItems().captions(), std::move(entries),
+        TImageList::MusicNotes);
     ListNieuwe->addItems(newArtists);
 
     DetailsShow(QStringLiteral(
         "You can now press \"move files\" to actualy move the files to these folders..."));
-    if (statusItems().count() == 0) {
-        statusItems().add(PlanPlaceholderRow());
+    if (planItems().count() == 0) {
+        planItems().add(PlanPlaceholderRow());
         DetailsShow(QStringLiteral(
             "There are no mp3 files found or there are no folders matching the artists..."));
     }
@@ -932,18 +960,9 @@ void TfrmMain::btnVerplaatsClick()
     setCursor(Qt::WaitCursor);
 
     // An abort left set by the planning stops this before the first row.
-    TCarryOut how;
-    how.move = MoveSettingsOf(m_workingCopy);
-    how.move.sourceFolder = m_plannedSource;
-    how.move.destinationFolder = m_plannedDestination;
-    how.leaveOut = leaveOutPolicy();
-    std::optional<TRunRecorder> recorder;
-    try {
-        recorder.emplace(TRunOrigin::Window, m_plannedSource, m_plannedDestination);
-    } catch (const PlumtideError& error) {
-        // Nothing moves that the history could not keep: an undo under way, or a history
-        // that cannot be used.
-        DetailsShow(error.message());
+    const TRunSetup setup = runSetup(TRunOrigin::Window, m_plannedSource, m_plannedDestination);
+    const std::unique_ptr<TRunSession> session = startSession(setup);
+    if (!session) {
         enableButtons();
         return;
     }
@@ -951,21 +970,18 @@ void TfrmMain::btnVerplaatsClick()
     {
         // Kept however the run ends: an error goes on to the error handler, which reports it.
         const auto keep = qScopeGuard([&] {
+            m_lastMoveSummary = session->summary();
             m_moveFailed = m_lastMoveSummary.end == TRunEnd::Failed;
-            if (!recorder->notice().isEmpty())
-                m_lastMoveNotes.prepend(recorder->notice());
+            for (const QString& notice : session->notices())
+                m_lastMoveNotes.prepend(notice);
         });
-        m_lastMoveSummary = TMoveSummary();
-        m_lastMoveSummary.end = TRunEnd::Failed;
-        CarryOut(
-            how,
-            planWorkOf(statusItems(), std::exchange(m_leftOut, {}), std::exchange(m_strays, {})),
-            statusItems().planFiles(), m_pump, &*recorder,
-            [this](const TMoveEvent& event) {
+        session->carryOut(setup.how,
+            planWorkOf(planItems(), std::exchange(m_leftOut, {}), std::exchange(m_strays, {}),
+                setup.request.keptMoves),
+            planItems().planFiles(), m_pump, [this](const TMoveEvent& event) {
                 if (const QString note = moveNote(event); !note.isEmpty())
                     m_lastMoveNotes.append(note);
-            },
-            &m_lastMoveSummary);
+            });
     }
 
     Refresh();
@@ -990,25 +1006,22 @@ void TfrmMain::OkClick()
     std::vector<TWorkItem> folders;
     for (int i = 0; i < ListNieuwe->count(); ++i)
         folders.push_back(TCreateFolder { JoinPath(destination, ListNieuwe->item(i)->text()) });
-    std::optional<TRunRecorder> recorder;
-    try {
-        recorder.emplace(TRunOrigin::Create, source, destination);
-    } catch (const PlumtideError& error) {
-        DetailsShow(error.message());
+    const TRunSetup setup = runSetup(TRunOrigin::Create, source, destination);
+    const std::unique_ptr<TRunSession> session = startSession(setup);
+    if (!session)
         return;
-    }
     beginWork();
     const auto ended = qScopeGuard([this] { endWork(); });
     QStringList failed;
     QStringList made;
-    TCarryOut how;
-    CarryOut(how, WorkOf(std::move(folders)), {}, m_pump, &*recorder, [&](const TMoveEvent& event) {
-        if (event.outcome == TMoveOutcome::NotCreated)
-            failed.append(QStringLiteral("The folder %1 could not be made: %2")
-                              .arg(event.file, ReasonText(event.reason)));
-        else
-            made.append(RelativeFolderName(destination, event.file));
-    });
+    session->carryOut(
+        TCarryOut {}, WorkOf(std::move(folders)), {}, m_pump, [&](const TMoveEvent& event) {
+            if (event.outcome == TMoveOutcome::NotCreated)
+                failed.append(QStringLiteral("The folder %1 could not be made: %2")
+                                  .arg(event.file, ReasonText(event.reason)));
+            else
+                made.append(RelativeFolderName(destination, event.file));
+        });
     DetailsClear();
     if (!made.isEmpty())
         DetailsAdd(QStringLiteral("%1 made in %2: %3")
@@ -1017,7 +1030,7 @@ void TfrmMain::OkClick()
                            destination, made.join(QStringLiteral(", "))));
     for (const QString& line : std::as_const(failed))
         DetailsAdd(line);
-    showHistoryNotes(*recorder, QString());
+    showHistoryNotes(*session, QString());
     if (failed.isEmpty()) {
         imgCloseNieuweClick();
         return;
@@ -1119,22 +1132,23 @@ void TfrmMain::runMenuCommand(const TWorkItem& command, const QString& destinati
 {
     if (m_workDepth > 0)
         return;
-    std::optional<TRunRecorder> recorder;
-    try {
-        recorder.emplace(TRunOrigin::Menu, edtSource->text(), destination);
-    } catch (const PlumtideError& error) {
-        DetailsShow(error.message());
+    const TRunSetup setup = runSetup(TRunOrigin::Menu, edtSource->text(), destination);
+    const std::unique_ptr<TRunSession> session = startSession(setup);
+    if (!session)
         return;
-    }
     beginWork();
     const auto ended = qScopeGuard([this] { endWork(); });
+    // A command of the menu acts on the one file at once: it waits for nothing to settle,
+    // and no folder of a sort is its concern.
     TCarryOut how;
-    how.move = MoveSettingsOf(m_workingCopy);
+    how.move = setup.how.move;
+    how.move.sourceFolder.clear();
+    how.move.destinationFolder.clear();
     QString note;
-    CarryOut(how, WorkOf({ command }), {}, m_pump, &*recorder,
+    session->carryOut(how, WorkOf({ command }), {}, m_pump,
         [&](const TMoveEvent& event) { note = menuNote(event); });
     Refresh();
-    showHistoryNotes(*recorder, note);
+    showHistoryNotes(*session, note);
 }
 
 void TfrmMain::edtSourceChange()

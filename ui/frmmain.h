@@ -1,8 +1,20 @@
 #pragma once
 
+// The main window's controls and handlers keep their historical names, Dutch and designer's.
+// What they mean:
+//   Sorteren        sort: btnSorteren plans the sort ("Start sort")
+//   Verplaats       move: btnVerplaats carries the plan out ("Move files")
+//   Nieuwe          new artists: the panel, list and buttons of the folders to make
+//   Wissen          remove (an entry of a list, not a file)
+//   Verwijderen     delete (a file, from the source list's menu)
+//   Verplaatsen naar dubbele bestanden   move to the doubles folder
+//   annuleren       abort; Opties: settings; Ok: "Create" (makes the new artists' folders)
+//   Status          the plan's list view (planItems() are its rows); Details: the memo
+
 #include "core/autosort.h"
 #include "core/pipeline.h"
 #include "core/summary.h"
+#include "session/setup.h"
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
 #include "ui/artwork.h"
@@ -38,7 +50,6 @@ namespace plumtide
 
 class TfrmOpties;
 class TShellTreeView;
-class TRunRecorder;
 class TSourceWatcher;
 namespace keyboard
 {
@@ -102,7 +113,7 @@ public:
     // The rows of the three list views.
     TListModel& sourceItems() const { return ListSource->items(); }
     TListModel& destinationItems() const { return ListDestination->items(); }
-    TListModel& statusItems() const { return Status->items(); }
+    TListModel& planItems() const { return Status->items(); }
 
     // The explanation memo, line by line.
     void DetailsClear();
@@ -155,6 +166,11 @@ public:
     // Watches the source folder last listed while automatic sorting and WatchSource are on,
     // so that a file settling there makes the next tick run; stops watching otherwise.
     void syncSourceWatch();
+    // The settings window's values, loaded or saved: the next run is set up with them (see
+    // runSetup) and automatic sorting follows them; `folders` (source, destination), when
+    // given, go into the fields, which store them.
+    void settingsChanged(const TOptionsValues& values,
+        const std::optional<std::pair<QString, QString>>& folders = std::nullopt);
     // Plans the sort of every listed file into the listed folders ("Start sort").
     void btnSorterenClick();
     // Carries out the plan on screen, then lists and plans again ("Move files"). Only the
@@ -295,8 +311,12 @@ private:
     // Whether "Move files" may act: the plan view is shown, the plan names a file, and the
     // fields still name the folders it was made for.
     bool moveFilesUsable() const;
-    // The sort the folder fields ask for.
-    TSortRequest fieldRequest() const;
+    // A run of the window's, as the settings and the given folders ask for it; of the fields'
+    // folders, started by hand or (while m_automatic) automatically.
+    TRunSetup runSetup(TRunOrigin origin, const QString& source, const QString& destination) const;
+    TRunSetup fieldSetup() const;
+    // The session of a run by hand; none when it cannot start (Details says why).
+    std::unique_ptr<TRunSession> startSession(const TRunSetup& setup);
     // Lists both folders of `request` into the source and destination views.
     void listIntoViews(const TSortRequest& request);
     // Adds to Details the files the last listing left out: how many, why, and which.
@@ -316,12 +336,11 @@ private:
     // Runs a handler started by Qt (a click, a menu entry, a timer) and hands what it throws
     // to ApplicationEventsException.
     void runHandler(void (TfrmMain::*handler)());
-    // After a command of the source list's menu: why it is not recorded, and `note`.
-    void showHistoryNotes(const TRunRecorder& recorder, const QString& note);
+    // After a command of the source list's menu: what the session told of the history, and
+    // `note`.
+    void showHistoryNotes(const TRunSession& session, const QString& note);
     // The path of the selected source row, if a row is selected.
     std::optional<QString> selectedSourceFile() const;
-    // What the lists leave out, for the run under way (automatic or by hand).
-    TLeaveOutPolicy leaveOutPolicy() const;
     // Carries out one command of the source list's menu, recorded, then lists again.
     void runMenuCommand(const TWorkItem& command, const QString& destination);
 

@@ -513,15 +513,6 @@ void TfrmOpties::showPercentage(int percentage)
     lblPercentage->setText(PercentageText(percentage));
 }
 
-void TfrmOpties::setAutoSorting(bool on)
-{
-    if (!on)
-        m_main.AutoTimer->stop();
-    else if (!m_main.AutoTimer->isActive())
-        m_main.AutoTimer->start();
-    m_main.syncSourceWatch();
-}
-
 void TfrmOpties::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
@@ -540,11 +531,7 @@ void TfrmOpties::FormShow()
         qWarning("Plumtide: %s", qPrintable(load.error));
         return;
     }
-    setAutoSorting(load.values.autoTimeOn);
-    // The fields store what they are given through their own change handlers.
-    m_main.edtSource->setText(load.folders->first);
-    m_main.edtDestination->setText(load.folders->second);
-    ApplyOptions(load.values, m_main.workingCopy());
+    m_main.settingsChanged(load.values, load.folders);
 }
 
 void TfrmOpties::closeEvent(QCloseEvent* event)
@@ -559,13 +546,13 @@ bool TfrmOpties::FormClose()
 {
     const TOptionsValues values = controlValues();
     try {
-        SaveOptions(m_main.store(), values, ExecutablePath(), m_main.workingCopy());
+        WriteOptions(m_main.store(), values, ExecutablePath());
     } catch (const std::exception& error) {
         // Stays open; what failed goes where every handler's error goes.
         ReportHandlerError(&error);
         return false;
     }
-    setAutoSorting(values.autoTimeOn);
+    m_main.settingsChanged(values);
     // An automatic run that waited for the window goes now, with what was just saved.
     m_main.resumeAutoSort();
     return true;

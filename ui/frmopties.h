@@ -1,5 +1,9 @@
 #pragma once
 
+// The settings window ("Opties": options). Its controls keep their historical names: chk
+// (check box), edt (field), lbl (caption), rdb (radio button); DoubleDir is the doubles
+// folder, DelFile deleting small files, AutoTime the interval of automatic runs.
+
 #include "settings/settings.h"
 #include "ui/titledrag.h"
 
@@ -139,8 +143,6 @@ private:
     void connectHandlers();
     void applyEnabling();
     void showPercentage(int percentage);
-    // The main window's automatic sorting runs exactly when `on`.
-    void setAutoSorting(bool on);
 
     TfrmMain& m_main;
     TTitleDragger m_dragger;

@@ -2,8 +2,8 @@
 
 #include "ui/historyhandlers.h"
 
-#include "history/recorder.h"
-#include "history/undo.h"
+#include "session/recorder.h"
+#include "session/undo.h"
 #include "ui/frmmain.h"
 #include "ui/systray.h"
 
@@ -41,10 +41,10 @@ QString UndoQuestion(const THistoryRun& run, const TUndoSummary& preview)
     return lines.join(QLatin1Char('\n'));
 }
 
-void TfrmMain::showHistoryNotes(const TRunRecorder& recorder, const QString& note)
+void TfrmMain::showHistoryNotes(const TRunSession& session, const QString& note)
 {
-    if (!recorder.notice().isEmpty())
-        DetailsAdd(recorder.notice());
+    for (const QString& notice : session.notices())
+        DetailsAdd(notice);
     if (!note.isEmpty())
         DetailsAdd(note);
 }

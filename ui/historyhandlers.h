@@ -1,7 +1,7 @@
 #pragma once
 
 #include "history/history.h"
-#include "history/undo.h"
+#include "session/undo.h"
 
 #include <QString>
 

@@ -77,11 +77,4 @@ TOptionsLoad LoadOptions(
     return load;
 }
 
-void SaveOptions(TSettingsStore& store, const TOptionsValues& values, const QString& executablePath,
-    TWorkingCopy& copy)
-{
-    WriteOptions(store, values, executablePath);
-    ApplyOptions(values, copy);
-}
-
 } // namespace plumtide

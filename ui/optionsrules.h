@@ -83,9 +83,4 @@ struct TOptionsLoad {
 TOptionsLoad LoadOptions(
     const TSettingsStore& store, const TOptionsValues& current, const QString& programFolder);
 
-// Saves the controls in their order with the log-on entry, then applies what was saved to
-// the working copy. A failed write raises SettingsError there and applies nothing.
-void SaveOptions(TSettingsStore& store, const TOptionsValues& values, const QString& executablePath,
-    TWorkingCopy& copy);
-
 } // namespace plumtide

@@ -82,7 +82,7 @@ qint64 listingRead(const QString& path)
     TUnusedFile opened = OpenUnusedFile(path);
     if (opened.result != TOpenResult::Opened)
         return 0;
-    const TID3ArtistTitle read = ReadArtistAndTitle(
+    const TArtistTitle read = ReadArtistAndTitle(
         AudioFormatOfFile(path), std::move(opened.file), opened.status.size, path);
     return read.Artist.size() + read.Title.size();
 }
@@ -92,7 +92,7 @@ qint64 readerOnly(const QString& path)
 {
     FileDescriptor file = OpenRegularFile(path, false);
     const qint64 size = FileSize(file, path);
-    const TID3ArtistTitle read
+    const TArtistTitle read
         = ReadArtistAndTitle(AudioFormatOfFile(path), std::move(file), size, path);
     return read.Artist.size() + read.Title.size();
 }

@@ -61,7 +61,7 @@ void Engine(benchmark::State& state)
     qint64 characters = 0;
     for (auto _ : state) {
         for (const QByteArray& path : g_paths) {
-            const TID3ArtistTitle read = ReadArtistAndTitle(QFile::decodeName(path));
+            const TArtistTitle read = ReadArtistAndTitle(QFile::decodeName(path));
             characters += read.Artist.size() + read.Title.size();
         }
     }

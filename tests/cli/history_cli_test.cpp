@@ -105,6 +105,29 @@ TEST_F(Cli, SortSetsADamagedHistoryAsideAndSaysSoOnce)
         0);
 }
 
+// A history that cannot be used stops a sort before it changes anything, with the reason
+// and status 1; a sort told to keep none (--no-history, KeepHistory=0) files all the same.
+TEST_F(Cli, AnUnusableHistoryStopsTheSortUnlessNoneIsKept)
+{
+    library();
+    QFile blocker(home.filePath(QStringLiteral("state")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    const auto before = tree();
+    const QStringList sort { QStringLiteral("sort"), QStringLiteral("--doubles=keep"),
+        path(QStringLiteral("in")), path(QStringLiteral("music")) };
+    const Result stopped = run(sort);
+    EXPECT_EQ(stopped.status, 1);
+    EXPECT_TRUE(stopped.out.isEmpty()) << stopped.out.toStdString();
+    EXPECT_TRUE(stopped.err.startsWith(QStringLiteral("plumtide-cli: ")))
+        << stopped.err.toStdString();
+    EXPECT_EQ(tree(), before);
+
+    const Result unkept = run(QStringList(sort) << QStringLiteral("--no-history"));
+    EXPECT_EQ(unkept.status, 0) << unkept.err.toStdString();
+    EXPECT_EQ(unkept.out.count(QStringLiteral("moved\t")), 1);
+}
+
 // Folders given relative to where the sort ran: the history keeps them from the root, so an
 // undo run anywhere puts every file back where it was (and not below the undo's folder).
 TEST_F(Cli, UndoFromAnotherFolderPutsEveryFileBackWhereItWas)

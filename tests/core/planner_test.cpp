@@ -37,7 +37,7 @@ TSortPlan plan(const std::vector<TSourceRow>& sources, const std::vector<TFolder
     int percentage)
 {
     NullPump pump;
-    return PlanSort(sources, destinations, kDestination, percentage, pump);
+    return test::PlannedRows(sources, destinations, kDestination, percentage, pump);
 }
 
 void expectSamePlan(const TSortPlan& fast, const TSortPlan& plain, const std::string& context)
@@ -138,7 +138,7 @@ TEST(PlanSort, NewArtistsOnceEachIgnoringCaseInOrderFound)
 TEST(PlanSort, AbortKeepsTheRowsOfFilesAlreadyPlanned)
 {
     AbortAfterPump pump(3); // stops before the fourth file
-    const TSortPlan result = PlanSort(
+    const TSortPlan result = test::PlannedRows(
         files({ "ABBA", "U2", "ABBA", "ABBA" }), folders({ "ABBA" }), kDestination, 37, pump);
     EXPECT_TRUE(result.aborted);
     EXPECT_EQ(result.rows.size(), 2u); // a short key is passed over without pumping
@@ -176,7 +176,7 @@ TEST(PlanSort, EqualsThePlainLoopsOnGeneratedCollections)
                 { QStringLiteral("/in/%1.mp3").arg(i), keys[size_t(i) % keys.size()], QString() });
         for (const int percentage : { 0, 20, 37, 50, 75, 100 }) {
             NullPump pump;
-            expectSamePlan(PlanSort(sources, destinations, kDestination, percentage, pump),
+            expectSamePlan(test::PlannedRows(sources, destinations, kDestination, percentage, pump),
                 test::PlainPlanSort(sources, destinations, kDestination, percentage),
                 "round " + std::to_string(round) + " at " + std::to_string(percentage));
         }

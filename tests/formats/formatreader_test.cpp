@@ -35,7 +35,7 @@ const QString kWaterloo = QStringLiteral("Waterloo");
 // The formats TagLib reads for Plumtide, by the sample files' extensions.
 const QStringList kTagLibExtensions { "flac", "ogg", "oga", "opus", "m4a" };
 
-TID3ArtistTitle Read(const QString& path, qint64 size = -1)
+TArtistTitle Read(const QString& path, qint64 size = -1)
 {
     FileDescriptor file = OpenRegularFile(path, false);
     if (size < 0)
@@ -142,7 +142,7 @@ TEST_F(FormatFiles, ReadsArtistAndTitleOfEveryFormat)
     for (const QString& extension : kTagLibExtensions + QStringList { "mp3" }) {
         for (const auto& v : variants) {
             const QString name = QString::fromUtf8(v.name) + QLatin1Char('.') + extension;
-            const TID3ArtistTitle read = Read(Sample(name));
+            const TArtistTitle read = Read(Sample(name));
             EXPECT_EQ(read.Status, TID3ReadStatus::Read) << qPrintable(name + read.Error);
             EXPECT_EQ(read.Artist, v.artist) << qPrintable(name);
             EXPECT_EQ(read.Title, v.title) << qPrintable(name);
@@ -154,7 +154,7 @@ TEST_F(FormatFiles, OggStreamsAreReadByTheirCodecNotTheirName)
 {
     for (const char* sample : { "tagged.opus", "tagged.oga", "tagged.ogg" }) {
         for (const char* name : { "as.ogg", "as.opus", "as.oga" }) {
-            const TID3ArtistTitle read
+            const TArtistTitle read
                 = Read(Copy(QString::fromUtf8(sample), QString::fromUtf8(name)));
             EXPECT_EQ(read.Artist, kAbba) << sample << " as " << name;
         }
@@ -185,12 +185,12 @@ TEST_F(FormatFiles, TakesTheFirstValueAndTheVorbisCommentBeforeID3v2)
         engine.WriteTag();
         return path;
     };
-    const TID3ArtistTitle plain
+    const TArtistTitle plain
         = Read(withID3v2(QStringLiteral("plain.flac"), QStringLiteral("id3only.flac")));
     EXPECT_EQ(plain.Status, TID3ReadStatus::Read) << qPrintable(plain.Error);
     EXPECT_EQ(plain.Artist, QStringLiteral("ID3 artist"));
     EXPECT_EQ(plain.Title, QStringLiteral("ID3 title"));
-    const TID3ArtistTitle both
+    const TArtistTitle both
         = Read(withID3v2(QStringLiteral("tagged.flac"), QStringLiteral("both.flac")));
     EXPECT_EQ(both.Artist, kAbba);
     EXPECT_EQ(both.Title, kWaterloo);
@@ -214,7 +214,7 @@ TEST_F(FormatFiles, FilesCutShortOrOfGarbageGiveTheirTextsOrNone)
         const QString path = Sample(QStringLiteral("cut.") + extension);
         for (qsizetype length = 0; length < whole.size(); length += length < 300 ? 7 : 301) {
             Write(path, whole.left(length));
-            const TID3ArtistTitle read = Read(path);
+            const TArtistTitle read = Read(path);
             const QString where = extension + QStringLiteral(" cut at %1").arg(length);
             EXPECT_NE(read.Status, TID3ReadStatus::OpenFailed) << qPrintable(where);
             EXPECT_TRUE(read.Artist.isEmpty() || read.Artist == kAbba) << qPrintable(where);
@@ -229,7 +229,7 @@ TEST_F(FormatFiles, FilesCutShortOrOfGarbageGiveTheirTextsOrNone)
         // Half the audio lost: the tags, which come first, are whole. ffmpeg writes an M4A
         // file's tags after its audio, so those are lost with it.
         Write(path, whole.left(whole.size() / 2));
-        const TID3ArtistTitle half = Read(path);
+        const TArtistTitle half = Read(path);
         if (extension == QLatin1String("m4a")) {
             EXPECT_EQ(half.Status, TID3ReadStatus::TagDamaged);
         } else {
@@ -263,7 +263,7 @@ TEST_F(FormatFiles, FilesCutShortOrOfGarbageGiveTheirTextsOrNone)
     for (const auto& c : cases) {
         const QString path = Sample(QString::fromUtf8(c.name));
         Write(path, c.head + garbage);
-        const TID3ArtistTitle read = Read(path);
+        const TArtistTitle read = Read(path);
         EXPECT_EQ(read.Status, c.status) << c.name;
         EXPECT_TRUE(read.Artist.isEmpty() && read.Title.isEmpty()) << c.name;
     }
@@ -279,13 +279,13 @@ TEST_F(FormatFiles, ReadsOnlyTheDescriptorItIsGivenAsFarAsTheSizeGiven)
         const qint64 size = FileSize(file, path);
         const int fd = file.get();
         ASSERT_TRUE(QFile::remove(path));
-        const TID3ArtistTitle read
+        const TArtistTitle read
             = ReadArtistAndTitle(AudioFormatOfFile(path), std::move(file), size, path);
         EXPECT_EQ(read.Artist, kAbba) << qPrintable(extension);
         EXPECT_EQ(::fcntl(fd, F_GETFD), -1) << "the descriptor is closed";
     }
     // The Vorbis comment block follows the 42 bytes of "fLaC" and the stream information.
-    const TID3ArtistTitle bounded = Read(Sample(QStringLiteral("tagged.flac")), 50);
+    const TArtistTitle bounded = Read(Sample(QStringLiteral("tagged.flac")), 50);
     EXPECT_EQ(bounded.Status, TID3ReadStatus::TagDamaged);
     EXPECT_TRUE(bounded.Artist.isEmpty());
 
@@ -294,7 +294,7 @@ TEST_F(FormatFiles, ReadsOnlyTheDescriptorItIsGivenAsFarAsTheSizeGiven)
     ASSERT_TRUE(QDir().mkpath(folder));
     FileDescriptor opened(::open(QFile::encodeName(folder).constData(), O_RDONLY | O_CLOEXEC));
     ASSERT_TRUE(opened.isOpen());
-    const TID3ArtistTitle failed
+    const TArtistTitle failed
         = ReadArtistAndTitle(TAudioFormat::Flac, std::move(opened), 100, folder);
     EXPECT_EQ(failed.Status, TID3ReadStatus::OpenFailed);
     EXPECT_TRUE(failed.Error.contains(folder)) << qPrintable(failed.Error);

@@ -1,9 +1,10 @@
 #include "history/history.h"
-#include "history/recorder.h"
 #include "history/sqlite.h"
-#include "history/undo.h"
 #include "platform/locks.h"
 #include "platform/trash.h"
+#include "session/recorder.h"
+#include "session/recovery.h"
+#include "session/undo.h"
 #include "tests/history/historylibrary.h"
 #include "tests/support/unprivileged.h"
 
@@ -221,7 +222,10 @@ TEST_P(KilledSort, TheHistoryHoldsEveryMoveThatHappenedAndNoOther)
         }
         // Settled by the next run, no file is in both places: a copy whose source was still
         // to be deleted is finished.
-        THistory(lib.history(), THistory::Access::Write).recover();
+        {
+            THistory next(lib.history(), THistory::Access::Write);
+            Recover(next);
+        }
         std::map<QString, QByteArray> settledTargets;
         for (const char* folder : { "music/ABBA", "music/Queen" })
             settledTargets.merge(targets.tree(QString::fromLatin1(folder)));
@@ -810,7 +814,7 @@ TEST(History, PendingMovesOfAKilledRunAreSettledAgainstTheDisk)
     EXPECT_TRUE(historyFiles() == files) << "a reader changed the history";
 
     THistory next(lib.history(), THistory::Access::Write);
-    EXPECT_EQ(next.recover(), 1);
+    EXPECT_EQ(Recover(next), 1);
     EXPECT_EQ(keptOf(next, killed), happened);
     EXPECT_EQ(next.run(killed)->files, happened.size());
     for (size_t i = 0; i < records.size(); ++i)

@@ -4,8 +4,8 @@
 // doubles folder, and a history, a Trash and a settings-free sort of its own.
 
 #include "core/pipeline.h"
-#include "history/recorder.h"
-#include "history/undo.h"
+#include "session/recorder.h"
+#include "session/undo.h"
 #include "tests/support/pumps.h"
 
 #include <QCryptographicHash>

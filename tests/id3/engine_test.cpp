@@ -416,7 +416,7 @@ TEST_F(EngineFile, ReadArtistAndTitleReportsWhatHappened)
         { "damaged", Write("bad.mp3", corrupt + Audio()), TID3ReadStatus::TagDamaged, "", "Song" },
     };
     for (const auto& c : cases) {
-        const TID3ArtistTitle read = ReadArtistAndTitle(c.path);
+        const TArtistTitle read = ReadArtistAndTitle(c.path);
         EXPECT_EQ(read.Status, c.status) << c.name;
         EXPECT_EQ(read.Artist, c.artist) << c.name;
         EXPECT_EQ(read.Title, c.title) << c.name;
@@ -458,7 +458,7 @@ TEST_F(EngineFile, ReadingArtistAndTitleReadsOnlyTheTag)
     for (const auto& c : cases) {
         const QString path = Write(c.name, c.bytes);
         const qint64 before = BytesReadByThisProcess();
-        const TID3ArtistTitle read = ReadArtistAndTitle(path);
+        const TArtistTitle read = ReadArtistAndTitle(path);
         const qint64 used = BytesReadByThisProcess() - before;
         if (before < 0)
             GTEST_SKIP() << "no /proc/self/io";

@@ -137,7 +137,7 @@ TEST(ReadArtistAndTitle, CompressedCoversAreNeverInflated)
     const QByteArray cover = Deflated(QByteArray(40 << 20, '\x7F'));
     const QString path = WriteFile(dir.filePath(QStringLiteral("cover.mp3")),
         Tag(4, 0, Frame4("APIC", Syncsafe(40 << 20) + cover, 0, 0x09) + kArtist) + Audio());
-    const TID3ArtistTitle read = ReadArtistAndTitle(path);
+    const TArtistTitle read = ReadArtistAndTitle(path);
     EXPECT_EQ(read.Status, TID3ReadStatus::Read);
     EXPECT_EQ(read.Artist, QStringLiteral("Abba"));
 }

@@ -150,7 +150,7 @@ TEST(QuirksListing, MissingFieldsComeFromTheID3V1Block)
     QTemporaryDir dir;
     for (const auto& c : cases) {
         const QString path = WriteFile(dir.filePath(QString::fromLatin1(c.name)), c.bytes);
-        const TID3ArtistTitle read = ReadArtistAndTitle(path);
+        const TArtistTitle read = ReadArtistAndTitle(path);
         EXPECT_EQ(read.Status, TID3ReadStatus::Read) << c.name;
         EXPECT_EQ(read.Artist, c.artist) << c.name;
         EXPECT_EQ(read.Title, c.title) << c.name;

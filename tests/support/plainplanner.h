@@ -2,7 +2,7 @@
 
 // Sort planning written as the plain nested loops, scoring every pair with the plain
 // ArtistSimilarity: the reference the fast planner is compared with, in tests and in the
-// planning benchmark.
+// planning benchmark; and the fast planner's rows kept as one list.
 
 #include "core/artistmatch.h"
 #include "core/planner.h"
@@ -11,6 +11,21 @@
 
 namespace plumtide::test
 {
+
+// The live planner's rows, kept: what a run carries out, as one list.
+inline TSortPlan PlannedRows(const std::vector<TSourceRow>& files,
+    const std::vector<TFolderRow>& folders, const QString& destination, int percentage, Pump& pump)
+{
+    std::vector<TPlanRow> rows;
+    TSortPlanner planner(files, folders, destination, percentage);
+    TSortPlan plan = planner.plan(pump, [&](const std::vector<TPlanEntry>& entries) {
+        for (const TPlanEntry& entry : entries)
+            rows.push_back(TPlanRow { files[static_cast<size_t>(entry.file)].path, entry.score,
+                folders[static_cast<size_t>(entry.folder)].path });
+    });
+    plan.rows = std::move(rows);
+    return plan;
+}
 
 inline TSortPlan PlainPlanSort(const std::vector<TSourceRow>& files,
     const std::vector<TFolderRow>& folders, const QString& destination, int percentage)

@@ -41,7 +41,7 @@ protected:
     void plan(const QStringList& captions)
     {
         for (const QString& caption : captions)
-            window().statusItems().add(caption, { QStringLiteral("80") }, 1);
+            window().planItems().add(caption, { QStringLiteral("80") }, 1);
     }
 
     TfrmMain& window()
@@ -208,20 +208,20 @@ TEST_F(MainWindowTest, PlanRowsAreRemovedByHandExceptTheFirst)
     w.StatusPopUpPopup();
     EXPECT_FALSE(w.Verwijderen1->isEnabled());
     w.Verwijderen1Click();
-    EXPECT_EQ(w.statusItems().count(), 3);
+    EXPECT_EQ(w.planItems().count(), 3);
 
     w.Status->setItemIndex(2);
     w.StatusPopUpPopup();
     EXPECT_TRUE(w.Verwijderen1->isEnabled());
     w.Verwijderen1->trigger();
-    ASSERT_EQ(w.statusItems().count(), 2);
-    EXPECT_EQ(w.statusItems().caption(1), QStringLiteral("/in/b.mp3"));
+    ASSERT_EQ(w.planItems().count(), 2);
+    EXPECT_EQ(w.planItems().caption(1), QStringLiteral("/in/b.mp3"));
     EXPECT_EQ(w.btnVerplaats->isEnabled(), moving) << "moving keeps its state";
 
     // Removing every row but the first leaves "Move files" as it was.
     w.Status->setItemIndex(1);
     w.Verwijderen1Click();
-    EXPECT_EQ(w.statusItems().count(), 1);
+    EXPECT_EQ(w.planItems().count(), 1);
     EXPECT_EQ(w.btnVerplaats->isEnabled(), moving);
 }
 
@@ -240,11 +240,11 @@ TEST_F(MainWindowTest, DelKeyOnThePlanFollowsTheSameRule)
     w.StatusPopUpPopup();
     emit w.StatusPopUp->aboutToHide();
     QTest::keyClick(w.Status, Qt::Key_Delete);
-    EXPECT_EQ(w.statusItems().count(), 2);
+    EXPECT_EQ(w.planItems().count(), 2);
 
     w.Status->setItemIndex(1);
     QTest::keyClick(w.Status, Qt::Key_Delete);
-    EXPECT_EQ(w.statusItems().count(), 1);
+    EXPECT_EQ(w.planItems().count(), 1);
 }
 
 TEST_F(MainWindowTest, PopupMenusCarryTheirCaptionsShortcutsAndPictures)

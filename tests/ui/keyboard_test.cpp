@@ -217,8 +217,8 @@ TEST_F(KeyboardTest, FileUnderAssignsTheArtistAndPlansItsFilesThere)
     EXPECT_EQ(stored[0].artist, QStringLiteral("nirvana"));
     EXPECT_EQ(stored[0].folder, QStringLiteral("Rock/Metallica"));
 
-    EXPECT_EQ(column(w.statusItems(), 0), QStringList { smells });
-    EXPECT_EQ(column(w.statusItems(), 1), QStringList { QStringLiteral("assigned") });
+    EXPECT_EQ(column(w.planItems(), 0), QStringList { smells });
+    EXPECT_EQ(column(w.planItems(), 1), QStringList { QStringLiteral("assigned") });
     EXPECT_EQ(w.ListNieuwe->count(), 0);
     EXPECT_TRUE(w.DetailsLines().contains(
         QStringLiteral("Files of NIRVANA go to Rock/Metallica from now on")));

@@ -111,8 +111,9 @@ TEST(OptionsRules, TheWindowWarnsOfADoublesFolderTypedThatIsNotThere)
     EXPECT_FALSE(warns(DefaultDoublesFolder(), true)) << "made when first needed";
 }
 
-// Every option the window saves is what the next run uses, without a restart.
-TEST(OptionsRules, SavedOptionsReachTheWorkingCopyOnlyWhenAllWereWritten)
+// Every option the window saves is what the next run uses, without a restart; a save that
+// fails stops at the value it could not write (the window then applies nothing).
+TEST(OptionsRules, SavedOptionsReachTheWorkingCopy)
 {
     TMemorySettingsStore store;
     TWorkingCopy copy;
@@ -126,12 +127,11 @@ TEST(OptionsRules, SavedOptionsReachTheWorkingCopyOnlyWhenAllWereWritten)
     values.matching = TMatching::Careful;
     values.watchSettle = 3;
     store.failWritesOf(QStringLiteral("Matching")); // the last value the window writes
-    EXPECT_THROW(
-        SaveOptions(store, values, QStringLiteral("/usr/bin/plumtide"), copy), SettingsError);
-    EXPECT_EQ(copy.comparePercentage, 0);
+    EXPECT_THROW(WriteOptions(store, values, QStringLiteral("/usr/bin/plumtide")), SettingsError);
 
     store.failWritesOf(QString());
-    SaveOptions(store, values, QStringLiteral("/usr/bin/plumtide"), copy);
+    WriteOptions(store, values, QStringLiteral("/usr/bin/plumtide"));
+    ApplyOptions(values, copy);
     EXPECT_EQ(copy.comparePercentage, 60);
     EXPECT_TRUE(copy.autoSortOn);
     EXPECT_EQ(copy.autoSortInterval, QTime(0, 5));

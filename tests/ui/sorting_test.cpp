@@ -68,7 +68,7 @@ TEST_F(SortTest, StartSortShowsThePlanWithScoresAndTheNewArtists)
     EXPECT_FALSE(w.ListSource->isVisible());
     EXPECT_FALSE(w.ListDestination->isVisible());
     EXPECT_EQ(w.lblActive->text(), QStringLiteral("Status"));
-    const TListModel& plan = w.statusItems();
+    const TListModel& plan = w.planItems();
     EXPECT_EQ(column(plan, 0), (QStringList { sandman, waterloo }));
     EXPECT_EQ(column(plan, 1), (QStringList { QStringLiteral("61,25"), QStringLiteral("100") }));
     EXPECT_EQ(column(plan, 2),
@@ -96,9 +96,9 @@ TEST_F(SortTest, PlanWithoutMatchesShowsThePlaceholder)
 
     click(w.btnSorteren);
 
-    ASSERT_EQ(w.statusItems().count(), 1);
-    EXPECT_EQ(w.statusItems().caption(0), QStringLiteral("No corresponding artists found"));
-    EXPECT_EQ(w.statusItems().row(0).imageIndex, TImageList::NothingFound);
+    ASSERT_EQ(w.planItems().count(), 1);
+    EXPECT_EQ(w.planItems().caption(0), QStringLiteral("No corresponding artists found"));
+    EXPECT_EQ(w.planItems().row(0).imageIndex, TImageList::NothingFound);
     EXPECT_FALSE(w.btnVerplaats->isEnabled());
     EXPECT_FALSE(w.pnlNieuwe->isVisible());
     EXPECT_EQ(w.DetailsLines(),
@@ -129,8 +129,8 @@ TEST_F(SortTest, MoveFilesPlacesThePlanAndPlansWhatStayed)
 
     // Listed and planned again: only what has nowhere to go is left.
     EXPECT_EQ(column(w.sourceItems(), 0), (QStringList { smells, one }));
-    ASSERT_EQ(w.statusItems().count(), 1);
-    EXPECT_EQ(w.statusItems().caption(0), QStringLiteral("No corresponding artists found"));
+    ASSERT_EQ(w.planItems().count(), 1);
+    EXPECT_EQ(w.planItems().caption(0), QStringLiteral("No corresponding artists found"));
     EXPECT_TRUE(w.Status->isVisible());
     EXPECT_TRUE(w.pnlNieuwe->isVisible());
     // The move ends with what it did, and where the double went.
@@ -154,7 +154,7 @@ TEST_F(SortTest, MoveErrorStopsAtItsRowAndEndsInTheErrorHandler)
 
     EXPECT_FALSE(anyDialogShown());
     EXPECT_TRUE(QFile::exists(sandman));
-    EXPECT_EQ(w.statusItems().count(), 2) << "no new plan after an error";
+    EXPECT_EQ(w.planItems().count(), 2) << "no new plan after an error";
     ASSERT_EQ(w.DetailsLines().size(), 1);
     EXPECT_TRUE(w.DetailsLines()[0].startsWith(
         QStringLiteral("Move stopped: The folder is gone: '%1'").arg(destination)))

@@ -1,8 +1,9 @@
-#include "history/recorder.h"
+#include "session/recorder.h"
 
 #include "platform/locks.h"
 #include "platform/names.h"
 #include "platform/paths.h"
+#include "session/recovery.h"
 
 #include <QDateTime>
 
@@ -83,7 +84,7 @@ TRunRecorder::TRunRecorder(TRunOrigin origin, const QString& source, const QStri
         return;
     open(historyPath, undo);
     // What killed runs left is settled before this run's first change.
-    m_history->recover();
+    Recover(*m_history);
     if (ReleasesHolds(origin))
         m_history->releaseAll();
     m_run = m_history->beginRun(origin, source, destination, undoes);
@@ -155,7 +156,8 @@ bool sameEvent(const TMoveEvent& a, const TMoveEvent& b)
 {
     return a.outcome == b.outcome && a.file == b.file && a.target == b.target
         && a.reason == b.reason && a.size == b.size && a.modified == b.modified
-        && a.trashed == b.trashed && a.targetKept == b.targetKept && a.restores == b.restores;
+        && a.trashed == b.trashed && a.targetKept == b.targetKept && a.restores == b.restores
+        && a.companion == b.companion;
 }
 
 } // namespace
@@ -181,28 +183,6 @@ void TRunRecorder::expect(const std::vector<TExpectedEvent>& group)
         failed(error.message());
         throwIfFailed();
     }
-}
-
-std::vector<TKeptMove> TRunRecorder::movesFrom(const QString& stem) const
-{
-    if (!m_history)
-        return {};
-    const QString absolute = AbsolutePath(stem);
-    std::vector<TKeptMove> moves;
-    try {
-        moves = m_history->movesFrom(absolute);
-    } catch (const PlumtideError&) {
-        // Only a companion that stays for now: the run itself is still recorded.
-        return {};
-    }
-    // Named as the run names its files: it may have been given them from another folder.
-    const QString destination = AbsolutePath(m_destination) + QLatin1Char('/');
-    for (TKeptMove& move : moves) {
-        move.file = stem + move.file.mid(absolute.size());
-        if (move.target.startsWith(destination))
-            move.target = JoinPath(m_destination, move.target.mid(destination.size()));
-    }
-    return moves;
 }
 
 void TRunRecorder::record(const TMoveEvent& event)
@@ -270,7 +250,7 @@ void TRunRecorder::finish(const TMoveSummary& summary)
     try {
         // A group cut short by an error: the disk says what became of its moves.
         if (!m_expected.empty()) {
-            m_history->settle(m_run);
+            SettleRun(*m_history, m_run);
             m_expected.clear();
         }
         if ((IsAutomatic(m_origin) || m_origin == TRunOrigin::Create) && !m_changed)

@@ -60,7 +60,6 @@ public:
 
     void expect(const std::vector<TExpectedEvent>& group) override;
     void record(const TMoveEvent& event) override;
-    std::vector<TKeptMove> movesFrom(const QString& stem) const override;
     // Writes what was recorded since the last checkpoint.
     void checkpoint() override;
     // Writes the rest and ends the run; then removes the runs older than the history keeps.

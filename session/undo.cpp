@@ -1,11 +1,13 @@
-#include "history/undo.h"
+#include "session/undo.h"
 
 #include "core/companions.h"
 #include "core/pipeline.h"
-#include "history/recorder.h"
 #include "platform/errors.h"
+#include "session/session.h"
 
 #include <QSet>
+
+#include <utility>
 
 namespace plumtide
 {
@@ -39,32 +41,42 @@ TUndoSummary UndoRun(
     const std::optional<THistoryRun> original = reader->run(run);
     if (!original)
         throw HistoryError(QStringLiteral("There is no run %1 in the history").arg(run));
-    std::unique_ptr<TRunRecorder> recorder;
     TCarryOut how;
-    if (dryRun) {
+    if (dryRun)
         how.assumedGone = reader->recovery().finishedSources();
-    } else {
+    else
         reader.reset();
-        recorder = std::make_unique<TRunRecorder>(
-            TRunOrigin::Undo, original->source, original->destination, historyPath, run);
-    }
-    THistory& history = dryRun ? *reader : *recorder->history();
+    TRunSession::TStart start;
+    start.origin = TRunOrigin::Undo;
+    start.source = original->source;
+    start.destination = original->destination;
+    start.dryRun = dryRun;
+    start.undoes = run;
+    start.historyPath = historyPath;
+    TRunSession session(start);
+    THistory& history = dryRun ? *reader : *session.history();
 
     // Newest first: a file moved twice in one run goes back step by step. A song's companions
     // were recorded right after it; they go back right after it, and only with it.
     std::vector<std::vector<TTakeBack>> groups;
     const std::vector<THistoryRecord> records = history.records(run);
+    qint64 previous = 0; // the record before, taken back or not
     for (const THistoryRecord& record : records) {
+        const qint64 before = std::exchange(previous, record.id);
         if (record.restoredBy != 0 || !UndoTakesBack(record.outcome))
             continue;
         TTakeBack item { record.id, record.outcome, record.file, record.target, record.trashed,
             record.size, record.modified, record.targetKept };
         if (!groups.empty() && record.outcome == TMoveOutcome::Moved) {
             const TTakeBack& song = groups.back().front();
-            item.follows
-                = (song.outcome == TMoveOutcome::Moved || song.outcome == TMoveOutcome::DoubleMoved)
-                && !song.targetKept && !IsCompanionName(song.file)
-                && IsCompanionOf(item.file, song.file) && IsCompanionOf(item.target, song.target);
+            // The record says whether it travelled with the song (or companion) recorded just
+            // before it; those of older versions are known by their names.
+            item.follows = record.companion
+                ? *record.companion && groups.back().back().record == before
+                : (song.outcome == TMoveOutcome::Moved || song.outcome == TMoveOutcome::DoubleMoved)
+                    && !song.targetKept && !IsCompanionName(song.file)
+                    && IsCompanionOf(item.file, song.file)
+                    && IsCompanionOf(item.target, song.target);
         }
         if (item.follows)
             groups.back().push_back(std::move(item));
@@ -91,8 +103,7 @@ TUndoSummary UndoRun(
         if (report)
             report(event);
     };
-    const TMoveSummary done
-        = CarryOut(how, WorkOf(std::move(items)), {}, pump, recorder.get(), told);
+    const TMoveSummary done = session.carryOut(how, WorkOf(std::move(items)), {}, pump, told);
 
     TUndoSummary summary;
     summary.run = run;
@@ -102,7 +113,7 @@ TUndoSummary UndoRun(
     summary.mayComeBack = mayComeBack;
     summary.reasons = done.notRestoredReasons;
     summary.aborted = done.end == TRunEnd::Aborted;
-    if (recorder) {
+    if (!dryRun) {
         const auto [total, restored] = history.restoredCount(run);
         history.setState(run, restored == total ? TRunState::Undone : TRunState::PartlyUndone);
     }

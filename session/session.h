@@ -1,0 +1,81 @@
+#pragma once
+
+#include "core/filesleft.h"
+#include "core/pipeline.h"
+#include "history/history.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+namespace plumtide
+{
+
+class TRunRecorder;
+
+// One run from its start to its end, however it starts: the window's "Move files", its
+// automatic runs, the source list's menu commands and "Create", plumtide-cli sort and each
+// watch run, and an undo. It holds the run lock for the run's whole life, settles what killed
+// runs left before the run's first change, records the run (or, without a history, only holds
+// the lock), carries its work out through the one pipeline, and keeps its summary and the
+// files it left. The front ends only show what it reports.
+class TRunSession
+{
+public:
+    struct TStart {
+        TRunOrigin origin = TRunOrigin::Cli;
+        QString source;
+        QString destination;
+        // KeepHistory: without it nothing is recorded, and there is no undo of the run.
+        bool keepHistory = true;
+        // Decides and reports, changes nothing: no lock, no record.
+        bool dryRun = false;
+        // The folders for new artists are a run of their own (origin create), begun first, so
+        // that an undo takes the sort back before them and then the folders while empty.
+        bool foldersApart = false;
+        qint64 undoes = 0; // an undo: the run it takes back
+        QString historyPath = THistory::DefaultPath();
+    };
+
+    // Throws UndoUnderWay while an undo runs (a sort), PlumtideError while another run is
+    // under way (an undo), and HistoryError when the history cannot be used: the run does not
+    // start.
+    explicit TRunSession(const TStart& start);
+    ~TRunSession();
+    TRunSession(const TRunSession&) = delete;
+    TRunSession& operator=(const TRunSession&) = delete;
+
+    const TStart& start() const { return m_start; }
+    // What the user should hear once of the history (a damaged one set aside).
+    const QStringList& notices() const { return m_notices; }
+    // The history, settled; null in a dry run or without one.
+    THistory* history() const;
+
+    // Carries out `work` (see CarryOut), recorded, each event to `report` once it is true on
+    // disk. An error that ends the run (a history that cannot be written included) escapes
+    // once the summary holds what was done.
+    TMoveSummary carryOut(const TCarryOut& how, const TWorkSource& work, const QStringList& files,
+        Pump& pump, const MoveReporter& report = {});
+    // After a run that went through all its work: the files it listed, those no event named
+    // had no folder and are left (see TFilesLeft).
+    void completed(const QStringList& listed);
+
+    const TMoveSummary& summary() const { return m_summary; }
+    // The files the run was asked to file and left, with why.
+    const std::vector<TLeftOut>& left() const { return m_left.files(); }
+
+private:
+    class Log;
+
+    TStart m_start;
+    std::unique_ptr<TRunRecorder> m_folders; // the folders' own run (foldersApart)
+    std::unique_ptr<TRunRecorder> m_recorder;
+    std::unique_ptr<Log> m_log;
+    QStringList m_notices;
+    TMoveSummary m_summary;
+    TFilesLeft m_left;
+};
+
+} // namespace plumtide
