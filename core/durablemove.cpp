@@ -65,18 +65,30 @@ bool IsPartialFileName(const QString& name)
     return partialName().match(name).hasMatch();
 }
 
+namespace
+{
+
+// Whether a live move holds the leftover: a copy being written holds a lock on its first
+// byte, a source set aside its lease or a shared lock there. Another process's lease makes
+// the open fail at once rather than wait (and tells that move it was opened: it then puts its
+// file back, which is safe). What cannot be opened is not judged, and stays.
+bool heldByALiveMove(const TOpenFolder& folder, const QString& name)
+{
+    const FileDescriptor file = folder.look(name);
+    if (!file.isOpen())
+        return true;
+    return ByteLockedElsewhere(file, 0);
+}
+
+} // namespace
+
 int RemoveStalePartialFiles(const TOpenFolder& folder)
 {
     int removed = 0;
     for (const QString& name : folder.names()) {
-        if (!name.startsWith(QLatin1String(".plumtide-")))
+        if (!name.startsWith(QLatin1String(".plumtide-")) || !IsPartialFileName(name))
             continue;
-        const QRegularExpressionMatch match = partialName().match(name);
-        if (!match.hasMatch())
-            continue;
-        const TFileStatus leftover = folder.entry(name);
-        if (leftover.kind == PathKind::File
-            && !ProcessRanAt(match.captured(1).toLongLong(), leftover.changed)
+        if (folder.entry(name).kind == PathKind::File && !heldByALiveMove(folder, name)
             && folder.remove(name) == 0)
             ++removed;
     }
@@ -150,6 +162,8 @@ public:
             return {};
         if (move.source.inUse())
             return { TAdded::SourceInUse };
+        // Set aside later, it is a live move's, also where no lease can be had.
+        TryLockByte(move.source.descriptor(), 0, false);
         // The name was free when the move was decided, a moment ago; should another program
         // take it before the group is made, the rename says so and replaces nothing.
         if (m_targets.contains(target))
@@ -269,6 +283,7 @@ private:
         bool keepSource = false;
         // A copy: written under a temporary name, then renamed into place.
         FileDescriptor copy {};
+        FileDescriptor copyHeld {}; // the same open, holding its lock past the close of `copy`
         QString temporary {};
         TFileStatus copied {}; // the copy's identity, to take back exactly it
         QString aside {}; // where the source was set aside
@@ -306,6 +321,11 @@ private:
             try {
                 move.copy = move.to->open.create(name, 0600);
                 move.temporary = name;
+                // Held until the copy has its name, so that no other run takes it for a
+                // leftover (see RemoveStalePartialFiles); the lock lives while any
+                // descriptor of this open does.
+                TryLockByte(move.copy, 0);
+                move.copyHeld = FileDescriptor(::dup(move.copy.get()));
             } catch (const IOError& error) {
                 if (error.errnoValue() != EEXIST || attempt > 100)
                     throw IOError(QStringLiteral("Cannot create a file in the folder of"), target,
@@ -348,6 +368,7 @@ private:
             return;
         }
         move.temporary.clear();
+        move.copyHeld = FileDescriptor();
         move.placed = true;
         move.to->changed = true;
     }
@@ -463,6 +484,7 @@ private:
     void dropCopy(Move& move)
     {
         move.copy = FileDescriptor();
+        move.copyHeld = FileDescriptor();
         if (!move.temporary.isEmpty())
             move.to->open.remove(std::exchange(move.temporary, QString()));
     }

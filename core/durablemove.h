@@ -116,9 +116,10 @@ bool IsPartialFileName(const QString& name);
 
 // Removes what the moves of dead processes left in the folder: unfinished copies, and sources
 // set aside (whose copies were already on disk at their targets). A leftover is dead when no
-// process has the number in its name, or when that process started after the leftover's
-// change time (which its move set when it made or renamed it): the number came round again.
-// Returns how many it removed.
+// open file holds it: a live move holds a lock on it (and, where the kernel gives one, a lease)
+// for as long as it has the name, whatever process namespace it runs in. Never judged by the
+// process number in its name, which another namespace or a later boot gives to another
+// process. Returns how many it removed.
 int RemoveStalePartialFiles(const TOpenFolder& folder);
 int RemoveStalePartialFiles(const QString& folder);
 

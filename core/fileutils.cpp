@@ -109,6 +109,9 @@ TRemoveResult removeUnused(
         return TRemoveResult::Refused;
     if (!file.unchanged())
         return TRemoveResult::InUse;
+    // Set aside, it is this deletion's, also where no lease can be had: no other run takes
+    // it for a leftover (see RemoveStalePartialFiles).
+    TryLockByte(file.descriptor(), 0, false);
     QString place;
     failure = way.away(place);
     if (failure != 0)

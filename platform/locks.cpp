@@ -90,9 +90,9 @@ struct flock byteLock(short type, qint64 offset)
 
 } // namespace
 
-bool TryLockByte(const FileDescriptor& file, qint64 offset)
+bool TryLockByte(const FileDescriptor& file, qint64 offset, bool exclusive)
 {
-    struct flock lock = byteLock(F_WRLCK, offset);
+    struct flock lock = byteLock(exclusive ? F_WRLCK : F_RDLCK, offset);
     return ::fcntl(file.get(), F_OFD_SETLK, &lock) == 0;
 }
 
@@ -113,55 +113,6 @@ bool ProcessExists(qint64 pid)
     if (pid <= 0)
         return false;
     return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
-}
-
-namespace
-{
-
-// When the process started, in nanoseconds since the epoch; -1 when it does not exist, 0
-// when its start cannot be read. /proc/<pid>/stat gives it in clock ticks since the boot
-// (field 22, after the program name in parentheses, which may itself hold any character).
-qint64 processStart(qint64 pid)
-{
-    const QByteArray path = "/proc/" + QByteArray::number(pid) + "/stat";
-    const FileDescriptor file(::open(path.constData(), O_RDONLY | O_CLOEXEC));
-    if (!file.isOpen())
-        return errno == ENOENT ? -1 : 0;
-    char buffer[1024];
-    const ssize_t got = ::read(file.get(), buffer, sizeof buffer - 1);
-    if (got <= 0)
-        return 0;
-    const QByteArray stat(buffer, got);
-    const qsizetype name = stat.lastIndexOf(')');
-    const QList<QByteArray> fields = stat.mid(name + 2).split(' ');
-    // Fields from the third on: the start is the 22nd.
-    bool ok = false;
-    const qint64 ticks = fields.size() > 19 ? fields[19].toLongLong(&ok) : 0;
-    const long perSecond = ::sysconf(_SC_CLK_TCK);
-    struct timespec now {
-    }, sinceBoot {};
-    if (name < 0 || !ok || perSecond <= 0 || ::clock_gettime(CLOCK_REALTIME, &now) != 0
-        || ::clock_gettime(CLOCK_BOOTTIME, &sinceBoot) != 0)
-        return 0;
-    const qint64 boot = NanosecondsOf(now) - NanosecondsOf(sinceBoot);
-    return boot + ticks * (qint64(1000000000) / perSecond);
-}
-
-} // namespace
-
-bool ProcessRanAt(qint64 pid, qint64 moment)
-{
-    if (pid <= 0)
-        return false;
-    const qint64 start = processStart(pid);
-    if (start < 0)
-        return false;
-    if (start == 0)
-        return ProcessExists(pid);
-    // The start is known to a clock tick, the boot to the clock's adjustments since: a second
-    // of doubt counts for the process.
-    constexpr qint64 kDoubt = 1000000000;
-    return start - kDoubt <= moment;
 }
 
 } // namespace plumtide

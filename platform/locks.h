@@ -24,12 +24,6 @@ bool IsLockedElsewhere(const FileDescriptor& file);
 // Whether a process with this id exists.
 bool ProcessExists(qint64 pid);
 
-// Whether the process with this id was already running at `moment` (nanoseconds since the
-// epoch, as file times count): it exists and started no later than that. One that started
-// later only got the number again (numbers come round, and start anew at every boot). Where
-// a process's start cannot be read, existing is enough.
-bool ProcessRanAt(qint64 pid, qint64 moment);
-
 // An advisory lock held while `file` is open; `error` says why there is none.
 struct TLockedFile {
     FileDescriptor file;
@@ -48,9 +42,11 @@ TLockedFile LockFile(const QString& path, bool exclusive);
 // seen as well, and a number that comes round again is never taken for a live holder.
 // They go when the descriptor is closed, also when its process is killed.
 //
-// Takes the write lock on byte `offset` of the file, without waiting; false when another
-// descriptor holds it (or the lock cannot be had: then errno says why).
-bool TryLockByte(const FileDescriptor& file, qint64 offset);
+// Takes the lock on byte `offset` of the file, without waiting: a write lock (the file open
+// for writing), or a read lock that others may share (the file open for reading); false when
+// another descriptor holds a lock that excludes it (or the lock cannot be had: then errno
+// says why).
+bool TryLockByte(const FileDescriptor& file, qint64 offset, bool exclusive = true);
 void UnlockByte(const FileDescriptor& file, qint64 offset);
 // Whether another descriptor holds a lock on byte `offset`. The file may be open for
 // reading only.

@@ -124,6 +124,12 @@ FileDescriptor TOpenFolder::create(const QString& name, unsigned mode) const
     return FileDescriptor(fd);
 }
 
+FileDescriptor TOpenFolder::look(const QString& name) const
+{
+    return FileDescriptor(::openat(m_folder.get(), EncodePath(name).constData(),
+        O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC));
+}
+
 QStringList TOpenFolder::names() const
 {
     QStringList names;

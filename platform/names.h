@@ -63,6 +63,10 @@ public:
     // Creates the file `name` (`mode` less the umask), open for writing, never over anything
     // nor through a link. Throws IOError, EEXIST when the name is taken.
     FileDescriptor create(const QString& name, unsigned mode) const;
+    // The file `name` opened to look at it: for reading, never through a link, never waiting
+    // (where another process holds a lease on it the open fails at once, and that process is
+    // told); not open when it cannot be.
+    FileDescriptor look(const QString& name) const;
     // The names of its entries ("." and ".." left out); empty when it cannot be read.
     QStringList names() const;
 

@@ -153,21 +153,6 @@ TEST_F(FileOps, FileRenamedAsideIsStillTheOneOpenedOnlyUntouched)
     }
 }
 
-TEST_F(FileOps, ProcessRanAtTellsTheProcessFromOneThatGotItsNumberLater)
-{
-    const qint64 now = StatusOf(write("now", "x")).changed;
-    constexpr qint64 kHour = qint64(3600) * 1000000000;
-    EXPECT_TRUE(ProcessRanAt(::getpid(), now));
-    EXPECT_FALSE(ProcessRanAt(::getpid(), now - kHour)) << "started an hour ago?";
-    OtherProcess later([] { return true; });
-    ASSERT_TRUE(later.ready());
-    const qint64 pid = later.pid();
-    EXPECT_TRUE(ProcessRanAt(pid, now + kHour));
-    EXPECT_FALSE(ProcessRanAt(pid, now - kHour));
-    later.end();
-    EXPECT_FALSE(ProcessRanAt(pid, now + kHour));
-}
-
 // Both ways of copying, on contents that are not a whole number of buffers, copied from an
 // offset other than 0 as CopyContents promises.
 TEST_F(FileOps, KernelAndBufferCopiesAreByteExact)
