@@ -1,7 +1,7 @@
 // Scores per second of the plain and the prepared similarity on realistic names, and the
 // ratio between them, measured in the same run.
 
-#include "core/artistmatch.h"
+#include "core/matching/artistmatch.h"
 
 #include <QRandomGenerator>
 #include <QStringList>

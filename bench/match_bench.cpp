@@ -20,10 +20,10 @@
 // 20,000 folders and at most 0.2 x the listing. The exit status is 1 when one is missed.
 
 #include "bench/library.h"
-#include "core/artistmatch.h"
-#include "core/carefulmatch.h"
-#include "core/listing.h"
-#include "core/planner.h"
+#include "core/matching/artistmatch.h"
+#include "core/matching/carefulmatch.h"
+#include "core/planning/listing.h"
+#include "core/planning/planner.h"
 #include "tests/support/musiclibrary.h"
 #include "tests/support/pumps.h"
 

@@ -11,9 +11,9 @@
 // within 2 x the packed loop's, and the same plan as the plain loops.
 
 #include "bench/library.h"
-#include "core/artistmatch.h"
-#include "core/planner.h"
-#include "core/similaritykernel.h"
+#include "core/matching/artistmatch.h"
+#include "core/matching/similaritykernel.h"
+#include "core/planning/planner.h"
 #include "tests/support/plainplanner.h"
 #include "tests/support/pumps.h"
 

@@ -11,9 +11,9 @@
 // Target: the time of `plan` beyond reading and scanning at most the packed loop's.
 
 #include "bench/library.h"
-#include "core/artistmatch.h"
-#include "core/planner.h"
-#include "core/similaritykernel.h"
+#include "core/matching/artistmatch.h"
+#include "core/matching/similaritykernel.h"
+#include "core/planning/planner.h"
 
 #include <QElapsedTimer>
 #include <QRandomGenerator>

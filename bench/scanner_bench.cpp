@@ -2,8 +2,8 @@
 // 10,000 files, plus the sort of 20,000 paths on its own. The in-use test is a stub here:
 // its cost belongs to the file utilities, not to the walk.
 
+#include "core/planning/scanner.h"
 #include "core/pump.h"
-#include "core/scanner.h"
 #include "tests/support/pumps.h"
 
 #include <QDir>

@@ -3,7 +3,7 @@
 #include "cli/commands.h"
 #include "cli/records.h"
 #include "cli/terminal.h"
-#include "core/carefulmatch.h"
+#include "core/matching/carefulmatch.h"
 #include "history/history.h"
 #include "platform/locks.h"
 #include "session/recorder.h"

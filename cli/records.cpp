@@ -1,6 +1,6 @@
 #include "cli/records.h"
 
-#include "core/carefulmatch.h"
+#include "core/matching/carefulmatch.h"
 
 #include <algorithm>
 #include <array>

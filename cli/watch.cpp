@@ -3,9 +3,9 @@
 
 #include "cli/commands.h"
 #include "cli/records.h"
-#include "core/autosort.h"
-#include "core/fileutils.h"
-#include "core/watcher.h"
+#include "core/moving/fileutils.h"
+#include "core/watching/autosort.h"
+#include "core/watching/watcher.h"
 #include "platform/errors.h"
 #include "platform/termination.h"
 #include "session/recorder.h"

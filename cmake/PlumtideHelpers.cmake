@@ -1,12 +1,17 @@
 # Small helpers so that adding a library, a test executable or a fuzz target is one call.
 
-# plumtide_library(<target> [LIBS ...] [EXCLUDE <file>...])
-# Every .cpp and .h of the calling folder but main.cpp (and the files named after EXCLUDE,
-# which belong to another library of the folder) belongs to the library (no list to keep
-# in sync).
+# plumtide_library(<target> [LIBS ...] [EXCLUDE <file>...] [FOLDERS <sub-folder>...])
+# Every .cpp and .h of the calling folder, and of the sub-folders named after FOLDERS, but
+# main.cpp (and the files named after EXCLUDE, which belong to another library of the
+# folder) belongs to the library (no list to keep in sync).
 function(plumtide_library target)
-    cmake_parse_arguments(ARG "" "" "LIBS;EXCLUDE" ${ARGN})
-    file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+    cmake_parse_arguments(ARG "" "" "LIBS;EXCLUDE;FOLDERS" ${ARGN})
+    set(patterns ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+    foreach(folder IN LISTS ARG_FOLDERS)
+        list(APPEND patterns ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp
+            ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.h)
+    endforeach()
+    file(GLOB sources CONFIGURE_DEPENDS ${patterns})
     list(FILTER sources EXCLUDE REGEX "/main\\.cpp$")
     foreach(excluded IN LISTS ARG_EXCLUDE)
         list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${excluded})

@@ -1,9 +1,9 @@
 #include "core/pipeline.h"
 
-#include "core/carefulplanner.h"
-#include "core/companions.h"
-#include "core/listing.h"
-#include "core/scanner.h"
+#include "core/moving/companions.h"
+#include "core/planning/carefulplanner.h"
+#include "core/planning/listing.h"
+#include "core/planning/scanner.h"
 
 #include <algorithm>
 

@@ -1,10 +1,10 @@
 #pragma once
 
-#include "core/assignments.h"
-#include "core/leaveout.h"
-#include "core/movedecisions.h"
-#include "core/mover.h"
-#include "core/planner.h"
+#include "core/matching/assignments.h"
+#include "core/moving/movedecisions.h"
+#include "core/moving/mover.h"
+#include "core/planning/leaveout.h"
+#include "core/planning/planner.h"
 #include "core/pump.h"
 #include "core/rows.h"
 #include "core/runlog.h"

@@ -1,6 +1,6 @@
 #include "core/summary.h"
 
-#include "core/companions.h"
+#include "core/moving/companions.h"
 #include "platform/paths.h"
 
 #include <QStringList>

@@ -6,7 +6,7 @@
 // Input: a byte of choices, then texts separated by zero bytes; each text is a file path,
 // a folder path or a field, and its length picks a score.
 #include "cli/records.h"
-#include "core/artistmatch.h"
+#include "core/matching/artistmatch.h"
 #include "fuzzinput.h"
 
 #include <QJsonDocument>

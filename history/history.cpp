@@ -1,6 +1,6 @@
 #include "history/history.h"
 
-#include "core/fileutils.h"
+#include "core/moving/fileutils.h"
 #include "platform/filestatus.h"
 #include "platform/locks.h"
 #include "platform/names.h"

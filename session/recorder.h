@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/leaveout.h"
+#include "core/planning/leaveout.h"
 #include "core/runlog.h"
 #include "history/history.h"
 #include "platform/descriptor.h"

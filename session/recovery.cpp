@@ -1,6 +1,6 @@
 #include "session/recovery.h"
 
-#include "core/fileutils.h"
+#include "core/moving/fileutils.h"
 #include "platform/filestatus.h"
 
 #include <QScopeGuard>

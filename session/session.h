@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/filesleft.h"
+#include "core/moving/filesleft.h"
 #include "core/pipeline.h"
 #include "history/history.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/leaveout.h"
+#include "core/planning/leaveout.h"
 
 #include <QHash>
 #include <QString>

@@ -1,6 +1,6 @@
 #include "session/undo.h"
 
-#include "core/companions.h"
+#include "core/moving/companions.h"
 #include "core/pipeline.h"
 #include "platform/errors.h"
 #include "session/session.h"

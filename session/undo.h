@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/moveevents.h"
+#include "core/moving/moveevents.h"
 #include "core/pump.h"
 #include "core/summary.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/movesettings.h"
+#include "core/moving/movesettings.h"
 #include "core/rows.h"
 #include "formats/audioformat.h"
 #include "settings/settingsstore.h"

@@ -1,8 +1,8 @@
 #include "ui/fileunder.h"
 
-#include "core/artistmatch.h"
-#include "core/assignments.h"
-#include "core/carefulmatch.h"
+#include "core/matching/artistmatch.h"
+#include "core/matching/assignments.h"
+#include "core/matching/carefulmatch.h"
 #include "platform/paths.h"
 #include "settings/settings.h"
 #include "ui/foldertree.h"

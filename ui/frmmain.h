@@ -11,9 +11,9 @@
 //   annuleren       abort; Opties: settings; Ok: "Create" (makes the new artists' folders)
 //   Status          the plan's list view (planItems() are its rows); Details: the memo
 
-#include "core/autosort.h"
 #include "core/pipeline.h"
 #include "core/summary.h"
+#include "core/watching/autosort.h"
 #include "session/setup.h"
 #include "settings/settings.h"
 #include "settings/settingsstore.h"

@@ -1,8 +1,8 @@
 #include "ui/listmodel.h"
 
-#include "core/carefulmatch.h"
+#include "core/matching/carefulmatch.h"
 
-#include "core/artistmatch.h"
+#include "core/matching/artistmatch.h"
 #include "ui/artwork.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/planner.h"
+#include "core/planning/planner.h"
 
 #include <QAbstractTableModel>
 #include <QLocale>

@@ -1,6 +1,6 @@
 #include "ui/optionsrules.h"
 
-#include "core/fileutils.h"
+#include "core/moving/fileutils.h"
 #include "platform/paths.h"
 
 #include <algorithm>

@@ -1,6 +1,6 @@
 #include "ui/viewrules.h"
 
-#include "core/fileutils.h"
+#include "core/moving/fileutils.h"
 #include "ui/artwork.h"
 
 namespace plumtide

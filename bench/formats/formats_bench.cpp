@@ -16,8 +16,8 @@
 // The files are copies of ffmpeg-made templates (scripts/make_format_samples.sh), each given
 // its own artist and title by TagLib in the setup.
 
-#include "core/listing.h"
-#include "core/scanner.h"
+#include "core/planning/listing.h"
+#include "core/planning/scanner.h"
 #include "formats/formatreader.h"
 #include "platform/lease.h"
 #include "tests/support/formatsamples.h"

@@ -11,9 +11,9 @@
 // Targets: the source refresh at least 2 x the speed of the TagLib reader and within
 // 1.3 x the time of the floor reader, on 10,000 and on 100,000 files.
 
-#include "core/listing.h"
+#include "core/planning/listing.h"
+#include "core/planning/scanner.h"
 #include "core/pump.h"
-#include "core/scanner.h"
 #include "platform/lease.h"
 #include "tests/support/pumps.h"
 

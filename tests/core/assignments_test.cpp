@@ -1,4 +1,4 @@
-#include "core/assignments.h"
+#include "core/matching/assignments.h"
 
 #include "platform/errors.h"
 

@@ -1,4 +1,4 @@
-#include "core/autosort.h"
+#include "core/watching/autosort.h"
 #include "platform/errors.h"
 
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "core/fileutils.h"
+#include "core/moving/fileutils.h"
 
 #include "platform/errors.h"
 #include "tests/support/otherprocess.h"

@@ -1,5 +1,5 @@
-#include "core/leaveout.h"
-#include "core/listing.h"
+#include "core/planning/leaveout.h"
+#include "core/planning/listing.h"
 #include "tests/support/pumps.h"
 #include "tests/support/unprivileged.h"
 

@@ -1,4 +1,4 @@
-#include "core/listing.h"
+#include "core/planning/listing.h"
 #include "tests/support/pumps.h"
 
 #include <QDir>

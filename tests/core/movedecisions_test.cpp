@@ -1,5 +1,5 @@
-#include "core/movedecisions.h"
-#include "core/mover.h"
+#include "core/moving/movedecisions.h"
+#include "core/moving/mover.h"
 #include "platform/paths.h"
 #include "tests/support/pumps.h"
 

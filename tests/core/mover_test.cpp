@@ -1,5 +1,5 @@
-#include "core/durablemove.h"
-#include "core/fileutils.h"
+#include "core/moving/durablemove.h"
+#include "core/moving/fileutils.h"
 #include "core/pipeline.h"
 #include "platform/errors.h"
 #include "platform/lease.h"

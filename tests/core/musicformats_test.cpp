@@ -1,8 +1,8 @@
 // A download folder of mixed formats (files made by ffmpeg, scripts/make_format_samples.sh)
 // listed, planned and sorted with every format on, with some, and with mp3 alone.
 
-#include "core/listing.h"
 #include "core/pipeline.h"
+#include "core/planning/listing.h"
 #include "tests/support/formatsamplestest.h"
 #include "tests/support/otherprocess.h"
 #include "tests/support/pumps.h"

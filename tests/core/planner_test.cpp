@@ -1,5 +1,5 @@
-#include "core/artistmatch.h"
-#include "core/planner.h"
+#include "core/matching/artistmatch.h"
+#include "core/planning/planner.h"
 #include "tests/support/plainplanner.h"
 #include "tests/support/pumps.h"
 

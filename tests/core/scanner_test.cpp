@@ -1,5 +1,5 @@
+#include "core/planning/scanner.h"
 #include "core/pump.h"
-#include "core/scanner.h"
 #include "tests/support/otherprocess.h"
 #include "tests/support/pumps.h"
 #include "tests/support/qtprint.h"

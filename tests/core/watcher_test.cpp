@@ -1,4 +1,4 @@
-#include "core/watcher.h"
+#include "core/watching/watcher.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -20,9 +20,9 @@
 //     in capitals or lower case                               3 %
 //     empty, the file named "Artist - Title.mp3"              4 %
 
-#include "core/carefulmatch.h"
+#include "core/matching/carefulmatch.h"
+#include "core/planning/scanner.h"
 #include "core/rows.h"
-#include "core/scanner.h"
 
 #include <QRandomGenerator>
 #include <QString>

@@ -4,8 +4,8 @@
 // ArtistSimilarity: the reference the fast planner is compared with, in tests and in the
 // planning benchmark; and the fast planner's rows kept as one list.
 
-#include "core/artistmatch.h"
-#include "core/planner.h"
+#include "core/matching/artistmatch.h"
+#include "core/planning/planner.h"
 
 #include <algorithm>
 

@@ -1,7 +1,7 @@
 // The main window without a mouse, its two panels' places, and "File under…". Enter on the
 // buttons, as a user presses it, is proven end to end (keyboard_e2e.sh).
 
-#include "core/assignments.h"
+#include "core/matching/assignments.h"
 #include "libraryfixture.h"
 #include "settings/settings.h"
 #include "ui/fileunder.h"

@@ -1,4 +1,4 @@
-#include "core/artistmatch.h"
+#include "core/matching/artistmatch.h"
 #include "ui/artwork.h"
 #include "ui/listmodel.h"
 #include "ui/listview.h"

@@ -1,6 +1,6 @@
-#include "core/durablemove.h"
+#include "core/moving/durablemove.h"
 
-#include "core/fileutils.h"
+#include "core/moving/fileutils.h"
 #include "platform/descriptor.h"
 #include "platform/errors.h"
 #include "platform/filecopy.h"

@@ -1,4 +1,4 @@
-#include "core/moveevents.h"
+#include "core/moving/moveevents.h"
 
 namespace plumtide
 {

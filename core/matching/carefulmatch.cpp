@@ -1,4 +1,4 @@
-#include "core/carefulmatch.h"
+#include "core/matching/carefulmatch.h"
 
 #include "id3/id3lists.h"
 

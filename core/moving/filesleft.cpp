@@ -1,4 +1,4 @@
-#include "core/filesleft.h"
+#include "core/moving/filesleft.h"
 
 namespace plumtide
 {

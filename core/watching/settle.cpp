@@ -1,4 +1,4 @@
-#include "core/settle.h"
+#include "core/watching/settle.h"
 
 #include <algorithm>
 

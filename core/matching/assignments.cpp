@@ -1,6 +1,6 @@
-#include "core/assignments.h"
+#include "core/matching/assignments.h"
 
-#include "core/carefulmatch.h"
+#include "core/matching/carefulmatch.h"
 #include "platform/atomicfile.h"
 #include "platform/descriptor.h"
 #include "platform/errors.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/settle.h"
+#include "core/watching/settle.h"
 #include "formats/audioformat.h"
 #include "platform/folderwatch.h"
 

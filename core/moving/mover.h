@@ -1,9 +1,9 @@
 #pragma once
 
-#include "core/leaveout.h"
-#include "core/movedecisions.h"
-#include "core/moveevents.h"
-#include "core/movesettings.h"
+#include "core/moving/movedecisions.h"
+#include "core/moving/moveevents.h"
+#include "core/moving/movesettings.h"
+#include "core/planning/leaveout.h"
 #include "core/pump.h"
 #include "core/runlog.h"
 #include "core/summary.h"

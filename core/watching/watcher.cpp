@@ -1,8 +1,8 @@
-#include "core/watcher.h"
+#include "core/watching/watcher.h"
 
-#include "core/companions.h"
+#include "core/moving/companions.h"
 
-#include "core/fileutils.h"
+#include "core/moving/fileutils.h"
 #include "platform/folderwatch.h"
 #include "platform/mounts.h"
 #include "platform/paths.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/assignments.h"
+#include "core/matching/assignments.h"
 #include "core/reasons.h"
 #include "core/rows.h"
 

@@ -1,8 +1,8 @@
-#include "core/planner.h"
+#include "core/planning/planner.h"
 
-#include "core/artistmatch.h"
-#include "core/scanner.h"
-#include "core/similaritykernel.h"
+#include "core/matching/artistmatch.h"
+#include "core/matching/similaritykernel.h"
+#include "core/planning/scanner.h"
 
 #include <QHash>
 #include <QSet>

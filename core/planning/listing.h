@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/leaveout.h"
+#include "core/planning/leaveout.h"
 #include "core/pump.h"
 #include "core/rows.h"
 #include "formats/audioformat.h"

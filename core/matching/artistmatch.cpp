@@ -1,6 +1,6 @@
-#include "core/artistmatch.h"
+#include "core/matching/artistmatch.h"
 
-#include "core/similaritykernel.h"
+#include "core/matching/similaritykernel.h"
 
 #include <algorithm>
 #include <array>

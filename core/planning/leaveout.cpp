@@ -1,4 +1,4 @@
-#include "core/leaveout.h"
+#include "core/planning/leaveout.h"
 
 #include "platform/lease.h"
 

@@ -1,8 +1,8 @@
-#include "core/movedecisions.h"
+#include "core/moving/movedecisions.h"
 
-#include "core/companions.h"
-#include "core/fileutils.h"
-#include "core/movesettings.h"
+#include "core/moving/companions.h"
+#include "core/moving/fileutils.h"
+#include "core/moving/movesettings.h"
 #include "platform/names.h"
 #include "platform/paths.h"
 

@@ -1,7 +1,7 @@
-#include "core/scanner.h"
+#include "core/planning/scanner.h"
 
-#include "core/companions.h"
-#include "core/fileutils.h"
+#include "core/moving/companions.h"
+#include "core/moving/fileutils.h"
 
 #include "platform/folderreader.h"
 #include "platform/paths.h"

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/leaveout.h"
-#include "core/moveevents.h"
+#include "core/moving/moveevents.h"
+#include "core/planning/leaveout.h"
 #include "core/pump.h"
 #include "core/rows.h"
 #include "core/runlog.h"

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "core/assignments.h"
-#include "core/carefulmatch.h"
-#include "core/planner.h"
+#include "core/matching/assignments.h"
+#include "core/matching/carefulmatch.h"
+#include "core/planning/planner.h"
 
 #include <memory>
 #include <vector>

@@ -1,6 +1,6 @@
-#include "core/carefulplanner.h"
+#include "core/planning/carefulplanner.h"
 
-#include "core/artistmatch.h"
+#include "core/matching/artistmatch.h"
 #include "platform/paths.h"
 
 namespace plumtide

@@ -1,8 +1,8 @@
-#include "core/mover.h"
+#include "core/moving/mover.h"
 
-#include "core/companions.h"
-#include "core/durablemove.h"
-#include "core/fileutils.h"
+#include "core/moving/companions.h"
+#include "core/moving/durablemove.h"
+#include "core/moving/fileutils.h"
 #include "platform/errors.h"
 #include "platform/filestatus.h"
 #include "platform/names.h"

@@ -1,4 +1,4 @@
-#include "core/companions.h"
+#include "core/moving/companions.h"
 
 #include "platform/names.h"
 #include "platform/paths.h"
