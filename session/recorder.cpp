@@ -82,12 +82,18 @@ TRunRecorder::TRunRecorder(TRunOrigin origin, const QString& source, const QStri
                 .arg(RunLockPath(historyPath), QString::fromLocal8Bit(strerror(lock.error))));
     if (!keep)
         return;
-    open(historyPath, undo);
-    // What killed runs left is settled before this run's first change.
-    Recover(*m_history);
-    if (ReleasesHolds(origin))
-        m_history->releaseAll();
-    m_run = m_history->beginRun(origin, source, destination, undoes);
+    try {
+        open(historyPath, undo);
+        // What killed runs left is settled before this run's first change.
+        Recover(*m_history);
+        if (ReleasesHolds(origin))
+            m_history->releaseAll();
+        m_run = m_history->beginRun(origin, source, destination, undoes);
+    } catch (const HistoryError& error) {
+        throw HistoryError(
+            QStringLiteral("Nothing is changed, since the history cannot be kept: %1")
+                .arg(error.message()));
+    }
 }
 
 void TRunRecorder::open(const QString& historyPath, bool undo)
@@ -103,7 +109,7 @@ void TRunRecorder::open(const QString& historyPath, bool undo)
                                               "way")
                                    .arg(historyPath, damaged.message()));
         const QString aside = setAside(historyPath);
-        m_notice = QStringLiteral("the history was damaged (%1); it was set aside as %2 and a "
+        m_notice = QStringLiteral("The history was damaged (%1); it was set aside as %2 and a "
                                   "new one begun")
                        .arg(damaged.message(), aside);
         if (!undo)

@@ -94,7 +94,7 @@ TEST_F(Cli, SortSetsADamagedHistoryAsideAndSaysSoOnce)
         path(QStringLiteral("in")), path(QStringLiteral("music")) });
     EXPECT_EQ(sorted.status, 0);
     EXPECT_EQ(sorted.out.count(QStringLiteral("moved\t")), 1);
-    EXPECT_EQ(sorted.err.count(QStringLiteral("the history was damaged")), 1)
+    EXPECT_EQ(sorted.err.count(QStringLiteral("The history was damaged")), 1)
         << sorted.err.toStdString();
     const Result history = run({ QStringLiteral("history") });
     EXPECT_EQ(history.status, 0);

@@ -316,7 +316,7 @@ TEST(RecordedSort, NeverChangesWhatItsHistoryCannotKeep)
             said = sort();
         }
         if (c.setAside) {
-            EXPECT_TRUE(said.startsWith(QStringLiteral("told: the history was damaged")))
+            EXPECT_TRUE(said.startsWith(QStringLiteral("told: The history was damaged")))
                 << said.toStdString();
             EXPECT_TRUE(lib.tree(QStringLiteral("in")).empty());
             // The old file kept as it was under a dated name; the new history has the run.
