@@ -388,6 +388,10 @@ void THistory::openForReading()
     if (KindOfPath(m_path) == PathKind::Missing)
         return;
     m_db = std::make_unique<TSqlite>(m_path, false);
+    // A log that a killed run left stays as it is: the reader that closes last would
+    // otherwise copy it into the file. (With none there, closing removes what opening made.)
+    if (StatusOf(m_path + QStringLiteral("-wal")).size > 0)
+        m_db->keepLogOnClose();
     qint64 version = 0;
     const TSchema schema = schemaOf(*m_db, version);
     if (schema == TSchema::Empty) {

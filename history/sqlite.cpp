@@ -35,6 +35,11 @@ void TSqlite::fail(const char* what) const
     throw HistoryError(message);
 }
 
+void TSqlite::keepLogOnClose()
+{
+    sqlite3_db_config(m_db, SQLITE_DBCONFIG_NO_CKPT_ON_CLOSE, 1, nullptr);
+}
+
 std::unique_ptr<TSqlite> TSqlite::copyInMemory() const
 {
     auto copy = std::make_unique<TSqlite>(QStringLiteral(":memory:"), true);

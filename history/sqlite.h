@@ -46,6 +46,9 @@ public:
     void exec(const char* sql);
     // Whether the file could be opened for reading only.
     bool readOnly() const;
+    // Closing it leaves the write-ahead log as it is, where the last connection to close
+    // would otherwise copy it into the file: for connections that only read.
+    void keepLogOnClose();
     // A copy of the whole database in memory, for reading and changing without touching
     // the file.
     std::unique_ptr<TSqlite> copyInMemory() const;

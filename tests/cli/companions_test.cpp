@@ -2,7 +2,10 @@
 
 #include "tests/cli/clifixture.h"
 
+#include <QDir>
 #include <QThread>
+
+#include <map>
 
 using namespace plumtide::test;
 
@@ -83,6 +86,28 @@ TEST_F(Cli, LyricsAKilledSortLeftBehindFollowTheirSongOnTheNextSort)
                   .out.count(QStringLiteral("moved\t")),
         3);
 
+    // A dry run shows the move the sort then makes, and changes nothing, the history
+    // included (only the shared memory of its log, which every reader writes).
+    const auto historyFiles = [&] {
+        std::map<QString, QByteArray> files;
+        for (const QFileInfo& file :
+            QDir(home.filePath(QStringLiteral("state/Plumtide")))
+                .entryInfoList({ QStringLiteral("history.sqlite*") }, QDir::Files)) {
+            QFile bytes(file.filePath());
+            if (!file.fileName().endsWith(QLatin1String("-shm")) && bytes.open(QIODevice::ReadOnly))
+                files[file.fileName()] = bytes.readAll();
+        }
+        return files;
+    };
+    const auto killedState = tree();
+    const auto killedHistory = historyFiles();
+    const Result dry = run(QStringList(sort) << QStringLiteral("--dry-run"));
+    EXPECT_TRUE(dry.out.startsWith(QStringLiteral("moved\tin/SOS.lrc\tmusic/ABBA/SOS.lrc\n")))
+        << dry.out.toStdString();
+    EXPECT_EQ(tree(), killedState);
+    EXPECT_TRUE(historyFiles() == killedHistory);
+    EXPECT_EQ(run({ QStringLiteral("history") }).status, 0);
+    EXPECT_TRUE(historyFiles() == killedHistory);
     const Result next = run(sort);
     ASSERT_EQ(next.status, 0) << next.err.toStdString();
     EXPECT_TRUE(next.out.startsWith(QStringLiteral("moved\tin/SOS.lrc\tmusic/ABBA/SOS.lrc\n")))
