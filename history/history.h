@@ -112,12 +112,13 @@ public:
     // How long runs are kept when nothing else is said.
     static constexpr int kDefaultDays = 365;
 
-    // Opens the file. For writing (by a caller holding the run lock: see TRunRecorder) it and
-    // its folder are made when missing and the schema is created or brought up to date, in
-    // one transaction, so two runs that start at once make it once. Throws HistoryError when
-    // it cannot: a folder it may not make, a read-only file, a file that is not a Plumtide
-    // history, or one that a newer Plumtide wrote; HistoryDamaged where SQLite finds the file
-    // damaged or not a database. For reading, a missing file is an empty history.
+    // Opens the file. For writing (by a caller holding the run lock: see TRunRecorder in
+    // session/recorder.h) it and its folder are made when missing and the schema is created
+    // or brought up to date, in one transaction, so two runs that start at once make it once.
+    // Throws HistoryError when it cannot: a folder it may not make, a read-only file, a file
+    // that is not a Plumtide history, or one that a newer Plumtide wrote; HistoryDamaged where
+    // SQLite finds the file damaged or not a database. For reading, a missing file is an
+    // empty history.
     THistory(const QString& path, Access access);
     ~THistory();
     THistory(const THistory&) = delete;

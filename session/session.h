@@ -54,8 +54,8 @@ public:
     THistory* history() const;
 
     // Carries out `work` (see CarryOut), recorded, each event to `report` once it is true on
-    // disk. An error that ends the run (a history that cannot be written included) escapes
-    // once the summary holds what was done.
+    // disk; once a session. An error that ends the run (a history that cannot be written
+    // included) escapes once the summary holds what was done.
     TMoveSummary carryOut(const TCarryOut& how, const TWorkSource& work, const QStringList& files,
         Pump& pump, const MoveReporter& report = {});
     // After a run that went through all its work: the files it listed, those no event named
