@@ -274,7 +274,9 @@ THistory::THistory(const QString& path, Access access)
     // Records that recovery would keep are shown as kept; a writer keeps them for real
     // before it shows anything, so its table stays empty.
     if (m_db) {
-        m_db->exec("CREATE TEMP TABLE IF NOT EXISTS settled (id INTEGER PRIMARY KEY)");
+        // In memory: a temporary file per run would cost more than the table ever holds.
+        m_db->exec("PRAGMA temp_store=MEMORY; CREATE TEMP TABLE IF NOT EXISTS settled (id "
+                   "INTEGER PRIMARY KEY)");
         if (access == Access::Read) {
             TStatement insert(*m_db, "INSERT OR IGNORE INTO temp.settled (id) VALUES (?)");
             for (const TRecovery::TRun& run : recovery().runs) {
