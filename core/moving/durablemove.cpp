@@ -49,7 +49,9 @@ const QRegularExpression& partialName()
     return pattern;
 }
 
-QString temporaryName(const char* kind)
+} // namespace
+
+QString PartialFileName(const char* kind)
 {
     static std::atomic<quint64> counter { 0 };
     return QStringLiteral(".plumtide-%1-%2.%3")
@@ -57,8 +59,6 @@ QString temporaryName(const char* kind)
         .arg(counter++)
         .arg(QLatin1String(kind));
 }
-
-} // namespace
 
 bool IsPartialFileName(const QString& name)
 {
@@ -317,7 +317,7 @@ private:
     {
         const QString target = JoinPath(move.to->open.path(), move.toName);
         for (int attempt = 0; !move.copy.isOpen(); ++attempt) {
-            const QString name = temporaryName("part");
+            const QString name = PartialFileName("part");
             try {
                 move.copy = move.to->open.create(name, 0600);
                 move.temporary = name;
@@ -431,7 +431,7 @@ private:
         }
         int error = EEXIST;
         for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
-            const QString aside = temporaryName("gone");
+            const QString aside = PartialFileName("gone");
             error = RenameNoReplace(move.from->open, move.fromName, move.from->open, aside);
             if (error == 0) {
                 move.aside = aside;

@@ -110,6 +110,9 @@ private:
     std::unique_ptr<Impl> m_impl;
 };
 
+// A new name for a copy in progress (`kind` "part") or a file set aside before it is deleted
+// ("gone"), unique in this process.
+QString PartialFileName(const char* kind);
 // Whether a file name is that of a copy in progress (".plumtide-<process id>-<n>.part") or
 // of a moved source about to be deleted (".plumtide-<process id>-<n>.gone").
 bool IsPartialFileName(const QString& name);

@@ -1,5 +1,6 @@
 #include "core/moving/fileutils.h"
 
+#include "core/moving/durablemove.h"
 #include "platform/descriptor.h"
 #include "platform/errors.h"
 #include "platform/filecopy.h"
@@ -9,9 +10,6 @@
 #include "platform/paths.h"
 #include "platform/trash.h"
 
-#include <QCoreApplication>
-
-#include <atomic>
 #include <cerrno>
 #include <unistd.h>
 #include <utility>
@@ -128,17 +126,6 @@ TRemoveResult removeUnused(
     return TRemoveResult::Removed;
 }
 
-// A name in the file's folder for it to wait under until it is deleted: one of the names
-// the durable move sets its sources aside under, which listings pass over and which are
-// cleaned up after a killed process as theirs are (see RemoveStalePartialFiles).
-QString asideName()
-{
-    static std::atomic<quint64> counter { 0 };
-    return QStringLiteral(".plumtide-%1-%2.gone")
-        .arg(QCoreApplication::applicationPid())
-        .arg(counter++);
-}
-
 bool sameOpenContents(
     const FileDescriptor& first, const QString& a, const FileDescriptor& second, const QString& b)
 {
@@ -153,7 +140,7 @@ TRemoveResult RemoveUnusedFile(const QString& path, const TAcceptFile& accept, i
     way.away = [&](QString& place) {
         int failure = EEXIST;
         for (int attempt = 0; attempt < 100 && failure == EEXIST; ++attempt) {
-            place = JoinPath(FolderOf(path), asideName());
+            place = JoinPath(FolderOf(path), PartialFileName("gone"));
             failure = RenameNoReplace(path, place);
         }
         return failure;
