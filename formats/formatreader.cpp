@@ -15,7 +15,10 @@
 #include <taglib/vorbisfile.h>
 #include <taglib/xiphcomment.h>
 
+#include <algorithm>
+#include <array>
 #include <string_view>
+#include <vector>
 
 namespace plumtide
 {
@@ -74,6 +77,8 @@ struct TTexts {
     QString artist;
     QString title;
     bool valid = false;
+    // Why the file is damaged, where that is known.
+    QString damage {};
 };
 
 TTexts readFlac(TagLib::IOStream& stream)
@@ -101,8 +106,87 @@ template <typename OggFile> TTexts readOgg(TagLib::IOStream& stream)
     return { xiphValue(comment, "ARTIST"), xiphValue(comment, "TITLE"), file.isValid() };
 }
 
+// TagLib builds an MP4 file's tree of atoms by recursion, a stack frame and an object per
+// atom: a file of a few hundred kilobytes whose atoms nest tens of thousands deep overflows
+// the stack and ends the program. No real file nests atoms more than a dozen deep or holds
+// anywhere near this many.
+constexpr std::size_t kMaxAtomDepth = 32;
+constexpr long kMaxAtoms = 100000;
+
+bool isAtomName(const TagLib::ByteVector& name)
+{
+    for (const char c : name) {
+        if ((c < ' ' || c > '~') && c != '\251')
+            return false;
+    }
+    return true;
+}
+
+// Why TagLib must not be given an MP4 file; empty when it may. Walks the atoms as TagLib
+// will, into the same containers and as far as TagLib goes, with a stack of its own.
+QString mp4AtomsDamage(TagLib::IOStream& stream)
+{
+    // The atoms TagLib descends into; meta may carry 4 bytes of version and flags before its
+    // children, stsd carries 8.
+    static const std::array<const char*, 11> containers { "moov", "udta", "mdia", "meta", "ilst",
+        "stbl", "minf", "moof", "traf", "trak", "stsd" };
+    static const std::array<const char*, 5> metaChildren { "hdlr", "ilst", "mhdr", "ctry", "lang" };
+    const long size = stream.length();
+    std::vector<long> ends; // where each container the walk is in ends
+    long position = 0;
+    long atoms = 0;
+    for (;;) {
+        if (ends.empty() ? position + 8 > size : position >= ends.back()) {
+            if (ends.empty())
+                break;
+            ends.pop_back();
+            continue;
+        }
+        stream.seek(position);
+        const TagLib::ByteVector header = stream.readBlock(8);
+        if (header.size() != 8)
+            break;
+        long long length = header.toUInt();
+        long body = position + 8;
+        if (length == 0) {
+            length = size - position;
+        } else if (length == 1) {
+            length = stream.readBlock(8).toLongLong();
+            body += 8;
+        }
+        const TagLib::ByteVector name = header.mid(4, 4);
+        // TagLib stops reading at an atom it cannot make sense of.
+        if (length < 8 || length > size - position || !isAtomName(name))
+            break;
+        if (++atoms > kMaxAtoms)
+            return QStringLiteral("more than %1 atoms").arg(kMaxAtoms);
+        const auto named = [&](const char* atom) { return name == atom; };
+        if (std::none_of(containers.begin(), containers.end(), named)) {
+            position += static_cast<long>(length);
+            continue;
+        }
+        if (ends.size() == kMaxAtomDepth)
+            return QStringLiteral("atoms nested more than %1 deep").arg(kMaxAtomDepth);
+        if (name == "meta") {
+            stream.seek(body);
+            const TagLib::ByteVector next = stream.readBlock(8).mid(4, 4);
+            if (std::none_of(metaChildren.begin(), metaChildren.end(),
+                    [&](const char* child) { return next == child; }))
+                body += 4;
+        } else if (name == "stsd") {
+            body += 8;
+        }
+        ends.push_back(position + static_cast<long>(length));
+        position = body;
+    }
+    stream.seek(0);
+    return QString();
+}
+
 TTexts readMp4(TagLib::IOStream& stream)
 {
+    if (QString damage = mp4AtomsDamage(stream); !damage.isEmpty())
+        return { {}, {}, false, damage };
     TagLib::MP4::File file(&stream, false);
     return { mp4Value(file.tag(), "\251ART"), mp4Value(file.tag(), "\251nam"), file.isValid() };
 }
@@ -185,6 +269,8 @@ TArtistTitle ReadArtistAndTitle(
     if (!texts.valid) {
         result.Status = TID3ReadStatus::TagDamaged;
         result.Error = QStringLiteral("%1: damaged %2 file").arg(path, AudioFormatText(format));
+        if (!texts.damage.isEmpty())
+            result.Error += QStringLiteral(": ") + texts.damage;
     }
     result.Artist = texts.artist;
     result.Title = texts.title;

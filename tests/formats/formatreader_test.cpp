@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QtEndian>
 
 #include <taglib/flacfile.h>
 #include <taglib/id3v2framefactory.h>
@@ -267,6 +268,28 @@ TEST_F(FormatFiles, FilesCutShortOrOfGarbageGiveTheirTextsOrNone)
         EXPECT_EQ(read.Status, c.status) << c.name;
         EXPECT_TRUE(read.Artist.isEmpty() && read.Title.isEmpty()) << c.name;
     }
+}
+
+// Atoms nested far deeper than any real file nests them would exhaust the stack of a parser
+// that descends by recursion: such a file is damaged, and the read of it comes back.
+TEST_F(FormatFiles, AtomsNestedTooDeepAreADamagedFile)
+{
+    const auto atom = [](const char* name, quint32 size) {
+        QByteArray header(4, '\0');
+        qToBigEndian(size, header.data());
+        return header + QByteArray(name, 4);
+    };
+    constexpr quint32 kLevels = 80000;
+    QByteArray bytes = atom("ftyp", 16) + "M4A " + QByteArray(4, '\0');
+    bytes.reserve(bytes.size() + 8 * kLevels);
+    for (quint32 level = 0; level < kLevels; ++level)
+        bytes += atom(level % 2 == 0 ? "moov" : "udta", 8 * (kLevels - level));
+    const QString path = Sample(QStringLiteral("nested.m4a"));
+    Write(path, bytes);
+    const TArtistTitle read = Read(path);
+    EXPECT_EQ(read.Status, TID3ReadStatus::TagDamaged);
+    EXPECT_TRUE(read.Error.contains(path)) << qPrintable(read.Error);
+    EXPECT_TRUE(read.Artist.isEmpty() && read.Title.isEmpty());
 }
 
 // The read takes the descriptor over and reads nothing but it, and only as far as the size
