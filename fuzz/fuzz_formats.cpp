@@ -1,7 +1,9 @@
 // Reads bytes as the listing reads a FLAC, Ogg or MP4 file: through a descriptor of a file
 // that holds them (a memory file here), bounded by its size. Every input goes to each of the
-// three readers, so a FLAC seed also tries the Ogg and MP4 readers' first checks. Anything
-// that crashes, hangs or allocates without bound here would do so on a downloaded file.
+// three readers, so a FLAC seed also tries the Ogg and MP4 readers' first checks, and to the
+// audio region of every format, mp3 too. Anything that crashes, hangs or allocates without
+// bound here would do so on a downloaded file.
+#include "formats/audioregion.h"
 #include "formats/formatreader.h"
 
 #include <cstdint>
@@ -36,6 +38,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Check(read.Status != TID3ReadStatus::NoFile);
         if (read.Status == TID3ReadStatus::Unrecognised)
             Check(read.Artist.isEmpty() && read.Title.isEmpty());
+    }
+    const FileDescriptor file(::dup(memory));
+    for (TAudioFormat format :
+        { TAudioFormat::Mp3, TAudioFormat::Flac, TAudioFormat::Ogg, TAudioFormat::Mp4 }) {
+        if (const auto region = AudioRegionOf(format, file, static_cast<qint64>(size))) {
+            Check(region->offset >= 0 && region->length > 0);
+            Check(region->offset + region->length <= static_cast<qint64>(size));
+            Check(region->flacMd5.isEmpty() || region->flacMd5.size() == 16);
+        }
     }
     return 0;
 }

@@ -4,6 +4,9 @@
 #   tagged.EXT   artist "Abba", title "Waterloo"
 #   unicode.EXT  artist "Motörhead 東京", title "Ace of ♠"
 #   plain.EXT    no artist, no title
+# and, to compare audio by its bytes,
+#   bare.mp3     the audio of plain.mp3 alone, without a tag
+#   880hz.flac   plain.flac's tone an octave higher
 # The format tests and the fuzz corpus of fuzz_formats are made from these.
 #
 #   scripts/make_format_samples.sh OUTDIR [SECONDS]
@@ -16,9 +19,10 @@ mkdir -p "$out"
 declare -A codec=([mp3]=libmp3lame [flac]=flac [ogg]=libvorbis [oga]=flac [opus]=libopus [m4a]=aac)
 for ext in mp3 flac ogg oga opus m4a; do
     make() {
+        local frequency=${frequency:-440}
         # bitexact: no encoder version in the files, so the same ffmpeg makes the same bytes.
         ffmpeg -nostdin -loglevel error -y -f lavfi \
-            -i "sine=frequency=440:duration=$seconds:sample_rate=48000" -ac 1 \
+            -i "sine=frequency=$frequency:duration=$seconds:sample_rate=48000" -ac 1 \
             -c:a "${codec[$ext]}" -fflags +bitexact -flags:a +bitexact -map_metadata -1 \
             "${@:2}" "$out/$1.$ext"
     }
@@ -26,3 +30,5 @@ for ext in mp3 flac ogg oga opus m4a; do
     make unicode -metadata "artist=Motörhead 東京" -metadata "title=Ace of ♠"
     make plain
 done
+ext=mp3 make bare -id3v2_version 0
+ext=flac frequency=880 make 880hz
