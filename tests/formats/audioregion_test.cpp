@@ -44,8 +44,8 @@ QByteArray Syncsafe(quint32 value)
 // An ID3v2 tag of one TIT2 frame, `padding` zero bytes, and a footer when asked for.
 QByteArray ID3v2(char version, int padding = 0, bool footer = false)
 {
-    const QByteArray frame = QByteArray("TIT2") + BigEndian32(9) + QByteArray(2, '\0')
-        + QByteArray("\0Waterloo", 9);
+    const QByteArray frame
+        = QByteArray("TIT2") + BigEndian32(9) + QByteArray(2, '\0') + QByteArray("\0Waterloo", 9);
     const QByteArray rest = char(0) + QByteArray(footer ? "\x10" : "\0", 1)
         + Syncsafe(quint32(frame.size() + padding));
     return "ID3" + (version + rest) + frame + QByteArray(padding, '\0')
@@ -59,8 +59,8 @@ const QByteArray kLyrics3v2 = "LYRICSBEGININD0000211LYR00005hello000034LYRICS200
 // An APEv2 tag of one item; its footer's size counts the item and the footer.
 QByteArray ApeTag(bool header, quint32 claimedSize = 0)
 {
-    const QByteArray item = LittleEndian32(4) + LittleEndian32(0) + QByteArray("Artist\0", 7)
-        + "Abba";
+    const QByteArray item
+        = LittleEndian32(4) + LittleEndian32(0) + QByteArray("Artist\0", 7) + "Abba";
     const quint32 size = claimedSize ? claimedSize : quint32(item.size() + 32);
     const auto block = [&](quint32 flags) {
         return "APETAGEX" + LittleEndian32(2000) + LittleEndian32(size) + LittleEndian32(1)
