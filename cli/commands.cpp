@@ -149,6 +149,10 @@ SortSettings sortSettings(const ParsedCommand& command)
         settings.moveCompanions = false;
     if (command.has(optionOver(Setting("KeepHistory"))))
         settings.keepHistory = false;
+    if (command.has(optionOver(Setting("DoublesByAudio"))))
+        settings.doublesByAudio = true;
+    if (command.has(optionOver(Setting("RemoveEmptiedFolders"))))
+        settings.removeEmptiedFolders = true;
     if (command.has(QStringLiteral("--settle")))
         sort.settleMs = qint64(ParseNumber(QStringLiteral("--settle"),
                             command.value(QStringLiteral("--settle")), 0, 86400))
@@ -488,9 +492,10 @@ public:
                     { "skipped", QString::number(summary.skippedFiles()) },
                     { "end", QString::fromLatin1(ends[static_cast<int>(summary.end)]) },
                     { "companions", QString::number(summary.companionsMoved) },
-                    { "left", QString::number(left) } },
+                    { "left", QString::number(left) },
+                    { "name-taken", QString::number(summary.nameTaken) } },
                 { "moved", "double-moved", "double-deleted", "double-kept", "small-deleted",
-                    "in-place", "skipped", "companions", "left" });
+                    "in-place", "skipped", "companions", "left", "name-taken" });
         }
         FlushOutput();
         // The error itself follows on its own line.
@@ -657,7 +662,8 @@ const std::vector<CommandInfo>& Commands()
     static const QStringList sortFlags { QStringLiteral("--json"), QStringLiteral("--keep-small"),
         QStringLiteral("--dry-run"), QStringLiteral("--create-artist-folders"),
         QStringLiteral("--trash"), QStringLiteral("--no-trash"), QStringLiteral("--no-companions"),
-        QStringLiteral("--no-history") };
+        QStringLiteral("--no-history"), QStringLiteral("--doubles-by-audio"),
+        QStringLiteral("--remove-emptied-folders") };
     static const std::vector<CommandInfo> commands {
         { "key", "the artist key of each NAME (or of each line of standard input)",
             "usage: plumtide-cli key [NAME...]\n\n"
@@ -724,6 +730,13 @@ const std::vector<CommandInfo>& Commands()
             "                           in the settings, else similar)\n"
             "  --doubles move:DIR       set doubles aside in DIR (never overwriting a file there)\n"
             "  --doubles delete|keep    delete doubles, or leave them in SOURCE\n"
+            "                           (a double is the same song under a name its folder\n"
+            "                           holds; a different song is filed as name (2).mp3)\n"
+            "  --doubles-by-audio       the same song under any name in its folder is a double\n"
+            "                           too (default: DoublesByAudio in the settings)\n"
+            "  --remove-emptied-folders remove the sub-folders of SOURCE the run emptied of\n"
+            "                           everything (folder-removed<TAB>folder; default:\n"
+            "                           RemoveEmptiedFolders in the settings)\n"
             "  --formats LIST           the extensions sorted, comma-separated: any of mp3, flac,\n"
             "                           ogg, oga, opus, m4a (default: Formats in the settings,\n"
             "                           else mp3)\n"

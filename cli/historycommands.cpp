@@ -36,7 +36,8 @@ void WriteHistoryRecord(RecordWriter& out, const THistoryRecord& record, TMatchK
     };
     if (!record.target.isEmpty())
         fields.push_back({ "target", record.target });
-    if (GivesReason(record.outcome))
+    // A song moved under a numbered name says why (its own name held a different song).
+    if (GivesReason(record.outcome) || !record.reason.isEmpty())
         fields.push_back({ "reason", record.reason });
     // Only in JSON: a field more in a TAB record would break readers of the sort format.
     if (out.json() && !record.trashed.isEmpty())

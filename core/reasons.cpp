@@ -8,7 +8,7 @@ namespace plumtide
 
 const QString& ReasonText(TReason reason)
 {
-    static const std::array<QString, size_t(TReason::CompanionNameTaken) + 1> texts {
+    static const std::array<QString, size_t(TReason::NameTaken) + 1> texts {
         QString(),
         QStringLiteral("already moved by an earlier row"),
         QStringLiteral("already handled by an earlier row"),
@@ -42,6 +42,7 @@ const QString& ReasonText(TReason reason)
         QStringLiteral("companion in use"),
         QStringLiteral("its song stayed"),
         QStringLiteral("name taken beside its song"),
+        QStringLiteral("name taken"),
     };
     return texts[size_t(reason)];
 }

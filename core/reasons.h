@@ -57,6 +57,9 @@ enum class TReason : quint8 {
     // its name beside the song is taken.
     SongStayed,
     CompanionNameTaken,
+    // Not a skip: a file moved under a numbered name, its own name in its folder holding a
+    // different song.
+    NameTaken,
 };
 
 // The words records and the window use for a reason ("in use", "no longer exists").

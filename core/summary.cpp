@@ -45,6 +45,8 @@ void TMoveSummary::count(const TMoveEvent& event)
         ++moved;
         if (IsCompanionName(event.file))
             ++companionsMoved;
+        if (event.reason == TReason::NameTaken)
+            ++nameTaken;
         return;
     case TMoveOutcome::DoubleMoved:
         ++doublesMoved;
@@ -82,6 +84,9 @@ void TMoveSummary::count(const TMoveEvent& event)
     case TMoveOutcome::Removed:
         ++removed;
         return;
+    case TMoveOutcome::FolderRemoved:
+        ++foldersRemoved;
+        return;
     case TMoveOutcome::Skipped:
         break;
     }
@@ -110,7 +115,11 @@ bool TMoveSummary::anythingHappened() const
 QString TMoveSummary::text() const
 {
     QStringList parts;
-    if (moved > 0)
+    if (moved > 0 && nameTaken > 0)
+        parts.append(counted(moved, "file moved", "files moved")
+            + QStringLiteral(" (%1, filed as \"name (n)\")")
+                  .arg(counted(nameTaken, "name taken", "names taken")));
+    else if (moved > 0)
         parts.append(counted(moved, "file moved", "files moved"));
     if (doublesMoved > 0)
         parts.append(
@@ -125,6 +134,8 @@ QString TMoveSummary::text() const
         parts.append(counted(inPlace, "file already in place", "files already in place"));
     if (deleted > 0)
         parts.append(counted(deleted, "file deleted", "files deleted"));
+    if (foldersRemoved > 0)
+        parts.append(counted(foldersRemoved, "emptied folder removed", "emptied folders removed"));
     if (!skipped.empty())
         parts.append(
             QStringLiteral("%1 skipped (%2)").arg(skippedFiles()).arg(ReasonCounts(skipped)));

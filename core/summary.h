@@ -26,6 +26,8 @@ QString ReasonCounts(const std::vector<std::pair<TReason, int>>& reasons);
 struct TMoveSummary {
     int moved = 0;
     int companionsMoved = 0; // lyrics, cue sheets and notes that went with a song: within moved
+    // Songs filed under a numbered name, their own holding a different song: within moved.
+    int nameTaken = 0;
     int doublesMoved = 0;
     int doublesDeleted = 0;
     int doublesKept = 0;
@@ -36,6 +38,7 @@ struct TMoveSummary {
     int deleted = 0; // by hand
     int restored = 0; // by an undo
     int removed = 0; // folders an undo removed
+    int foldersRemoved = 0; // sub-folders of the source a run emptied and removed
     int notRestored = 0;
     // Where the doubles set aside went (the folder of the first).
     QString doublesFolder;

@@ -223,6 +223,8 @@ THistoryRecord RecordOf(const TMoveEvent& event)
     record.file = event.file;
     record.target = event.target;
     record.reason = ReasonText(event.reason);
+    if (event.reason == TReason::NameTaken)
+        record.reason += QStringLiteral(", filed as ") + FileNameOf(event.target);
     record.size = event.size;
     record.modified = event.modified;
     record.trashed = event.trashed;

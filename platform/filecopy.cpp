@@ -192,4 +192,36 @@ bool SameBytes(const FileDescriptor& a, const FileDescriptor& b)
     }
 }
 
+bool SameBytesAt(
+    const FileDescriptor& a, qint64 offsetA, const FileDescriptor& b, qint64 offsetB, qint64 length)
+{
+    // Two buffers of 256 KB: large enough for few calls, small enough for a run comparing many
+    // pairs of songs.
+    constexpr size_t kChunk = size_t { 1 } << 18;
+    std::vector<char> bufferA(kChunk);
+    std::vector<char> bufferB(kChunk);
+    const auto readFully = [](const FileDescriptor& file, char* into, size_t size, qint64 at) {
+        size_t done = 0;
+        while (done < size) {
+            const ssize_t n
+                = ::pread(file.get(), into + done, size - done, off_t(at) + off_t(done));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            done += size_t(n);
+        }
+        return true;
+    };
+    for (qint64 done = 0; done < length;) {
+        const size_t size = size_t(std::min<qint64>(length - done, qint64(kChunk)));
+        if (!readFully(a, bufferA.data(), size, offsetA + done)
+            || !readFully(b, bufferB.data(), size, offsetB + done)
+            || std::memcmp(bufferA.data(), bufferB.data(), size) != 0)
+            return false;
+        done += qint64(size);
+    }
+    return true;
+}
+
 } // namespace plumtide

@@ -47,4 +47,9 @@ void StartWriteback(const FileDescriptor& file);
 // False when either cannot be read.
 bool SameBytes(const FileDescriptor& a, const FileDescriptor& b);
 
+// Whether `length` bytes of `a` from `offsetA` equal those of `b` from `offsetB`, read with
+// pread (the descriptors' offsets stay as they are). False when either cannot be read that far.
+bool SameBytesAt(const FileDescriptor& a, qint64 offsetA, const FileDescriptor& b, qint64 offsetB,
+    qint64 length);
+
 } // namespace plumtide

@@ -215,6 +215,8 @@ void LoadWorkingCopy(const TSettingsStore& store, TWorkingCopy& copy, const QStr
     copy.formats = readFormats(store);
     copy.moveCompanions = ReadBool(store, Setting("MoveCompanions"));
     copy.keepHistory = ReadBool(store, Setting("KeepHistory"));
+    copy.doublesByAudio = ReadBool(store, Setting("DoublesByAudio"));
+    copy.removeEmptiedFolders = ReadBool(store, Setting("RemoveEmptiedFolders"));
 }
 
 QString MatchingText(TMatching matching)
@@ -352,6 +354,8 @@ TMoveSettings MoveSettingsOf(const TWorkingCopy& copy)
     move.makeDoublesFolder = IsDefaultDoublesFolder(copy.doublesFolder);
     move.useTrash = copy.useTrash;
     move.moveCompanions = copy.moveCompanions;
+    move.doublesByAudio = copy.doublesByAudio;
+    move.removeEmptiedFolders = copy.removeEmptiedFolders;
     return move;
 }
 

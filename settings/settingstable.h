@@ -56,6 +56,8 @@ consteval auto settingsTable()
         { "Destination",    Folder,  "",          Program, 0,   0,     false,   nullptr },
         { "MoveCompanions", Bool,    "1",         None,    0,   0,     true,    "--no-companions" },
         { "KeepHistory",    Bool,    "1",         None,    0,   0,     true,    "--no-history" },
+        { "DoublesByAudio", Bool,    "0",         None,    0,   0,     true,    "--doubles-by-audio" },
+        { "RemoveEmptiedFolders", Bool, "0",      None,    0,   0,     true,    "--remove-emptied-folders" },
     });
     // clang-format on
 }

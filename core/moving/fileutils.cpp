@@ -1,6 +1,7 @@
 #include "core/moving/fileutils.h"
 
 #include "core/moving/durablemove.h"
+#include "formats/audioregion.h"
 #include "platform/descriptor.h"
 #include "platform/errors.h"
 #include "platform/filecopy.h"
@@ -126,6 +127,15 @@ TRemoveResult removeUnused(
     return TRemoveResult::Removed;
 }
 
+// Where a file's audio lies; the whole file when its format has no region to find.
+TAudioRegion regionOf(const FileDescriptor& file, const QString& path)
+{
+    const qint64 size = FileSize(file, path);
+    if (const auto region = AudioRegionOf(AudioFormatOfFile(path), file, size))
+        return *region;
+    return TAudioRegion { 0, size };
+}
+
 bool sameOpenContents(
     const FileDescriptor& first, const QString& a, const FileDescriptor& second, const QString& b)
 {
@@ -189,6 +199,33 @@ bool SameContents(const TWatchedFile& file, const QString& other)
             && sameOpenContents(file.descriptor(), file.path(), OpenForReading(other), other);
     } catch (...) {
         return false;
+    }
+}
+
+bool SameAudio(const QString& a, const QString& b)
+{
+    try {
+        const FileDescriptor first = OpenForReading(a);
+        const FileDescriptor second = OpenForReading(b);
+        const TAudioRegion one = regionOf(first, a);
+        const TAudioRegion other = regionOf(second, b);
+        // FLAC keeps a checksum of the decoded audio: two that differ settle it unread.
+        if (!one.flacMd5.isEmpty() && !other.flacMd5.isEmpty() && one.flacMd5 != other.flacMd5)
+            return false;
+        // A file of tags alone holds no song to be a double of.
+        return one.length > 0 && one.length == other.length
+            && SameBytesAt(first, one.offset, second, other.offset, one.length);
+    } catch (...) {
+        return false;
+    }
+}
+
+qint64 AudioLength(const QString& path)
+{
+    try {
+        return regionOf(OpenForReading(path), path).length;
+    } catch (...) {
+        return -1;
     }
 }
 

@@ -73,4 +73,12 @@ bool SameContents(const QString& a, const QString& b);
 // Whether the open file has the contents of the file at `other`, read from its start.
 bool SameContents(const TWatchedFile& file, const QString& other);
 
+// Whether two files hold the same song: the same bytes where their audio lies (see
+// formats/audioregion.h), whatever their tags say; files of no music format are compared
+// whole. Sizes are compared before bytes. False when either cannot be read.
+bool SameAudio(const QString& a, const QString& b);
+// The length of a file's audio region: what SameAudio compares first. -1 when it cannot be
+// read.
+qint64 AudioLength(const QString& path);
+
 } // namespace plumtide

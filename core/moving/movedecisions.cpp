@@ -3,6 +3,7 @@
 #include "core/moving/companions.h"
 #include "core/moving/fileutils.h"
 #include "core/moving/movesettings.h"
+#include "formats/audioformat.h"
 #include "platform/names.h"
 #include "platform/paths.h"
 
@@ -53,6 +54,16 @@ bool TDiskView::sameContents(const QString& a, const QString& b) const
     return SameContents(a, b);
 }
 
+bool TDiskView::sameAudio(const QString& a, const QString& b) const
+{
+    return SameAudio(a, b);
+}
+
+qint64 TDiskView::audioLength(const QString& file) const
+{
+    return AudioLength(file);
+}
+
 QStringList TDiskView::entryNames(const QString& folder) const
 {
     return EntryNames(folder);
@@ -78,9 +89,26 @@ TReason TOverlayView::unusable(const QString& file) const
     return m_files.contains(file) ? TReason::None : m_base.unusable(file);
 }
 
+QString TOverlayView::reading(const QString& path) const
+{
+    if (m_beforeReading && m_files.contains(path))
+        m_beforeReading();
+    return m_files.value(path, path);
+}
+
 bool TOverlayView::sameContents(const QString& a, const QString& b) const
 {
-    return m_base.sameContents(m_files.value(a, a), m_files.value(b, b));
+    return m_base.sameContents(reading(a), reading(b));
+}
+
+bool TOverlayView::sameAudio(const QString& a, const QString& b) const
+{
+    return m_base.sameAudio(reading(a), reading(b));
+}
+
+qint64 TOverlayView::audioLength(const QString& file) const
+{
+    return m_base.audioLength(reading(file));
 }
 
 QStringList TOverlayView::entryNames(const QString& folder) const
@@ -261,13 +289,29 @@ TMoveAction TMoveDecider::decideRow(
     // destination, or is it): moving it onto itself would only put it at risk.
     if (there.sameAs(self))
         return { TActionKind::InPlace, file, target };
-    if (there.kind == PathKind::Missing) {
-        if (tooLong(file, target))
-            return skipped(file, TReason::PathTooLong);
-        return withCompanions({ TActionKind::Move, file, target }, companions, view);
+    // A name taken is a double only when it holds the same song: albums reuse track names
+    // ("01 - Intro.mp3"), and a different song of the same name must never be deleted or set
+    // aside for it.
+    TMoveAction action { TActionKind::Move, file, target };
+    if (there.kind != PathKind::Missing) {
+        if (there.kind == PathKind::File && view.sameAudio(file, target))
+            return asDouble(file, companions, view);
+        action = numbered(file, row.folder, companions, view);
+        if (action.kind == TActionKind::Nothing)
+            return asDouble(file, companions, view);
+        if (action.kind != TActionKind::Move)
+            return action;
+    } else if (tooLong(file, target)) {
+        return skipped(file, TReason::PathTooLong);
     }
+    if (m_settings.doublesByAudio && holdsSong(row.folder, file, action.target, view))
+        return asDouble(file, companions, view);
+    return withCompanions(action, companions, view);
+}
 
-    // Its name is taken in its folder (by a file, or by anything else): a double.
+TMoveAction TMoveDecider::asDouble(
+    const QString& file, const QStringList& companions, const TFileSystemView& view) const
+{
     switch (m_settings.doubles) {
     case TDoubles::SetAside:
         return setAside(file, companions, view);
@@ -277,6 +321,63 @@ TMoveAction TMoveDecider::decideRow(
         break;
     }
     return { TActionKind::KeepDouble, file };
+}
+
+TMoveAction TMoveDecider::numbered(const QString& file, const QString& folder,
+    const QStringList& companions, const TFileSystemView& view) const
+{
+    const QString name = FileNameOf(file);
+    for (int number = 2; number <= kMaxDoubleNumber; ++number) {
+        const QString candidate = JoinPath(folder, NumberedFileName(name, number));
+        const TFileStatus there = view.status(candidate);
+        if (there.kind == PathKind::Missing) {
+            if (tooLong(file, candidate)
+                || EncodePath(FileNameOf(candidate)).size() > kMaxNameBytes)
+                return skipped(file, TReason::PathTooLong);
+            // Its companions take the same number: the first name free for all.
+            const bool companionsFree
+                = std::all_of(companions.begin(), companions.end(), [&](const QString& companion) {
+                      return view.status(CompanionTarget(companion, candidate)).kind
+                          == PathKind::Missing;
+                  });
+            if (companionsFree)
+                return { TActionKind::Move, file, candidate, TReason::NameTaken };
+            continue;
+        }
+        if (there.kind == PathKind::File && view.sameAudio(file, candidate))
+            return { TActionKind::Nothing, file, candidate };
+    }
+    return skipped(file, TReason::NoFreeName);
+}
+
+bool TMoveDecider::holdsSong(const QString& folder, const QString& file, const QString& target,
+    const TFileSystemView& view) const
+{
+    auto songs = m_songsIn.find(folder);
+    if (songs == m_songsIn.end()) {
+        songs = m_songsIn.insert(folder, {});
+        for (const QString& name : view.entryNames(folder)) {
+            const QString path = JoinPath(folder, name);
+            if (AudioFormatOfFile(name) == TAudioFormat::None
+                || view.status(path).kind != PathKind::File)
+                continue;
+            if (const qint64 length = view.audioLength(path); length > 0)
+                songs->insert(length, path);
+        }
+    }
+    const qint64 length = view.audioLength(file);
+    if (length <= 0)
+        return false;
+    const TFileStatus self = view.status(file);
+    for (auto song = songs->constFind(length); song != songs->cend() && song.key() == length;
+         ++song) {
+        const TFileStatus there = view.status(*song);
+        if (there.kind == PathKind::File && !there.sameAs(self) && view.sameAudio(file, *song))
+            return true;
+    }
+    // Filed there now (or about to be): a later copy of the same song is its double.
+    songs->insert(length, target);
+    return false;
 }
 
 TMoveAction TMoveDecider::decideStray(
@@ -388,6 +489,14 @@ TMoveAction TMoveDecider::decideTakeBack(const TTakeBack& record, const TFileSys
     };
     if (record.outcome == TMoveOutcome::Created)
         return decideFolderTakeBack(record, view);
+    if (record.outcome == TMoveOutcome::FolderRemoved) {
+        // Made again, so that its files come back where they were; one made meanwhile is
+        // just as good.
+        if (IsRelativePath(record.file))
+            return stays(record.file, TReason::RelativePath);
+        return { TActionKind::CreateFolder, record.file, record.file, TReason::None,
+            record.record };
+    }
     const bool moved = movedSomewhere(record.outcome);
     // Where the user knows the file: at its target, or (deleted) at its old path.
     const QString& shown = moved ? record.target : record.file;
@@ -472,8 +581,11 @@ TMoveEvent EventOf(const TMoveAction& action)
         return result;
     };
     switch (action.kind) {
-    case TActionKind::Move:
-        return event(TMoveOutcome::Moved, action.target);
+    case TActionKind::Move: {
+        TMoveEvent moved = event(TMoveOutcome::Moved, action.target);
+        moved.reason = action.reason; // NameTaken: filed under a numbered name
+        return moved;
+    }
     case TActionKind::SetDoubleAside:
     case TActionKind::DropDouble:
         return event(TMoveOutcome::DoubleMoved, action.target);
@@ -487,7 +599,9 @@ TMoveEvent EventOf(const TMoveAction& action)
     case TActionKind::InPlace:
         return event(TMoveOutcome::InPlace);
     case TActionKind::CreateFolder:
-        return event(TMoveOutcome::Created);
+        // An undo makes again a folder its run removed.
+        return action.record != 0 ? event(TMoveOutcome::Restored, action.target)
+                                  : event(TMoveOutcome::Created);
     case TActionKind::DeleteByHand:
         return event(TMoveOutcome::Deleted);
     case TActionKind::Restore:

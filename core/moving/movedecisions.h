@@ -69,7 +69,8 @@ using TWorkSource = std::function<bool(TWorkItem&)>;
 // acts, because the file or its folder may have changed since.
 enum class TActionKind {
     Nothing, // nothing to do and nothing to report (a folder that exists already)
-    Move, // into its artist folder under its own name (target)
+    Move, // into its artist folder (target): under its own name, or a numbered one (reason
+          // NameTaken) where its own holds a different song
     SetDoubleAside, // a double, moved into the doubles folder under a free name (target)
     DropDouble, // a double whose contents the doubles folder already holds (target): deleted
     DeleteDouble, // a double, deleted as the settings say
@@ -117,6 +118,10 @@ public:
     virtual TReason unusable(const QString& file) const = 0;
     // Whether two existing files have the same bytes.
     virtual bool sameContents(const QString& a, const QString& b) const = 0;
+    // Whether two existing files hold the same song (see SameAudio in fileutils.h).
+    virtual bool sameAudio(const QString& a, const QString& b) const = 0;
+    // The length of a file's audio (see AudioLength in fileutils.h); -1 when unreadable.
+    virtual qint64 audioLength(const QString& file) const = 0;
     // The names of a folder's entries.
     virtual QStringList entryNames(const QString& folder) const = 0;
 };
@@ -128,6 +133,8 @@ public:
     TFileStatus status(const QString& path) const override;
     TReason unusable(const QString& file) const override;
     bool sameContents(const QString& a, const QString& b) const override;
+    bool sameAudio(const QString& a, const QString& b) const override;
+    qint64 audioLength(const QString& file) const override;
     QStringList entryNames(const QString& folder) const override;
 };
 
@@ -144,6 +151,8 @@ public:
     TFileStatus status(const QString& path) const override;
     TReason unusable(const QString& file) const override;
     bool sameContents(const QString& a, const QString& b) const override;
+    bool sameAudio(const QString& a, const QString& b) const override;
+    qint64 audioLength(const QString& file) const override;
     QStringList entryNames(const QString& folder) const override;
 
     void addFile(const QString& path, const QString& from);
@@ -153,9 +162,16 @@ public:
     void forget(const QString& path);
     // What an action, once carried out, changes.
     void apply(const TMoveAction& action);
+    // Called before the bytes of a file that is still to be moved are read: the executor's
+    // own move holds a lease on it, which any open of it would break.
+    void beforeReadingPending(std::function<void()> call) { m_beforeReading = std::move(call); }
 
 private:
+    // The file whose bytes `path` holds, once a file still to be moved there is.
+    QString reading(const QString& path) const;
+
     const TFileSystemView& m_base;
+    std::function<void()> m_beforeReading;
     QHash<QString, QString> m_files; // path -> the file whose bytes it will hold
     QSet<QString> m_folders;
     QSet<QString> m_removed;
@@ -201,11 +217,26 @@ private:
         TMoveAction action, const QStringList& companions, const TFileSystemView& view) const;
     TMoveAction setAside(
         const QString& file, const QStringList& companions, const TFileSystemView& view) const;
+    // A file whose own name in `folder` holds a different song: under the first numbered
+    // name free for it and its companions; a double (Nothing) where a numbered name holds
+    // this same song.
+    TMoveAction numbered(const QString& file, const QString& folder, const QStringList& companions,
+        const TFileSystemView& view) const;
+    // Whether `folder` holds the song of `file` under any name (doublesByAudio); if not, the
+    // file is taken to be at `target` from now on.
+    bool holdsSong(const QString& folder, const QString& file, const QString& target,
+        const TFileSystemView& view) const;
+    // The action for a double, as the settings say.
+    TMoveAction asDouble(
+        const QString& file, const QStringList& companions, const TFileSystemView& view) const;
 
     const TMoveSettings& m_settings;
     const TLeaveOutPolicy& m_leaveOut;
     const bool m_actsTestUse;
     QHash<QString, TReason> m_handled; // file -> the reason a later row of it is skipped
+    // doublesByAudio: the music files of each folder a run files into, by audio length; made
+    // at the first file for a folder, and told of the files decided into it since.
+    mutable QHash<QString, QMultiHash<qint64, QString>> m_songsIn;
 };
 
 // Whether an action takes its file away from where it was.

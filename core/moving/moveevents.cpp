@@ -32,13 +32,15 @@ const char* OutcomeName(TMoveOutcome outcome)
         return "not-restored";
     case TMoveOutcome::Removed:
         return "removed";
+    case TMoveOutcome::FolderRemoved:
+        return "folder-removed";
     }
     return "";
 }
 
 bool IsKnownOutcome(int value)
 {
-    return value >= int(TMoveOutcome::Moved) && value <= int(TMoveOutcome::Removed);
+    return value >= int(TMoveOutcome::Moved) && value <= int(TMoveOutcome::FolderRemoved);
 }
 
 bool ChangedFiles(TMoveOutcome outcome)
@@ -58,7 +60,8 @@ bool ChangedFiles(TMoveOutcome outcome)
 
 bool UndoTakesBack(TMoveOutcome outcome)
 {
-    return ChangedFiles(outcome) || outcome == TMoveOutcome::Created;
+    return ChangedFiles(outcome) || outcome == TMoveOutcome::Created
+        || outcome == TMoveOutcome::FolderRemoved;
 }
 
 bool DeletesFile(TMoveOutcome outcome)
@@ -70,7 +73,7 @@ bool DeletesFile(TMoveOutcome outcome)
 bool NamesFolder(TMoveOutcome outcome)
 {
     return outcome == TMoveOutcome::Created || outcome == TMoveOutcome::NotCreated
-        || outcome == TMoveOutcome::Removed;
+        || outcome == TMoveOutcome::Removed || outcome == TMoveOutcome::FolderRemoved;
 }
 
 bool GivesReason(TMoveOutcome outcome)

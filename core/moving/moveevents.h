@@ -26,6 +26,7 @@ enum class TMoveOutcome : quint8 {
     Restored = 11, // brought back by an undo (file: where it was, target: its old path)
     NotRestored = 12, // an undo left it, for the reason given
     Removed = 13, // a folder a run made, removed again by an undo while it was still empty
+    FolderRemoved = 14, // a sub-folder of the source the run emptied, removed; made again by undo
 };
 
 // The name of an outcome in records: "moved", "double-moved", ...; empty for a number that

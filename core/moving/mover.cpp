@@ -9,6 +9,8 @@
 #include "platform/paths.h"
 #include "platform/trash.h"
 
+#include <QDir>
+#include <QHash>
 #include <QSet>
 
 #include <algorithm>
@@ -72,6 +74,9 @@ public:
         , m_world(m_disk)
         , m_decider(m_settings, m_leaveOut, !m_dryRun)
     {
+        // Comparing a file with one the group is still to move (two songs of one name in a
+        // run) reads it where it will be, once it is there.
+        m_world.beforeReadingPending([this] { commit(); });
     }
 
     bool run(const TWorkSource& work, Pump& pump)
@@ -89,6 +94,7 @@ public:
                 carryOut(item);
             }
             commit();
+            removeEmptiedFolders();
             m_summary.end = TRunEnd::Completed;
             return true;
         } catch (const std::exception& error) {
@@ -121,6 +127,8 @@ private:
         const TPlanRow* row = std::get_if<TPlanRow>(&item);
         const TTakeBack* back = std::get_if<TTakeBack>(&item);
         m_following = back && back->follows;
+        if (row && m_settings.removeEmptiedFolders)
+            noteFolders(row->file);
         if (!m_following) {
             // The last song's group may be made now that no more of its files can join it.
             if (std::exchange(m_groupOpen, false)
@@ -142,6 +150,57 @@ private:
         }
         if (row)
             m_decider.done(row->file, m_lastGone);
+    }
+
+    // The sub-folders of the source that hold `file`, below the source and outside the
+    // destination, each with its time of change before the run took anything out of it.
+    void noteFolders(const QString& file)
+    {
+        const QString first = FolderOf(file);
+        if (m_foldersBefore.contains(first))
+            return;
+        const auto absolute = [](const QString& path) {
+            return QDir::cleanPath(AbsolutePath(path)) + QLatin1Char('/');
+        };
+        const QString source = absolute(m_settings.sourceFolder);
+        const QString destination = absolute(m_settings.destinationFolder);
+        for (QString folder = first; !m_foldersBefore.contains(folder); folder = FolderOf(folder)) {
+            const QString path = absolute(folder);
+            if (path.size() <= source.size() || !path.startsWith(source)
+                || path.startsWith(destination))
+                return;
+            const TFileStatus status = StatusOf(folder);
+            if (status.kind != PathKind::Folder)
+                return;
+            m_foldersBefore.insert(folder, status.modified);
+        }
+    }
+
+    // Removes the sub-folders of the source the run emptied of everything, deepest first: a
+    // folder the run took a file (or an emptied folder) out of, that nothing else changed
+    // within the settle time before, and that holds nothing now, not even a hidden file. A
+    // download client may still be about to write into a folder changed more recently.
+    void removeEmptiedFolders()
+    {
+        if (m_tookFrom.isEmpty())
+            return;
+        const qint64 quietSince = TLeaveOutPolicy::Now() - m_leaveOut.settleMs() * 1'000'000;
+        QStringList folders = m_foldersBefore.keys();
+        std::sort(folders.begin(), folders.end(),
+            [](const QString& a, const QString& b) { return a.size() > b.size(); });
+        for (const QString& folder : folders) {
+            if (!m_tookFrom.contains(folder) || m_foldersBefore.value(folder) > quietSince
+                || !EntryNames(folder).isEmpty() || RemoveEmptyFolder(folder) != 0)
+                continue;
+            try {
+                m_moves.changed(FolderOf(folder));
+            } catch (const IOError&) {
+                // Removed all the same; only its parent's flush is lost.
+            }
+            m_tookFrom.insert(FolderOf(folder));
+            report(TMoveEvent { TMoveOutcome::FolderRemoved, folder });
+        }
+        commit();
     }
 
     // A dry run: reports what each item would do, against the disk as it is.
@@ -518,6 +577,8 @@ private:
 
     void deliver(const TMoveEvent& event)
     {
+        if (ChangedFiles(event.outcome) && m_foldersBefore.contains(FolderOf(event.file)))
+            m_tookFrom.insert(FolderOf(event.file));
         m_summary.count(event);
         if (m_log)
             m_log->record(event);
@@ -613,6 +674,10 @@ private:
     std::vector<Waiting> m_waiting; // the group's moves, in the order added
     std::vector<TMoveEvent> m_held;
     QSet<QString> m_foldersThere; // the folders of an undo's old paths, found or made
+    // removeEmptiedFolders: the sub-folders of the source that held the run's files, with
+    // their times of change before the run; those it took something out of.
+    QHash<QString, qint64> m_foldersBefore;
+    QSet<QString> m_tookFrom;
     TMoveSummary m_summary;
     bool m_lastGone = false; // whether the last event took its file away
     // The last item that was not a companion placed its file: its companions may still join

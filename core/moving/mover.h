@@ -39,9 +39,11 @@ struct TCarryOut {
 //   only once both folders are flushed, and a killed run leaves every file whole at its
 //   source or its target. The move's own open of the file is its in-use test, as a
 //   deletion's is: a file is opened once to be moved;
-// - a file whose name is taken in its folder is a double: set aside in the doubles folder,
-//   deleted, or kept, as the settings say. The doubles folder never loses a file: when its
-//   file of that name has the same contents the source is just deleted, otherwise the
+// - a file whose name is taken in its folder by the same song (the same audio, whatever the
+//   tags) is a double: set aside in the doubles folder, deleted, or kept, as the settings
+//   say; taken by a different song, the file goes under the first numbered name free for
+//   it ("name (2).mp3") that does not hold a different song. The doubles folder never loses a file:
+//   when its file of that name has the same contents the source is just deleted, otherwise the
 //   double gets the first free name "name (2).mp3", "name (3).mp3", ...; a doubles folder
 //   that is the file's own folder keeps it where it is; the default doubles folder is made
 //   for the first double, one the user chose and that is missing keeps its doubles where

@@ -6,7 +6,9 @@
 namespace plumtide
 {
 
-// What happens to a double: a file whose name its artist folder already holds.
+// What happens to a double: a file whose artist folder already holds the same song under its
+// name (or, with doublesByAudio, under any name). A different song of the same name is no
+// double: it is filed under a numbered name.
 enum class TDoubles {
     SetAside, // into the doubles folder
     Delete,
@@ -28,6 +30,11 @@ struct TMoveSettings {
     bool useTrash = false;
     // Lyrics, cue sheets and notes named as a song travel with it (see companions.h).
     bool moveCompanions = true;
+    // A file whose song its artist folder holds under another name is a double too.
+    bool doublesByAudio = false;
+    // A sub-folder of the source that the run emptied of everything, quiet for the settle
+    // time before the run, is removed (see TMoveRun).
+    bool removeEmptiedFolders = false;
     // The folders the plan was made for. When one of them is gone (an unplugged disk), the
     // run stops instead of skipping every file that is left; empty: not checked.
     QString sourceFolder;

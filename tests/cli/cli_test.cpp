@@ -119,7 +119,7 @@ TEST_F(Cli, NothingIsMovedOntoItselfAndTheSummaryCountsWhatHappened)
                        "{\"outcome\":\"summary\",\"moved\":0,\"double-moved\":0,"
                        "\"double-deleted\":0,\"double-kept\":0,\"small-deleted\":0,"
                        "\"in-place\":2,\"skipped\":0,\"end\":\"completed\",\"companions\":0,"
-                       "\"left\":0}\n"));
+                       "\"left\":0,\"name-taken\":0}\n"));
     EXPECT_EQ(itself.err, QStringLiteral("sorted: 2 files already in place\n"));
 
     write(QStringLiteral("in/Vogue.mp3"), mp3(QStringLiteral("Madonna"), QStringLiteral("Live")));
@@ -143,7 +143,7 @@ TEST_F(Cli, NothingIsMovedOntoItselfAndTheSummaryCountsWhatHappened)
     EXPECT_TRUE(counted.out.endsWith(QStringLiteral(
         "{\"outcome\":\"summary\",\"moved\":2,\"double-moved\":0,\"double-deleted\":0,"
         "\"double-kept\":1,\"small-deleted\":0,\"in-place\":0,\"skipped\":0,"
-        "\"end\":\"completed\",\"companions\":1,\"left\":1}\n")))
+        "\"end\":\"completed\",\"companions\":1,\"left\":1,\"name-taken\":0}\n")))
         << counted.out.toStdString();
 }
 

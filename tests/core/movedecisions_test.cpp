@@ -45,6 +45,14 @@ public:
     {
         return m_entries.value(a).bytes == m_entries.value(b).bytes;
     }
+    // A file's bytes are its song, then after a '|' its tags: "song|v2.3" and "song|v2.4"
+    // hold the same song.
+    bool sameAudio(const QString& a, const QString& b) const override
+    {
+        const QByteArray song = audio(a);
+        return !song.isEmpty() && song == audio(b);
+    }
+    qint64 audioLength(const QString& file) const override { return audio(file).size(); }
     QStringList entryNames(const QString& folder) const override
     {
         QStringList names;
@@ -56,6 +64,13 @@ public:
     }
 
 private:
+    QByteArray audio(const QString& file) const
+    {
+        const QByteArray& bytes = m_entries.value(file).bytes;
+        const qsizetype tags = bytes.indexOf('|');
+        return tags < 0 ? bytes : bytes.left(tags);
+    }
+
     struct Entry {
         PathKind kind = PathKind::Missing;
         QByteArray bytes;
@@ -123,7 +138,12 @@ TEST(MoveDecisions, EveryOutcomeFromTheDiskAsItIs)
         return disk;
     };
     const QString longFolder = QStringLiteral("/music/") + QString(250, QLatin1Char('x'));
-    const auto taken = [&] { return world().file(QStringLiteral("/music/ABBA/a.mp3"), "old"); };
+    // The same song under its name, with other tags.
+    const auto taken = [&] { return world().file(QStringLiteral("/music/ABBA/a.mp3"), "new|v1"); };
+    // Another song under its name.
+    const auto other = [&] { return world().file(QStringLiteral("/music/ABBA/a.mp3"), "old"); };
+    TMoveSettings byAudio = deleting;
+    byAudio.doublesByAudio = true;
     const struct Case {
         const char* name;
         FakeDisk disk;
@@ -174,7 +194,7 @@ TEST(MoveDecisions, EveryOutcomeFromTheDiskAsItIs)
             FakeDisk()
                 .folder(QStringLiteral("/music/ABBA"))
                 .file(QStringLiteral("/in/a.mp3"), "new")
-                .file(QStringLiteral("/music/ABBA/a.mp3"), "old"),
+                .file(QStringLiteral("/music/ABBA/a.mp3"), "new|v1"),
             defaultFolder, { row("/in/a.mp3", "/music/ABBA") },
             { QStringLiteral("SetDoubleAside /doubles/a.mp3") } },
         { "in place",
@@ -201,10 +221,34 @@ TEST(MoveDecisions, EveryOutcomeFromTheDiskAsItIs)
             { QStringLiteral("Skip in use"),
                 QStringLiteral("Skip already handled by an earlier row") } },
         { "earlier row's move taken into account",
-            world().file(QStringLiteral("/in/sub/a.mp3"), "2"), base,
+            world().file(QStringLiteral("/in/sub/a.mp3"), "new|v2"), base,
             { row("/in/a.mp3", "/music/ABBA"), row("/in/sub/a.mp3", "/music/ABBA") },
             { QStringLiteral("Move /music/ABBA/a.mp3"),
                 QStringLiteral("SetDoubleAside /doubles/a.mp3") } },
+        // A name taken by a different song: filed under the first numbered name that does
+        // not hold a different song; never deleted, whatever the settings.
+        { "other song's name", other(), deleting, { row("/in/a.mp3", "/music/ABBA") },
+            { QStringLiteral("Move /music/ABBA/a (2).mp3") } },
+        { "other songs' names", other().file(QStringLiteral("/music/ABBA/a (2).mp3"), "older"),
+            keeping, { row("/in/a.mp3", "/music/ABBA") },
+            { QStringLiteral("Move /music/ABBA/a (3).mp3") } },
+        { "same song under a numbered name",
+            other().file(QStringLiteral("/music/ABBA/a (2).mp3"), "new|v1"), deleting,
+            { row("/in/a.mp3", "/music/ABBA") }, { QStringLiteral("DeleteDouble") } },
+        { "two songs of one name arrive", world().file(QStringLiteral("/in/sub/a.mp3"), "2"),
+            deleting, { row("/in/a.mp3", "/music/ABBA"), row("/in/sub/a.mp3", "/music/ABBA") },
+            { QStringLiteral("Move /music/ABBA/a.mp3"),
+                QStringLiteral("Move /music/ABBA/a (2).mp3") } },
+        { "same song under another name, asked for",
+            world().file(QStringLiteral("/music/ABBA/b.mp3"), "new|v1"), byAudio,
+            { row("/in/a.mp3", "/music/ABBA") }, { QStringLiteral("DeleteDouble") } },
+        { "same song under another name, not asked for",
+            world().file(QStringLiteral("/music/ABBA/b.mp3"), "new|v1"), deleting,
+            { row("/in/a.mp3", "/music/ABBA") }, { QStringLiteral("Move /music/ABBA/a.mp3") } },
+        { "copies of one song in one run, asked for",
+            world().file(QStringLiteral("/in/b.mp3"), "new|v2"), byAudio,
+            { row("/in/a.mp3", "/music/ABBA"), row("/in/b.mp3", "/music/ABBA") },
+            { QStringLiteral("Move /music/ABBA/a.mp3"), QStringLiteral("DeleteDouble") } },
     };
     for (const Case& c : cases)
         EXPECT_EQ(decide(c.disk, c.rows, c.settings, c.assumed), c.expected) << c.name;
@@ -236,7 +280,7 @@ TEST(MoveDecisions, CompanionsTravelWithTheirSongUnderItsName)
         disk.folder(QStringLiteral("/in/a.txt"));
         return disk;
     };
-    const auto taken = [&] { return world().file(QStringLiteral("/music/ABBA/a.mp3"), "old"); };
+    const auto taken = [&] { return world().file(QStringLiteral("/music/ABBA/a.mp3"), "new|v1"); };
     const QStringList both { QStringLiteral("Move /music/ABBA/a.mp3"),
         QStringLiteral("Move /music/ABBA/a.lrc"), QStringLiteral("Move /music/ABBA/a.cue") };
     const struct Case {
@@ -264,6 +308,15 @@ TEST(MoveDecisions, CompanionsTravelWithTheirSongUnderItsName)
             { QStringLiteral("SetDoubleAside /doubles/a (3).mp3"),
                 QStringLiteral("Move /doubles/a (3).lrc"),
                 QStringLiteral("Move /doubles/a (3).cue") } },
+        // A different song has its name: its companions take its number.
+        { "song's name taken by another song",
+            world()
+                .file(QStringLiteral("/music/ABBA/a.mp3"), "old")
+                .file(QStringLiteral("/music/ABBA/a (2).lrc"), "old"),
+            base,
+            { QStringLiteral("Move /music/ABBA/a (3).mp3"),
+                QStringLiteral("Move /music/ABBA/a (3).lrc"),
+                QStringLiteral("Move /music/ABBA/a (3).cue") } },
         { "companion in use", world().file(QStringLiteral("/in/a.cue"), "", TReason::InUse), base,
             { QStringLiteral("Skip companion in use") } },
         // Another song's lyrics already have the name: the song goes, its lyrics stay.

@@ -161,6 +161,8 @@ TEST(MovePlannedFiles, SmallFilesBelowTheLimitAreDeletedWhenAsked)
     }
 }
 
+// A double is the same song under a name its folder holds: it goes where the settings say.
+// A different song of that name is filed under a numbered name whatever they say.
 TEST(MovePlannedFiles, DoublesFollowTheSettingsAndTheDoublesFolderNeverLosesAFile)
 {
     struct Case {
@@ -169,29 +171,39 @@ TEST(MovePlannedFiles, DoublesFollowTheSettingsAndTheDoublesFolderNeverLosesAFil
         TMoveOutcome outcome;
         bool sourceStays;
     };
-    for (const Case& c : { Case { true, true, TMoveOutcome::DoubleMoved, false },
-             Case { false, true, TMoveOutcome::DoubleDeleted, false },
-             Case { false, false, TMoveOutcome::DoubleKept, true } }) {
-        Library lib;
-        lib.write(QStringLiteral("music/ABBA/Intro.mp3"), 10, 'o'); // makes it a double
-        lib.write(QStringLiteral("doubles/Intro.mp3"), 20, 'd'); // a different earlier double
-        lib.write(QStringLiteral("in/Intro.mp3"), 30, 'n');
-        TMoveSettings settings = lib.settings();
-        settings.doubles = c.moveDoubles ? TDoubles::SetAside
-            : c.deleteDoubles            ? TDoubles::Delete
-                                         : TDoubles::Keep;
-        std::vector<TMoveEvent> events;
-        NullPump pump;
-        MovePlannedFiles({ lib.row(QStringLiteral("in/Intro.mp3"), "music/ABBA") }, settings, pump,
-            [&](const TMoveEvent& e) { events.push_back(e); });
-        ASSERT_EQ(events.size(), 1u);
-        EXPECT_EQ(events[0].outcome, c.outcome);
-        EXPECT_EQ(lib.exists(QStringLiteral("in/Intro.mp3")), c.sourceStays);
-        EXPECT_EQ(lib.read(QStringLiteral("music/ABBA/Intro.mp3")), QByteArray(10, 'o'));
-        EXPECT_EQ(lib.read(QStringLiteral("doubles/Intro.mp3")), QByteArray(20, 'd'));
-        if (c.moveDoubles) {
-            EXPECT_EQ(events[0].target, lib.path(QStringLiteral("doubles/Intro (2).mp3")));
-            EXPECT_EQ(lib.read(QStringLiteral("doubles/Intro (2).mp3")), QByteArray(30, 'n'));
+    for (const bool sameSong : { true, false }) {
+        for (const Case& c : { Case { true, true, TMoveOutcome::DoubleMoved, false },
+                 Case { false, true, TMoveOutcome::DoubleDeleted, false },
+                 Case { false, false, TMoveOutcome::DoubleKept, true } }) {
+            Library lib;
+            const QByteArray stored = sameSong ? QByteArray(30, 'n') : QByteArray(10, 'o');
+            lib.write(QStringLiteral("music/ABBA/Intro.mp3"), stored.size(), stored.at(0));
+            lib.write(QStringLiteral("doubles/Intro.mp3"), 20, 'd'); // a different earlier double
+            lib.write(QStringLiteral("in/Intro.mp3"), 30, 'n');
+            TMoveSettings settings = lib.settings();
+            settings.doubles = c.moveDoubles ? TDoubles::SetAside
+                : c.deleteDoubles            ? TDoubles::Delete
+                                             : TDoubles::Keep;
+            std::vector<TMoveEvent> events;
+            NullPump pump;
+            MovePlannedFiles({ lib.row(QStringLiteral("in/Intro.mp3"), "music/ABBA") }, settings,
+                pump, [&](const TMoveEvent& e) { events.push_back(e); });
+            ASSERT_EQ(events.size(), 1u);
+            EXPECT_EQ(lib.read(QStringLiteral("music/ABBA/Intro.mp3")), stored);
+            EXPECT_EQ(lib.read(QStringLiteral("doubles/Intro.mp3")), QByteArray(20, 'd'));
+            if (!sameSong) {
+                EXPECT_EQ(events[0].outcome, TMoveOutcome::Moved);
+                EXPECT_EQ(events[0].reason, TReason::NameTaken);
+                EXPECT_EQ(
+                    lib.read(QStringLiteral("music/ABBA/Intro (2).mp3")), QByteArray(30, 'n'));
+                continue;
+            }
+            EXPECT_EQ(events[0].outcome, c.outcome);
+            EXPECT_EQ(lib.exists(QStringLiteral("in/Intro.mp3")), c.sourceStays);
+            if (c.moveDoubles) {
+                EXPECT_EQ(events[0].target, lib.path(QStringLiteral("doubles/Intro (2).mp3")));
+                EXPECT_EQ(lib.read(QStringLiteral("doubles/Intro (2).mp3")), QByteArray(30, 'n'));
+            }
         }
     }
 }
@@ -199,7 +211,7 @@ TEST(MovePlannedFiles, DoublesFollowTheSettingsAndTheDoublesFolderNeverLosesAFil
 TEST(MovePlannedFiles, DoubleWithTheSameContentsAsTheStoredOneIsOnlyDeleted)
 {
     Library lib;
-    lib.write(QStringLiteral("music/ABBA/Intro.mp3"), 10, 'o');
+    lib.write(QStringLiteral("music/ABBA/Intro.mp3"), 30, 'n');
     lib.write(QStringLiteral("doubles/Intro.mp3"), 20, 'd');
     lib.write(QStringLiteral("doubles/Intro (2).mp3"), 30, 'n');
     lib.write(QStringLiteral("in/Intro.mp3"), 30, 'n');
@@ -218,7 +230,7 @@ TEST(MovePlannedFiles, DoubleWhoseDoublesFolderIsItsOwnFolderStays)
     NullPump pumpless;
     for (const char* spelling : { "in", "in/", "in/." }) {
         Library lib;
-        lib.write(QStringLiteral("music/ABBA/Vogue.mp3"), 10, 'o');
+        lib.write(QStringLiteral("music/ABBA/Vogue.mp3"), 30, 'n');
         lib.write(QStringLiteral("in/Vogue.mp3"), 30, 'n');
         TMoveSettings settings = lib.settings();
         settings.doublesFolder = lib.path(QString::fromLatin1(spelling));
@@ -428,7 +440,7 @@ TEST(MovePlannedFiles, MissingDoublesFolderKeepsTheDoublesOrIsMadeWhenItIsTheDef
 {
     for (const bool made : { false, true }) {
         Library lib;
-        lib.write(QStringLiteral("music/ABBA/a.mp3"), 10);
+        lib.write(QStringLiteral("music/ABBA/a.mp3"), 20);
         lib.write(QStringLiteral("in/a.mp3"), 20);
         lib.write(QStringLiteral("in/b.mp3"), 20);
         TMoveSettings settings = lib.settings();

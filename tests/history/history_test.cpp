@@ -61,7 +61,7 @@ TEST(Undo, PutsTheSourceFolderBackExceptWhatChangedOrWasTaken)
              "ABBA - Waterloo.mp3", "ABBA - SOS.mp3", "Queen - One.mp3", "ABBA - Dup.mp3" })
         lib.song(QStringLiteral("in/") + QString::fromLatin1(name));
     lib.song(QStringLiteral("in/Queen - Tiny.mp3"), 100);
-    lib.song(QStringLiteral("music/ABBA/ABBA - Dup.mp3"), 2000);
+    lib.copySong(QStringLiteral("in/ABBA - Dup.mp3"), QStringLiteral("music/ABBA/ABBA - Dup.mp3"));
     const auto before = lib.tree(QStringLiteral("in"));
 
     HistoryLibrary::SortJob job = lib.job();
@@ -459,7 +459,8 @@ TEST(Trash, DeletedFilesGoToTheTrashOfTheirFileSystemAndComeBack)
         HistoryLibrary lib(base);
         lib.song(QStringLiteral("in/Queen - Tiny.mp3"), 100);
         lib.song(QStringLiteral("in/ABBA - Dup.mp3"));
-        lib.song(QStringLiteral("music/ABBA/ABBA - Dup.mp3"), 2000);
+        lib.copySong(
+            QStringLiteral("in/ABBA - Dup.mp3"), QStringLiteral("music/ABBA/ABBA - Dup.mp3"));
         const auto before = lib.tree(QStringLiteral("in"));
         HistoryLibrary::SortJob job = lib.job();
         job.move.deleteSmallFiles = true;
@@ -508,7 +509,8 @@ TEST(Trash, ADeletionGoesToTheTrashOrTheFileIsKept)
         HistoryLibrary lib;
         lib.song(QStringLiteral("in/Queen - Tiny.mp3"), 100);
         lib.song(QStringLiteral("in/ABBA - Dup.mp3"));
-        lib.song(QStringLiteral("music/ABBA/ABBA - Dup.mp3"), 2000);
+        lib.copySong(
+            QStringLiteral("in/ABBA - Dup.mp3"), QStringLiteral("music/ABBA/ABBA - Dup.mp3"));
         const auto before = lib.tree(QStringLiteral("in"));
         const QString in = lib.path(QStringLiteral("in"));
         struct Unmount {

@@ -53,6 +53,13 @@ public:
         return path(relative);
     }
 
+    // A copy of the song at `relative`: a double of it.
+    void copySong(const QString& relative, const QString& copy) const
+    {
+        QDir().mkpath(QFileInfo(path(copy)).path());
+        EXPECT_TRUE(QFile::copy(path(relative), path(copy)));
+    }
+
     // Every file below `relative` with a checksum of its contents.
     std::map<QString, QByteArray> tree(const QString& relative) const
     {
