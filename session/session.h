@@ -79,8 +79,8 @@ public:
     // The files the run was asked to file and left, with why.
     const std::vector<TLeftOut>& left() const { return m_left.files(); }
     // How the run ended: failed or interrupted as its summary says; otherwise files left
-    // when a file it was asked to deal with stayed for a reason a later run may not find
-    // (known once completed() was called, or each leftForLater() told).
+    // when a file it was asked to deal with stayed where it was (for a sort, known once
+    // completed() was called; for an undo, as leftForLater() told).
     TRunStatus status() const;
 
 private:
