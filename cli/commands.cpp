@@ -537,7 +537,6 @@ SortResult RunSortPrinting(const SortCommand& sort, RecordWriter& out, TerminalP
     TRunSession session(sort.start);
     for (const QString& notice : session.notices())
         output.notice(notice);
-    QStringList listed;
     TPlannedSort plan;
     try {
         plan = PlanSortRun(sort.request, output, progress, output);
@@ -564,8 +563,7 @@ SortResult RunSortPrinting(const SortCommand& sort, RecordWriter& out, TerminalP
             return rows(item);
         };
         output.moving(folders.size());
-        listed = plan.filePaths();
-        session.carryOut(sort.how, work, listed, output,
+        session.carryOut(sort.how, work, plan.filePaths(), output,
             [&](const TMoveEvent& event) { output.outcome(event); });
     } catch (const std::exception&) {
         output.finished(session.summary(), session.left().size());
@@ -573,20 +571,11 @@ SortResult RunSortPrinting(const SortCommand& sort, RecordWriter& out, TerminalP
     }
     const TMoveSummary& summary = session.summary();
     // A run stopped half-way may not have planned again with the folders it made.
-    if (summary.end == TRunEnd::Completed) {
+    if (summary.end == TRunEnd::Completed)
         output.unfiled(plan, unfiledShown);
-        // A file kept in the source by the user's choice is not left there.
-        QSet<QString> kept;
-        for (const TUnfiledEntry& entry : plan.unfiled()) {
-            if (!CountsAsLeft(entry.reason))
-                kept.insert(plan.files()[size_t(entry.file)].path);
-        }
-        if (!kept.isEmpty())
-            listed.removeIf([&](const QString& file) { return kept.contains(file); });
-        session.completed(listed);
-    }
+    session.completed(plan);
     output.finished(summary, session.left().size());
-    return { summary, session.left() };
+    return { summary, session.left(), session.status() };
 }
 
 int RunAssign(const ParsedCommand& command)
@@ -641,203 +630,33 @@ int RunSort(const ParsedCommand& command)
     TerminalProgress progress;
     const SortResult result = RunSortPrinting(
         SortCommandOf(command, source, destination, TRunOrigin::Cli), out, progress);
-    if (!command.has(QStringLiteral("--fail-if-left")) || result.left.empty())
-        return kExitOk;
-    for (const TLeftOut& file : result.left)
-        PrintLeft(file);
-    return kExitLeft;
+    const bool failIfLeft = command.has(QStringLiteral("--fail-if-left"));
+    if (failIfLeft && result.status == TRunStatus::FilesLeft) {
+        for (const TLeftOut& file : result.left)
+            PrintLeft(file);
+    }
+    return ExitStatusOf(result.status, failIfLeft);
+}
+
+int ExitStatusOf(TRunStatus status, bool leftFails)
+{
+    switch (status) {
+    case TRunStatus::Done:
+        break;
+    case TRunStatus::FilesLeft:
+        return leftFails ? kExitLeft : kExitOk;
+    case TRunStatus::Failed:
+        return kExitError;
+    case TRunStatus::Interrupted:
+        return kExitInterrupted;
+    }
+    return kExitOk;
 }
 
 void PrintLeft(const TLeftOut& file)
 {
     PrintError(QStringLiteral("plumtide-cli: left '%1': %2\n")
                    .arg(OneLine(file.file), ReasonText(file.reason)));
-}
-
-const std::vector<CommandInfo>& Commands()
-{
-    static const QStringList planOptions { QStringLiteral("--percentage"),
-        QStringLiteral("--doubles"), QStringLiteral("--delete-small"), QStringLiteral("--settle"),
-        QStringLiteral("--match"), QStringLiteral("--formats") };
-    static const QStringList sortFlags { QStringLiteral("--json"), QStringLiteral("--keep-small"),
-        QStringLiteral("--dry-run"), QStringLiteral("--create-artist-folders"),
-        QStringLiteral("--trash"), QStringLiteral("--no-trash"), QStringLiteral("--no-companions"),
-        QStringLiteral("--no-history"), QStringLiteral("--doubles-by-audio"),
-        QStringLiteral("--remove-emptied-folders") };
-    static const std::vector<CommandInfo> commands {
-        { "key", "the artist key of each NAME (or of each line of standard input)",
-            "usage: plumtide-cli key [NAME...]\n\n"
-            "Prints the artist key of each NAME, one per line; with no NAME, the key of each line\n"
-            "of standard input.\n",
-            {}, RunKey },
-        { "score", "the similarity of FIRST and SECOND (or of each FIRST<TAB>SECOND line)",
-            "usage: plumtide-cli score [FIRST SECOND]\n\n"
-            "Prints the similarity of FIRST and SECOND, in that order, as the plan's % column\n"
-            "writes it (with \".\"); with no arguments, one score per FIRST<TAB>SECOND line of\n"
-            "standard input.\n",
-            {}, RunScore },
-        { "tags", "the tag of each FILE: version, ID3v1 block, frames",
-            "usage: plumtide-cli tags FILE...\n\n"
-            "For each FILE prints file<TAB>path, version<TAB>major.revision (or none),\n"
-            "v1<TAB>yes|no, then frame<TAB>ID<TAB>size<TAB>text per frame in tag order (text only\n"
-            "for text frames).\n",
-            {}, RunTags },
-        { "list", "the music files of SOURCE with artist key and title",
-            "usage: plumtide-cli list [--json] [--formats LIST] SOURCE\n\n"
-            "Prints path<TAB>artist key<TAB>title for every music file below SOURCE, in list\n"
-            "order. Files in use are reported on standard error.\n\n"
-            "  --formats LIST  the extensions listed, comma-separated: any of mp3, flac, ogg,\n"
-            "                  oga, opus, m4a (default: Formats in the settings, else mp3)\n"
-            "  --json          JSON Lines: {\"path\",\"key\",\"title\"}\n",
-            { { QStringLiteral("--json") }, { QStringLiteral("--formats") } }, RunList },
-        { "folders", "the folders below DEST with their relative names",
-            "usage: plumtide-cli folders [--json] DEST\n\n"
-            "Prints path<TAB>relative folder name for every folder below DEST, in list order.\n\n"
-            "  --json   JSON Lines: {\"path\",\"folder\"}\n",
-            { { QStringLiteral("--json") }, {} }, RunFolders },
-        { "plan", "the sort plan of SOURCE into DEST, and the new artists",
-            "usage: plumtide-cli plan [OPTIONS] SOURCE DEST\n\n"
-            "Prints plan<TAB>file<TAB>score<TAB>folder per plan row, then\n"
-            "unfiled<TAB>file<TAB>reason[<TAB>folder...] per file without a row (reason\n"
-            "no-folder, ambiguous or one-off), then new<TAB>key per artist that has no folder\n"
-            "yet. Nothing is changed.\n\n"
-            "  --percentage N           compare percentage, 0 to 100\n"
-            "  --match similar|careful  similar names (at least the percentage), or only the\n"
-            "                           same artist (see the README); rows of careful matching\n"
-            "                           and of assignments add a fifth field: same, one-off or\n"
-            "                           assigned\n"
-            "  --doubles move:DIR|delete|keep, --delete-small KB, --keep-small, --formats LIST,\n"
-            "  --no-companions          as for sort\n"
-            "  --json                   JSON Lines: "
-            "{\"type\":\"plan\",\"file\",\"score\",\"folder\"}\n"
-            "                           {\"outcome\":\"unfiled\",\"file\",\"reason\",\"folders\"}\n"
-            "                           and {\"type\":\"new\",\"key\"}\n",
-            { { QStringLiteral("--json"), QStringLiteral("--keep-small"),
-                  QStringLiteral("--no-companions") },
-                planOptions },
-            RunPlan },
-        { "sort", "plans and moves SOURCE into DEST",
-            "usage: plumtide-cli sort [OPTIONS] SOURCE DEST\n\n"
-            "Plans, then moves each planned file into its folder, one line per plan row and per\n"
-            "file that travels with its song:\n"
-            "moved, double-moved, double-deleted, double-kept, small-deleted, in-place, or\n"
-            "skipped<TAB>file<TAB>reason; then unfiled<TAB>file<TAB>reason[<TAB>folder...] per\n"
-            "file the plan gave no row (as plan prints it), and a summary line (sorted: ...) on\n"
-            "standard error.\n"
-            "Settings not given come from the desktop program.\n\n"
-            "  --percentage N           compare percentage, 0 to 100\n"
-            "  --match similar|careful  similar names, or only the same artist (default: Matching\n"
-            "                           in the settings, else similar)\n"
-            "  --doubles move:DIR       set doubles aside in DIR (never overwriting a file there)\n"
-            "  --doubles delete|keep    delete doubles, or leave them in SOURCE\n"
-            "                           (a double is the same song under a name its folder\n"
-            "                           holds; a different song is filed as name (2).mp3)\n"
-            "  --doubles-by-audio       the same song under any name in its folder is a double\n"
-            "                           too (default: DoublesByAudio in the settings)\n"
-            "  --remove-emptied-folders remove the sub-folders of SOURCE the run emptied of\n"
-            "                           everything (folder-removed<TAB>folder; default:\n"
-            "                           RemoveEmptiedFolders in the settings)\n"
-            "  --formats LIST           the extensions sorted, comma-separated: any of mp3, flac,\n"
-            "                           ogg, oga, opus, m4a (default: Formats in the settings,\n"
-            "                           else mp3)\n"
-            "  --delete-small KB        delete music files smaller than KB kilobytes (1024 bytes)\n"
-            "  --keep-small             sort small files like any other\n"
-            "  --create-artist-folders  first create a folder for each new artist "
-            "(created<TAB>folder;\n"
-            "                           recorded as a run of its own, origin create)\n"
-            "  --settle SECONDS         a file changed this recently is waited for once, and left\n"
-            "                           if it changes meanwhile (still being written; default 2)\n"
-            "  --trash, --no-trash      deleted small files and doubles go to the Trash, or are\n"
-            "                           deleted for good (default: UseTrash in the settings)\n"
-            "  --no-companions          leave lyrics, cue sheets and notes named as a song\n"
-            "                           (.lrc, .cue, .txt) where they are; by default they\n"
-            "                           move with it (moved<TAB>file<TAB>target each; default:\n"
-            "                           MoveCompanions in the settings)\n"
-            "  --no-history             do not record the run in the history, so that undo cannot\n"
-            "                           take it back (default: KeepHistory in the settings)\n"
-            "  --dry-run                print what would happen; change nothing\n"
-            "  --fail-if-left           exit status 3 when a file was left in SOURCE (skipped or\n"
-            "                           unfiled), each told on standard error\n"
-            "  --json                   JSON Lines: "
-            "{\"outcome\",\"file\",\"target\",\"reason\"},\n"
-            "                           last {\"outcome\":\"summary\",...} with the counts\n\n"
-            "Every sort but a dry run or one with --no-history is recorded in the history (see\n"
-            "history, undo).\n"
-            "Ctrl-C finishes the file being moved, then stops (exit status 130). A write error\n"
-            "on standard output stops it the same way, with exit status 1.\n",
-            { sortFlags + QStringList { QStringLiteral("--fail-if-left") }, planOptions },
-            RunSort },
-        { "watch", "sorts SOURCE into DEST, then each new file once it has settled",
-            "usage: plumtide-cli watch [OPTIONS] [SOURCE DEST]\n\n"
-            "Sorts what is in SOURCE, then watches SOURCE and its sub-folders and sorts each new\n"
-            "music file (of --formats) once it has settled: unchanged and not in use by another\n"
-            "program for --settle seconds, so a file still being downloaded or copied is never\n"
-            "moved half-written. Files that settle close together share a run. Each run prints "
-            "what\n"
-            "sort prints; what happens to the watch goes to standard error. Without SOURCE and\n"
-            "DEST it watches the folders of the desktop program's settings.\n\n"
-            "  --settle SECONDS         quiet time before a file is sorted (default 10)\n"
-            "  --poll SECONDS           how often SOURCE is read again where the system cannot\n"
-            "                           watch it, or where it lies on a network or FUSE file\n"
-            "                           system (default 30)\n"
-            "  --retry SECONDS          how often files left in SOURCE (no folder for their\n"
-            "                           artist yet) are tried again; 0: when they change\n"
-            "                           (default 600)\n"
-            "  other options as for sort\n\n"
-            "A missing SOURCE or DEST (an unmounted disk) is waited for, and so is a DEST that\n"
-            "is no longer the folder the watch began with or an empty mount point with nothing\n"
-            "mounted. Each file left in SOURCE is told on standard error when first left and\n"
-            "when its reason changes. SIGTERM, SIGHUP or Ctrl-C finishes the file being moved,\n"
-            "then ends the watch (exit status 0).\n",
-            { sortFlags,
-                planOptions + QStringList { QStringLiteral("--poll"), QStringLiteral("--retry") } },
-            RunWatch },
-        { "history", "the runs recorded, newest first, or the records of one RUN",
-            "usage: plumtide-cli history [--json] [--prune DAYS] [RUN]\n\n"
-            "Prints one line per run, newest first:\n"
-            "run<TAB>id<TAB>started<TAB>ended<TAB>origin<TAB>source<TAB>destination<TAB>files"
-            "<TAB>state\n"
-            "(times in ISO 8601; origin window, auto, menu, cli, watch, undo or create; files: "
-            "files moved,\n"
-            "deleted or restored; state done, aborted, failed, undone, partly-undone, or "
-            "running).\n"
-            "With RUN, that run's records in sort's format, and for an undo\n"
-            "restored<TAB>target<TAB>source, removed<TAB>folder and "
-            "not-restored<TAB>path<TAB>reason.\n\n"
-            "  --prune DAYS   first remove the runs that started more than DAYS days ago\n"
-            "                 (runs are kept 365 days by default)\n"
-            "  --json         JSON Lines: {\"type\":\"run\",\"id\",\"started\",...} or sort's "
-            "records\n",
-            { { QStringLiteral("--json") }, { QStringLiteral("--prune") } }, RunHistory },
-        { "undo", "takes a sort back: every file it moved or trashed goes back",
-            "usage: plumtide-cli undo [--dry-run] [--json] [RUN]\n\n"
-            "Takes back RUN (default: the newest run that is not an undo and not yet undone):\n"
-            "each file goes back to its old path if the file at its target is still the one\n"
-            "moved there and the old path is free; missing folders are made again. A folder it\n"
-            "made is removed while it is empty. Prints restored<TAB>target<TAB>source,\n"
-            "removed<TAB>folder or not-restored<TAB>path<TAB>reason per file, then a summary\n"
-            "line (undone: ...) on standard error. Files deleted for good cannot come back;\n"
-            "those that went to the Trash do. Exit status 1 when there is nothing to undo, 3\n"
-            "when files stayed that a later undo RUN may still bring back (a dry run too).\n\n"
-            "  --dry-run   print what would happen; change nothing\n"
-            "  --json      JSON Lines: {\"outcome\",\"file\",\"target\",\"reason\"}\n",
-            { { QStringLiteral("--json"), QStringLiteral("--dry-run") }, {} }, RunUndo },
-        { "assign", "files of an ARTIST go to FOLDER from now on, whatever the matching",
-            "usage: plumtide-cli assign ARTIST FOLDER\n"
-            "       plumtide-cli assign --list\n"
-            "       plumtide-cli assign --remove ARTIST\n\n"
-            "Remembers that files of ARTIST (compared as careful matching folds names: case,\n"
-            "accents, \"The\" and punctuation aside) go to FOLDER, a folder below the "
-            "destination,\n"
-            "given relative to it (\"Pop/Madonna\") or as a path below the Destination of the\n"
-            "settings. It applies before any matching, in both ways of matching: aliases\n"
-            "(2Pac and Tupac) and artists a rule leaves unfiled. The assignments live in\n"
-            "assignments.tsv beside the settings file.\n\n"
-            "  --list           print folded artist<TAB>folder per assignment\n"
-            "  --remove ARTIST  forget the assignment of ARTIST\n",
-            { { QStringLiteral("--list") }, { QStringLiteral("--remove") } }, RunAssign },
-    };
-    return commands;
 }
 
 } // namespace plumtide::cli

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cli/help.h"
 #include "cli/options.h"
 #include "cli/records.h"
 #include "cli/terminal.h"
@@ -17,8 +18,9 @@ namespace plumtide::cli
 // 0 done (even when some files stayed), 1 ended by an I/O error (standard output's too),
 // 2 bad input, 3 files left (sort --fail-if-left; undo: files that stayed but may still come
 // back), 130 interrupted (but watch, which runs until it is stopped, 0); where several
-// apply, the first of 130, 1, 3. Usage errors are thrown as UsageError; other errors escape
-// as PlumtideError and are reported by main().
+// apply, the first of 130, 1, 3. A run's status is the one its session gives (see
+// ExitStatusOf). Usage errors are thrown as UsageError; other errors escape as PlumtideError
+// and are reported by main().
 int RunKey(const ParsedCommand& command);
 int RunScore(const ParsedCommand& command);
 int RunTags(const ParsedCommand& command);
@@ -43,6 +45,7 @@ SortCommand SortCommandOf(const ParsedCommand& command, const QString& source,
 struct SortResult {
     TMoveSummary summary;
     std::vector<TLeftOut> left;
+    TRunStatus status = TRunStatus::Failed;
 };
 // Whether an event's record is printed.
 using EventFilter = std::function<bool(const TMoveEvent&)>;
@@ -62,20 +65,14 @@ void PrintLeft(const TLeftOut& file);
 // none, said on standard error, when the file cannot be read.
 TAssignments StoredAssignments();
 
-// The syntax of each command and its help text.
-struct CommandInfo {
-    const char* name;
-    const char* summary;
-    const char* usage;
-    CommandSyntax syntax;
-    int (*run)(const ParsedCommand&);
-};
-const std::vector<CommandInfo>& Commands();
-
 // A record of the history in the sort's format; with --json, a row that careful matching or
 // an assignment chose says so (`match`).
 void WriteHistoryRecord(
     RecordWriter& out, const THistoryRecord& record, TMatchKind match = TMatchKind::Similar);
+
+// The exit status of a run that ended as `status`; files left fail the command only where
+// it says so (sort --fail-if-left; undo always).
+int ExitStatusOf(TRunStatus status, bool leftFails);
 
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitError = 1;

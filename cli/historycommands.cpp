@@ -109,9 +109,7 @@ int RunUndo(const ParsedCommand& command)
         });
     progress.finish();
     PrintError(QStringLiteral("undone: %1\n").arg(summary.text()));
-    // Files that stayed but may still come back are a task left undone; one deleted for good
-    // never comes back, and no retry changes that.
-    return summary.mayComeBack > 0 ? kExitLeft : kExitOk;
+    return ExitStatusOf(summary.status, true);
 }
 
 } // namespace plumtide::cli

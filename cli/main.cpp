@@ -8,6 +8,7 @@
 #include "platform/termination.h"
 
 #include <QCoreApplication>
+#include <QFile>
 
 #include <cstdio>
 
@@ -56,6 +57,20 @@ int main(int argc, char** argv)
         return kExitOk;
     }
 
+    // Not in the help: the build makes the manual page with it, from the same table as the
+    // help of each command.
+    if (words.first() == QStringLiteral("--manual-page") && words.size() == 2) {
+        QFile page(words.at(1));
+        if (!page.open(QIODevice::ReadOnly)) {
+            Print(stderr, QStringLiteral("plumtide-cli: cannot read '%1'\n").arg(words.at(1)));
+            return kExitError;
+        }
+        Print(stdout,
+            ManualPage(QString::fromUtf8(page.readAll()), QStringLiteral(PLUMTIDE_VERSION)));
+        FlushOutput();
+        return OutputError() == 0 ? kExitOk : kExitError;
+    }
+
     const QString name = words.takeFirst();
     const CommandInfo* command = nullptr;
     for (const CommandInfo& info : Commands()) {
@@ -66,9 +81,9 @@ int main(int argc, char** argv)
         if (!command)
             throw UsageError(
                 QStringLiteral("unknown command '%1' (see plumtide-cli --help)").arg(name));
-        const ParsedCommand parsed = ParseCommand(name, words, command->syntax);
+        const ParsedCommand parsed = ParseCommand(name, words, command->syntax());
         if (parsed.help) {
-            Print(stdout, QString::fromUtf8(command->usage));
+            Print(stdout, CommandHelp(*command));
             return kExitOk;
         }
         // Ctrl-C, SIGTERM and SIGHUP (a lost terminal) stop the work at its next safe point

@@ -17,7 +17,13 @@ endfunction()
 set(dist_out ${CMAKE_CURRENT_BINARY_DIR}/dist)
 file(MAKE_DIRECTORY ${dist_out})
 plumtide_gzip(${PLUMTIDE_DIST}/plumtide.1 ${dist_out}/plumtide.1.gz)
-plumtide_gzip(${PLUMTIDE_DIST}/plumtide-cli.1 ${dist_out}/plumtide-cli.1.gz)
+# plumtide-cli's page is its prose with each command's section filled in by plumtide-cli
+# itself, from the table its help and its options are made from.
+add_custom_command(OUTPUT ${dist_out}/plumtide-cli.1
+    COMMAND plumtide-cli --manual-page ${PLUMTIDE_DIST}/plumtide-cli.1.in > ${dist_out}/plumtide-cli.1
+    DEPENDS plumtide-cli ${PLUMTIDE_DIST}/plumtide-cli.1.in
+    VERBATIM)
+plumtide_gzip(${dist_out}/plumtide-cli.1 ${dist_out}/plumtide-cli.1.gz)
 plumtide_gzip(${PLUMTIDE_DIST}/changelog ${dist_out}/changelog.gz)
 add_custom_target(plumtide_dist ALL DEPENDS
     ${dist_out}/plumtide.1.gz ${dist_out}/plumtide-cli.1.gz ${dist_out}/changelog.gz)

@@ -1,6 +1,9 @@
 #include "session/session.h"
 
+#include "core/reasons.h"
 #include "session/recorder.h"
+
+#include <QSet>
 
 namespace plumtide
 {
@@ -110,9 +113,33 @@ TMoveSummary TRunSession::carryOut(const TCarryOut& how, const TWorkSource& work
     }
 }
 
-void TRunSession::completed(const QStringList& listed)
+void TRunSession::completed(const TPlannedSort& plan)
 {
+    // A run stopped half-way may not have planned again with the folders it made.
+    if (m_summary.end != TRunEnd::Completed)
+        return;
+    QStringList listed = plan.filePaths();
+    QSet<QString> kept;
+    for (const TUnfiledEntry& entry : plan.unfiled()) {
+        if (!CountsAsLeft(entry.reason))
+            kept.insert(plan.files()[size_t(entry.file)].path);
+    }
+    if (!kept.isEmpty())
+        listed.removeIf([&](const QString& file) { return kept.contains(file); });
     m_left.completed(listed);
+}
+
+TRunStatus TRunSession::status() const
+{
+    switch (m_summary.end) {
+    case TRunEnd::Failed:
+        return TRunStatus::Failed;
+    case TRunEnd::Aborted:
+        return TRunStatus::Interrupted;
+    case TRunEnd::Completed:
+        break;
+    }
+    return m_left.any() || m_leftForLater > 0 ? TRunStatus::FilesLeft : TRunStatus::Done;
 }
 
 } // namespace plumtide

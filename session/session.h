@@ -15,6 +15,15 @@ namespace plumtide
 
 class TRunRecorder;
 
+// How a run ended, in the words every front end maps to its own (plumtide-cli's exit status,
+// the window's lines).
+enum class TRunStatus {
+    Done, // it went through all its work, and left nothing it was asked to do
+    FilesLeft, // it went through all its work, and left files a later run may still deal with
+    Failed, // an error that concerns the whole run ended it
+    Interrupted, // stopped at a safe point on request; what was done before stays done
+};
+
 // One run from its start to its end, however it starts: the window's "Move files", its
 // automatic runs, the source list's menu commands and "Create", plumtide-cli sort and each
 // watch run, and an undo. It holds the run lock for the run's whole life, settles what killed
@@ -58,13 +67,21 @@ public:
     // included) escapes once the summary holds what was done.
     TMoveSummary carryOut(const TCarryOut& how, const TWorkSource& work, const QStringList& files,
         Pump& pump, const MoveReporter& report = {});
-    // After a run that went through all its work: the files it listed, those no event named
-    // had no folder and are left (see TFilesLeft).
-    void completed(const QStringList& listed);
+    // After carrying out `plan`: if the run went through all its work, the files it listed
+    // that no event named had no row and are left (see TFilesLeft), but for those the plan
+    // kept in the source by the user's choice.
+    void completed(const TPlannedSort& plan);
+    // A file an undo left where it was that a later undo may still bring back once its cause
+    // is gone: a file left, as far as status() goes.
+    void leftForLater() { ++m_leftForLater; }
 
     const TMoveSummary& summary() const { return m_summary; }
     // The files the run was asked to file and left, with why.
     const std::vector<TLeftOut>& left() const { return m_left.files(); }
+    // How the run ended: failed or interrupted as its summary says; otherwise files left
+    // when a file it was asked to deal with stayed where it was (for a sort, known once
+    // completed() was called; for an undo, as leftForLater() told).
+    TRunStatus status() const;
 
 private:
     class Log;
@@ -76,6 +93,7 @@ private:
     QStringList m_notices;
     TMoveSummary m_summary;
     TFilesLeft m_left;
+    int m_leftForLater = 0;
 };
 
 } // namespace plumtide

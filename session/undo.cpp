@@ -96,10 +96,14 @@ TUndoSummary UndoRun(
     }
     int mayComeBack = 0;
     const auto told = [&](const TMoveEvent& event) {
-        // A folder kept is the user's now (it holds what they put there), or gone already.
+        // Files that stayed but may still come back are a task left undone; one deleted for
+        // good never comes back, and no retry changes that. A folder kept is the user's now
+        // (it holds what they put there), or gone already.
         if (event.outcome == TMoveOutcome::NotRestored && event.reason != TReason::DeletedForGood
-            && event.reason != TReason::RelativePath && !folders.contains(event.restores))
+            && event.reason != TReason::RelativePath && !folders.contains(event.restores)) {
             ++mayComeBack;
+            session.leftForLater();
+        }
         if (report)
             report(event);
     };
@@ -113,6 +117,7 @@ TUndoSummary UndoRun(
     summary.mayComeBack = mayComeBack;
     summary.reasons = done.notRestoredReasons;
     summary.aborted = done.end == TRunEnd::Aborted;
+    summary.status = session.status();
     if (!dryRun) {
         const auto [total, restored] = history.restoredCount(run);
         history.setState(run, restored == total ? TRunState::Undone : TRunState::PartlyUndone);

@@ -3,6 +3,7 @@
 #include "core/moving/moveevents.h"
 #include "core/pump.h"
 #include "core/summary.h"
+#include "session/session.h"
 
 #include <QString>
 
@@ -20,6 +21,8 @@ struct TUndoSummary {
     // Why files stayed, by reason, in the order the reasons first came up.
     std::vector<std::pair<TReason, int>> reasons;
     bool aborted = false;
+    // Files left (FilesLeft) are those that may come back.
+    TRunStatus status = TRunStatus::Done;
     qint64 run = 0; // the run taken back
     // "Undo of run 12: 14 files restored, 1 not restored (1 deleted for good)"
     QString text() const;

@@ -304,8 +304,7 @@ bool TfrmMain::autoRun()
         throw;
     }
     m_lastMoveSummary = session.summary();
-    if (m_lastMoveSummary.end == TRunEnd::Completed)
-        session.completed(m_listing.filePaths());
+    session.completed(m_listing);
     // The notification tells of files newly left, not of the same ones at every run.
     m_lastFilesLeft
         = qsizetype(TellOnceFor(request.source, TRunOrigin::Auto).newlyLeft(session.left()).size());
@@ -971,7 +970,7 @@ void TfrmMain::btnVerplaatsClick()
         // Kept however the run ends: an error goes on to the error handler, which reports it.
         const auto keep = qScopeGuard([&] {
             m_lastMoveSummary = session->summary();
-            m_moveFailed = m_lastMoveSummary.end == TRunEnd::Failed;
+            m_moveFailed = session->status() == TRunStatus::Failed;
             for (const QString& notice : session->notices())
                 m_lastMoveNotes.prepend(notice);
         });
