@@ -206,6 +206,7 @@ private:
     const TLeaveOutPolicy& m_leaveOut;
     const bool m_actsTestUse;
     QHash<QString, TReason> m_handled; // file -> the reason a later row of it is skipped
+    mutable QHash<QString, QSet<QString>> m_folderNames; // source folder -> its names, as read
 };
 
 // Whether an action takes its file away from where it was.
