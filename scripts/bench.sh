@@ -65,13 +65,17 @@ import os, random, shlex, sys
 
 work, what = sys.argv[1], sys.argv[2]
 audio = {k: open(os.path.join(work, k + ".mp3"), "rb").read() for k in ("a", "b")}
-first = ["Mara", "Jon", "Ilse", "Teo", "Rufus", "Lena", "Oskar", "Dana", "Vito", "Kira",
-         "Bram", "Nell", "Orin", "Suki", "Pavel", "Wren", "Ada", "Emil", "Zora", "Hugo"]
-last = ["Quillon", "Vennett", "Strand", "Okafor", "Lindqvist", "Moreau", "Halloway", "Brisk",
-        "Calder", "Duarte", "Ember", "Winterbourne", "Gallo", "Hartmann", "Ives", "Jessup",
-        "Kowal", "Lark", "Marlow", "Novak"]
+# Names made of syllables, as unlike each other as the names of a real library.
+syllables = ["ka", "lo", "mi", "ren", "tu", "sa", "dor", "vel", "ni", "qua", "bri", "zen",
+             "ho", "pa", "le", "gri", "mo", "tes", "ul", "an", "ri", "cho", "bel", "wy"]
 rng = random.Random(7)
-artists = rng.sample([f + " " + l for f in first for l in last], 100)
+def word(n):
+    return "".join(rng.choice(syllables) for _ in range(n)).capitalize()
+artists = []
+while len(artists) < 100:
+    name = word(rng.randint(2, 3)) + (" " + word(2) if rng.random() < 0.6 else "")
+    if name not in artists:
+        artists.append(name)
 
 def syncsafe(n):
     return bytes((n >> s) & 0x7F for s in (21, 14, 7, 0))
