@@ -315,6 +315,7 @@ public:
 
     void processEvents() override
     {
+        FlushOutputWhenDue();
         CheckOutput();
         if (m_countPumps)
             m_progress.setProgress(++m_done, m_total);
@@ -322,6 +323,7 @@ public:
             m_progress.processEvents();
     }
     bool abortRequested() const override { return m_progress.abortRequested(); }
+    void beforeChanges() override { FlushBeforeChanges(); }
 
     void phase(Phase phase, long long total) override
     {
@@ -445,8 +447,8 @@ public:
             return;
         if (NamesFolder(event.outcome))
             m_progress.finish();
+        // Out in one write with the others of its group, before the next changes.
         WriteHistoryRecord(m_out, RecordOf(event), event.match);
-        FlushOutput();
     }
 
     void assignmentIgnored(const TAssignment& assignment) override

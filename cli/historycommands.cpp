@@ -105,7 +105,6 @@ int RunUndo(const ParsedCommand& command)
         progress, [&](const TMoveEvent& event) {
             progress.setProgress(++done, 0);
             WriteHistoryRecord(out, RecordOf(event));
-            FlushOutput();
         });
     progress.finish();
     PrintError(QStringLiteral("undone: %1\n").arg(summary.text()));

@@ -11,6 +11,7 @@
 #include <QFile>
 
 #include <cstdio>
+#include <unistd.h>
 
 using namespace plumtide;
 using namespace plumtide::cli;
@@ -41,6 +42,10 @@ QString toolHelp()
 
 int main(int argc, char** argv)
 {
+    // Records go out in large writes where nobody reads them line by line as they come; a
+    // terminal keeps its line buffering.
+    if (::isatty(STDOUT_FILENO) != 1)
+        std::setvbuf(stdout, nullptr, _IOFBF, size_t(1) << 16);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("plumtide-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(PLUMTIDE_VERSION));

@@ -2,6 +2,8 @@
 
 #include "core/matching/carefulmatch.h"
 
+#include <QElapsedTimer>
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -16,6 +18,9 @@ namespace
 {
 
 int g_outputError = 0;
+// When the oldest record waiting in standard output's buffer was written; invalid when none
+// waits.
+QElapsedTimer g_waiting;
 
 void keepOutputError(std::FILE* out)
 {
@@ -31,6 +36,8 @@ void WriteOutput(std::FILE* out, const char* data, size_t size)
 {
     if (size == 0)
         return;
+    if (out == stdout && !g_waiting.isValid())
+        g_waiting.start();
     errno = 0;
     if (std::fwrite(data, 1, size, out) != size || std::ferror(out))
         keepOutputError(out);
@@ -38,12 +45,24 @@ void WriteOutput(std::FILE* out, const char* data, size_t size)
 
 bool FlushOutput()
 {
+    g_waiting.invalidate();
     errno = 0;
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
         keepOutputError(stdout);
         return false;
     }
     return true;
+}
+
+void FlushOutputWhenDue()
+{
+    if (g_waiting.isValid() && g_waiting.elapsed() >= 1000)
+        FlushOutput();
+}
+
+bool OutputWaiting()
+{
+    return g_waiting.isValid();
 }
 
 int OutputError()

@@ -94,6 +94,12 @@ private:
 void WriteOutput(std::FILE* out, const char* data, size_t size);
 // Flushes standard output; false (and the failure kept) when that fails.
 bool FlushOutput();
+// Records wait in standard output's buffer, one write for many, until a run is about to make
+// its next changes (see FlushBeforeChanges) or ends, or until the first of them has waited a
+// second: then this flushes them, so that whoever follows a long run sees them as they come.
+void FlushOutputWhenDue();
+// Whether records written to standard output wait in its buffer.
+bool OutputWaiting();
 // The system's error number of standard output's first failed write; 0 while none failed.
 int OutputError();
 

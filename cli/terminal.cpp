@@ -15,6 +15,10 @@ namespace plumtide::cli
 
 void Print(std::FILE* out, const QString& text)
 {
+    // What standard error says follows the records before it, also where both go to one
+    // file or journal.
+    if (out == stderr && OutputWaiting())
+        FlushOutput();
     const QByteArray bytes = text.toUtf8();
     WriteOutput(out, bytes.constData(), static_cast<size_t>(bytes.size()));
 }
@@ -23,6 +27,12 @@ void CheckOutput()
 {
     if (const int error = OutputError())
         throw IOError(QStringLiteral("Cannot write to"), QStringLiteral("standard output"), error);
+}
+
+void FlushBeforeChanges()
+{
+    FlushOutput();
+    CheckOutput();
 }
 
 TerminalProgress::TerminalProgress()
@@ -38,6 +48,7 @@ TerminalProgress::~TerminalProgress()
 
 void TerminalProgress::processEvents()
 {
+    FlushOutputWhenDue();
     CheckOutput();
     render(false);
 }

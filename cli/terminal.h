@@ -22,6 +22,9 @@ inline void PrintError(const QString& text)
 // the records is gone or cannot keep them, so the work stops at its next safe point, and
 // what it did is still recorded and summed up on standard error.
 void CheckOutput();
+// Before a run changes the disk: the records of what it did so far go out, and a failed
+// standard output ends it before the changes (see CheckOutput).
+void FlushBeforeChanges();
 
 // The CLI's pump and Details sink: abort follows the interrupt flag, and a failed standard
 // output ends the work (see CheckOutput); Details lines that
@@ -36,6 +39,7 @@ public:
 
     void processEvents() override;
     bool abortRequested() const override;
+    void beforeChanges() override { FlushBeforeChanges(); }
     void clear() override;
     void addLine(const QString& line) override;
     void progress(QLatin1StringView what, qint64 done, qint64 total) override;

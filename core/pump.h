@@ -22,6 +22,10 @@ public:
     virtual void processEvents() = 0;
     // True once the user asked the running operation to stop.
     virtual bool abortRequested() const = 0;
+    // Called once a run's next changes (a group of moves, a deletion, a folder) are decided
+    // and before any is made: what was told of the work before them should be out by now. An
+    // exception ends the run before the changes.
+    virtual void beforeChanges() { }
 
     // The step taken before each unit of work: events, then the question. False = stop.
     bool keepGoing()

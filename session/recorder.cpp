@@ -6,6 +6,7 @@
 #include "session/recovery.h"
 
 #include <QDateTime>
+#include <QDir>
 
 #include <cerrno>
 #include <cstring>
@@ -150,8 +151,17 @@ void TRunRecorder::throwIfFailed() const
 THistoryRecord TRunRecorder::recordOf(const TMoveEvent& event) const
 {
     THistoryRecord record = RecordOf(event);
-    record.file = AbsolutePath(record.file);
-    record.target = AbsolutePath(record.target);
+    // The current folder is asked once a run (a system call), not twice a record: the
+    // program never changes it.
+    const auto absolute = [this](const QString& path) {
+        if (path.isEmpty() || !IsRelativePath(path))
+            return AbsolutePath(path);
+        if (m_currentFolder.isEmpty())
+            m_currentFolder = QDir::currentPath();
+        return QDir::cleanPath(JoinPath(m_currentFolder, path));
+    };
+    record.file = absolute(record.file);
+    record.target = absolute(record.target);
     return record;
 }
 

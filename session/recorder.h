@@ -78,6 +78,7 @@ private:
 
     TRunOrigin m_origin;
     QString m_destination; // as the run was given it
+    mutable QString m_currentFolder; // taken when a record first needs it
     FileDescriptor m_lock;
     std::unique_ptr<THistory> m_history;
     qint64 m_run = 0;

@@ -19,10 +19,15 @@ public:
     {
     }
 
+    // The pump of the work carried out, told before each group of changes.
+    void setPump(Pump* pump) { m_pump = pump; }
+
     // Each log learns the changes of its own part of a group before they are made, so that
     // a run killed meanwhile leaves none of them out of the history.
     void expect(const std::vector<TExpectedEvent>& group) override
     {
+        if (m_pump)
+            m_pump->beforeChanges();
         std::vector<TExpectedEvent> folders;
         std::vector<TExpectedEvent> rest;
         for (const TExpectedEvent& event : group)
@@ -59,6 +64,7 @@ public:
 private:
     TRunLog* m_folders;
     TRunLog* m_rest;
+    Pump* m_pump = nullptr;
     TMoveSummary m_folderSummary;
 };
 
@@ -94,6 +100,8 @@ TMoveSummary TRunSession::carryOut(const TCarryOut& how, const TWorkSource& work
     asked.dryRun = asked.dryRun || m_start.dryRun;
     m_summary = TMoveSummary();
     m_summary.end = TRunEnd::Failed;
+    if (m_log)
+        m_log->setPump(&pump);
     try {
         return CarryOut(
             asked, work, files, pump, m_log.get(),

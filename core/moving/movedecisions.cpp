@@ -413,8 +413,20 @@ QStringList TMoveDecider::companionsOf(const QString& file, const TFileSystemVie
     QStringList companions;
     if (!m_settings.moveCompanions)
         return companions;
+    // Most songs have none, and a look at each name costs a system call: the names of a
+    // folder are read once a run, and only the candidates among them are looked at. A listing
+    // without the song (read before it came, or a folder that cannot be read) rules nothing
+    // out.
+    const QString folder = FolderOf(file);
+    auto names = m_folderNames.constFind(folder);
+    if (names == m_folderNames.constEnd()) {
+        const QStringList entries = view.entryNames(folder);
+        names = m_folderNames.insert(folder, QSet<QString>(entries.begin(), entries.end()));
+    }
+    const bool listed = names->contains(FileNameOf(file));
     for (const QString& candidate : CompanionCandidates(file)) {
-        if (view.status(candidate).kind == PathKind::File)
+        if ((!listed || names->contains(FileNameOf(candidate)))
+            && view.status(candidate).kind == PathKind::File)
             companions.append(candidate);
     }
     return companions;

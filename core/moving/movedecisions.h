@@ -237,6 +237,7 @@ private:
     // doublesByAudio: the music files of each folder a run files into, by audio length; made
     // at the first file for a folder, and told of the files decided into it since.
     mutable QHash<QString, QMultiHash<qint64, QString>> m_songsIn;
+    mutable QHash<QString, QSet<QString>> m_folderNames; // source folder -> its names, as read
 };
 
 // Whether an action takes its file away from where it was.

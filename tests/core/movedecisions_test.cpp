@@ -53,9 +53,17 @@ public:
         return !song.isEmpty() && song == audio(b);
     }
     qint64 audioLength(const QString& file) const override { return audio(file).size(); }
+    // Folders whose names cannot be read, though their files can be looked at.
+    FakeDisk& unlisted()
+    {
+        m_unlisted = true;
+        return *this;
+    }
     QStringList entryNames(const QString& folder) const override
     {
         QStringList names;
+        if (m_unlisted)
+            return names;
         for (auto entry = m_entries.constBegin(); entry != m_entries.constEnd(); ++entry) {
             if (FolderOf(entry.key()) == folder)
                 names.append(FileNameOf(entry.key()));
@@ -79,6 +87,7 @@ private:
     };
     QHash<QString, Entry> m_entries;
     quint64 m_inode = 0;
+    bool m_unlisted = false;
 };
 
 // Each action as "Kind target-or-reason".
@@ -290,6 +299,7 @@ TEST(MoveDecisions, CompanionsTravelWithTheirSongUnderItsName)
         QStringList expected;
     } cases[] = {
         { "both free", world(), base, both },
+        { "a folder that cannot be listed", world().unlisted(), base, both },
         { "switched off", world(), off, { QStringLiteral("Move /music/ABBA/a.mp3") } },
         { "upper-case names",
             world()
