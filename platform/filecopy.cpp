@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -195,11 +196,14 @@ bool SameBytes(const FileDescriptor& a, const FileDescriptor& b)
 bool SameBytesAt(
     const FileDescriptor& a, qint64 offsetA, const FileDescriptor& b, qint64 offsetB, qint64 length)
 {
-    // Two buffers of 256 KB: large enough for few calls, small enough for a run comparing many
-    // pairs of songs.
-    constexpr size_t kChunk = size_t { 1 } << 18;
-    std::vector<char> bufferA(kChunk);
-    std::vector<char> bufferB(kChunk);
+    // Two songs of one name mostly differ in their first frames: small reads first, growing
+    // to 256 KB for files that are the same as far as they have been read.
+    constexpr size_t kFirstChunk = size_t { 1 } << 14;
+    constexpr size_t kLargestChunk = size_t { 1 } << 18;
+    // Not cleared: every byte compared is read first.
+    const size_t capacity = size_t(std::clamp<qint64>(length, 0, qint64(kLargestChunk)));
+    const auto bufferA = std::make_unique_for_overwrite<char[]>(capacity);
+    const auto bufferB = std::make_unique_for_overwrite<char[]>(capacity);
     const auto readFully = [](const FileDescriptor& file, char* into, size_t size, qint64 at) {
         size_t done = 0;
         while (done < size) {
@@ -213,11 +217,12 @@ bool SameBytesAt(
         }
         return true;
     };
-    for (qint64 done = 0; done < length;) {
-        const size_t size = size_t(std::min<qint64>(length - done, qint64(kChunk)));
-        if (!readFully(a, bufferA.data(), size, offsetA + done)
-            || !readFully(b, bufferB.data(), size, offsetB + done)
-            || std::memcmp(bufferA.data(), bufferB.data(), size) != 0)
+    size_t chunk = kFirstChunk;
+    for (qint64 done = 0; done < length; chunk = std::min(chunk * 2, kLargestChunk)) {
+        const size_t size = size_t(std::min<qint64>(length - done, qint64(chunk)));
+        if (!readFully(a, bufferA.get(), size, offsetA + done)
+            || !readFully(b, bufferB.get(), size, offsetB + done)
+            || std::memcmp(bufferA.get(), bufferB.get(), size) != 0)
             return false;
         done += qint64(size);
     }
