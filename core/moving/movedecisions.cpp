@@ -1,6 +1,7 @@
 #include "core/moving/movedecisions.h"
 
 #include "core/moving/companions.h"
+#include "core/moving/emptiedfolders.h"
 #include "core/moving/fileutils.h"
 #include "core/moving/movesettings.h"
 #include "formats/audioformat.h"
@@ -29,6 +30,21 @@ bool tooLong(const QString& a, const QString& b)
 TMoveAction skipped(const QString& file, TReason reason)
 {
     return TMoveAction { TActionKind::Skip, file, QString(), reason };
+}
+
+// Whether a numbered name that is free can take a file and its companions: None, or
+// PathTooLong, or CompanionNameTaken when a companion's name of that number is taken (its
+// companions take the same number as the file: the first one free for all).
+TReason freeFor(const QString& file, const QString& candidate, const QStringList& companions,
+    const TFileSystemView& view)
+{
+    if (tooLong(file, candidate) || EncodePath(FileNameOf(candidate)).size() > kMaxNameBytes)
+        return TReason::PathTooLong;
+    const bool companionsFree
+        = std::all_of(companions.begin(), companions.end(), [&](const QString& companion) {
+              return view.status(CompanionTarget(companion, candidate)).kind == PathKind::Missing;
+          });
+    return companionsFree ? TReason::None : TReason::CompanionNameTaken;
 }
 
 bool movedSomewhere(TMoveOutcome outcome)
@@ -182,6 +198,7 @@ void TOverlayView::apply(const TMoveAction& action)
     case TActionKind::DeleteSmall:
     case TActionKind::DeleteByHand:
     case TActionKind::RemoveFolder:
+    case TActionKind::RemoveEmptied:
         remove(action.file);
         return;
     default:
@@ -331,16 +348,10 @@ TMoveAction TMoveDecider::numbered(const QString& file, const QString& folder,
         const QString candidate = JoinPath(folder, NumberedFileName(name, number));
         const TFileStatus there = view.status(candidate);
         if (there.kind == PathKind::Missing) {
-            if (tooLong(file, candidate)
-                || EncodePath(FileNameOf(candidate)).size() > kMaxNameBytes)
-                return skipped(file, TReason::PathTooLong);
-            // Its companions take the same number: the first name free for all.
-            const bool companionsFree
-                = std::all_of(companions.begin(), companions.end(), [&](const QString& companion) {
-                      return view.status(CompanionTarget(companion, candidate)).kind
-                          == PathKind::Missing;
-                  });
-            if (companionsFree)
+            const TReason free = freeFor(file, candidate, companions, view);
+            if (free == TReason::PathTooLong)
+                return skipped(file, free);
+            if (free == TReason::None)
                 return { TActionKind::Move, file, candidate, TReason::NameTaken };
             continue;
         }
@@ -474,16 +485,10 @@ TMoveAction TMoveDecider::setAside(
         if (there.sameAs(self))
             return { TActionKind::KeepOwnDouble, file, candidate };
         if (there.kind == PathKind::Missing) {
-            if (tooLong(file, candidate)
-                || EncodePath(FileNameOf(candidate)).size() > kMaxNameBytes)
-                return skipped(file, TReason::PathTooLong);
-            // A double's companions take the same number: the first name free for all.
-            const bool companionsFree
-                = std::all_of(companions.begin(), companions.end(), [&](const QString& companion) {
-                      return view.status(CompanionTarget(companion, candidate)).kind
-                          == PathKind::Missing;
-                  });
-            if (companionsFree)
+            const TReason free = freeFor(file, candidate, companions, view);
+            if (free == TReason::PathTooLong)
+                return skipped(file, free);
+            if (free == TReason::None)
                 return withCompanions(
                     { TActionKind::SetDoubleAside, file, candidate }, companions, view);
             continue;
@@ -622,6 +627,8 @@ TMoveEvent EventOf(const TMoveAction& action)
         return event(TMoveOutcome::Restored, action.target);
     case TActionKind::RemoveFolder:
         return event(TMoveOutcome::Removed);
+    case TActionKind::RemoveEmptied:
+        return event(TMoveOutcome::FolderRemoved);
     case TActionKind::Nothing:
     case TActionKind::Skip:
         break;
@@ -673,11 +680,15 @@ bool DecideMoves(const TWorkSource& work, const TMoveSettings& settings,
     for (const QString& folder : assumedFolders)
         world.addFolder(folder);
     TMoveDecider decider(settings, leaveOut);
+    TEmptiedFolders emptied(settings.sourceFolder, settings.destinationFolder);
     TWorkItem item;
     bool songGoesBack = false;
     while (work(item)) {
         if (!pump.keepGoing())
             return false;
+        const TPlanRow* row = std::get_if<TPlanRow>(&item);
+        if (row && settings.removeEmptiedFolders)
+            emptied.note(row->file, world);
         TMoveAction action = decider.decide(item, world, TLeaveOutPolicy::Now());
         if (const TTakeBack* back = std::get_if<TTakeBack>(&item)) {
             if (back->follows && !songGoesBack)
@@ -687,16 +698,28 @@ bool DecideMoves(const TWorkSource& work, const TMoveSettings& settings,
                 songGoesBack = action.kind != TActionKind::Skip;
         }
         onAction(action);
+        if (TakesFileAway(action.kind))
+            emptied.tookOut(action.file);
         if (action.kind == TActionKind::Move || action.kind == TActionKind::SetDoubleAside) {
-            for (const TCompanionMove& companion : action.companions)
+            for (const TCompanionMove& companion : action.companions) {
                 onAction(companion.reason == TReason::None
                         ? TMoveAction { TActionKind::Move, companion.file, companion.target }
                         : skipped(companion.file, companion.reason));
+                if (companion.reason == TReason::None)
+                    emptied.tookOut(companion.file);
+            }
         }
         world.apply(action);
-        if (const TPlanRow* row = std::get_if<TPlanRow>(&item))
+        if (row)
             decider.done(row->file, TakesFileAway(action.kind));
     }
+    emptied.offer(world, TLeaveOutPolicy::Now() - leaveOut.settleMs() * 1'000'000,
+        [&](const QString& folder) {
+            const TMoveAction removal { TActionKind::RemoveEmptied, folder };
+            onAction(removal);
+            world.apply(removal);
+            return true;
+        });
     return true;
 }
 

@@ -85,6 +85,7 @@ enum class TActionKind {
     CopyBack, // an undo copies the doubles folder's own copy (file) back to target
     RemoveFolder, // an undo removes a folder a run made (file), still empty
     Skip, // stays, for the reason given
+    RemoveEmptied, // a sub-folder of the source the run emptied (file), removed at its end
 };
 
 // A file that travels with a moved song (see companions.h): it goes to `target` right after
@@ -257,8 +258,9 @@ TWorkSource WorkOf(std::vector<TWorkItem> items);
 // Decides every item as a run would, in order, changing nothing: a dry run. Each later item
 // sees what the earlier ones would have done; `assumedFolders` are taken to exist (the
 // folders a real run would create first). A song's companions follow its action as actions of
-// their own (moved, or skipped). The pump runs before each item; returns false when it
-// stopped the items.
+// their own (moved, or skipped); with removeEmptiedFolders, the folders the run would empty
+// follow at the end (see TEmptiedFolders). The pump runs before each item; returns false when
+// it stopped the items.
 bool DecideMoves(const TWorkSource& work, const TMoveSettings& settings,
     const TLeaveOutPolicy& leaveOut, const TFileSystemView& disk, Pump& pump,
     const std::function<void(const TMoveAction&)>& onAction,

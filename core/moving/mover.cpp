@@ -2,6 +2,7 @@
 
 #include "core/moving/companions.h"
 #include "core/moving/durablemove.h"
+#include "core/moving/emptiedfolders.h"
 #include "core/moving/fileutils.h"
 #include "platform/errors.h"
 #include "platform/filestatus.h"
@@ -9,8 +10,6 @@
 #include "platform/paths.h"
 #include "platform/trash.h"
 
-#include <QDir>
-#include <QHash>
 #include <QSet>
 
 #include <algorithm>
@@ -73,6 +72,7 @@ public:
         , m_log(log)
         , m_world(m_disk)
         , m_decider(m_settings, m_leaveOut, !m_dryRun)
+        , m_emptied(m_settings.sourceFolder, m_settings.destinationFolder)
     {
         // Comparing a file with one the group is still to move (two songs of one name in a
         // run) reads it where it will be, once it is there.
@@ -128,7 +128,7 @@ private:
         const TTakeBack* back = std::get_if<TTakeBack>(&item);
         m_following = back && back->follows;
         if (row && m_settings.removeEmptiedFolders)
-            noteFolders(row->file);
+            m_emptied.note(row->file, m_world);
         if (!m_following) {
             // The last song's group may be made now that no more of its files can join it.
             if (std::exchange(m_groupOpen, false)
@@ -152,56 +152,26 @@ private:
             m_decider.done(row->file, m_lastGone);
     }
 
-    // The sub-folders of the source that hold `file`, below the source and outside the
-    // destination, each with its time of change before the run took anything out of it.
-    void noteFolders(const QString& file)
-    {
-        const QString first = FolderOf(file);
-        if (m_foldersBefore.contains(first))
-            return;
-        const auto absolute = [](const QString& path) {
-            return QDir::cleanPath(AbsolutePath(path)) + QLatin1Char('/');
-        };
-        const QString source = absolute(m_settings.sourceFolder);
-        const QString destination = absolute(m_settings.destinationFolder);
-        for (QString folder = first; !m_foldersBefore.contains(folder); folder = FolderOf(folder)) {
-            const QString path = absolute(folder);
-            if (path.size() <= source.size() || !path.startsWith(source)
-                || path.startsWith(destination))
-                return;
-            const TFileStatus status = StatusOf(folder);
-            if (status.kind != PathKind::Folder)
-                return;
-            m_foldersBefore.insert(folder, status.modified);
-        }
-    }
-
-    // Removes the sub-folders of the source the run emptied of everything, deepest first: a
-    // folder the run took a file (or an emptied folder) out of, that nothing else changed
-    // within the settle time before, and that holds nothing now, not even a hidden file. A
-    // download client may still be about to write into a folder changed more recently.
+    // Removes the sub-folders of the source the run emptied (see TEmptiedFolders). A
+    // download client may still be about to write into a folder changed more recently than
+    // the settle time before the run.
     void removeEmptiedFolders()
     {
-        if (m_tookFrom.isEmpty())
-            return;
-        const qint64 quietSince = TLeaveOutPolicy::Now() - m_leaveOut.settleMs() * 1'000'000;
-        QStringList folders = m_foldersBefore.keys();
-        std::sort(folders.begin(), folders.end(),
-            [](const QString& a, const QString& b) { return a.size() > b.size(); });
-        for (const QString& folder : folders) {
-            if (!m_tookFrom.contains(folder) || m_foldersBefore.value(folder) > quietSince
-                || !EntryNames(folder).isEmpty() || RemoveEmptyFolder(folder) != 0)
-                continue;
+        m_emptied.offer(m_world, quietSince(), [&](const QString& folder) {
+            if (RemoveEmptyFolder(folder) != 0)
+                return false;
             try {
                 m_moves.changed(FolderOf(folder));
             } catch (const IOError&) {
                 // Removed all the same; only its parent's flush is lost.
             }
-            m_tookFrom.insert(FolderOf(folder));
             report(TMoveEvent { TMoveOutcome::FolderRemoved, folder });
-        }
+            return true;
+        });
         commit();
     }
+
+    qint64 quietSince() const { return TLeaveOutPolicy::Now() - m_leaveOut.settleMs() * 1'000'000; }
 
     // A dry run: reports what each item would do, against the disk as it is.
     bool pretend(const TWorkSource& work, Pump& pump)
@@ -258,6 +228,7 @@ private:
         case TActionKind::KeepDouble:
         case TActionKind::KeepOwnDouble:
         case TActionKind::InPlace:
+        case TActionKind::RemoveEmptied: // decided by the run's end, not by an item
             break;
         }
         report(EventOf(action));
@@ -577,8 +548,8 @@ private:
 
     void deliver(const TMoveEvent& event)
     {
-        if (ChangedFiles(event.outcome) && m_foldersBefore.contains(FolderOf(event.file)))
-            m_tookFrom.insert(FolderOf(event.file));
+        if (ChangedFiles(event.outcome))
+            m_emptied.tookOut(event.file);
         m_summary.count(event);
         if (m_log)
             m_log->record(event);
@@ -674,10 +645,7 @@ private:
     std::vector<Waiting> m_waiting; // the group's moves, in the order added
     std::vector<TMoveEvent> m_held;
     QSet<QString> m_foldersThere; // the folders of an undo's old paths, found or made
-    // removeEmptiedFolders: the sub-folders of the source that held the run's files, with
-    // their times of change before the run; those it took something out of.
-    QHash<QString, qint64> m_foldersBefore;
-    QSet<QString> m_tookFrom;
+    TEmptiedFolders m_emptied; // with removeEmptiedFolders
     TMoveSummary m_summary;
     bool m_lastGone = false; // whether the last event took its file away
     // The last item that was not a companion placed its file: its companions may still join

@@ -33,18 +33,24 @@ TEST_F(Cli, FoldersARunEmptiedAreRemovedWhenAskedAndUndoMakesThemAgain)
         folder(QStringLiteral("in/Empty"));
         folder(QStringLiteral("music/Madonna"));
         const auto before = tree();
-        const Result sorted
-            = run(QStringList { QStringLiteral("sort"), QStringLiteral("--settle"),
-                      QStringLiteral("1"), QStringLiteral("--doubles"), QStringLiteral("keep") }
-                + c.options
-                + QStringList { path(QStringLiteral("in")), path(QStringLiteral("music")) });
+        const QStringList sort = QStringList { QStringLiteral("sort"), QStringLiteral("--settle"),
+            QStringLiteral("1"), QStringLiteral("--doubles"), QStringLiteral("keep") }
+            + c.options + QStringList { path(QStringLiteral("in")), path(QStringLiteral("music")) };
+        const auto removedBy = [&](const Result& result) {
+            QStringList removed;
+            for (const QString& line : result.out.split(QLatin1Char('\n'))) {
+                if (line.startsWith(QStringLiteral("folder-removed\t")))
+                    removed.append(line.section(QLatin1Char('\t'), 1).mid(dir.path().size() + 1));
+            }
+            return removed;
+        };
+        // A dry run says so too, and changes nothing.
+        const Result dry = run(sort + QStringList { QStringLiteral("--dry-run") });
+        EXPECT_EQ(removedBy(dry), c.removed) << dry.out.toStdString();
+        EXPECT_EQ(tree(), before);
+        const Result sorted = run(sort);
         ASSERT_EQ(sorted.status, 0) << sorted.err.toStdString();
-        QStringList removed;
-        for (const QString& line : sorted.out.split(QLatin1Char('\n'))) {
-            if (line.startsWith(QStringLiteral("folder-removed\t")))
-                removed.append(line.section(QLatin1Char('\t'), 1).mid(dir.path().size() + 1));
-        }
-        EXPECT_EQ(removed, c.removed) << sorted.out.toStdString();
+        EXPECT_EQ(removedBy(sorted), c.removed) << sorted.out.toStdString();
         for (const QString& folder : folders)
             EXPECT_EQ(QFileInfo(path(folder)).isDir(), !c.removed.contains(folder))
                 << folder.toStdString();

@@ -94,9 +94,10 @@ private:
 QStringList decide(const FakeDisk& disk, std::vector<TWorkItem> items,
     const TMoveSettings& settings, const QStringList& assumed = {})
 {
-    static const char* const names[] = { "Nothing", "Move", "SetDoubleAside", "DropDouble",
-        "DeleteDouble", "KeepDouble", "KeepOwnDouble", "DeleteSmall", "InPlace", "CreateFolder",
-        "DeleteByHand", "Restore", "RestoreFromTrash", "CopyBack", "RemoveFolder", "Skip" };
+    static const char* const names[]
+        = { "Nothing", "Move", "SetDoubleAside", "DropDouble", "DeleteDouble", "KeepDouble",
+              "KeepOwnDouble", "DeleteSmall", "InPlace", "CreateFolder", "DeleteByHand", "Restore",
+              "RestoreFromTrash", "CopyBack", "RemoveFolder", "Skip", "RemoveEmptied" };
     QStringList result;
     NullPump pump;
     DecideMoves(
