@@ -139,6 +139,10 @@ QString moveNote(const TMoveEvent& event)
         = event.reason == TReason::AlreadyMoved || event.reason == TReason::AlreadyHandled;
     if (event.outcome == TMoveOutcome::Skipped && !repeat)
         return QStringLiteral("%1: %2").arg(event.file, ReasonText(event.reason));
+    // Its name held a different song: the user finds it under another name.
+    if (event.outcome == TMoveOutcome::Moved && event.reason == TReason::NameTaken)
+        return QStringLiteral("%1: %2, filed as %3")
+            .arg(event.file, ReasonText(event.reason), FileNameOf(event.target));
     return QString();
 }
 
