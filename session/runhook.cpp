@@ -5,6 +5,7 @@
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <utility>
 
 namespace plumtide
 {
@@ -82,8 +83,24 @@ QString RunHook(const TRunHook& hook, const THookRun& run, Pump* pump)
     command.input = HookInput(run).toUtf8();
     command.environment = { { "PLUMTIDE_EVENT", HookEventText(run.event).toUtf8() } };
     command.timeoutMs = hook.timeoutSeconds * 1000;
+    // What goes to standard error is capped, prefixes included.
+    const qsizetype cap = command.outputCap;
+    qsizetype written = 0;
+    bool dropped = false;
+    const auto drop = [&] {
+        if (!std::exchange(dropped, true))
+            say("(more output dropped)");
+    };
     const TChildEnd end = RunShellCommand(
-        command, [](const QByteArray& line) { say(line); }, [] { say("(more output dropped)"); },
+        command,
+        [&](const QByteArray& line) {
+            written += prefix().size() + line.size() + 1;
+            if (written > cap)
+                drop();
+            else
+                say(line);
+        },
+        drop,
         [pump, stopping = pump && pump->abortRequested()] {
             // Being asked to stop while it runs ends the hook as its time limit would; a run
             // that was stopped still tells its hook.
