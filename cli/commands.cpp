@@ -11,6 +11,7 @@
 #include "id3/id3engine.h"
 #include "platform/errors.h"
 #include "platform/paths.h"
+#include "platform/termination.h"
 #include "session/recorder.h"
 #include "settings/settings.h"
 #include "settings/settingsstore.h"
@@ -153,6 +154,13 @@ SortSettings sortSettings(const ParsedCommand& command)
         settings.doublesByAudio = true;
     if (command.has(optionOver(Setting("RemoveEmptiedFolders"))))
         settings.removeEmptiedFolders = true;
+    const QString onRun = optionOver(Setting("OnRun"));
+    if (command.has(onRun))
+        settings.onRun = command.value(onRun);
+    const TSetting& timeout = Setting("OnRunTimeout");
+    if (command.has(optionOver(timeout)))
+        settings.onRunTimeout = ParseNumber(
+            optionOver(timeout), command.value(optionOver(timeout)), timeout.min, timeout.max);
     if (command.has(QStringLiteral("--settle")))
         sort.settleMs = qint64(ParseNumber(QStringLiteral("--settle"),
                             command.value(QStringLiteral("--settle")), 0, 86400))
@@ -482,22 +490,7 @@ public:
     {
         m_progress.finish();
         if (m_out.json()) {
-            static const char* const ends[] = { "completed", "aborted", "failed" };
-            m_out.writeWithNumbers(
-                { { "outcome", QStringLiteral("summary") },
-                    { "moved", QString::number(summary.moved) },
-                    { "double-moved", QString::number(summary.doublesMoved) },
-                    { "double-deleted", QString::number(summary.doublesDeleted) },
-                    { "double-kept", QString::number(summary.doublesKept) },
-                    { "small-deleted", QString::number(summary.smallDeleted) },
-                    { "in-place", QString::number(summary.inPlace) },
-                    { "skipped", QString::number(summary.skippedFiles()) },
-                    { "end", QString::fromLatin1(ends[static_cast<int>(summary.end)]) },
-                    { "companions", QString::number(summary.companionsMoved) },
-                    { "left", QString::number(left) },
-                    { "name-taken", QString::number(summary.nameTaken) } },
-                { "moved", "double-moved", "double-deleted", "double-kept", "small-deleted",
-                    "in-place", "skipped", "companions", "left", "name-taken" });
+            m_out.writeJsonLine(SummaryRecordJson(summary, left));
         }
         FlushOutput();
         // The error itself follows on its own line.
@@ -533,10 +526,30 @@ SortCommand SortCommandOf(const ParsedCommand& command, const QString& source,
 }
 
 SortResult RunSortPrinting(const SortCommand& sort, RecordWriter& out, TerminalProgress& progress,
-    const EventFilter& shown, const UnfiledFilter& unfiledShown)
+    const EventFilter& shown, const UnfiledFilter& unfiledShown, TTellOnce* tell, bool* errorNews)
 {
     SortOutput output(out, progress, shown);
-    TRunSession session(sort.start);
+    // The hook waits on nothing but a request to end the program.
+    struct HookPump : Pump {
+        void processEvents() override { }
+        bool abortRequested() const override { return TerminationRequested(); }
+    } hookPump;
+    const auto news = [&](const std::exception& error) {
+        const QString message = QString::fromUtf8(error.what());
+        const bool isNews = !tell || tell->newError(message);
+        if (errorNews)
+            *errorNews = isNews;
+        return isNews ? message : QString();
+    };
+    std::optional<TRunSession> started;
+    try {
+        started.emplace(sort.start);
+    } catch (const std::exception& error) {
+        if (const QString told = news(error); !told.isEmpty())
+            TRunSession::tellHookNotStarted(sort.start, hookPump, told);
+        throw;
+    }
+    TRunSession& session = *started;
     for (const QString& notice : session.notices())
         output.notice(notice);
     TPlannedSort plan;
@@ -567,8 +580,9 @@ SortResult RunSortPrinting(const SortCommand& sort, RecordWriter& out, TerminalP
         output.moving(folders.size());
         session.carryOut(sort.how, work, plan.filePaths(), output,
             [&](const TMoveEvent& event) { output.outcome(event); });
-    } catch (const std::exception&) {
+    } catch (const std::exception& error) {
         output.finished(session.summary(), session.left().size());
+        session.tellHook(hookPump, {}, news(error));
         throw;
     }
     const TMoveSummary& summary = session.summary();
@@ -577,7 +591,9 @@ SortResult RunSortPrinting(const SortCommand& sort, RecordWriter& out, TerminalP
         output.unfiled(plan, unfiledShown);
     session.completed(plan);
     output.finished(summary, session.left().size());
-    return { summary, session.left(), session.status() };
+    std::vector<TLeftOut> newlyLeft = tell ? tell->newlyLeft(session.left()) : session.left();
+    session.tellHook(hookPump, newlyLeft);
+    return { summary, session.left(), session.status(), std::move(newlyLeft) };
 }
 
 int RunAssign(const ParsedCommand& command)

@@ -7,6 +7,7 @@
 #include "core/pipeline.h"
 #include "history/history.h"
 #include "session/setup.h"
+#include "session/tellonce.h"
 
 #include <functional>
 #include <vector>
@@ -46,6 +47,8 @@ struct SortResult {
     TMoveSummary summary;
     std::vector<TLeftOut> left;
     TRunStatus status = TRunStatus::Failed;
+    // Of `left`, the files that are news (see RunSortPrinting's `tell`).
+    std::vector<TLeftOut> newlyLeft;
 };
 // Whether an event's record is printed.
 using EventFilter = std::function<bool(const TMoveEvent&)>;
@@ -55,9 +58,12 @@ using UnfiledFilter = std::function<bool(const QString& file)>;
 // when set, sees each outcome first and decides whether its record is printed, and
 // `unfiledShown` each file the plan left unfiled (their records follow the outcomes of a run
 // that went through all its work). An error that ends the run escapes once the summary is
-// printed.
+// printed. The run's hook is told of it at its end: of the files left and the error that are
+// news to `tell` (what a watch told of earlier runs), or all of them without one; when an
+// error escapes, `errorNews` says whether it was news.
 SortResult RunSortPrinting(const SortCommand& sort, RecordWriter& out, TerminalProgress& progress,
-    const EventFilter& shown = {}, const UnfiledFilter& unfiledShown = {});
+    const EventFilter& shown = {}, const UnfiledFilter& unfiledShown = {},
+    TTellOnce* tell = nullptr, bool* errorNews = nullptr);
 // Tells on standard error of a file left in the source, and why.
 void PrintLeft(const TLeftOut& file);
 

@@ -147,6 +147,15 @@ const std::vector<CommandInfo>& Commands()
                 { "--no-history", nullptr,
                     "do not record the run in the history, so that undo cannot take it back "
                     "(default: KeepHistory in the settings)" },
+                { "--on-run", "COMMAND",
+                    "after a run that moved something, left files or failed, run COMMAND with "
+                    "/bin/sh -c: PLUMTIDE_EVENT is complete, needs-attention or error, standard "
+                    "input one JSON object {\"event\",\"summary\",\"moved\",\"left\"}, its "
+                    "output goes to standard error; its failure changes nothing of the run's "
+                    "(default: OnRun in the settings; '' for none; see the README)" },
+                { "--on-run-timeout", "SECONDS",
+                    "end the --on-run COMMAND after this long, 1 to 3600 (default: OnRunTimeout in "
+                    "the settings, else 10)" },
                 { "--dry-run", nullptr, "print what would happen; change nothing" },
                 { "--fail-if-left", nullptr,
                     "exit status 3 when a file was left in SOURCE (skipped for any reason, or "
@@ -200,6 +209,8 @@ const std::vector<CommandInfo>& Commands()
                 { "--no-history" },
                 { "--doubles-by-audio" },
                 { "--remove-emptied-folders" },
+                { "--on-run" },
+                { "--on-run-timeout" },
                 { "--dry-run" },
                 { "--json" },
             },

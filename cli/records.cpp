@@ -70,39 +70,6 @@ int OutputError()
     return g_outputError;
 }
 
-QString JsonString(const QString& text)
-{
-    QString out;
-    out.reserve(text.size() + 2);
-    out += QLatin1Char('"');
-    for (const QChar c : text) {
-        switch (c.unicode()) {
-        case '"':
-            out += QStringLiteral("\\\"");
-            break;
-        case '\\':
-            out += QStringLiteral("\\\\");
-            break;
-        case '\n':
-            out += QStringLiteral("\\n");
-            break;
-        case '\r':
-            out += QStringLiteral("\\r");
-            break;
-        case '\t':
-            out += QStringLiteral("\\t");
-            break;
-        default:
-            if (c.unicode() < 0x20)
-                out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-            else
-                out += c;
-        }
-    }
-    out += QLatin1Char('"');
-    return out;
-}
-
 QString OneLine(QString text)
 {
     for (QChar& c : text) {
@@ -116,6 +83,12 @@ QString OneLine(QString text)
 void RecordWriter::write(const std::vector<Field>& fields)
 {
     writeLine(fields, {});
+}
+
+void RecordWriter::writeJsonLine(const QString& object)
+{
+    const QByteArray bytes = (object + QLatin1Char('\n')).toUtf8();
+    WriteOutput(m_out, bytes.constData(), static_cast<size_t>(bytes.size()));
 }
 
 void RecordWriter::writeWithScore(const std::vector<Field>& fields)

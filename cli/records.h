@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/planning/planner.h"
+#include "core/summary.h"
 
 #include <QByteArray>
 #include <QString>
@@ -43,6 +44,9 @@ public:
     // Like write(), with a last field `name` of any number of texts: in TAB form each a field
     // of its own (none when there are none), in JSON an array.
     void writeWithList(const std::vector<Field>& fields, const char* name, const QStringList& list);
+
+    // One JSON object made elsewhere, as its own line (in JSON form only).
+    void writeJsonLine(const QString& object);
 
     bool json() const { return m_json; }
 
@@ -102,8 +106,6 @@ void FlushOutputWhenDue();
 bool OutputWaiting();
 // The system's error number of standard output's first failed write; 0 while none failed.
 int OutputError();
-
-QString JsonString(const QString& text);
 
 // `text` with each control character (C0, DEL, C1) replaced by a space.
 QString OneLine(QString text);

@@ -177,11 +177,13 @@ private:
             // A file left for the reason it was left before is not told again at every retry.
             return m_tell.isNew(event.file, event.reason);
         };
+        bool errorNews = true;
         try {
             // Nor is a file left unfiled as before.
             const auto unfiledShown
                 = [&](const QString& file) { return m_tell.isNew(file, TReason::NoArtistFolder); };
-            tellLeft(RunSortPrinting(sort, m_out, m_progress, shown, unfiledShown));
+            tellLeft(
+                RunSortPrinting(sort, m_out, m_progress, shown, unfiledShown, &m_tell, &errorNews));
             m_failures = 0;
             m_tell.succeeded();
         } catch (const PlumtideError& error) {
@@ -191,7 +193,7 @@ private:
                 return;
             }
             // The same error at every retry is told once.
-            const bool news = m_tell.newError(error.message());
+            const bool news = errorNews;
             if (news)
                 say(error.message());
             // The files it did not get to stay offered and are tried again after a wait.
@@ -216,7 +218,7 @@ private:
     // One line per file left, when it is first left and when its reason changes.
     void tellLeft(const SortResult& result)
     {
-        for (const TLeftOut& file : m_tell.newlyLeft(result.left)) {
+        for (const TLeftOut& file : result.newlyLeft) {
             m_progress.finish();
             PrintLeft(file);
         }

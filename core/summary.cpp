@@ -159,4 +159,55 @@ QString TMoveSummary::text() const
     return done;
 }
 
+QString JsonString(const QString& text)
+{
+    QString out;
+    out.reserve(text.size() + 2);
+    out += QLatin1Char('"');
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '"':
+            out += QStringLiteral("\\\"");
+            break;
+        case '\\':
+            out += QStringLiteral("\\\\");
+            break;
+        case '\n':
+            out += QStringLiteral("\\n");
+            break;
+        case '\r':
+            out += QStringLiteral("\\r");
+            break;
+        case '\t':
+            out += QStringLiteral("\\t");
+            break;
+        default:
+            if (c.unicode() < 0x20)
+                out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+            else
+                out += c;
+        }
+    }
+    out += QLatin1Char('"');
+    return out;
+}
+
+QString SummaryRecordJson(const TMoveSummary& summary, size_t left)
+{
+    static const char* const ends[] = { "completed", "aborted", "failed" };
+    const std::pair<const char*, qint64> counts[] = { { "moved", summary.moved },
+        { "double-moved", summary.doublesMoved }, { "double-deleted", summary.doublesDeleted },
+        { "double-kept", summary.doublesKept }, { "small-deleted", summary.smallDeleted },
+        { "in-place", summary.inPlace }, { "skipped", summary.skippedFiles() } };
+    QString json = QStringLiteral("{\"outcome\":\"summary\"");
+    for (const auto& [name, count] : counts)
+        json += QStringLiteral(",\"%1\":%2").arg(QLatin1String(name)).arg(count);
+    json += QStringLiteral(",\"end\":\"%1\",\"companions\":%2,\"left\":%3,\"name-taken\":%4}")
+                .arg(QLatin1String(ends[static_cast<int>(summary.end)]))
+                .arg(summary.companionsMoved)
+                .arg(qulonglong(left))
+                .arg(summary.nameTaken);
+    return json;
+}
+
 } // namespace plumtide

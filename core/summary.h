@@ -66,4 +66,12 @@ struct TMoveSummary {
     QString text() const;
 };
 
+// `text` as a JSON string, quotes included: written exactly as it is (paths as on disk), with
+// what JSON requires escaped.
+QString JsonString(const QString& text);
+
+// The summary record of `plumtide-cli sort --json` and of what a run's hook reads: one JSON
+// object of the counts, how the run ended and the files it `left`.
+QString SummaryRecordJson(const TMoveSummary& summary, size_t left);
+
 } // namespace plumtide

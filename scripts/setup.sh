@@ -18,6 +18,8 @@ packages=(
     imagemagick
     # test data: real mp3 files and an independent tag implementation; benchmark reference
     lame python3 python3-mutagen
+    # what the tests of the run hook post with
+    curl
     # FLAC, Ogg and M4A tags (a build dependency); test files of those formats
     libtag1-dev ffmpeg
     # a FUSE file system over a local folder, for the watch of a source whose changes send no

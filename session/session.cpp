@@ -107,6 +107,8 @@ TMoveSummary TRunSession::carryOut(const TCarryOut& how, const TWorkSource& work
             asked, work, files, pump, m_log.get(),
             [&](const TMoveEvent& event) {
                 m_left.see(event);
+                if (m_start.hook.on() && event.outcome == TMoveOutcome::Moved)
+                    m_moved.emplace_back(event.file, event.target);
                 if (report)
                     report(event);
             },
@@ -135,6 +137,43 @@ void TRunSession::completed(const TPlannedSort& plan)
     if (!kept.isEmpty())
         listed.removeIf([&](const QString& file) { return kept.contains(file); });
     m_left.completed(listed);
+}
+
+QString TRunSession::tellHook(
+    Pump& pump, const std::vector<TLeftOut>& newlyLeft, const QString& error)
+{
+    // Nothing waits on the hook: not an undo, not the next run.
+    m_log.reset();
+    m_recorder.reset();
+    m_folders.reset();
+    if (!m_start.hook.on() || m_start.dryRun)
+        return {};
+    THookRun run;
+    const TMoveSummary& summary = m_summary;
+    if (!error.isEmpty())
+        run.event = THookEvent::Error;
+    else if (!newlyLeft.empty())
+        run.event = THookEvent::NeedsAttention;
+    else if (summary.moved + summary.doublesMoved + summary.doublesDeleted + summary.smallDeleted
+        == 0)
+        return {};
+    run.summary = summary;
+    run.moved = std::move(m_moved);
+    run.left = left();
+    run.error = error;
+    return RunHook(m_start.hook, run, &pump);
+}
+
+QString TRunSession::tellHookNotStarted(const TStart& start, Pump& pump, const QString& error)
+{
+    if (!start.hook.on() || start.dryRun)
+        return {};
+    THookRun run;
+    run.event = THookEvent::Error;
+    run.summary.end = TRunEnd::Failed;
+    run.summary.failure = error;
+    run.error = error;
+    return RunHook(start.hook, run, &pump);
 }
 
 TRunStatus TRunSession::status() const

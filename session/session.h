@@ -3,6 +3,7 @@
 #include "core/moving/filesleft.h"
 #include "core/pipeline.h"
 #include "history/history.h"
+#include "session/runhook.h"
 
 #include <QString>
 #include <QStringList>
@@ -46,6 +47,8 @@ public:
         bool foldersApart = false;
         qint64 undoes = 0; // an undo: the run it takes back
         QString historyPath = THistory::DefaultPath();
+        // Told of the run once it is over (see tellHook): runs nobody watches.
+        TRunHook hook;
     };
 
     // Throws UndoUnderWay while an undo runs (a sort), PlumtideError while another run is
@@ -75,6 +78,17 @@ public:
     // is gone: a file left, as far as status() goes.
     void leftForLater() { ++m_leftForLater; }
 
+    // The run is over and its history written: the run lock is let go, and the hook, if
+    // any, is told of the run when it has something to tell: an error that is news
+    // (`error`), else files left that are news (`newlyLeft`, as the front end's tell-once
+    // rule found them), else that it moved something. Waits for the hook, `pump` run
+    // meanwhile. Returns why the hook failed (said on standard error already), empty when it
+    // ran well or did not run. The history is no longer at hand afterwards.
+    QString tellHook(Pump& pump, const std::vector<TLeftOut>& newlyLeft, const QString& error = {});
+    // The same for a run that could not start (an undo under way, a history that cannot be
+    // used), for an `error` that is news.
+    static QString tellHookNotStarted(const TStart& start, Pump& pump, const QString& error);
+
     const TMoveSummary& summary() const { return m_summary; }
     // The files the run was asked to file and left, with why.
     const std::vector<TLeftOut>& left() const { return m_left.files(); }
@@ -94,6 +108,7 @@ private:
     TMoveSummary m_summary;
     TFilesLeft m_left;
     int m_leftForLater = 0;
+    std::vector<std::pair<QString, QString>> m_moved; // for the hook: file, target
 };
 
 } // namespace plumtide

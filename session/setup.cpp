@@ -57,6 +57,10 @@ TRunSetup SetupRun(const TWorkingCopy& settings, const TRunChoices& choices)
     start.keepHistory = settings.keepHistory;
     start.dryRun = choices.dryRun;
     start.foldersApart = choices.createArtistFolders;
+    // Only runs nobody watches: the user sees what a run started by hand does.
+    if (choices.origin == TRunOrigin::Cli || choices.origin == TRunOrigin::Watch
+        || choices.origin == TRunOrigin::Auto)
+        start.hook = { settings.onRun, settings.onRunTimeout };
     return setup;
 }
 

@@ -217,6 +217,9 @@ void LoadWorkingCopy(const TSettingsStore& store, TWorkingCopy& copy, const QStr
     copy.keepHistory = ReadBool(store, Setting("KeepHistory"));
     copy.doublesByAudio = ReadBool(store, Setting("DoublesByAudio"));
     copy.removeEmptiedFolders = ReadBool(store, Setting("RemoveEmptiedFolders"));
+    copy.onRun = ReadString(store, Setting("OnRun"));
+    const TSetting& timeout = Setting("OnRunTimeout");
+    copy.onRunTimeout = std::clamp(ReadInteger(store, timeout), timeout.min, timeout.max);
 }
 
 QString MatchingText(TMatching matching)

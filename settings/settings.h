@@ -84,14 +84,18 @@ struct TWorkingCopy {
     bool doublesByAudio = false;
     // Sub-folders of the source a run emptied are removed (`RemoveEmptiedFolders`).
     bool removeEmptiedFolders = false;
+    // A command run after unattended runs that have something to tell (`OnRun`, empty: none),
+    // ended after `OnRunTimeout` seconds.
+    QString onRun;
+    int onRunTimeout = 0;
 };
 
 // Loads the working copy as the main window does when it is created, in this order:
 // autoStart, percentage, MoveFile, RemoveFile, AutoTime, chkAutoTime, DoubleDir, Source,
 // Destination, DoDelFile, delFileSize, UseTrash, WatchSource, WatchSettle, Matching, Formats,
-// MoveCompanions, KeepHistory, DoublesByAudio, RemoveEmptiedFolders. An unreadable value raises
-// SettingsError there; the fields after it keep what they held. A Matching or Formats value that
-// names nothing known gives the default, as a missing one.
+// MoveCompanions, KeepHistory, DoublesByAudio, RemoveEmptiedFolders, OnRun, OnRunTimeout. An
+// unreadable value raises SettingsError there; the fields after it keep what they held. A Matching
+// or Formats value that names nothing known gives the default, as a missing one.
 void LoadWorkingCopy(const TSettingsStore& store, TWorkingCopy& copy, const QString& programFolder);
 
 // The word a `Matching` value is stored as, and the way of matching a stored word names

@@ -58,6 +58,8 @@ consteval auto settingsTable()
         { "KeepHistory",    Bool,    "1",         None,    0,   0,     true,    "--no-history" },
         { "DoublesByAudio", Bool,    "0",         None,    0,   0,     true,    "--doubles-by-audio" },
         { "RemoveEmptiedFolders", Bool, "0",      None,    0,   0,     true,    "--remove-emptied-folders" },
+        { "OnRun",          Text,    "",          None,    0,   0,     true,    "--on-run" },
+        { "OnRunTimeout",   Integer, "10",        None,    1,   3600,  true,    "--on-run-timeout" },
     });
     // clang-format on
 }

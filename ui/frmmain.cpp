@@ -302,16 +302,23 @@ bool TfrmMain::autoRun()
                 if (ChangedFiles(event.outcome))
                     gone.insert(event.file);
             });
-    } catch (...) {
+    } catch (const std::exception& error) {
         m_lastMoveSummary = session.summary();
         relist();
+        const QString message = QString::fromUtf8(error.what());
+        const bool news = TellOnceFor(request.source, TRunOrigin::Auto).newError(message);
+        session.tellHook(m_pump, {}, news ? message : QString());
         throw;
     }
+    TellOnceFor(request.source, TRunOrigin::Auto).succeeded();
     m_lastMoveSummary = session.summary();
     session.completed(m_listing);
     // The notification tells of files newly left, not of the same ones at every run.
-    m_lastFilesLeft
-        = qsizetype(TellOnceFor(request.source, TRunOrigin::Auto).newlyLeft(session.left()).size());
+    const std::vector<TLeftOut> newlyLeft
+        = TellOnceFor(request.source, TRunOrigin::Auto).newlyLeft(session.left());
+    m_lastFilesLeft = qsizetype(newlyLeft.size());
+    if (const QString failed = session.tellHook(m_pump, newlyLeft); !failed.isEmpty())
+        notes.append(QStringLiteral("The command run after the sort (OnRun) %1").arg(failed));
     relist();
     for (const QString& notice : session.notices())
         notes.prepend(notice);
