@@ -42,8 +42,9 @@ public:
     void listFolders(Pump& pump, DetailsSink& details, TPlanObserver& observer)
     {
         observer.phase(Phase::Scanning, 0);
-        folders = ListDestinationFolders(request.destination, pump, details,
-            [&](const TFolderRow& row) { observer.folderListed(row); });
+        folders = ListDestinationFolders(
+            request.destination, pump, details,
+            [&](const TFolderRow& row) { observer.folderListed(row); }, request.doublesFolder);
     }
 
     void listFiles(Pump& pump, DetailsSink& details, TPlanObserver& observer)

@@ -34,6 +34,8 @@ namespace plumtide
 struct TSortRequest {
     QString source;
     QString destination;
+    // Where doubles are set aside: never a folder to file into, even inside the destination.
+    QString doublesFolder;
     int percentage = 37;
     TMatching matching = TMatching::Similar;
     // Artists the user assigned to folders: their files go there in either way of matching.

@@ -49,13 +49,14 @@ const QString& ReasonText(TReason reason)
 
 const QString& UnfiledReasonText(TUnfiledReason reason)
 {
-    static const std::array<QString, size_t(TUnfiledReason::NameAmbiguous) + 1> texts {
+    static const std::array<QString, size_t(TUnfiledReason::SameArtist) + 1> texts {
         QStringLiteral("no-folder"),
         QStringLiteral("ambiguous"),
         QStringLiteral("one-off"),
         QStringLiteral("no-album-folder"),
         QStringLiteral("compilation"),
         QStringLiteral("name-ambiguous"),
+        QStringLiteral("same-artist"),
     };
     return texts[size_t(reason)];
 }

@@ -74,6 +74,10 @@ enum class TUnfiledReason : quint8 {
     NoAlbumFolder,
     Compilation, // kept in the source by the user's choice
     NameAmbiguous,
+    // The similar rule found no folder near enough, but one has the artist's folded key
+    // ("QUEEN" and "Rock/Queen"): the same artist, never proposed as new. Filed there only
+    // once the user says so.
+    SameArtist,
 };
 
 // The word records give for an unfiled file ("no-folder", "ambiguous").

@@ -35,6 +35,7 @@ TRunSetup SetupRun(const TWorkingCopy& settings, const TRunChoices& choices)
     TSortRequest& request = setup.request;
     request.source = choices.source;
     request.destination = choices.destination;
+    request.doublesFolder = settings.doublesFolder;
     request.percentage = settings.comparePercentage;
     request.matching = settings.matching;
     request.formats = settings.formats;

@@ -250,13 +250,18 @@ TFileFormats FormatsOfCheckBox(bool ticked, const TFileFormats& current)
 
 QString SmallFilesCaption(const TFileFormats& formats)
 {
-    return formats.beyondMp3() ? QStringLiteral("Delete music files smaller then:")
-                               : QStringLiteral("Delete mp3 files smaller then:");
+    return formats.beyondMp3() ? QStringLiteral("Delete music files smaller than:")
+                               : QStringLiteral("Delete mp3 files smaller than:");
 }
 
 QString AssignmentsFile()
 {
     return ConfigHome() + QStringLiteral("/Plumtide/assignments.tsv");
+}
+
+QList<std::pair<QString, QString>> WindowNewFileValues()
+{
+    return { { SettingName(Setting("UseTrash")), QStringLiteral("1") } };
 }
 
 TWorkingCopy DefaultWorkingCopy(const QString& programFolder)
@@ -308,20 +313,33 @@ void ApplyOptions(const TOptionsValues& values, TWorkingCopy& copy)
 void WriteOptions(
     TSettingsStore& store, const TOptionsValues& values, const QString& executablePath)
 {
-    WriteInteger(store, Setting("Percentage"), values.percentage);
-    WriteString(store, Setting("DoubleDir"), values.doublesFolder);
-    WriteBool(store, Setting("MoveFile"), values.moveDoubles);
-    WriteBool(store, Setting("RemoveFile"), values.removeDoubles);
-    WriteTime(store, Setting("AutoTime"), values.autoTime);
-    WriteBool(store, Setting("chkAutoTime"), values.autoTimeOn);
-    WriteBool(store, Setting("autoStart"), values.autoStart);
-    WriteBool(store, Setting("doDelFile"), values.deleteSmallFiles);
-    WriteInteger(store, Setting("delFileSize"), values.smallFileLimit);
-    WriteBool(store, Setting("UseTrash"), values.useTrash);
-    WriteBool(store, Setting("WatchSource"), values.watchSource);
-    WriteInteger(store, Setting("WatchSettle"), values.watchSettle);
-    WriteString(store, Setting("Matching"), MatchingText(values.matching));
-    WriteString(store, Setting("Formats"), values.formats.text());
+    // Only what differs from what the store gives now is written: a default written down
+    // would stand as the user's choice. A doubles folder of its own is one the user made,
+    // whereas the default one is made when first needed.
+    const auto write = [&store](const TSetting& setting, const QString& text) {
+        const QString name = SettingName(setting);
+        const std::optional<QString> stored = store.ReadValue(name);
+        const QString current = stored                         ? *stored
+            : setting.defaultFolder == TDefaultFolder::Doubles ? DefaultDoublesFolder()
+                                                               : QLatin1String(setting.defaultText);
+        if (text != current)
+            store.WriteValue(name, text);
+    };
+    const auto yesNo = [](bool on) { return on ? QStringLiteral("1") : QStringLiteral("0"); };
+    write(Setting("Percentage"), QString::number(values.percentage));
+    write(Setting("DoubleDir"), values.doublesFolder);
+    write(Setting("MoveFile"), yesNo(values.moveDoubles));
+    write(Setting("RemoveFile"), yesNo(values.removeDoubles));
+    write(Setting("AutoTime"), FormatTimeText(values.autoTime));
+    write(Setting("chkAutoTime"), yesNo(values.autoTimeOn));
+    write(Setting("autoStart"), yesNo(values.autoStart));
+    write(Setting("doDelFile"), yesNo(values.deleteSmallFiles));
+    write(Setting("delFileSize"), QString::number(values.smallFileLimit));
+    write(Setting("UseTrash"), yesNo(values.useTrash));
+    write(Setting("WatchSource"), yesNo(values.watchSource));
+    write(Setting("WatchSettle"), QString::number(values.watchSettle));
+    write(Setting("Matching"), MatchingText(values.matching));
+    write(Setting("Formats"), values.formats.text());
     if (values.autoStart)
         store.WriteAutostart(executablePath);
     else

@@ -117,6 +117,12 @@ QString SmallFilesCaption(const TFileFormats& formats);
 // settings file.
 QString AssignmentsFile();
 
+// What a settings file the window creates starts with (see
+// TFileSettingsStore::setNewFileValues): deleted files go to the Trash, so that a deletion
+// can be taken back. A file without the value, and plumtide-cli without a file, keep the
+// table's default.
+QList<std::pair<QString, QString>> WindowNewFileValues();
+
 // The working copy as a first start loads it, with no value stored: the table's defaults.
 TWorkingCopy DefaultWorkingCopy(const QString& programFolder);
 
@@ -156,8 +162,9 @@ void ReadOptions(const TSettingsStore& store, TOptionsValues& values, QString& s
 
 // Saves the settings window's controls in its order (Percentage, DoubleDir, MoveFile,
 // RemoveFile, AutoTime, chkAutoTime, autoStart, doDelFile, delFileSize, UseTrash,
-// WatchSource, WatchSettle, Matching, Formats), then writes or
-// removes the log-on entry. A failed write raises SettingsError and stops the save there.
+// WatchSource, WatchSettle, Matching, Formats), each only when it differs from what the store
+// gives now (its stored text, or the default when there is none), then writes or removes the
+// log-on entry. A failed write raises SettingsError and stops the save there.
 void WriteOptions(
     TSettingsStore& store, const TOptionsValues& values, const QString& executablePath);
 

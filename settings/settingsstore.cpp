@@ -83,6 +83,19 @@ QString readTextFile(const QString& path)
     }
 }
 
+// The file's text, or nothing when there is no file.
+std::optional<QString> readExistingTextFile(const QString& path)
+{
+    try {
+        if (const std::optional<QByteArray> bytes = ReadSmallFile(path, kMaxSettingsFile))
+            return QString::fromUtf8(*bytes);
+        return std::nullopt;
+    } catch (const IOError& error) {
+        throw SettingsError(
+            QStringLiteral("Cannot read the settings file: %1").arg(error.message()));
+    }
+}
+
 void writeTextFile(const QString& path, const QString& text)
 {
     try {
@@ -271,7 +284,13 @@ std::optional<QString> TFileSettingsStore::ReadValue(const QString& name) const
         if (pendingName.compare(name, Qt::CaseInsensitive) == 0)
             return text;
     }
-    return settingsfile::Lookup(readTextFile(m_settingsFile), name);
+    if (const std::optional<QString> text = readExistingTextFile(m_settingsFile))
+        return settingsfile::Lookup(*text, name);
+    for (const auto& [newName, text] : m_newFileValues) {
+        if (newName.compare(name, Qt::CaseInsensitive) == 0)
+            return text;
+    }
+    return std::nullopt;
 }
 
 void TFileSettingsStore::WriteValue(const QString& name, const QString& text)
@@ -298,7 +317,14 @@ void TFileSettingsStore::Flush()
 
 void TFileSettingsStore::writeWithPending(const std::optional<std::pair<QString, QString>>& value)
 {
-    QString contents = readTextFile(m_settingsFile);
+    std::optional<QString> existing = readExistingTextFile(m_settingsFile);
+    QString contents;
+    if (existing) {
+        contents = std::move(*existing);
+    } else {
+        for (const auto& [name, text] : m_newFileValues)
+            contents = settingsfile::Store(contents, name, text);
+    }
     for (const auto& [name, text] : m_pending)
         contents = settingsfile::Store(contents, name, text);
     if (value)

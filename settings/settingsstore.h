@@ -56,6 +56,13 @@ public:
     TFileSettingsStore(QString settingsFile, QString autostartFile);
 
     const QString& settingsFile() const { return m_settingsFile; }
+
+    // Values a settings file starts with when this store creates it; while there is no file
+    // they read as stored. A file that exists without one of them reads as it is.
+    void setNewFileValues(QList<std::pair<QString, QString>> values)
+    {
+        m_newFileValues = std::move(values);
+    }
     const QString& autostartFile() const { return m_autostartFile; }
 
     std::optional<QString> ReadValue(const QString& name) const override;
@@ -72,6 +79,7 @@ private:
     QString m_settingsFile;
     QString m_autostartFile;
     QList<std::pair<QString, QString>> m_pending; // name, text; one entry per name
+    QList<std::pair<QString, QString>> m_newFileValues;
 };
 
 // The settings file format: a `[Software\Plumtide]` section of `name=value` lines in

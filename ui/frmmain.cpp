@@ -124,6 +124,10 @@ TWorkSource planWorkOf(const TListModel& plan, std::vector<TLeftOut> leftOut, QS
     };
 }
 
+// What Details says while the new-artists panel is open, of the panel: gone with the panel.
+const QString kNewArtistsLine
+    = QStringLiteral("The list shown above are the artists found that do not yet have a folder...");
+
 // What a left-out file looks like in Details.
 QString leftOutLine(const TLeftOut& file)
 {
@@ -416,6 +420,9 @@ void TfrmMain::connectHandlers()
     onClick(Verwijderen, &QAction::triggered, &TfrmMain::VerwijderenClick);
     onClick(Delete1, &QAction::triggered, &TfrmMain::Delete1Click);
     onClick(UndoLastSort, &QAction::triggered, &TfrmMain::UndoLastSortClick);
+    onClick(FileUnderSameArtist, &QAction::triggered, &TfrmMain::FileUnderSameArtistClick);
+    connect(ListNieuwe, &QListWidget::itemSelectionChanged, this,
+        [this] { Ok->setText(CreateCaption(ListNieuwe->selectedItems().size())); });
 
     // Window chrome: usable while busy, and none of it lets events through.
     connect(imgMinimize, &TImage::clicked, this, &TfrmMain::imgMinimizeClick);
@@ -603,6 +610,27 @@ void TfrmMain::imgannulerenClick()
 void TfrmMain::StatusPopUpPopup()
 {
     Verwijderen1->setEnabled(CanRemoveRowByHand(Status->itemIndex()));
+    const int index = Status->itemIndex();
+    FileUnderSameArtist->setEnabled(
+        index >= 0 && planItems().row(index).kind == TListRow::Kind::Unfiled);
+}
+
+void TfrmMain::FileUnderSameArtistClick()
+{
+    const int index = Status->itemIndex();
+    if (index < 0 || m_workDepth > 0)
+        return;
+    const QString file = planItems().caption(index);
+    const auto found = std::find_if(m_sameArtist.begin(), m_sameArtist.end(),
+        [&](const TSameArtistFile& same) { return same.file == file; });
+    if (found == m_sameArtist.end())
+        return;
+    const TSameArtistFile chosen = *found;
+    if (!FileUnder({ chosen.artist }, chosen.folderName))
+        return;
+    btnSorterenClick();
+    DetailsAdd(
+        QStringLiteral("Files of %1 go to %2 from now on").arg(chosen.artist, chosen.folderName));
 }
 
 void TfrmMain::Verwijderen1Click()
@@ -929,6 +957,9 @@ void TfrmMain::btnSorterenClick()
     m_strays = m_listing.strays();
     planItems().setPlan(sourceItems().captions(), destinationItems().captions(), std::move(entries),
         TImageList::MusicNotes);
+    m_sameArtist = SameArtistFiles(m_listing);
+    for (const TSameArtistFile& file : m_sameArtist)
+        planItems().add(SameArtistRow(file, TImageList::MusicNotes));
     ListNieuwe->addItems(newArtists);
 
     DetailsShow(QStringLiteral(
@@ -939,8 +970,7 @@ void TfrmMain::btnSorterenClick()
             "There are no mp3 files found or there are no folders matching the artists..."));
     }
     if (ListNieuwe->count() > 0) {
-        DetailsShow(QStringLiteral(
-            "The list shown above are the artists found that do not yet have a folder..."));
+        DetailsShow(kNewArtistsLine);
         pnlNieuwe->show();
     }
     showLeftOut();
@@ -1013,48 +1043,66 @@ void TfrmMain::OkClick()
     const QString source = m_plannedSource.isEmpty() ? edtSource->text() : m_plannedSource;
     const QString destination
         = m_plannedDestination.isEmpty() ? edtDestination->text() : m_plannedDestination;
-    std::vector<TWorkItem> folders;
+    QStringList entries;
     for (int i = 0; i < ListNieuwe->count(); ++i)
-        folders.push_back(TCreateFolder { JoinPath(destination, ListNieuwe->item(i)->text()) });
+        entries.append(ListNieuwe->item(i)->text());
+    QStringList selected;
+    for (const QListWidgetItem* item : ListNieuwe->selectedItems())
+        selected.append(item->text());
+    std::vector<TWorkItem> folders;
+    for (const QString& name : NewArtistsToCreate(entries, selected))
+        folders.push_back(TCreateFolder { JoinPath(destination, name) });
     const TRunSetup setup = runSetup(TRunOrigin::Create, source, destination);
-    const std::unique_ptr<TRunSession> session = startSession(setup);
+    std::unique_ptr<TRunSession> session = startSession(setup);
     if (!session)
         return;
-    beginWork();
-    const auto ended = qScopeGuard([this] { endWork(); });
+    QStringList lines;
     QStringList failed;
-    QStringList made;
-    session->carryOut(
-        TCarryOut {}, WorkOf(std::move(folders)), {}, m_pump, [&](const TMoveEvent& event) {
-            if (event.outcome == TMoveOutcome::NotCreated)
-                failed.append(QStringLiteral("The folder %1 could not be made: %2")
-                                  .arg(event.file, ReasonText(event.reason)));
-            else
-                made.append(RelativeFolderName(destination, event.file));
-        });
-    DetailsClear();
-    if (!made.isEmpty())
-        DetailsAdd(QStringLiteral("%1 made in %2: %3")
-                       .arg(made.size() == 1 ? QStringLiteral("1 folder")
-                                             : QStringLiteral("%1 folders").arg(made.size()),
-                           destination, made.join(QStringLiteral(", "))));
-    for (const QString& line : std::as_const(failed))
-        DetailsAdd(line);
-    showHistoryNotes(*session, QString());
-    if (failed.isEmpty()) {
-        imgCloseNieuweClick();
-        return;
+    {
+        beginWork();
+        const auto ended = qScopeGuard([this] { endWork(); });
+        QStringList made;
+        session->carryOut(
+            TCarryOut {}, WorkOf(std::move(folders)), {}, m_pump, [&](const TMoveEvent& event) {
+                if (event.outcome == TMoveOutcome::NotCreated)
+                    failed.append(QStringLiteral("The folder %1 could not be made: %2")
+                                      .arg(event.file, ReasonText(event.reason)));
+                else
+                    made.append(RelativeFolderName(destination, event.file));
+            });
+        if (!made.isEmpty())
+            lines.append(QStringLiteral("%1 made in %2: %3")
+                             .arg(made.size() == 1 ? QStringLiteral("1 folder")
+                                                   : QStringLiteral("%1 folders").arg(made.size()),
+                                 destination, made.join(QStringLiteral(", "))));
+        lines += failed;
+        lines += session->notices();
+        for (const QString& name : std::as_const(made))
+            delete ListNieuwe->findItems(name, Qt::MatchExactly).value(0);
+        if (failed.isEmpty() && ListNieuwe->count() == 0)
+            imgCloseNieuweClick();
     }
-    // The artists left are those whose folder is missing, so that the user sees which.
-    for (const QString& key : std::as_const(made))
-        delete ListNieuwe->findItems(key, Qt::MatchExactly).value(0);
+    session.reset(); // the run is over before the plan is made again
+    // The plan follows at once while the fields name its folders: the files of the new
+    // folders go there, and the panel lists the artists still without one.
+    if (!m_plannedSource.isEmpty() && edtSource->text() == m_plannedSource
+        && edtDestination->text() == m_plannedDestination) {
+        btnSorterenClick();
+    } else {
+        // Otherwise the panel keeps what is left to make (a folder that could not be made
+        // among them) until the next plan.
+        DetailsClear();
+        if (failed.isEmpty())
+            imgCloseNieuweClick();
+    }
+    for (const QString& line : std::as_const(lines))
+        DetailsAdd(line);
 }
 
 void TfrmMain::btnNieuweWissenClick()
 {
-    const QList<QListWidgetItem*> selected = ListNieuwe->selectedItems();
-    if (!selected.isEmpty())
-        delete ListNieuwe->takeItem(ListNieuwe->row(selected.first()));
+    for (QListWidgetItem* item : ListNieuwe->selectedItems())
+        delete ListNieuwe->takeItem(ListNieuwe->row(item));
 }
 
 void TfrmMain::btnFileUnderClick()
@@ -1092,6 +1140,11 @@ void TfrmMain::imgCloseNieuweClick()
     const bool hadFocus = pnlNieuwe->isAncestorOf(focusWidget());
     ListNieuwe->clear();
     pnlNieuwe->hide();
+    if (QStringList lines = DetailsLines(); lines.removeAll(kNewArtistsLine) > 0) {
+        DetailsClear();
+        for (const QString& line : std::as_const(lines))
+            DetailsAdd(line);
+    }
     if (hadFocus)
         (Status->isVisible() ? static_cast<QWidget*>(Status) : btnSorteren)->setFocus();
 }

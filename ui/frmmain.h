@@ -21,6 +21,7 @@
 #include "ui/folderpanel.h"
 #include "ui/image.h"
 #include "ui/listview.h"
+#include "ui/newartists.h"
 #include "ui/systray.h"
 #include "ui/titledrag.h"
 #include "ui/weblabel.h"
@@ -180,6 +181,10 @@ public:
     // its own in the history, which an undo takes back while the folders are empty.
     void OkClick();
     void btnNieuweWissenClick();
+    // "File under" in the plan's menu, for a file shown beside the folder of its own artist
+    // that the similar rule did not find near enough: the artist's files go there from now
+    // on, and the plan is made again.
+    void FileUnderSameArtistClick();
     // "File under…": the selected new artist's files go to a folder the user picks, now and
     // in every later sort (a remembered assignment); then the plan is made again.
     void btnFileUnderClick();
@@ -272,6 +277,7 @@ public:
     QMenu* StatusPopUp;
     QAction* Verwijderen1;
     QAction* UndoLastSort; // in the plan's menu and the notification area's menu
+    QAction* FileUnderSameArtist; // in the plan's menu
     QMenu* DestPopup; // attached to no view
     QAction* Delete1;
     QMenu* trayMenu;
@@ -372,6 +378,7 @@ private:
     TPlannedSort m_listing; // the lists as the last refresh made them, planned by "Start sort"
     std::vector<TLeftOut> m_leftOut; // what the plan shown left out
     QStringList m_strays; // lyrics and the like it found without their song
+    std::vector<TSameArtistFile> m_sameArtist; // files the plan shows beside their artist's folder
     qint64 m_handSettleMs = kHandSettleMs;
     std::unique_ptr<TSourceWatcher> m_sourceWatch; // while WatchSource applies
     keyboard::TFocusKeeper* m_focusKeeper = nullptr; // a child of the window

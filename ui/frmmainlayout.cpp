@@ -210,7 +210,7 @@ void TfrmMain::createNewArtistsPanel()
     ListNieuwe = new QListWidget(pnlNieuwe);
     ListNieuwe->setObjectName(QStringLiteral("ListNieuwe"));
     ListNieuwe->setGeometry(3, 40, 261, height - 76);
-    ListNieuwe->setSelectionMode(QAbstractItemView::SingleSelection);
+    ListNieuwe->setSelectionMode(QAbstractItemView::ExtendedSelection);
     ListNieuwe->setUniformItemSizes(true);
     ListNieuwe->setStyleSheet(QStringLiteral("QListView::item { height: 13px; }"));
     btnNieuweWissen = button(pnlNieuwe, QStringLiteral("btnNieuweWissen"), QStringLiteral("Delete"),
@@ -232,7 +232,7 @@ void TfrmMain::createMenus()
     SourcePopupMenu->setObjectName(QStringLiteral("SourcePopupMenu"));
     Verplaatsennaardubbelebestanden
         = menuEntry(SourcePopupMenu, QStringLiteral("Verplaatsennaardubbelebestanden"),
-            QStringLiteral("Move file to double folder"), QKeySequence(Qt::SHIFT | Qt::Key_Delete),
+            QStringLiteral("Move file to doubles folder"), QKeySequence(Qt::SHIFT | Qt::Key_Delete),
             ImageList.icon(TImageList::Folder));
     Verwijderen = menuEntry(SourcePopupMenu, QStringLiteral("Verwijderen"),
         QStringLiteral("&Delete"), QKeySequence(Qt::Key_Delete), ImageList.icon(TImageList::Cross));
@@ -254,6 +254,8 @@ void TfrmMain::createMenus()
     Verwijderen1 = menuEntry(StatusPopUp, QStringLiteral("Verwijderen1"), QStringLiteral("&Delete"),
         QKeySequence(Qt::Key_Delete), ImageList.icon(TImageList::Cross));
     Status->addAction(Verwijderen1);
+    FileUnderSameArtist = menuEntry(StatusPopUp, QStringLiteral("FileUnderSameArtist"),
+        QStringLiteral("&File under its artist's folder"), QKeySequence(), QIcon());
     Status->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(Status, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
         StatusPopUpPopup();

@@ -184,7 +184,7 @@ public:
         return button;
     }
 
-    // A number field with arrows and a unit, as "Delete mp3 files smaller then:" has, under
+    // A number field with arrows and a unit, as "Delete mp3 files smaller than:" has, under
     // the row above: it starts 18 pixels below that row's top.
     TUpDown* number(const QString& name, const TUpDownRange& range, const QString& unit,
         QLineEdit*& field, QLabel*& unitLabel)
@@ -290,7 +290,7 @@ void TfrmOpties::createControls()
 
     chkAutoTime = checkBox(this, QStringLiteral("chkAutoTime"), QPoint(8, 168));
     lblAutoTime = boxLabel(this, chkAutoTime, QStringLiteral("lblAutoTime"),
-        QStringLiteral("Automaticly sort every:"), QPoint(32, 168));
+        QStringLiteral("Automatically sort every:"), QPoint(32, 168));
     AutoTime = new QTimeEdit(DefaultAutoTime(), this);
     AutoTime->setObjectName(QStringLiteral("AutoTime"));
     AutoTime->setGeometry(32, 186, 73, 21);
@@ -298,7 +298,7 @@ void TfrmOpties::createControls()
 
     chkDelFile = checkBox(this, QStringLiteral("chkDelFile"), QPoint(8, 216));
     lblDelFile = boxLabel(this, chkDelFile, QStringLiteral("lblDelFile"),
-        QStringLiteral("Delete mp3 files smaller then:"), QPoint(32, 214));
+        QStringLiteral("Delete mp3 files smaller than:"), QPoint(32, 214));
     edtFilesize = new QLineEdit(this);
     edtFilesize->setObjectName(QStringLiteral("edtFilesize"));
     edtFilesize->setGeometry(32, 232, 49, 21);
@@ -307,7 +307,7 @@ void TfrmOpties::createControls()
     UDFileSize->setGeometry(81, 232, 15, 21);
     UDFileSize->setAssociate(edtFilesize);
     UDFileSize->setPosition(DefaultInteger("delFileSize"));
-    lblKb = label(this, QStringLiteral("lblKb"), QStringLiteral("Kb"), QPoint(104, 238), true);
+    lblKb = label(this, QStringLiteral("lblKb"), QStringLiteral("KB"), QPoint(104, 238), true);
 
     for (QObject* child : children())
         if (auto* control = qobject_cast<QWidget*>(child); control && !before.contains(child))
@@ -364,7 +364,7 @@ void TfrmOpties::createMorePage()
     lblCareful->setToolTip(
         QStringLiteral("A file goes only to its own artist's folder, or stays where it is"));
     const QString needsAutomatic
-        = QStringLiteral("Works while \"Automaticly sort every:\" is on (first page)");
+        = QStringLiteral("Works while \"Automatically sort every:\" is on (first page)");
     for (QWidget* control : std::initializer_list<QWidget*> {
              chkWatchSource, lblWatchSource, edtSettle, UDSettle, lblSeconds })
         control->setToolTip(needsAutomatic);
@@ -498,6 +498,7 @@ void TfrmOpties::applyEnabling()
     const TOptionsEnabling enabling = OptionsEnabling(values);
     edtDoubleDir->setEnabled(enabling.doublesFolder);
     AutoTime->setEnabled(enabling.autoTime);
+    controls::setAllEnabled({ edtFilesize, UDFileSize, lblKb }, enabling.smallFileSize);
     for (QWidget* control : std::initializer_list<QWidget*> {
              chkWatchSource, lblWatchSource, edtSettle, UDSettle, lblSeconds })
         control->setEnabled(enabling.watch);

@@ -60,8 +60,8 @@ public:
     void UpDownPerqEqualClick();
     void chkMoveDoublesClick();
     void chkRemoveDoublesClick();
-    // For "Automaticly sort every:", "Load Plumtide on startup" and "Delete mp3 files
-    // smaller then:" alike.
+    // For "Automatically sort every:", "Load Plumtide on startup" and "Delete mp3 files
+    // smaller than:" alike.
     void chkAutoTimeClick();
     void imgBrowseClick();
     void ShellTreeViewClick();

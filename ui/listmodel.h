@@ -21,7 +21,8 @@ class TImageList;
 // has its score as a number; the plan's placeholder row is a kind of its own, so that a
 // file that happens to have the placeholder's text as its path is still a file.
 struct TListRow {
-    enum class Kind : quint8 { Item, Placeholder };
+    // Unfiled: a file the plan shows beside a folder it is not moved to (see newartists.h).
+    enum class Kind : quint8 { Item, Placeholder, Unfiled };
 
     QString caption;
     QStringList subItems;

@@ -1,5 +1,6 @@
 #include "platform/lease.h"
 #include "platform/termination.h"
+#include "settings/settings.h"
 #include "settings/settingsstore.h"
 #include "ui/application.h"
 #include "ui/frmmain.h"
@@ -29,6 +30,7 @@ int main(int argc, char** argv)
     }
 
     TFileSettingsStore store;
+    store.setNewFileValues(WindowNewFileValues());
     TfrmMain frmMain(store);
     app.setExceptionHandler(
         [&frmMain](const std::exception* error) { frmMain.ApplicationEventsException(error); });

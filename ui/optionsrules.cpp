@@ -41,7 +41,7 @@ TDoublesBoxes ClickDoublesBox(TDoublesBox clicked, bool clickedNowChecked)
 
 TOptionsEnabling OptionsEnabling(const TOptionsValues& values)
 {
-    return { values.moveDoubles, values.autoTimeOn, values.autoTimeOn };
+    return { values.moveDoubles, values.autoTimeOn, values.autoTimeOn, values.deleteSmallFiles };
 }
 
 TEscapeCloses EscapeCloses(bool folderPanelOpen)

@@ -47,11 +47,13 @@ TDoublesBoxes ClickDoublesBox(TDoublesBox clicked, bool clickedNowChecked);
 
 // Which controls of the settings window take input: the doubles folder only while doubles
 // are moved; the interval, the source watch and the settle seconds only while automatic
-// sorting is on, since only automatic runs watch the source and wait for files to settle.
+// sorting is on, since only automatic runs watch the source and wait for files to settle;
+// the small-file size only while small files are deleted.
 struct TOptionsEnabling {
     bool doublesFolder = false;
     bool autoTime = false;
     bool watch = false;
+    bool smallFileSize = false;
     friend bool operator==(const TOptionsEnabling&, const TOptionsEnabling&) = default;
 };
 TOptionsEnabling OptionsEnabling(const TOptionsValues& values);

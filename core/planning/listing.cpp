@@ -7,6 +7,9 @@
 #include "formats/formatreader.h"
 #include "id3/id3engine.h"
 #include "platform/lease.h"
+#include "platform/paths.h"
+
+#include <QDir>
 
 namespace plumtide
 {
@@ -65,12 +68,15 @@ std::variant<TSourceRow, TReason> ReadUnusedSourceRow(
 }
 
 std::vector<TFolderRow> ListDestinationFolders(const QString& destination, Pump& pump,
-    DetailsSink& details, const std::function<void(const TFolderRow&)>& onRow)
+    DetailsSink& details, const std::function<void(const TFolderRow&)>& onRow,
+    const QString& leftAlone)
 {
     std::vector<TFolderRow> rows;
     if (!FolderExists(destination))
         return rows;
     const QStringList folders = GetDirList(destination, pump, details);
+    const QString alone
+        = leftAlone.isEmpty() ? QString() : QDir::cleanPath(AbsolutePath(leftAlone));
     const qsizetype count = folders.size();
     rows.reserve(static_cast<size_t>(std::max<qsizetype>(0, count - 1)));
     // The first element is the destination folder itself.
@@ -79,6 +85,11 @@ std::vector<TFolderRow> ListDestinationFolders(const QString& destination, Pump&
         if (!pump.keepGoing())
             break;
         const QString& path = folders.at(i + 1);
+        if (!alone.isEmpty()) {
+            const QString clean = QDir::cleanPath(AbsolutePath(path));
+            if (clean == alone || clean.startsWith(alone + QLatin1Char('/')))
+                continue;
+        }
         TFolderRow row { path,
             path.size() > destination.size() ? RelativeFolderName(destination, path) : QString() };
         if (onRow)

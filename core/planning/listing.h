@@ -19,9 +19,11 @@ namespace plumtide
 // does not exist gives no rows. `onRow`, when set, sees each row as it is added (the
 // window shows them while the scan runs).
 
-// Every folder below `destination` (the folder itself excluded), with its relative name.
+// Every folder below `destination` (the folder itself excluded), with its relative name; but
+// `leftAlone` and every folder in it (the doubles folder).
 std::vector<TFolderRow> ListDestinationFolders(const QString& destination, Pump& pump,
-    DetailsSink& details, const std::function<void(const TFolderRow&)>& onRow = {});
+    DetailsSink& details, const std::function<void(const TFolderRow&)>& onRow = {},
+    const QString& leftAlone = {});
 
 // Every music file of `formats` below `source`, with its artist key and title. Files that
 // `leaveOut` leaves out (another program has them open, they cannot be read, or the policy

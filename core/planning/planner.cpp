@@ -1,8 +1,10 @@
 #include "core/planning/planner.h"
 
 #include "core/matching/artistmatch.h"
+#include "core/matching/carefulmatch.h"
 #include "core/matching/similaritykernel.h"
 #include "core/planning/scanner.h"
+#include "platform/paths.h"
 
 #include <QHash>
 #include <QSet>
@@ -287,10 +289,27 @@ public:
                 files[i].key, PlanningName(destination, folders[size_t(folder)].path)) };
     }
 
+    // The folder of file `i`'s own artist by careful matching, if it has one: such an artist
+    // is no new artist, whatever the similar rule scored. Built when first asked, since most
+    // plans never ask.
+    std::optional<qint32> sameArtistFolder(size_t i) const
+    {
+        if (folders.empty())
+            return std::nullopt;
+        if (!careful)
+            careful = std::make_unique<TCarefulMatcher>(folders);
+        const std::optional<TCarefulMatch> match
+            = careful->match(files[i].artist, FileNameOf(files[i].path));
+        if (!match || match->kind != TMatchKind::Same)
+            return std::nullopt;
+        return match->folder;
+    }
+
     const std::vector<TSourceRow>& files;
     const std::vector<TFolderRow>& folders;
     QString destination;
     Planner planner;
+    mutable std::unique_ptr<TCarefulMatcher> careful;
     std::vector<qint32> assigned;
     std::vector<std::pair<qint32, double>> assignedRows; // next()'s row of an assigned file
     TMatchKind nextMatch = TMatchKind::Similar;
@@ -343,10 +362,18 @@ TSortPlan TSortPlanner::plan(
             entries.push_back(TPlanEntry { static_cast<qint32>(i), folder, score });
         onRows(entries);
         if (outcome.anyBelow && !outcome.folderExists
-            && !outcome.candidate.contains(extensionInKey(file.path)))
+            && !outcome.candidate.contains(extensionInKey(file.path))
+            && !m_impl->sameArtistFolder(i))
             newArtists.add(outcome.candidate);
     }
     return plan;
+}
+
+TUnfiledEntry TSortPlanner::unfiled(qint32 file) const
+{
+    if (const std::optional<qint32> folder = m_impl->sameArtistFolder(size_t(file)))
+        return { file, TUnfiledReason::SameArtist, { *folder } };
+    return { file };
 }
 
 bool TSortPlanner::next(TPlanRow& row)

@@ -67,7 +67,10 @@ public:
 //   not longer than `destination` is used whole) scores >= percentage gets a plan row;
 // - when some folder scores below the percentage, the file's key normalised once more is a
 //   new artist unless some folder's listed relative name scores strictly more than the
-//   percentage against it, or it contains ".MP3" (a key taken from a bare file name);
+//   percentage against it, or it contains ".MP3" (a key taken from a bare file name), or
+//   careful matching finds the folder of the same artist (TMatchKind::Same): "QUEEN" is no
+//   new artist beside "Rock/Queen", and such a file, left without rows, is unfiled as
+//   TUnfiledReason::SameArtist with that folder;
 // - with no folders at all, every key of 4 characters or more is a new artist.
 // The pump runs before each file; once it asks to stop, the rows found so far are kept.
 //
@@ -99,6 +102,7 @@ public:
     TSortPlan plan(
         Pump& pump, const std::function<void(const std::vector<TPlanEntry>&)>& onRows) override;
     bool next(TPlanRow& row) override;
+    TUnfiledEntry unfiled(qint32 file) const override;
 
 private:
     class Impl;

@@ -73,6 +73,23 @@ TEST(ReadSourceRow, KeyFromTheTagElseFromTheFileName)
     }
 }
 
+// Doubles set aside inside the library are no artist's folder to file into.
+TEST(Listing, TheDoublesFolderAndWhatIsInItAreNoDestinationFolders)
+{
+    QTemporaryDir dir;
+    for (const char* name : { "music/ABBA/y.txt", "music/Plumtide doubles/ABBA/z.txt",
+             "music/Plumtide doubles2/x.txt" })
+        write(dir.filePath(QString::fromLatin1(name)), QByteArray(10, 'x'));
+    CollectingDetails details;
+    NullPump pump;
+    std::vector<QString> names;
+    for (const TFolderRow& row : ListDestinationFolders(dir.filePath(QStringLiteral("music")), pump,
+             details, {}, dir.filePath(QStringLiteral("music/Plumtide doubles/"))))
+        names.push_back(row.relativeName);
+    EXPECT_EQ(names,
+        (std::vector<QString> { QStringLiteral("ABBA"), QStringLiteral("Plumtide doubles2") }));
+}
+
 TEST(Listing, RowsWithProgressLinesAndAbortKeepsWhatWasListed)
 {
     QTemporaryDir dir;

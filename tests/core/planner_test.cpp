@@ -65,6 +65,26 @@ TEST(PlanSort, CloseFolderNameGivesOneRowWithItsScore)
     EXPECT_TRUE(result.newArtists.isEmpty());
 }
 
+// "QUEEN" beside "Rock/Queen" is the same artist however low it scores: never proposed as a
+// new folder, and unfiled with that folder for the user to confirm.
+TEST(PlanSort, TheSameArtistUnderAnotherSpellingIsNeverNew)
+{
+    std::vector<TSourceRow> sources = files({ "QUEEN", "BEATLES", "NIRVANA" });
+    const char* artists[] = { "QUEEN", "THE BEATLES", "Nirvana" };
+    for (size_t i = 0; i < sources.size(); ++i)
+        sources[i].artist = QString::fromUtf8(artists[i]);
+    const auto destinations = folders({ "Rock", "Rock/Queen", "Beatles, The" });
+    NullPump pump;
+    TSortPlanner planner(sources, destinations, kDestination, 90);
+    EXPECT_EQ(planner.plan(pump, [](const std::vector<TPlanEntry>&) {}).newArtists,
+        QStringList { QStringLiteral("NIRVANA") });
+    const TUnfiledEntry queen = planner.unfiled(0);
+    EXPECT_EQ(queen.reason, TUnfiledReason::SameArtist);
+    EXPECT_EQ(queen.folders, std::vector<qint32> { 1 });
+    EXPECT_EQ(planner.unfiled(1).folders, std::vector<qint32> { 2 });
+    EXPECT_EQ(planner.unfiled(2).reason, TUnfiledReason::NoFolder);
+}
+
 TEST(PlanSort, ShortKeysAreNeitherPlannedNorNew)
 {
     for (const auto& destinations : { folders({ "U2", "REM" }), folders({}) }) {

@@ -172,8 +172,8 @@ TEST(WorkingCopy, FormatsAreAListOfKnownExtensionsElseMp3)
         const bool beyond = copy.formats.text() != QStringLiteral("mp3");
         EXPECT_EQ(OtherFormatsTicked(copy.formats), beyond);
         EXPECT_EQ(SmallFilesCaption(copy.formats),
-            beyond ? QStringLiteral("Delete music files smaller then:")
-                   : QStringLiteral("Delete mp3 files smaller then:"));
+            beyond ? QStringLiteral("Delete music files smaller than:")
+                   : QStringLiteral("Delete mp3 files smaller than:"));
         // Ticking keeps a list that already goes beyond mp3; clearing files mp3 alone.
         EXPECT_EQ(
             FormatsOfCheckBox(true, copy.formats), beyond ? copy.formats : TFileFormats::All());
@@ -322,11 +322,53 @@ TEST(Options, FailedWriteStopsTheSaveThere)
     store.failWritesOf(QStringLiteral("AutoTime"));
     TOptionsValues values;
     values.autoStart = true;
+    values.removeDoubles = true;
+    values.autoTime = QTime(0, 20);
     EXPECT_THROW(WriteOptions(store, values, QStringLiteral("/usr/bin/plumtide")), SettingsError);
     const auto written = store.values();
     EXPECT_EQ(written.count(QStringLiteral("RemoveFile")), 1u);
     EXPECT_EQ(written.count(QStringLiteral("chkAutoTime")), 0u);
     EXPECT_FALSE(store.AutostartExecutable().has_value());
+}
+
+// Opening and closing the settings window stores nothing: a default written down would stand
+// as the user's choice (a doubles folder of their own is never made for them).
+TEST(Options, SavingStoresOnlyWhatDiffersFromTheStore)
+{
+    TMemorySettingsStore store;
+    store.WriteValue(QStringLiteral("usetrash"), QStringLiteral("1"));
+    TOptionsValues values;
+    QString source, destination;
+    ReadOptions(store, values, source, destination, kProgramFolder);
+    WriteOptions(store, values, QStringLiteral("/usr/bin/plumtide"));
+    EXPECT_EQ(store.values().size(), 1u);
+
+    values.percentage = 40;
+    values.useTrash = false; // back to the default: stored, since the store says otherwise
+    WriteOptions(store, values, QStringLiteral("/usr/bin/plumtide"));
+    EXPECT_EQ(store.values().size(), 2u);
+    EXPECT_EQ(store.ReadValue(QStringLiteral("Percentage")), QStringLiteral("40"));
+    EXPECT_EQ(store.ReadValue(QStringLiteral("UseTrash")), QStringLiteral("0"));
+    EXPECT_FALSE(store.ReadValue(QStringLiteral("DoubleDir")).has_value());
+}
+
+// The window's new file puts deletions in the Trash; a file made before without the value,
+// and a store without new-file values (plumtide-cli), read it as off.
+TEST_F(FileStoreTest, ANewFileStartsWithItsValuesAndAnOldOneReadsAsItIs)
+{
+    store.setNewFileValues(WindowNewFileValues());
+    EXPECT_TRUE(ReadBool(store, Setting("UseTrash")));
+    WriteString(store, QStringLiteral("Source"), QStringLiteral("/in"));
+    EXPECT_EQ(readFile(store.settingsFile()),
+        QStringLiteral("[Software\\Plumtide]\nUseTrash=1\nSource=/in\n"));
+
+    writeFile(store.settingsFile(), "[Software\\Plumtide]\nSource=/in\n");
+    EXPECT_FALSE(ReadBool(store, Setting("UseTrash")));
+    WriteString(store, QStringLiteral("Destination"), QStringLiteral("/out"));
+    EXPECT_FALSE(ReadBool(store, Setting("UseTrash")));
+
+    const TFileSettingsStore cli(dir.filePath(QStringLiteral("none.ini")), QString());
+    EXPECT_FALSE(ReadBool(cli, Setting("UseTrash")));
 }
 
 TEST_F(FileStoreTest, WritesTheDocumentedFormatAndKeepsUnknownLines)

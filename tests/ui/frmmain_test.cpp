@@ -256,7 +256,7 @@ TEST_F(MainWindowTest, PopupMenusCarryTheirCaptionsShortcutsAndPictures)
         QKeySequence shortcut;
         bool picture;
     } entries[] = {
-        { w.Verplaatsennaardubbelebestanden, "Move file to double folder",
+        { w.Verplaatsennaardubbelebestanden, "Move file to doubles folder",
             QKeySequence(Qt::SHIFT | Qt::Key_Delete), true },
         { w.Verwijderen, "&Delete", QKeySequence(Qt::Key_Delete), true },
         { w.Verwijderen1, "&Delete", QKeySequence(Qt::Key_Delete), true },

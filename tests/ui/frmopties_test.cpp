@@ -89,7 +89,7 @@ TEST_F(SettingsWindowTest, ClosingSavesAndAppliesAtOnce)
     EXPECT_EQ(o.lblPercentage->text(), QStringLiteral("60 %"));
     click(o.chkAutoTime);
     EXPECT_TRUE(o.AutoTime->isEnabled());
-    click(o.chkDelFile); // follows "Automaticly sort every:" only
+    click(o.chkDelFile); // follows "Automatically sort every:" only
     EXPECT_TRUE(o.AutoTime->isEnabled());
     o.UDFileSize->upButton()->click();
     EXPECT_EQ(o.edtFilesize->text(), QStringLiteral("640"));
@@ -189,7 +189,7 @@ TEST_F(SettingsWindowTest, FailedSaveKeepsTheWindowOpenUntilASaveSucceeds)
 {
     TfrmOpties& o = open();
     click(o.chkAutoTime);
-    store.failWritesOf(QStringLiteral("AutoTime"));
+    store.failWritesOf(QStringLiteral("chkAutoTime"));
     o.close();
     EXPECT_TRUE(o.isVisible());
     EXPECT_FALSE(window().AutoTimer->isActive());
@@ -261,12 +261,12 @@ TEST_F(SettingsWindowTest, FormatsBoxAndSmallFileCaption)
     store.WriteValue(QStringLiteral("Formats"), QStringLiteral("mp3,flac"));
     TfrmOpties& o = open();
     EXPECT_TRUE(o.chkFormats->isChecked());
-    EXPECT_EQ(o.lblDelFile->text(), QStringLiteral("Delete music files smaller then:"));
+    EXPECT_EQ(o.lblDelFile->text(), QStringLiteral("Delete music files smaller than:"));
     EXPECT_TRUE(o.rect().contains(QRect(o.lblDelFile->pos(), o.lblDelFile->size())));
 
     o.tbsPages->setCurrentIndex(1);
     click(o.lblFormats);
-    EXPECT_EQ(o.lblDelFile->text(), QStringLiteral("Delete mp3 files smaller then:"));
+    EXPECT_EQ(o.lblDelFile->text(), QStringLiteral("Delete mp3 files smaller than:"));
     o.close();
     EXPECT_EQ(store.values().at(QStringLiteral("Formats")), QStringLiteral("mp3"));
     EXPECT_EQ(window().workingCopy().formats, TFileFormats());
@@ -336,7 +336,9 @@ TEST_F(SettingsWindowTest, KeyboardReachesEveryPageAndEscClosesSaving)
     QTest::keyClick(&o, Qt::Key_PageUp, Qt::ControlModifier);
     EXPECT_TRUE(o.Label1->isVisible());
 
-    // Every control that takes input can be reached with Tab, on either page.
+    // Every control that takes input can be reached with Tab, on either page (the size
+    // takes input while small files are deleted).
+    click(o.chkDelFile);
     QSet<QWidget*> reached;
     for (int page = 0; page < 2; ++page) {
         o.tbsPages->setCurrentIndex(page);

@@ -142,28 +142,31 @@ TEST(OptionsRules, SavedOptionsReachTheWorkingCopy)
     EXPECT_EQ(copy.watchSettle, 3);
 }
 
-// The watch and its settle time belong to automatic sorting, as the interval does.
-TEST(OptionsRules, TheWatchTakesInputOnlyWithAutomaticSorting)
+// The watch and its settle time belong to automatic sorting, as the interval does; the size
+// to small-file deletion.
+TEST(OptionsRules, DependentFieldsTakeInputOnlyWithTheirOption)
 {
     struct Case {
         bool moveDoubles;
         bool autoTimeOn;
         bool watchSource;
+        bool deleteSmallFiles;
         TOptionsEnabling expected;
     };
     const Case cases[] = {
-        { true, false, false, { true, false, false } },
-        { false, true, false, { false, true, true } },
-        { false, false, true, { false, false, false } },
-        { true, true, true, { true, true, true } },
+        { true, false, false, false, { true, false, false, false } },
+        { false, true, false, true, { false, true, true, true } },
+        { false, false, true, false, { false, false, false, false } },
+        { true, true, true, false, { true, true, true, false } },
     };
     for (const Case& c : cases) {
         TOptionsValues values;
         values.moveDoubles = c.moveDoubles;
         values.autoTimeOn = c.autoTimeOn;
         values.watchSource = c.watchSource;
+        values.deleteSmallFiles = c.deleteSmallFiles;
         EXPECT_EQ(OptionsEnabling(values), c.expected)
-            << c.moveDoubles << c.autoTimeOn << c.watchSource;
+            << c.moveDoubles << c.autoTimeOn << c.watchSource << c.deleteSmallFiles;
     }
 }
 

@@ -70,7 +70,7 @@ for _ in $(seq 50); do
     sleep 0.2
 done
 for _ in 1 2 3; do click 468 235; done # the percentage's right arrow: 37 -> 40
-click 273 353 # "Automaticly sort every:"
+click 273 353 # "Automatically sort every:"
 # Dragged by its title strip from (100, 10) inside it to (600, 400) on the screen.
 window=$(xdotool search --onlyvisible --name '^Settings$' | head -n 1)
 xdotool mousemove 359 189 mousedown 1 sleep 0.3 mousemove 500 300 sleep 0.3 \

@@ -391,3 +391,48 @@ TEST_F(SortTest, SourceShortcutsApplyTheRuleAtTheMomentOfThePress)
     QTest::keyClick(w.ListSource, Qt::Key_Delete);
     EXPECT_TRUE(QFile::exists(b));
 }
+
+// An artist whose folder exists under another spelling is never new: its file shows that
+// folder, unmoved, until "File under" files it there. "Create selected" makes the selected
+// folders alone, and the plan follows at once.
+TEST_F(SortTest, CreateMakesOnlyTheSelectedNewArtistsAndTheSameArtistIsNeverNew)
+{
+    folder(QStringLiteral("library/Rock/Queen"));
+    folder(QStringLiteral("library/Beatles, The"));
+    const QString queen = song(QStringLiteral("Bohemian.mp3"), QStringLiteral("QUEEN"));
+    song(QStringLiteral("Help.mp3"), QStringLiteral("THE BEATLES"));
+    const QString smells = song(QStringLiteral("Smells.mp3"), QStringLiteral("Nirvana"));
+    song(QStringLiteral("Waterloo.mp3"), QStringLiteral("Abba"));
+    QFile::remove(AssignmentsFile());
+    const auto forget = qScopeGuard([] { QFile::remove(AssignmentsFile()); });
+    TfrmMain& w = window();
+    w.Refresh();
+    click(w.btnSorteren);
+    ASSERT_EQ(newArtists(w), (QStringList { QStringLiteral("NIRVANA"), QStringLiteral("ABBA") }));
+    ASSERT_EQ(w.planItems().count(), 2);
+    EXPECT_EQ(w.planItems().row(0).kind, TListRow::Kind::Unfiled);
+    EXPECT_EQ(w.planItems().text(0, 2), destination + QStringLiteral("/Rock/Queen"));
+    EXPECT_FALSE(w.btnVerplaats->isEnabled()) << "a file beside its artist's folder is not moved";
+
+    w.ListNieuwe->item(0)->setSelected(true);
+    click(w.Ok);
+    EXPECT_TRUE(QFileInfo(destination + QStringLiteral("/NIRVANA")).isDir());
+    EXPECT_FALSE(QFileInfo::exists(destination + QStringLiteral("/ABBA")));
+    EXPECT_FALSE(QFileInfo::exists(destination + QStringLiteral("/QUEEN")));
+    EXPECT_EQ(newArtists(w), QStringList { QStringLiteral("ABBA") });
+    EXPECT_EQ(w.planItems().text(0, 0), smells) << "planned again at once";
+    EXPECT_TRUE(w.btnVerplaats->isEnabled());
+
+    int queenRow = -1;
+    for (int i = 0; i < w.planItems().count(); ++i)
+        if (w.planItems().caption(i) == queen)
+            queenRow = i;
+    ASSERT_GE(queenRow, 0);
+    w.Status->setItemIndex(queenRow);
+    w.StatusPopUpPopup();
+    ASSERT_TRUE(w.FileUnderSameArtist->isEnabled());
+    w.FileUnderSameArtist->trigger();
+    EXPECT_TRUE(column(w.planItems(), 1).contains(QStringLiteral("assigned")));
+    click(w.btnVerplaats);
+    EXPECT_TRUE(QFile::exists(destination + QStringLiteral("/Rock/Queen/Bohemian.mp3")));
+}

@@ -60,7 +60,7 @@ wait_until 20 wm_running || fail "openbox did not start: $(xprop -root _NET_SUPP
 
 start
 
-# "Delete mp3 files smaller then:" unticked in Settings holds for the very next sort: the
+# "Delete mp3 files smaller than:" unticked in Settings holds for the very next sort: the
 # 30 KB song is filed, not deleted.
 settings_image
 wait_until 10 shown settings_window || fail "the settings window did not show"
