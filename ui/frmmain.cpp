@@ -19,6 +19,7 @@
 #include "ui/frmopties.h"
 #include "ui/historyhandlers.h"
 #include "ui/keyboard.h"
+#include "ui/planview.h"
 #include "ui/theme.h"
 #include "ui/viewrules.h"
 
@@ -898,26 +899,35 @@ void TfrmMain::btnSorterenClick()
     m_plannedDestination = m_listing.request().destination;
     // The plan keeps its rows as numbers into the two lists' paths.
     struct Entries : TPlanObserver {
+        explicit Entries(const TPlannedSort& listing)
+            : marker(listing.files(), listing.folders())
+        {
+        }
         void planned(const std::vector<TPlanEntry>& rows) override
         {
-            for (const TPlanEntry& row : rows)
+            for (TPlanEntry row : rows) {
+                marker.mark(row);
                 entries.push_back(row);
+            }
         }
         void assignmentIgnored(const TAssignment& assignment) override
         {
             ignored.append(QStringLiteral("The assignment of %1 to %2 is ignored: no such folder")
                                .arg(assignment.artist, assignment.folder));
         }
+        TOtherArtistMarker marker;
         TPlanEntries entries;
         QStringList ignored;
-    } planned;
+    } planned(m_listing);
     m_listing.plan(m_pump, planned);
     TPlanEntries entries = std::move(planned.entries);
     const QStringList newArtists = m_listing.newArtists();
     m_leftOut = m_listing.leftOut();
     m_strays = m_listing.strays();
+    const TPlanCounts counts = CountPlan(entries, newArtists.size());
     planItems().setPlan(sourceItems().captions(), destinationItems().captions(), std::move(entries),
-        TImageList::MusicNotes);
+        TImageList::MusicNotes, PlanFolderNames(m_listing.folders()),
+        PlanArtists(m_listing.files()));
     ListNieuwe->addItems(newArtists);
 
     DetailsShow(QStringLiteral(
@@ -935,6 +945,9 @@ void TfrmMain::btnSorterenClick()
     showLeftOut();
     for (const QString& line : std::as_const(planned.ignored))
         DetailsAdd(line);
+    if (counts.rows > 0)
+        for (const QString& line : PlanCountLines(counts))
+            DetailsAdd(line);
     btnVerplaats->setEnabled(moveFilesUsable());
 
     btnViewSource->setEnabled(true);
