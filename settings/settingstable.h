@@ -58,6 +58,7 @@ consteval auto settingsTable()
         { "KeepHistory",    Bool,    "1",         None,    0,   0,     true,    "--no-history" },
         { "DoublesByAudio", Bool,    "0",         None,    0,   0,     true,    "--doubles-by-audio" },
         { "RemoveEmptiedFolders", Bool, "0",      None,    0,   0,     true,    "--remove-emptied-folders" },
+        { "FirstStart",     Text,    "",          None,    0,   0,     true,    nullptr },
     });
     // clang-format on
 }

@@ -13,6 +13,7 @@
 #include "ui/application.h"
 #include "ui/controls.h"
 #include "ui/fileunder.h"
+#include "ui/firststart.h"
 #include "ui/folderpanel.h"
 #include "ui/foldertree.h"
 #include "ui/frmmainlayout.h"
@@ -198,6 +199,7 @@ TfrmMain::TfrmMain(TSettingsStore& store, QWidget* parent)
         return chooser.exec() == QDialog::Accepted ? chooser.chosen() : QString();
     };
     FormCreate();
+    createFirstStartPanel();
 }
 
 TfrmMain::~TfrmMain()
@@ -1198,15 +1200,17 @@ void TfrmMain::edtDestinationExit()
 void TfrmMain::openBrowser(TBrowseTarget target)
 {
     // A browse image clicked while the panel is open switches it to that field.
-    imgBrowseFile->setVisible(target == TBrowseTarget::Source);
-    imgbrowseDir->setVisible(target == TBrowseTarget::Destination);
+    const bool source
+        = target == TBrowseTarget::Source || target == TBrowseTarget::FirstStartSource;
+    imgBrowseFile->setVisible(source);
+    imgbrowseDir->setVisible(!source);
     pnlBrowse->move(kBrowsePanelPlace.topLeft());
     pnlBrowse->show();
     pnlBrowse->raise();
     m_browseTarget = target;
     // At the folder the field names, so that a folder near it is a step away.
-    const QLineEdit* field = target == TBrowseTarget::Source ? edtSource : edtDestination;
-    if (!field->text().isEmpty())
+    const QLineEdit* field = browsedField();
+    if (field && !field->text().isEmpty())
         ShellTreeView->revealFolder(AbsolutePath(field->text()));
     ShellTreeView->setFocus();
 }
@@ -1229,7 +1233,13 @@ void TfrmMain::imgBrowserClick()
     imgBrowseFile->show();
     pnlBrowse->move(kBrowsePanelPlace.topLeft());
     pnlBrowse->hide();
-    if (hadFocus)
+    if (!hadFocus)
+        return;
+    if (pnlFirstStart && m_browseTarget == TBrowseTarget::FirstStartSource)
+        pnlFirstStart->imgBrowseSource->setFocus();
+    else if (pnlFirstStart && m_browseTarget == TBrowseTarget::FirstStartDestination)
+        pnlFirstStart->imgBrowseDestination->setFocus();
+    else
         (m_browseTarget == TBrowseTarget::Destination ? imgBrowseDestination : imgbrowseSource)
             ->setFocus();
 }
@@ -1240,12 +1250,21 @@ void TfrmMain::ShellTreeViewClick()
     if (folder.isEmpty())
         return;
     // A whole disk as the source would sort every mp3 file on it: only when the user says so.
-    if (m_browseTarget == TBrowseTarget::Source && IsFileSystemRoot(folder, MountedVolumes())
+    if ((m_browseTarget == TBrowseTarget::Source
+            || m_browseTarget == TBrowseTarget::FirstStartSource)
+        && IsFileSystemRoot(folder, MountedVolumes())
         && (!confirm
             || !confirm(QStringLiteral("'%1' is the top of a whole disk. Sort the mp3 files of "
                                        "all its folders?")
                             .arg(folder))))
         return;
+    // The first-start panel stores its fields at its "Start".
+    if (m_browseTarget == TBrowseTarget::FirstStartDestination
+        || m_browseTarget == TBrowseTarget::FirstStartSource) {
+        if (QLineEdit* field = browsedField())
+            field->setText(folder);
+        return;
+    }
     // Setting a field to the text it holds is no change: its change handler stays quiet.
     if (m_browseTarget == TBrowseTarget::Source)
         edtSource->setText(folder);
