@@ -96,9 +96,6 @@ TFirstStartPanel::TFirstStartPanel(
     };
 
     auto* title = new QLabel(QStringLiteral("Welcome to Plumtide"), this);
-    QFont bold = title->font();
-    bold.setBold(true);
-    title->setFont(bold);
     btnClose = new QPushButton(QStringLiteral("✕"), this);
     btnClose->setObjectName(QStringLiteral("btnFirstStartClose"));
     btnClose->setToolTip(QStringLiteral("Close: keep the settings as they are"));
@@ -130,6 +127,7 @@ TFirstStartPanel::TFirstStartPanel(
     btnStart = new QPushButton(QStringLiteral("Start"), this);
     btnStart->setObjectName(QStringLiteral("btnFirstStart"));
     btnStart->setToolTip(QStringLiteral("Use these folders and this way of matching"));
+    btnStart->setFixedSize(85, 25); // as the window's other buttons
     auto* bottom = new QHBoxLayout;
     bottom->addStretch(1);
     bottom->addWidget(btnStart);
@@ -145,6 +143,14 @@ TFirstStartPanel::TFirstStartPanel(
     layout->addWidget(rdbSimilar);
     layout->addStretch(1);
     layout->addLayout(bottom);
+
+    // Under the window's style sheet a panel's controls would take the application's font
+    // once polished: they are given the window's, as its own children keep it.
+    for (QWidget* control : findChildren<QWidget*>()) {
+        QFont font = parent->font();
+        font.setBold(control == title);
+        control->setFont(font);
+    }
 
     keyboard::MakeActions({ imgBrowseSource, imgBrowseDestination });
     keyboard::PressOnEnter({ btnStart, btnClose });

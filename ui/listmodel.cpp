@@ -11,6 +11,7 @@
 #include <QStyle>
 
 #include <algorithm>
+#include <cmath>
 
 namespace plumtide
 {
@@ -282,6 +283,12 @@ QVariant TListModel::planShown(int index, int column) const
     switch (column) {
     case 0:
         return FileNameOf(m_planFiles.value(entry.file));
+    case 1:
+        // A tenth is enough to read, and never more than the score reached: the tooltip
+        // has it whole.
+        if (entry.match == TMatchKind::Similar)
+            return FormatScore(std::floor(entry.score * 10) / 10, m_locale);
+        return text(index, column);
     case 2:
         if (const QString name = m_planFolderNames.value(entry.folder); !name.isEmpty())
             return name;
@@ -296,7 +303,7 @@ QVariant TListModel::planTip(int index, int column) const
     const TPlanEntry& entry = m_plan[static_cast<size_t>(index)];
     if (entry.otherArtist)
         return QLatin1String(kOtherArtistHint);
-    if (column == 0 || column == 2)
+    if (column == 0 || column == 2 || (column == 1 && entry.match == TMatchKind::Similar))
         return text(index, column);
     return QVariant();
 }

@@ -8,6 +8,8 @@
 
 #include <QFontMetrics>
 
+#include <algorithm>
+
 namespace plumtide
 {
 
@@ -93,7 +95,8 @@ QStringList PlanCountLines(const TPlanCounts& counts)
 void LayOutPlanColumns(TListView& view)
 {
     const QFontMetrics metrics(view.font());
-    const int percent = metrics.horizontalAdvance(FormatScore(200.0 / 3, QLocale()))
+    const int percent = std::max(metrics.horizontalAdvance(FormatScore(66.6, QLocale())),
+                            metrics.horizontalAdvance(QStringLiteral("assigned")))
         + view.iconSize().width() + 16;
     // The view's frame and the panel's edge: what stays in sight while the panel is open.
     const int beside = kNewArtistsPanelPlace.left() - view.x() - 2;

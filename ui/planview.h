@@ -80,9 +80,9 @@ QStringList PlanCountLines(const TPlanCounts& counts);
 
 class TListView;
 
-// The plan view's columns: the file, its score (wide enough for a third of a hundred and
-// the mark) and its folder left of where the new-artists panel opens, the artist after
-// them; long texts lose their start, so that a file's and a folder's own names stay.
+// The plan view's columns: the file, its score (wide enough for a score to a tenth, or
+// "assigned", and the mark) and its folder left of where the new-artists panel opens, the artist
+// after them; long texts lose their start, so that a file's and a folder's own names stay.
 void LayOutPlanColumns(TListView& view);
 
 } // namespace plumtide
