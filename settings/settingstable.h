@@ -60,6 +60,7 @@ consteval auto settingsTable()
         { "RemoveEmptiedFolders", Bool, "0",      None,    0,   0,     true,    "--remove-emptied-folders" },
         { "OnRun",          Text,    "",          None,    0,   0,     true,    "--on-run" },
         { "OnRunTimeout",   Integer, "10",        None,    1,   3600,  true,    "--on-run-timeout" },
+        { "FirstStart",     Text,    "",          None,    0,   0,     true,    nullptr },
     });
     // clang-format on
 }

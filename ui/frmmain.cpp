@@ -13,12 +13,14 @@
 #include "ui/application.h"
 #include "ui/controls.h"
 #include "ui/fileunder.h"
+#include "ui/firststart.h"
 #include "ui/folderpanel.h"
 #include "ui/foldertree.h"
 #include "ui/frmmainlayout.h"
 #include "ui/frmopties.h"
 #include "ui/historyhandlers.h"
 #include "ui/keyboard.h"
+#include "ui/planview.h"
 #include "ui/theme.h"
 #include "ui/viewrules.h"
 
@@ -205,6 +207,7 @@ TfrmMain::TfrmMain(TSettingsStore& store, QWidget* parent)
         return chooser.exec() == QDialog::Accepted ? chooser.chosen() : QString();
     };
     FormCreate();
+    createFirstStartPanel();
 }
 
 TfrmMain::~TfrmMain()
@@ -937,26 +940,35 @@ void TfrmMain::btnSorterenClick()
     m_plannedDestination = m_listing.request().destination;
     // The plan keeps its rows as numbers into the two lists' paths.
     struct Entries : TPlanObserver {
+        explicit Entries(const TPlannedSort& listing)
+            : marker(listing.files(), listing.folders())
+        {
+        }
         void planned(const std::vector<TPlanEntry>& rows) override
         {
-            for (const TPlanEntry& row : rows)
+            for (TPlanEntry row : rows) {
+                marker.mark(row);
                 entries.push_back(row);
+            }
         }
         void assignmentIgnored(const TAssignment& assignment) override
         {
             ignored.append(QStringLiteral("The assignment of %1 to %2 is ignored: no such folder")
                                .arg(assignment.artist, assignment.folder));
         }
+        TOtherArtistMarker marker;
         TPlanEntries entries;
         QStringList ignored;
-    } planned;
+    } planned(m_listing);
     m_listing.plan(m_pump, planned);
     TPlanEntries entries = std::move(planned.entries);
     const QStringList newArtists = m_listing.newArtists();
     m_leftOut = m_listing.leftOut();
     m_strays = m_listing.strays();
+    const TPlanCounts counts = CountPlan(entries, newArtists.size());
     planItems().setPlan(sourceItems().captions(), destinationItems().captions(), std::move(entries),
-        TImageList::MusicNotes);
+        TImageList::MusicNotes, PlanFolderNames(m_listing.folders()),
+        PlanArtists(m_listing.files()));
     m_sameArtist = SameArtistFiles(m_listing);
     for (const TSameArtistFile& file : m_sameArtist)
         planItems().add(SameArtistRow(file, TImageList::MusicNotes));
@@ -976,6 +988,9 @@ void TfrmMain::btnSorterenClick()
     showLeftOut();
     for (const QString& line : std::as_const(planned.ignored))
         DetailsAdd(line);
+    if (counts.rows > 0)
+        for (const QString& line : PlanCountLines(counts))
+            DetailsAdd(line);
     btnVerplaats->setEnabled(moveFilesUsable());
 
     btnViewSource->setEnabled(true);
@@ -1249,15 +1264,17 @@ void TfrmMain::edtDestinationExit()
 void TfrmMain::openBrowser(TBrowseTarget target)
 {
     // A browse image clicked while the panel is open switches it to that field.
-    imgBrowseFile->setVisible(target == TBrowseTarget::Source);
-    imgbrowseDir->setVisible(target == TBrowseTarget::Destination);
+    const bool source
+        = target == TBrowseTarget::Source || target == TBrowseTarget::FirstStartSource;
+    imgBrowseFile->setVisible(source);
+    imgbrowseDir->setVisible(!source);
     pnlBrowse->move(kBrowsePanelPlace.topLeft());
     pnlBrowse->show();
     pnlBrowse->raise();
     m_browseTarget = target;
     // At the folder the field names, so that a folder near it is a step away.
-    const QLineEdit* field = target == TBrowseTarget::Source ? edtSource : edtDestination;
-    if (!field->text().isEmpty())
+    const QLineEdit* field = browsedField();
+    if (field && !field->text().isEmpty())
         ShellTreeView->revealFolder(AbsolutePath(field->text()));
     ShellTreeView->setFocus();
 }
@@ -1280,7 +1297,13 @@ void TfrmMain::imgBrowserClick()
     imgBrowseFile->show();
     pnlBrowse->move(kBrowsePanelPlace.topLeft());
     pnlBrowse->hide();
-    if (hadFocus)
+    if (!hadFocus)
+        return;
+    if (pnlFirstStart && m_browseTarget == TBrowseTarget::FirstStartSource)
+        pnlFirstStart->imgBrowseSource->setFocus();
+    else if (pnlFirstStart && m_browseTarget == TBrowseTarget::FirstStartDestination)
+        pnlFirstStart->imgBrowseDestination->setFocus();
+    else
         (m_browseTarget == TBrowseTarget::Destination ? imgBrowseDestination : imgbrowseSource)
             ->setFocus();
 }
@@ -1291,12 +1314,21 @@ void TfrmMain::ShellTreeViewClick()
     if (folder.isEmpty())
         return;
     // A whole disk as the source would sort every mp3 file on it: only when the user says so.
-    if (m_browseTarget == TBrowseTarget::Source && IsFileSystemRoot(folder, MountedVolumes())
+    if ((m_browseTarget == TBrowseTarget::Source
+            || m_browseTarget == TBrowseTarget::FirstStartSource)
+        && IsFileSystemRoot(folder, MountedVolumes())
         && (!confirm
             || !confirm(QStringLiteral("'%1' is the top of a whole disk. Sort the mp3 files of "
                                        "all its folders?")
                             .arg(folder))))
         return;
+    // The first-start panel stores its fields at its "Start".
+    if (m_browseTarget == TBrowseTarget::FirstStartDestination
+        || m_browseTarget == TBrowseTarget::FirstStartSource) {
+        if (QLineEdit* field = browsedField())
+            field->setText(folder);
+        return;
+    }
     // Setting a field to the text it holds is no change: its change handler stays quiet.
     if (m_browseTarget == TBrowseTarget::Source)
         edtSource->setText(folder);

@@ -49,6 +49,7 @@ class QTimer;
 namespace plumtide
 {
 
+class TFirstStartPanel;
 class TfrmOpties;
 class TShellTreeView;
 class TSourceWatcher;
@@ -57,8 +58,8 @@ namespace keyboard
 class TFocusKeeper;
 }
 
-// Which folder field the folder browser fills.
-enum class TBrowseTarget { None, Source, Destination };
+// Which folder field the folder browser fills: the window's, or the first-start panel's.
+enum class TBrowseTarget { None, Source, Destination, FirstStartSource, FirstStartDestination };
 
 // The main window: a frameless, skinned window of fixed size with the two folder fields,
 // three stacked list views (source files, destination folders, sort plan), the command
@@ -223,6 +224,10 @@ public:
     void ShellTreeViewClick();
     // Shows the settings window, which leaves this window usable.
     void imgOptiesClick();
+    // The first-start panel's "Start" (stores its folders and way of matching, then lists
+    // the folders) and its close mark (stores only that the panel was answered).
+    void FirstStartClick();
+    void FirstStartCloseClick();
 
     // --- Controls, bottom to top ----------------------------------------------------------
 
@@ -270,6 +275,9 @@ public:
     QPushButton* btnNieuweWissen;
     QPushButton* btnFileUnder;
     QPushButton* Ok;
+
+    // Shown at a first start (see FirstStartDue) until answered; null otherwise.
+    TFirstStartPanel* pnlFirstStart = nullptr;
 
     QMenu* SourcePopupMenu;
     QAction* Verplaatsennaardubbelebestanden;
@@ -331,6 +339,10 @@ private:
     void createBrowsePanel();
     void openBrowser(TBrowseTarget target);
     void createNewArtistsPanel();
+    void createFirstStartPanel();
+    void closeFirstStartPanel();
+    // The field the folder browser fills now; null for none.
+    QLineEdit* browsedField() const;
     void createMenus();
     void createTimers();
     void setFocusOrder();

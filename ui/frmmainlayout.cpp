@@ -9,6 +9,7 @@
 #include "ui/foldertree.h"
 #include "ui/frmmainlayout.h"
 #include "ui/keyboard.h"
+#include "ui/planview.h"
 #include "ui/theme.h"
 
 #include <QAction>
@@ -142,6 +143,7 @@ void TfrmMain::createControls()
         { { "Source file", 249 }, { "%", 50 }, { "Destination", 200 }, { "Artist", 182 } },
         ImageList, QStringLiteral("List of files to be sorted"));
     Status->setColumnElidesAtEnd(1); // the % column: "42.857..." rather than "42...29"
+    LayOutPlanColumns(*Status);
     Status->hide();
 
     btnVerplaats = button(this, QStringLiteral("btnVerplaats"), QStringLiteral("Move files"),

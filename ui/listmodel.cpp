@@ -3,9 +3,15 @@
 #include "core/matching/carefulmatch.h"
 
 #include "core/matching/artistmatch.h"
+#include "platform/paths.h"
 #include "ui/artwork.h"
+#include "ui/planview.h"
+
+#include <QApplication>
+#include <QStyle>
 
 #include <algorithm>
+#include <cmath>
 
 namespace plumtide
 {
@@ -92,6 +98,8 @@ QString TListModel::text(int index, int column) const
                                                       : MatchKindColumnText(entry.match);
         case 2:
             return m_planFolders.value(entry.folder);
+        case 3:
+            return m_planArtists.value(entry.file);
         default:
             return QString();
         }
@@ -166,17 +174,23 @@ void TListModel::clear()
     m_plan.clear();
     m_planFiles = QStringList();
     m_planFolders = QStringList();
+    m_planFolderNames = QStringList();
+    m_planArtists = QStringList();
     m_announced = 0;
     endResetModel();
 }
 
-void TListModel::setPlan(
-    QStringList files, QStringList folders, TPlanEntries entries, int imageIndex)
+void TListModel::setPlan(QStringList files, QStringList folders, TPlanEntries entries,
+    int imageIndex, QStringList folderNames, QStringList artists)
 {
     clear();
     beginResetModel();
     m_planFiles = std::move(files);
     m_planFolders = std::move(folders);
+    m_planFolderNames = std::move(folderNames);
+    m_planArtists = std::move(artists);
+    if (m_otherArtistIcon.isNull() && qobject_cast<QApplication*>(QCoreApplication::instance()))
+        m_otherArtistIcon = QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
     m_plan = std::move(entries);
     m_planImage = imageIndex;
     m_locale = QLocale();
@@ -243,6 +257,15 @@ QVariant TListModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= m_announced)
         return QVariant();
+    if (static_cast<size_t>(index.row()) < m_plan.size()) {
+        if (role == Qt::DisplayRole)
+            return planShown(index.row(), index.column());
+        if (role == Qt::ToolTipRole)
+            return planTip(index.row(), index.column());
+        if (role == Qt::DecorationRole && index.column() == 1
+            && m_plan[static_cast<size_t>(index.row())].otherArtist)
+            return m_otherArtistIcon;
+    }
     if (role == Qt::DisplayRole)
         return text(index.row(), index.column());
     if (role == Qt::DecorationRole && index.column() == 0 && m_images) {
@@ -250,6 +273,38 @@ QVariant TListModel::data(const QModelIndex& index, int role) const
         if (!icon.isNull())
             return icon;
     }
+    return QVariant();
+}
+
+QVariant TListModel::planShown(int index, int column) const
+{
+    const TPlanEntry& entry = m_plan[static_cast<size_t>(index)];
+    // The parts that tell rows apart: the file's name and the folder below the destination.
+    switch (column) {
+    case 0:
+        return FileNameOf(m_planFiles.value(entry.file));
+    case 1:
+        // A tenth is enough to read, and never more than the score reached: the tooltip
+        // has it whole.
+        if (entry.match == TMatchKind::Similar)
+            return FormatScore(std::floor(entry.score * 10) / 10, m_locale);
+        return text(index, column);
+    case 2:
+        if (const QString name = m_planFolderNames.value(entry.folder); !name.isEmpty())
+            return name;
+        return m_planFolders.value(entry.folder);
+    default:
+        return text(index, column);
+    }
+}
+
+QVariant TListModel::planTip(int index, int column) const
+{
+    const TPlanEntry& entry = m_plan[static_cast<size_t>(index)];
+    if (entry.otherArtist)
+        return QLatin1String(kOtherArtistHint);
+    if (column == 0 || column == 2 || (column == 1 && entry.match == TMatchKind::Similar))
+        return text(index, column);
     return QVariant();
 }
 

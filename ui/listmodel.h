@@ -3,6 +3,7 @@
 #include "core/planning/planner.h"
 
 #include <QAbstractTableModel>
+#include <QIcon>
 #include <QLocale>
 #include <QSet>
 #include <QStringList>
@@ -91,7 +92,11 @@ public:
 
     // Shows a plan: its rows come first, each file and folder a path of `files` and
     // `folders` (as the source and destination lists hold them), shown with `imageIndex`.
-    void setPlan(QStringList files, QStringList folders, TPlanEntries entries, int imageIndex);
+    // A plan row shows its file's name, its folder as `folderNames` has it (the path below
+    // the destination; the path where there is none) and its file's artist of `artists`,
+    // by the same indexes; the paths are the rows' texts and tooltips.
+    void setPlan(QStringList files, QStringList folders, TPlanEntries entries, int imageIndex,
+        QStringList folderNames = {}, QStringList artists = {});
     // Takes the plan's rows of these files out (files a run took away meanwhile).
     void removePlanFiles(const QSet<QString>& files);
     // The plan's rows as the move takes them: every plan row, in order.
@@ -116,6 +121,9 @@ public:
 private:
     void flushPending();
     int imageOf(int index) const;
+    // What a plan row shows in a column, and its tooltip there.
+    QVariant planShown(int index, int column) const;
+    QVariant planTip(int index, int column) const;
     // Texts per row beyond the caption.
     size_t stride() const { return static_cast<size_t>(m_columnCaptions.size() - 1); }
 
@@ -129,6 +137,9 @@ private:
     TPlanEntries m_plan;
     QStringList m_planFiles;
     QStringList m_planFolders;
+    QStringList m_planFolderNames;
+    QStringList m_planArtists;
+    QIcon m_otherArtistIcon; // beside the score of a row marked otherArtist
     int m_planImage = -1;
     QLocale m_locale;
     const TImageList* m_images = nullptr;

@@ -83,7 +83,10 @@ void TListView::setColumnElidesAtEnd(int column)
 bool TListView::viewportEvent(QEvent* event)
 {
     if (event->type() == QEvent::ToolTip && !toolTip().isEmpty()) {
-        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), toolTip(), this);
+        // A row that has a word of its own (a plan row's path or mark) says it instead.
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QString own = indexAt(help->pos()).data(Qt::ToolTipRole).toString();
+        QToolTip::showText(help->globalPos(), own.isEmpty() ? toolTip() : own, this);
         return true;
     }
     return QTreeView::viewportEvent(event);

@@ -30,7 +30,8 @@ public:
     void setColumnElidesAtEnd(int column);
 
 protected:
-    // The view's hint over the whole view, rows included, as for every other control.
+    // The view's hint over the whole view, as for every other control; over a row with a
+    // tooltip of its own, that one.
     bool viewportEvent(QEvent* event) override;
 
 private:

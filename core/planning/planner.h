@@ -24,12 +24,15 @@ struct TSortPlan {
 };
 
 // One plan row by number: the file's index in the files planned, the folder's in the
-// folders, and the score. Sixteen bytes, where a TPlanRow holds two paths.
+// folders, and the score. Twenty-four bytes, where a TPlanRow holds two paths.
 struct TPlanEntry {
     qint32 file;
     qint32 folder;
     double score;
     TMatchKind match = TMatchKind::Similar;
+    // A similar name whose folder is not the file's artist's (set by whoever shows the plan;
+    // it fits in what the alignment leaves free).
+    bool otherArtist = false;
 };
 
 // A planned file that got no row, and why; `folders` are the folders in question (indexes

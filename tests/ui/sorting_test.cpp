@@ -3,6 +3,7 @@
 
 #include "libraryfixture.h"
 #include "tests/support/otherprocess.h"
+#include "ui/planview.h"
 
 #include <QAction>
 #include <QFrame>
@@ -74,14 +75,24 @@ TEST_F(SortTest, StartSortShowsThePlanWithScoresAndTheNewArtists)
     EXPECT_EQ(column(plan, 2),
         (QStringList {
             destination + QStringLiteral("/Metalica"), destination + QStringLiteral("/ABBA") }));
-    EXPECT_EQ(column(plan, 3), (QStringList { QString(), QString() }));
+    EXPECT_EQ(
+        column(plan, 3), (QStringList { QStringLiteral("Metallica"), QStringLiteral("Abba") }));
     EXPECT_EQ(plan.row(0).imageIndex, TImageList::MusicNotes);
+    // Shown: the file's name and the folder below the destination, the paths as tooltips;
+    // the similar name of another artist is marked.
+    const auto shown = [&](int row, int column, int role = Qt::DisplayRole) {
+        return plan.data(plan.index(row, column), role).toString();
+    };
+    EXPECT_EQ(shown(0, 0), QStringLiteral("Enter Sandman.mp3"));
+    EXPECT_EQ(shown(0, 2), QStringLiteral("Metalica"));
+    EXPECT_EQ(shown(1, 2, Qt::ToolTipRole), destination + QStringLiteral("/ABBA"));
+    EXPECT_EQ(shown(0, 2, Qt::ToolTipRole), QLatin1String(kOtherArtistHint));
+    EXPECT_TRUE(plan.planEntries()[0].otherArtist);
+    EXPECT_FALSE(plan.planEntries()[1].otherArtist) << "Abba is ABBA";
 
     EXPECT_EQ(newArtists(w), QStringList { QStringLiteral("NIRVANA") });
     EXPECT_TRUE(w.pnlNieuwe->isVisible());
-    EXPECT_EQ(w.DetailsLines(),
-        QStringList { QStringLiteral(
-            "The list shown above are the artists found that do not yet have a folder...") });
+    EXPECT_EQ(w.DetailsLines().size(), 3) << "what the plan holds, and its marked rows";
     EXPECT_TRUE(w.btnVerplaats->isEnabled());
     expectIdle(w);
     EXPECT_FALSE(w.Status->testAttribute(Qt::WA_SetCursor));
