@@ -39,7 +39,7 @@ TEST(FoldArtist, OneKeyPerArtist)
         { u"Simon & Garfunkel", u"simon and garfunkel" },
         { u"Simon and Garfunkel", u"simon and garfunkel" },
         { u"Florence + the Machine", u"florence and the machine" },
-        { u"R.E.M.", u"r e m" },
+        { u"R.E.M.", u"rem" },
         { u"U2", u"u2" },
         { u"Кино", u"кино" },
         { u"Ёлка", u"елка" },
@@ -59,7 +59,7 @@ TEST(FoldArtist, OneKeyPerArtist)
 // character sends the text through the full decomposition. Both must agree.
 TEST(FoldArtist, TableAgreesWithFullDecomposition)
 {
-    const QString other = QStringLiteral(" \u0561"); // Armenian, not in the table
+    const QString other = QStringLiteral(" \u0561\u0562"); // Armenian, not in the table
     for (char16_t c = 0x80; c < 0x500; ++c) {
         const QString text = QStringLiteral("a") + QChar(c) + QStringLiteral("b");
         EXPECT_EQ(FoldArtist(text + other), FoldArtist(text) + other) << int(c);
@@ -71,8 +71,7 @@ TEST(ArtistCandidates, WholeTextThenLeadingPartsLongestFirst)
 {
     EXPECT_EQ(
         ArtistCandidates(u"Bjork feat. Someone"), QStringList({ "bjork feat someone", "bjork" }));
-    EXPECT_EQ(ArtistCandidates(u"Earth, Wind & Fire"),
-        QStringList({ "earth wind and fire", "earth wind", "earth" }));
+    EXPECT_EQ(ArtistCandidates(u"Earth, Wind & Fire"), QStringList({ "earth wind and fire" }));
     EXPECT_EQ(ArtistCandidates(u"Beatles, The feat. Billy Preston"),
         QStringList({ "beatles the feat billy preston", "beatles" }));
     EXPECT_EQ(ArtistCandidates(u"Daft Punk - Around the World"),
@@ -184,15 +183,7 @@ TEST_F(CarefulMatcherTest, SameArtistOrNothing)
         // Albums are never candidates, nor are groupings.
         { "Adele", "x.mp3", "-" },
         { "Abbey Road", "x.mp3", "-" },
-        { "Rock", "x.mp3", "-" },
-        // One letter off a long key, same words and digits, one folder only.
-        { "Metalica", "x.mp3", "Metallica (one-off)" },
-        { "Red Hot Chilli Peppers", "x.mp3", "Red Hot Chili Peppers (one-off)" },
-        { "Blink-183", "x.mp3", "-" },
-        { "Daftpunk", "x.mp3", "-" },
-        { "Jan Anderson", "x.mp3", "-" },
-        // A typo of the whole name comes before a leading part that names another artist.
-        { "Earth, Wind & Firre", "x.mp3", "Earth, Wind & Fire (one-off)" },
+        { "Abbey Road feat. X", "x.mp3", "-" },
         { "Earth feat. Someone", "x.mp3", "Earth (same)" },
         { "Sie", "x.mp3", "-" },
         // A file name counts only as "Artist - Title".
@@ -236,7 +227,8 @@ TEST(CarefulMatcher, FilesRealisticLibrariesIntoTheRightFolderOrNone)
     quint32 seed = 1;
     for (const test::TNaming naming : test::kNamings) {
         const test::TLibrary library = test::GenerateLibrary(naming, seed++, "/music", 0.3);
-        const TCarefulMatcher matcher(library.folders);
+        // Suggestions one letter off accepted: they must not lead anywhere else either.
+        const TCarefulMatcher matcher(library.folders, {}, true);
         for (const test::TLibraryFile& file : library.files) {
             const std::optional<TCarefulMatch> match = matcher.match(file.tagArtist, file.fileName);
             const qint32 own = file.artist >= 0 ? library.artistFolder[size_t(file.artist)] : -1;
