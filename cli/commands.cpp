@@ -98,6 +98,7 @@ TFileFormats formatsOf(const ParsedCommand& command, const TWorkingCopy& stored)
 struct SortSettings {
     TWorkingCopy settings;
     qint64 settleMs = kHandSettleMs;
+    bool acceptOneOff = false;
 };
 
 SortSettings sortSettings(const ParsedCommand& command)
@@ -153,6 +154,7 @@ SortSettings sortSettings(const ParsedCommand& command)
         settings.doublesByAudio = true;
     if (command.has(optionOver(Setting("RemoveEmptiedFolders"))))
         settings.removeEmptiedFolders = true;
+    sort.acceptOneOff = command.has(QStringLiteral("--accept-one-off"));
     if (command.has(QStringLiteral("--settle")))
         sort.settleMs = qint64(ParseNumber(QStringLiteral("--settle"),
                             command.value(QStringLiteral("--settle")), 0, 86400))
@@ -375,6 +377,7 @@ int RunPlan(const ParsedCommand& command)
     choices.source = source;
     choices.destination = destination;
     choices.settleMs = settings.settleMs;
+    choices.acceptOneOff = settings.acceptOneOff;
     choices.assignments = StoredAssignments();
     choices.dryRun = true;
 
@@ -525,6 +528,7 @@ SortCommand SortCommandOf(const ParsedCommand& command, const QString& source,
     choices.source = source;
     choices.destination = destination;
     choices.settleMs = settings.settleMs;
+    choices.acceptOneOff = settings.acceptOneOff;
     choices.held = std::move(held);
     choices.assignments = StoredAssignments();
     choices.dryRun = command.has(QStringLiteral("--dry-run"));

@@ -37,6 +37,7 @@ TRunSetup SetupRun(const TWorkingCopy& settings, const TRunChoices& choices)
     request.destination = choices.destination;
     request.percentage = settings.comparePercentage;
     request.matching = settings.matching;
+    request.acceptOneOff = choices.acceptOneOff;
     request.formats = settings.formats;
     request.companions = settings.moveCompanions;
     request.assignments = choices.assignments;

@@ -1396,6 +1396,9 @@ std::optional<TCarefulMatch> TCarefulMatcher::decide(
             same.insert(same.end(), others.begin(), others.end());
             return decided(std::move(same));
         }
+        if (!others.empty())
+            return std::nullopt; // told apart from them: not even one letter off them
+
         // The whole credit one letter off one folder comes before its leading parts:
         // "Earth, Wind & Firre" is a typo of Earth, Wind & Fire, not a song of Earth.
         if (c == 0) {
