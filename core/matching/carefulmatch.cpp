@@ -672,7 +672,7 @@ std::vector<TCredit> CreditCandidates(QStringView artistText, const TArtistKeyTe
 {
     const Tokenizer tokens(artistText);
     const size_t size = tokens.size();
-    std::vector<bool> splits(size + 1, false);
+    QVarLengthArray<bool, 32> splits(qsizetype(size + 1), false);
     // Each part between the splits that always hold: its ",", "&", "+" and "and" split it
     // only when two of what they separate name artists of their own.
     for (size_t begin = 0; begin < size;) {
@@ -680,15 +680,15 @@ std::vector<TCredit> CreditCandidates(QStringView artistText, const TArtistKeyTe
         while (end < size && tokens.token(end).split != Split::Hard)
             ++end;
         if (end < size)
-            splits[end] = true;
-        std::vector<size_t> soft;
+            splits[qsizetype(end)] = true;
+        QVarLengthArray<size_t, 8> soft;
         for (size_t i = begin + 1; i < end; ++i)
             if (tokens.token(i).split == Split::Soft)
                 soft.push_back(i);
         if (!soft.empty() && isArtist) {
             int artists = 0;
             size_t from = begin;
-            for (size_t s = 0; s <= soft.size(); ++s) {
+            for (qsizetype s = 0; s <= soft.size(); ++s) {
                 const size_t to = s < soft.size() ? soft[s] : end;
                 size_t first = from;
                 while (first < to && tokens.token(first).joiner)
@@ -699,7 +699,7 @@ std::vector<TCredit> CreditCandidates(QStringView artistText, const TArtistKeyTe
             }
             if (artists >= 2)
                 for (const size_t i : soft)
-                    splits[i] = true;
+                    splits[qsizetype(i)] = true;
         }
         begin = end;
     }
@@ -716,7 +716,7 @@ std::vector<TCredit> CreditCandidates(QStringView artistText, const TArtistKeyTe
     };
     add(size);
     for (size_t count = size; count-- > 1;)
-        if (splits[count])
+        if (splits[qsizetype(count)])
             add(count);
     return candidates;
 }
@@ -1135,18 +1135,18 @@ public:
     }
 
     // The artist folders whose key without its qualifier is `key`.
-    template <typename F> void forBase(const QString& key, F&& f) const
+    template <typename F> void forBase(const QString& key, quint64 hash, F&& f) const
     {
-        m_byBase.find(keyHash(key), [&](qint32 artist) {
+        m_byBase.find(hash, [&](qint32 artist) {
             if (m_artists[size_t(artist)].base == key)
                 f(m_artists[size_t(artist)]);
         });
     }
 
     // The groupings whose own key is `key`.
-    template <typename F> void forGrouping(const QString& key, F&& f) const
+    template <typename F> void forGrouping(const QString& key, quint64 hash, F&& f) const
     {
-        m_byGrouping.find(keyHash(key), [&](qint32 grouping) {
+        m_byGrouping.find(hash, [&](qint32 grouping) {
             if (m_groupings[size_t(grouping)].key == key)
                 f(m_groupings[size_t(grouping)]);
         });
@@ -1155,17 +1155,22 @@ public:
     // Whether an artist folder has this key, with or without its qualifier.
     bool hasArtistKey(const QString& key) const
     {
+        const quint64 hash = keyHash(key);
         bool found = false;
-        forEqual(key, [&](const ArtistFolder&) { found = true; });
+        forEqual(key, hash, [&](const ArtistFolder&) { found = true; });
         if (!found)
-            forBase(key, [&](const ArtistFolder&) { found = true; });
+            forBase(key, hash, [&](const ArtistFolder&) { found = true; });
         return found;
     }
 
-    // The artist folders whose key is `key`.
+    // The artist folders whose key is `key` (of hash `hash`).
     template <typename F> void forEqual(const QString& key, F&& f) const
     {
-        m_byKey.find(keyHash(key), [&](qint32 artist) {
+        forEqual(key, keyHash(key), std::forward<F>(f));
+    }
+    template <typename F> void forEqual(const QString& key, quint64 hash, F&& f) const
+    {
+        m_byKey.find(hash, [&](qint32 artist) {
             if (m_artists[size_t(artist)].key == key)
                 f(m_artists[size_t(artist)]);
         });
@@ -1306,7 +1311,8 @@ std::vector<TCredit> TCarefulMatcher::credits(
     const QString& tagArtist, const QString& fileName) const
 {
     return CreditCandidates(ArtistTextOf(tagArtist, fileName), [this](const QString& key) {
-        return m_index->hasArtistKey(key) || m_assignments.find(QStringList { key });
+        return m_index->hasArtistKey(key)
+            || (!m_assignments.isEmpty() && m_assignments.find(QStringList { key }));
     });
 }
 
@@ -1329,11 +1335,13 @@ std::optional<TCarefulMatch> TCarefulMatcher::decide(
     const QString& tagArtist, const QString& fileName, TCarefulMiss& miss) const
 {
     const std::vector<TCredit> candidates = credits(tagArtist, fileName);
-    QStringList keys;
-    for (const TCredit& credit : candidates)
-        keys.append(credit.key);
-    if (const std::optional<qint32> assigned = m_assignments.find(keys))
-        return TCarefulMatch { *assigned, TMatchKind::Assigned };
+    if (!m_assignments.isEmpty()) {
+        QStringList keys;
+        for (const TCredit& credit : candidates)
+            keys.append(credit.key);
+        if (const std::optional<qint32> assigned = m_assignments.find(keys))
+            return TCarefulMatch { *assigned, TMatchKind::Assigned };
+    }
 
     // One folder files the file; several leave it unfiled, with them.
     const auto decided = [&](std::vector<qint32> folders) -> std::optional<TCarefulMatch> {
@@ -1359,9 +1367,10 @@ std::optional<TCarefulMatch> TCarefulMatcher::decide(
         if (IsPlaceholderKey(key))
             continue;
         // The same key: the shallowest such folders decide, also when they tie.
+        const quint64 hash = keyHash(key);
         qint32 depth = std::numeric_limits<qint32>::max();
         std::vector<qint32> shallowest;
-        m_index->forEqual(key, [&](const Index::ArtistFolder& folder) {
+        m_index->forEqual(key, hash, [&](const Index::ArtistFolder& folder) {
             if (folder.depth < depth) {
                 depth = folder.depth;
                 shallowest.clear();
@@ -1374,7 +1383,7 @@ std::optional<TCarefulMatch> TCarefulMatcher::decide(
         // A grouping of the whole credit's name is that artist's folder too (The Cult, X).
         if (c == 0) {
             std::vector<qint32> groupings;
-            m_index->forGrouping(key,
+            m_index->forGrouping(key, hash,
                 [&](const Index::ArtistFolder& folder) { groupings.push_back(folder.folder); });
             if (!groupings.empty())
                 return decided(std::move(groupings));
@@ -1385,12 +1394,13 @@ std::optional<TCarefulMatch> TCarefulMatcher::decide(
         std::vector<qint32> same; // folders of the tag's artist as far as the rest tells
         std::vector<qint32> others; // folders of another qualifier
         m_index->forBase(
-            key, [&](const Index::ArtistFolder& folder) { same.push_back(folder.folder); });
+            key, hash, [&](const Index::ArtistFolder& folder) { same.push_back(folder.folder); });
         if (!base.isEmpty()) {
-            m_index->forEqual(
-                base, [&](const Index::ArtistFolder& folder) { same.push_back(folder.folder); });
-            m_index->forBase(
-                base, [&](const Index::ArtistFolder& folder) { others.push_back(folder.folder); });
+            const quint64 baseHash = keyHash(base);
+            m_index->forEqual(base, baseHash,
+                [&](const Index::ArtistFolder& folder) { same.push_back(folder.folder); });
+            m_index->forBase(base, baseHash,
+                [&](const Index::ArtistFolder& folder) { others.push_back(folder.folder); });
         }
         if (!same.empty()) {
             same.insert(same.end(), others.begin(), others.end());
