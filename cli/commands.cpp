@@ -99,6 +99,7 @@ TFileFormats formatsOf(const ParsedCommand& command, const TWorkingCopy& stored)
 struct SortSettings {
     TWorkingCopy settings;
     qint64 settleMs = kHandSettleMs;
+    bool acceptOneOff = false;
 };
 
 SortSettings sortSettings(const ParsedCommand& command)
@@ -161,6 +162,7 @@ SortSettings sortSettings(const ParsedCommand& command)
     if (command.has(optionOver(timeout)))
         settings.onRunTimeout = ParseNumber(
             optionOver(timeout), command.value(optionOver(timeout)), timeout.min, timeout.max);
+    sort.acceptOneOff = command.has(QStringLiteral("--accept-one-off"));
     if (command.has(QStringLiteral("--settle")))
         sort.settleMs = qint64(ParseNumber(QStringLiteral("--settle"),
                             command.value(QStringLiteral("--settle")), 0, 86400))
@@ -383,6 +385,7 @@ int RunPlan(const ParsedCommand& command)
     choices.source = source;
     choices.destination = destination;
     choices.settleMs = settings.settleMs;
+    choices.acceptOneOff = settings.acceptOneOff;
     choices.assignments = StoredAssignments();
     choices.dryRun = true;
 
@@ -518,6 +521,7 @@ SortCommand SortCommandOf(const ParsedCommand& command, const QString& source,
     choices.source = source;
     choices.destination = destination;
     choices.settleMs = settings.settleMs;
+    choices.acceptOneOff = settings.acceptOneOff;
     choices.held = std::move(held);
     choices.assignments = StoredAssignments();
     choices.dryRun = command.has(QStringLiteral("--dry-run"));

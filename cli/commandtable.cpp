@@ -74,6 +74,7 @@ const std::vector<CommandInfo>& Commands()
                     "{\"outcome\":\"unfiled\",\"file\",\"reason\",\"folders\"} and "
                     "{\"type\":\"new\",\"key\"}" },
                 { "--percentage" },
+                { "--accept-one-off" },
                 { "--doubles" },
                 { "--formats" },
                 { "--delete-small" },
@@ -104,6 +105,10 @@ const std::vector<CommandInfo>& Commands()
                 { "--match", "similar|careful",
                     "similar names, at least the compare percentage, or only the same "
                     "artist's folder (default: Matching in the settings, else similar)" },
+                { "--accept-one-off", nullptr,
+                    "careful matching files a file whose artist is one letter off a folder's "
+                    "name into that folder; without it such a file stays (unfiled, one-off, "
+                    "with the folder)" },
                 { "--doubles", "move:DIR|delete|keep",
                     "set doubles aside in DIR (never overwriting a file there), delete them, "
                     "or leave them in SOURCE. Without it, DoubleDir of the settings, or "
@@ -198,6 +203,7 @@ const std::vector<CommandInfo>& Commands()
                     "again; 0: when they change (default 600)" },
                 { "--percentage" },
                 { "--match" },
+                { "--accept-one-off" },
                 { "--doubles" },
                 { "--formats" },
                 { "--delete-small" },

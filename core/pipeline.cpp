@@ -69,7 +69,7 @@ public:
     {
         if (request.matching == TMatching::Careful) {
             auto careful = std::make_unique<TCarefulPlanner>(
-                files, folders, request.destination, request.assignments);
+                files, folders, request.destination, request.assignments, request.acceptOneOff);
             for (const TAssignment& gone : careful->missingAssignments())
                 observer.assignmentIgnored(gone);
             planner = std::move(careful);

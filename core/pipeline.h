@@ -38,6 +38,9 @@ struct TSortRequest {
     QString doublesFolder;
     int percentage = 37;
     TMatching matching = TMatching::Similar;
+    // Careful matching files a file one letter off a folder's name there, rather than only
+    // suggesting that folder.
+    bool acceptOneOff = false;
     // Artists the user assigned to folders: their files go there in either way of matching.
     TAssignments assignments;
     TLeaveOutPolicy leaveOut;

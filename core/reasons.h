@@ -69,7 +69,7 @@ const QString& ReasonText(TReason reason);
 enum class TUnfiledReason : quint8 {
     NoFolder, // no folder matched it (or its key is too short to be planned at all)
     Ambiguous, // careful matching found several folders of its artist, equally near the top
-    OneOff, // careful matching found it one letter off several folders: it never guesses
+    OneOff, // careful matching found it one letter off folders: a suggestion, never a move
     // Words kept for rules to come; nothing gives them yet.
     NoAlbumFolder,
     Compilation, // kept in the source by the user's choice

@@ -38,6 +38,7 @@ TRunSetup SetupRun(const TWorkingCopy& settings, const TRunChoices& choices)
     request.doublesFolder = settings.doublesFolder;
     request.percentage = settings.comparePercentage;
     request.matching = settings.matching;
+    request.acceptOneOff = choices.acceptOneOff;
     request.formats = settings.formats;
     request.companions = settings.moveCompanions;
     request.assignments = choices.assignments;

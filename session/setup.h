@@ -21,6 +21,8 @@ struct TRunChoices {
     bool dryRun = false;
     // The folders for new artists are made first, as a run of their own.
     bool createArtistFolders = false;
+    // Careful matching files into a folder one letter off (see TSortRequest).
+    bool acceptOneOff = false;
 };
 
 // A run as the settings and a front end ask for it: what planning works on, how it is

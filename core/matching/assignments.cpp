@@ -204,7 +204,9 @@ std::optional<qint32> TAssignmentIndex::find(
 {
     if (m_folderOf.isEmpty())
         return std::nullopt;
-    return find(ArtistCandidates(ArtistTextOf(tagArtist, fileName)));
+    // A credit of several artists splits at "&" or "," where two of them are assigned.
+    return find(ArtistCandidates(ArtistTextOf(tagArtist, fileName),
+        [this](const QString& key) { return m_folderOf.contains(key); }));
 }
 
 } // namespace plumtide

@@ -88,6 +88,7 @@ public:
     // The assignments whose folder is not among the folders: they are ignored, and a run
     // says so once.
     const std::vector<TAssignment>& missing() const { return m_missing; }
+    bool isEmpty() const { return m_folderOf.isEmpty(); }
 
 private:
     QHash<QString, qint32> m_folderOf;

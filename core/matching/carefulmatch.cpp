@@ -88,22 +88,37 @@ bool isDash(char32_t c)
     return c == U'-' || c == U'\u2013' || c == U'\u2014';
 }
 
+// Where a credit may be split before a word: always at a word of collaboration, ";", "/"
+// and the value separator of multi-valued tags; at ",", "&", "+" and "and" only when the
+// parts name artists (see CreditCandidates).
+enum class Split : quint8 { None, Soft, Hard };
+
 // One word of a folded text (a slice of the tokenizer's text), and what stood between it
 // and the word before.
 struct Token {
     qsizetype begin;
     qsizetype end;
     bool commaBefore; // a "," among the separators before it
-    bool splitBefore; // a leading part ends before it
+    Split split; // a leading part may end before it
+    bool joiner = false; // a word of collaboration ("feat", "and"), no part of a name
+    bool openBefore = false; // a "(" or "[" among the separators before it
+    bool closeAfter = false; // a ")" or "]" after it
+    bool dotsBefore = false; // only dots and spaces between it and the word before
 };
 
-bool isCollaborationWord(QStringView word)
+// Words that join the names of a credit rather than being part of one ("and" only maybe:
+// "Earth, Wind & Fire" is one name).
+Split collaborationSplit(QStringView word)
 {
-    static constexpr QLatin1StringView words[] = { QLatin1StringView("feat"),
-        QLatin1StringView("ft"), QLatin1StringView("featuring"), QLatin1StringView("with"),
-        QLatin1StringView("vs"), QLatin1StringView("x"), QLatin1StringView("and") };
+    static constexpr QLatin1StringView words[]
+        = { QLatin1StringView("feat"), QLatin1StringView("ft"), QLatin1StringView("featuring"),
+              QLatin1StringView("with"), QLatin1StringView("vs"), QLatin1StringView("x") };
+    if (word == QLatin1StringView("and"))
+        return Split::Soft;
     return std::any_of(std::begin(words), std::end(words),
-        [&](QLatin1StringView collaboration) { return word == collaboration; });
+               [&](QLatin1StringView collaboration) { return word == collaboration; })
+        ? Split::Hard
+        : Split::None;
 }
 
 // What a character below U+0500 (Latin, Greek, Cyrillic and their accented letters) folds
@@ -215,13 +230,14 @@ public:
     }
 
     size_t size() const { return size_t(m_tokens.size()); }
-    bool splitBefore(size_t token) const { return m_tokens[qsizetype(token)].splitBefore; }
+    const Token& token(size_t index) const { return m_tokens[qsizetype(index)]; }
 
-    // The key of the first `count` words: a leading "the" and a trailing ", the" dropped.
-    QString key(size_t count) const
+    // The key of the words [begin, end): a leading "the" and a trailing ", the" dropped,
+    // single letters that only dots or spaces separate joined ("R.E.M." reads "rem").
+    QString key(size_t from, size_t to) const
     {
-        qsizetype begin = 0;
-        qsizetype end = qsizetype(count);
+        qsizetype begin = qsizetype(from);
+        qsizetype end = qsizetype(to);
         if (end - begin >= 2 && word(begin) == QLatin1StringView("the"))
             ++begin;
         if (end - begin >= 2 && word(end - 1) == QLatin1StringView("the")
@@ -232,11 +248,45 @@ public:
             return key;
         key.reserve(m_tokens[end - 1].end - m_tokens[begin].begin);
         for (qsizetype i = begin; i < end; ++i) {
-            if (i > begin)
+            if (i > begin && !(m_tokens[i].dotsBefore && singleLetter(i) && singleLetter(i - 1)))
                 key.append(QLatin1Char(' '));
             key.append(word(i));
         }
         return key;
+    }
+    QString key(size_t count) const { return key(0, count); }
+
+    QStringView word(size_t token) const { return word(qsizetype(token)); }
+
+    // Where a trailing qualifier in brackets ("(2)", "(US)", "[band]") begins among the
+    // words [begin, end), or `end` when they have none (or are nothing else).
+    size_t qualifierStart(size_t begin, size_t end) const
+    {
+        if (end - begin < 2 || !m_tokens[qsizetype(end - 1)].closeAfter)
+            return end;
+        size_t open = end - 1;
+        while (open > begin && !m_tokens[qsizetype(open)].openBefore)
+            --open;
+        if (open == begin || !m_tokens[qsizetype(open)].openBefore)
+            return end;
+        QString words;
+        bool digits = true;
+        for (size_t i = open; i < end; ++i) {
+            if (i > open)
+                words.append(QLatin1Char(' '));
+            words.append(word(i));
+            digits = digits
+                && std::all_of(word(i).begin(), word(i).end(), [](QChar c) { return c.isDigit(); });
+        }
+        static const QSet<QString> qualifiers = { QStringLiteral("band"), QStringLiteral("group"),
+            QStringLiteral("rapper"), QStringLiteral("singer"), QStringLiteral("singer songwriter"),
+            QStringLiteral("musician"), QStringLiteral("artist"), QStringLiteral("producer"),
+            QStringLiteral("duo"), QStringLiteral("composer"), QStringLiteral("dj"),
+            QStringLiteral("mc") };
+        // A country ("US", "UK", "SWE") or a number tells artists of one name apart.
+        const bool shortWord = end - open == 1 && words.size() <= 3
+            && std::all_of(words.begin(), words.end(), [](QChar c) { return c.isLetter(); });
+        return digits || shortWord || qualifiers.contains(words) ? open : end;
     }
 
 private:
@@ -244,6 +294,13 @@ private:
     {
         const Token& t = m_tokens[token];
         return QStringView(m_text.data() + t.begin, t.end - t.begin);
+    }
+
+    bool singleLetter(qsizetype token) const
+    {
+        const QStringView w = word(token);
+        return (w.size() == 1 && w.at(0).isLetter())
+            || (w.size() == 2 && w.at(0).isHighSurrogate() && QChar::isLetter(w.toUcs4().front()));
     }
 
     void take(char32_t c)
@@ -263,9 +320,11 @@ private:
             } else if (c == U'&' || c == U'+') {
                 endWord();
                 m_text.append(u"and", 3);
-                m_tokens.append(Token { m_wordStart, m_text.size(), m_comma, true });
+                m_tokens.append(Token { m_wordStart, m_text.size(), m_comma,
+                    std::max(m_split, Split::Soft), true, m_open });
                 m_wordStart = m_text.size();
                 resetSeparators();
+                m_dots = false;
             } else {
                 separator(c);
             }
@@ -309,17 +368,22 @@ private:
     void separator(char32_t c)
     {
         endWord();
+        m_dots = m_dots && (c == U'.' || QChar::isSpace(c));
         if (c == U',') {
             m_comma = true;
-            m_split = true;
-        } else if (c == U';' || c == U'/') {
-            m_split = true;
+            m_split = std::max(m_split, Split::Soft);
+        } else if (c == U';' || c == U'/' || c == 0) {
+            m_split = Split::Hard; // NUL: between the values of a multi-valued tag
         } else if (QChar::isSpace(c)) {
             if (m_dashAfterSpace)
-                m_split = true; // " - " between two words
+                m_split = Split::Hard; // " - " between two words
             m_space = true;
         } else if (isDash(c)) {
             m_dashAfterSpace = m_space;
+        } else if (c == U'(' || c == U'[') {
+            m_open = true;
+        } else if ((c == U')' || c == U']') && !m_tokens.isEmpty()) {
+            m_tokens.back().closeAfter = true;
         }
     }
 
@@ -338,13 +402,31 @@ private:
             m_nonAscii = false;
         }
         const QStringView word(m_text.data() + m_wordStart, m_text.size() - m_wordStart);
-        m_tokens.append(
-            Token { m_wordStart, m_text.size(), m_comma, m_split || isCollaborationWord(word) });
+        Split split = collaborationSplit(word);
+        // "duet with": the credit splits before "duet".
+        if (split == Split::Hard && word == QLatin1StringView("with") && m_split == Split::None
+            && !m_tokens.isEmpty()) {
+            Token& before = m_tokens.back();
+            if (QStringView(m_text.data() + before.begin, before.end - before.begin)
+                == QLatin1StringView("duet")) {
+                before.split = Split::Hard;
+                before.joiner = true;
+                split = Split::None;
+            }
+        }
+        m_tokens.append(Token { m_wordStart, m_text.size(), m_comma, std::max(m_split, split),
+            collaborationSplit(word) != Split::None, m_open, false,
+            m_dots && !m_tokens.isEmpty() });
         m_wordStart = m_text.size();
         resetSeparators();
     }
 
-    void resetSeparators() { m_comma = m_split = m_space = m_dashAfterSpace = false; }
+    void resetSeparators()
+    {
+        m_comma = m_space = m_dashAfterSpace = m_open = false;
+        m_split = Split::None;
+        m_dots = true;
+    }
 
     QVarLengthArray<char16_t, 128> m_text; // the folded words, one after the other
     QVarLengthArray<Token, 16> m_tokens;
@@ -352,9 +434,11 @@ private:
     QChar::Script m_lastScript = QChar::Script_Unknown;
     bool m_nonAscii = false;
     bool m_comma = false;
-    bool m_split = false;
+    Split m_split = Split::None;
     bool m_space = false;
     bool m_dashAfterSpace = false;
+    bool m_open = false;
+    bool m_dots = true;
 };
 
 // Code points of a key, for the one-letter tier.
@@ -366,7 +450,8 @@ qsizetype codePoints(const QString& key)
     return count;
 }
 
-// Whether one code point inserted, deleted or replaced makes `a` of `b`.
+// Whether one code point inserted, deleted or replaced, or two neighbours swapped, make `a`
+// of `b` ("Linkin Prak").
 bool oneEditApart(const QString& a, const QString& b)
 {
     const QList<uint> x = a.toUcs4();
@@ -381,6 +466,10 @@ bool oneEditApart(const QString& a, const QString& b)
     if (longer.size() == shorter.size()) {
         if (head == shorter.size())
             return false; // equal
+        if (head + 1 < shorter.size() && longer[head] == shorter[head + 1]
+            && longer[head + 1] == shorter[head]
+            && std::equal(longer.begin() + head + 2, longer.end(), shorter.begin() + head + 2))
+            return true;
         return std::equal(longer.begin() + head + 1, longer.end(), shorter.begin() + head + 1);
     }
     return std::equal(longer.begin() + head + 1, longer.end(), shorter.begin() + head);
@@ -404,6 +493,8 @@ constexpr qsizetype kMinimumOneOffKeyLength = 8;
 
 // ---- Groupings ------------------------------------------------------------------------
 
+// The keys of names libraries group artist folders by: the tag engine's genres, common
+// genres beyond them, and words for collections.
 const QSet<QString>& genreKeys()
 {
     static const QSet<QString> keys = [] {
@@ -413,9 +504,47 @@ const QSet<QString>& genreKeys()
             const qsizetype name = entry.indexOf(QLatin1StringView(") "));
             set.insert(FoldArtist(name >= 0 ? QStringView(entry).mid(name + 2) : entry));
         }
+        static const char* const more[] = { "Folk", "Folk-Rock", "Folk Rock", "Indie", "Indie Rock",
+            "Indie Pop", "Latin", "Britpop", "Trip-Hop", "Singer-Songwriter", "Swing", "Bebop",
+            "Celtic", "Bluegrass", "Avantgarde", "Gothic Rock", "Progressive Rock", "Prog",
+            "Prog Rock", "Psychedelic Rock", "Symphonic Rock", "Slow Rock", "Soft Rock", "Big Band",
+            "Easy Listening", "Acoustic", "Chanson", "Opera", "Chamber Music", "Symphony", "Tango",
+            "Samba", "Salsa", "Merengue", "Bossa Nova", "Flamenco", "Fado", "Reggaeton",
+            "Dancehall", "Dub", "Afrobeat", "Ballad", "Punk Rock", "Post-Punk", "Post-Rock",
+            "Hardcore", "Emo", "Shoegaze", "Grunge", "Heavy Metal", "Black Metal", "Thrash Metal",
+            "Doom Metal", "Power Metal", "Nu Metal", "Metalcore", "Crossover", "Christian Rock",
+            "Synthpop", "Synth-Pop", "Electropop", "Electro", "Electronica", "EDM", "Drum & Bass",
+            "Dubstep", "Downtempo", "Chillout", "Lo-Fi", "Garage", "UK Garage", "Grime",
+            "Breakbeat", "Big Beat", "Hip Hop", "Rap", "Soul", "Neo-Soul", "Motown", "Americana",
+            "Rockabilly", "Zydeco", "Cajun", "Schlager", "Volksmusik", "Bollywood", "World",
+            "World Music", "Soundtracks", "Soundtrack", "OST", "Film Scores", "Compilations",
+            "Compilation", "Various", "K-Pop", "J-Pop", "J-Rock", "C-Pop", "Cantopop", "Mandopop",
+            "Anime", "Children's", "Christmas", "Spoken Word", "Audiobooks", "Audiobook",
+            "Podcasts", "Comedy", "Musicals", "Musical", "Oldies", "Lounge", "Exotica", "Techno",
+            "House", "Deep House", "Tech House", "Progressive House", "Hardstyle", "Gabber",
+            "Industrial", "EBM", "Darkwave", "Post-Rock", "Math Rock", "Stoner Rock", "Glam Rock",
+            "Disco", "Funk", "Jazz Funk", "Smooth Jazz", "Blues Rock", "Country Rock",
+            "Alt-Country", "Modern Classical", "Baroque", "Early Music", "Choral", "Gospel",
+            "Reggae", "Ska", "Rocksteady", "Pop Rock", "Pop Punk", "Art Rock", "Krautrock",
+            "New Wave", "Dream Pop", "Chiptune", "Vaporwave", "Ambient", "New Age", "Meditation" };
+        for (const char* name : more)
+            set.insert(FoldArtist(QString::fromUtf8(name)));
         return set;
     }();
     return keys;
+}
+
+// Whether a name is several grouping names joined by "&", "and", "," or "/" (or "_", which
+// stands for what a file name cannot hold): "Hip-Hop & Rap", "Rock/Pop".
+bool joinsGroupings(QStringView name)
+{
+    static const QRegularExpression joiner(
+        QStringLiteral("\\s*(?:[&+,/_]|\\band\\b)\\s*"), QRegularExpression::CaseInsensitiveOption);
+    const QStringList parts = name.toString().split(joiner);
+    return parts.size() > 1 && std::all_of(parts.begin(), parts.end(), [](const QString& part) {
+        const QString key = FoldArtist(part);
+        return !key.isEmpty() && genreKeys().contains(key);
+    });
 }
 
 bool trimmedChar(QChar c)
@@ -459,7 +588,16 @@ bool isGrouping(QStringView name, const QString& key)
         && std::all_of(key.begin(), key.end() - 1,
             [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); }))
         return true;
-    return genreKeys().contains(key);
+    if (genreKeys().contains(key))
+        return true;
+    // Only names with a joiner cost a pattern match.
+    return (key.contains(QLatin1StringView(" and "))
+               || std::any_of(name.begin(), name.end(),
+                   [](QChar c) {
+                       return c == QLatin1Char(',') || c == QLatin1Char('/')
+                           || c == QLatin1Char('_');
+                   }))
+        && joinsGroupings(name);
 }
 
 // Where a featured artist is named in an artist text (" feat. X", " (ft X)",
@@ -530,20 +668,65 @@ QString FoldArtist(QStringView text)
     return tokens.key(tokens.size());
 }
 
-QStringList ArtistCandidates(QStringView artistText)
+std::vector<TCredit> CreditCandidates(QStringView artistText, const TArtistKeyTest& isArtist)
 {
     const Tokenizer tokens(artistText);
-    QStringList candidates;
+    const size_t size = tokens.size();
+    QVarLengthArray<bool, 32> splits(qsizetype(size + 1), false);
+    // Each part between the splits that always hold: its ",", "&", "+" and "and" split it
+    // only when two of what they separate name artists of their own.
+    for (size_t begin = 0; begin < size;) {
+        size_t end = begin + 1;
+        while (end < size && tokens.token(end).split != Split::Hard)
+            ++end;
+        if (end < size)
+            splits[qsizetype(end)] = true;
+        QVarLengthArray<size_t, 8> soft;
+        for (size_t i = begin + 1; i < end; ++i)
+            if (tokens.token(i).split == Split::Soft)
+                soft.push_back(i);
+        if (!soft.empty() && isArtist) {
+            int artists = 0;
+            size_t from = begin;
+            for (qsizetype s = 0; s <= soft.size(); ++s) {
+                const size_t to = s < soft.size() ? soft[s] : end;
+                size_t first = from;
+                while (first < to && tokens.token(first).joiner)
+                    ++first;
+                const QString key = tokens.key(first, to);
+                artists += !key.isEmpty() && isArtist(key);
+                from = to;
+            }
+            if (artists >= 2)
+                for (const size_t i : soft)
+                    splits[qsizetype(i)] = true;
+        }
+        begin = end;
+    }
+    std::vector<TCredit> candidates;
     const auto add = [&](size_t count) {
         QString key = tokens.key(count);
-        if (!key.isEmpty() && !candidates.contains(key))
-            candidates.append(std::move(key));
+        if (key.isEmpty()
+            || std::any_of(candidates.begin(), candidates.end(),
+                [&](const TCredit& credit) { return credit.key == key; }))
+            return;
+        const size_t qualifier = tokens.qualifierStart(0, count);
+        candidates.push_back(
+            { std::move(key), qualifier < count ? tokens.key(qualifier) : QString() });
     };
-    add(tokens.size());
-    for (size_t count = tokens.size(); count-- > 1;)
-        if (tokens.splitBefore(count))
+    add(size);
+    for (size_t count = size; count-- > 1;)
+        if (splits[qsizetype(count)])
             add(count);
     return candidates;
+}
+
+QStringList ArtistCandidates(QStringView artistText, const TArtistKeyTest& isArtist)
+{
+    QStringList keys;
+    for (TCredit& credit : CreditCandidates(artistText, isArtist))
+        keys.append(std::move(credit.key));
+    return keys;
 }
 
 bool IsPlaceholderKey(const QString& key)
@@ -789,6 +972,58 @@ private:
 
 } // namespace
 
+namespace
+{
+
+// The key of a folder name without its trailing qualifier in brackets ("Bush (band)":
+// "bush"); empty when it has none.
+QString qualifiedBase(QStringView name)
+{
+    const QStringView trimmed = name.trimmed();
+    if (!trimmed.endsWith(QLatin1Char(')')) && !trimmed.endsWith(QLatin1Char(']')))
+        return {};
+    const Tokenizer tokens(trimmed);
+    const size_t start = tokens.qualifierStart(0, tokens.size());
+    return start < tokens.size() ? tokens.key(start) : QString();
+}
+
+// The keys a folder name with "_" may stand for besides its own: file systems and older
+// tools put "_" for a character they refuse ("&", "'", "$", "!", "/", ":", "?", a trailing
+// "." and the like) or for nothing. Of these, "&" (and "+") reads "and", "$" reads "s",
+// "'" and nothing join; the rest separate words as "_" itself does. A name with more than
+// two "_" uses them for spaces.
+QStringList mangledKeys(QStringView name, const QString& key)
+{
+    const qsizetype count = name.count(QLatin1Char('_'));
+    if (count == 0 || count > 2)
+        return {};
+    static constexpr QLatin1StringView readings[] = { QLatin1StringView("_"), QLatin1StringView(""),
+        QLatin1StringView("&"), QLatin1StringView("$") };
+    constexpr int kinds = int(std::size(readings));
+    QStringList keys;
+    int combinations = 1;
+    for (qsizetype i = 0; i < count; ++i)
+        combinations *= kinds;
+    for (int combination = 1; combination < combinations; ++combination) {
+        QString text;
+        int rest = combination;
+        for (const QChar c : name) {
+            if (c != QLatin1Char('_')) {
+                text.append(c);
+                continue;
+            }
+            text.append(readings[rest % kinds]);
+            rest /= kinds;
+        }
+        QString variant = FoldArtist(text);
+        if (!variant.isEmpty() && variant != key && !keys.contains(variant))
+            keys.append(std::move(variant));
+    }
+    return keys;
+}
+
+} // namespace
+
 class TCarefulMatcher::Index
 {
 public:
@@ -797,6 +1032,10 @@ public:
         qint32 depth;
         QString key;
         quint64 hash; // of the key
+        // A key the name may stand for, "_" read as a character file names refuse
+        // ("Ke_ha": "kesha"); never the one-letter tier's.
+        bool mangled = false;
+        QString base = {}; // the key without a trailing qualifier ("Bush (band)"), if any
     };
 
     // `folders` as a refresh lists them: the parents of a folder are among them. Only the
@@ -822,10 +1061,20 @@ public:
             }
             const quint64 hash = keyHash(key);
             ownKeys.emplace_back(key, hash);
-            if (isGrouping(own, key))
+            if (isGrouping(own, key)) {
                 groupings.insert(path);
-            else if (!IsPlaceholderKey(key))
-                m_artists.push_back({ i, depth, std::move(key), hash });
+                m_groupings.push_back({ i, depth, std::move(key), hash });
+            } else if (!IsPlaceholderKey(key)) {
+                QString base = qualifiedBase(own);
+                if (!base.isEmpty())
+                    ownKeys.emplace_back(base, keyHash(base));
+                for (QString& mangled : mangledKeys(own, key)) {
+                    const quint64 mangledHash = keyHash(mangled);
+                    ownKeys.emplace_back(mangled, mangledHash);
+                    m_artists.push_back({ i, depth, std::move(mangled), mangledHash, true });
+                }
+                m_artists.push_back({ i, depth, std::move(key), hash, false, std::move(base) });
+            }
         };
         // The folders in the destination first, then those below by depth, so that a
         // folder's parent is known when the folder comes.
@@ -870,15 +1119,58 @@ public:
             m_ownKeys.push_back(std::move(key));
         }
         m_byKey.reserve(m_artists.size());
-        for (size_t a = 0; a < m_artists.size(); ++a)
+        size_t bases = 0;
+        for (size_t a = 0; a < m_artists.size(); ++a) {
             m_byKey.insert(m_artists[a].hash, qint32(a));
+            bases += !m_artists[a].base.isEmpty();
+        }
+        m_byBase.reserve(bases);
+        for (size_t a = 0; a < m_artists.size(); ++a)
+            if (!m_artists[a].base.isEmpty())
+                m_byBase.insert(keyHash(m_artists[a].base), qint32(a));
+        m_byGrouping.reserve(m_groupings.size());
+        for (size_t g = 0; g < m_groupings.size(); ++g)
+            m_byGrouping.insert(m_groupings[g].hash, qint32(g));
         buildOneOff();
     }
 
-    // The artist folders whose key is `key`.
+    // The artist folders whose key without its qualifier is `key`.
+    template <typename F> void forBase(const QString& key, quint64 hash, F&& f) const
+    {
+        m_byBase.find(hash, [&](qint32 artist) {
+            if (m_artists[size_t(artist)].base == key)
+                f(m_artists[size_t(artist)]);
+        });
+    }
+
+    // The groupings whose own key is `key`.
+    template <typename F> void forGrouping(const QString& key, quint64 hash, F&& f) const
+    {
+        m_byGrouping.find(hash, [&](qint32 grouping) {
+            if (m_groupings[size_t(grouping)].key == key)
+                f(m_groupings[size_t(grouping)]);
+        });
+    }
+
+    // Whether an artist folder has this key, with or without its qualifier.
+    bool hasArtistKey(const QString& key) const
+    {
+        const quint64 hash = keyHash(key);
+        bool found = false;
+        forEqual(key, hash, [&](const ArtistFolder&) { found = true; });
+        if (!found)
+            forBase(key, hash, [&](const ArtistFolder&) { found = true; });
+        return found;
+    }
+
+    // The artist folders whose key is `key` (of hash `hash`).
     template <typename F> void forEqual(const QString& key, F&& f) const
     {
-        m_byKey.find(keyHash(key), [&](qint32 artist) {
+        forEqual(key, keyHash(key), std::forward<F>(f));
+    }
+    template <typename F> void forEqual(const QString& key, quint64 hash, F&& f) const
+    {
+        m_byKey.find(hash, [&](qint32 artist) {
             if (m_artists[size_t(artist)].key == key)
                 f(m_artists[size_t(artist)]);
         });
@@ -946,7 +1238,7 @@ private:
         std::vector<std::vector<qint32>> byLength;
         for (size_t a = 0; a < m_artists.size(); ++a) {
             const qsizetype length = codePoints(m_artists[a].key);
-            if (length < kMinimumOneOffKeyLength)
+            if (length < kMinimumOneOffKeyLength || m_artists[a].mangled)
                 continue;
             if (qsizetype(byLength.size()) <= length)
                 byLength.resize(size_t(length + 1));
@@ -985,6 +1277,9 @@ private:
 
     std::vector<ArtistFolder> m_artists;
     HashTable<WideSlot> m_byKey; // artist folder keys
+    HashTable<WideSlot> m_byBase; // the keys of artist folders without their qualifier
+    std::vector<ArtistFolder> m_groupings; // those with a key
+    HashTable<WideSlot> m_byGrouping;
     // One-letter tier: every long artist folder key (odd values) and each of its deletions
     // of one letter (even values), by the length of what is stored, so that the lookups of
     // one tag, all of two lengths, read two small tables rather than one large one.
@@ -998,9 +1293,10 @@ private:
 };
 
 TCarefulMatcher::TCarefulMatcher(
-    const std::vector<TFolderRow>& folders, const TAssignments& assignments)
+    const std::vector<TFolderRow>& folders, const TAssignments& assignments, bool acceptOneOff)
     : m_assignments(assignments, folders)
     , m_index(std::make_unique<Index>(folders))
+    , m_acceptOneOff(acceptOneOff)
 {
 }
 
@@ -1011,58 +1307,70 @@ bool TCarefulMatcher::hasFolderKey(const QString& key) const
     return m_index->hasOwnKey(key);
 }
 
+std::vector<TCredit> TCarefulMatcher::credits(
+    const QString& tagArtist, const QString& fileName) const
+{
+    return CreditCandidates(ArtistTextOf(tagArtist, fileName), [this](const QString& key) {
+        return m_index->hasArtistKey(key)
+            || (!m_assignments.isEmpty() && m_assignments.find(QStringList { key }));
+    });
+}
+
 std::optional<TCarefulMatch> TCarefulMatcher::match(
     const QString& tagArtist, const QString& fileName) const
 {
-    return matchCandidates(ArtistCandidates(ArtistTextOf(tagArtist, fileName)));
-}
-
-std::optional<TCarefulMatch> TCarefulMatcher::matchCandidates(const QStringList& candidates) const
-{
-    if (const std::optional<qint32> assigned = m_assignments.find(candidates))
-        return TCarefulMatch { *assigned, TMatchKind::Assigned };
-    std::vector<qint32> oneOff;
-    for (qsizetype c = 0; c < candidates.size(); ++c) {
-        const QString& key = candidates[c];
-        if (IsPlaceholderKey(key))
-            continue;
-        const TCarefulMatcher::Index::ArtistFolder* shallowest = nullptr;
-        bool tie = false;
-        m_index->forEqual(key, [&](const Index::ArtistFolder& folder) {
-            if (!shallowest || folder.depth < shallowest->depth) {
-                shallowest = &folder;
-                tie = false;
-            } else if (folder.depth == shallowest->depth) {
-                tie = true;
-            }
-        });
-        if (shallowest) // the first equal candidate decides, also when it ties
-            return tie ? std::nullopt
-                       : std::optional(TCarefulMatch { shallowest->folder, TMatchKind::Same });
-        if (c == 0) {
-            m_index->collectOneOff(key, oneOff);
-            if (oneOff.size() == 1)
-                return TCarefulMatch { oneOff.front(), TMatchKind::OneOff };
-        }
-    }
-    for (qsizetype c = 1; c < candidates.size(); ++c)
-        if (!IsPlaceholderKey(candidates[c]))
-            m_index->collectOneOff(candidates[c], oneOff);
-    if (oneOff.size() != 1)
-        return std::nullopt;
-    return TCarefulMatch { oneOff.front(), TMatchKind::OneOff };
+    TCarefulMiss miss;
+    return decide(tagArtist, fileName, miss);
 }
 
 TCarefulMiss TCarefulMatcher::whyUnfiled(const QString& tagArtist, const QString& fileName) const
 {
     TCarefulMiss miss;
+    if (decide(tagArtist, fileName, miss))
+        return {};
+    return miss;
+}
+
+std::optional<TCarefulMatch> TCarefulMatcher::decide(
+    const QString& tagArtist, const QString& fileName, TCarefulMiss& miss) const
+{
+    const std::vector<TCredit> candidates = credits(tagArtist, fileName);
+    if (!m_assignments.isEmpty()) {
+        QStringList keys;
+        for (const TCredit& credit : candidates)
+            keys.append(credit.key);
+        if (const std::optional<qint32> assigned = m_assignments.find(keys))
+            return TCarefulMatch { *assigned, TMatchKind::Assigned };
+    }
+
+    // One folder files the file; several leave it unfiled, with them.
+    const auto decided = [&](std::vector<qint32> folders) -> std::optional<TCarefulMatch> {
+        std::sort(folders.begin(), folders.end());
+        folders.erase(std::unique(folders.begin(), folders.end()), folders.end());
+        if (folders.size() == 1)
+            return TCarefulMatch { folders.front(), TMatchKind::Same };
+        miss = { TUnfiledReason::Ambiguous, std::move(folders) };
+        return std::nullopt;
+    };
+    // A suggestion one letter off: filed only when the user accepts such suggestions.
+    const auto suggested = [&](std::vector<qint32> folders) -> std::optional<TCarefulMatch> {
+        if (folders.size() == 1 && m_acceptOneOff)
+            return TCarefulMatch { folders.front(), TMatchKind::OneOff };
+        std::sort(folders.begin(), folders.end());
+        miss = { TUnfiledReason::OneOff, std::move(folders) };
+        return std::nullopt;
+    };
+
     std::vector<qint32> oneOff;
-    for (const QString& key : ArtistCandidates(ArtistTextOf(tagArtist, fileName))) {
+    for (size_t c = 0; c < candidates.size(); ++c) {
+        const QString& key = candidates[c].key;
         if (IsPlaceholderKey(key))
             continue;
+        // The same key: the shallowest such folders decide, also when they tie.
+        const quint64 hash = keyHash(key);
         qint32 depth = std::numeric_limits<qint32>::max();
         std::vector<qint32> shallowest;
-        m_index->forEqual(key, [&](const Index::ArtistFolder& folder) {
+        m_index->forEqual(key, hash, [&](const Index::ArtistFolder& folder) {
             if (folder.depth < depth) {
                 depth = folder.depth;
                 shallowest.clear();
@@ -1070,20 +1378,51 @@ TCarefulMiss TCarefulMatcher::whyUnfiled(const QString& tagArtist, const QString
             if (folder.depth == depth)
                 shallowest.push_back(folder.folder);
         });
-        if (!shallowest.empty()) {
-            if (shallowest.size() > 1) {
-                std::sort(shallowest.begin(), shallowest.end());
-                miss = { TUnfiledReason::Ambiguous, std::move(shallowest) };
-            }
-            return miss;
+        if (!shallowest.empty())
+            return decided(std::move(shallowest));
+        // A grouping of the whole credit's name is that artist's folder too (The Cult, X).
+        if (c == 0) {
+            std::vector<qint32> groupings;
+            m_index->forGrouping(key, hash,
+                [&](const Index::ArtistFolder& folder) { groupings.push_back(folder.folder); });
+            if (!groupings.empty())
+                return decided(std::move(groupings));
         }
-        m_index->collectOneOff(key, oneOff);
+        // A qualifier in brackets read off the folder's key or the tag's; a folder with
+        // another qualifier than the tag's is another artist, yet makes the choice unsure.
+        const QString& base = candidates[c].base;
+        std::vector<qint32> same; // folders of the tag's artist as far as the rest tells
+        std::vector<qint32> others; // folders of another qualifier
+        m_index->forBase(
+            key, hash, [&](const Index::ArtistFolder& folder) { same.push_back(folder.folder); });
+        if (!base.isEmpty()) {
+            const quint64 baseHash = keyHash(base);
+            m_index->forEqual(base, baseHash,
+                [&](const Index::ArtistFolder& folder) { same.push_back(folder.folder); });
+            m_index->forBase(base, baseHash,
+                [&](const Index::ArtistFolder& folder) { others.push_back(folder.folder); });
+        }
+        if (!same.empty()) {
+            same.insert(same.end(), others.begin(), others.end());
+            return decided(std::move(same));
+        }
+        if (!others.empty())
+            return std::nullopt; // told apart from them: not even one letter off them
+
+        // The whole credit one letter off one folder comes before its leading parts:
+        // "Earth, Wind & Firre" is a typo of Earth, Wind & Fire, not a song of Earth.
+        if (c == 0) {
+            m_index->collectOneOff(key, oneOff);
+            if (oneOff.size() == 1)
+                return suggested(std::move(oneOff));
+        }
     }
-    if (oneOff.size() > 1) {
-        std::sort(oneOff.begin(), oneOff.end());
-        miss = { TUnfiledReason::OneOff, std::move(oneOff) };
-    }
-    return miss;
+    for (size_t c = 1; c < candidates.size(); ++c)
+        if (!IsPlaceholderKey(candidates[c].key))
+            m_index->collectOneOff(candidates[c].key, oneOff);
+    if (!oneOff.empty())
+        return suggested(std::move(oneOff));
+    return std::nullopt;
 }
 
 // ---- New artists ----------------------------------------------------------------------

@@ -11,6 +11,7 @@
 #include <QStringList>
 #include <QStringView>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -24,7 +25,8 @@ namespace plumtide
 // artist written "The Beatles", "Beatles, The" or "beatles", "AC/DC" or "AC_DC", "Björk" or
 // "Bjork" has one key. Folders are compared by their own name at the artist level, so
 // "Rock/Queen" is the folder of Queen. A key equal to one folder's files the file there;
-// a single letter off is forgiven only for long names and only when one folder qualifies.
+// a name one letter off a folder's is only a suggestion (another artist's name is often
+// one letter off: Ryan and Bryan Adams), filed only when the user accepts such suggestions.
 // Anything else stays unfiled: a wrong folder is worse than none.
 
 // The word of records that programs read: "same", "one-off", "assigned" (empty for a row
@@ -39,7 +41,9 @@ QString MatchKindColumnText(TMatchKind kind);
 // æ -> ae, ł -> l, ß -> ss and the like); case folded; "&" and "+" read as "and",
 // apostrophes vanish, "$" reads as "s", any other character that is neither a letter nor a
 // digit separates words; a leading "The" and a trailing ", The" are dropped. The words are
-// joined by single spaces. Empty when the text has no letter or digit.
+// joined by single spaces, except single letters that only dots or spaces separate, which
+// are joined ("R.E.M.", "R E M" and "REM" read "rem"). Empty when the text has no letter or
+// digit.
 QString FoldArtist(QStringView text);
 
 // Keys that say nobody in particular ("various artists", "va", "unknown", "unknown
@@ -47,8 +51,11 @@ QString FoldArtist(QStringView text);
 bool IsPlaceholderKey(const QString& key);
 
 // Whether a folder of this own name groups artist folders rather than being one: a genre
-// of the tag engine's genre list ("Rock", "Hip-Hop", "R&B"), a letter or letter range
-// ("A", "#", "0-9", "A-C") or a decade ("60s", "1960s", "60's").
+// of the tag engine's genre list ("Rock", "Hip-Hop", "R&B") or a common genre beyond it
+// ("Folk", "Indie", "Trip-Hop"), a word libraries group by ("Soundtracks", "OST",
+// "Compilations", "Christmas"), several of these joined by "&", "and", "," or "/"
+// ("Hip-Hop & Rap"), a letter or letter range ("A", "#", "0-9", "A-C") or a decade ("60s",
+// "1960s", "60's").
 bool IsGroupingName(const QString& name);
 
 // The artist text a file is matched by: its tag's artist, trimmed; or, when the tag has
@@ -56,10 +63,25 @@ bool IsGroupingName(const QString& name);
 // otherwise, since a file name in any other form says nothing reliable about the artist.
 QString ArtistTextOf(const QString& tagArtist, const QString& fileName);
 
-// The keys a file's artist text is tried with, in order: the whole text, then each
-// leading part before ",", ";", "/", " - ", "&", "+" or a collaboration word (feat., ft.,
-// featuring, with, vs, x, and), longest first; each folded, no key twice, no empty key.
-QStringList ArtistCandidates(QStringView artistText);
+// Whether a folded key names an artist that has a folder (or an assignment).
+using TArtistKeyTest = std::function<bool(const QString&)>;
+
+// One key a file's artist text is tried with, and that key without a trailing qualifier
+// in brackets ("Bush (band)", "Nirvana (US)", "[2]"; empty when it has none).
+struct TCredit {
+    QString key;
+    QString base;
+};
+
+// The credits a file's artist text is tried with, in order: the whole text, then each
+// leading part, longest first; each folded, no key twice, no empty key. A credit splits at
+// a collaboration word (feat., ft., featuring, with, vs., x, "duet with"), at ";", "/",
+// " - " and at the NUL between the values of a multi-valued tag; at ",", "&", "+" and "and"
+// only when `isArtist` holds for two of the parts these separate, so that "Earth, Wind &
+// Fire" stays whole unless Earth and Wind (or Fire) have folders of their own.
+std::vector<TCredit> CreditCandidates(QStringView artistText, const TArtistKeyTest& isArtist = {});
+// The keys of CreditCandidates.
+QStringList ArtistCandidates(QStringView artistText, const TArtistKeyTest& isArtist = {});
 
 // A folder chosen for a file.
 struct TCarefulMatch {
@@ -81,29 +103,35 @@ struct TCarefulMiss {
 class TCarefulMatcher
 {
 public:
-    TCarefulMatcher(const std::vector<TFolderRow>& folders, const TAssignments& assignments = {});
+    // With `acceptOneOff`, a folder one letter off is filed into (see match()).
+    TCarefulMatcher(const std::vector<TFolderRow>& folders, const TAssignments& assignments = {},
+        bool acceptOneOff = false);
     ~TCarefulMatcher();
     TCarefulMatcher(const TCarefulMatcher&) = delete;
     TCarefulMatcher& operator=(const TCarefulMatcher&) = delete;
 
     // The folder for a file with this tag artist (empty when the tag has none) and file
-    // name, and how it was chosen; nothing when the file stays unfiled. In this order:
-    // 1. an assignment of one of its candidates (ArtistCandidates), longest first, even of
-    //    a placeholder: the user asked for it;
-    // 2. placeholder candidates ("Various Artists") are never compared with folders;
-    // 3. the first candidate whose key equals an artist folder's key: the shallowest such
-    //    folder, and none when two are equally shallow. Only when the whole text (the
-    //    first candidate) equals no folder and is one letter off exactly one folder does
-    //    that folder come before the leading parts: "Earth, Wind & Firre" is a typo of
-    //    Earth, Wind & Fire, not a song of Earth;
-    // 4. when no candidate equals any folder: one letter inserted, deleted or replaced
-    //    against a folder key of 8 characters or more with the same number of words and
-    //    the same digits, when exactly one folder qualifies for all candidates together.
+    // name, and how it was chosen; nothing when the file stays unfiled. The credits
+    // (CreditCandidates, split where two parts have folders or assignments) are tried:
+    // 1. an assignment of one of them, longest first, even of a placeholder: the user asked
+    //    for it;
+    // 2. placeholder credits ("Various Artists") are never compared with folders;
+    // 3. for each credit in turn, the first that decides:
+    //    a. folders with its key (a folder name with "_" also has the keys it may stand
+    //       for: "Ke_ha" is Kesha's): the shallowest, and none when two are equally shallow;
+    //    b. for the whole credit, groupings of its key (a folder "Game" is The Game's);
+    //    c. folders whose key without a trailing qualifier in brackets is the credit's, or
+    //       whose key is the credit's without its own: one, and none of another qualifier;
+    //    d. for the whole credit, one folder one letter off (one code point inserted,
+    //       deleted or replaced, or two neighbours swapped) against a key of 8 characters
+    //       or more with the same number of words and the same digits: a suggestion, filed
+    //       only with `acceptOneOff` (the parts are not tried: "Earth, Wind & Firre" is a
+    //       typo of Earth, Wind & Fire, not a song of Earth);
+    // 4. one folder one letter off any credit: a suggestion as in 3d.
     std::optional<TCarefulMatch> match(const QString& tagArtist, const QString& fileName) const;
-    std::optional<TCarefulMatch> matchCandidates(const QStringList& candidates) const;
-    // For a file that match() leaves unfiled: Ambiguous when the first candidate equal to
-    // any artist folder's key is equal to several at the same depth, OneOff when nothing is
-    // equal and several folders are one letter off, NoFolder otherwise (placeholders too).
+    // For a file that match() leaves unfiled: Ambiguous, with the folders, when the credit
+    // that decided found several; OneOff, with the folders, when one or more folders are
+    // one letter off and none was filed; NoFolder otherwise (placeholders too).
     TCarefulMiss whyUnfiled(const QString& tagArtist, const QString& fileName) const;
 
     // Whether an artist folder or a grouping has this key (an album folder of that name is
@@ -114,8 +142,13 @@ public:
 
 private:
     class Index;
+    std::vector<TCredit> credits(const QString& tagArtist, const QString& fileName) const;
+    std::optional<TCarefulMatch> decide(
+        const QString& tagArtist, const QString& fileName, TCarefulMiss& miss) const;
+
     TAssignmentIndex m_assignments;
     std::unique_ptr<Index> m_index;
+    bool m_acceptOneOff;
 };
 
 // The artists careful mode proposes as new folders: for files left unfiled, each artist

@@ -8,11 +8,11 @@ namespace plumtide
 
 TCarefulPlanner::TCarefulPlanner(const std::vector<TSourceRow>& files,
     const std::vector<TFolderRow>& folders, const QString& destination,
-    const TAssignments& assignments)
+    const TAssignments& assignments, bool acceptOneOff)
     : m_files(files)
     , m_folders(folders)
     , m_destination(destination)
-    , m_matcher(folders, assignments)
+    , m_matcher(folders, assignments, acceptOneOff)
 {
 }
 

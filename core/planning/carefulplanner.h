@@ -11,7 +11,8 @@ namespace plumtide
 {
 
 // Planning by careful matching (see TCarefulMatcher): each file gets at most one row, the
-// folder of its own artist (or the one the user assigned it to), scored as the similar rule
+// folder of its own artist (or the one the user assigned it to; one letter off only with
+// `acceptOneOff`), scored as the similar rule
 // scores that folder so that records can still show a score; the artists left without a
 // folder are proposed as TCarefulNewArtists proposes them. The files and folders must
 // outlive the planner and stay as they are.
@@ -19,7 +20,7 @@ class TCarefulPlanner : public TPlanner
 {
 public:
     TCarefulPlanner(const std::vector<TSourceRow>& files, const std::vector<TFolderRow>& folders,
-        const QString& destination, const TAssignments& assignments);
+        const QString& destination, const TAssignments& assignments, bool acceptOneOff = false);
     ~TCarefulPlanner() override;
 
     TSortPlan plan(

@@ -59,8 +59,9 @@ TEST_F(Cli, PlanListsRowsThenNewArtists)
     EXPECT_EQ(plan.out,
         QStringLiteral("plan\tin/c.MP3\t61.25\tmusic/Metalica\n"
                        "unfiled\tin/001-Queen - Bohemian.mp3\tno-folder\n"
-                       "unfiled\tin/a.mp3\tno-folder\nunfiled\tin/sub/b.mp3\tno-folder\n"
-                       "new\tQUEEN\nnew\tMADONNA\nnew\tABBA\n"));
+                       "unfiled\tin/a.mp3\tsame-artist\tmusic/Pop/Madonna\n"
+                       "unfiled\tin/sub/b.mp3\tno-folder\n"
+                       "new\tQUEEN\nnew\tABBA\n"));
     const Result json = run({ QStringLiteral("plan"), QStringLiteral("--json"),
         QStringLiteral("--percentage=60"), QStringLiteral("in"), QStringLiteral("music") });
     EXPECT_TRUE(json.out.startsWith(
@@ -92,10 +93,12 @@ TEST_F(Cli, DryRunTouchesNothingAndSaysWhatSortDoes)
         << real.out.toStdString();
     EXPECT_TRUE(real.out.contains(QStringLiteral("moved\tin/sub/b.mp3\tmusic/ABBA/b.mp3\n")));
     EXPECT_TRUE(QFile::exists(path(QStringLiteral("music/QUEEN/001-Queen - Bohemian.mp3"))));
-    EXPECT_TRUE(QDir(path(QStringLiteral("in")))
-                    .entryList(QStringList { QStringLiteral("*.mp3"), QStringLiteral("*.MP3") },
-                        QDir::Files)
-                    .isEmpty());
+    // Madonna has her folder under another spelling: no second one is made, her song waits.
+    EXPECT_FALSE(QFileInfo::exists(path(QStringLiteral("music/MADONNA"))));
+    EXPECT_EQ(QDir(path(QStringLiteral("in")))
+                  .entryList(QStringList { QStringLiteral("*.mp3"), QStringLiteral("*.MP3") },
+                      QDir::Files),
+        QStringList { QStringLiteral("a.mp3") });
 }
 
 // A filed library sorted into itself stays as it is, and a double whose doubles folder is its
@@ -261,7 +264,7 @@ TEST_F(Cli, MissingDoublesFolderNeverStopsTheRun)
     EXPECT_EQ(fallback.out,
         QStringLiteral("double-moved\tin/c.MP3\t%1/c.MP3\n"
                        "unfiled\tin/001-Queen - Bohemian.mp3\tno-folder\n"
-                       "unfiled\tin/a.mp3\tno-folder\n")
+                       "unfiled\tin/a.mp3\tsame-artist\tmusic/Pop/Madonna\n")
             .arg(made));
     EXPECT_EQ(fallback.err, QStringLiteral("sorted: 1 double set aside in %1\n").arg(made));
 }

@@ -142,20 +142,26 @@ TEST_F(Cli, AssignmentsMadeAtOnceAreAllKept)
 // question where there are several; plan and sort print the same.
 TEST_F(Cli, EachFileLeftUnfiledSaysWhy)
 {
-    for (const char* name :
-        { "music/Pop/Queen", "music/Rock/Queen", "music/Metallica", "music/Metalika" })
+    for (const char* name : { "music/Pop/Queen", "music/Rock/Queen", "music/Metallica",
+             "music/Metalika", "music/Linkin Park" })
         folder(QString::fromUtf8(name));
     const struct {
         const char* artist;
         const char* match;
         const char* record; // after the file's path; empty: it is filed
+        const char* option = nullptr;
     } cases[] = {
         { "Queen", "careful", "ambiguous\tmusic/Pop/Queen\tmusic/Rock/Queen" },
         { "Metalica", "careful", "one-off\tmusic/Metalika\tmusic/Metallica" },
         { "Nobody Knows These", "careful", "no-folder" },
         { "Various Artists", "careful", "no-folder" }, // a placeholder
-        { "Metallica", "similar", "" }, { "Nobody Knows These", "similar", "no-folder" },
+        { "Metallica", "similar", "" },
+        { "Nobody Knows These", "similar", "no-folder" },
         { "ABC", "similar", "no-folder" }, // a key too short to be planned
+        // One letter off one folder: a suggestion, filed only when accepted.
+        { "Linkin Prak", "careful", "one-off\tmusic/Linkin Park" },
+        { "Linkin Prak", "careful", "", "--accept-one-off" },
+        { "Metalica", "careful", "one-off\tmusic/Metalika\tmusic/Metallica", "--accept-one-off" },
     };
     int round = 0;
     for (const auto& c : cases) {
@@ -166,9 +172,12 @@ TEST_F(Cli, EachFileLeftUnfiledSaysWhy)
         const QString expected = *c.record
             ? QStringLiteral("unfiled\t%1/song.mp3\t%2\n").arg(in, QString::fromUtf8(c.record))
             : QString();
-        const Result plan = run({ QStringLiteral("plan"), match, in, QStringLiteral("music") });
+        const QString option
+            = c.option ? QString::fromUtf8(c.option) : QStringLiteral("--keep-small");
+        const Result plan
+            = run({ QStringLiteral("plan"), match, option, in, QStringLiteral("music") });
         const Result sort = run({ QStringLiteral("sort"), QStringLiteral("--dry-run"), match,
-            QStringLiteral("--settle=0"), in, QStringLiteral("music") });
+            option, QStringLiteral("--settle=0"), in, QStringLiteral("music") });
         for (const Result* result : { &plan, &sort }) {
             EXPECT_EQ(result->status, 0) << c.artist << ": " << result->err.toStdString();
             QString records;

@@ -160,7 +160,8 @@ TEST(FileUnderRule, ArtistsBehindAnEntry)
         QStringList artists;
     } cases[] = {
         { "NIRVANA", { "NIRVANA", "01-Nirvana" } }, // a key from a numbered file name
-        { "SIMON", { "SIMON" } }, // "Simon & Garfunkel" tries "simon" too
+        // "Simon & Garfunkel" is one credit unless both names have folders.
+        { "SIMON", { "SIMON", "Simon & Garfunkel" } },
         { "Eminem", { "Eminem" } }, // careful mode's entry, no file listed
     };
     for (const auto& c : cases)
