@@ -168,8 +168,8 @@ PlanRowWriter::PlanRowWriter(std::FILE* out, bool json, const std::vector<TSourc
     , m_folderFields(folders.size())
 {
     m_buffer.reserve(kBlockBytes + 4096);
-    for (const TMatchKind kind :
-        { TMatchKind::Similar, TMatchKind::Same, TMatchKind::OneOff, TMatchKind::Assigned })
+    for (const TMatchKind kind : { TMatchKind::Similar, TMatchKind::Same, TMatchKind::OneOff,
+             TMatchKind::Assigned, TMatchKind::FromName })
         m_matchWords[static_cast<size_t>(kind)] = MatchKindWord(kind).toUtf8();
 }
 

@@ -89,7 +89,7 @@ private:
     const std::vector<TFolderRow>& m_folders;
     std::function<void()> m_beforeBlock;
     std::vector<QByteArray> m_folderFields; // encoded when first needed
-    std::array<QByteArray, 4> m_matchWords; // by TMatchKind
+    std::array<QByteArray, 5> m_matchWords; // by TMatchKind
     std::string m_buffer;
 };
 

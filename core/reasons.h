@@ -70,9 +70,11 @@ enum class TUnfiledReason : quint8 {
     NoFolder, // no folder matched it (or its key is too short to be planned at all)
     Ambiguous, // careful matching found several folders of its artist, equally near the top
     OneOff, // careful matching found it one letter off folders: a suggestion, never a move
-    // Words kept for rules to come; nothing gives them yet.
+    // Words kept for rules to come; nothing gives these two yet.
     NoAlbumFolder,
     Compilation, // kept in the source by the user's choice
+    // Careful matching read a file without an artist in its tag by its file name, and both
+    // sides of it name artists with folders.
     NameAmbiguous,
     // The similar rule found no folder near enough, but one has the artist's folded key
     // ("QUEEN" and "Rock/Queen"): the same artist, never proposed as new. Filed there only

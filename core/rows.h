@@ -25,6 +25,7 @@ enum class TMatchKind : quint8 {
     Same, // careful: the folded artist equals the folder's key
     OneOff, // careful: one letter off a long folder key, and no other folder qualifies
     Assigned, // the user assigned this artist to the folder
+    FromName, // careful: a file without an artist in its tag, by one side of its file name
 };
 
 // How artists are matched with folders.

@@ -630,7 +630,234 @@ qsizetype featuringMark(QStringView text)
     return -1;
 }
 
+// A file name without its extension (of up to four letters or digits).
+QString withoutExtension(const QString& fileName)
+{
+    QString name = fileName.mid(fileName.lastIndexOf(QLatin1Char('/')) + 1);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot > 0 && name.size() - dot <= 5) {
+        const QStringView extension = QStringView(name).mid(dot + 1);
+        if (!extension.isEmpty() && std::all_of(extension.begin(), extension.end(), [](QChar c) {
+                return c.isLetterOrNumber();
+            }))
+            name.truncate(dot);
+    }
+    return name;
+}
+
+// The sides of " - ", " – " or "_-_" in a file name, each without a featured artist; a side
+// without a letter (a track number, "1-07") is no name, and neither is a track number that
+// leads a side ("07. Daft Punk"). None when the name has no such separator.
+QStringList songNameSides(const QString& fileName)
+{
+    static const QRegularExpression separator(QStringLiteral("\\s+[-\\x{2013}]\\s+|_-_"));
+    static const QRegularExpression trackNumber(QStringLiteral("^\\d{1,3}\\.\\s+"));
+    const QStringList parts = withoutExtension(fileName).split(separator);
+    QStringList sides;
+    if (parts.size() < 2)
+        return sides;
+    for (qsizetype i = 0; i < parts.size(); ++i) {
+        QString side = trimmedText(parts.at(i));
+        if (i == 0)
+            side.remove(trackNumber);
+        const qsizetype cut = featuringMark(side);
+        if (cut > 0)
+            side.truncate(cut);
+        if (std::any_of(side.begin(), side.end(), [](QChar c) { return c.isLetter(); }))
+            sides.append(side);
+    }
+    return sides;
+}
+
+// ---- Latin spellings --------------------------------------------------------------------
+//
+// A table of our own rather than the transforms of a Unicode library: those are no
+// dependency of the project, and they give one scheme per script where people name folders
+// by two.
+
+// Russian by BGN/PCGN and ISO 9, from "а" (U+0430) to "я"; "е" and "ё" take a "y" where a
+// word or a vowel comes before them (see cyrillicLatin). Soft and hard signs are written
+// "'", which folding drops, as people type them.
+constexpr const char16_t* kRussianCommon[32] = { u"a", u"b", u"v", u"g", u"d", u"e", u"zh", u"z",
+    u"i", u"y", u"k", u"l", u"m", u"n", u"o", u"p", u"r", u"s", u"t", u"u", u"f", u"kh", u"ts",
+    u"ch", u"sh", u"shch", u"'", u"y", u"'", u"e", u"yu", u"ya" };
+constexpr const char16_t* kRussianIso[32] = { u"a", u"b", u"v", u"g", u"d", u"e", u"ž", u"z", u"i",
+    u"j", u"k", u"l", u"m", u"n", u"o", u"p", u"r", u"s", u"t", u"u", u"f", u"h", u"c", u"č", u"š",
+    u"ŝ", u"'", u"y", u"'", u"è", u"û", u"â" };
+
+bool cyrillicVowel(char16_t c)
+{
+    return QStringView(u"аеёиоуыэюяіїє").contains(QChar(c));
+}
+
+// Whether Russian "е" and "ё" are spelled with a "y" after this letter (0: none, the word
+// starts) in the common scheme.
+bool yeBefore(char16_t before)
+{
+    return before == 0 || cyrillicVowel(before) || before == u'й' || before == u'ъ'
+        || before == u'ь';
+}
+
+// The Latin of one lower-case Cyrillic letter, or null when it is none of the table's.
+// Ukrainian text (with "і", "ї", "є" or "ґ") reads "г" as "h" and "и" as "y" in the common
+// scheme.
+const char16_t* cyrillicLatin(char16_t c, char16_t before, bool iso, bool ukrainian)
+{
+    switch (c) {
+    case u'ё':
+        return iso ? u"ë" : yeBefore(before) ? u"yë" : u"ë";
+    case u'є':
+        return iso ? u"ê" : u"ye";
+    case u'і':
+        return iso ? u"ì" : u"i";
+    case u'ї':
+        return iso ? u"ï" : u"yi";
+    case u'ґ':
+        return iso ? u"g\u0300" : u"g";
+    default:
+        break;
+    }
+    if (c < u'а' || c > u'я')
+        return nullptr;
+    if (iso)
+        return kRussianIso[c - u'а'];
+    if (ukrainian && c == u'г')
+        return u"h";
+    if (ukrainian && c == u'и')
+        return u"y";
+    if (!ukrainian && c == u'е' && yeBefore(before))
+        return u"ye";
+    return kRussianCommon[c - u'а'];
+}
+
+// Greek by ELOT 743 (as BGN/PCGN write it) and ISO 843, from "α" (U+03B1) to "ω".
+constexpr const char16_t* kGreekCommon[25]
+    = { u"a", u"v", u"g", u"d", u"e", u"z", u"i", u"th", u"i", u"k", u"l", u"m", u"n", u"x", u"o",
+          u"p", u"r", u"s", u"s", u"t", u"y", u"f", u"ch", u"ps", u"o" };
+constexpr const char16_t* kGreekIso[25]
+    = { u"a", u"v", u"g", u"d", u"e", u"z", u"ī", u"th", u"i", u"k", u"l", u"m", u"n", u"x", u"o",
+          u"p", u"r", u"s", u"s", u"t", u"y", u"f", u"ch", u"ps", u"ō" };
+
+// A lower-case Greek letter without its accent, and whether it had a diaeresis (which keeps
+// it out of a diphthong); 0 when it is none of the table's.
+char16_t greekBase(char16_t c, bool& diaeresis)
+{
+    diaeresis = false;
+    switch (c) {
+    case u'ά':
+        return u'α';
+    case u'έ':
+        return u'ε';
+    case u'ή':
+        return u'η';
+    case u'ί':
+        return u'ι';
+    case u'ό':
+        return u'ο';
+    case u'ύ':
+        return u'υ';
+    case u'ώ':
+        return u'ω';
+    case u'ϊ':
+    case u'ΐ':
+        diaeresis = true;
+        return u'ι';
+    case u'ϋ':
+    case u'ΰ':
+        diaeresis = true;
+        return u'υ';
+    default:
+        return c >= u'α' && c <= u'ω' ? c : 0;
+    }
+}
+
+// Spells the Greek letters from `at` on; returns how many it read (one, or two of a pair
+// that is spelled as one).
+qsizetype greekLatin(const QString& text, qsizetype at, bool iso, QString& out)
+{
+    bool diaeresis = false;
+    bool nextDiaeresis = false;
+    const char16_t c = greekBase(text.at(at).unicode(), diaeresis);
+    const char16_t next
+        = at + 1 < text.size() ? greekBase(text.at(at + 1).unicode(), nextDiaeresis) : 0;
+    bool ignored = false;
+    const char16_t after = at + 2 < text.size() ? greekBase(text.at(at + 2).unicode(), ignored) : 0;
+    const bool wordStart = at == 0 || !text.at(at - 1).isLetter();
+    if (next == u'υ' && !nextDiaeresis && (c == u'α' || c == u'ε' || c == u'η')) {
+        out.append(QChar(iso ? kGreekIso[c - u'α'][0] : kGreekCommon[c - u'α'][0]));
+        if (iso)
+            out.append(QLatin1Char('u'));
+        else // "f" before a voiceless consonant and at the end of a word
+            out.append(after == 0 || QStringView(u"θκξπστφχψ").contains(QChar(after))
+                    ? QLatin1Char('f')
+                    : QLatin1Char('v'));
+        return 2;
+    }
+    if (c == u'ο' && next == u'υ' && !nextDiaeresis) {
+        out.append(QLatin1StringView("ou"));
+        return 2;
+    }
+    if (!iso && c == u'γ' && (next == u'γ' || next == u'κ' || next == u'ξ' || next == u'χ')) {
+        if (next == u'κ' && wordStart)
+            out.append(QLatin1Char('g'));
+        else if (next == u'κ')
+            out.append(QLatin1StringView("ng"));
+        else
+            out.append(QLatin1Char('n')).append(QStringView(kGreekCommon[next - u'α']));
+        return 2;
+    }
+    if (!iso && wordStart && ((c == u'μ' && next == u'π') || (c == u'ν' && next == u'τ'))) {
+        out.append(QLatin1Char(c == u'μ' ? 'b' : 'd'));
+        return 2;
+    }
+    if (!iso && c == u'μ' && next == u'π') {
+        out.append(QLatin1StringView("mb"));
+        return 2;
+    }
+    out.append(QStringView(iso ? kGreekIso[c - u'α'] : kGreekCommon[c - u'α']));
+    return 1;
+}
+
+QString latinSpelling(const QString& lower, bool iso)
+{
+    const bool ukrainian = std::any_of(
+        lower.begin(), lower.end(), [](QChar c) { return QStringView(u"іїєґ").contains(c); });
+    QString out;
+    out.reserve(lower.size() * 2);
+    for (qsizetype i = 0; i < lower.size();) {
+        const char16_t c = lower.at(i).unicode();
+        bool diaeresis = false;
+        if (greekBase(c, diaeresis) != 0) {
+            i += greekLatin(lower, i, iso, out);
+            continue;
+        }
+        const char16_t before
+            = i > 0 && lower.at(i - 1).isLetter() ? lower.at(i - 1).unicode() : char16_t(0);
+        if (const char16_t* latin = cyrillicLatin(c, before, iso, ukrainian))
+            out.append(QStringView(latin));
+        else
+            out.append(lower.at(i));
+        ++i;
+    }
+    return out;
+}
+
 } // namespace
+
+QStringList LatinSpellings(QStringView text)
+{
+    const bool otherScript = std::any_of(text.begin(), text.end(), [](QChar c) {
+        return c.script() == QChar::Script_Cyrillic || c.script() == QChar::Script_Greek;
+    });
+    if (!otherScript)
+        return {};
+    const QString lower = text.toString().toLower().normalized(QString::NormalizationForm_C);
+    QStringList spellings { latinSpelling(lower, false) };
+    QString iso = latinSpelling(lower, true);
+    if (iso != spellings.front())
+        spellings.append(std::move(iso));
+    return spellings;
+}
 
 QString MatchKindWord(TMatchKind kind)
 {
@@ -641,6 +868,8 @@ QString MatchKindWord(TMatchKind kind)
         return QStringLiteral("one-off");
     case TMatchKind::Assigned:
         return QStringLiteral("assigned");
+    case TMatchKind::FromName:
+        return QStringLiteral("from-name");
     case TMatchKind::Similar:
         break;
     }
@@ -658,6 +887,8 @@ QString MatchKindColumnText(TMatchKind kind)
         return QStringLiteral("1 off");
     case TMatchKind::Assigned:
         return QStringLiteral("assigned");
+    case TMatchKind::FromName:
+        return QStringLiteral("from name");
     }
     return {};
 }
@@ -750,15 +981,7 @@ QString ArtistTextOf(const QString& tagArtist, const QString& fileName)
     QString artist = trimmedText(tagArtist);
     if (!artist.isEmpty())
         return artist;
-    QString name = fileName.mid(fileName.lastIndexOf(QLatin1Char('/')) + 1);
-    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
-    if (dot > 0 && name.size() - dot <= 5) {
-        const QStringView extension = QStringView(name).mid(dot + 1);
-        if (!extension.isEmpty() && std::all_of(extension.begin(), extension.end(), [](QChar c) {
-                return c.isLetterOrNumber();
-            }))
-            name.truncate(dot);
-    }
+    const QString name = withoutExtension(fileName);
     // Exactly two parts: "01 - Artist - Title" or "Artist - Album - Title" cannot be told
     // apart, and a guess is what careful matching never makes.
     static const QRegularExpression dash(QStringLiteral("\\s[-\\x{2013}]\\s"));
@@ -1307,10 +1530,9 @@ bool TCarefulMatcher::hasFolderKey(const QString& key) const
     return m_index->hasOwnKey(key);
 }
 
-std::vector<TCredit> TCarefulMatcher::credits(
-    const QString& tagArtist, const QString& fileName) const
+std::vector<TCredit> TCarefulMatcher::credits(const QString& artistText) const
 {
-    return CreditCandidates(ArtistTextOf(tagArtist, fileName), [this](const QString& key) {
+    return CreditCandidates(artistText, [this](const QString& key) {
         return m_index->hasArtistKey(key)
             || (!m_assignments.isEmpty() && m_assignments.find(QStringList { key }));
     });
@@ -1323,6 +1545,55 @@ std::optional<TCarefulMatch> TCarefulMatcher::match(
     return decide(tagArtist, fileName, miss);
 }
 
+std::optional<TCarefulMatch> TCarefulMatcher::matchByTag(
+    const QString& tagArtist, const QString& fileName) const
+{
+    TCarefulMiss miss;
+    return decide(tagArtist, fileName, miss, true);
+}
+
+std::vector<qint32> TCarefulMatcher::shallowestEqual(const QString& key) const
+{
+    qint32 depth = std::numeric_limits<qint32>::max();
+    std::vector<qint32> shallowest;
+    m_index->forEqual(key, keyHash(key), [&](const Index::ArtistFolder& folder) {
+        if (folder.depth < depth) {
+            depth = folder.depth;
+            shallowest.clear();
+        }
+        if (folder.depth == depth)
+            shallowest.push_back(folder.folder);
+    });
+    return shallowest;
+}
+
+std::optional<TCarefulMatch> TCarefulMatcher::fromName(
+    const QString& fileName, TCarefulMiss& miss) const
+{
+    std::vector<qint32> found;
+    for (const QString& side : songNameSides(fileName)) {
+        QStringList keys { FoldArtist(side) };
+        for (const QString& latin : LatinSpellings(side))
+            keys.append(FoldArtist(latin));
+        for (const QString& key : keys) {
+            if (IsPlaceholderKey(key))
+                continue;
+            const std::vector<qint32> folders = shallowestEqual(key);
+            if (!folders.empty()) {
+                found.insert(found.end(), folders.begin(), folders.end());
+                break; // its Latin spellings name the same artist
+            }
+        }
+    }
+    std::sort(found.begin(), found.end());
+    found.erase(std::unique(found.begin(), found.end()), found.end());
+    if (found.size() == 1)
+        return TCarefulMatch { found.front(), TMatchKind::FromName };
+    if (!found.empty())
+        miss = { TUnfiledReason::NameAmbiguous, std::move(found) };
+    return std::nullopt;
+}
+
 TCarefulMiss TCarefulMatcher::whyUnfiled(const QString& tagArtist, const QString& fileName) const
 {
     TCarefulMiss miss;
@@ -1332,9 +1603,10 @@ TCarefulMiss TCarefulMatcher::whyUnfiled(const QString& tagArtist, const QString
 }
 
 std::optional<TCarefulMatch> TCarefulMatcher::decide(
-    const QString& tagArtist, const QString& fileName, TCarefulMiss& miss) const
+    const QString& tagArtist, const QString& fileName, TCarefulMiss& miss, bool byTagOnly) const
 {
-    const std::vector<TCredit> candidates = credits(tagArtist, fileName);
+    const QString artistText = ArtistTextOf(tagArtist, fileName);
+    const std::vector<TCredit> candidates = credits(artistText);
     if (!m_assignments.isEmpty()) {
         QStringList keys;
         for (const TCredit& credit : candidates)
@@ -1361,23 +1633,30 @@ std::optional<TCarefulMatch> TCarefulMatcher::decide(
         return std::nullopt;
     };
 
+    if (!byTagOnly && trimmedText(tagArtist).isEmpty())
+        return fromName(fileName, miss);
+
+    // The credits of the artist spelled in Latin, each list in the order of the credits.
+    std::vector<std::vector<TCredit>> latin;
+    if (!byTagOnly)
+        for (const QString& spelling : LatinSpellings(artistText))
+            latin.push_back(credits(spelling));
+
     std::vector<qint32> oneOff;
     for (size_t c = 0; c < candidates.size(); ++c) {
         const QString& key = candidates[c].key;
         if (IsPlaceholderKey(key))
             continue;
-        // The same key: the shallowest such folders decide, also when they tie.
+        // The same key: the shallowest such folders decide, also when they tie. So do those
+        // of the same key in Latin letters.
         const quint64 hash = keyHash(key);
-        qint32 depth = std::numeric_limits<qint32>::max();
-        std::vector<qint32> shallowest;
-        m_index->forEqual(key, hash, [&](const Index::ArtistFolder& folder) {
-            if (folder.depth < depth) {
-                depth = folder.depth;
-                shallowest.clear();
-            }
-            if (folder.depth == depth)
-                shallowest.push_back(folder.folder);
-        });
+        std::vector<qint32> shallowest = shallowestEqual(key);
+        if (shallowest.empty())
+            for (const std::vector<TCredit>& spelled : latin)
+                if (c < spelled.size() && !IsPlaceholderKey(spelled[c].key)) {
+                    const std::vector<qint32> folders = shallowestEqual(spelled[c].key);
+                    shallowest.insert(shallowest.end(), folders.begin(), folders.end());
+                }
         if (!shallowest.empty())
             return decided(std::move(shallowest));
         // A grouping of the whole credit's name is that artist's folder too (The Cult, X).
@@ -1437,9 +1716,9 @@ QString NewArtistFolderName(const QString& artistText)
     return name;
 }
 
-void TCarefulNewArtists::add(const QString& tagArtist, const QString& fileName)
+void TCarefulNewArtists::add(const QString& tagArtist, const QString& /*fileName*/)
 {
-    const QString text = ArtistTextOf(tagArtist, fileName);
+    const QString text = trimmedText(tagArtist);
     if (text.isEmpty())
         return;
     // The folder is the main artist's: a featured artist is a guest on this song only.

@@ -29,11 +29,11 @@ namespace plumtide
 // one letter off: Ryan and Bryan Adams), filed only when the user accepts such suggestions.
 // Anything else stays unfiled: a wrong folder is worse than none.
 
-// The word of records that programs read: "same", "one-off", "assigned" (empty for a row
-// of the similar rule, whose records stay as they are).
+// The word of records that programs read: "same", "one-off", "assigned", "from-name"
+// (empty for a row of the similar rule, whose records stay as they are).
 QString MatchKindWord(TMatchKind kind);
-// The text of the window's "%" column: "same", "1 off", "assigned" (empty for a row of the
-// similar rule, which shows its score).
+// The text of the window's "%" column: "same", "1 off", "assigned", "from name" (empty for
+// a row of the similar rule, which shows its score).
 QString MatchKindColumnText(TMatchKind kind);
 
 // The folded artist key: compatibility decomposition (NFKD); accents stripped from Latin,
@@ -62,6 +62,13 @@ bool IsGroupingName(const QString& name);
 // none, the artist of a file name that reads "Artist - Title" (with its extension); empty
 // otherwise, since a file name in any other form says nothing reliable about the artist.
 QString ArtistTextOf(const QString& tagArtist, const QString& fileName);
+
+// The Latin spellings of a text with Cyrillic or Greek letters, each tried as the same
+// artist's name: the common romanisation (BGN/PCGN for Russian and Ukrainian, ELOT 743 for
+// Greek: "Мумий Тролль" reads "Mumiy Troll'") and the letter for letter one (ISO 9, ISO 843:
+// "Mumij Troll'"); soft and hard signs are written "'". Other letters stay as they are. Empty
+// when the text has no Cyrillic or Greek letter.
+QStringList LatinSpellings(QStringView text);
 
 // Whether a folded key names an artist that has a folder (or an assignment).
 using TArtistKeyTest = std::function<bool(const QString&)>;
@@ -128,11 +135,26 @@ public:
     //       only with `acceptOneOff` (the parts are not tried: "Earth, Wind & Firre" is a
     //       typo of Earth, Wind & Fire, not a song of Earth);
     // 4. one folder one letter off any credit: a suggestion as in 3d.
+    // A credit in Cyrillic or Greek letters is also tried in its Latin spellings
+    // (LatinSpellings) in 3a, equal keys only.
+    // A file without an artist in its tag (and no assignment) is read by its file name: each
+    // side of " - ", " – " or "_-_" in it, without its extension, a leading track number
+    // ("07 - ", "07. ") and a featured artist, is a candidate, tried by 3a only: when they
+    // find exactly one folder, the file goes there (FromName). A file name says which of its
+    // sides is the artist nowhere, so two folders leave the file unfiled.
     std::optional<TCarefulMatch> match(const QString& tagArtist, const QString& fileName) const;
     // For a file that match() leaves unfiled: Ambiguous, with the folders, when the credit
     // that decided found several; OneOff, with the folders, when one or more folders are
-    // one letter off and none was filed; NoFolder otherwise (placeholders too).
+    // one letter off and none was filed; NameAmbiguous, with the folders, when the sides of
+    // its file name found several; NoFolder otherwise (placeholders too).
     TCarefulMiss whyUnfiled(const QString& tagArtist, const QString& fileName) const;
+
+    // What the similar rule asks to tell a file of the same artist from a new one: match()
+    // as it was before file names were read both ways and other scripts spelled in Latin,
+    // so that similar matching plans as it did (a file without an artist in its tag is read
+    // as "Artist - Title" by ArtistTextOf, as Same).
+    std::optional<TCarefulMatch> matchByTag(
+        const QString& tagArtist, const QString& fileName) const;
 
     // Whether an artist folder or a grouping has this key (an album folder of that name is
     // no folder of that artist).
@@ -142,9 +164,11 @@ public:
 
 private:
     class Index;
-    std::vector<TCredit> credits(const QString& tagArtist, const QString& fileName) const;
-    std::optional<TCarefulMatch> decide(
-        const QString& tagArtist, const QString& fileName, TCarefulMiss& miss) const;
+    std::vector<TCredit> credits(const QString& artistText) const;
+    std::optional<TCarefulMatch> decide(const QString& tagArtist, const QString& fileName,
+        TCarefulMiss& miss, bool byTagOnly = false) const;
+    std::optional<TCarefulMatch> fromName(const QString& fileName, TCarefulMiss& miss) const;
+    std::vector<qint32> shallowestEqual(const QString& key) const;
 
     TAssignmentIndex m_assignments;
     std::unique_ptr<Index> m_index;
@@ -153,7 +177,7 @@ private:
 
 // The artists careful mode proposes as new folders: for files left unfiled, each artist
 // once (by folded key), never one whose key an artist folder or a grouping already has,
-// never a placeholder.
+// never a placeholder, never a name read off a file name (a guess makes no folder).
 // An entry is the artist as first tagged, without a featured artist ("Eminem feat. X"
 // proposes "Eminem"), trimmed, with what a file name cannot hold replaced ("/" and NUL by
 // "_", a name "." or ".." by underscores): the folder "Create" makes.

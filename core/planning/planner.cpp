@@ -299,7 +299,7 @@ public:
         if (!careful)
             careful = std::make_unique<TCarefulMatcher>(folders);
         const std::optional<TCarefulMatch> match
-            = careful->match(files[i].artist, FileNameOf(files[i].path));
+            = careful->matchByTag(files[i].artist, FileNameOf(files[i].path));
         if (!match || match->kind != TMatchKind::Same)
             return std::nullopt;
         return match->folder;

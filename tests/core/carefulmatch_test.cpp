@@ -125,11 +125,12 @@ protected:
     }
 
     // What chosen() says, or for a file left unfiled its reason and folders.
-    QString outcome(const TCarefulMatcher& matcher, const QString& artist) const
+    QString outcome(const TCarefulMatcher& matcher, const QString& artist,
+        const QString& file = QStringLiteral("x.mp3")) const
     {
-        if (matcher.match(artist, QStringLiteral("x.mp3")))
-            return chosen(matcher, folders, artist);
-        const TCarefulMiss miss = matcher.whyUnfiled(artist, QStringLiteral("x.mp3"));
+        if (matcher.match(artist, file))
+            return chosen(matcher, folders, artist, file);
+        const TCarefulMiss miss = matcher.whyUnfiled(artist, file);
         QString text = UnfiledReasonText(miss.reason);
         for (const qint32 folder : miss.folders)
             text += QStringLiteral(" | ") + folders[size_t(folder)].relativeName;
@@ -207,6 +208,16 @@ protected:
         "U2",
         "Various Artists",
         "Кино",
+        // Names in Latin letters of artists who write theirs in Cyrillic or Greek.
+        "Kino",
+        "Mumiy Troll",
+        "Masina Vremeni",
+        "Zemfira",
+        "Vopli Vidoplyasova",
+        "Aria",
+        "Anna Vissi",
+        "Vangelis",
+        "Sakis Rouvas",
     });
 };
 
@@ -240,8 +251,9 @@ TEST_F(CarefulMatcherTest, SameArtistOrNothing)
         { "Abbey Road feat. X", "x.mp3", "-" },
         { "Earth feat. Someone", "x.mp3", "Earth (same)" },
         { "Sie", "x.mp3", "-" },
-        // A file name counts only as "Artist - Title".
-        { "", "Daft Punk - One More Time.mp3", "Daft Punk (same)" },
+        // A file name counts only without an artist in the tag.
+        { "", "Daft Punk - One More Time.mp3", "Daft Punk (from-name)" },
+        { "Queen", "Daft Punk - One More Time.mp3", "Rock/Queen (same)" },
         { "", "One More Time.mp3", "-" },
         // Assignments come first, for every candidate; one to a folder gone is ignored.
         { "2Pac", "x.mp3", "Tupac Shakur (assigned)" },
@@ -394,9 +406,66 @@ TEST_F(CarefulMatcherTest, NewArtistsOncePerKeyAsFirstTagged)
     newArtists.add("", "Kraftwerk - Autobahn.mp3");
     newArtists.add("", "Autobahn.mp3");
     // Madonna has two artist folders, Nirvana one in another spelling, ".." names nobody:
-    // none of them is proposed. An album folder "Adele" is not Adele's folder.
-    EXPECT_EQ(newArtists.names(), QStringList({ "Adele", "Eminem", "Bad_Name", "Kraftwerk" }));
+    // none of them is proposed. An album folder "Adele" is not Adele's folder. A name read
+    // off a file name is a guess: no folder is made for it.
+    EXPECT_EQ(newArtists.names(), QStringList({ "Adele", "Eminem", "Bad_Name" }));
     EXPECT_EQ(NewArtistFolderName(".."), "__");
+}
+
+// A file without an artist in its tag is filed by its name only when exactly one side of
+// it names an artist with a folder.
+TEST_F(CarefulMatcherTest, UntaggedFilesReadBothSidesOfTheirName)
+{
+    const TCarefulMatcher matcher(folders);
+    for (const auto& [file, expected] :
+        {
+            std::pair { "07 - Daft Punk - Around the World.mp3", "Daft Punk (from-name)" },
+            { "Around the World - Daft Punk.mp3", "Daft Punk (from-name)" },
+            { "07. Daft Punk - Around the World.mp3", "Daft Punk (from-name)" },
+            { "07_-_Daft_Punk_-_Around_the_World.mp3", "Daft Punk (from-name)" },
+            { "/in/1-07 – Metallica – Nothing Else Matters.flac", "Metallica (from-name)" },
+            { "Queen - Bohemian Rhapsody.mp3", "Rock/Queen (from-name)" },
+            { "David Bowie feat. Freddie Mercury - Under Pressure.mp3", "David Bowie (from-name)" },
+            { "Various Artists - Sia.mp3", "Sia (from-name)" },
+            { "Кино - Группа крови.mp3", "Кино (from-name)" },
+            { "Земфира - Искала.mp3", "Zemfira (from-name)" },
+            // A genre, an album, "Nirvana" twice: none of them another artist's folder.
+            { "Nirvana - Rock.mp3", "Nirvana (from-name)" },
+            { "Nirvana - Nirvana.mp3", "Nirvana (from-name)" },
+            { "Metallica - Load.mp3", "Metallica (from-name)" },
+            { "Metallica - Daft Punk.mp3", "name-ambiguous | Daft Punk | Metallica" },
+            { "Madonna - Frozen.mp3", "name-ambiguous | Dance/Madonna | Pop/Madonna" },
+            { "Kraftwerk - Autobahn.mp3", "no-folder" },
+            { "Linkin Prak - Numb.mp3", "no-folder" },
+            { "Daft Punk.mp3", "no-folder" },
+            { "07 - Around the World.mp3", "no-folder" },
+        })
+        EXPECT_EQ(outcome(matcher, "", QString::fromUtf8(file)), QString::fromUtf8(expected))
+            << file;
+}
+
+// Cyrillic and Greek names are also compared in both Latin spellings, equal keys only.
+TEST_F(CarefulMatcherTest, OtherScriptsAlsoTriedInLatin)
+{
+    expectOutcomes(TCarefulMatcher(folders),
+        {
+            { "Мумий Тролль", "Mumiy Troll (same)" },
+            { "МУМИЙ ТРОЛЛЬ feat. Someone", "Mumiy Troll (same)" },
+            { "Машина времени", "Masina Vremeni (same)" }, // ISO 9 only
+            { "Земфира", "Zemfira (same)" },
+            { "Воплі Відоплясова", "Vopli Vidoplyasova (same)" }, // Ukrainian
+            { "Ария", "Aria (same)" },
+            { "Άννα Βίσση", "Anna Vissi (same)" },
+            { "Βαγγέλης", "Vangelis (same)" },
+            { "Σάκης Ρουβάς", "Sakis Rouvas (same)" },
+            // The name as written comes first; one letter off is never spelled in Latin.
+            { "Кино", "Кино (same)" },
+            { "Мумий Троль", "no-folder" },
+            { "Алиса", "no-folder" },
+        });
+    EXPECT_EQ(LatinSpellings(u"Мумий Тролль"), QStringList({ "mumiy troll'", "mumij troll'" }));
+    EXPECT_EQ(LatinSpellings(u"Ельцин"), QStringList({ "yel'tsin", "el'cin" }));
+    EXPECT_TRUE(LatinSpellings(u"Björk").isEmpty());
 }
 
 // End to end on generated libraries, one per naming convention people use, with tags as
