@@ -61,14 +61,14 @@ const std::vector<CommandInfo>& Commands()
             .description = "Prints plan<TAB>file<TAB>score<TAB>folder per plan row, then\n"
                            "unfiled<TAB>file<TAB>reason[<TAB>folder...] per file without a row "
                            "(reason\n"
-                           "no-folder, ambiguous or one-off), then new<TAB>key per artist that "
-                           "has no folder\n"
-                           "yet. Nothing is changed.",
+                           "no-folder, ambiguous, one-off or name-ambiguous), then new<TAB>key "
+                           "per\n"
+                           "artist that has no folder yet. Nothing is changed.",
             .options = {
                 { "--match", "similar|careful",
                     "similar names (at least the percentage), or only the same artist (see "
                     "the README); rows of careful matching and of assignments add a fifth "
-                    "field: same, one-off or assigned" },
+                    "field: same, one-off, from-name or assigned" },
                 { "--json", nullptr,
                     "JSON Lines: {\"type\":\"plan\",\"file\",\"score\",\"folder\"}, "
                     "{\"outcome\":\"unfiled\",\"file\",\"reason\",\"folders\"} and "
