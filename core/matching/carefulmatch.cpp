@@ -847,7 +847,8 @@ QString latinSpelling(const QString& lower, bool iso)
 QStringList LatinSpellings(QStringView text)
 {
     const bool otherScript = std::any_of(text.begin(), text.end(), [](QChar c) {
-        return c.script() == QChar::Script_Cyrillic || c.script() == QChar::Script_Greek;
+        return c.unicode() >= 0x370
+            && (c.script() == QChar::Script_Cyrillic || c.script() == QChar::Script_Greek);
     });
     if (!otherScript)
         return {};
