@@ -150,9 +150,9 @@ public:
     TCarefulMiss whyUnfiled(const QString& tagArtist, const QString& fileName) const;
 
     // What the similar rule asks to tell a file of the same artist from a new one: match()
-    // as it was before file names were read both ways and other scripts spelled in Latin,
-    // so that similar matching plans as it did (a file without an artist in its tag is read
-    // as "Artist - Title" by ArtistTextOf, as Same).
+    // with a file without an artist in its tag read as "Artist - Title" (ArtistTextOf, a
+    // Same match) and no other script spelled in Latin. The similar rule files by scores;
+    // the readings that only careful matching makes stay out of what it plans.
     std::optional<TCarefulMatch> matchByTag(
         const QString& tagArtist, const QString& fileName) const;
 

@@ -83,6 +83,17 @@ TEST(PlanSort, TheSameArtistUnderAnotherSpellingIsNeverNew)
     EXPECT_EQ(queen.folders, std::vector<qint32> { 1 });
     EXPECT_EQ(planner.unfiled(1).folders, std::vector<qint32> { 2 });
     EXPECT_EQ(planner.unfiled(2).reason, TUnfiledReason::NoFolder);
+
+    // Untagged files are read as "Artist - Title" only: careful matching's other readings of
+    // a file name stay out of similar matching.
+    std::vector<TSourceRow> untagged;
+    for (const char* name : { "Queen - Bohemian Rhapsody.mp3", "Bohemian Rhapsody - Queen.mp3" })
+        untagged.push_back(
+            { QStringLiteral("/in/") + name, NormaliseArtist(QString::fromUtf8(name)), QString() });
+    TSortPlanner byName(untagged, destinations, kDestination, 90);
+    byName.plan(pump, [](const std::vector<TPlanEntry>&) {});
+    EXPECT_EQ(byName.unfiled(0).reason, TUnfiledReason::SameArtist);
+    EXPECT_EQ(byName.unfiled(1).reason, TUnfiledReason::NoFolder);
 }
 
 TEST(PlanSort, ShortKeysAreNeitherPlannedNorNew)
