@@ -1697,6 +1697,13 @@ std::optional<TCarefulMatch> TCarefulMatcher::decide(
                 return suggested(std::move(oneOff));
         }
     }
+    // In Latin letters a credit may split where it did not as written, its parts having
+    // folders in Latin only ("Мумий Тролль & Земфира"): the parts beyond are tried in turn.
+    for (const std::vector<TCredit>& spelled : latin)
+        for (size_t c = candidates.size(); c < spelled.size(); ++c)
+            if (!IsPlaceholderKey(spelled[c].key))
+                if (std::vector<qint32> folders = shallowestEqual(spelled[c].key); !folders.empty())
+                    return decided(std::move(folders));
     for (size_t c = 1; c < candidates.size(); ++c)
         if (!IsPlaceholderKey(candidates[c].key))
             m_index->collectOneOff(candidates[c].key, oneOff);

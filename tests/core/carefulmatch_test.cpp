@@ -451,6 +451,7 @@ TEST_F(CarefulMatcherTest, OtherScriptsAlsoTriedInLatin)
         {
             { "Мумий Тролль", "Mumiy Troll (same)" },
             { "МУМИЙ ТРОЛЛЬ feat. Someone", "Mumiy Troll (same)" },
+            { "Мумий Тролль & Земфира", "Mumiy Troll (same)" },
             { "Машина времени", "Masina Vremeni (same)" }, // ISO 9 only
             { "Земфира", "Zemfira (same)" },
             { "Воплі Відоплясова", "Vopli Vidoplyasova (same)" }, // Ukrainian
