@@ -205,6 +205,9 @@ TfrmMain::TfrmMain(TSettingsStore& store, QWidget* parent)
     };
     FormCreate();
     createFirstStartPanel();
+    // Alt with a letter presses the button underlining it, wherever the focus is; in a
+    // field it is never typed.
+    keyboard::NoAltTypingIn(*this);
 }
 
 TfrmMain::~TfrmMain()

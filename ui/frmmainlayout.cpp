@@ -330,12 +330,11 @@ void TfrmMain::setFocusOrder()
         imgMinimize, imgExit, imgBrowser, imgCloseNieuwe });
     keyboard::PressOnEnter({ btnViewSource, btnViewDestination, btnSorteren, btnVerplaats,
         btnNieuweWissen, btnFileUnder });
-    // Alt with a letter presses the button underlining it, wherever the focus is; in a
-    // field it is never typed.
-    keyboard::NoAltTyping({ edtSource, edtDestination });
+    // As the window reads: the fields, the list shown, the buttons left to right, then the
+    // panels over the list and the memo.
     controls::tabOrder({ edtSource, imgbrowseSource, edtDestination, imgBrowseDestination,
-        imgannuleren, imgOpties, imgMinimize, imgExit, ListSource, ListDestination, btnViewSource,
-        btnViewDestination, btnSorteren, imgBrowser, ShellTreeView, Status, btnVerplaats,
+        imgannuleren, imgOpties, imgMinimize, imgExit, ListSource, ListDestination, Status,
+        btnViewSource, btnViewDestination, btnVerplaats, btnSorteren, imgBrowser, ShellTreeView,
         imgCloseNieuwe, ListNieuwe, btnNieuweWissen, btnFileUnder, Ok, Details });
 }
 

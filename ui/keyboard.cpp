@@ -68,9 +68,9 @@ bool IsAltLetter(const QKeyEvent& event)
         && event.text().at(0).isPrint();
 }
 
-void NoAltTyping(std::initializer_list<QWidget*> fields)
+void NoAltTypingIn(QWidget& window)
 {
-    for (QWidget* field : fields)
+    for (QLineEdit* field : window.findChildren<QLineEdit*>())
         field->installEventFilter(new AltFilter(field));
 }
 

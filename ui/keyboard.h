@@ -30,7 +30,8 @@ void PressOnEnter(std::initializer_list<QPushButton*> buttons);
 // Alt with a letter is a command (a button's underlined letter), never text: the fields
 // drop it rather than type the letter, also when no button has that letter. AltGr, which
 // types characters on many layouts, is left alone.
-void NoAltTyping(std::initializer_list<QWidget*> fields);
+// Applies to every text field of `window` at this moment.
+void NoAltTypingIn(QWidget& window);
 
 // Whether a key press is Alt with a character, and not AltGr (Ctrl+Alt on some systems).
 bool IsAltLetter(const QKeyEvent& event);
