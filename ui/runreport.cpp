@@ -32,13 +32,12 @@ QString doneText(const TMoveSummary& summary)
             part += QStringLiteral(" (%1, filed as \"name (n)\")")
                         .arg(counted(summary.nameTaken, "name taken", "names taken"));
         if (summary.companionsMoved > 0)
-            part += QStringLiteral(" with %1")
-                        .arg(counted(summary.companionsMoved, "lyrics, cue sheet or note",
-                            "lyrics, cue sheets and notes"));
+            part += QStringLiteral(" and %1").arg(counted(summary.companionsMoved,
+                "lyrics, cue or notes file", "lyrics, cue and notes files"));
         parts.append(part);
     } else if (summary.companionsMoved > 0) {
-        parts.append(counted(summary.companionsMoved, "lyrics, cue sheet or note moved",
-            "lyrics, cue sheets and notes moved"));
+        parts.append(counted(summary.companionsMoved, "lyrics, cue or notes file moved",
+            "lyrics, cue and notes files moved"));
     }
     TMoveSummary rest = summary;
     rest.moved = 0;
