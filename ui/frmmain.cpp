@@ -21,6 +21,7 @@
 #include "ui/historyhandlers.h"
 #include "ui/keyboard.h"
 #include "ui/planview.h"
+#include "ui/runreport.h"
 #include "ui/theme.h"
 #include "ui/viewrules.h"
 
@@ -28,6 +29,7 @@
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -136,15 +138,10 @@ QString leftOutLine(const TLeftOut& file)
     return QStringLiteral("%1: %2").arg(file.file, ReasonText(file.reason));
 }
 
-// What Details says of one event of a move, where there is more to say than the summary
-// does: a file left where it was (a deletion the Trash did not take among them). Empty
-// otherwise.
+// What Details says of one event of a move, where there is more to say than the report of
+// the run does (which names the files left, see MoveReport). Empty otherwise.
 QString moveNote(const TMoveEvent& event)
 {
-    const bool repeat
-        = event.reason == TReason::AlreadyMoved || event.reason == TReason::AlreadyHandled;
-    if (event.outcome == TMoveOutcome::Skipped && !repeat)
-        return QStringLiteral("%1: %2").arg(event.file, ReasonText(event.reason));
     // Its name held a different song: the user finds it under another name.
     if (event.outcome == TMoveOutcome::Moved && event.reason == TReason::NameTaken)
         return QStringLiteral("%1: %2, filed as %3")
@@ -208,6 +205,9 @@ TfrmMain::TfrmMain(TSettingsStore& store, QWidget* parent)
     };
     FormCreate();
     createFirstStartPanel();
+    // Alt with a letter presses the button underlining it, wherever the focus is; in a
+    // field it is never typed.
+    keyboard::NoAltTypingIn(*this);
 }
 
 TfrmMain::~TfrmMain()
@@ -289,7 +289,8 @@ bool TfrmMain::autoRun()
     TRunSession session(setup.start);
     QStringList notes;
     QSet<QString> gone;
-    m_lastFilesLeft = 0;
+    m_lastNewlyLeft.clear();
+    m_lastLeft.clear();
     m_lastMoveSummary = TMoveSummary();
     m_lastMoveSummary.end = TRunEnd::Failed;
     const auto relist = [&] {
@@ -299,7 +300,8 @@ bool TfrmMain::autoRun()
         const bool planned = planItems().count() > 0;
         planItems().removePlanFiles(gone);
         if (planned && planItems().count() == 0)
-            planItems().add(PlanPlaceholderRow());
+            planItems().add(EmptyPlanRow(
+                request.source, sourceItems().count() + int(m_listing.leftOut().size())));
     };
     try {
         session.carryOut(setup.how, m_listing.work(), m_listing.filePaths(), m_pump,
@@ -311,6 +313,7 @@ bool TfrmMain::autoRun()
             });
     } catch (const std::exception& error) {
         m_lastMoveSummary = session.summary();
+        m_lastLeft = session.left();
         relist();
         const QString message = QString::fromUtf8(error.what());
         const bool news = TellOnceFor(request.source, TRunOrigin::Auto).newError(message);
@@ -320,11 +323,10 @@ bool TfrmMain::autoRun()
     TellOnceFor(request.source, TRunOrigin::Auto).succeeded();
     m_lastMoveSummary = session.summary();
     session.completed(m_listing);
+    m_lastLeft = session.left();
     // The notification tells of files newly left, not of the same ones at every run.
-    const std::vector<TLeftOut> newlyLeft
-        = TellOnceFor(request.source, TRunOrigin::Auto).newlyLeft(session.left());
-    m_lastFilesLeft = qsizetype(newlyLeft.size());
-    if (const QString failed = session.tellHook(m_pump, newlyLeft); !failed.isEmpty())
+    m_lastNewlyLeft = TellOnceFor(request.source, TRunOrigin::Auto).newlyLeft(m_lastLeft);
+    if (const QString failed = session.tellHook(m_pump, m_lastNewlyLeft); !failed.isEmpty())
         notes.append(QStringLiteral("The command run after the sort (OnRun) %1").arg(failed));
     relist();
     for (const QString& notice : session.notices())
@@ -332,9 +334,7 @@ bool TfrmMain::autoRun()
     m_lastMoveNotes = notes;
     if (m_lastMoveSummary.anythingHappened()) {
         told = true;
-        DetailsShow(QStringLiteral("Automatic sort: %1").arg(m_lastMoveSummary.text()));
-        for (const QString& note : std::as_const(notes))
-            DetailsAdd(note);
+        showMoveReport(request.destination, QStringLiteral("Automatic sort: "));
     }
     return true;
 }
@@ -447,6 +447,21 @@ void TfrmMain::connectHandlers()
     // Usable while busy, as the close marks are.
     auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     connect(escape, &QShortcut::activated, this, &TfrmMain::closeTopPanel);
+    // The pictures and the menus' commands have keys of their own. None starts inside work.
+    const auto key = [this](const QKeySequence& keys, const std::function<void()>& command) {
+        auto* shortcut = new QShortcut(keys, this);
+        connect(shortcut, &QShortcut::activated, this, [this, command] {
+            if (m_workDepth == 0 && m_handlersRunning == 0)
+                command();
+        });
+    };
+    key(QKeySequence(Qt::Key_F5), [this] { runHandler(&TfrmMain::Refresh); });
+    key(QKeySequence(Qt::CTRL | Qt::Key_Comma), [this] { imgOptiesClick(); });
+    // In a field Ctrl+Z takes back typing, never a sort; the undo asks first.
+    key(QKeySequence::Undo, [this] {
+        if (!keyboard::IsTextField(focusWidget()))
+            runHandler(&TfrmMain::UndoLastSortClick);
+    });
     onClick(imgOpties, &TImage::clicked, &TfrmMain::imgOptiesClick);
 }
 
@@ -667,11 +682,8 @@ void TfrmMain::ApplicationEventsException(const std::exception* error)
     Refresh();
     enableButtons();
     // A move that an error ended says so, and what it did before.
-    if (std::exchange(m_moveFailed, false)) {
-        DetailsShow(m_lastMoveSummary.text());
-        for (const QString& note : std::as_const(m_lastMoveNotes))
-            DetailsAdd(note);
-    }
+    if (std::exchange(m_moveFailed, false))
+        showMoveReport(m_plannedDestination);
 }
 
 void TfrmMain::Refresh()
@@ -700,8 +712,36 @@ void TfrmMain::refreshLists()
     ListSource->unsetCursor();
     setAllEnabled({ btnViewSource, btnViewDestination, btnSorteren }, true);
     DetailsClear();
+    for (const QString& line : MissingFolderLines(m_listedSource, m_listedDestination))
+        DetailsAdd(line);
     showLeftOut();
     btnVerplaats->setEnabled(false);
+}
+
+void TfrmMain::showMoveReport(const QString& destination, const QString& prefix)
+{
+    // Root may write anywhere: the files it was refused are then told one by one.
+    const bool writable = destination.isEmpty() || QFileInfo(destination).isWritable();
+    QStringList lines = MoveReport(m_lastMoveSummary, m_lastLeft, destination, writable);
+    lines.first().prepend(prefix);
+    DetailsShow(lines.takeFirst());
+    // What the history said (a damaged one set aside) before the files.
+    for (const QString& note : std::as_const(m_lastMoveNotes))
+        DetailsAdd(note);
+    for (const QString& line : std::as_const(lines))
+        DetailsAdd(line);
+}
+
+void TfrmMain::showViewText(const QString& text)
+{
+    const QStringList missing = MissingFolderLines(m_listedSource, m_listedDestination);
+    if (missing.isEmpty()) {
+        DetailsShow(text);
+        return;
+    }
+    DetailsClear();
+    for (const QString& line : missing)
+        DetailsAdd(line);
 }
 
 void TfrmMain::showLeftOut()
@@ -775,7 +815,7 @@ void TfrmMain::btnViewSourceClick()
         ListSource->show();
         ListDestination->hide();
     });
-    DetailsShow(kSourceViewText);
+    showViewText(kSourceViewText);
     showLeftOut();
     enableButtons();
 }
@@ -793,7 +833,7 @@ void TfrmMain::btnViewDestinationClick()
         ListSource->hide();
         ListDestination->show();
     });
-    DetailsShow(kDestinationViewText);
+    showViewText(kDestinationViewText);
     showLeftOut();
     enableButtons();
 }
@@ -884,15 +924,10 @@ void TfrmMain::AutoTimerTimer()
     case TAutoTick::Moved:
         // Details has it (see autoRun); the icon's notification tells whoever keeps the
         // program in the notification area what it did there (only while the icon is shown).
-        if (m_lastMoveSummary.anythingHappened() || m_lastFilesLeft > 0) {
-            QString text = m_lastMoveSummary.text();
-            if (m_lastFilesLeft > 0)
-                text += QStringLiteral("; %1 %2 left in the source")
-                            .arg(m_lastFilesLeft)
-                            .arg(m_lastFilesLeft == 1 ? QStringLiteral("file")
-                                                      : QStringLiteral("files"));
-            Systray->ShowMessage(title, text);
-        }
+        // Files left are told once, when they are first left or their reason changes.
+        m_lastTrayNotice = TrayNotice(m_lastMoveSummary, m_lastNewlyLeft);
+        if (!m_lastTrayNotice.isEmpty())
+            Systray->ShowMessage(title, m_lastTrayNotice);
         break;
     case TAutoTick::Failed:
         // After the error handler, whose refresh clears the memo; one line however often
@@ -977,9 +1012,20 @@ void TfrmMain::btnSorterenClick()
     DetailsShow(QStringLiteral(
         "You can now press \"move files\" to actualy move the files to these folders..."));
     if (planItems().count() == 0) {
-        planItems().add(PlanPlaceholderRow());
-        DetailsShow(QStringLiteral(
-            "There are no mp3 files found or there are no folders matching the artists..."));
+        const TListRow empty = EmptyPlanRow(
+            m_plannedSource, sourceItems().count() + int(m_listing.leftOut().size()));
+        planItems().add(empty);
+        if (const QStringList missing = MissingFolderLines(m_plannedSource, m_plannedDestination);
+            !missing.isEmpty()) {
+            DetailsClear();
+            for (const QString& line : missing)
+                DetailsAdd(line);
+        } else if (empty.caption == QLatin1String(kNoArtistsFound)) {
+            DetailsShow(QStringLiteral(
+                "There are no mp3 files found or there are no folders matching the artists..."));
+        } else {
+            DetailsShow(empty.caption);
+        }
     }
     if (ListNieuwe->count() > 0) {
         DetailsShow(kNewArtistsLine);
@@ -1026,6 +1072,7 @@ void TfrmMain::btnVerplaatsClick()
         // Kept however the run ends: an error goes on to the error handler, which reports it.
         const auto keep = qScopeGuard([&] {
             m_lastMoveSummary = session->summary();
+            m_lastLeft = session->left();
             m_moveFailed = session->status() == TRunStatus::Failed;
             for (const QString& notice : session->notices())
                 m_lastMoveNotes.prepend(notice);
@@ -1037,7 +1084,11 @@ void TfrmMain::btnVerplaatsClick()
                 if (const QString note = moveNote(event); !note.isEmpty())
                     m_lastMoveNotes.append(note);
             });
+        // Of the plan it was given: what had no row is left too (before the plan is made
+        // again below).
+        session->completed(m_listing);
     }
+    const QString destination = m_plannedDestination;
 
     Refresh();
     btnVerplaats->setEnabled(false);
@@ -1045,9 +1096,7 @@ void TfrmMain::btnVerplaatsClick()
     unsetCursor();
     setAllEnabled({ btnSorteren, btnViewSource, btnViewDestination }, true);
     btnSorterenClick();
-    DetailsShow(m_lastMoveSummary.text());
-    for (const QString& note : std::as_const(m_lastMoveNotes))
-        DetailsAdd(note);
+    showMoveReport(destination);
     enableButtons();
 }
 

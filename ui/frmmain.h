@@ -91,6 +91,8 @@ public:
     void setLastAutoRun(const QDateTime& moment) { m_autoSort.restart(moment); }
     // What the last "Move files" did (by hand or automatic).
     const TMoveSummary& lastMoveSummary() const { return m_lastMoveSummary; }
+    // What the last automatic run told from the notification area; empty for nothing.
+    const QString& lastTrayNotice() const { return m_lastTrayNotice; }
 
     // Lets pending events run (repaints, the Abort image, timers) and reports whether the
     // abort flag is set.
@@ -333,6 +335,10 @@ private:
     std::unique_ptr<TRunSession> startSession(const TRunSetup& setup);
     // Lists both folders of `request` into the source and destination views.
     void listIntoViews(const TSortRequest& request);
+    // Details after a move: what it did and left (see MoveReport), `prefix` first.
+    void showMoveReport(const QString& destination, const QString& prefix = {});
+    // What Details says of the view shown, unless a folder field names no folder.
+    void showViewText(const QString& text);
     // Adds to Details the files the last listing left out: how many, why, and which.
     void showLeftOut();
     void createControls();
@@ -375,7 +381,9 @@ private:
     TMoveSummary m_lastMoveSummary;
     // What the history said of the last move: why it is not recorded, files not trashed.
     QStringList m_lastMoveNotes;
-    qsizetype m_lastFilesLeft = 0; // files the last automatic run left in the source
+    std::vector<TLeftOut> m_lastLeft; // the files the last move left in the source, and why
+    std::vector<TLeftOut> m_lastNewlyLeft; // of those, the news of the last automatic run
+    QString m_lastTrayNotice;
     // An automatic run is planning or moving: files an undo brought back are left alone.
     bool m_automatic = false;
     bool m_moveFailed = false; // the last move ended in an error not yet reported

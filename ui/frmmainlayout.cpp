@@ -146,7 +146,7 @@ void TfrmMain::createControls()
     LayOutPlanColumns(*Status);
     Status->hide();
 
-    btnVerplaats = button(this, QStringLiteral("btnVerplaats"), QStringLiteral("Move files"),
+    btnVerplaats = button(this, QStringLiteral("btnVerplaats"), QStringLiteral("M&ove files"),
         QRect(520, 88, 97, 25), QStringLiteral("Start moving files"));
 
     Details = new QPlainTextEdit(this);
@@ -162,12 +162,12 @@ void TfrmMain::createControls()
         QStringLiteral("Source folder"));
     edtDestination = field(this, QStringLiteral("edtDestination"), QRect(136, 56, 281, 21),
         QStringLiteral("Destination folder"));
-    btnViewSource = button(this, QStringLiteral("btnViewSource"), QStringLiteral("Source files"),
+    btnViewSource = button(this, QStringLiteral("btnViewSource"), QStringLiteral("&Source files"),
         QRect(8, 88, 97, 25), QStringLiteral("Show source files"));
     btnViewDestination
-        = button(this, QStringLiteral("btnViewDestination"), QStringLiteral("Destination folders"),
+        = button(this, QStringLiteral("btnViewDestination"), QStringLiteral("&Destination folders"),
             QRect(112, 88, 97, 25), QStringLiteral("Show destination folder/subfolders"));
-    btnSorteren = button(this, QStringLiteral("btnSorteren"), QStringLiteral("Start sort"),
+    btnSorteren = button(this, QStringLiteral("btnSorteren"), QStringLiteral("S&tart sort"),
         QRect(624, 88, 97, 25), QStringLiteral("Start sorting files using settings"));
 
     // Usable only once the first refresh has filled the lists; Abort only while work runs.
@@ -215,12 +215,12 @@ void TfrmMain::createNewArtistsPanel()
     ListNieuwe->setSelectionMode(QAbstractItemView::ExtendedSelection);
     ListNieuwe->setUniformItemSizes(true);
     ListNieuwe->setStyleSheet(QStringLiteral("QListView::item { height: 13px; }"));
-    btnNieuweWissen = button(pnlNieuwe, QStringLiteral("btnNieuweWissen"), QStringLiteral("Delete"),
-        QRect(4, height - 30, 85, 25), QString());
-    btnFileUnder = button(pnlNieuwe, QStringLiteral("btnFileUnder"), QStringLiteral("File under…"),
+    btnNieuweWissen = button(pnlNieuwe, QStringLiteral("btnNieuweWissen"),
+        QStringLiteral("De&lete"), QRect(4, height - 30, 85, 25), QString());
+    btnFileUnder = button(pnlNieuwe, QStringLiteral("btnFileUnder"), QStringLiteral("&File under…"),
         QRect(91, height - 30, 86, 25),
         QStringLiteral("File the selected artist's songs under a folder you choose, from now on"));
-    Ok = button(pnlNieuwe, QStringLiteral("Ok"), QStringLiteral("Create"),
+    Ok = button(pnlNieuwe, QStringLiteral("Ok"), QStringLiteral("&Create"),
         QRect(179, height - 30, 85, 25), QString());
     // Enter presses "Create" only while it has the focus: an Enter meant for another control
     // (a field, "Move files") must never make folders.
@@ -330,9 +330,11 @@ void TfrmMain::setFocusOrder()
         imgMinimize, imgExit, imgBrowser, imgCloseNieuwe });
     keyboard::PressOnEnter({ btnViewSource, btnViewDestination, btnSorteren, btnVerplaats,
         btnNieuweWissen, btnFileUnder });
+    // As the window reads: the fields, the list shown, the buttons left to right, then the
+    // panels over the list and the memo.
     controls::tabOrder({ edtSource, imgbrowseSource, edtDestination, imgBrowseDestination,
-        imgannuleren, imgOpties, imgMinimize, imgExit, ListSource, ListDestination, btnViewSource,
-        btnViewDestination, btnSorteren, imgBrowser, ShellTreeView, Status, btnVerplaats,
+        imgannuleren, imgOpties, imgMinimize, imgExit, ListSource, ListDestination, Status,
+        btnViewSource, btnViewDestination, btnVerplaats, btnSorteren, imgBrowser, ShellTreeView,
         imgCloseNieuwe, ListNieuwe, btnNieuweWissen, btnFileUnder, Ok, Details });
 }
 

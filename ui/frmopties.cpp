@@ -8,6 +8,7 @@
 #include "ui/foldertree.h"
 #include "ui/frmmain.h"
 #include "ui/image.h"
+#include "ui/keyboard.h"
 #include "ui/optionsrules.h"
 #include "ui/theme.h"
 #include "ui/updown.h"
@@ -227,6 +228,7 @@ TfrmOpties::TfrmOpties(TfrmMain& main, QWidget* parent)
     createBrowsePanel();
     connectHandlers();
     createKeys();
+    keyboard::NoAltTypingIn(*this);
 }
 
 void TfrmOpties::createControls()

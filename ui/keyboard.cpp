@@ -3,11 +3,15 @@
 #include "resources/palette.h"
 #include "ui/image.h"
 
+#include <QAbstractSpinBox>
 #include <QApplication>
 #include <QColor>
 #include <QEvent>
 #include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTextEdit>
 
 namespace plumtide::keyboard
 {
@@ -41,7 +45,45 @@ private:
     TImage& m_image;
 };
 
+// Drops Alt+letter before a field types it.
+class AltFilter : public QObject
+{
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        return event->type() == QEvent::KeyPress && IsAltLetter(*static_cast<QKeyEvent*>(event));
+    }
+};
+
 } // namespace
+
+bool IsAltLetter(const QKeyEvent& event)
+{
+    const Qt::KeyboardModifiers modifiers = event.modifiers();
+    return modifiers.testFlag(Qt::AltModifier) && !modifiers.testFlag(Qt::ControlModifier)
+        && !modifiers.testFlag(Qt::MetaModifier) && !event.text().isEmpty()
+        && event.text().at(0).isPrint();
+}
+
+void NoAltTypingIn(QWidget& window)
+{
+    for (QLineEdit* field : window.findChildren<QLineEdit*>())
+        field->installEventFilter(new AltFilter(field));
+}
+
+bool IsTextField(const QWidget* widget)
+{
+    if (const auto* line = qobject_cast<const QLineEdit*>(widget))
+        return !line->isReadOnly();
+    if (const auto* text = qobject_cast<const QPlainTextEdit*>(widget))
+        return !text->isReadOnly();
+    if (const auto* text = qobject_cast<const QTextEdit*>(widget))
+        return !text->isReadOnly();
+    return qobject_cast<const QAbstractSpinBox*>(widget) != nullptr;
+}
 
 void MakeActions(std::initializer_list<TImage*> images)
 {

@@ -5,6 +5,7 @@
 
 #include <initializer_list>
 
+class QKeyEvent;
 class QPushButton;
 
 namespace plumtide
@@ -25,6 +26,19 @@ void MakeActions(std::initializer_list<TImage*> images);
 // Lets Enter and Return press each button while it has the focus, and only then: outside a
 // dialog a button takes no Enter by default.
 void PressOnEnter(std::initializer_list<QPushButton*> buttons);
+
+// Alt with a letter is a command (a button's underlined letter), never text: the fields
+// drop it rather than type the letter, also when no button has that letter. AltGr, which
+// types characters on many layouts, is left alone.
+// Applies to every text field of `window` at this moment.
+void NoAltTypingIn(QWidget& window);
+
+// Whether a key press is Alt with a character, and not AltGr (Ctrl+Alt on some systems).
+bool IsAltLetter(const QKeyEvent& event);
+
+// Whether `widget` is a field the user types text into: its own shortcuts (Ctrl+Z among
+// them) are meant for the text, never for the window.
+bool IsTextField(const QWidget* widget);
 
 // The panel that Esc closes: of the panels shown, the one that holds the focus, else the
 // one on top (last among its siblings); null when none is shown.

@@ -21,7 +21,7 @@ QStringList NewArtistsToCreate(const QStringList& entries, const QStringList& se
 
 QString CreateCaption(qsizetype selected)
 {
-    return selected > 0 ? QStringLiteral("Create selected") : QStringLiteral("Create");
+    return selected > 0 ? QStringLiteral("&Create selected") : QStringLiteral("&Create");
 }
 
 std::vector<TSameArtistFile> SameArtistFiles(const TPlannedSort& plan)

@@ -33,7 +33,9 @@ TEST_F(LibraryTest, AutomaticRunLeavesTheWindowAsTheUserHasIt)
     EXPECT_EQ(w.lblActive->text(), QStringLiteral("Source files"));
     EXPECT_FALSE(w.pnlNieuwe->isVisible()) << "Nirvana's folder is the user's to make";
     EXPECT_EQ(column(w.sourceItems(), 0), QStringList { smells });
-    EXPECT_EQ(w.DetailsLines(), QStringList { QStringLiteral("Automatic sort: 1 file moved") });
+    EXPECT_EQ(w.DetailsLines(),
+        QStringList { QStringLiteral("Automatic sort: 1 song moved; 1 song left in the source (1 "
+                                     "no folder for its artist)") });
     EXPECT_FALSE(w.btnVerplaats->isEnabled());
     expectIdle(w);
 

@@ -125,8 +125,8 @@ TEST_F(MainWindowTest, FocusMovesInTheWindowsOrder)
 {
     TfrmMain& w = window();
     const std::vector<QWidget*> expected { w.edtSource, w.edtDestination, w.ListSource,
-        w.ListDestination, w.btnViewSource, w.btnViewDestination, w.btnSorteren, w.Status,
-        w.btnVerplaats, w.ListNieuwe, w.btnNieuweWissen, w.Ok, w.Details };
+        w.ListDestination, w.Status, w.btnViewSource, w.btnViewDestination, w.btnVerplaats,
+        w.btnSorteren, w.ListNieuwe, w.btnNieuweWissen, w.Ok, w.Details };
     std::vector<QWidget*> seen;
     QWidget* widget = w.edtSource;
     do {

@@ -95,9 +95,9 @@ shot plan-and-panel
 [ -e "$work/in/Metallica - One.mp3" ] || fail "Start sort moved a file"
 
 # With the panel open: Enter on the plan and on "Move files" makes no folder; Move files moves.
-tabs 1 # the plan
+key shift+Tab shift+Tab shift+Tab shift+Tab # Move files, the view buttons, the plan
 key Return
-tabs 1 # Move files
+tabs 3 # the view buttons, Move files
 shot move-files-focused
 key Return
 wait_until 10 test -e "$work/lib/Metallica/Metallica - One.mp3" || fail "Enter on Move files moved nothing"

@@ -12,6 +12,7 @@
 #include <QFrame>
 #include <QHeaderView>
 #include <QListWidget>
+#include <QSet>
 #include <QSignalSpy>
 
 using namespace plumtide;
@@ -224,4 +225,62 @@ TEST_F(KeyboardTest, FileUnderAssignsTheArtistAndPlansItsFilesThere)
     EXPECT_TRUE(w.DetailsLines().contains(
         QStringLiteral("Files of NIRVANA go to Rock/Metallica from now on")));
     QFile::remove(AssignmentsFile());
+}
+
+// Alt with a letter presses the button underlining it and is never typed into a field; the
+// buttons shown together underline different letters.
+TEST_F(KeyboardTest, AltLettersPressButtonsAndAreNeverTyped)
+{
+    TfrmMain& w = activeWindow();
+    QSet<QString> letters;
+    for (QPushButton* button : { w.btnViewSource, w.btnViewDestination, w.btnVerplaats,
+             w.btnSorteren, w.btnNieuweWissen, w.btnFileUnder, w.Ok }) {
+        const QString letter = QKeySequence::mnemonic(button->text()).toString();
+        EXPECT_FALSE(letter.isEmpty()) << button->objectName().toStdString();
+        letters.insert(letter);
+    }
+    EXPECT_EQ(letters.size(), 7);
+
+    w.edtSource->setFocus();
+    const QString typed = w.edtSource->text();
+    QTest::keyClick(w.edtSource, Qt::Key_D, Qt::AltModifier);
+    // A button's letter presses it as a click shown: a moment later.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return w.ListDestination->isVisible(); }, 2000))
+        << "Alt+D pressed no button";
+    EXPECT_EQ(w.edtSource->text(), typed);
+    w.edtSource->setFocus();
+    QTest::keyClick(w.edtSource, Qt::Key_Q, Qt::AltModifier); // no button has it
+    EXPECT_EQ(w.edtSource->text(), typed) << "typed, and so stored";
+}
+
+// F5 lists again and Ctrl+Z takes the last sort back, asking first, outside the fields; in
+// a field Ctrl+Z takes back the typing.
+TEST_F(KeyboardTest, KeysOfThePicturesAndTheUndo)
+{
+    TfrmMain& w = activeWindow();
+    QStringList asked;
+    w.confirm = [&](const QString& question) {
+        asked.append(question);
+        return false;
+    };
+    w.edtSource->setFocus();
+    const QString before = w.edtSource->text();
+    QTest::keyClicks(w.edtSource, QStringLiteral("x"));
+    QTest::keyClick(w.edtSource, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(w.edtSource->text(), before);
+    EXPECT_TRUE(asked.isEmpty());
+
+    song(QStringLiteral("new.mp3"), QStringLiteral("Abba"));
+    w.ListSource->setFocus();
+    const int listed = w.sourceItems().count();
+    QTest::keyClick(w.ListSource, Qt::Key_F5);
+    EXPECT_EQ(w.sourceItems().count(), listed + 1);
+
+    // Asked only when there is a sort to take back: one is made first.
+    folder(QStringLiteral("library/ABBA"));
+    w.btnSorterenClick();
+    w.btnVerplaatsClick();
+    w.ListSource->setFocus();
+    QTest::keyClick(w.ListSource, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(asked.size(), 1);
 }

@@ -146,7 +146,9 @@ TEST_F(SortTest, MoveFilesPlacesThePlanAndPlansWhatStayed)
     EXPECT_TRUE(w.pnlNieuwe->isVisible());
     // The move ends with what it did, and where the double went.
     EXPECT_EQ(w.DetailsLines(),
-        QStringList { QStringLiteral("1 file moved, 1 double set aside in %1").arg(doubles) });
+        QStringList { QStringLiteral("1 song moved, 1 double set aside in %1; 2 songs left in the "
+                                     "source (2 no folder for its artist)")
+                          .arg(doubles) });
     EXPECT_FALSE(w.btnVerplaats->isEnabled());
     expectIdle(w);
 }
