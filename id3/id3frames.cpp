@@ -246,6 +246,8 @@ void TID3Frames::ReadFrames(TByteStream& stream, qint64 tagStart)
     // An engine that only reads texts passes over other frames unread; they count as read.
     const bool textsOnly = m_owner->TextFramesOnly();
     qint64 passed = 0;
+    bool artist = false;
+    bool title = false;
     bool first = true;
     while (!unreadable && (first || stream.Position() < end) && Count() + passed < kMaxFrames) {
         first = false;
@@ -377,6 +379,14 @@ void TID3Frames::ReadFrames(TByteStream& stream, qint64 tagStart)
             }
         }
         frame.m_data.SetPosition(0);
+        // Later frames cannot change the first artist and title, which is all such a reader
+        // takes: the rest of the tag (often the cover) stays unread.
+        if (textsOnly && !frame.m_ciphertext) {
+            artist = artist || std::memcmp(frame.m_frameId, "TPE1", 4) == 0;
+            title = title || std::memcmp(frame.m_frameId, "TIT2", 4) == 0;
+            if (artist && title)
+                break;
+        }
     }
     m_owner->SetPadding(static_cast<std::int32_t>(std::max<qint64>(end - stream.Position(), 0)));
 }
