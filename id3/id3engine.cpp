@@ -196,7 +196,7 @@ void TID3Engine::LoadTag()
     Clear();
     LocateTag();
     const qint64 fileSize = m_stream->Size();
-    QByteArray bytes = m_tagStart == 0 ? m_head : m_stream->ReadAt(m_tagStart, 10);
+    QByteArray bytes = m_tagStart == 0 ? std::move(m_head) : m_stream->ReadAt(m_tagStart, 10);
     const qint64 headerBytes = std::min<qint64>(bytes.size(), 10);
     TMemoryStream probe(QByteArray::fromRawData(bytes.constData(), headerBytes));
     if (!m_header.ReadHeader(probe)) {
