@@ -43,6 +43,9 @@ struct DecodedName {
 
 DecodedName decode(const QByteArray& name)
 {
+    // Most names are ASCII, which decodes one to one.
+    if (std::all_of(name.cbegin(), name.cend(), [](char c) { return (c & 0x80) == 0; }))
+        return { QString::fromLatin1(name), true };
     QString text = QFile::decodeName(name);
     const bool exact = QFile::encodeName(text) == name;
     return { std::move(text), exact };
