@@ -117,6 +117,45 @@ void TFileStream::Close()
         throw IOError(QStringLiteral("Cannot close"), m_path, error);
 }
 
+TPieceStream::TPieceStream(const TByteStream& source, qint64 start, qint64 length, QByteArray head)
+    : m_source(source)
+    , m_start(start)
+    , m_length(std::max<qint64>(length, 0))
+    , m_window(std::move(head))
+{
+    m_window.truncate(m_length);
+}
+
+void TPieceStream::SetSize(qint64)
+{
+    throw IOError(QStringLiteral("a tag read in pieces cannot change"), QString());
+}
+
+void TPieceStream::Write(const void*, qint64)
+{
+    throw IOError(QStringLiteral("a tag read in pieces cannot change"), QString());
+}
+
+qint64 TPieceStream::ReadAt(qint64 offset, void* buffer, qint64 count) const
+{
+    offset = std::max<qint64>(offset, 0);
+    count = std::clamp<qint64>(count, 0, std::max<qint64>(m_length - offset, 0));
+    if (count == 0)
+        return 0;
+    const bool inWindow
+        = offset >= m_windowStart && offset + count <= m_windowStart + m_window.size();
+    if (!inWindow) {
+        if (count >= kPiece)
+            return m_source.ReadAt(m_start + offset, buffer, count);
+        m_window.resize(std::min(kPiece, m_length - offset));
+        m_window.truncate(m_source.ReadAt(m_start + offset, m_window.data(), m_window.size()));
+        m_windowStart = offset;
+    }
+    const qint64 n = std::clamp<qint64>(m_windowStart + m_window.size() - offset, 0, count);
+    std::memcpy(buffer, m_window.constData() + (offset - m_windowStart), static_cast<size_t>(n));
+    return n;
+}
+
 qint64 CopyStreamData(TByteStream& source, TByteStream& destination, qint64 count)
 {
     if (count == 0) {

@@ -112,6 +112,35 @@ private:
     qint64 m_knownSize = -1;
 };
 
+// Reads `length` bytes of another stream from `start` on (offset 0 here is `start` there),
+// through a window it fills a piece at a time, on demand: a reader that passes over most
+// of the stretch (the pictures in a tag) reads only the pieces it looks at. Read-only:
+// SetSize and Write throw IOError.
+class TPieceStream final : public TByteStream
+{
+public:
+    static constexpr qint64 kPiece = 4096;
+
+    // `head` holds bytes already read from `start` on: the first window.
+    TPieceStream(const TByteStream& source, qint64 start, qint64 length, QByteArray head);
+
+    qint64 Size() const override { return m_length; }
+    void SetSize(qint64 size) override;
+    // Within the window, a copy; else one read of the source (of a piece, or of `count`
+    // bytes straight into `buffer` when that is larger).
+    qint64 ReadAt(qint64 offset, void* buffer, qint64 count) const override;
+    using TByteStream::ReadAt;
+    void Write(const void* buffer, qint64 count) override;
+    using TByteStream::Write;
+
+private:
+    const TByteStream& m_source;
+    qint64 m_start;
+    qint64 m_length;
+    mutable QByteArray m_window;
+    mutable qint64 m_windowStart = 0;
+};
+
 // Copies `count` bytes from the source's position to the destination's position, through one
 // 4096-byte buffer. A count of 0 copies the whole source from its start; a count larger than
 // what is left of the source copies what is left. Returns the number of bytes copied.

@@ -161,8 +161,10 @@ void TID3Engine::SetFrameText(const char* id, const QString& text)
 
 bool TID3Engine::LocateTag()
 {
-    // Ten bytes, not four: a tag header found here is then at hand for LoadTag.
-    m_head = m_stream->ReadAt(0, 10);
+    // Ten bytes, not four: a tag header found here is then at hand for LoadTag. A reader of
+    // texts reads a piece, which holds a small tag whole.
+    m_head = m_stream->ReadAt(
+        0, m_textFramesOnly ? std::min(TPieceStream::kPiece, m_stream->Size()) : 10);
     if (m_head.size() >= 4 && IsTagStart(m_head.constData())) {
         m_tagStart = 0;
         return true;
@@ -194,8 +196,9 @@ void TID3Engine::LoadTag()
     Clear();
     LocateTag();
     const qint64 fileSize = m_stream->Size();
-    QByteArray bytes = m_tagStart == 0 ? m_head : m_stream->ReadAt(m_tagStart, 10);
-    TMemoryStream probe(bytes);
+    QByteArray bytes = m_tagStart == 0 ? std::move(m_head) : m_stream->ReadAt(m_tagStart, 10);
+    const qint64 headerBytes = std::min<qint64>(bytes.size(), 10);
+    TMemoryStream probe(QByteArray::fromRawData(bytes.constData(), headerBytes));
     if (!m_header.ReadHeader(probe)) {
         LoadID3V1(fileSize);
         if (OnReadTag)
@@ -203,11 +206,26 @@ void TID3Engine::LoadTag()
         return;
     }
     // Only the bytes the file holds are read, whatever the size field claims.
-    const qint64 headerBytes = bytes.size();
     const qint64 body = std::clamp<qint64>(fileSize - m_tagStart - 10, 0, m_header.Size());
     // A header cut short by the file's end reads as zeros; the body is read over.
     if (bytes.size() < 10)
         bytes.resize(10, '\0');
+    // Versions 2 and 3 unsynchronise the whole tag after the header, extended header included:
+    // such a tag is read whole, since no frame size tells where a frame ends in the file.
+    const std::uint8_t version = m_header.VersionNumber();
+    const bool unsynchronised = m_header.Unsynchronisation() && (version == 2 || version == 3);
+    if (m_textFramesOnly && !unsynchronised) {
+        const qint64 footer = m_header.FooterPresent()
+            ? std::clamp<qint64>(fileSize - m_tagStart - 10 - body, 0, 10)
+            : 0;
+        m_tagLength = headerBytes + body + footer;
+        TPieceStream tag(*m_stream, m_tagStart, 10 + body, std::move(bytes));
+        m_header.ReadHeader(tag);
+        m_frames.ReadFrames(tag, 0);
+        if (OnReadTag)
+            OnReadTag(*this);
+        return;
+    }
     bytes.resize(10 + body);
     const qint64 read = m_stream->ReadAt(m_tagStart + 10, bytes.data() + 10, body);
     bytes.truncate(10 + read);
@@ -217,9 +235,7 @@ void TID3Engine::LoadTag()
     // The tag occupies its declared bytes whatever its frames make of them.
     m_tagLength = headerBytes + read + footer;
 
-    // Versions 2 and 3 unsynchronise the whole tag after the header, extended header included.
-    const std::uint8_t version = m_header.VersionNumber();
-    if (m_header.Unsynchronisation() && (version == 2 || version == 3))
+    if (unsynchronised)
         bytes = bytes.left(10) + UndoUnsynchronisation(bytes.mid(10));
     TMemoryStream tag(std::move(bytes));
     m_header.ReadHeader(tag);

@@ -85,8 +85,12 @@ public:
     // Search the whole file for a tag when none starts at offset 0.
     bool FullID3TagSeek() const { return m_fullID3TagSeek; }
     void SetFullID3TagSeek(bool value) { m_fullID3TagSeek = value; }
-    // Inflate only compressed text frames when reading; others (covers) stay as stored. For
-    // engines that only read texts.
+    // For engines that only read artist and title, never write: text frames only (IDs
+    // starting with T) are read, up to the first artist (TPE1) and title (TIT2) holding
+    // text; other frames (covers) are passed over unread and left out of Frames(), and a
+    // tag that is not unsynchronised as a whole is read in pieces rather than at once. So
+    // a tag of a few texts and a large cover costs a few kilobytes of reading; damage in
+    // compressed text frames after the artist and title goes unnoticed.
     bool TextFramesOnly() const { return m_textFramesOnly; }
     void SetTextFramesOnly(bool value) { m_textFramesOnly = value; }
     TID3Header& Header() { return m_header; }
@@ -205,15 +209,17 @@ struct TArtistTitle {
 // Opens `path`, reads the artist (TPE1) and title (TIT2) through a TID3Engine and closes the
 // file again; never throws for what the file holds. What the ID3v2 tag lacks of the two is
 // taken from the ID3v1 block, if any (the engine's Artist and Title do not do that). Reads
-// only the tag's bytes, or the last 128 bytes when there is no ID3v2 tag, in six system
-// calls: open, two fstat, a read of the first ten bytes, a read of the rest of the tag or of
-// the last 128 bytes, close; a seventh reads the last 128 bytes when the tag lacks a field.
+// the tag in pieces of 4 KB up to the artist and title, passing over frames other than text
+// frames (covers) unread, so that a tag of texts and a cover costs one read (the texts
+// first) or two or three whatever the cover's size; a tag unsynchronised as a whole
+// (versions 2 and 3) is read whole. A tag of up to 4 KB takes
+// five system calls: open, two fstat, one read of the file's first piece, close; one more
+// reads the last 128 bytes when there is no tag or it lacks a field.
 TArtistTitle ReadArtistAndTitle(const QString& path, bool fullID3TagSeek = false);
 
 // The same on a regular file the caller has opened and examined (`size` bytes), which the
-// read takes over and closes: a first read of ten bytes, a second of the rest of the tag or
-// of the last 128 bytes, a third of the last 128 bytes when the tag lacks artist or title,
-// and nothing else. `path` is only used in messages.
+// read takes over and closes: the reads above and nothing else. `path` is only used in
+// messages.
 TArtistTitle ReadArtistAndTitle(FileDescriptor file, qint64 size, const QString& path);
 
 } // namespace plumtide

@@ -243,8 +243,13 @@ void TID3Frames::ReadFrames(TByteStream& stream, qint64 tagStart)
     const int idLength = version == 2 ? 3 : 4;
     const int headerLength = version == 2 ? 6 : 10;
     qint64 inflated = 0; // bytes that compressed frames took once inflated
+    // An engine that only reads texts passes over other frames unread; they count as read.
+    const bool textsOnly = m_owner->TextFramesOnly();
+    qint64 passed = 0;
+    bool artist = false;
+    bool title = false;
     bool first = true;
-    while (!unreadable && (first || stream.Position() < end) && Count() < kMaxFrames) {
+    while (!unreadable && (first || stream.Position() < end) && Count() + passed < kMaxFrames) {
         first = false;
         const qint64 start = stream.Position();
         std::uint8_t frameHeader[10] = {};
@@ -268,6 +273,11 @@ void TID3Frames::ReadFrames(TByteStream& stream, qint64 tagStart)
         if (!validId && frameEnd > end) {
             stream.SetPosition(start);
             break;
+        }
+        if (textsOnly && frameHeader[0] != 'T') {
+            ++passed;
+            stream.SetPosition(std::min(frameEnd, end));
+            continue;
         }
 
         TID3Frames_Item& frame = Add();
@@ -349,17 +359,14 @@ void TID3Frames::ReadFrames(TByteStream& stream, qint64 tagStart)
         frame.m_data.SetBytes(std::move(bytes));
 
         // Without a decryption handler the data stays as stored, and stored encrypted data is
-        // no zlib stream. An engine that only reads texts leaves other compressed frames as
-        // stored too.
+        // no zlib stream.
         const bool decrypted = !frame.m_encrypted || m_owner->OnFrameDecrypt;
         frame.m_ciphertext = !decrypted;
-        const bool wanted
-            = !frame.m_compress || !m_owner->TextFramesOnly() || frame.m_frameId[0] == 'T';
-        if (decrypted && wanted)
+        if (decrypted)
             frame.m_storedLength = -1;
         if (frame.m_encrypted && m_owner->OnFrameDecrypt)
             m_owner->OnFrameDecrypt(frame, frame.m_data);
-        if (frame.m_compress && decrypted && wanted) {
+        if (frame.m_compress && decrypted) {
             try {
                 DecompressFrameData(frame.m_data,
                     std::min(kMaxInflatedFrame, std::max<qint64>(kMaxInflatedTag - inflated, 0)));
@@ -372,6 +379,14 @@ void TID3Frames::ReadFrames(TByteStream& stream, qint64 tagStart)
             }
         }
         frame.m_data.SetPosition(0);
+        // Later frames cannot change the first artist and title, which is all such a reader
+        // takes: the rest of the tag (often the cover) stays unread.
+        if (textsOnly && !frame.m_ciphertext) {
+            artist = artist || std::memcmp(frame.m_frameId, "TPE1", 4) == 0;
+            title = title || std::memcmp(frame.m_frameId, "TIT2", 4) == 0;
+            if (artist && title)
+                break;
+        }
     }
     m_owner->SetPadding(static_cast<std::int32_t>(std::max<qint64>(end - stream.Position(), 0)));
 }

@@ -4,13 +4,17 @@
 #   - sort of 2,000 files on one file system, and its undo, beside `mv` + `sync` of them;
 #   - list of 10,000 tagged files, beside bench_list_floor (open, tag header, tag, last
 #     128 bytes per file);
+#   - list of 1,000 tagged files with a 500 KB cover each, on a cold page cache, beside the
+#     same floor reader, which reads whole tags (the goal: three times as fast);
 #   - sort where half the files' names are taken in their folders by other songs of the same
 #     size, beside the same sort with no name taken.
 # Each line: the median of the rounds, the anchor's median, their ratio and the goal.
 #   scripts/bench.sh [BUILD_DIR]   (default build/ci; builds nothing)
 # Environment: BENCH_ROUNDS (5), BENCH_MOVE_FILES (2000), BENCH_LIST_FILES (10000),
-# BENCH_QUICK=1 (3 rounds of 500 and 2,000 files), BENCH_DIR (work folder, removed after;
-# default a new one in /tmp). Needs ffmpeg (or lame) and python3.
+# BENCH_COVER_FILES (1000), BENCH_QUICK=1 (3 rounds of 500, 2,000 and 200 files), BENCH_DIR
+# (work folder, removed after; default a new one in /tmp). Needs ffmpeg (or lame) and
+# python3; emptying the page cache needs root (else that line runs on a warm cache, and
+# says so).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -29,10 +33,12 @@ if [ "${BENCH_QUICK:-0}" = 1 ]; then
     rounds=${BENCH_ROUNDS:-3}
     move_files=${BENCH_MOVE_FILES:-500}
     list_files=${BENCH_LIST_FILES:-2000}
+    cover_files=${BENCH_COVER_FILES:-200}
 else
     rounds=${BENCH_ROUNDS:-5}
     move_files=${BENCH_MOVE_FILES:-2000}
     list_files=${BENCH_LIST_FILES:-10000}
+    cover_files=${BENCH_COVER_FILES:-1000}
 fi
 
 if [ -n "${BENCH_DIR:-}" ]; then
@@ -58,7 +64,8 @@ for tone in 440:a 660:b; do
 done
 
 # Copies of the song with tags of their own: ID3v2.3 (artist, title, album, track, year,
-# padded as taggers pad) and an ID3v1 block, in album folders of 12; artist folders in DEST.
+# padded as taggers pad; with "covers", a cover of 500 KB of random bytes after the texts)
+# and an ID3v1 block, in album folders of 12; artist folders in DEST.
 generate() {
     python3 - "$work" "$@" <<'EOF'
 import os, random, shlex, sys
@@ -80,13 +87,19 @@ while len(artists) < 100:
 def syncsafe(n):
     return bytes((n >> s) & 0x7F for s in (21, 14, 7, 0))
 
+covers = what == "covers"
+
+def frame(fid, data):
+    return fid.encode() + len(data).to_bytes(4, "big") + b"\0\0" + data
+
 def tag(artist, title, album, track):
     body = b""
     for fid, text in (("TPE1", artist), ("TIT2", title), ("TALB", album),
                       ("TRCK", str(track)), ("TYER", "2001")):
-        data = b"\0" + text.encode("latin-1")
-        body += fid.encode() + len(data).to_bytes(4, "big") + b"\0\0" + data
-    body += b"\0" * (2048 - len(body))
+        body += frame(fid, b"\0" + text.encode("latin-1"))
+    if covers:
+        body += frame("APIC", b"\0image/jpeg\0\3\0" + rng.randbytes(500 * 1024))
+    body += b"\0" * max(2048 - len(body), 1024)
     v1 = (b"TAG" + title.encode("latin-1")[:30].ljust(30, b"\0")
           + artist.encode("latin-1")[:30].ljust(30, b"\0")
           + album.encode("latin-1")[:30].ljust(30, b"\0") + b"2001" + b"\0" * 30 + b"\xff")
@@ -131,7 +144,7 @@ if what == "move":
             for folder, files in moves.items():
                 f.write("mv -t %s -- %s\n" % (shlex.quote(folder),
                                                " ".join(shlex.quote(p) for p in files)))
-elif what == "list":
+elif what in ("list", "covers"):
     library(sys.argv[3], int(sys.argv[4]))
 elif what == "taken":
     # Every other song's name taken in its artist's folder by another song of its size.
@@ -221,6 +234,36 @@ done
 report "list $list_files tagged files" "$(median "${lists[@]}")" "$(median "${floors[@]}")" 1.3
 echo "  (anchor: bench_list_floor: open, tag header, tag, last 128 bytes per file)"
 rm -rf "$work/listed"
+
+# --- b2. list of files with covers on a cold cache, beside the floor reading whole tags ----
+# The programs are run once after each emptying of the cache, on an empty folder, so that
+# only the songs are read cold.
+generate covers "$work/covered" "$cover_files"
+mkdir -p "$work/nothing"
+cold="cold cache"
+uncache() {
+    sync
+    if ! { echo 3 >/proc/sys/vm/drop_caches; } 2>/dev/null; then
+        cold="WARM cache: emptying it needs root"
+    fi
+    "$cli" list "$work/nothing" >/dev/null 2>&1 || true
+    "$floor" "$work/nothing" >/dev/null 2>&1 || true
+}
+lists=() floors=()
+for ((round = 0; round < rounds; ++round)); do
+    uncache
+    start=$(now)
+    "$cli" list "$work/covered" >/dev/null
+    lists+=("$(awk -v a="$start" -v b="$(now)" 'BEGIN { print b - a }')")
+    uncache
+    start=$(now)
+    "$floor" "$work/covered" >/dev/null 2>&1
+    floors+=("$(awk -v a="$start" -v b="$(now)" 'BEGIN { print b - a }')")
+done
+report "list $cover_files files with 500 KB covers" "$(median "${lists[@]}")" \
+    "$(median "${floors[@]}")" 0.33
+echo "  ($cold; anchor: bench_list_floor, which reads whole tags; goal: three times as fast)"
+rm -rf "$work/covered"
 
 # --- c. sort where half the names are taken, beside the same sort with none taken ----------
 # Each round sorts fresh copies; the copying is not timed.

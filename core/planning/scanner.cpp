@@ -43,6 +43,9 @@ struct DecodedName {
 
 DecodedName decode(const QByteArray& name)
 {
+    // Most names are ASCII, which decodes one to one.
+    if (std::all_of(name.cbegin(), name.cend(), [](char c) { return (c & 0x80) == 0; }))
+        return { QString::fromLatin1(name), true };
     QString text = QFile::decodeName(name);
     const bool exact = QFile::encodeName(text) == name;
     return { std::move(text), exact };
@@ -202,6 +205,27 @@ QStringList GetDirList(const QString& folder, Pump& pump, DetailsSink& details)
     return list;
 }
 
+namespace
+{
+
+// QString::toCaseFolded, with a quick way for the common path of ASCII characters only,
+// where folding is lowering A to Z.
+QString caseFolded(const QString& text)
+{
+    QString folded(text.size(), Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(folded.data());
+    const char16_t* in = reinterpret_cast<const char16_t*>(text.constData());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = in[i];
+        if (c >= 0x80)
+            return text.toCaseFolded();
+        out[i] = c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + (u'a' - u'A')) : c;
+    }
+    return folded;
+}
+
+} // namespace
+
 void SortPaths(QStringList& paths)
 {
     if (paths.size() < 2)
@@ -215,7 +239,7 @@ void SortPaths(QStringList& paths)
     // Qt's sort keys for the C locale (LANG=C.UTF-8, common on servers) keep case
     // whatever the setting; folding first makes every locale ignore it.
     for (const QString& path : std::as_const(paths))
-        keys.push_back(collator.sortKey(path.toCaseFolded()));
+        keys.push_back(collator.sortKey(caseFolded(path)));
 
     std::vector<qsizetype> order(paths.size());
     for (qsizetype i = 0; i < paths.size(); ++i)

@@ -438,22 +438,36 @@ qint64 BytesReadByThisProcess()
     return -1;
 }
 
-// Reading artist and title touches the tag's bytes (or the last 128), never the audio.
-TEST_F(EngineFile, ReadingArtistAndTitleReadsOnlyTheTag)
+// Reading artist and title touches the tag's texts (or the last 128 bytes), never the audio
+// and never a cover's bytes, wherever the cover stands among the frames.
+TEST_F(EngineFile, ReadingArtistAndTitleReadsOnlyWhatItNeeds)
 {
-    const QByteArray cover = Frame4("APIC", QByteArray(30000, 'p'));
-    const QByteArray tag = Tag(4, 0, cover + Frame4("TPE1", Text("Abba")), 500);
+    const QByteArray picture(500000, 'p');
+    const QByteArray cover = Frame4("APIC", picture);
+    const QByteArray texts = Frame4("TPE1", Text("Abba")) + Frame4("TIT2", Text("Waterloo"));
+    const qint64 bound = 64 * 1024;
     const struct {
         const char* name;
         QByteArray bytes;
+        const char* artist;
+        const char* title;
         qint64 needed;
     } cases[] = {
-        { "tag", tag + Audio(2000000), tag.size() },
-        { "id3v1", Audio(2000000) + ID3V1("Song", "Band", 1, 1), 10 + 128 },
+        { "cover_first", Tag(4, 0, cover + texts, 500) + Audio(2000000), "Abba", "Waterloo",
+            bound },
+        { "cover_last", Tag(4, 0, texts + cover, 500) + Audio(2000000), "Abba", "Waterloo", bound },
+        { "cover_between_v3",
+            Tag(3, 0,
+                Frame3("TPE1", Text("Abba")) + Frame3("APIC", picture)
+                    + Frame3("TIT2", Text("Waterloo")))
+                + Audio(2000000),
+            "Abba", "Waterloo", bound },
+        { "id3v1", Audio(2000000) + ID3V1("Song", "Band", 1, 1), "Band", "Song",
+            TPieceStream::kPiece + 128 },
         // An ID3v2 tag without artist: the ID3v1 block is read as well, and nothing else.
         { "tag_without_artist",
-            Tag(4, 0, cover, 500) + Audio(2000000) + ID3V1("Song", "Band", 1, 1),
-            tag.size() + 128 },
+            Tag(4, 0, cover, 500) + Audio(2000000) + ID3V1("Song", "Band", 1, 1), "Band", "Song",
+            bound },
     };
     for (const auto& c : cases) {
         const QString path = Write(c.name, c.bytes);
@@ -462,7 +476,8 @@ TEST_F(EngineFile, ReadingArtistAndTitleReadsOnlyTheTag)
         const qint64 used = BytesReadByThisProcess() - before;
         if (before < 0)
             GTEST_SKIP() << "no /proc/self/io";
-        EXPECT_FALSE(read.Artist.isEmpty()) << c.name;
+        EXPECT_EQ(read.Artist, QLatin1String(c.artist)) << c.name;
+        EXPECT_EQ(read.Title, QLatin1String(c.title)) << c.name;
         EXPECT_LE(used, c.needed + 1024) << c.name; // the /proc read itself counts too
     }
 }
